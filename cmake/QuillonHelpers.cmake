@@ -1,0 +1,37 @@
+# Warnings and test registration shared by every target of the project.
+
+function(quillon_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# A static library of our own code.
+function(quillon_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS})
+  quillon_warnings(${name})
+endfunction()
+
+# A GoogleTest executable. Natively every test case becomes its own CTest test;
+# cross-built executables run whole under the emulator (one Wine start each).
+function(quillon_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT QUILLON_BUILD_TESTS)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillon_gtest_main)
+  quillon_warnings(${name})
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
+  else()
+    include(GoogleTest)
+    set(_properties TIMEOUT 120)
+    if(ARG_LABELS)
+      list(APPEND _properties LABELS "${ARG_LABELS}")
+    endif()
+    gtest_discover_tests(${name} PROPERTIES ${_properties} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()
