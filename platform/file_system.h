@@ -1,0 +1,52 @@
+// Files and folders of the host. Paths are host paths; JoinPath puts the host's
+// separator between a folder and a name.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace quillon::platform {
+
+// A file opened for writing from its start; its earlier content is gone.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  virtual Status Append(std::string_view bytes) = 0;
+  // Flushes and closes; the file's outcome is known only after this.
+  virtual Status Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The whole content as bytes; nullopt when the file cannot be opened.
+  virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Replaces the file's whole content so that a crash or a full disk leaves
+  // either the old or the new content, never a mixture or nothing.
+  virtual Status WriteFileAtomic(const std::string& path, std::string_view content) = 0;
+  // Appends to the file, creating it if it does not exist.
+  virtual Status AppendToFile(const std::string& path, std::string_view content) = 0;
+  // Opens the file for writing, truncating what it held.
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,
+                                                       Status* status) = 0;
+  // Names of the regular files in `folder` whose name ends in `suffix`
+  // (letters compared without regard to case), in the order the directory
+  // listing returns them.
+  virtual std::vector<std::string> ListFiles(const std::string& folder,
+                                             std::string_view suffix) = 0;
+  virtual Status CreateFolders(const std::string& path) = 0;
+};
+
+// The host's path separator.
+char PathSeparator();
+std::string JoinPath(std::string_view folder, std::string_view name);
+// The folder part of a path (everything before the last separator).
+std::string ParentFolder(std::string_view path);
+
+}  // namespace quillon::platform

@@ -1,0 +1,25 @@
+// The host's real files, on the standard library; only the atomic replace
+// differs between POSIX and Windows.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace quillon::platform {
+
+class HostFileSystem : public FileSystem {
+ public:
+  std::optional<std::string> ReadFile(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  Status WriteFileAtomic(const std::string& path, std::string_view content) override;
+  Status AppendToFile(const std::string& path, std::string_view content) override;
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,
+                                               Status* status) override;
+  std::vector<std::string> ListFiles(const std::string& folder,
+                                     std::string_view suffix) override;
+  Status CreateFolders(const std::string& path) override;
+};
+
+// Moves `from` over `to`, replacing it in one step.
+Status ReplaceFile(const std::string& from, const std::string& to);
+
+}  // namespace quillon::platform

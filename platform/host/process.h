@@ -1,0 +1,20 @@
+// Facts about the running process that come from the host itself, whatever
+// client (real or simulated) the engine works on.
+#pragma once
+
+#include <string>
+
+namespace quillon::platform {
+
+// The command line after the program name: on Windows as the system hands it
+// over, on POSIX the arguments joined by single blanks.
+std::string CommandLineText(int argc, char** argv);
+// The folder that holds the running program file.
+std::string RunningProgramFolder();
+// Host computer and login names, the simulated client's defaults.
+std::string HostComputerName();
+std::string HostLoginName();
+bool StandardErrorIsTerminal();
+void SleepMilliseconds(int milliseconds);
+
+}  // namespace quillon::platform

@@ -1,0 +1,48 @@
+// Process facts on POSIX hosts.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/host/process.h"
+
+namespace quillon::platform {
+
+std::string CommandLineText(int argc, char** argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
+std::string RunningProgramFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::filesystem::current_path(ec).string();
+  return ParentFolder(exe.string());
+}
+
+std::string HostComputerName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "LOCALHOST";
+  return name;
+}
+
+std::string HostLoginName() {
+  if (const char* user = std::getenv("USER"); user && *user) return user;
+  if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) return entry->pw_name;
+  return "user";
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void SleepMilliseconds(int milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace quillon::platform

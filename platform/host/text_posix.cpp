@@ -1,0 +1,54 @@
+// UTF-8 to UTF-16; a byte that does not start a well-formed sequence becomes U+FFFD.
+#include "platform/text.h"
+
+namespace quillon::platform {
+
+std::u16string NarrowToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    char32_t code = 0, minimum = 0;
+    if ((c & 0xE0) == 0xC0) {
+      extra = 1, code = c & 0x1F, minimum = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, code = c & 0x0F, minimum = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, code = c & 0x07, minimum = 0x10000;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    std::size_t j = 1;
+    for (; j <= static_cast<std::size_t>(extra) && i + j < n && (p[i + j] & 0xC0) == 0x80; ++j) {
+      code = (code << 6) | (p[i + j] & 0x3F);
+    }
+    if (j != static_cast<std::size_t>(extra) + 1 || code < minimum || code > 0x10FFFF ||
+        (code >= 0xD800 && code <= 0xDFFF)) {
+      out.push_back(0xFFFD);
+      i += j;  // skip the lead byte and the continuation bytes seen so far
+      continue;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(code));
+    }
+    i += j;
+  }
+  return out;
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,18 @@
+// ANSI code page to UTF-16 through the system's own tables.
+#include <windows.h>
+
+#include "platform/text.h"
+
+namespace quillon::platform {
+
+std::u16string NarrowToUtf16(std::string_view text) {
+  if (text.empty()) return {};
+  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0);
+  std::u16string wide(static_cast<std::size_t>(length), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                      reinterpret_cast<wchar_t*>(wide.data()), length);
+  return wide;
+}
+
+}  // namespace quillon::platform

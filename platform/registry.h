@@ -1,0 +1,23 @@
+// The registry, addressed by full key paths such as
+// "HKEY_CURRENT_USER\Software\Quillon\<section>" and string values.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/status.h"
+
+namespace quillon::platform {
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // nullopt when the key or the value does not exist.
+  virtual std::optional<std::string> GetValue(const std::string& keyPath,
+                                              const std::string& valueName) = 0;
+  // Creates the key chain as needed.
+  virtual Status SetValue(const std::string& keyPath, const std::string& valueName,
+                          const std::string& value) = 0;
+};
+
+}  // namespace quillon::platform

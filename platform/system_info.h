@@ -1,0 +1,33 @@
+// What the engine asks the operating system about itself: version, names and
+// the folders that hold the user's profile and the system files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillon::platform {
+
+// The part of GetVersionEx's record that the engine decides on.
+struct OsVersion {
+  std::uint32_t error = 0;  // non-zero: the query failed with this last-error code
+  int platformId = 2;       // 1 = Windows 95/98/ME, 2 = NT family
+  int majorVersion = 10;
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  virtual OsVersion GetVersion() = 0;
+  // The computer's network name; nullopt when it cannot be had.
+  virtual std::optional<std::string> GetComputerName() = 0;
+  // The logged-on user's logon name (empty when it cannot be had).
+  virtual std::string GetUserName() = 0;
+  // The current user's profile folder, from the process token.
+  virtual std::string GetProfileFolder() = 0;
+  virtual std::string GetSystemFolder() = 0;
+  // The folder that holds the running program (the deployment folder in practice).
+  virtual std::string GetProgramFolder() = 0;
+};
+
+}  // namespace quillon::platform

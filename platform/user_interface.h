@@ -1,0 +1,41 @@
+// Modal message boxes and the engine's progress window.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace quillon::platform {
+
+enum class MessageIcon { None, Critical, Question, Exclamation, Information };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+const char* ToString(MessageIcon icon);
+const char* ToString(MessageButtons buttons);
+
+// A small window with a label above a bar; nothing in it can be operated.
+class ProgressWindow {
+ public:
+  virtual ~ProgressWindow() = default;
+  virtual void SetLabel(const std::string& text) = 0;
+  virtual void SetBarMaximum(int maximum) = 0;
+  virtual void SetBarValue(int value) = 0;
+  virtual void Show() = 0;
+  virtual void Repaint() = 0;
+  // Lets pending window messages be processed (the window stays responsive).
+  virtual void ProcessMessages() = 0;
+  virtual void Close() = 0;
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // Modal: returns when the user has answered.
+  virtual MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                                       MessageIcon icon, MessageButtons buttons) = 0;
+  // Created hidden.
+  virtual std::unique_ptr<ProgressWindow> CreateProgressWindow(const std::string& caption,
+                                                               const std::string& label) = 0;
+};
+
+}  // namespace quillon::platform
