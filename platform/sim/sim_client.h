@@ -1,0 +1,124 @@
+// The simulated Windows client: the whole state of one client computer, loaded
+// from and saved to one JSON file whose format tests, demos and dry runs rely on.
+// Every key is kept across a load and a save, also those no feature reads yet.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quillon::platform::sim {
+
+using Json = nlohmann::ordered_json;
+
+struct SimPrinter {
+  std::string name, serverName, shareName, portName, driverName, comment, location;
+  std::uint32_t attributes = 0;
+  Json extra = Json::object();  // members this program does not know, kept as they were
+};
+
+struct SimQueue {
+  std::string shareName, driverName, portName, comment, location;
+  Json extra = Json::object();
+};
+
+struct SimDriver {
+  std::string name, driverPath, dataFile, configFile, environment;
+  std::uint32_t version = 0;
+  bool bareName = false;  // given as a plain string in the file, saved the same way
+  Json extra = Json::object();
+};
+
+struct SimFailure {
+  std::string call;
+  std::optional<std::string> name;  // absent: any name
+  std::uint32_t error = 0;
+  Json extra = Json::object();
+};
+
+struct SimMessageBox {
+  std::string title, text, icon, buttons;
+  Json extra = Json::object();
+};
+
+struct SimEvent {
+  std::string source;
+  int type = 0;
+  int eventId = 0;
+  std::string message;
+  Json extra = Json::object();
+};
+
+struct SimSpoolerCall {
+  std::string call, name;
+  Json result;  // as the call returns it: true/false or a number
+  std::uint32_t error = 0;
+  Json extra = Json::object();
+};
+
+struct SimDirectoryQueue {
+  std::string name;
+  std::vector<std::string> printShareName;
+  Json extra = Json::object();
+};
+
+struct SimOs {
+  int platformId = 2;
+  int majorVersion = 10;
+  std::uint32_t error = 0;
+  Json extra = Json::object();
+};
+
+// Ordered maps keep the file's order of servers, sections and keys.
+template <typename Value>
+using OrderedMap = std::vector<std::pair<std::string, Value>>;
+
+struct SimClientState {
+  // Absent: the host's computer name. Present as null: the name cannot be had.
+  std::optional<std::optional<std::string>> computerName;
+  std::optional<std::string> userName;  // absent: the host's login name
+  std::optional<SimOs> os;              // absent: NT 10
+  std::optional<std::string> profileFolder, systemFolder;
+  std::vector<SimPrinter> printers;
+  std::optional<std::string> defaultPrinter;
+  OrderedMap<std::vector<SimQueue>> printServers;
+  std::vector<SimDriver> drivers;
+  std::vector<std::string> ports;
+  OrderedMap<OrderedMap<std::string>> winIni;
+  OrderedMap<OrderedMap<std::string>> registry;
+  // Absent: directory queries go to the real directory.
+  std::optional<OrderedMap<std::vector<SimDirectoryQueue>>> directory;
+  std::vector<SimFailure> failures;
+  std::vector<SimMessageBox> messageBoxes;
+  std::vector<SimEvent> eventLog;
+  std::vector<SimSpoolerCall> spoolerCalls;
+  Json extra = Json::object();  // top-level keys this program does not know
+  std::vector<std::string> keysPresent;  // top-level keys the file had, in its order
+};
+
+struct LoadResult {
+  bool ok = false;
+  std::string error;  // a complete message naming the file and the offending key
+  SimClientState state;
+};
+
+// The client file's location: $QUILLON_CLIENT, else
+// $XDG_DATA_HOME/quillon/client.json, else ~/.local/share/quillon/client.json.
+std::string DefaultClientPath();
+
+// A missing file is an empty client. Not valid JSON, or a key of the wrong
+// type: ok is false and the file is not touched.
+LoadResult LoadClient(const std::string& path);
+LoadResult ParseClient(const std::string& text, const std::string& pathForMessages);
+
+// Writes the state back atomically (temporary file in the same folder, then
+// rename). Keys the loaded file had are written even when empty; keys it
+// lacked only when they hold something.
+bool SaveClient(const std::string& path, const SimClientState& state, std::string* error);
+std::string SerializeClient(const SimClientState& state);
+
+}  // namespace quillon::platform::sim

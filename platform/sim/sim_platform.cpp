@@ -1,0 +1,192 @@
+// The seam's system, registry, profile-string and user-interface services over
+// a simulated client's state. Names are compared the way Windows compares them:
+// without regard to ASCII letter case.
+#include "platform/sim/sim_platform.h"
+
+#include <filesystem>
+#include <iostream>
+#include <utility>
+
+namespace quillon::platform::sim {
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+template <typename Value>
+Value* Find(OrderedMap<Value>& map, std::string_view key) {
+  for (auto& [name, value] : map) {
+    if (EqualsIgnoringCase(name, key)) return &value;
+  }
+  return nullptr;
+}
+
+// Adds the entry under the caller's spelling when it is new; an existing one
+// keeps the spelling it has.
+template <typename Value>
+Value& FindOrAdd(OrderedMap<Value>& map, std::string_view key) {
+  if (Value* found = Find(map, key)) return *found;
+  map.emplace_back(std::string(key), Value{});
+  return map.back().second;
+}
+
+// Paths such as "/srv/x" or "C:\x" stand as they are; others hang off the
+// client file's folder.
+bool IsRooted(const std::string& path) {
+  std::filesystem::path p(path);
+  return p.has_root_directory() || p.has_root_name();
+}
+
+// Prints a line whenever the label differs from the last line printed. The
+// window is created hidden, so its first label is printed when it is shown.
+class SimProgressWindow : public ProgressWindow {
+ public:
+  SimProgressWindow(std::string label, bool echo) : label_(std::move(label)), echo_(echo) {}
+
+  void SetLabel(const std::string& text) override {
+    label_ = text;
+    Echo();
+  }
+  void SetBarMaximum(int) override {}
+  void SetBarValue(int) override {}
+  void Show() override { Echo(); }
+  void Repaint() override {}
+  void ProcessMessages() override {}
+  void Close() override {}
+
+ private:
+  void Echo() {
+    if (!echo_ || label_ == printed_) return;
+    printed_ = label_;
+    std::cerr << "progress: " << label_ << "\n" << std::flush;
+  }
+
+  std::string label_;
+  std::optional<std::string> printed_;
+  bool echo_;
+};
+
+}  // namespace
+
+SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock)
+    : state_(state), host_(std::move(host)), files_(files), clock_(clock) {}
+
+Platform SimPlatform::AsPlatform() { return Platform{*this, *this, *this, files_, *this, clock_}; }
+
+std::optional<std::uint32_t> SimPlatform::InjectedFailure(std::string_view call,
+                                                         std::string_view name) const {
+  for (const auto& failure : state_.failures) {
+    if (!EqualsIgnoringCase(failure.call, call)) continue;
+    if (failure.name && !EqualsIgnoringCase(*failure.name, name)) continue;
+    return failure.error;
+  }
+  return std::nullopt;
+}
+
+OsVersion SimPlatform::GetVersion() {
+  OsVersion version;
+  if (state_.os) {
+    version.platformId = state_.os->platformId;
+    version.majorVersion = state_.os->majorVersion;
+    version.error = state_.os->error;
+  }
+  return version;
+}
+
+std::optional<std::string> SimPlatform::GetComputerName() {
+  if (!state_.computerName) return host_.hostComputerName;
+  return *state_.computerName;
+}
+
+std::string SimPlatform::GetUserName() { return state_.userName.value_or(host_.hostLoginName); }
+
+std::string SimPlatform::ClientFolder(const std::optional<std::string>& configured,
+                                      const char* defaultName) {
+  std::string folder;
+  if (configured && IsRooted(*configured)) {
+    folder = *configured;
+  } else {
+    folder = JoinPath(ParentFolder(host_.clientPath), configured ? *configured : defaultName);
+  }
+  // A folder that cannot be created shows up as the failure of whatever is
+  // written there next, which reports it in the engine's own terms.
+  files_.CreateFolders(folder);
+  return folder;
+}
+
+std::string SimPlatform::GetProfileFolder() { return ClientFolder(state_.profileFolder, "profile"); }
+
+std::string SimPlatform::GetSystemFolder() { return ClientFolder(state_.systemFolder, "system32"); }
+
+std::string SimPlatform::GetProgramFolder() { return host_.programFolder; }
+
+std::optional<std::string> SimPlatform::GetValue(const std::string& keyPath,
+                                                 const std::string& valueName) {
+  OrderedMap<std::string>* key = Find(state_.registry, keyPath);
+  if (!key) return std::nullopt;
+  std::string* value = Find(*key, valueName);
+  if (!value) return std::nullopt;
+  return *value;
+}
+
+Status SimPlatform::SetValue(const std::string& keyPath, const std::string& valueName,
+                             const std::string& value) {
+  FindOrAdd(FindOrAdd(state_.registry, keyPath), valueName) = value;
+  return Status::Ok();
+}
+
+std::optional<std::string> SimPlatform::GetProfileString(const std::string& section,
+                                                         const std::string& key) {
+  if (InjectedFailure("GetProfileString", key)) return std::nullopt;
+  OrderedMap<std::string>* entries = Find(state_.winIni, section);
+  if (!entries) return std::nullopt;
+  std::string* value = Find(*entries, key);
+  if (!value) return std::nullopt;
+  return *value;
+}
+
+Status SimPlatform::WriteProfileString(const std::string& section, const std::string& key,
+                                       const std::string& value) {
+  if (auto error = InjectedFailure("WriteProfileString", key)) {
+    return Status::Error(*error, "WriteProfileString [" + section + "] " + key +
+                                     " failed with error " + std::to_string(*error));
+  }
+  FindOrAdd(FindOrAdd(state_.winIni, section), key) = value;
+  return Status::Ok();
+}
+
+MessageAnswer SimPlatform::ShowMessageBox(const std::string& title, const std::string& text,
+                                          MessageIcon icon, MessageButtons buttons) {
+  SimMessageBox box;
+  box.title = title;
+  box.text = text;
+  box.icon = ToString(icon);
+  box.buttons = ToString(buttons);
+  state_.messageBoxes.push_back(std::move(box));
+  if (host_.echoMessageBoxes) std::cerr << "[" << title << "] " << text << "\n" << std::flush;
+  // Nobody answers on a simulated client: the first button is taken.
+  switch (buttons) {
+    case MessageButtons::YesNo:
+    case MessageButtons::YesNoCancel:
+      return MessageAnswer::Yes;
+    case MessageButtons::Ok:
+    case MessageButtons::OkCancel:
+      break;
+  }
+  return MessageAnswer::Ok;
+}
+
+std::unique_ptr<ProgressWindow> SimPlatform::CreateProgressWindow(const std::string& /*caption*/,
+                                                                  const std::string& label) {
+  return std::make_unique<SimProgressWindow>(label, host_.echoProgress);
+}
+
+}  // namespace quillon::platform::sim
