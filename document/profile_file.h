@@ -1,0 +1,64 @@
+// Our own Windows-style profile (INI) file: read with the first matching section
+// and key (letters compared without regard to case), values trimmed; written
+// back with comment lines, foreign keys and their order kept, lines in CR LF.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillon::document {
+
+class ProfileFile {
+ public:
+  static ProfileFile Parse(std::string_view text);
+
+  // The value of the first matching key of the first matching section, blanks
+  // and tabs around it removed; nullopt when the section or the key is absent.
+  std::optional<std::string> GetValue(std::string_view section, std::string_view key) const;
+
+  // Replaces that key's value in place; a missing key is added after the last
+  // non-empty line of its section, a missing section at the end of the file.
+  void SetValue(std::string_view section, std::string_view key, std::string_view value);
+
+  // Every line followed by CR LF.
+  std::string Serialize() const;
+
+ private:
+  // A line is a span of the original text or, once edited or added, of
+  // `edits_`; parsing a large file then copies it once and allocates little.
+  struct Line {
+    std::size_t begin = 0;
+    std::size_t size = 0;
+    bool edited = false;
+  };
+  struct KeyEntry {
+    std::uint32_t hash;  // of the key folded to lower case
+    std::size_t line;    // index in the section's lines
+  };
+  struct Section {
+    std::string name;         // as in the header, trimmed
+    std::vector<Line> lines;  // the header line first
+    std::vector<KeyEntry> keys;  // key lines in file order
+  };
+  std::string text_;
+  std::string edits_;
+  std::vector<Line> preamble_;  // lines before the first section
+  std::vector<Section> sections_;
+  // Section name folded to lower case -> index of its first section.
+  std::unordered_map<std::string, std::size_t> sectionIndex_;
+
+  std::string_view View(const Line& line) const;
+  Line AddEdit(std::string_view text);
+  void AddLine(Line line);
+  const Section* FindSection(std::string_view name) const;
+  Section* FindSection(std::string_view name);
+  // Index in `section.lines` of the first key line for `key`, or npos.
+  std::size_t FindKey(const Section& section, std::string_view key) const;
+};
+
+}  // namespace quillon::document
