@@ -1,0 +1,62 @@
+// A whole simulated client for engine tests: real files in a temporary folder
+// (program folder, profile, documents), the client state in memory, and a clock
+// that records pauses instead of waiting.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/run_context.h"
+#include "platform/host/host_file_system.h"
+#include "platform/sim/sim_platform.h"
+
+namespace quillon::engine::testing {
+
+class RecordingClock : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {2026, 12, 8, 9, 30, 15}; }
+  void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
+  std::vector<int> sleeps;
+};
+
+// A complete document: server pair OLDSRV to NEWSRV, manual method on, debug on.
+// `replace` pairs substitute whole lines ("Key=Value" or "[SECTION]").
+std::string CompleteDocument(const std::vector<std::pair<std::string, std::string>>& replace = {});
+
+class EngineWorld {
+ public:
+  EngineWorld();
+  ~EngineWorld();
+
+  std::string ProgramFolder() const { return programFolder_; }
+  std::string ProfileFolder() const;
+  std::string Path(const std::string& name) const;  // inside the program folder
+  std::string WriteFile(const std::string& path, const std::string& content);
+
+  // A fresh run context over this world (state and files persist across runs).
+  std::unique_ptr<RunContext> Run(const std::string& commandLine);
+
+  // The debug file of the run, decoded; nullopt when there is none.
+  std::optional<std::string> DebugFileText() const;
+  std::string DebugFilePath() const;
+
+  platform::sim::SimClientState state;
+  platform::sim::SimHost host;
+  platform::HostFileSystem files;
+  RecordingClock clock;
+
+ private:
+  std::string root_, programFolder_;
+  // Every run's client and services stay alive, so earlier contexts stay usable.
+  std::vector<std::unique_ptr<platform::sim::SimPlatform>> sims_;
+  std::vector<std::unique_ptr<platform::Platform>> services_;
+};
+
+// Undoes the debug file's scrambling and UTF-16LE form (ASCII text only).
+std::string DecodeDebugBytes(const std::string& bytes);
+
+// 80 "*", the middle line, 80 "*", each with CR LF.
+std::string Banner(int left, const std::string& title, int right);
+
+}  // namespace quillon::engine::testing

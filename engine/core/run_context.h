@@ -1,0 +1,44 @@
+// The state of one engine run, passed explicitly to every phase so that a
+// process (or a test) can hold several runs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "document/migration_document.h"
+#include "engine/core/debug_log.h"
+#include "engine/core/progress.h"
+#include "platform/platform.h"
+
+namespace quillon::engine {
+
+inline constexpr std::string_view kLineBreak = "\r\n";
+
+struct RunContext {
+  explicit RunContext(platform::Platform& services) : platform(services) {}
+
+  platform::Platform& platform;
+  document::MigrationDocument document;
+  std::string DocumentPath;  // empty when no document was found
+  bool ReadError = false;
+
+  // Only ever goes from false to true; set by a failed read or RecordFailure.
+  bool AbortStatus = false;
+  // Cleared by any failed printer operation.
+  bool OperationsSucceeded = true;
+  // The report; every piece is introduced by a line break.
+  std::string RunMessage;
+  std::string InitialDefaultPrinter;
+
+  DebugLog debugLog;
+  Progress progress;
+  // How the debug file's write ended; the event log writer reports a failure.
+  platform::Status debugFlushStatus;
+
+  void AppendRunMessage(std::string_view text) {
+    RunMessage += kLineBreak;
+    RunMessage += text;
+  }
+};
+
+}  // namespace quillon::engine
