@@ -1,0 +1,600 @@
+// Tests of reading a migration document: value conversions, buffer cuts, list
+// sizing and placeholders, the refusals, the error lines and the settings log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "document/document_file.h"
+#include "document/profile_file.h"
+
+namespace quillon::document {
+namespace {
+
+// Every key present and valid; tests change single values of it.
+const char* const kCompleteDocument = R"([GENERAL]
+UseActiveDirectory=False
+UseManualDefinitions=True
+AlwaysRun=False
+ShowProgress=True
+
+[ACTIVE DIRECTORY]
+DomainName=corp.example
+
+[MANUAL DEFINITIONS SERVERS]
+FromServers=OLDSRV,OLD2
+ToServers=NEWSRV,NEW2
+
+[MANUAL DEFINITIONS PRINTERS]
+FromPrinters=\\OLDSRV\HP4,\\OLDSRV\HP5
+ToPrinters=\\NEWSRV\HP4,\\NEWSRV\HP5
+
+[MANUAL DEFINITIONS MIXED]
+FromServers=MS1,MS2
+FromPrinters=MP1,MP2
+ToServers=MS3,MS4
+ToPrinters=MP3,MP4
+
+[NOTIFICATION SMTP]
+UseSMTP=True
+SMTPServerNameOrIP=mail.example
+ServerPort=25
+EmailSubject=Printer migration
+EmailTo=admin@example,help@example
+EmailFrom=quillon@example
+
+[NOTIFICATION FILE OUTPUT]
+UseFileOutput=True
+FileOutputPath=\\files\results\
+FileOutputName=result.txt
+IncludeComputerName=True
+IncludeOutcome=False
+WriteToEventLog=True
+
+[NOTIFICATION CLIENT POP-UP]
+UseClientPopup=True
+UseSuccessClientPopup=True
+SuccessMessage=Done.^CRLFThank you.
+UseFailureClientPopup=False
+FailureMessage=Call the help desk.
+
+[DEPLOYMENT]
+DeploymentPath=\\files\deploy\
+CreateWebLaunchPage=True
+CreateBatchFile=False
+IncludeMDAC=True
+MDACOption=2
+
+[POPULATE]
+ServerNames=PS1,PS2
+PrinterNames=PP1,PP2
+
+[PRUNE]
+ServerNames=RS1,RS2
+PrinterNames=RP1,RP2
+DeleteADOrphans=True
+DeleteAllNonNetworked=False
+
+[PRINTER_DRIVER]
+PrinterName=DP1,DP2
+DriverName=HP LaserJet 4,HP LaserJet 5
+DriverFileName=hp4.dll,hp5.dll
+PortName=LPT1:,LPT2:
+DriverSharePath=\\files\drivers
+
+[SET_DEFAULT]
+DefaultType=1
+DefaultPrinterName=\\NEWSRV\HP4
+
+[SUPPORT]
+DebugOn=True
+)";
+
+MigrationDocument CompleteRecord() {
+  MigrationDocument d;
+  d.UseManualDefinitions = true;
+  d.ShowProgress = true;
+  d.DomainName = "corp.example";
+  d.ServerPairs = {{"OLDSRV", "NEWSRV"}, {"OLD2", "NEW2"}};
+  d.PrinterPairs = {{"\\\\OLDSRV\\HP4", "\\\\NEWSRV\\HP4"}, {"\\\\OLDSRV\\HP5", "\\\\NEWSRV\\HP5"}};
+  d.MixedPairs = {{"MS1", "MP1", "MP3", "MS3"}, {"MS2", "MP2", "MP4", "MS4"}};
+  d.UseSMTP = true;
+  d.SMTPServerNameOrIP = "mail.example";
+  d.ServerPort = "25";
+  d.EmailSubject = "Printer migration";
+  d.EmailTo = {"admin@example", "help@example"};
+  d.EmailFrom = "quillon@example";
+  d.UseFileOutput = true;
+  d.FileOutputPath = "\\\\files\\results";
+  d.FileOutputName = "result.txt";
+  d.IncludeComputerName = true;
+  d.WriteToEventLog = true;
+  d.UseClientPopup = true;
+  d.UseSuccessClientPopup = true;
+  d.SuccessMessage = "Done.^CRLFThank you.";
+  d.FailureMessage = "Call the help desk.";
+  d.DeploymentPath = "\\\\files\\deploy";
+  d.CreateWebLaunchPage = true;
+  d.IncludeMDAC = true;
+  d.MDACOption = 2;
+  d.PopulateRules = {{"PS1", "PP1"}, {"PS2", "PP2"}};
+  d.PruneRules = {{"RS1", "RP1"}, {"RS2", "RP2"}};
+  d.DeleteADOrphans = true;
+  d.PrinterDrivers = {{"DP1", "HP LaserJet 4", "hp4.dll", "LPT1:"},
+                      {"DP2", "HP LaserJet 5", "hp5.dll", "LPT2:"}};
+  d.DriverSharePath = "\\\\files\\drivers";
+  d.DefaultType = 1;
+  d.DefaultPrinterName = "\\\\NEWSRV\\HP4";
+  d.DebugOn = true;
+  return d;
+}
+
+struct Setting {
+  const char* section;
+  const char* key;
+  std::string value;
+};
+
+std::string CompleteWith(const std::vector<Setting>& settings) {
+  ProfileFile file = ProfileFile::Parse(kCompleteDocument);
+  for (const Setting& s : settings) file.SetValue(s.section, s.key, s.value);
+  return file.Serialize();
+}
+
+struct ReadResult {
+  MigrationDocument document;
+  bool readError;
+  std::vector<std::string> errors;  // the "ERROR: " lines only
+};
+
+ReadResult Read(const std::string& text) {
+  ReadResult result;
+  result.readError = ReadDocumentText(&text, result.document, [&](const std::string& line) {
+    if (line.rfind("ERROR: ", 0) == 0) result.errors.push_back(line);
+  });
+  return result;
+}
+
+TEST(DocumentReaderTest, CompleteDocumentReadsWithoutError) {
+  const ReadResult r = Read(kCompleteDocument);
+  EXPECT_FALSE(r.readError);
+  EXPECT_TRUE(r.errors.empty());
+  EXPECT_EQ(r.document, CompleteRecord());
+}
+
+TEST(DocumentReaderTest, BooleanValues) {
+  struct Case {
+    std::string value;
+    bool expected;
+    bool readError;
+  };
+  const Case cases[] = {
+      {"True", true, false},   {"true", true, false},    {"TRUE", true, false},
+      {"tRuE", true, false},   {"False", false, false},  {"FALSE", false, false},
+      {"NotTrue", true, false}, {"falseTrue", true, false}, {"xfalsex", false, false},
+      {"1", false, true},      {"yes", false, true},     {"", false, true},
+      {" ", false, true},      {"Tru e", false, true},
+      // the buffer holds 99 characters: a "True" beyond them is not seen
+      {std::string(95, 'x') + "True", true, false},
+      {std::string(96, 'x') + "True", false, true},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r = Read(CompleteWith({{"SUPPORT", "DebugOn", c.value}}));
+    EXPECT_EQ(r.document.DebugOn, c.expected) << '"' << c.value << '"';
+    EXPECT_EQ(r.readError, c.readError) << '"' << c.value << '"';
+  }
+}
+
+TEST(DocumentReaderTest, IntegerValues) {
+  struct Case {
+    std::string value;
+    int expected;
+    bool readError;
+  };
+  const Case cases[] = {
+      {"2.5", 2, false},      {"3.5", 4, false},      {"", 0, false},
+      {"0.5", 0, false},      {"1.5", 2, false},      {"-2.5", -2, false},
+      {"-3.5", -4, false},    {"2.51", 3, false},     {"7", 7, false},
+      {"+7", 7, false},       {"-7", -7, false},      {"12abc", 12, false},
+      {"abc", 0, false},      {"-", 0, false},        {".", 0, false},
+      {".5", 0, false},       {"5.", 5, false},       {"1e3", 1000, false},
+      {"1E+2", 100, false},   {"25e-1", 2, false},    {"1e", 1, false},
+      {"1e-", 1, false},      {"1e-400", 0, false},   {"0e999", 0, false},
+      {"32767", 32767, false}, {"-32768", -32768, false}, {"32767.4", 32767, false},
+      {"-32768.5", -32768, false},
+      // out of the 16-bit range after rounding: refused, not wrapped
+      {"32767.5", 0, true},   {"32768", 0, true},     {"-32769", 0, true},
+      {"65537", 0, true},     {"1e400", 0, true},     {"-1e5", 0, true},
+      // 99 characters fit the buffer, the 100th is cut off
+      {std::string(98, '0') + "7", 7, false},
+      {std::string(99, '0') + "7", 0, false},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r = Read(CompleteWith({{"DEPLOYMENT", "MDACOption", c.value}}));
+    EXPECT_EQ(r.document.MDACOption, c.expected) << '"' << c.value << '"';
+    EXPECT_EQ(r.readError, c.readError) << '"' << c.value << '"';
+  }
+}
+
+TEST(DocumentReaderTest, StringValuesAreCutAndTrimmed) {
+  struct Case {
+    const char* section;
+    const char* key;
+    std::string value;
+    std::function<std::string(const MigrationDocument&)> field;
+    std::string expected;
+  };
+  auto domain = [](const MigrationDocument& d) { return d.DomainName; };
+  auto outputPath = [](const MigrationDocument& d) { return d.FileOutputPath; };
+  auto deployment = [](const MigrationDocument& d) { return d.DeploymentPath; };
+  auto port = [](const MigrationDocument& d) { return d.ServerPort; };
+  const Case cases[] = {
+      {"ACTIVE DIRECTORY", "DomainName", "  corp  ", domain, "corp"},
+      {"ACTIVE DIRECTORY", "DomainName", "\tcorp\t", domain, "corp"},
+      {"ACTIVE DIRECTORY", "DomainName", " ", domain, ""},
+      {"ACTIVE DIRECTORY", "DomainName", std::string(1200, 'd'), domain, std::string(999, 'd')},
+      {"ACTIVE DIRECTORY", "DomainName", std::string(999, 'd'), domain, std::string(999, 'd')},
+      {"ACTIVE DIRECTORY", "DomainName", std::string(998, 'd') + " e", domain,
+       std::string(998, 'd')},
+      {"ACTIVE DIRECTORY", "DomainName", std::string("ab\0cd", 5), domain, "ab"},
+      {"ACTIVE DIRECTORY", "DomainName", std::string("ab \0cd", 6), domain, "ab"},
+      {"ACTIVE DIRECTORY", "DomainName", "corp\\", domain, "corp\\"},
+      {"NOTIFICATION SMTP", "ServerPort", "0025", port, "0025"},
+      {"NOTIFICATION FILE OUTPUT", "FileOutputPath", "C:\\out\\", outputPath, "C:\\out"},
+      {"NOTIFICATION FILE OUTPUT", "FileOutputPath", "C:\\out\\\\", outputPath, "C:\\out\\"},
+      {"NOTIFICATION FILE OUTPUT", "FileOutputPath", "C:\\out", outputPath, "C:\\out"},
+      {"NOTIFICATION FILE OUTPUT", "FileOutputPath", "\\", outputPath, ""},
+      {"DEPLOYMENT", "DeploymentPath", "\\\\srv\\share\\", deployment, "\\\\srv\\share"},
+      {"DEPLOYMENT", "DeploymentPath", "\\\\srv\\share\\\\", deployment, "\\\\srv\\share\\"},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r = Read(CompleteWith({{c.section, c.key, c.value}}));
+    EXPECT_EQ(c.field(r.document), c.expected) << c.key << " = \"" << c.value << '"';
+    EXPECT_FALSE(r.readError) << c.key;
+  }
+}
+
+TEST(DocumentReaderTest, ServerPairsAreSizedByTheFirstKey) {
+  struct Case {
+    const char* name;
+    std::string fromServers;
+    std::string toServers;
+    std::vector<ServerPair> expected;
+    bool readError;
+  };
+  const Case cases[] = {
+      {"one item gives two records", "A", "B", {{"A", "B"}, {"", ""}}, false},
+      {"blanks around items go", "A, B", " C ,D", {{"A", "C"}, {"B", "D"}}, false},
+      {"empty item gets its placeholder", "A,,B", "X,Y,Z",
+       {{"A", "X"}, {"Error in From Server Name", "Y"}, {"B", "Z"}}, false},
+      {"single blank gives one blank record", " ", " ", {{"", ""}}, false},
+      {"fewer later items leave fields empty", "A,B,C", "X", {{"A", "X"}, {"B", ""}, {"C", ""}},
+       false},
+      {"later key fills the blank second record", "A", "B,C", {{"A", "B"}, {"", "C"}}, false},
+      {"lone comma gives two placeholders", ",", "X,",
+       {{"Error in From Server Name", "X"},
+        {"Error in From Server Name", "Error in To Server Name"}},
+       false},
+      {"later key with more items is refused", "A,B", "X,,Z",
+       {{"A", "X"}, {"B", "Error in To Server Name"}}, true},
+      {"later items with an empty first key are refused", "", "X,Y", {{"", "X"}}, true},
+      {"one item and three later items are refused", "A", "B,C,D", {{"A", "B"}, {"", "C"}}, true},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r =
+        Read(CompleteWith({{"MANUAL DEFINITIONS SERVERS", "FromServers", c.fromServers},
+                           {"MANUAL DEFINITIONS SERVERS", "ToServers", c.toServers}}));
+    EXPECT_EQ(r.document.ServerPairs, c.expected) << c.name;
+    EXPECT_EQ(r.readError, c.readError) << c.name;
+  }
+}
+
+TEST(DocumentReaderTest, EveryListKeyHasItsPlaceholder) {
+  // Every key holds "A,,B": the middle record shows what an empty item becomes.
+  std::vector<Setting> settings;
+  const std::pair<const char*, const char*> keys[] = {
+      {"MANUAL DEFINITIONS SERVERS", "FromServers"},
+      {"MANUAL DEFINITIONS SERVERS", "ToServers"},
+      {"MANUAL DEFINITIONS PRINTERS", "FromPrinters"},
+      {"MANUAL DEFINITIONS PRINTERS", "ToPrinters"},
+      {"MANUAL DEFINITIONS MIXED", "FromServers"},
+      {"MANUAL DEFINITIONS MIXED", "FromPrinters"},
+      {"MANUAL DEFINITIONS MIXED", "ToServers"},
+      {"MANUAL DEFINITIONS MIXED", "ToPrinters"},
+      {"NOTIFICATION SMTP", "EmailTo"},
+      {"POPULATE", "ServerNames"},
+      {"POPULATE", "PrinterNames"},
+      {"PRUNE", "ServerNames"},
+      {"PRUNE", "PrinterNames"},
+      {"PRINTER_DRIVER", "PrinterName"},
+      {"PRINTER_DRIVER", "DriverName"},
+      {"PRINTER_DRIVER", "DriverFileName"},
+      {"PRINTER_DRIVER", "PortName"},
+  };
+  for (const auto& [section, key] : keys) settings.push_back({section, key, "A,,B"});
+  const ReadResult r = Read(CompleteWith(settings));
+  ASSERT_FALSE(r.readError);
+  const MigrationDocument& d = r.document;
+  ASSERT_EQ(d.ServerPairs.size(), 3u);
+  EXPECT_EQ(d.ServerPairs[1], (ServerPair{"Error in From Server Name", "Error in To Server Name"}));
+  EXPECT_EQ(d.PrinterPairs[1],
+            (PrinterPair{"Error in From Printer Name", "Error in To Printer Name"}));
+  EXPECT_EQ(d.MixedPairs[1], (MixedPair{"Error in From Server Name", "Error in From Printer Name",
+                                        "Error in To Printer Name", "Error in To Server Name"}));
+  EXPECT_EQ(d.EmailTo, (std::vector<std::string>{"A", "Error in To Email Address", "B"}));
+  EXPECT_EQ(d.PopulateRules[1], (PopulateRule{"Error in Server Name", "Error in Printer Name"}));
+  EXPECT_EQ(d.PruneRules[1], (PruneRule{"", ""}));
+  EXPECT_EQ(d.PrinterDrivers[1],
+            (PrinterDriverRule{"Error in Printer Name", "Error in Driver Name", "", ""}));
+  EXPECT_EQ(d.PrinterDrivers[2], (PrinterDriverRule{"B", "B", "B", "B"}));
+}
+
+TEST(DocumentReaderTest, OtherListsFollowTheSameSizing) {
+  const ReadResult r = Read(CompleteWith({
+      {"MANUAL DEFINITIONS MIXED", "FromServers", "S1"},
+      {"MANUAL DEFINITIONS MIXED", "FromPrinters", "P1"},
+      {"MANUAL DEFINITIONS MIXED", "ToServers", "S2"},
+      {"MANUAL DEFINITIONS MIXED", "ToPrinters", "P2"},
+      {"NOTIFICATION SMTP", "EmailTo", "only@example"},
+      {"PRUNE", "ServerNames", "A,"},
+      {"PRUNE", "PrinterNames", ","},
+      {"PRINTER_DRIVER", "PrinterName", " "},
+      {"PRINTER_DRIVER", "DriverName", " "},
+      {"PRINTER_DRIVER", "DriverFileName", " "},
+      {"PRINTER_DRIVER", "PortName", " "},
+  }));
+  EXPECT_FALSE(r.readError);
+  // Keys come as FromServers, FromPrinters, ToServers, ToPrinters; the record
+  // keeps ToPrinter before ToServer.
+  EXPECT_EQ(r.document.MixedPairs, (std::vector<MixedPair>{{"S1", "P1", "P2", "S2"}, {}}));
+  EXPECT_EQ(r.document.EmailTo, (std::vector<std::string>{"only@example", ""}));
+  EXPECT_EQ(r.document.PruneRules, (std::vector<PruneRule>{{"A", ""}, {"", ""}}));
+  EXPECT_EQ(r.document.PrinterDrivers, (std::vector<PrinterDriverRule>{{}}));
+}
+
+TEST(DocumentReaderTest, ListValuesAreCutAt9999Characters) {
+  std::string items;  // 2000 items of four letters fill exactly 9999 characters
+  for (int i = 0; i < 2000; ++i) items += (i == 0 ? "" : ",") + std::string("ABCD");
+  ASSERT_EQ(items.size(), 9999u);
+  const ReadResult exact = Read(CompleteWith({{"POPULATE", "ServerNames", items},
+                                              {"POPULATE", "PrinterNames", " "}}));
+  ASSERT_EQ(exact.document.PopulateRules.size(), 2000u);
+  EXPECT_EQ(exact.document.PopulateRules.back().ServerName, "ABCD");
+
+  // One character shorter and one more item: the cut leaves a trailing comma,
+  // which is an empty item.
+  items.pop_back();
+  const ReadResult over = Read(CompleteWith({{"POPULATE", "ServerNames", items + ",WXYZ"},
+                                             {"POPULATE", "PrinterNames", " "}}));
+  ASSERT_EQ(over.document.PopulateRules.size(), 2001u);
+  EXPECT_EQ(over.document.PopulateRules.back().ServerName, "Error in Server Name");
+  EXPECT_FALSE(over.readError);
+}
+
+TEST(DocumentReaderTest, FailuresAreReportedAndReadingGoesOn) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> errors;
+  };
+  std::string noSupport = kCompleteDocument;
+  noSupport.erase(noSupport.find("[SUPPORT]"));
+  std::string noDomainKey = kCompleteDocument;
+  const std::string domainLine = "DomainName=corp.example\n";
+  noDomainKey.erase(noDomainKey.find(domainLine), domainLine.size());
+  const Case cases[] = {
+      {"missing section", noSupport,
+       {"ERROR: Reading INI file, section [SUPPORT] key DebugOn: missing."}},
+      {"missing key", noDomainKey,
+       {"ERROR: Reading INI file, section [ACTIVE DIRECTORY] key DomainName: missing."}},
+      {"unreadable boolean", CompleteWith({{"GENERAL", "AlwaysRun", "1"}}),
+       {"ERROR: Reading INI file, section [GENERAL] key AlwaysRun: \"1\" is neither True nor "
+        "False."}},
+      {"integer out of range", CompleteWith({{"SET_DEFAULT", "DefaultType", "40000"}}),
+       {"ERROR: Reading INI file, section [SET_DEFAULT] key DefaultType: \"40000\" is outside "
+        "the range -32768 to 32767."}},
+      {"later list key too long",
+       CompleteWith({{"MANUAL DEFINITIONS SERVERS", "ToServers", "NEW1,NEW2,NEW3"}}),
+       {"ERROR: Reading INI file, section [MANUAL DEFINITIONS SERVERS] key ToServers holds 3 "
+        "items but the list has 2 records."}},
+      {"later list key against a single record",
+       CompleteWith({{"PRUNE", "ServerNames", " "}, {"PRUNE", "PrinterNames", "A,B"}}),
+       {"ERROR: Reading INI file, section [PRUNE] key PrinterNames holds 2 items but the list "
+        "has 1 record."}},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r = Read(c.text);
+    EXPECT_TRUE(r.readError) << c.name;
+    EXPECT_EQ(r.errors, c.errors) << c.name;
+    // Everything else is still read.
+    EXPECT_EQ(r.document.EmailFrom, "quillon@example") << c.name;
+    EXPECT_EQ(r.document.MixedPairs, CompleteRecord().MixedPairs) << c.name;
+  }
+  // Without a sink the outcome is the same.
+  MigrationDocument quiet;
+  EXPECT_TRUE(ReadDocumentText(&noSupport, quiet));
+  EXPECT_FALSE(quiet.DebugOn);
+}
+
+TEST(DocumentReaderTest, LookupIgnoresCaseAndTakesTheFirstSectionAndKey) {
+  const std::string text =
+      "[general]\n"
+      "usemanualdefinitions=true\n"
+      "USEMANUALDEFINITIONS=false\n"
+      "[Support]\n"
+      "debugon = TRUE\n"
+      "[SUPPORT]\n"
+      "DebugOn=False\n"
+      "[General]\n"
+      "AlwaysRun=True\n";
+  MigrationDocument d;
+  EXPECT_TRUE(ReadDocumentText(&text, d));  // most keys are missing
+  EXPECT_TRUE(d.UseManualDefinitions);
+  EXPECT_TRUE(d.DebugOn);
+  EXPECT_FALSE(d.AlwaysRun);  // the second GENERAL section is not read
+}
+
+TEST(DocumentReaderTest, MissingFileLeavesAFreshRecord) {
+  MigrationDocument d = CompleteRecord();
+  std::vector<std::string> lines;
+  EXPECT_TRUE(ReadDocumentText(nullptr, d, [&](const std::string& l) { lines.push_back(l); }));
+  EXPECT_EQ(d, MigrationDocument{});
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "ERROR: Unable to open INI file.");
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("ERROR", 0) == 0; }),
+            1);
+  EXPECT_EQ(lines.back(), ">> DebugOn: False");
+}
+
+TEST(DocumentReaderTest, EveryReadReplacesTheWholeRecord) {
+  MigrationDocument d = CompleteRecord();
+  d.ServerPairs.resize(7);
+  const std::string text = CompleteWith({{"MANUAL DEFINITIONS SERVERS", "FromServers", "X"},
+                                         {"MANUAL DEFINITIONS SERVERS", "ToServers", "Y"}});
+  EXPECT_FALSE(ReadDocumentText(&text, d));
+  EXPECT_EQ(d.ServerPairs, (std::vector<ServerPair>{{"X", "Y"}, {}}));
+}
+
+TEST(DocumentReaderTest, BadInputDoesNotCrash) {
+  std::vector<std::string> inputs = {
+      "",
+      "\n\n\n",
+      std::string("\0\0\0[SUPPORT]\0\nDebugOn=\0True", 28),
+      std::string(3'000'000, 'x'),
+      "[SUPPORT]\nDebugOn=" + std::string(3'000'000, 'T'),
+      "[MANUAL DEFINITIONS SERVERS]\nFromServers=" + std::string(100'000, ','),
+  };
+  for (const std::string& input : inputs) {
+    MigrationDocument d;
+    EXPECT_TRUE(ReadDocumentText(&input, d, [](const std::string&) {}));
+  }
+  std::mt19937 random(4711);
+  const std::string complete = kCompleteDocument;
+  for (int i = 0; i < 100; ++i) {
+    std::string junk(static_cast<std::size_t>(random() % 20000), '\0');
+    for (char& c : junk) c = static_cast<char>(random() % 256);
+    const std::string input = i % 2 == 0 ? junk : complete.substr(0, random() % 2000) + junk;
+    MigrationDocument d;
+    std::vector<std::string> lines;
+    ReadDocumentText(&input, d, [&](const std::string& l) { lines.push_back(l); });
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), d.DebugOn ? ">> DebugOn: True" : ">> DebugOn: False");
+  }
+  MigrationDocument empty;
+  const std::string nothing;
+  EXPECT_TRUE(ReadDocumentText(&nothing, empty));
+  EXPECT_EQ(empty, MigrationDocument{});
+
+  // The last line needs no line end, and CR LF ends are read like LF.
+  std::string crlf = ProfileFile::Parse(kCompleteDocument).Serialize();
+  crlf.erase(crlf.size() - 2);
+  ASSERT_EQ(crlf.substr(crlf.size() - 12), "DebugOn=True");
+  const ReadResult r = Read(crlf);
+  EXPECT_FALSE(r.readError);
+  EXPECT_EQ(r.document, CompleteRecord());
+}
+
+TEST(DocumentReaderTest, SettingsLogIsExact) {
+  MigrationDocument d;
+  d.UseActiveDirectory = true;
+  d.DomainName = "corp.example";
+  d.ServerPairs = {{"OLD", "NEW"}, {"", ""}};
+  d.PrinterPairs = {{"\\\\A\\P", "\\\\B\\P"}};
+  d.MixedPairs = {{"FS", "FP", "TP", "TS"}};
+  d.ServerPort = "25";
+  d.EmailTo = {"a@example", "b@example"};
+  d.SuccessMessage = "Done.^CRLFBye.";
+  d.FileOutputPath = "C:\\out";
+  d.CreateWebLaunchPage = true;
+  d.MDACOption = -3;
+  d.PopulateRules = {{"PS", "PP"}};
+  d.PruneRules = {{"RS", ""}, {"", "RP"}};
+  d.DeleteAllNonNetworked = true;
+  d.PrinterDrivers = {{"DP", "DN", "DF", "PN"}};
+  d.DriverSharePath = "\\\\srv\\drivers";
+  d.DefaultType = 5;
+  d.DefaultPrinterName = "not logged";
+  d.DebugOn = true;
+  std::string log;
+  LogDocumentSettings(d, [&](const std::string& line) { log += line + "\n"; });
+  EXPECT_EQ(log,
+            ">> UseActiveDirectory: True\n"
+            ">> UseManualDefinitions: False\n"
+            ">> AlwaysRun: False\n"
+            ">> ShowProgress: False\n"
+            ">> DomainName: corp.example\n"
+            ">> Server to Server Pairs <<\n"
+            ">> From Server: OLD\n"
+            ">> To Server: NEW\n"
+            ">> From Server: \n"
+            ">> To Server: \n"
+            ">> Printer to Printer Pairs <<\n"
+            ">> From Printer: \\\\A\\P\n"
+            ">> To Printer: \\\\B\\P\n"
+            ">> Mixed to Mixed Pairs <<\n"
+            ">> From Server: FS\n"
+            ">> From Printer: FP\n"
+            ">> To Server: TS\n"
+            ">> To Printer: TP\n"
+            ">> UseSMTP: False\n"
+            ">> SMTPServerNameOrIP: \n"
+            ">> ServerPort: 25\n"
+            ">> EmailSubject: \n"
+            ">> Email To Addresses <<\n"
+            ">> To Email Address: a@example\n"
+            ">> To Email Address: b@example\n"
+            ">> EmailFrom: \n"
+            ">> UseFileOutput: False\n"
+            ">> FileOutputPath: C:\\out\n"
+            ">> FileOutputName: \n"
+            ">> IncludeComputerName: False\n"
+            ">> IncludeOutcome: False\n"
+            ">> WriteToEventLog: False\n"
+            ">> UseClientPopup: False\n"
+            ">> UseSuccessClientPopup: False\n"
+            ">> SuccessMessage: Done.^CRLFBye.\n"
+            ">> UseFailureClientPopup: False\n"
+            ">> FailureMessage: \n"
+            ">> DeploymentPath: \n"
+            ">> CreateHTMLLaunchPage: True\n"
+            ">> CreateBatchFile: False\n"
+            ">> IncludeMDAC: False\n"
+            ">> MDACOption: -3\n"
+            ">> Populate <<\n"
+            ">> Server Name: PS\n"
+            ">> Printer Name: PP\n"
+            ">> Prune <<\n"
+            ">> Server Name: RS\n"
+            ">> Printer Name: \n"
+            ">> Server Name: \n"
+            ">> Printer Name: RP\n"
+            ">> Delete AD Orphans: False\n"
+            ">> Delete All Non-Networked: True\n"
+            ">> Printer Driver <<\n"
+            ">> Printer Name: DP\n"
+            ">> Driver Name: DN\n"
+            ">> Driver File Name: DF\n"
+            ">> Port Name: PN\n"
+            ">> Driver Share Path: \\\\srv\\drivers\n"
+            ">> DebugOn: True\n");
+}
+
+TEST(DocumentReaderTest, ReadEndsWithTheSettingsLog) {
+  std::vector<std::string> lines;
+  MigrationDocument d;
+  const std::string text = CompleteWith({{"GENERAL", "AlwaysRun", "maybe"}});
+  ReadDocumentText(&text, d, [&](const std::string& l) { lines.push_back(l); });
+  std::vector<std::string> logged;
+  LogDocumentSettings(d, [&](const std::string& l) { logged.push_back(l); });
+  ASSERT_EQ(lines.size(), logged.size() + 1);
+  EXPECT_EQ(lines.front().rfind("ERROR: ", 0), 0u);
+  EXPECT_TRUE(std::equal(logged.begin(), logged.end(), lines.begin() + 1));
+}
+
+}  // namespace
+}  // namespace quillon::document

@@ -1,0 +1,207 @@
+// Our own profile (INI) file, so that engine and toolkit read and write
+// documents alike on every platform. Parsed once into line spans with an index
+// of sections and key hashes, so lookups do not rescan the text.
+#include "document/profile_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+namespace quillon::document {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// ASCII only: the document's names are ASCII, and folding bytes of other code
+// pages would make lookups depend on the locale.
+char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = FoldChar(c);
+  return folded;
+}
+
+// The name of a section header line, or nullopt when the line is no header.
+// A '[' without a closing ']' is not taken as a header.
+std::optional<std::string_view> HeaderName(std::string_view line) {
+  std::string_view trimmed = Trim(line);
+  if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
+  std::size_t close = trimmed.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(trimmed.substr(1, close - 1));
+}
+
+// Position of the '=' of a key line; npos for comments and lines without one.
+std::size_t KeySeparator(std::string_view line) {
+  std::string_view trimmed = Trim(line);
+  if (!trimmed.empty() && trimmed.front() == ';') return std::string_view::npos;
+  return line.find('=');
+}
+
+bool IsEmptyLine(std::string_view line) { return Trim(line).empty(); }
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
+  }
+  return true;
+}
+
+// FNV-1a over the folded bytes: lets a lookup skip most keys without
+// comparing their text.
+std::uint32_t FoldedHash(std::string_view text) {
+  std::uint32_t hash = 2166136261u;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(FoldChar(c));
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+std::string_view KeyOf(std::string_view line) { return Trim(line.substr(0, line.find('='))); }
+
+}  // namespace
+
+ProfileFile ProfileFile::Parse(std::string_view text) {
+  ProfileFile file;
+  file.text_ = std::string(text);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    if (end > pos && text[end - 1] == '\r') --end;
+    file.AddLine(Line{pos, end - pos, false});
+    pos = next;
+  }
+  return file;
+}
+
+std::string_view ProfileFile::View(const Line& line) const {
+  return std::string_view(line.edited ? edits_ : text_).substr(line.begin, line.size);
+}
+
+ProfileFile::Line ProfileFile::AddEdit(std::string_view text) {
+  Line line{edits_.size(), text.size(), true};
+  edits_ += text;
+  return line;
+}
+
+void ProfileFile::AddLine(Line line) {
+  std::string_view text = View(line);
+  if (std::optional<std::string_view> name = HeaderName(text)) {
+    Section section;
+    section.name = std::string(*name);
+    sectionIndex_.emplace(Fold(section.name), sections_.size());  // the first one wins
+    section.lines.push_back(line);
+    sections_.push_back(std::move(section));
+    return;
+  }
+  if (sections_.empty()) {
+    preamble_.push_back(line);
+    return;
+  }
+  Section& section = sections_.back();
+  std::size_t separator = KeySeparator(text);
+  if (separator != std::string_view::npos) {
+    section.keys.push_back(KeyEntry{FoldedHash(Trim(text.substr(0, separator))),
+                                    section.lines.size()});
+  }
+  section.lines.push_back(line);
+}
+
+const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
+  auto found = sectionIndex_.find(Fold(Trim(name)));
+  return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
+  return const_cast<Section*>(std::as_const(*this).FindSection(name));
+}
+
+std::size_t ProfileFile::FindKey(const Section& section, std::string_view key) const {
+  key = Trim(key);
+  const std::uint32_t hash = FoldedHash(key);
+  for (const KeyEntry& entry : section.keys) {
+    if (entry.hash == hash && EqualIgnoringCase(KeyOf(View(section.lines[entry.line])), key)) {
+      return entry.line;
+    }
+  }
+  return std::string_view::npos;
+}
+
+std::optional<std::string> ProfileFile::GetValue(std::string_view section,
+                                                 std::string_view key) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return std::nullopt;
+  std::size_t index = FindKey(*found, key);
+  if (index == std::string_view::npos) return std::nullopt;
+  std::string_view line = View(found->lines[index]);
+  return std::string(Trim(line.substr(line.find('=') + 1)));
+}
+
+void ProfileFile::SetValue(std::string_view section, std::string_view key,
+                           std::string_view value) {
+  // A value is one line; a line break inside it would start a new line, and
+  // possibly a new section, when the file is read again.
+  std::string text(value);
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+
+  Section* target = FindSection(section);
+  if (target == nullptr) {
+    std::vector<Line>& last = sections_.empty() ? preamble_ : sections_.back().lines;
+    if (!last.empty() && !IsEmptyLine(View(last.back()))) last.push_back(Line{});
+    Section added;
+    added.name = std::string(Trim(section));
+    added.lines.push_back(AddEdit("[" + added.name + "]"));
+    sectionIndex_.emplace(Fold(added.name), sections_.size());
+    sections_.push_back(std::move(added));
+    target = &sections_.back();
+  }
+
+  std::size_t index = FindKey(*target, key);
+  if (index != std::string_view::npos) {
+    // The line keeps its key as spelled in the file.
+    std::string line = std::string(KeyOf(View(target->lines[index]))) + "=" + text;
+    target->lines[index] = AddEdit(line);
+    return;
+  }
+  // After the last non-empty line, so that the blank line before the next
+  // section stays where it is. Only empty lines follow, so no key index moves.
+  std::size_t at = target->lines.size();
+  while (at > 1 && IsEmptyLine(View(target->lines[at - 1]))) --at;
+  std::string name(Trim(key));
+  target->lines.insert(target->lines.begin() + static_cast<std::ptrdiff_t>(at),
+                       AddEdit(name + "=" + text));
+  target->keys.push_back(KeyEntry{FoldedHash(name), at});
+}
+
+std::string ProfileFile::Serialize() const {
+  std::size_t size = 0;
+  for (const Line& line : preamble_) size += line.size + 2;
+  for (const Section& section : sections_) {
+    for (const Line& line : section.lines) size += line.size + 2;
+  }
+  std::string text;
+  text.reserve(size);
+  auto append = [this, &text](const Line& line) {
+    text += View(line);
+    text += "\r\n";
+  };
+  std::for_each(preamble_.begin(), preamble_.end(), append);
+  for (const Section& section : sections_) {
+    std::for_each(section.lines.begin(), section.lines.end(), append);
+  }
+  return text;
+}
+
+}  // namespace quillon::document

@@ -1,0 +1,158 @@
+// Feeds arbitrary bytes to the document reader and the profile file, and checks
+// the properties that must hold for any input: serializing and parsing again
+// changes no answer, a value set is the value read, and a document saved over
+// any file reads back every key.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "document/document_file.h"
+#include "document/document_vocabulary.h"
+#include "document/profile_file.h"
+
+namespace {
+
+using quillon::document::MigrationDocument;
+using quillon::document::ProfileFile;
+namespace platform = quillon::platform;
+namespace vocabulary = quillon::document::vocabulary;
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Every (section, key) of the document, in document order.
+struct KeyNames {
+  std::vector<std::pair<std::string, std::string>> names;
+  void Boolean(const char* s, const char* k, bool&) { names.emplace_back(s, k); }
+  void Integer(const char* s, const char* k, std::int16_t&) { names.emplace_back(s, k); }
+  void String(const char* s, const char* k, std::string&) { names.emplace_back(s, k); }
+  void Path(const char* s, const char* k, std::string&) { names.emplace_back(s, k); }
+  template <class Record>
+  void List(const char* s, std::vector<Record>&, std::span<const vocabulary::ListKey<Record>> keys,
+            vocabulary::EmptyItems) {
+    for (const auto& key : keys) names.emplace_back(s, key.name);
+  }
+};
+
+const std::vector<std::pair<std::string, std::string>>& DocumentKeys() {
+  static const auto* names = [] {
+    MigrationDocument document;
+    KeyNames collector;
+    vocabulary::VisitDocument(document, collector);
+    return new std::vector<std::pair<std::string, std::string>>(std::move(collector.names));
+  }();
+  return *names;
+}
+
+// Section and key names as they appear in the input, to ask for names that
+// are not in the vocabulary too.
+std::vector<std::pair<std::string, std::string>> NamesInText(std::string_view text) {
+  std::vector<std::pair<std::string, std::string>> names;
+  std::string section;
+  std::size_t pos = 0;
+  while (pos < text.size() && names.size() < 64) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    if (!line.empty() && line.front() == '[') {
+      section = std::string(line.substr(1, line.find(']') - 1));
+    } else if (std::size_t eq = line.find('='); eq != std::string_view::npos) {
+      names.emplace_back(section, std::string(line.substr(0, eq)));
+    }
+    pos = end + 1;
+  }
+  return names;
+}
+
+class MemoryFileSystem : public platform::FileSystem {
+ public:
+  std::map<std::string, std::string> files;
+  std::optional<std::string> ReadFile(const std::string& path) override {
+    auto found = files.find(path);
+    if (found == files.end()) return std::nullopt;
+    return found->second;
+  }
+  bool FileExists(const std::string& path) override { return files.count(path) != 0; }
+  platform::Status WriteFileAtomic(const std::string& path, std::string_view content) override {
+    files[path] = std::string(content);
+    return platform::Status::Ok();
+  }
+  platform::Status AppendToFile(const std::string& path, std::string_view content) override {
+    files[path] += std::string(content);
+    return platform::Status::Ok();
+  }
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&,
+                                                         platform::Status* status) override {
+    if (status != nullptr) *status = platform::Status::Error(1, "not supported");
+    return nullptr;
+  }
+  std::vector<std::string> ListFiles(const std::string&, std::string_view) override { return {}; }
+  platform::Status CreateFolders(const std::string&) override { return platform::Status::Ok(); }
+};
+
+bool IsBrokenValueLine(const std::string& line) {
+  return line.rfind("ERROR: ", 0) == 0 &&
+         (line.find(": missing.") != std::string::npos ||
+          line.find("is neither True nor False") != std::string::npos ||
+          line.find("is outside the range") != std::string::npos);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+
+  MigrationDocument document;
+  std::size_t logged = 0;
+  quillon::document::ReadDocumentText(
+      &text, document, [&logged](const std::string& line) { logged += line.size(); });
+  Check(logged > 0);
+
+  // Parse, serialize, parse: the same lines, so the same answers.
+  const ProfileFile first = ProfileFile::Parse(text);
+  const std::string serialized = first.Serialize();
+  const ProfileFile second = ProfileFile::Parse(serialized);
+  Check(second.Serialize() == serialized);
+  std::vector<std::pair<std::string, std::string>> queries = DocumentKeys();
+  for (auto& name : NamesInText(text)) queries.push_back(std::move(name));
+  for (const auto& [section, key] : queries) {
+    Check(first.GetValue(section, key) == second.GetValue(section, key));
+  }
+
+  // A value set is found again, before and after another round trip.
+  ProfileFile edited = second;
+  const std::string value = "value " + std::to_string(size);
+  for (const auto& [section, key] : DocumentKeys()) edited.SetValue(section, key, value);
+  const ProfileFile reread = ProfileFile::Parse(edited.Serialize());
+  for (const auto& [section, key] : DocumentKeys()) {
+    Check(edited.GetValue(section, key) == value);
+    Check(reread.GetValue(section, key) == value);
+  }
+
+  // Saving the record over the input keeps every key readable, and booleans
+  // and integers come back exactly.
+  MemoryFileSystem files;
+  const std::string path = "fuzz.ini";
+  files.files[path] = text;
+  MigrationDocument saved = document;
+  Check(!quillon::document::WriteDocument(files, path, saved));
+  MigrationDocument again;
+  bool broken = false;
+  quillon::document::ReadDocument(files, path, again, [&broken](const std::string& line) {
+    broken = broken || IsBrokenValueLine(line);
+  });
+  Check(!broken);
+  Check(again.DebugOn == document.DebugOn && again.UseSMTP == document.UseSMTP &&
+        again.MDACOption == document.MDACOption && again.DefaultType == document.DefaultType &&
+        again.DeleteADOrphans == document.DeleteADOrphans);
+  return 0;
+}
