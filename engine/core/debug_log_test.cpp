@@ -7,6 +7,7 @@
 
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_sequence.h"
+#include "platform/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -34,10 +35,15 @@ TEST(DebugScrambleTest, DecodesBackToTheTextAtEveryLength) {
 }
 
 TEST(DebugScrambleTest, NonAsciiTextBecomesUtf16CodeUnits) {
-  // U+00E9 and U+1F5A8 (a surrogate pair): one, then two UTF-16 code units.
+  // In UTF-8, U+00E9 and U+1F5A8 (a surrogate pair): one, then two code units.
+  // Windows reads the same bytes in its ANSI code page, one unit per byte.
   const std::string text = "caf\xC3\xA9 \xF0\x9F\x96\xA8";
+  const std::u16string units = platform::NarrowToUtf16(text);
+#ifndef _WIN32
+  EXPECT_EQ(units, (std::u16string{u'c', u'a', u'f', 0xE9, u' ', 0xD83D, 0xDDA8}));
+#endif
   const std::string bytes = ScrambleDebugText(text);
-  ASSERT_EQ(bytes.size(), 2u * 7u);
+  ASSERT_EQ(bytes.size(), 2 * units.size());
   // Unscramble without the ASCII-only decoder: undo the sums, then the order.
   std::string plain(bytes.size(), '\0');
   unsigned char previous = 0;
@@ -45,12 +51,39 @@ TEST(DebugScrambleTest, NonAsciiTextBecomesUtf16CodeUnits) {
     plain[k] = static_cast<char>(static_cast<unsigned char>(bytes[k]) - previous);
     previous = static_cast<unsigned char>(bytes[k]);
   }
-  const std::size_t order[] = {0, 1, 13, 2, 12, 3, 11, 4, 10, 5, 9, 6, 8, 7};
   std::string utf16(bytes.size(), '\0');
-  for (std::size_t k = 0; k < bytes.size(); ++k) utf16[order[k]] = plain[k];
-  const unsigned char expected[] = {'c', 0, 'a', 0, 'f', 0, 0xE9, 0, ' ', 0,
-                                    0x3D, 0xD8, 0xA8, 0xDD};
-  EXPECT_EQ(utf16, std::string(reinterpret_cast<const char*>(expected), sizeof expected));
+  std::size_t k = 0, front = 1, back = bytes.size() - 1;
+  utf16[0] = plain[k++];
+  for (; front < back; ++front, --back) {
+    utf16[front] = plain[k++];
+    utf16[back] = plain[k++];
+  }
+  if (front == back) utf16[front] = plain[k++];
+  std::string expected;
+  for (char16_t unit : units) {
+    expected += static_cast<char>(unit & 0xFF);
+    expected += static_cast<char>(unit >> 8);
+  }
+  EXPECT_EQ(utf16, expected);
+}
+
+TEST(TextTest, MalformedUtf8BecomesReplacementCharacters) {
+#ifndef _WIN32
+  struct Case {
+    std::string text;
+    std::u16string expected;
+  } cases[] = {
+      {"a\xFF" "b", u"a\uFFFDb"},          // a byte that starts nothing
+      {"\xC3", u"\uFFFD"},              // cut short at the end
+      {"\xE2\x82x", u"\uFFFDx"},        // cut short before a plain byte
+      {"\xC0\xAF", u"\uFFFD"},          // overlong form of "/"
+      {"\xED\xA0\x80", u"\uFFFD"},      // a lone surrogate
+      {"\xE2\x82\xAC", u"\u20AC"},      // the euro sign, well-formed
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::NarrowToUtf16(c.text), c.expected) << c.text;
+#else
+  GTEST_SKIP() << "Windows converts through its ANSI code page";
+#endif
 }
 
 TEST(DebugLogTest, LinesAreKeptOnlyWhileDebugIsOn) {

@@ -1,5 +1,5 @@
 // Process facts on Windows hosts.
-#include <windows.h>
+#include "platform/host/windows_api.h"
 #include <io.h>
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Windows' rename refuses an existing target; MoveFileEx replaces it.
-#include <windows.h>
+#include "platform/host/windows_api.h"
 
 #include "platform/host/host_file_system.h"
 

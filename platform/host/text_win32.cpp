@@ -1,5 +1,5 @@
 // ANSI code page to UTF-16 through the system's own tables.
-#include <windows.h>
+#include "platform/host/windows_api.h"
 
 #include "platform/text.h"
 
