@@ -38,6 +38,9 @@ void* operator new(std::size_t size) {
   }
   return header + 1;
 }
+// GCC takes the replaced pair for a mismatch; it is the allocator itself.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* pointer) noexcept {
   if (!pointer) return;
   Header* header = static_cast<Header*>(pointer) - 1;
@@ -45,6 +48,7 @@ void operator delete(void* pointer) noexcept {
   std::free(header);
 }
 void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
+#pragma GCC diagnostic pop
 
 namespace {
 

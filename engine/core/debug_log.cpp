@@ -18,34 +18,30 @@ void ClearDebugText(RunContext& context) { context.debugLog.Clear(); }
 
 namespace {
 
-// Emits the reordered, summed bytes of a UTF-16LE sequence of `size` bytes
-// whose byte i is byteAt(i).
+// Writes the summed bytes of a UTF-16LE sequence of `size` bytes, reordered,
+// a piece at a time. Output position k holds byte 0 for k = 0, byte (k + 1) / 2
+// for odd k (from the front) and byte size - k / 2 for even k (from the back);
+// where front and back meet, that byte comes once, last. byteAt must read
+// through plain pointers held by value: a store through the char buffer could
+// alias anything reached through a reference, which would then be reloaded for
+// every byte.
 template <typename ByteAt>
 platform::Status EmitScrambled(std::size_t size, ByteAt byteAt, platform::WritableFile& out) {
   constexpr std::size_t kPiece = 64 * 1024;
-  std::string piece;
-  piece.reserve(std::min(size, kPiece));
-  unsigned char previous = 0;
-  auto emit = [&](std::size_t index) -> platform::Status {
-    previous = static_cast<unsigned char>(previous + byteAt(index));
-    piece.push_back(static_cast<char>(previous));
-    if (piece.size() == kPiece) {
-      platform::Status status = out.Append(piece);
-      piece.clear();
-      return status;
+  std::string piece(std::min(size, kPiece), '\0');
+  char* const buffer = piece.data();
+  unsigned char sum = 0;
+  for (std::size_t start = 0; start < size; start += kPiece) {
+    const std::size_t end = std::min(size, start + kPiece);
+    for (std::size_t k = start; k < end; ++k) {
+      const std::size_t index = (k & 1) ? (k + 1) / 2 : (k == 0 ? 0 : size - k / 2);
+      sum = static_cast<unsigned char>(sum + byteAt(index));
+      buffer[k - start] = static_cast<char>(sum);
     }
-    return platform::Status::Ok();
-  };
-  if (size == 0) return platform::Status::Ok();
-  platform::Status status = emit(0);
-  std::size_t front = 1, back = size - 1;
-  for (; status.ok && front < back; ++front, --back) {
-    status = emit(front);
-    if (status.ok) status = emit(back);
+    platform::Status status = out.Append(std::string_view(buffer, end - start));
+    if (!status.ok) return status;
   }
-  if (status.ok && front == back) status = emit(front);
-  if (status.ok && !piece.empty()) status = out.Append(piece);
-  return status;
+  return platform::Status::Ok();
 }
 
 class StringFile : public platform::WritableFile {
@@ -68,20 +64,19 @@ platform::Status WriteScrambledDebugText(std::string text, platform::WritableFil
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) {
     // Plain ASCII is its own UTF-16 code units: no converted copy needed.
+    const auto* chars = reinterpret_cast<const unsigned char*>(text.data());
     return EmitScrambled(
         text.size() * 2,
-        [&text](std::size_t i) -> unsigned char {
-          return (i % 2 == 0) ? static_cast<unsigned char>(text[i / 2]) : 0;
-        },
-        out);
+        [chars](std::size_t i) -> unsigned char { return (i & 1) ? 0 : chars[i / 2]; }, out);
   }
   std::u16string wide = platform::NarrowToUtf16(text);
   std::string().swap(text);
+  const char16_t* units = wide.data();
   return EmitScrambled(
       wide.size() * 2,
-      [&wide](std::size_t i) -> unsigned char {
-        char16_t unit = wide[i / 2];
-        return static_cast<unsigned char>((i % 2 == 0) ? (unit & 0xFF) : (unit >> 8));
+      [units](std::size_t i) -> unsigned char {
+        const char16_t unit = units[i / 2];
+        return static_cast<unsigned char>((i & 1) ? (unit >> 8) : (unit & 0xFF));
       },
       out);
 }
