@@ -28,8 +28,9 @@ inline constexpr const char* kWriteErrorText =
 // every field. Returns ReadError: true when the file, a section or a key is
 // missing, a boolean is neither "True" nor "False", an integer is out of range,
 // or a list key holds more items than its list has records. Fields that could
-// be read are kept. With a sink, every failure is reported as an "ERROR: " line
-// and the settings are logged (LogDocumentSettings) at the end.
+// be read are kept. With a sink, the out-of-range integer and the over-long list
+// key each get an "ERROR: " line naming section and key, and the settings are
+// logged (LogDocumentSettings) at the end.
 bool ReadDocument(platform::FileSystem& files, const std::string& documentPath,
                   MigrationDocument& document, const DebugSink& debug = {});
 

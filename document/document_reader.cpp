@@ -137,7 +137,7 @@ class Reader {
     if (ContainsIgnoringCase(*value, "true")) {
       field = true;
     } else if (!ContainsIgnoringCase(*value, "false")) {
-      Fail(section, key, ": \"" + *value + "\" is neither True nor False.");
+      failed_ = true;
     }
   }
 
@@ -195,11 +195,7 @@ class Reader {
     std::optional<std::string> value =
         file_ == nullptr ? std::nullopt : file_->GetValue(section, key);
     if (!value) {
-      if (file_ == nullptr) {
-        failed_ = true;  // the missing file has been reported once
-      } else {
-        Fail(section, key, ": missing.");
-      }
+      failed_ = true;
       return std::nullopt;
     }
     if (value->size() > capacity - 1) value->resize(capacity - 1);
@@ -208,6 +204,9 @@ class Reader {
     return std::string(Trim(*value));
   }
 
+  // The refusals of a document that plain reading would take silently and
+  // wrongly get a line of their own; missing keys and unreadable booleans are
+  // only flagged, as the engine's log of them is fixed.
   void Fail(const char* section, const char* key, const std::string& detail) {
     failed_ = true;
     if (debug_) {
@@ -221,16 +220,10 @@ class Reader {
   bool failed_ = false;
 };
 
-bool Read(const std::string* content, const std::string* path, MigrationDocument& document,
-          const DebugSink& debug) {
+bool Read(const std::string* content, MigrationDocument& document, const DebugSink& debug) {
   document = MigrationDocument{};
   std::optional<ProfileFile> file;
-  if (content != nullptr) {
-    file = ProfileFile::Parse(*content);
-  } else if (debug) {
-    debug(path != nullptr ? "ERROR: Unable to open INI file: " + *path
-                          : std::string("ERROR: Unable to open INI file."));
-  }
+  if (content != nullptr) file = ProfileFile::Parse(*content);
   Reader reader(file ? &*file : nullptr, debug);
   vocabulary::VisitDocument(document, reader);
   if (debug) LogDocumentSettings(document, debug);
@@ -241,13 +234,13 @@ bool Read(const std::string* content, const std::string* path, MigrationDocument
 
 bool ReadDocumentText(const std::string* content, MigrationDocument& document,
                       const DebugSink& debug) {
-  return Read(content, nullptr, document, debug);
+  return Read(content, document, debug);
 }
 
 bool ReadDocument(platform::FileSystem& files, const std::string& documentPath,
                   MigrationDocument& document, const DebugSink& debug) {
   std::optional<std::string> content = files.ReadFile(documentPath);
-  return Read(content ? &*content : nullptr, &documentPath, document, debug);
+  return Read(content ? &*content : nullptr, document, debug);
 }
 
 }  // namespace quillon::document

@@ -41,6 +41,8 @@ class FileSystem {
   virtual std::vector<std::string> ListFiles(const std::string& folder,
                                              std::string_view suffix) = 0;
   virtual Status CreateFolders(const std::string& path) = 0;
+  // Copies a file, replacing the target if it exists.
+  virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
 };
 
 // The host's path separator.

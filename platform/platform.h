@@ -1,12 +1,13 @@
 // The whole seam between the engine and the operating system. Each service is a
 // small interface; the simulated client and the Windows backend implement them.
-// Spooler, directory, sockets and event log join here as their features land.
+// Directory, sockets and the event log join here as their features land.
 #pragma once
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/profile_strings.h"
 #include "platform/registry.h"
+#include "platform/spooler.h"
 #include "platform/system_info.h"
 #include "platform/user_interface.h"
 
@@ -19,6 +20,7 @@ struct Platform {
   FileSystem& files;
   UserInterface& ui;
   Clock& clock;
+  Spooler& spooler;
 };
 
 }  // namespace quillon::platform

@@ -72,11 +72,68 @@ std::string EngineWorld::WriteFile(const std::string& path, const std::string& c
 }
 
 std::unique_ptr<RunContext> EngineWorld::Run(const std::string& commandLine) {
+  auto context = NewContext();
+  RunEngine(*context, commandLine);
+  return context;
+}
+
+std::unique_ptr<RunContext> EngineWorld::NewContext() {
   sims_.push_back(std::make_unique<platform::sim::SimPlatform>(state, host, files, clock));
   services_.push_back(std::make_unique<platform::Platform>(sims_.back()->AsPlatform()));
   auto context = std::make_unique<RunContext>(*services_.back());
-  RunEngine(*context, commandLine);
+  context->document.DebugOn = true;
   return context;
+}
+
+void EngineWorld::AddQueue(const std::string& server, const std::string& share) {
+  platform::sim::SimQueue queue;
+  queue.shareName = share;
+  queue.driverName = "HP Universal";
+  queue.portName = "IP_" + share;
+  for (auto& [name, queues] : state.printServers) {
+    if (name == server) {
+      queues.push_back(queue);
+      return;
+    }
+  }
+  state.printServers.push_back({server, {queue}});
+}
+
+void EngineWorld::AddConnection(const std::string& server, const std::string& share) {
+  platform::sim::SimPrinter printer;
+  printer.name = "\\\\" + server + "\\" + share;
+  printer.serverName = "\\\\" + server;
+  printer.shareName = share;
+  printer.portName = "IP_" + share;
+  printer.driverName = "HP Universal";
+  printer.attributes = platform::kPrinterAttributeNetwork;
+  state.printers.push_back(printer);
+}
+
+void EngineWorld::AddLocal(const std::string& name, const std::string& port,
+                           const std::string& driver) {
+  platform::sim::SimPrinter printer;
+  printer.name = name;
+  printer.portName = port;
+  printer.driverName = driver;
+  printer.attributes = platform::kPrinterAttributeLocal;
+  state.printers.push_back(printer);
+}
+
+std::vector<std::string> EngineWorld::PrinterNames() const {
+  std::vector<std::string> names;
+  for (const auto& printer : state.printers) names.push_back(printer.name);
+  return names;
+}
+
+std::vector<std::string> EngineWorld::Calls(const std::vector<std::string>& kinds) const {
+  std::vector<std::string> calls;
+  for (const auto& call : state.spoolerCalls) {
+    for (const std::string& kind : kinds) {
+      if (call.call == kind) calls.push_back(call.call + " " + call.name);
+    }
+  }
+  return calls;
 }
 
 std::string EngineWorld::DebugFilePath() const {

@@ -36,6 +36,17 @@ class EngineWorld {
 
   // A fresh run context over this world (state and files persist across runs).
   std::unique_ptr<RunContext> Run(const std::string& commandLine);
+  // A context over this world with debugging on, before any run step.
+  std::unique_ptr<RunContext> NewContext();
+
+  // Client set-up: a print server queue, a connection to it, a local printer.
+  void AddQueue(const std::string& server, const std::string& share);
+  void AddConnection(const std::string& server, const std::string& share);
+  void AddLocal(const std::string& name, const std::string& port = "LPT1:",
+                const std::string& driver = "Generic / Text Only");
+  std::vector<std::string> PrinterNames() const;
+  // "call name" of every recorded spooler call of the given kinds, in order.
+  std::vector<std::string> Calls(const std::vector<std::string>& kinds) const;
 
   // The debug file of the run, decoded; nullopt when there is none.
   std::optional<std::string> DebugFileText() const;

@@ -4,6 +4,7 @@
 
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_context.h"
+#include "engine/core/run_sequence.h"
 
 namespace quillon::engine {
 namespace {
@@ -48,7 +49,7 @@ class ProgressTest : public ::testing::Test {
     auto base = world_.Run("");
     services_ = std::make_unique<platform::Platform>(platform::Platform{
         base->platform.system, base->platform.registry, base->platform.profileStrings,
-        world_.files, ui_, world_.clock});
+        base->platform.files, ui_, world_.clock, base->platform.spooler});
     context_ = std::make_unique<RunContext>(*services_);
     world_.clock.sleeps.clear();
   }
@@ -89,6 +90,33 @@ TEST_F(ProgressTest, BarWrapsAfterAHundredSteps) {
   EXPECT_EQ(seen[198], 100);
   EXPECT_EQ(seen[199], 1);
   EXPECT_EQ(ui_.label, "step");
+}
+
+TEST_F(ProgressTest, ARunShowsEveryStepInOrder) {
+  const std::string path = world_.WriteFile(
+      world_.Path("p.ini"), testing::CompleteDocument({{"ShowProgress=", "ShowProgress=True"}}));
+  RunEngine(*context_, path);
+  std::vector<std::string> labels;
+  for (const std::string& call : ui_.calls) {
+    if (call.rfind("label ", 0) == 0) labels.push_back(call.substr(6));
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{
+                        "Quillon starting ...",
+                        "Getting current list of client printers ...",
+                        "Completed getting list of client printers ...",
+                        "Getting current default printer ...",
+                        "Finished getting current default printer ...",
+                        "Initializing migration via Manual Configuration ...",
+                        "Running Server to Server migration ...",
+                        "Completed Server to Server migration ...",
+                        "Performing maintenance ...",
+                        "Completed maintenance ...",
+                        "Completed migration via Manual Configuration ...",
+                        "Saving Quillon status ...",
+                        "Initializing notification methods ...",
+                        "Quillon finished ...",
+                    }));
+  EXPECT_EQ(ui_.calls.back(), "close");
 }
 
 TEST_F(ProgressTest, NothingHappensWithoutShowProgress) {

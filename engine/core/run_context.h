@@ -8,6 +8,7 @@
 #include "document/migration_document.h"
 #include "engine/core/debug_log.h"
 #include "engine/core/progress.h"
+#include "engine/printers/client_printers.h"
 #include "platform/platform.h"
 
 namespace quillon::engine {
@@ -29,6 +30,9 @@ struct RunContext {
   // The report; every piece is introduced by a line break.
   std::string RunMessage;
   std::string InitialDefaultPrinter;
+  // The user's printers as the inventory found them; not updated by moves.
+  std::vector<ClientPrinter> NetworkedPrinters;
+  std::vector<ClientPrinter> LocalPrinters;
 
   DebugLog debugLog;
   Progress progress;

@@ -45,6 +45,9 @@ std::string Opening(const std::string& commandLine) {
 }
 
 const std::string kClosing = Banner(31, "     END DEBUG     ", 30);
+const std::string kEmptyInventory =
+    ">> Getting client's list of printers <<\r\n>> * ----- My Printers ----- * <<\r\n";
+const std::string kNoDefault = "ERROR: No default printer set.\r\nSYSTEM ERROR: 2\r\n";
 
 class RunSequenceTest : public ::testing::Test {
  protected:
@@ -67,14 +70,20 @@ TEST_F(RunSequenceTest, SuccessfulRunLogsEveryStepAndTheGuardStopsTheNext) {
   EXPECT_EQ(world_.DebugFileText(),
             Opening(path) + ">> Opening INI File: " + path + "\r\n" + SettingsLog() +
                 ">> Running Quillon, abort status: False\r\n" +
-                Banner(28, "     NETWORK PRINTERS    ", 27) +
-                ">> Finished getting network printers, abort status: False\r\n"
+                Banner(28, "     NETWORK PRINTERS    ", 27) + kEmptyInventory +
+                ">> Finished getting network printers, abort status: False\r\n" + kNoDefault +
+                Banner(20, "     MOVING USING SERVER TO SERVER    ", 20) +
+                ">> * ----- Migrating Networked Printers Between Servers ----- * <<\r\n"
+                ">> Finished maintenance: False\r\n"
                 ">> Finished moving manual, abort status: False\r\n"
                 ">> Finished notification, abort status: False\r\n" +
                 kClosing);
   EXPECT_EQ(world_.files.ReadFile(StatusFile()), std::optional<std::string>(path + ",True\r\n"));
   EXPECT_TRUE(world_.state.messageBoxes.empty());
-  EXPECT_EQ(first->RunMessage, "");
+  EXPECT_EQ(first->RunMessage,
+            "\r\n* ----- Computer: PC042 Username: alice Printers ----- *"
+            "\r\nWarning no currently set default printer."
+            "\r\n\r\n* ----- Migrating Networked Printers Between Servers ----- *");
 
   auto second = world_.Run(path);
   EXPECT_EQ(world_.DebugFileText(),
@@ -152,8 +161,8 @@ TEST_F(RunSequenceTest, NoDocumentAnywhereRunsHarmlesslyWithDebugOn) {
             Opening("") + ">> First found INI file : \r\n"
                           "ERROR: Unable to find an INI File.\r\n"
                           ">> Running Quillon, abort status: False\r\n" +
-                Banner(28, "     NETWORK PRINTERS    ", 27) +
-                ">> Finished getting network printers, abort status: False\r\n"
+                Banner(28, "     NETWORK PRINTERS    ", 27) + kEmptyInventory +
+                ">> Finished getting network printers, abort status: False\r\n" + kNoDefault +
                 ">> Finished notification, abort status: False\r\n" +
                 kClosing);
   EXPECT_FALSE(world_.files.FileExists(StatusFile()));
@@ -168,6 +177,8 @@ TEST_F(RunSequenceTest, UnreadableDocumentStopsBeforeEveryPhase) {
   EXPECT_TRUE(missing->ReadError);
   EXPECT_EQ(BoxTitles(), std::vector<std::string>{"Quillon"});
   EXPECT_EQ(world_.state.messageBoxes[0].text, unquoted);
+  EXPECT_EQ(world_.state.messageBoxes[0].icon, "Critical");
+  EXPECT_EQ(world_.state.messageBoxes[0].buttons, "OK");
   EXPECT_FALSE(world_.DebugFileText().has_value());
 
   // One key missing with debugging on: the log shows the read and the stop.
@@ -209,16 +220,27 @@ TEST_F(RunSequenceTest, ProgressPausesOnlyWithShowProgress) {
   EXPECT_EQ(world_.clock.sleeps, (std::vector<int>{250, 2000}));
 }
 
+TEST_F(RunSequenceTest, AStatusFileThatCannotBeWrittenStillEndsInNotification) {
+  world_.WriteFile(platform::JoinPath(world_.ProfileFolder(), "blocker"), "");
+  world_.state.profileFolder = platform::JoinPath(world_.ProfileFolder(), "blocker");
+  const std::string path = world_.WriteFile(world_.Path("m.ini"), CompleteDocument());
+  auto context = world_.Run(path);
+  const std::string log = *world_.DebugFileText();
+  const std::size_t error = log.find("ERROR: Unable to save Quillon status to ");
+  ASSERT_NE(error, std::string::npos);
+  EXPECT_NE(log.find(">> Finished notification, abort status: False\r\n", error),
+            std::string::npos);
+  EXPECT_FALSE(context->AbortStatus);
+}
+
 TEST_F(RunSequenceTest, RecordFailureAbortsAndReportsTheError) {
-  auto context = world_.Run("");
+  auto context = world_.NewContext();
   RecordFailure(*context, "Error querying Active Directory", -2147217865,
                 "Table does not exist.");
   EXPECT_TRUE(context->AbortStatus);
   EXPECT_EQ(context->RunMessage,
             "\r\nError querying Active Directory\r\n> Error Number: -2147217865"
             "\r\n> Error Description: Table does not exist.");
-  RecordFailure(*context, "again", 5, "");
-  EXPECT_TRUE(context->AbortStatus);
   EXPECT_EQ(GetComputerName(*context), "PC042");
 }
 

@@ -1,4 +1,5 @@
-// Migration by the document's server, printer and mixed pairs.
+// Migration by the document's printer, server and mixed pairs, followed by
+// maintenance.
 #pragma once
 
 namespace quillon::engine {
@@ -6,5 +7,8 @@ namespace quillon::engine {
 struct RunContext;
 
 void RunManualMigration(RunContext& context);
+void MigratePrinterPairs(RunContext& context);
+void MigrateServerPairs(RunContext& context);
+void MigrateMixedPairs(RunContext& context);
 
 }  // namespace quillon::engine

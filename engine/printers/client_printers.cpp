@@ -1,8 +1,68 @@
 #include "engine/printers/client_printers.h"
 
+#include "engine/core/names.h"
+#include "engine/core/run_context.h"
+#include "engine/core/run_sequence.h"
+#include "engine/core/run_status.h"
+
 namespace quillon::engine {
 
-// No-op until the spooler interface exists: the snapshot stays empty.
-void GetClientPrinters(RunContext&, bool) {}
+void GetClientPrinters(RunContext& context, bool report) {
+  platform::Spooler& spooler = context.platform.spooler;
+  WriteDebugLine(context, ">> Getting client's list of printers <<");
+  context.NetworkedPrinters.clear();
+  context.LocalPrinters.clear();
+  if (report) {
+    context.AppendRunMessage("* ----- Computer: " + GetComputerName(context) + " Username: " +
+                             GetLoggedOnUserName(context) + " Printers ----- *");
+    WriteDebugLine(context, ">> * ----- My Printers ----- * <<");
+  }
+
+  for (const std::string& device : spooler.EnumPrinterNames()) {
+    const platform::HandleResult opened =
+        spooler.OpenPrinter(device, platform::PrinterAccess::Default);
+    if (opened.handle == 0) {
+      if (report) {
+        WriteDebugLine(context, "ERROR: Getting client printer (no handle): " + device);
+        context.AppendRunMessage("Error getting handle to printer: " + device);
+      }
+      continue;
+    }
+
+    auto fail = [&](const char* what, std::uint32_t code) {
+      if (!report) return;
+      WriteDebugLine(context, what + device);
+      WriteDebugLine(context, "SYSTEM ERROR: " + std::to_string(code));
+      context.AppendRunMessage("Error getting printer information: " + device);
+    };
+    const auto sizing = spooler.GetPrinter(opened.handle, 0);
+    if (sizing.error != platform::kErrorInsufficientBuffer) {
+      fail("ERROR: Getting client printer memory information: ", sizing.error);
+    } else if (const auto read = spooler.GetPrinter(opened.handle, sizing.needed); !read.ok) {
+      fail("ERROR: Getting client printer information: ", read.error);
+    } else {
+      const platform::PrinterInfo2& info = read.value;
+      ClientPrinter printer{info.serverName, info.printerName, {},           info.shareName,
+                            info.portName,   info.driverName,  info.comment, info.location};
+      if (!printer.ServerName.empty()) {
+        printer.ShortName = std::string(NameAfterServer(printer.PrinterName));
+        if (report) {
+          const std::string listing = printer.PrinterName + " (" + printer.ServerName + ")";
+          context.AppendRunMessage(listing);
+          WriteDebugLine(context, ">> Found networked printer: " + listing);
+        }
+        context.NetworkedPrinters.push_back(std::move(printer));
+      } else {
+        if (report) {
+          context.AppendRunMessage("Local Printer: " + printer.PrinterName);
+          WriteDebugLine(context, ">> Found local printer: " + printer.PrinterName);
+        }
+        context.LocalPrinters.push_back(std::move(printer));
+      }
+      UpdateProgress(context, "");
+    }
+    spooler.ClosePrinter(opened.handle);
+  }
+}
 
 }  // namespace quillon::engine

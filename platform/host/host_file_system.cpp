@@ -1,25 +1,20 @@
-// Real files through the standard library, so both hosts share one implementation.
+// Real files: contents through stdio, which reads paths as the platform's 8-bit
+// text on both hosts; everything else through file_ops.
 #include "platform/host/host_file_system.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/host/file_ops.h"
 
 namespace quillon::platform {
-namespace fs = std::filesystem;
-
 namespace {
 
 Status ErrnoStatus(const std::string& what) {
   int number = errno;
   return Status::Error(static_cast<std::uint32_t>(number),
                        what + ": " + std::strerror(number));
-}
-
-Status ErrorCodeStatus(const std::string& what, const std::error_code& ec) {
-  return Status::Error(static_cast<std::uint32_t>(ec.value()), what + ": " + ec.message());
 }
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -45,14 +40,16 @@ class StdioWritableFile : public WritableFile {
     }
     return Status::Ok();
   }
-  Status Close() override {
+  // Flushes, and with `sync` forces the data to the disk, then closes.
+  Status Finish(bool sync) {
     if (!file_) return Status::Ok();
-    bool flushed = std::fflush(file_) == 0;
-    Status status = flushed ? Status::Ok() : ErrnoStatus("Writing " + path_);
+    Status status = std::fflush(file_) == 0 ? Status::Ok() : ErrnoStatus("Writing " + path_);
+    if (status.ok && sync) status = file_ops::SyncToDisk(file_, path_);
     if (std::fclose(file_) != 0 && status.ok) status = ErrnoStatus("Closing " + path_);
     file_ = nullptr;
     return status;
   }
+  Status Close() override { return Finish(false); }
 
  private:
   std::FILE* file_;
@@ -62,8 +59,7 @@ class StdioWritableFile : public WritableFile {
 }  // namespace
 
 std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_directory(fs::path(path), ec)) return std::nullopt;
+  if (file_ops::IsDirectory(path)) return std::nullopt;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return std::nullopt;
   std::string content;
@@ -76,26 +72,22 @@ std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
   return content;
 }
 
-bool HostFileSystem::FileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(fs::path(path), ec);
-}
+bool HostFileSystem::FileExists(const std::string& path) { return file_ops::IsRegularFile(path); }
 
 Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
   // The temporary file lies in the target's folder so that the rename never
-  // crosses file systems.
-  const std::string temporary = path + ".tmp";
-  Status status;
-  auto file = OpenForWriting(temporary, &status);
-  if (!file) return status;
-  status = file->Append(content);
-  Status closed = file->Close();
-  if (status.ok) status = closed;
+  // crosses file systems, and is named per process so that two runs at once
+  // cannot write into each other's. Its data reaches the disk before the rename,
+  // or a power cut could leave the new name on an empty file.
+  const std::string temporary = path + "." + std::to_string(file_ops::ProcessId()) + ".tmp";
+  std::FILE* handle = std::fopen(temporary.c_str(), "wb");
+  if (!handle) return ErrnoStatus("Opening " + temporary);
+  StdioWritableFile file(handle, temporary);
+  Status status = file.Append(content);
+  Status finished = file.Finish(/*sync=*/true);
+  if (status.ok) status = finished;
   if (status.ok) status = ReplaceFile(temporary, path);
-  if (!status.ok) {
-    std::error_code ec;
-    fs::remove(fs::path(temporary), ec);
-  }
+  if (!status.ok) std::remove(temporary.c_str());
   return status;
 }
 
@@ -122,22 +114,18 @@ std::unique_ptr<WritableFile> HostFileSystem::OpenForWriting(const std::string& 
 std::vector<std::string> HostFileSystem::ListFiles(const std::string& folder,
                                                    std::string_view suffix) {
   std::vector<std::string> names;
-  std::error_code ec;
-  fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
-    std::string name = it->path().filename().string();
+  for (std::string& name : file_ops::ListRegularFiles(folder)) {
     if (EndsWithIgnoringCase(name, suffix)) names.push_back(std::move(name));
   }
   return names;
 }
 
 Status HostFileSystem::CreateFolders(const std::string& path) {
-  std::error_code ec;
-  fs::create_directories(fs::path(path), ec);
-  if (ec) return ErrorCodeStatus("Creating folder " + path, ec);
-  return Status::Ok();
+  return file_ops::CreateFolders(path);
+}
+
+Status HostFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  return file_ops::CopyReplacing(from, to);
 }
 
 }  // namespace quillon::platform

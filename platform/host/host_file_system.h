@@ -17,6 +17,7 @@ class HostFileSystem : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder,
                                      std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;
+  Status CopyFile(const std::string& from, const std::string& to) override;
 };
 
 // Moves `from` over `to`, replacing it in one step.

@@ -29,7 +29,9 @@ TEST_F(HostFileSystemTest, AtomicWriteReplacesWholeContentAndLeavesNoTemporary) 
   ASSERT_TRUE(files_.WriteFileAtomic(path, "a much longer first content\r\n").ok);
   ASSERT_TRUE(files_.WriteFileAtomic(path, "short\r\n").ok);
   EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>("short\r\n"));
-  EXPECT_FALSE(fs::exists(path + ".tmp"));
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    EXPECT_EQ(entry.path().extension(), ".log") << "left behind: " << entry.path();
+  }
 
   // A folder that is really a file cannot hold anything, even for root.
   ASSERT_TRUE(files_.WriteFileAtomic(Path("plain"), "x").ok);
@@ -74,6 +76,31 @@ TEST_F(HostFileSystemTest, ListFilesMatchesSuffixIgnoringCaseAndSkipsFolders) {
   ASSERT_TRUE(files_.CreateFolders(Path("d/e/f")).ok);
   EXPECT_TRUE(fs::is_directory(folder_ / "d" / "e" / "f"));
   EXPECT_FALSE(files_.CreateFolders(JoinPath(Path("b.ini"), "sub")).ok);
+}
+
+TEST_F(HostFileSystemTest, CopyReplacesTheTargetAndReportsAMissingSource) {
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("driver.dll"), "new driver").ok);
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("old.dll"), "an older and longer driver").ok);
+  ASSERT_TRUE(files_.CopyFile(Path("driver.dll"), Path("old.dll")).ok);
+  EXPECT_EQ(files_.ReadFile(Path("old.dll")), std::optional<std::string>("new driver"));
+  Status missing = files_.CopyFile(Path("absent.dll"), Path("x.dll"));
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.errorNumber, 0u);
+  EXPECT_FALSE(files_.FileExists(Path("x.dll")));
+}
+
+TEST_F(HostFileSystemTest, EightBitNamesRoundTripThroughEveryCall) {
+  // u-umlaut and an en dash in the Windows ANSI code page; plain bytes on POSIX.
+  const std::string name = "Dr\xFC" "cker \x96 Etage.ini";
+  const std::string path = Path(name);
+  ASSERT_TRUE(files_.WriteFileAtomic(path, "[GENERAL]\r\n").ok);
+  EXPECT_TRUE(files_.FileExists(path));
+  EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>("[GENERAL]\r\n"));
+  EXPECT_EQ(files_.ListFiles(folder_.string(), ".ini"), std::vector<std::string>{name});
+  ASSERT_TRUE(files_.CopyFile(path, Path("copy \xFC.ini")).ok);
+  EXPECT_TRUE(files_.FileExists(Path("copy \xFC.ini")));
+  ASSERT_TRUE(files_.CreateFolders(Path("Ordner \xFC/unten")).ok);
+  EXPECT_TRUE(files_.AppendToFile(JoinPath(Path("Ordner \xFC/unten"), "a.log"), "x").ok);
 }
 
 TEST(PathTest, JoinAndParent) {

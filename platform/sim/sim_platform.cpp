@@ -13,6 +13,8 @@ namespace {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+}  // namespace
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -20,6 +22,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+namespace {
 
 template <typename Value>
 Value* Find(OrderedMap<Value>& map, std::string_view key) {
@@ -76,10 +80,55 @@ class SimProgressWindow : public ProgressWindow {
 
 }  // namespace
 
-SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock)
-    : state_(state), host_(std::move(host)), files_(files), clock_(clock) {}
+std::optional<std::string> SimFileSystem::ReadFile(const std::string& path) {
+  return host_.ReadFile(path);
+}
 
-Platform SimPlatform::AsPlatform() { return Platform{*this, *this, *this, files_, *this, clock_}; }
+bool SimFileSystem::FileExists(const std::string& path) { return host_.FileExists(path); }
+
+Status SimFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
+  return host_.WriteFileAtomic(path, content);
+}
+
+Status SimFileSystem::AppendToFile(const std::string& path, std::string_view content) {
+  return host_.AppendToFile(path, content);
+}
+
+std::unique_ptr<WritableFile> SimFileSystem::OpenForWriting(const std::string& path,
+                                                            Status* status) {
+  return host_.OpenForWriting(path, status);
+}
+
+std::vector<std::string> SimFileSystem::ListFiles(const std::string& folder,
+                                                  std::string_view suffix) {
+  return host_.ListFiles(folder, suffix);
+}
+
+Status SimFileSystem::CreateFolders(const std::string& path) { return host_.CreateFolders(path); }
+
+Status SimFileSystem::CopyFile(const std::string& from, const std::string& to) {
+  // Sources are Windows share paths or host paths: either separator ends the
+  // folder part.
+  const std::string_view source = from;
+  const auto cut = source.find_last_of("/\\");
+  const std::string_view fileName = cut == std::string_view::npos ? source : source.substr(cut + 1);
+  for (const auto& failure : state_.failures) {
+    if (!EqualsIgnoringCase(failure.call, "CopyFile")) continue;
+    if (failure.name && !EqualsIgnoringCase(*failure.name, source) &&
+        !EqualsIgnoringCase(*failure.name, fileName)) {
+      continue;
+    }
+    return Status::Error(failure.error, "Injected failure");
+  }
+  return host_.CopyFile(from, to);
+}
+
+SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock)
+    : state_(state), host_(std::move(host)), files_(files, state), clock_(clock) {}
+
+Platform SimPlatform::AsPlatform() {
+  return Platform{*this, *this, *this, files_, *this, clock_, *this};
+}
 
 std::optional<std::uint32_t> SimPlatform::InjectedFailure(std::string_view call,
                                                          std::string_view name) const {
@@ -143,14 +192,43 @@ Status SimPlatform::SetValue(const std::string& keyPath, const std::string& valu
   return Status::Ok();
 }
 
-std::optional<std::string> SimPlatform::GetProfileString(const std::string& section,
-                                                         const std::string& key) {
-  if (InjectedFailure("GetProfileString", key)) return std::nullopt;
-  OrderedMap<std::string>* entries = Find(state_.winIni, section);
-  if (!entries) return std::nullopt;
-  std::string* value = Find(*entries, key);
-  if (!value) return std::nullopt;
-  return *value;
+ProfileStringResult SimPlatform::GetProfileString(const std::string& section,
+                                                  const std::string& key,
+                                                  std::size_t bufferChars) {
+  constexpr std::uint32_t kFileNotFound = 2;  // what Windows leaves for an absent entry
+  ProfileStringResult result;
+  if (auto error = InjectedFailure("GetProfileString", key)) {
+    result.error = *error;
+    return result;
+  }
+  std::optional<std::string> value = LookUpProfileString(section, key);
+  if (!value || value->empty() || bufferChars < 2) {
+    result.error = value ? 0 : kFileNotFound;
+    return result;
+  }
+  result.ok = true;
+  result.value = value->substr(0, bufferChars - 1);
+  return result;
+}
+
+std::optional<std::string> SimPlatform::LookUpProfileString(const std::string& section,
+                                                            const std::string& key) {
+  if (OrderedMap<std::string>* entries = Find(state_.winIni, section)) {
+    if (std::string* value = Find(*entries, key)) return *value;
+  }
+  // NT 4.0 keeps the default printer and the printers' ports here; a client
+  // file that gives only the spooler's view answers from that view.
+  if (EqualsIgnoringCase(section, "Windows") && EqualsIgnoringCase(key, "device")) {
+    if (!state_.defaultPrinter || state_.defaultPrinter->empty()) return std::nullopt;
+    const SimPrinter* printer = FindPrinter(*state_.defaultPrinter);
+    return *state_.defaultPrinter + ",winspool," + (printer ? printer->portName : "");
+  }
+  if (EqualsIgnoringCase(section, "PrinterPorts")) {
+    if (const SimPrinter* printer = FindPrinter(key)) {
+      return "winspool," + printer->portName + ",15,45";
+    }
+  }
+  return std::nullopt;
 }
 
 Status SimPlatform::WriteProfileString(const std::string& section, const std::string& key,
@@ -160,6 +238,10 @@ Status SimPlatform::WriteProfileString(const std::string& section, const std::st
                                      " failed with error " + std::to_string(*error));
   }
   FindOrAdd(FindOrAdd(state_.winIni, section), key) = value;
+  // "name,driver,port": on NT 4.0 this write is what makes the default.
+  if (EqualsIgnoringCase(section, "Windows") && EqualsIgnoringCase(key, "device")) {
+    state_.defaultPrinter = value.substr(0, value.find(','));
+  }
   return Status::Ok();
 }
 

@@ -2,14 +2,43 @@
 // the client's state for a run; the engine sees it through `Platform`.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_client.h"
 
 namespace quillon::platform::sim {
+
+// Windows compares printer, server, driver, port and profile names without
+// regard to ASCII letter case; so does everything on the simulated client.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+// The host's files, except that a `failures` entry of call "CopyFile" (its name
+// matched against the source path or the source's file name) makes a copy fail.
+class SimFileSystem : public FileSystem {
+ public:
+  SimFileSystem(FileSystem& host, const SimClientState& state) : host_(host), state_(state) {}
+
+  std::optional<std::string> ReadFile(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  Status WriteFileAtomic(const std::string& path, std::string_view content) override;
+  Status AppendToFile(const std::string& path, std::string_view content) override;
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, Status* status) override;
+  std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) override;
+  Status CreateFolders(const std::string& path) override;
+  Status CopyFile(const std::string& from, const std::string& to) override;
+
+ private:
+  FileSystem& host_;
+  const SimClientState& state_;
+};
 
 struct SimHost {
   std::string clientPath;     // folder of this file holds profile/ and system32/
@@ -23,9 +52,13 @@ struct SimHost {
 class SimPlatform : public SystemInfo,
                     public Registry,
                     public ProfileStrings,
-                    public UserInterface {
+                    public UserInterface,
+                    public Spooler {
  public:
   SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock);
+  // Open printer handles belong to this object.
+  SimPlatform(const SimPlatform&) = delete;
+  SimPlatform& operator=(const SimPlatform&) = delete;
 
   Platform AsPlatform();
   SimClientState& state() { return state_; }
@@ -46,8 +79,8 @@ class SimPlatform : public SystemInfo,
   Status SetValue(const std::string& keyPath, const std::string& valueName,
                   const std::string& value) override;
   // ProfileStrings
-  std::optional<std::string> GetProfileString(const std::string& section,
-                                              const std::string& key) override;
+  ProfileStringResult GetProfileString(const std::string& section, const std::string& key,
+                                        std::size_t bufferChars) override;
   Status WriteProfileString(const std::string& section, const std::string& key,
                             const std::string& value) override;
   // UserInterface
@@ -55,15 +88,65 @@ class SimPlatform : public SystemInfo,
                                MessageIcon icon, MessageButtons buttons) override;
   std::unique_ptr<ProgressWindow> CreateProgressWindow(const std::string& caption,
                                                        const std::string& label) override;
+  // Spooler (sim_spooler.cpp). Every call but ClosePrinter is appended to
+  // `spoolerCalls`; injected failures are matched on the Windows function name,
+  // EnumDefaultPrinter's as "EnumPrinters". GetDefaultPrinter and
+  // EnumDefaultPrinter take no name, so only name-less injections reach them.
+  std::vector<std::string> EnumPrinterNames() override;
+  SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) override;
+  HandleResult OpenPrinter(const std::string& name, PrinterAccess access) override;
+  SizedResult<PrinterInfo2> GetPrinter(PrinterHandle printer, std::size_t bufferSize) override;
+  SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) override;
+  void ClosePrinter(PrinterHandle printer) override;
+  SpoolerResult AddPrinterConnection(const std::string& name) override;
+  SpoolerResult DeletePrinterConnection(const std::string& name) override;
+  HandleResult AddPrinter(const PrinterInfo2& info) override;
+  SpoolerResult DeletePrinter(PrinterHandle printer) override;
+  SpoolerResult AddPrinterDriver(const DriverInfo2& info) override;
+  SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
+  SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
+  SpoolerResult SetDefaultPrinter(const std::string& name) override;
 
  private:
+  // What a handle was opened on: a printer of `printers`, or a print server's
+  // queue seen from outside (read-only). Both are looked up again at each use,
+  // so a handle on a printer removed meanwhile is no longer valid.
+  struct OpenedPrinter {
+    std::string name;
+    bool queueView = false;
+  };
+
   std::string ClientFolder(const std::optional<std::string>& configured,
                            const char* defaultName);
+  // A listed server's queue. `server` null: the server is not listed; `queue`
+  // null: the server has no such queue.
+  struct ListedQueue {
+    const std::string* server = nullptr;
+    const SimQueue* queue = nullptr;
+  };
+
+  SimPrinter* FindPrinter(std::string_view name);
+  // The winIni entry, or the NT 4.0 answer derived from the spooler's state.
+  std::optional<std::string> LookUpProfileString(const std::string& section,
+                                                 const std::string& key);
+  ListedQueue FindQueue(std::string_view server, std::string_view share);
+  const OpenedPrinter* FindHandle(PrinterHandle printer) const;
+  std::optional<PrinterInfo2> Describe(const OpenedPrinter& opened);
+  PrinterHandle NewHandle(OpenedPrinter opened);
+  void RemovePrinter(std::string_view name);
+  void Record(const char* call, std::string name, bool result, std::uint32_t error);
 
   SimClientState& state_;
   SimHost host_;
-  FileSystem& files_;
+  SimFileSystem files_;
   Clock& clock_;
+  std::unordered_map<PrinterHandle, OpenedPrinter> handles_;
+  // "server\share" in lower case → positions in printServers. Built on first
+  // use and checked against the state at every hit, so that a state changed
+  // behind the spooler's back is never answered wrongly.
+  std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> queueIndex_;
+  bool queueIndexBuilt_ = false;
+  PrinterHandle lastHandle_ = 0;
 };
 
 }  // namespace quillon::platform::sim

@@ -12,6 +12,14 @@
 
 namespace quillon::platform::sim {
 namespace {
+
+// The value GetProfileString returned, or nullopt when it returned nothing.
+std::optional<std::string> ProfileValue(ProfileStrings& strings, const std::string& section,
+                                        const std::string& key) {
+  ProfileStringResult result = strings.GetProfileString(section, key, 1024);
+  if (!result.ok) return std::nullopt;
+  return result.value;
+}
 namespace fs = std::filesystem;
 
 class NoClock : public Clock {
@@ -124,13 +132,13 @@ TEST_F(SimPlatformTest, ProfileStringsWithInjectedFailures) {
   state_.winIni.push_back({"Windows", {{"device", "\\\\OLD\\P,winspool,Ne00:"}}});
   SimPlatform client = Client();
   ProfileStrings& strings = client;
-  EXPECT_EQ(strings.GetProfileString("WINDOWS", "Device"),
+  EXPECT_EQ(ProfileValue(strings, "WINDOWS", "Device"),
             std::optional<std::string>("\\\\OLD\\P,winspool,Ne00:"));
-  EXPECT_EQ(strings.GetProfileString("Windows", "missing"), std::nullopt);
-  EXPECT_EQ(strings.GetProfileString("PrinterPorts", "device"), std::nullopt);
+  EXPECT_EQ(ProfileValue(strings, "Windows", "missing"), std::nullopt);
+  EXPECT_EQ(ProfileValue(strings, "PrinterPorts", "device"), std::nullopt);
   ASSERT_TRUE(strings.WriteProfileString("printerports", "\\\\NEW\\P", "winspool,Ne01:,15,45").ok);
   ASSERT_TRUE(strings.WriteProfileString("windows", "DEVICE", "\\\\NEW\\P,winspool,Ne01:").ok);
-  EXPECT_EQ(strings.GetProfileString("PrinterPorts", "\\\\new\\p"),
+  EXPECT_EQ(ProfileValue(strings, "PrinterPorts", "\\\\new\\p"),
             std::optional<std::string>("winspool,Ne01:,15,45"));
   ASSERT_EQ(state_.winIni.size(), 2u);
   EXPECT_EQ(state_.winIni[0].second[0],
@@ -138,8 +146,8 @@ TEST_F(SimPlatformTest, ProfileStringsWithInjectedFailures) {
 
   state_.failures.push_back({"getprofilestring", std::string("DEVICE"), 1015, Json::object()});
   state_.failures.push_back({"WriteProfileString", std::nullopt, 1344, Json::object()});
-  EXPECT_EQ(strings.GetProfileString("Windows", "device"), std::nullopt);
-  EXPECT_EQ(strings.GetProfileString("PrinterPorts", "\\\\NEW\\P"),
+  EXPECT_EQ(ProfileValue(strings, "Windows", "device"), std::nullopt);
+  EXPECT_EQ(ProfileValue(strings, "PrinterPorts", "\\\\NEW\\P"),
             std::optional<std::string>("winspool,Ne01:,15,45"));
   Status failed = strings.WriteProfileString("Windows", "device", "x");
   EXPECT_FALSE(failed.ok);
@@ -188,8 +196,8 @@ TEST_F(SimPlatformTest, MessageBoxesAreRecordedAndAnsweredAtOnce) {
   host_.echoMessageBoxes = true;
   SimPlatform client = Client();
   Platform platform = client.AsPlatform();
-  EXPECT_EQ(&platform.files, &files_);
   EXPECT_EQ(&platform.clock, &clock_);
+  EXPECT_EQ(&platform.spooler, static_cast<Spooler*>(&client));
   UserInterface& ui = platform.ui;
   std::string expectedEcho;
   CapturedStandardError captured;
@@ -228,6 +236,26 @@ TEST_F(SimPlatformTest, ProgressWindowEchoesLabelChangesWhenAsked) {
     client.ShowMessageBox("quiet", "x", MessageIcon::None, MessageButtons::Ok);
     EXPECT_EQ(captured.Text(), echo ? "progress: first\nprogress: second\nprogress: third\n" : "");
   }
+}
+
+TEST(SimProfileStringsTest, CallsReturnTheirErrorAndCutToTheBuffer) {
+  SimClientState state;
+  state.winIni = {{"Windows", {{"device", "Office,winspool,LPT1:"}}}};
+  state.failures.push_back({"GetProfileString", std::string("broken"), 1450, {}});
+  HostFileSystem files;
+  NoClock clock;
+  SimHost host;
+  host.clientPath = (std::filesystem::temp_directory_path() / "quillon-ps" / "c.json").string();
+  SimPlatform sim(state, host, files, clock);
+  ProfileStringResult found = sim.GetProfileString("windows", "DEVICE", 7);
+  EXPECT_TRUE(found.ok);
+  EXPECT_EQ(found.value, "Office");
+  ProfileStringResult missing = sim.GetProfileString("Windows", "absent", 1024);
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.error, 2u);
+  ProfileStringResult injected = sim.GetProfileString("Windows", "Broken", 1024);
+  EXPECT_FALSE(injected.ok);
+  EXPECT_EQ(injected.error, 1450u);
 }
 
 }  // namespace

@@ -1,0 +1,11 @@
+// Maintenance after each migration method: populate and prune rules, orphaned
+// directory printers, and the forced default printer.
+#pragma once
+
+namespace quillon::engine {
+
+struct RunContext;
+
+void RunMaintenance(RunContext& context);
+
+}  // namespace quillon::engine

@@ -1,0 +1,172 @@
+#include "engine/printers/printer_operations.h"
+
+#include "engine/core/run_context.h"
+
+namespace quillon::engine {
+namespace {
+
+std::string Code(std::uint32_t code) { return std::to_string(code); }
+
+// The debug pair of a failed call, its report line, and the failure flag.
+void Fail(RunContext& context, const std::string& debug, std::uint32_t code,
+          const std::string& report) {
+  WriteDebugLine(context, debug);
+  WriteDebugLine(context, "SYSTEM ERROR: " + Code(code));
+  context.AppendRunMessage(report);
+  context.OperationsSucceeded = false;
+}
+
+void Succeed(RunContext& context, const std::string& debug, const std::string& report) {
+  WriteDebugLine(context, debug);
+  context.AppendRunMessage(report);
+}
+
+// Which of the two local-printer forms is being added; only the texts differ.
+struct AddTexts {
+  const char* existedDebug;
+  const char* existedReport;
+  const char* failedDebug;
+  const char* failedReport;  // after "Error (code) "
+  const char* addedDebug;
+  const char* addedReport;
+};
+
+constexpr AddTexts kLocalTexts{
+    "ERROR: Adding local printer, printer already existed : ",
+    "Populating local printer, printer already exists: ",
+    "ERROR: Adding local printer : ",
+    "populating local printer: ",
+    ">> Populated local printer: ",
+    "Populated local printer: ",
+};
+
+constexpr AddTexts kNetworkedTexts{
+    "ERROR: Adding networked printer, printer already existed : ",
+    "Populating networked printer, printer already exists: ",
+    "ERROR: Adding networked printer : ",
+    "populating networked printer: ",
+    ">> Populated networked printer: ",
+    "Populated networked printer: ",
+};
+
+void AddPrinterOnPort(RunContext& context, const std::string& portName,
+                      const std::string& driverName, const std::string& printerName,
+                      const AddTexts& texts) {
+  platform::PrinterInfo2 info;
+  info.printerName = printerName;
+  info.portName = portName;
+  info.driverName = driverName;
+  info.comment = "Adding using Quillon";
+  info.printProcessor = "WinPrint";
+  info.datatype = "RAW";
+  info.attributes = platform::kPrinterAttributeLocal;
+  const platform::HandleResult added = context.platform.spooler.AddPrinter(info);
+  if (added.handle != 0) {
+    Succeed(context, texts.addedDebug + printerName, texts.addedReport + printerName);
+    context.platform.spooler.ClosePrinter(added.handle);
+  } else if (added.error == platform::kErrorPrinterAlreadyExists) {
+    WriteDebugLine(context, texts.existedDebug + printerName);
+    WriteDebugLine(context, "SYSTEM ERROR: " + Code(added.error));
+    context.AppendRunMessage(texts.existedReport + printerName);
+  } else {
+    Fail(context, texts.failedDebug + printerName, added.error,
+         "Error (" + Code(added.error) + ") " + texts.failedReport + printerName);
+  }
+}
+
+}  // namespace
+
+void DeleteNetworkedPrinter(RunContext& context, const std::string& name) {
+  const platform::SpoolerResult removed =
+      context.platform.spooler.DeletePrinterConnection(name);
+  if (!removed.ok) {
+    Fail(context, "ERROR: Removing client networked printer: " + name, removed.error,
+         "Error (" + Code(removed.error) + ") deleting network printer: " + name);
+  } else {
+    Succeed(context, ">> Removed networked printer: " + name, "Deleted networked printer: " + name);
+  }
+}
+
+void DeleteLocalPrinter(RunContext& context, const std::string& name) {
+  platform::Spooler& spooler = context.platform.spooler;
+  const platform::HandleResult opened = spooler.OpenPrinter(name, platform::PrinterAccess::AllAccess);
+  if (opened.handle == 0) {
+    Fail(context, "ERROR: Opening client local printer: " + name, opened.error,
+         "Error (" + Code(opened.error) + ") opening local printer: " + name);
+    return;
+  }
+  const platform::SpoolerResult deleted = spooler.DeletePrinter(opened.handle);
+  if (!deleted.ok) {
+    Fail(context, "ERROR: Deleting client local printer: " + name, deleted.error,
+         "Error (" + Code(deleted.error) + ") deleting local printer: " + name);
+  } else {
+    Succeed(context, ">> Removed local printer: " + name, "Deleted local printer: " + name);
+  }
+  spooler.ClosePrinter(opened.handle);
+}
+
+bool AddNetworkedPrinter(RunContext& context, const std::string& name) {
+  const platform::SpoolerResult added = context.platform.spooler.AddPrinterConnection(name);
+  if (added.ok) {
+    Succeed(context, ">> Added networked printer: " + name, "Populated networked printer: " + name);
+    return true;
+  }
+  Fail(context, "ERROR: Adding client networked printer: " + name, added.error,
+       "Error (" + Code(added.error) + ") populating network printer: " + name);
+  return false;
+}
+
+void InstallSharedDriver(RunContext& context, const std::string& driverSharePath,
+                         const std::string& driverFileName, const std::string& driverName,
+                         const std::string& printerName) {
+  if (driverName.empty() || driverFileName.empty()) return;
+  const std::string systemFolder = context.platform.system.GetSystemFolder();
+  const std::string target = platform::JoinPath(systemFolder, driverFileName);
+
+  const platform::Status copied =
+      context.platform.files.CopyFile(platform::JoinPath(driverSharePath, driverFileName), target);
+  if (!copied.ok) {
+    WriteDebugLine(context, "ERROR: Copying printer driver to windows folder.");
+    WriteDebugLine(context, "ERROR: " + Code(copied.errorNumber));
+    WriteDebugLine(context, "ERROR DESCRIPTION: " + copied.description);
+    context.AppendRunMessage("Warning (" + copied.description +
+                             ") unable to install provided driver: " + printerName);
+  }
+
+  platform::DriverInfo2 driver;
+  driver.version = 0x400;
+  driver.name = driverName;
+  driver.environment = "Windows 4.0";
+  driver.driverPath = driver.dataFile = driver.configFile = target;
+  const platform::SpoolerResult registered = context.platform.spooler.AddPrinterDriver(driver);
+  if (!registered.ok && registered.error != platform::kErrorPrinterDriverAlreadyInstalled) {
+    WriteDebugLine(context, "ERROR: Adding printer driver: " + driverName);
+    WriteDebugLine(context, "SYSTEM ERROR: " + Code(registered.error));
+    context.AppendRunMessage("Warning (" + Code(registered.error) +
+                             ") unable to add provided driver information: " + printerName);
+  }
+}
+
+void AddLocalPrinter(RunContext& context, const std::string& portName,
+                     const std::string& driverSharePath, const std::string& driverFileName,
+                     const std::string& driverName, const std::string& printerName) {
+  InstallSharedDriver(context, driverSharePath, driverFileName, driverName, printerName);
+  AddPrinterOnPort(context, portName, driverName, printerName, kLocalTexts);
+}
+
+void AddNetworkedPrinterAsLocal(RunContext& context, const std::string& portName,
+                                const std::string& driverSharePath,
+                                const std::string& driverFileName, const std::string& driverName,
+                                const std::string& printerName) {
+  const platform::SpoolerResult port =
+      context.platform.spooler.AddPort(portName, context.progress.window.get());
+  if (!port.ok) {
+    WriteDebugLine(context, "ERROR: Adding network port to client local printer: " + printerName +
+                                " : " + portName);
+    WriteDebugLine(context, "SYSTEM ERROR: " + Code(port.error));
+  }
+  InstallSharedDriver(context, driverSharePath, driverFileName, driverName, printerName);
+  AddPrinterOnPort(context, portName, driverName, printerName, kNetworkedTexts);
+}
+
+}  // namespace quillon::engine

@@ -1,0 +1,218 @@
+#include "engine/printers/printer_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/core/engine_test_support.h"
+
+namespace quillon::engine {
+namespace {
+
+TEST(PrinterOperationsTest, ConnectionsAreAddedAndRemovedWithTheirReports) {
+  testing::EngineWorld world;
+  world.AddQueue("NEWSRV", "HP4");
+  world.AddConnection("OLDSRV", "HP4");
+  auto context = world.NewContext();
+
+  EXPECT_TRUE(AddNetworkedPrinter(*context, "\\\\newsrv\\hp4"));
+  DeleteNetworkedPrinter(*context, "\\\\OLDSRV\\HP4");
+  EXPECT_TRUE(context->OperationsSucceeded);
+  EXPECT_EQ(world.PrinterNames(), std::vector<std::string>{"\\\\NEWSRV\\HP4"});
+
+  // Unknown queue, unreachable server, a connection that is not there.
+  EXPECT_FALSE(AddNetworkedPrinter(*context, "\\\\NEWSRV\\NOPE"));
+  EXPECT_FALSE(AddNetworkedPrinter(*context, "\\\\DOWN\\HP4"));
+  DeleteNetworkedPrinter(*context, "\\\\OLDSRV\\HP4");
+  EXPECT_FALSE(context->OperationsSucceeded);
+  EXPECT_FALSE(context->AbortStatus) << "a failed printer operation never stops the run";
+
+  EXPECT_EQ(context->RunMessage,
+            "\r\nPopulated networked printer: \\\\newsrv\\hp4"
+            "\r\nDeleted networked printer: \\\\OLDSRV\\HP4"
+            "\r\nError (1801) populating network printer: \\\\NEWSRV\\NOPE"
+            "\r\nError (1722) populating network printer: \\\\DOWN\\HP4"
+            "\r\nError (1801) deleting network printer: \\\\OLDSRV\\HP4");
+  EXPECT_EQ(context->debugLog.text(),
+            ">> Added networked printer: \\\\newsrv\\hp4\r\n"
+            ">> Removed networked printer: \\\\OLDSRV\\HP4\r\n"
+            "ERROR: Adding client networked printer: \\\\NEWSRV\\NOPE\r\nSYSTEM ERROR: 1801\r\n"
+            "ERROR: Adding client networked printer: \\\\DOWN\\HP4\r\nSYSTEM ERROR: 1722\r\n"
+            "ERROR: Removing client networked printer: \\\\OLDSRV\\HP4\r\nSYSTEM ERROR: 1801\r\n");
+}
+
+// A spooler whose successful calls leave a stale last-error code behind, as
+// Windows calls may.
+class StaleErrorSpooler : public platform::Spooler {
+ public:
+  explicit StaleErrorSpooler(platform::Spooler& inner) : inner_(inner) {}
+  std::vector<std::string> EnumPrinterNames() override { return inner_.EnumPrinterNames(); }
+  platform::SizedResult<std::vector<platform::PrinterInfo2>> EnumDefaultPrinter(std::size_t size) override {
+    return inner_.EnumDefaultPrinter(size);
+  }
+  platform::HandleResult OpenPrinter(const std::string& name, platform::PrinterAccess access) override {
+    return Stale(inner_.OpenPrinter(name, access));
+  }
+  platform::SizedResult<platform::PrinterInfo2> GetPrinter(platform::PrinterHandle h, std::size_t size) override {
+    return inner_.GetPrinter(h, size);
+  }
+  platform::SpoolerResult SetPrinter(platform::PrinterHandle h, const platform::PrinterInfo2& info) override {
+    return Stale(inner_.SetPrinter(h, info));
+  }
+  void ClosePrinter(platform::PrinterHandle h) override { inner_.ClosePrinter(h); }
+  platform::SpoolerResult AddPrinterConnection(const std::string& name) override {
+    return Stale(inner_.AddPrinterConnection(name));
+  }
+  platform::SpoolerResult DeletePrinterConnection(const std::string& name) override {
+    return Stale(inner_.DeletePrinterConnection(name));
+  }
+  platform::HandleResult AddPrinter(const platform::PrinterInfo2& info) override {
+    return Stale(inner_.AddPrinter(info));
+  }
+  platform::SpoolerResult DeletePrinter(platform::PrinterHandle h) override {
+    return Stale(inner_.DeletePrinter(h));
+  }
+  platform::SpoolerResult AddPrinterDriver(const platform::DriverInfo2& info) override {
+    return Stale(inner_.AddPrinterDriver(info));
+  }
+  platform::SpoolerResult AddPort(const std::string& name, platform::ProgressWindow* owner) override {
+    return Stale(inner_.AddPort(name, owner));
+  }
+  platform::SizedResult<std::string> GetDefaultPrinter(std::size_t chars) override {
+    return inner_.GetDefaultPrinter(chars);
+  }
+  platform::SpoolerResult SetDefaultPrinter(const std::string& name) override {
+    return Stale(inner_.SetDefaultPrinter(name));
+  }
+
+ private:
+  template <typename Result>
+  static Result Stale(Result result) {
+    if (result.error == 0) result.error = 183;
+    return result;
+  }
+  platform::Spooler& inner_;
+};
+
+TEST(PrinterOperationsTest, ACallThatSucceededIsASuccessWhateverCodeItLeft) {
+  testing::EngineWorld world;
+  world.AddQueue("NEWSRV", "HP4");
+  world.AddConnection("OLDSRV", "HP4");
+  world.AddLocal("Old Local");
+  world.state.drivers.push_back({"Generic / Text Only", "", "", "", "", 0, true, {}});
+  world.state.ports.push_back("LPT1:");
+  auto base = world.NewContext();
+  StaleErrorSpooler stale(base->platform.spooler);
+  platform::Platform services = base->platform;
+  platform::Platform staleServices{services.system, services.registry, services.profileStrings,
+                                   services.files,  services.ui,       services.clock,
+                                   stale};
+  RunContext context(staleServices);
+  context.document.DebugOn = true;
+
+  EXPECT_TRUE(AddNetworkedPrinter(context, "\\\\NEWSRV\\HP4"));
+  DeleteNetworkedPrinter(context, "\\\\OLDSRV\\HP4");
+  DeleteLocalPrinter(context, "Old Local");
+  AddLocalPrinter(context, "LPT1:", "", "", "Generic / Text Only", "New Local");
+  EXPECT_TRUE(context.OperationsSucceeded) << context.RunMessage;
+  EXPECT_EQ(world.PrinterNames(), (std::vector<std::string>{"\\\\NEWSRV\\HP4", "New Local"}));
+}
+
+TEST(PrinterOperationsTest, LocalPrintersPortsAndDrivers) {
+  testing::EngineWorld world;
+  world.AddLocal("Old Local");
+  world.state.ports.push_back("LPT1:");
+  world.state.drivers.push_back({"Generic / Text Only", "", "", "", "", 0, true, {}});
+  // The driver share holds the file; the system folder receives it.
+  const std::string share = world.Path("drivers");
+  world.WriteFile(platform::JoinPath(share, "hpdrv.dll"), "driver bytes");
+  auto context = world.NewContext();
+
+  AddLocalPrinter(*context, "LPT1:", share, "hpdrv.dll", "HP Driver", "Office");
+  EXPECT_TRUE(context->OperationsSucceeded);
+  const std::string system = context->platform.system.GetSystemFolder();
+  EXPECT_EQ(world.files.ReadFile(platform::JoinPath(system, "hpdrv.dll")),
+            std::optional<std::string>("driver bytes"));
+  ASSERT_EQ(world.state.drivers.size(), 2u);
+  EXPECT_EQ(world.state.drivers[1].name, "HP Driver");
+  EXPECT_EQ(world.state.drivers[1].environment, "Windows 4.0");
+  EXPECT_EQ(world.state.drivers[1].version, 0x400u);
+  EXPECT_EQ(world.state.drivers[1].driverPath, platform::JoinPath(system, "hpdrv.dll"));
+  ASSERT_EQ(world.state.printers.size(), 2u);
+  EXPECT_EQ(world.state.printers[1].comment, "Adding using Quillon");
+  EXPECT_EQ(world.state.printers[1].attributes & platform::kPrinterAttributeLocal,
+            platform::kPrinterAttributeLocal);
+
+  // The same again: the driver is already there (no warning), the printer
+  // exists (a warning only).
+  AddLocalPrinter(*context, "LPT1:", share, "hpdrv.dll", "HP Driver", "Office");
+  EXPECT_TRUE(context->OperationsSucceeded);
+  // A driver file missing from the share and an unknown port.
+  AddLocalPrinter(*context, "LPT9:", share, "missing.dll", "Other Driver", "Second");
+  EXPECT_FALSE(context->OperationsSucceeded);
+  // Without a driver file nothing is copied or registered; the add still runs.
+  AddLocalPrinter(*context, "LPT1:", share, "", "Generic / Text Only", "Third");
+  // A printer on a new port, the Windows 95/98/ME form of a network printer.
+  AddNetworkedPrinterAsLocal(*context, "\\\\PRTSRV1\\HP4", "", "", "Generic / Text Only", "HP4");
+  AddNetworkedPrinterAsLocal(*context, "\\\\PRTSRV1\\HP4", "", "", "Generic / Text Only", "HP4");
+  DeleteLocalPrinter(*context, "Old Local");
+  DeleteLocalPrinter(*context, "Old Local");
+
+  // The copy warning carries the error's description, which names the file.
+  std::string report = context->RunMessage;
+  const std::size_t warning = report.find("\r\nWarning (");
+  const std::size_t warningEnd = report.find(") unable to install provided driver: Second");
+  ASSERT_NE(warning, std::string::npos);
+  ASSERT_NE(warningEnd, std::string::npos);
+  EXPECT_NE(report.substr(warning, warningEnd - warning).find("missing.dll"), std::string::npos);
+  report.replace(warning + 2, warningEnd - warning - 2, "Warning (...");
+  EXPECT_EQ(report,
+            "\r\nPopulated local printer: Office"
+            "\r\nPopulating local printer, printer already exists: Office"
+            "\r\nWarning (...) unable to install provided driver: Second"
+            "\r\nError (1796) populating local printer: Second"
+            "\r\nPopulated local printer: Third"
+            "\r\nPopulated networked printer: HP4"
+            "\r\nPopulating networked printer, printer already exists: HP4"
+            "\r\nDeleted local printer: Old Local"
+            "\r\nError (1801) opening local printer: Old Local");
+  const std::string& log = context->debugLog.text();
+  EXPECT_NE(log.find("ERROR: Adding local printer, printer already existed : Office\r\n"
+                     "SYSTEM ERROR: 1802\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR: Copying printer driver to windows folder.\r\nERROR: "),
+            std::string::npos);
+  EXPECT_NE(log.find("\r\nERROR DESCRIPTION: "), std::string::npos);
+  EXPECT_NE(log.find("ERROR: Adding local printer : Second\r\nSYSTEM ERROR: 1796\r\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("ERROR: Adding network port to client local printer: HP4 : \\\\PRTSRV1\\HP4\r\n"
+                     "SYSTEM ERROR: 183\r\n"),
+            std::string::npos)
+      << "the second port add fails but only warns";
+  EXPECT_EQ(log.find("ERROR: Adding printer driver: HP Driver"), std::string::npos)
+      << "1795 (already installed) is no warning";
+  EXPECT_EQ(world.Calls({"AddPrinterDriver"}),
+            (std::vector<std::string>{"AddPrinterDriver HP Driver", "AddPrinterDriver HP Driver",
+                                      "AddPrinterDriver Other Driver"}));
+}
+
+TEST(PrinterOperationsTest, DriverRegistrationFailureWarnsWithItsCode) {
+  testing::EngineWorld world;
+  world.state.ports.push_back("LPT1:");
+  world.state.drivers.push_back({"HP Driver", "", "", "", "", 0, true, {}});
+  world.state.failures.push_back({"AddPrinterDriver", std::nullopt, 5, {}});
+  world.state.failures.push_back({"CopyFile", std::nullopt, 32, {}});
+  auto context = world.NewContext();
+  AddLocalPrinter(*context, "LPT1:", world.Path("share"), "hp.dll", "HP Driver", "P");
+  EXPECT_TRUE(context->OperationsSucceeded) << "driver warnings do not count as failures";
+  EXPECT_EQ(context->RunMessage,
+            "\r\nWarning (Injected failure) unable to install provided driver: P"
+            "\r\nWarning (5) unable to add provided driver information: P"
+            "\r\nPopulated local printer: P");
+  EXPECT_NE(context->debugLog.text().find("ERROR: Copying printer driver to windows folder.\r\n"
+                                          "ERROR: 32\r\nERROR DESCRIPTION: Injected failure\r\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillon::engine

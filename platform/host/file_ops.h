@@ -1,0 +1,24 @@
+// The operating-system half of HostFileSystem. Paths are 8-bit text: UTF-8 on
+// POSIX, the ANSI code page on Windows, where only the ANSI entry points read
+// them the way fopen does.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace quillon::platform::file_ops {
+
+bool IsRegularFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Names of the regular files in `folder`, in the order the listing returns them.
+std::vector<std::string> ListRegularFiles(const std::string& folder);
+Status CreateFolders(const std::string& path);
+Status CopyReplacing(const std::string& from, const std::string& to);
+// Forces the file's written data to the disk.
+Status SyncToDisk(std::FILE* file, const std::string& path);
+unsigned long ProcessId();
+
+}  // namespace quillon::platform::file_ops

@@ -1,0 +1,95 @@
+// File operations on Windows through the ANSI entry points, so that every path
+// is read in the same code page as fopen reads it.
+#include "platform/host/windows_api.h"
+
+#include <io.h>
+
+#include "platform/file_system.h"
+#include "platform/host/file_ops.h"
+#include "platform/host/host_file_system.h"
+
+namespace quillon::platform {
+namespace {
+
+Status LastErrorStatus(const std::string& what) {
+  const DWORD number = GetLastError();
+  char text[512] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, number, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == ' ')) {
+    text[--length] = '\0';
+  }
+  std::string description = length > 0 ? std::string(text, length)
+                                        : "error " + std::to_string(number);
+  return Status::Error(number, what + ": " + description);
+}
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+}  // namespace
+
+Status ReplaceFile(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(from.c_str(), to.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastErrorStatus("Renaming " + from + " to " + to);
+  }
+  return Status::Ok();
+}
+
+namespace file_ops {
+
+bool IsRegularFile(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ListRegularFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+Status CreateFolders(const std::string& path) {
+  if (path.empty() || IsDirectory(path)) return Status::Ok();
+  const std::string parent = ParentFolder(path);
+  if (parent != path && parent != "." && !IsDirectory(parent)) {
+    Status status = CreateFolders(parent);
+    if (!status.ok) return status;
+  }
+  if (!CreateDirectoryA(path.c_str(), nullptr) && !IsDirectory(path)) {
+    return LastErrorStatus("Creating folder " + path);
+  }
+  return Status::Ok();
+}
+
+Status CopyReplacing(const std::string& from, const std::string& to) {
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+    return LastErrorStatus("Copying " + from + " to " + to);
+  }
+  return Status::Ok();
+}
+
+Status SyncToDisk(std::FILE* file, const std::string& path) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
+    return LastErrorStatus("Writing " + path);
+  }
+  return Status::Ok();
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+}  // namespace file_ops
+}  // namespace quillon::platform

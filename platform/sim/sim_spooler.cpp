@@ -1,0 +1,464 @@
+// The simulated client's print spooler: printers, connections to the listed
+// print servers' queues, drivers, ports and the default printer, with the
+// last-error codes Windows gives. A call looks at most at the user's printers
+// (queues through an index) and never rebuilds the state, so a run of many
+// calls stays linear.
+#include <unordered_set>
+#include <utility>
+
+#include "platform/sim/sim_platform.h"
+
+namespace quillon::platform::sim {
+
+namespace {
+
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
+
+// Stands in for the fixed part of PRINTER_INFO_2, so that the size needed
+// grows with the strings as the real structure's does.
+constexpr std::size_t kPrinterInfoFixedSize = 136;
+
+struct ConnectionName {
+  std::string_view server, share;
+};
+
+// "\\SERVER\share"; the share part may itself hold backslashes.
+std::optional<ConnectionName> ParseConnectionName(std::string_view name) {
+  if (name.size() < 2 || name[0] != '\\' || name[1] != '\\') return std::nullopt;
+  const std::string_view rest = name.substr(2);
+  const auto cut = rest.find('\\');
+  if (cut == std::string_view::npos || cut == 0 || cut + 1 == rest.size()) return std::nullopt;
+  return ConnectionName{rest.substr(0, cut), rest.substr(cut + 1)};
+}
+
+std::string QueueKey(std::string_view server, std::string_view share) {
+  std::string key;
+  key.reserve(server.size() + 1 + share.size());
+  auto lower = [&](std::string_view text) {
+    for (char c : text) {
+      key.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+  };
+  lower(server);
+  key.push_back('\\');  // server names hold no backslash, so the key splits one way only
+  lower(share);
+  return key;
+}
+
+std::size_t PrinterInfoSize(const PrinterInfo2& info) {
+  std::size_t size = kPrinterInfoFixedSize;
+  for (const std::string* text :
+       {&info.serverName, &info.printerName, &info.shareName, &info.portName, &info.driverName,
+        &info.comment, &info.location, &info.separatorFile, &info.printProcessor,
+        &info.datatype, &info.parameters}) {
+    if (!text->empty()) size += text->size() + 1;
+  }
+  return size;
+}
+
+SpoolerResult Failed(std::uint32_t error) { return SpoolerResult{false, error}; }
+
+}  // namespace
+
+SimPrinter* SimPlatform::FindPrinter(std::string_view name) {
+  for (SimPrinter& printer : state_.printers) {
+    if (EqualsIgnoringCase(printer.name, name)) return &printer;
+  }
+  return nullptr;
+}
+
+// A run against thousands of queues looks one up at every open and add; the
+// index keeps that from costing a scan of the server's queues each time.
+SimPlatform::ListedQueue SimPlatform::FindQueue(std::string_view server, std::string_view share) {
+  auto& servers = state_.printServers;
+  auto fromIndex = [&]() -> ListedQueue {
+    auto it = queueIndex_.find(QueueKey(server, share));
+    if (it == queueIndex_.end()) return {};
+    const auto [s, q] = it->second;
+    if (s >= servers.size() || q >= servers[s].second.size()) return {};
+    if (!EqualsIgnoringCase(servers[s].first, server)) return {};
+    if (!EqualsIgnoringCase(servers[s].second[q].shareName, share)) return {};
+    return {&servers[s].first, &servers[s].second[q]};
+  };
+  if (queueIndexBuilt_) {
+    if (ListedQueue hit = fromIndex(); hit.queue) return hit;
+  }
+  // A miss, or an index the state has moved away from: the scan decides. Only
+  // the first listing of a server counts, and in it the first of a share.
+  ListedQueue found;
+  for (const auto& [name, queues] : servers) {
+    if (!EqualsIgnoringCase(name, server)) continue;
+    found.server = &name;
+    for (const SimQueue& queue : queues) {
+      if (EqualsIgnoringCase(queue.shareName, share)) {
+        found.queue = &queue;
+        break;
+      }
+    }
+    break;
+  }
+  if (found.queue || !queueIndexBuilt_) {
+    queueIndex_.clear();
+    std::unordered_set<std::string> seenServers;
+    for (std::size_t s = 0; s < servers.size(); ++s) {
+      if (!seenServers.insert(QueueKey(servers[s].first, "")).second) continue;
+      for (std::size_t q = 0; q < servers[s].second.size(); ++q) {
+        queueIndex_.emplace(QueueKey(servers[s].first, servers[s].second[q].shareName),
+                            std::pair(s, q));
+      }
+    }
+    queueIndexBuilt_ = true;
+  }
+  return found;
+}
+
+const SimPlatform::OpenedPrinter* SimPlatform::FindHandle(PrinterHandle printer) const {
+  auto it = handles_.find(printer);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+std::optional<PrinterInfo2> SimPlatform::Describe(const OpenedPrinter& opened) {
+  PrinterInfo2 info;
+  if (opened.queueView) {
+    auto connection = ParseConnectionName(opened.name);
+    if (!connection) return std::nullopt;
+    ListedQueue listed = FindQueue(connection->server, connection->share);
+    if (!listed.queue) return std::nullopt;
+    info.serverName = "\\\\" + *listed.server;
+    info.printerName = info.serverName + "\\" + listed.queue->shareName;
+    info.shareName = listed.queue->shareName;
+    info.portName = listed.queue->portName;
+    info.driverName = listed.queue->driverName;
+    info.comment = listed.queue->comment;
+    info.location = listed.queue->location;
+    info.attributes = kPrinterAttributeNetwork;
+    return info;
+  }
+  const SimPrinter* printer = FindPrinter(opened.name);
+  if (!printer) return std::nullopt;
+  info.serverName = printer->serverName;
+  info.printerName = printer->name;
+  info.shareName = printer->shareName;
+  info.portName = printer->portName;
+  info.driverName = printer->driverName;
+  info.comment = printer->comment;
+  info.location = printer->location;
+  info.attributes = printer->attributes;
+  return info;
+}
+
+PrinterHandle SimPlatform::NewHandle(OpenedPrinter opened) {
+  const PrinterHandle handle = ++lastHandle_;
+  handles_.emplace(handle, std::move(opened));
+  return handle;
+}
+
+void SimPlatform::RemovePrinter(std::string_view name) {
+  for (auto it = state_.printers.begin(); it != state_.printers.end(); ++it) {
+    if (!EqualsIgnoringCase(it->name, name)) continue;
+    // Windows leaves no default rather than picking another printer.
+    if (state_.defaultPrinter && EqualsIgnoringCase(*state_.defaultPrinter, it->name)) {
+      state_.defaultPrinter = "";
+    }
+    state_.printers.erase(it);
+    return;
+  }
+}
+
+void SimPlatform::Record(const char* call, std::string name, bool result, std::uint32_t error) {
+  SimSpoolerCall record;
+  record.call = call;
+  record.name = std::move(name);
+  record.result = result;
+  record.error = error;
+  state_.spoolerCalls.push_back(std::move(record));
+}
+
+std::vector<std::string> SimPlatform::EnumPrinterNames() {
+  std::vector<std::string> names;
+  names.reserve(state_.printers.size());
+  for (const SimPrinter& printer : state_.printers) names.push_back(printer.name);
+  Record("EnumPrinters", "", true, 0);
+  return names;
+}
+
+SizedResult<std::vector<PrinterInfo2>> SimPlatform::EnumDefaultPrinter(std::size_t bufferSize) {
+  const std::string defaultName = state_.defaultPrinter.value_or("");
+  SizedResult<std::vector<PrinterInfo2>> result;
+  if (auto error = InjectedFailure("EnumPrinters", "")) {
+    result.error = *error;
+  } else if (std::optional<PrinterInfo2> info =
+                 defaultName.empty() ? std::nullopt : Describe(OpenedPrinter{defaultName})) {
+    result.needed = PrinterInfoSize(*info);
+    if (bufferSize < result.needed) {
+      result.error = kErrorInsufficientBuffer;
+    } else {
+      result.ok = true;
+      result.value.push_back(std::move(*info));
+    }
+  } else {
+    // Windows answers an enumeration that finds no default with no records.
+    result.ok = true;
+  }
+  Record("EnumPrinters", defaultName, result.ok, result.error);
+  return result;
+}
+
+HandleResult SimPlatform::OpenPrinter(const std::string& name, PrinterAccess /*access*/) {
+  HandleResult result;
+  if (auto error = InjectedFailure("OpenPrinter", name)) {
+    result.error = *error;
+  } else if (const SimPrinter* printer = FindPrinter(name)) {
+    // A connection to a listed server opens only while its queue is there; one
+    // to an unlisted server stands for a connection Windows has cached.
+    auto connection = ParseConnectionName(printer->name);
+    ListedQueue listed =
+        connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
+    if (listed.server && !listed.queue) {
+      result.error = kErrorInvalidPrinterName;
+    } else {
+      result.handle = NewHandle(OpenedPrinter{printer->name});
+    }
+  } else if (auto connection = ParseConnectionName(name);
+             connection && FindQueue(connection->server, connection->share).queue) {
+    ListedQueue listed = FindQueue(connection->server, connection->share);
+    result.handle =
+        NewHandle(OpenedPrinter{"\\\\" + *listed.server + "\\" + listed.queue->shareName, true});
+  } else {
+    result.error = kErrorInvalidPrinterName;
+  }
+  Record("OpenPrinter", name, result.handle != 0, result.error);
+  return result;
+}
+
+SizedResult<PrinterInfo2> SimPlatform::GetPrinter(PrinterHandle printer, std::size_t bufferSize) {
+  const OpenedPrinter* opened = FindHandle(printer);
+  const std::string name = opened ? opened->name : "";
+  SizedResult<PrinterInfo2> result;
+  std::optional<PrinterInfo2> info;
+  if (auto error = InjectedFailure("GetPrinter", name)) {
+    result.error = *error;
+  } else if (!opened || !(info = Describe(*opened))) {
+    result.error = kErrorInvalidHandle;
+  } else {
+    result.needed = PrinterInfoSize(*info);
+    if (bufferSize < result.needed) {
+      result.error = kErrorInsufficientBuffer;
+    } else {
+      result.ok = true;
+      result.value = std::move(*info);
+    }
+  }
+  Record("GetPrinter", name, result.ok, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::SetPrinter(PrinterHandle printer, const PrinterInfo2& info) {
+  const OpenedPrinter* opened = FindHandle(printer);
+  const std::string name = opened ? opened->name : "";
+  SpoolerResult result{true, 0};
+  SimPrinter* record = opened && !opened->queueView ? FindPrinter(opened->name) : nullptr;
+  if (auto error = InjectedFailure("SetPrinter", name)) {
+    result = Failed(*error);
+  } else if (!opened || (!opened->queueView && !record)) {
+    result = Failed(kErrorInvalidHandle);
+  } else if (opened->queueView) {
+    result = Failed(kErrorAccessDenied);
+  } else {
+    // The name and server are what the handle was opened on; renaming is
+    // not simulated.
+    record->shareName = info.shareName;
+    record->portName = info.portName;
+    record->driverName = info.driverName;
+    record->comment = info.comment;
+    record->location = info.location;
+    record->attributes = info.attributes & ~kPrinterAttributeDefault;
+    // Windows 95/98/ME: the default bit is how a printer is made the default.
+    if (info.attributes & kPrinterAttributeDefault) state_.defaultPrinter = record->name;
+  }
+  Record("SetPrinter", name, result.ok, result.error);
+  return result;
+}
+
+void SimPlatform::ClosePrinter(PrinterHandle printer) { handles_.erase(printer); }
+
+SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name) {
+  SpoolerResult result{true, 0};
+  auto connection = ParseConnectionName(name);
+  ListedQueue listed =
+        connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
+  if (auto error = InjectedFailure("AddPrinterConnection", name)) {
+    result = Failed(*error);
+  } else if (!connection) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else if (!listed.server) {
+    result = Failed(kErrorRpcServerUnavailable);
+  } else if (!listed.queue) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else if (!FindPrinter(name)) {
+    SimPrinter printer;
+    printer.serverName = "\\\\" + *listed.server;
+    printer.name = printer.serverName + "\\" + listed.queue->shareName;
+    printer.shareName = listed.queue->shareName;
+    printer.portName = listed.queue->portName;
+    printer.driverName = listed.queue->driverName;
+    printer.comment = listed.queue->comment;
+    printer.location = listed.queue->location;
+    printer.attributes = kPrinterAttributeNetwork;
+    state_.printers.push_back(std::move(printer));
+  }
+  Record("AddPrinterConnection", name, result.ok, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::DeletePrinterConnection(const std::string& name) {
+  SpoolerResult result{true, 0};
+  const SimPrinter* printer = FindPrinter(name);
+  if (auto error = InjectedFailure("DeletePrinterConnection", name)) {
+    result = Failed(*error);
+  } else if (!printer || printer->serverName.empty()) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else {
+    RemovePrinter(name);
+  }
+  Record("DeletePrinterConnection", name, result.ok, result.error);
+  return result;
+}
+
+HandleResult SimPlatform::AddPrinter(const PrinterInfo2& info) {
+  auto listed = [](const auto& items, std::string_view wanted, auto nameOf) {
+    for (const auto& item : items) {
+      if (EqualsIgnoringCase(nameOf(item), wanted)) return true;
+    }
+    return false;
+  };
+  HandleResult result;
+  if (auto error = InjectedFailure("AddPrinter", info.printerName)) {
+    result.error = *error;
+  } else if (info.printerName.empty()) {
+    result.error = kErrorInvalidPrinterName;
+  } else if (FindPrinter(info.printerName)) {
+    result.error = kErrorPrinterAlreadyExists;
+  } else if (!listed(state_.drivers, info.driverName,
+                     [](const SimDriver& d) -> const std::string& { return d.name; })) {
+    result.error = kErrorUnknownPrinterDriver;
+  } else if (!listed(state_.ports, info.portName,
+                     [](const std::string& p) -> const std::string& { return p; })) {
+    result.error = kErrorUnknownPort;
+  } else {
+    SimPrinter printer;
+    printer.name = info.printerName;
+    printer.portName = info.portName;
+    printer.driverName = info.driverName;
+    printer.comment = info.comment;
+    printer.location = info.location;
+    printer.attributes = info.attributes | kPrinterAttributeLocal;
+    state_.printers.push_back(std::move(printer));
+    result.handle = NewHandle(OpenedPrinter{info.printerName});
+  }
+  Record("AddPrinter", info.printerName, result.handle != 0, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::DeletePrinter(PrinterHandle printer) {
+  const OpenedPrinter* opened = FindHandle(printer);
+  const std::string name = opened ? opened->name : "";
+  SpoolerResult result{true, 0};
+  if (auto error = InjectedFailure("DeletePrinter", name)) {
+    result = Failed(*error);
+  } else if (!opened || (!opened->queueView && !FindPrinter(name))) {
+    result = Failed(kErrorInvalidHandle);
+  } else if (opened->queueView) {
+    result = Failed(kErrorAccessDenied);
+  } else {
+    RemovePrinter(name);
+  }
+  Record("DeletePrinter", name, result.ok, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::AddPrinterDriver(const DriverInfo2& info) {
+  SpoolerResult result{true, 0};
+  if (auto error = InjectedFailure("AddPrinterDriver", info.name)) {
+    result = Failed(*error);
+  } else if (info.name.empty()) {
+    result = Failed(kErrorInvalidParameter);
+  } else {
+    for (const SimDriver& driver : state_.drivers) {
+      if (EqualsIgnoringCase(driver.name, info.name)) {
+        result = Failed(kErrorPrinterDriverAlreadyInstalled);
+        break;
+      }
+    }
+  }
+  if (result.ok) {
+    SimDriver driver;
+    driver.name = info.name;
+    driver.driverPath = info.driverPath;
+    driver.dataFile = info.dataFile;
+    driver.configFile = info.configFile;
+    driver.environment = info.environment;
+    driver.version = info.version;
+    state_.drivers.push_back(std::move(driver));
+  }
+  Record("AddPrinterDriver", info.name, result.ok, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::AddPort(const std::string& monitorName, ProgressWindow* /*owner*/) {
+  SpoolerResult result{true, 0};
+  if (auto error = InjectedFailure("AddPort", monitorName)) {
+    result = Failed(*error);
+  } else if (monitorName.empty()) {
+    result = Failed(kErrorInvalidParameter);
+  } else {
+    for (const std::string& port : state_.ports) {
+      if (EqualsIgnoringCase(port, monitorName)) {
+        result = Failed(kErrorAlreadyExists);
+        break;
+      }
+    }
+  }
+  if (result.ok) state_.ports.push_back(monitorName);
+  Record("AddPort", monitorName, result.ok, result.error);
+  return result;
+}
+
+SizedResult<std::string> SimPlatform::GetDefaultPrinter(std::size_t bufferChars) {
+  const std::string defaultName = state_.defaultPrinter.value_or("");
+  SizedResult<std::string> result;
+  if (auto error = InjectedFailure("GetDefaultPrinter", "")) {
+    result.error = *error;
+  } else if (defaultName.empty()) {
+    result.error = kErrorFileNotFound;
+  } else {
+    result.needed = defaultName.size() + 1;  // with its terminating NUL
+    if (bufferChars < result.needed) {
+      result.error = kErrorInsufficientBuffer;
+    } else {
+      result.ok = true;
+      result.value = defaultName;
+    }
+  }
+  Record("GetDefaultPrinter", defaultName, result.ok, result.error);
+  return result;
+}
+
+SpoolerResult SimPlatform::SetDefaultPrinter(const std::string& name) {
+  SpoolerResult result{true, 0};
+  const SimPrinter* printer = FindPrinter(name);
+  if (auto error = InjectedFailure("SetDefaultPrinter", name)) {
+    result = Failed(*error);
+  } else if (!printer) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else {
+    state_.defaultPrinter = printer->name;
+  }
+  Record("SetDefaultPrinter", name, result.ok, result.error);
+  return result;
+}
+
+}  // namespace quillon::platform::sim

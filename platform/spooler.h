@@ -1,0 +1,95 @@
+// The print spooler, shaped like the Windows calls the engine makes. Every call
+// returns its own result and the last-error code it left, so a code left over
+// from an earlier call can never decide an outcome.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillon::platform {
+
+class ProgressWindow;
+
+// An open printer; 0 is no printer.
+using PrinterHandle = std::uint64_t;
+
+inline constexpr std::uint32_t kErrorFileNotFound = 2;          // no default printer
+inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::uint32_t kErrorRpcServerUnavailable = 1722;  // print server unreachable
+inline constexpr std::uint32_t kErrorUnknownPort = 1796;
+inline constexpr std::uint32_t kErrorUnknownPrinterDriver = 1797;
+inline constexpr std::uint32_t kErrorInvalidPrinterName = 1801;
+inline constexpr std::uint32_t kErrorPrinterAlreadyExists = 1802;
+inline constexpr std::uint32_t kErrorPrinterDriverAlreadyInstalled = 1795;
+
+inline constexpr std::uint32_t kPrinterAttributeDefault = 0x4;
+inline constexpr std::uint32_t kPrinterAttributeNetwork = 0x10;
+inline constexpr std::uint32_t kPrinterAttributeLocal = 0x40;
+
+// Level-2 printer information (PRINTER_INFO_2), the fields the engine uses.
+struct PrinterInfo2 {
+  std::string serverName, printerName, shareName, portName, driverName, comment, location;
+  std::string separatorFile, printProcessor, datatype, parameters;
+  std::uint32_t attributes = 0, priority = 0, defaultPriority = 0, startTime = 0, untilTime = 0,
+                status = 0, jobs = 0, averagePpm = 0;
+  bool operator==(const PrinterInfo2&) const = default;
+};
+
+// Level-2 driver information (DRIVER_INFO_2).
+struct DriverInfo2 {
+  std::uint32_t version = 0;
+  std::string name, environment, driverPath, dataFile, configFile;
+  bool operator==(const DriverInfo2&) const = default;
+};
+
+struct SpoolerResult {
+  bool ok = false;
+  std::uint32_t error = 0;  // the last-error code after the call; 0 on success
+};
+
+struct HandleResult {
+  PrinterHandle handle = 0;
+  std::uint32_t error = 0;
+};
+
+// A call that fills a caller's buffer: with too small a buffer it fails with
+// 122 and tells the size needed in bytes (characters for GetDefaultPrinter).
+template <typename Value>
+struct SizedResult {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::size_t needed = 0;
+  Value value{};
+};
+
+enum class PrinterAccess { Default, AllAccess };
+
+class Spooler {
+ public:
+  virtual ~Spooler() = default;
+  // The device names of the user's printers, local printers and printer
+  // connections, in the order the spooler lists them.
+  virtual std::vector<std::string> EnumPrinterNames() = 0;
+  // EnumPrinters with PRINTER_ENUM_DEFAULT at level 2 (Windows 95/98/ME).
+  virtual SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) = 0;
+  virtual HandleResult OpenPrinter(const std::string& name, PrinterAccess access) = 0;
+  virtual SizedResult<PrinterInfo2> GetPrinter(PrinterHandle printer, std::size_t bufferSize) = 0;
+  // SetPrinter at level 2, command 0.
+  virtual SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) = 0;
+  virtual void ClosePrinter(PrinterHandle printer) = 0;
+  virtual SpoolerResult AddPrinterConnection(const std::string& name) = 0;
+  virtual SpoolerResult DeletePrinterConnection(const std::string& name) = 0;
+  // AddPrinter on the local machine at level 2.
+  virtual HandleResult AddPrinter(const PrinterInfo2& info) = 0;
+  virtual SpoolerResult DeletePrinter(PrinterHandle printer) = 0;
+  // AddPrinterDriver on the local machine at level 2.
+  virtual SpoolerResult AddPrinterDriver(const DriverInfo2& info) = 0;
+  // AddPort on the local machine; the text goes where Windows takes the monitor name.
+  virtual SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) = 0;
+  virtual SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) = 0;
+  virtual SpoolerResult SetDefaultPrinter(const std::string& name) = 0;
+};
+
+}  // namespace quillon::platform
