@@ -18,7 +18,8 @@ class HostFileSystemTest : public ::testing::Test {
     fs::create_directories(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  // JoinPath, not std::filesystem: on Windows the latter re-encodes 8-bit names.
+  std::string Path(const std::string& name) const { return JoinPath(folder_.string(), name); }
 
   fs::path folder_;
   HostFileSystem files_;
