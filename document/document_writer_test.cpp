@@ -13,49 +13,12 @@
 
 #include "document/document_file.h"
 #include "document/profile_file.h"
+#include "platform/memory_file_system.h"
 
 namespace quillon::document {
 namespace {
 
-// Files in memory; records what was written so tests can check what the code
-// did to the files.
-class MemoryFileSystem : public platform::FileSystem {
- public:
-  std::map<std::string, std::string> files;
-  std::set<std::string> unreadable;  // exist, but cannot be opened
-  bool failWrites = false;
-  int writes = 0;
-
-  std::optional<std::string> ReadFile(const std::string& path) override {
-    if (unreadable.count(path) != 0) return std::nullopt;
-    auto found = files.find(path);
-    if (found == files.end()) return std::nullopt;
-    return found->second;
-  }
-  bool FileExists(const std::string& path) override {
-    return files.count(path) != 0 || unreadable.count(path) != 0;
-  }
-  platform::Status WriteFileAtomic(const std::string& path, std::string_view content) override {
-    ++writes;
-    if (failWrites) return platform::Status::Error(5, "Access is denied.");
-    files[path] = std::string(content);
-    return platform::Status::Ok();
-  }
-  platform::Status AppendToFile(const std::string& path, std::string_view content) override {
-    files[path] += std::string(content);
-    return platform::Status::Ok();
-  }
-  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&,
-                                                         platform::Status* status) override {
-    if (status != nullptr) *status = platform::Status::Error(1, "not supported");
-    return nullptr;
-  }
-  std::vector<std::string> ListFiles(const std::string&, std::string_view) override { return {}; }
-  platform::Status CreateFolders(const std::string&) override { return platform::Status::Ok(); }
-  platform::Status CopyFile(const std::string&, const std::string&) override {
-    return platform::Status::Error(1, "not used");
-  }
-};
+using platform::MemoryFileSystem;
 
 const std::string kPath = "C:\\Docs\\move.ini";
 

@@ -1,4 +1,5 @@
 #include "platform/sim/sim_platform.h"
+#include "platform/sim/sim_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +14,8 @@
 namespace quillon::platform::sim {
 namespace {
 
-// The value GetProfileString returned, or nullopt when it returned nothing.
-std::optional<std::string> ProfileValue(ProfileStrings& strings, const std::string& section,
-                                        const std::string& key) {
-  ProfileStringResult result = strings.GetProfileString(section, key, 1024);
-  if (!result.ok) return std::nullopt;
-  return result.value;
-}
 namespace fs = std::filesystem;
 
-class NoClock : public Clock {
- public:
-  LocalTime Now() override { return {2024, 1, 2, 3, 4, 5}; }
-  void Sleep(int) override {}
-};
 
 // Collects what is written to std::cerr while it lives.
 class CapturedStandardError {

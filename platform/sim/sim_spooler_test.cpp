@@ -9,24 +9,13 @@
 
 #include "platform/host/host_file_system.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/sim/sim_test_support.h"
 
 namespace quillon::platform::sim {
 namespace {
 
-// The value GetProfileString returned, or nullopt when it returned nothing.
-std::optional<std::string> ProfileValue(ProfileStrings& strings, const std::string& section,
-                                        const std::string& key) {
-  ProfileStringResult result = strings.GetProfileString(section, key, 1024);
-  if (!result.ok) return std::nullopt;
-  return result.value;
-}
 namespace fs = std::filesystem;
 
-class NoClock : public Clock {
- public:
-  LocalTime Now() override { return {2024, 1, 2, 3, 4, 5}; }
-  void Sleep(int) override {}
-};
 
 // A client with a stale connection (its server lists the queue no more), a
 // working one that is the default, a cached one to an unlisted server and a
