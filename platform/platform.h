@@ -1,9 +1,10 @@
 // The whole seam between the engine and the operating system. Each service is a
 // small interface; the simulated client and the Windows backend implement them.
-// Directory, sockets and the event log join here as their features land.
+// Sockets and the event log join here as their features land.
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/directory.h"
 #include "platform/file_system.h"
 #include "platform/profile_strings.h"
 #include "platform/registry.h"
@@ -21,6 +22,7 @@ struct Platform {
   UserInterface& ui;
   Clock& clock;
   Spooler& spooler;
+  Directory& directory;
 };
 
 }  // namespace quillon::platform

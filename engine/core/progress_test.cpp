@@ -49,7 +49,8 @@ class ProgressTest : public ::testing::Test {
     auto base = world_.Run("");
     services_ = std::make_unique<platform::Platform>(platform::Platform{
         base->platform.system, base->platform.registry, base->platform.profileStrings,
-        base->platform.files, ui_, world_.clock, base->platform.spooler});
+        base->platform.files, ui_, world_.clock, base->platform.spooler,
+        base->platform.directory});
     context_ = std::make_unique<RunContext>(*services_);
     world_.clock.sleeps.clear();
   }
@@ -110,6 +111,12 @@ TEST_F(ProgressTest, ARunShowsEveryStepInOrder) {
                         "Running Server to Server migration ...",
                         "Completed Server to Server migration ...",
                         "Performing maintenance ...",
+                        "Populating maintenance printers ...",
+                        "Finished populating maintenance printers ...",
+                        "Pruning maintenance networked printers ...",
+                        "Finished pruning maintenance networked printers ...",
+                        "Pruning maintenance local printers ...",
+                        "Finished pruning maintenance local printers ...",
                         "Completed maintenance ...",
                         "Completed migration via Manual Configuration ...",
                         "Saving Quillon status ...",

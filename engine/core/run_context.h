@@ -8,6 +8,7 @@
 #include "document/migration_document.h"
 #include "engine/core/debug_log.h"
 #include "engine/core/progress.h"
+#include "engine/migration/directory_migration.h"
 #include "engine/printers/client_printers.h"
 #include "platform/platform.h"
 
@@ -33,6 +34,8 @@ struct RunContext {
   // The user's printers as the inventory found them; not updated by moves.
   std::vector<ClientPrinter> NetworkedPrinters;
   std::vector<ClientPrinter> LocalPrinters;
+  // The print queues the directory publishes, as the query found them.
+  std::vector<DirectoryPrinter> DirectoryPrinters;
 
   DebugLog debugLog;
   Progress progress;

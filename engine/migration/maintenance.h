@@ -7,5 +7,9 @@ namespace quillon::engine {
 struct RunContext;
 
 void RunMaintenance(RunContext& context);
+void PopulatePrinters(RunContext& context);
+void PruneNetworkedPrinters(RunContext& context);
+void PruneLocalPrinters(RunContext& context);
+void PruneDirectoryOrphans(RunContext& context);
 
 }  // namespace quillon::engine

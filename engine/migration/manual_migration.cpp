@@ -4,8 +4,7 @@
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
 #include "engine/migration/maintenance.h"
-#include "engine/printers/default_printer.h"
-#include "engine/printers/printer_operations.h"
+#include "engine/migration/printer_move.h"
 
 namespace quillon::engine {
 namespace {
@@ -18,15 +17,6 @@ using document::ServerPair;
 template <typename Record>
 bool IsEmptyList(const std::vector<Record>& list) {
   return list.empty() || (list.size() == 1 && list.front() == Record{});
-}
-
-// The server name without its two leading backslashes.
-std::string_view ClientServer(const ClientPrinter& printer) {
-  return std::string_view(printer.ServerName).substr(std::min<std::size_t>(2, printer.ServerName.size()));
-}
-
-std::string OldName(const ClientPrinter& printer) {
-  return printer.ServerName + "\\" + printer.ShortName;
 }
 
 // One strategy: its title, which records match a connection, the connection's
@@ -42,23 +32,6 @@ struct Strategy {
 };
 template <typename M, typename N, typename L>
 Strategy(const char*, M, N, L, bool) -> Strategy<M, N, L>;
-
-// Replaces `oldName` by `newName`: the new connection first, and the old one is
-// removed only once the new one exists.
-void MovePrinter(RunContext& context, const std::string& oldName, const std::string& newName) {
-  context.AppendRunMessage("Migrating: " + oldName + " to " + newName);
-  if (!AddNetworkedPrinter(context, newName)) {
-    WriteDebugLine(context, ">> Keeping old printer, new connection failed: " + oldName);
-    context.AppendRunMessage("Not removing " + oldName + ": the new connection " + newName +
-                             " could not be added.");
-    return;
-  }
-  DeleteNetworkedPrinter(context, oldName);
-  if (context.document.DefaultType == 1 &&
-      EqualsIgnoringCase(context.InitialDefaultPrinter, oldName)) {
-    MakeDefaultPrinter(context, newName);
-  }
-}
 
 template <typename Record, typename Strategy>
 void Migrate(RunContext& context, const std::vector<Record>& pairs, const Strategy& strategy) {

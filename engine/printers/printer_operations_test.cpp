@@ -106,7 +106,7 @@ TEST(PrinterOperationsTest, ACallThatSucceededIsASuccessWhateverCodeItLeft) {
   platform::Platform services = base->platform;
   platform::Platform staleServices{services.system, services.registry, services.profileStrings,
                                    services.files,  services.ui,       services.clock,
-                                   stale};
+                                   stale,           services.directory};
   RunContext context(staleServices);
   context.document.DebugOn = true;
 

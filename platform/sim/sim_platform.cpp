@@ -129,7 +129,7 @@ SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files,
     : state_(state), host_(std::move(host)), files_(files, state), clock_(clock) {}
 
 Platform SimPlatform::AsPlatform() {
-  return Platform{*this, *this, *this, files_, *this, clock_, *this};
+  return Platform{*this, *this, *this, files_, *this, clock_, *this, *this};
 }
 
 std::optional<std::uint32_t> SimPlatform::InjectedFailure(std::string_view call,

@@ -47,13 +47,16 @@ struct SimHost {
   std::string hostLoginName = "user";
   bool echoProgress = false;  // print progress labels to standard error
   bool echoMessageBoxes = true;
+  // Answers directory queries when the client file has no "directory" key.
+  Directory* realDirectory = nullptr;
 };
 
 class SimPlatform : public SystemInfo,
                     public Registry,
                     public ProfileStrings,
                     public UserInterface,
-                    public Spooler {
+                    public Spooler,
+                    public Directory {
  public:
   SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock);
   // Open printer handles belong to this object.
@@ -106,6 +109,11 @@ class SimPlatform : public SystemInfo,
   SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
   SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
   SpoolerResult SetDefaultPrinter(const std::string& name) override;
+
+  // Directory: the client file's "directory" key when present, else the real one.
+  DirectoryBinding Bind(const std::string& path) override;
+  DirectoryQuery QueryPrintQueues(const DirectoryBinding& binding,
+                                  const std::string& commandText) override;
 
  private:
   // What a handle was opened on: a printer of `printers`, or a print server's

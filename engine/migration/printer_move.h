@@ -1,0 +1,23 @@
+// What the migration methods share: the names of a client connection and the
+// move of one connection to a new name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillon::engine {
+
+struct RunContext;
+struct ClientPrinter;
+
+// The connection's server name without its two leading backslashes.
+std::string_view ClientServer(const ClientPrinter& printer);
+// "\\server\name", the name the connection is removed by.
+std::string OldName(const ClientPrinter& printer);
+
+// Replaces `oldName` by `newName`: the new connection first, and the old one
+// is removed, and the default printer carried over with "DefaultType" 1, only
+// once the new one exists.
+void MovePrinter(RunContext& context, const std::string& oldName, const std::string& newName);
+
+}  // namespace quillon::engine

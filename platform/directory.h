@@ -1,0 +1,45 @@
+// The directory that publishes print queues, addressed the way Windows'
+// directory objects are: bind by an "LDAP://" path, then query the bound
+// object for its print queues. Failures carry a number (an HRESULT, as the
+// Windows directory components report them) and a description.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillon::platform {
+
+struct DirectoryBinding {
+  bool ok = false;
+  std::string adsPath;  // the bound object's path, as queries name it
+  std::int64_t errorNumber = 0;
+  std::string errorDescription;
+};
+
+// One published print queue: its "name" and the first "printShareName" value.
+struct DirectoryRow {
+  std::string name;
+  std::string printShareName;
+  bool operator==(const DirectoryRow&) const = default;
+};
+
+struct DirectoryQuery {
+  bool ok = false;
+  std::vector<DirectoryRow> rows;  // in the order the directory returned them
+  std::int64_t errorNumber = 0;
+  std::string errorDescription;
+};
+
+class Directory {
+ public:
+  virtual ~Directory() = default;
+  // `path` is "LDAP://" followed by host[:port][/base DN].
+  virtual DirectoryBinding Bind(const std::string& path) = 0;
+  // Every print queue under the bound object (the whole subtree), with the
+  // command text the engine logs; implementations need not parse it.
+  virtual DirectoryQuery QueryPrintQueues(const DirectoryBinding& binding,
+                                          const std::string& commandText) = 0;
+};
+
+}  // namespace quillon::platform
