@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "engine/core/names.h"
 #include "engine/core/run_sequence.h"
 
 namespace quillon::engine::testing {
@@ -91,7 +92,7 @@ void EngineWorld::AddQueue(const std::string& server, const std::string& share) 
   queue.driverName = "HP Universal";
   queue.portName = "IP_" + share;
   for (auto& [name, queues] : state.printServers) {
-    if (name == server) {
+    if (EqualsIgnoringCase(name, server)) {
       queues.push_back(queue);
       return;
     }
@@ -118,6 +119,18 @@ void EngineWorld::AddLocal(const std::string& name, const std::string& port,
   printer.driverName = driver;
   printer.attributes = platform::kPrinterAttributeLocal;
   state.printers.push_back(printer);
+}
+
+void EngineWorld::Publish(const std::string& domain, const std::string& name,
+                          const std::vector<std::string>& shares) {
+  if (!state.directory) state.directory.emplace();
+  for (auto& [published, queues] : *state.directory) {
+    if (published == domain) {
+      queues.push_back({name, shares, {}});
+      return;
+    }
+  }
+  state.directory->push_back({domain, {{name, shares, {}}}});
 }
 
 std::vector<std::string> EngineWorld::PrinterNames() const {

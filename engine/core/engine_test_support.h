@@ -44,6 +44,9 @@ class EngineWorld {
   void AddConnection(const std::string& server, const std::string& share);
   void AddLocal(const std::string& name, const std::string& port = "LPT1:",
                 const std::string& driver = "Generic / Text Only");
+  // A queue the directory of `domain` publishes, as "name" and share names.
+  void Publish(const std::string& domain, const std::string& name,
+               const std::vector<std::string>& shares);
   std::vector<std::string> PrinterNames() const;
   // "call name" of every recorded spooler call of the given kinds, in order.
   std::vector<std::string> Calls(const std::vector<std::string>& kinds) const;
