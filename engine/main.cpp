@@ -7,6 +7,9 @@
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
 #include "platform/sim/sim_platform.h"
+#ifndef _WIN32
+#include "platform/ldap/ldap_directory.h"
+#endif
 
 int main(int argc, char** argv) {
   namespace platform = quillon::platform;
@@ -27,6 +30,11 @@ int main(int argc, char** argv) {
   host.hostComputerName = platform::HostComputerName();
   host.hostLoginName = platform::HostLoginName();
   host.echoProgress = platform::StandardErrorIsTerminal();
+#ifndef _WIN32
+  // A client file without a "directory" key is answered by the real directory.
+  platform::LdapDirectory directory;
+  host.realDirectory = &directory;
+#endif
   sim::SimPlatform client(loaded.state, host, files, clock);
   platform::Platform services = client.AsPlatform();
 

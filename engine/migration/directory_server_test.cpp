@@ -1,0 +1,130 @@
+// The directory migration against a real OpenLDAP server on loopback, through
+// the same LDAP directory the engine uses when a client file has no directory.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "engine/core/engine_test_support.h"
+#include "engine/core/run_status.h"
+#include "platform/ldap/ldap_directory.h"
+#include "platform/ldap/slapd_fixture.h"
+
+namespace quillon::engine {
+namespace {
+
+using platform::ldap_test::OrganizationalUnitEntry;
+using platform::ldap_test::PrintQueueEntry;
+using platform::ldap_test::SlapdFixture;
+using platform::ldap_test::SlapdOptions;
+using testing::CompleteDocument;
+
+constexpr const char* kCorp = "dc=corp,dc=example";
+constexpr const char* kPrinters = "ou=Printers,dc=corp,dc=example";
+
+#define REQUIRE_SERVER(server)                             \
+  do {                                                     \
+    if (!(server).running()) {                             \
+      if (std::getenv("CI")) FAIL() << (server).failure(); \
+      GTEST_SKIP() << (server).failure();                  \
+    }                                                      \
+  } while (false)
+
+SlapdOptions Published() {
+  SlapdOptions options;
+  options.entries = {OrganizationalUnitEntry(kCorp, "Printers"),
+                     OrganizationalUnitEntry(kCorp, "Empty"),
+                     PrintQueueEntry(kPrinters, "PRTSRV2-LASER", {"HP4"}),
+                     PrintQueueEntry(kPrinters, "PRTSRV3-HP4", {"HP4"}),
+                     PrintQueueEntry(kPrinters, "PRTSRV2-HP5", {}),
+                     PrintQueueEntry(kPrinters, "PRTSRV1-Same", {"Same"})};
+  return options;
+}
+
+class DirectoryServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.host.realDirectory = &directory_;
+    for (const char* server : {"PRTSRV1", "PRTSRV2", "PRTSRV3"}) {
+      for (const char* share : {"HP4", "HP5", "Same"}) world_.AddQueue(server, share);
+    }
+    world_.AddConnection("PRTSRV1", "HP4");
+    world_.AddConnection("PRTSRV1", "HP5");
+    world_.AddConnection("PRTSRV1", "Same");
+  }
+  std::unique_ptr<RunContext> RunOn(const std::string& domain) {
+    const std::string path = world_.WriteFile(
+        world_.Path("ad.ini"), CompleteDocument({{"UseActiveDirectory=", "UseActiveDirectory=True"},
+                                                 {"DomainName=", "DomainName=" + domain}}));
+    return world_.Run(path);
+  }
+
+  platform::LdapDirectory directory_{platform::LdapDirectory::Options{2, 500}};
+  testing::EngineWorld world_;
+};
+
+TEST_F(DirectoryServerTest, MovesByShareAndByQueueNameToEveryPublishingServer) {
+  SlapdFixture server(Published());
+  REQUIRE_SERVER(server);
+  auto run = RunOn(server.HostPort() + "/" + kCorp);
+  EXPECT_FALSE(run->AbortStatus) << run->RunMessage;
+  ASSERT_EQ(run->DirectoryPrinters.size(), 4u);
+  EXPECT_EQ(run->DirectoryPrinters[0], (DirectoryPrinter{"LASER", "PRTSRV2", "HP4"}));
+  EXPECT_EQ(run->DirectoryPrinters[2], (DirectoryPrinter{"HP5", "PRTSRV2", ""}));
+  // HP4 is published by share on PRTSRV2 and by name on PRTSRV3; HP5 by queue
+  // name only; Same stays where it is published.
+  EXPECT_EQ(world_.Calls({"AddPrinterConnection", "DeletePrinterConnection"}),
+            (std::vector<std::string>{
+                "AddPrinterConnection \\\\PRTSRV2\\HP4", "DeletePrinterConnection \\\\PRTSRV1\\HP4",
+                "AddPrinterConnection \\\\PRTSRV3\\HP4", "DeletePrinterConnection \\\\PRTSRV1\\HP4",
+                "AddPrinterConnection \\\\PRTSRV2\\HP5", "DeletePrinterConnection \\\\PRTSRV1\\HP5",
+                // the manual method's server pair OLDSRV matches nothing here
+            }));
+  EXPECT_NE(run->RunMessage.find("\r\nPrinter already migrated: \\\\PRTSRV1\\Same (\\\\PRTSRV1)"),
+            std::string::npos);
+  const std::string log = *world_.DebugFileText();
+  EXPECT_NE(log.find(">> Querying AD for printers, command:Select name, printShareName FROM "
+                     "'LDAP://" + server.HostPort() + "/" + kCorp +
+                     "' WHERE objectCategory='printQueue'\r\n"),
+            std::string::npos);
+}
+
+TEST_F(DirectoryServerTest, AnEmptySubtreeReportsEveryConnectionNotFound) {
+  SlapdFixture server(Published());
+  REQUIRE_SERVER(server);
+  auto run = RunOn(server.HostPort() + "/ou=Empty," + kCorp);
+  EXPECT_FALSE(run->AbortStatus);
+  EXPECT_TRUE(run->DirectoryPrinters.empty());
+  for (const char* share : {"HP4", "HP5", "Same"}) {
+    EXPECT_NE(run->RunMessage.find(std::string("\r\nPrinter NOT FOUND IN AD: \\\\PRTSRV1\\") + share),
+              std::string::npos);
+  }
+  EXPECT_EQ(world_.PrinterNames().size(), 3u);
+}
+
+TEST_F(DirectoryServerTest, UnreachableServerAndWrongBaseAbortTheRun) {
+  SlapdFixture server(Published());
+  REQUIRE_SERVER(server);
+  const std::string domains[] = {
+      "127.0.0.1:" + std::to_string(platform::ldap_test::UnusedLoopbackPort()),
+      server.HostPort() + "/ou=Nowhere," + kCorp,
+  };
+  for (const std::string& domain : domains) {
+    world_.state.spoolerCalls.clear();
+    auto run = RunOn(domain);
+    EXPECT_TRUE(run->AbortStatus) << domain;
+    EXPECT_NE(run->RunMessage.find("\r\nError accessing Active Directory. Try installing an MDAC "
+                                   "update.\r\n> Error Number: -"),
+              std::string::npos)
+        << run->RunMessage;
+    EXPECT_TRUE(world_.Calls({"AddPrinterConnection", "DeletePrinterConnection"}).empty())
+        << "neither a migration nor maintenance ran";
+    const std::string log = *world_.DebugFileText();
+    EXPECT_NE(log.find(">> Finished moving via AD, abort status: True\r\n"
+                       ">> Finished notification, abort status: True\r\n"),
+              std::string::npos)
+        << "the manual method is skipped";
+  }
+}
+
+}  // namespace
+}  // namespace quillon::engine

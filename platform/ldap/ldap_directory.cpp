@@ -1,0 +1,264 @@
+// Binding and the print queue query over LdapSession; nothing here depends on
+// which LDAP library answers.
+#include "platform/ldap/ldap_directory.h"
+
+#include <cctype>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+#include "platform/ldap/ldap_session.h"
+
+namespace quillon::platform {
+namespace {
+
+constexpr std::string_view kScheme = "LDAP://";
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) !=
+        std::toupper(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsHostCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_';
+}
+
+bool IsIpv6Character(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+}
+
+std::optional<int> ParsePort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  int port = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + (c - '0');
+  }
+  if (port < 1 || port > 65535) return std::nullopt;
+  return port;
+}
+
+// Win32 codes for the LDAP result codes, as the directory objects map them.
+std::uint32_t Win32Code(int ldapCode) {
+  switch (ldapCode) {
+    case 0x01: return 8224;   // ERROR_DS_OPERATIONS_ERROR
+    case 0x02: return 8225;   // ERROR_DS_PROTOCOL_ERROR
+    case 0x03: return 8226;   // ERROR_DS_TIMELIMIT_EXCEEDED
+    case 0x04: return 8227;   // ERROR_DS_SIZELIMIT_EXCEEDED
+    case 0x05: return 8229;   // ERROR_DS_COMPARE_FALSE
+    case 0x06: return 8230;   // ERROR_DS_COMPARE_TRUE
+    case 0x07: return 8231;   // ERROR_DS_AUTH_METHOD_NOT_SUPPORTED
+    case 0x08: return 8232;   // ERROR_DS_STRONG_AUTH_REQUIRED
+    case 0x09: return 234;    // ERROR_MORE_DATA (partial results)
+    case 0x0a: return 8235;   // ERROR_DS_REFERRAL
+    case 0x0b: return 8228;   // ERROR_DS_ADMIN_LIMIT_EXCEEDED
+    case 0x0c: return 8236;   // ERROR_DS_UNAVAILABLE_CRIT_EXTENSION
+    case 0x0d: return 8237;   // ERROR_DS_CONFIDENTIALITY_REQUIRED
+    case 0x10: return 8202;   // ERROR_DS_NO_ATTRIBUTE_OR_VALUE
+    case 0x11: return 8204;   // ERROR_DS_ATTRIBUTE_TYPE_UNDEFINED
+    case 0x12: return 8238;   // ERROR_DS_INAPPROPRIATE_MATCHING
+    case 0x13: return 8239;   // ERROR_DS_CONSTRAINT_VIOLATION
+    case 0x14: return 8205;   // ERROR_DS_ATTRIBUTE_OR_VALUE_EXISTS
+    case 0x15: return 8203;   // ERROR_DS_INVALID_ATTRIBUTE_SYNTAX
+    case 0x20: return 8240;   // ERROR_DS_NO_SUCH_OBJECT
+    case 0x21: return 8241;   // ERROR_DS_ALIAS_PROBLEM
+    case 0x22: return 8242;   // ERROR_DS_INVALID_DN_SYNTAX
+    case 0x23: return 8243;   // ERROR_DS_IS_LEAF
+    case 0x24: return 8244;   // ERROR_DS_ALIAS_DEREF_PROBLEM
+    case 0x30: return 8233;   // ERROR_DS_INAPPROPRIATE_AUTH
+    case 0x31: return 1326;   // ERROR_LOGON_FAILURE
+    case 0x32: return 8344;   // ERROR_DS_INSUFF_ACCESS_RIGHTS
+    case 0x33: return 8206;   // ERROR_DS_BUSY
+    case 0x34: return 8207;   // ERROR_DS_UNAVAILABLE
+    case 0x35: return 8245;   // ERROR_DS_UNWILLING_TO_PERFORM
+    case 0x36: return 8246;   // ERROR_DS_LOOP_DETECT
+    case 0x40: return 8247;   // ERROR_DS_NAMING_VIOLATION
+    case 0x41: return 8212;   // ERROR_DS_OBJ_CLASS_VIOLATION
+    case 0x42: return 8213;   // ERROR_DS_CANT_ON_NON_LEAF
+    case 0x43: return 8214;   // ERROR_DS_CANT_ON_RDN
+    case 0x44: return 5010;   // ERROR_OBJECT_ALREADY_EXISTS
+    case 0x45: return 8215;   // ERROR_DS_CANT_MOD_OBJ_CLASS
+    case 0x46: return 8248;   // ERROR_DS_OBJECT_RESULTS_TOO_LARGE
+    case 0x47: return 8249;   // ERROR_DS_AFFECTS_MULTIPLE_DSAS
+    case 0x51: return 8250;   // ERROR_DS_SERVER_DOWN
+    case 0x52: return 8251;   // ERROR_DS_LOCAL_ERROR
+    case 0x53: return 8252;   // ERROR_DS_ENCODING_ERROR
+    case 0x54: return 8253;   // ERROR_DS_DECODING_ERROR
+    case 0x55: return 1460;   // ERROR_TIMEOUT
+    case 0x56: return 8234;   // ERROR_DS_AUTH_UNKNOWN
+    case 0x57: return 8254;   // ERROR_DS_FILTER_UNKNOWN
+    case 0x58: return 1223;   // ERROR_CANCELLED
+    case 0x59: return 8255;   // ERROR_DS_PARAM_ERROR
+    case 0x5a: return 14;     // ERROR_OUTOFMEMORY
+    case 0x5b: return 8250;   // a refused connection: the server is not operational
+    case 0x5c: return 8256;   // ERROR_DS_NOT_SUPPORTED
+    case 0x5d: return 8258;   // ERROR_DS_CONTROL_NOT_FOUND
+    case 0x5e: return 8257;   // ERROR_DS_NO_RESULTS_RETURNED
+    case 0x5f: return 234;    // ERROR_MORE_DATA
+    case 0x60: return 8259;   // ERROR_DS_CLIENT_LOOP
+    case 0x61: return 8260;   // ERROR_DS_REFERRAL_LIMIT_EXCEEDED
+    default: return 8341;     // ERROR_DS_GENERIC_ERROR
+  }
+}
+
+// Kerberos first when the user has a ticket; anonymous otherwise, and after a
+// Kerberos failure unless the server itself is out of reach (the fallback
+// would only wait for the same time-out again).
+LdapStatus BindSession(LdapSession& session) {
+  if (LdapSession::KerberosTicketAvailable()) {
+    LdapStatus kerberos = session.BindKerberos();
+    if (kerberos.ok() || kerberos.code == kLdapServerDown || kerberos.code == kLdapTimeout ||
+        kerberos.code == kLdapConnectError) {
+      return kerberos;
+    }
+  }
+  return session.BindAnonymous();
+}
+
+// The root DSE's defaultNamingContext, else its first namingContexts value.
+LdapStatus ReadDefaultBase(LdapSession& session, std::string& base) {
+  std::string noCookie;
+  std::vector<LdapEntryValues> found;
+  LdapStatus status = session.Search("", LdapScope::kBase, "(objectClass=*)",
+                                     {"defaultNamingContext", "namingContexts"}, 0, noCookie, found);
+  if (!status.ok()) return status;
+  if (!found.empty()) {
+    for (const auto& values : found.front()) {
+      if (!values.empty() && !values.front().empty()) {
+        base = values.front();
+        return {};
+      }
+    }
+  }
+  return {kLdapNoSuchObject,
+          LdapSession::ErrorText(kLdapNoSuchObject) + " (the server names no naming context)"};
+}
+
+// A base-scope search of the object itself: it fails when the object is missing.
+LdapStatus CheckObject(LdapSession& session, const std::string& base) {
+  std::string noCookie;
+  std::vector<LdapEntryValues> found;
+  return session.Search(base, LdapScope::kBase, "(objectClass=*)", {"1.1"}, 0, noCookie, found);
+}
+
+}  // namespace
+
+std::optional<AdsPath> ParseAdsPath(const std::string& path) {
+  std::string_view rest(path);
+  if (!StartsWithIgnoringCase(rest, kScheme)) return std::nullopt;
+  rest.remove_prefix(kScheme.size());
+
+  AdsPath parsed;
+  const std::size_t slash = rest.find('/');
+  std::string_view server = rest.substr(0, slash);
+  if (slash != std::string_view::npos) parsed.baseDn = std::string(rest.substr(slash + 1));
+  parsed.server = std::string(server);
+
+  std::string_view host;
+  std::string_view port;
+  bool hasPort = false;
+  if (server.starts_with('[')) {
+    const std::size_t close = server.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = server.substr(1, close - 1);
+    std::string_view after = server.substr(close + 1);
+    if (!after.empty()) {
+      if (after.front() != ':') return std::nullopt;
+      hasPort = true;
+      port = after.substr(1);
+    }
+    if (host.empty()) return std::nullopt;
+    for (char c : host) {
+      if (!IsIpv6Character(c)) return std::nullopt;
+    }
+  } else {
+    const std::size_t colon = server.find(':');
+    host = server.substr(0, colon);
+    if (colon != std::string_view::npos) {
+      hasPort = true;
+      port = server.substr(colon + 1);
+    }
+    if (host.empty()) return std::nullopt;
+    for (char c : host) {
+      if (!IsHostCharacter(c)) return std::nullopt;
+    }
+  }
+  if (hasPort) {
+    std::optional<int> number = ParsePort(port);
+    if (!number) return std::nullopt;
+    parsed.port = *number;
+  }
+  parsed.host = std::string(host);
+  return parsed;
+}
+
+std::int64_t DirectoryErrorNumber(int ldapCode) {
+  if (ldapCode == kLdapSuccess) return 0;
+  return static_cast<std::int32_t>(0x80070000u | Win32Code(ldapCode));
+}
+
+LdapDirectory::LdapDirectory() : LdapDirectory(Options{}) {}
+
+LdapDirectory::LdapDirectory(Options options)
+    : options_(options), session_(std::make_unique<LdapSession>()) {}
+
+LdapDirectory::~LdapDirectory() = default;
+
+DirectoryBinding LdapDirectory::Bind(const std::string& path) {
+  session_->Close();
+  boundPath_.clear();
+  baseDn_.clear();
+
+  std::optional<AdsPath> parsed = ParseAdsPath(path);
+  if (!parsed) return {false, {}, kBadPathname, kBadPathnameText};
+
+  std::string base = parsed->baseDn;
+  LdapStatus status = session_->Open(parsed->host, parsed->port, options_.timeoutSeconds);
+  if (status.ok()) status = BindSession(*session_);
+  if (status.ok()) status = base.empty() ? ReadDefaultBase(*session_, base) : CheckObject(*session_, base);
+  if (!status.ok()) {
+    session_->Close();
+    return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
+  }
+  boundPath_ = "LDAP://" + parsed->server + "/" + base;
+  baseDn_ = std::move(base);
+  return {true, boundPath_, 0, {}};
+}
+
+DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
+                                               const std::string& /*commandText*/) {
+  if (!session_->open() || binding.adsPath != boundPath_) {
+    DirectoryBinding again = Bind(binding.adsPath);
+    if (!again.ok) return {false, {}, again.errorNumber, std::move(again.errorDescription)};
+  }
+
+  DirectoryQuery query;
+  std::string cookie;
+  std::string previous;
+  std::vector<LdapEntryValues> page;
+  do {
+    previous = cookie;
+    page.clear();
+    LdapStatus status =
+        session_->Search(baseDn_, LdapScope::kSubtree, "(objectCategory=printQueue)",
+                         {"name", "printShareName"}, options_.pageSize, cookie, page);
+    if (!status.ok()) return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
+    for (LdapEntryValues& values : page) {
+      DirectoryRow row;
+      if (!values[0].empty()) row.name = std::move(values[0].front());
+      if (!values[1].empty()) row.printShareName = std::move(values[1].front());
+      query.rows.push_back(std::move(row));
+    }
+    // A server that hands back the same cookie would never reach the end.
+  } while (!cookie.empty() && cookie != previous);
+  query.ok = true;
+  return query;
+}
+
+}  // namespace quillon::platform

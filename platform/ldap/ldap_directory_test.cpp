@@ -1,0 +1,365 @@
+// LdapDirectory against a real slapd on loopback: every path form, rows as the
+// server returns them, paging past the server's cap on unpaged results, and
+// the failures with the numbers the engine reports.
+#include "platform/ldap/ldap_directory.h"
+
+#include <gtest/gtest.h>
+#include <ldap.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/ldap/ldap_session.h"
+#include "platform/ldap/slapd_fixture.h"
+
+namespace quillon::platform {
+namespace {
+
+using ldap_test::OrganizationalUnitEntry;
+using ldap_test::PrintQueueEntry;
+using ldap_test::ScopedEnvironment;
+using ldap_test::SlapdFixture;
+using ldap_test::SlapdOptions;
+
+constexpr std::int64_t kServerNotOperational = -2147016646;                    // 0x8007203A
+constexpr std::int64_t kNoSuchObject = static_cast<std::int32_t>(0x80072030u);
+constexpr std::int64_t kInvalidDnSyntax = static_cast<std::int32_t>(0x80072032u);
+constexpr std::int64_t kTimedOut = static_cast<std::int32_t>(0x800705B4u);
+constexpr const char* kCorp = "dc=corp,dc=example";
+constexpr const char* kPrinters = "ou=Printers,dc=corp,dc=example";
+
+// scripts/setup installs slapd, so on CI a server that does not run is a failure.
+#define REQUIRE_SERVER(server)                                          \
+  do {                                                                  \
+    if (!(server).running()) {                                          \
+      if (std::getenv("CI")) FAIL() << (server).failure();              \
+      GTEST_SKIP() << (server).failure();                               \
+    }                                                                   \
+  } while (false)
+
+std::string PathTo(const SlapdFixture& server, const std::string& base) {
+  return "LDAP://" + server.HostPort() + (base.empty() ? "" : "/" + base);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(AdsPath, SplitsHostPortAndBaseDn) {
+  struct Case {
+    std::string path, server, host;
+    int port;
+    std::string baseDn;
+  };
+  const Case cases[] = {
+      {"LDAP://corp.example.com", "corp.example.com", "corp.example.com", 389, ""},
+      {"LDAP://dc1.corp.example.com:3268/OU=Printers,DC=corp,DC=example,DC=com",
+       "dc1.corp.example.com:3268", "dc1.corp.example.com", 3268,
+       "OU=Printers,DC=corp,DC=example,DC=com"},
+      {"ldap://127.0.0.1:3890/", "127.0.0.1:3890", "127.0.0.1", 3890, ""},
+      {"LDAP://[::1]:636/dc=x", "[::1]:636", "::1", 636, "dc=x"},
+      {"LDAP://PRT_SRV-2/cn=a\\/b,dc=x", "PRT_SRV-2", "PRT_SRV-2", 389, "cn=a\\/b,dc=x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::optional<AdsPath> parsed = ParseAdsPath(c.path);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->server, c.server);
+    EXPECT_EQ(parsed->host, c.host);
+    EXPECT_EQ(parsed->port, c.port);
+    EXPECT_EQ(parsed->baseDn, c.baseDn);
+  }
+}
+
+TEST(LdapDirectory, MalformedPathsFailWithoutTouchingTheNetwork) {
+  const char* paths[] = {"",
+                         "corp.example.com",
+                         "GC://corp.example.com",
+                         "LDAP:/corp.example.com",
+                         "LDAP://",
+                         "LDAP:///dc=corp,dc=example",
+                         "LDAP://:389",
+                         "LDAP://host:",
+                         "LDAP://host:0",
+                         "LDAP://host:65536",
+                         "LDAP://host:38a9",
+                         "LDAP://host:1:2",
+                         "LDAP://corp example",
+                         "LDAP://[::1",
+                         "LDAP://[]:389",
+                         "LDAP://[::1]x"};
+  LdapDirectory directory;
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    DirectoryBinding binding = directory.Bind(path);
+    EXPECT_FALSE(binding.ok);
+    EXPECT_EQ(binding.errorNumber, -2147463168);  // 0x80005000
+    EXPECT_EQ(binding.errorDescription, "An invalid directory pathname was passed");
+    EXPECT_EQ(binding.adsPath, "");
+    DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+    EXPECT_FALSE(query.ok);
+    EXPECT_EQ(query.errorNumber, kBadPathname);
+  }
+}
+
+TEST(LdapDirectory, ErrorNumbersAreTheDirectoryObjectsHresults) {
+  const std::pair<int, std::int64_t> cases[] = {
+      {0, 0},
+      {0x51, kServerNotOperational},
+      {0x20, kNoSuchObject},
+      {0x04, static_cast<std::int32_t>(0x80072023u)},  // size limit exceeded
+      {0x22, kInvalidDnSyntax},
+      {0x31, static_cast<std::int32_t>(0x8007052Eu)},  // invalid credentials: logon failure
+      {0x55, kTimedOut},
+      {0x7B, static_cast<std::int32_t>(0x80072095u)},  // unknown: generic directory error
+  };
+  for (const auto& [code, number] : cases) {
+    EXPECT_EQ(DirectoryErrorNumber(code), number) << "LDAP code " << code;
+  }
+}
+
+TEST(LdapDirectory, BindWithoutBaseDnTakesTheRootDsesNamingContext) {
+  struct Case {
+    std::string published;  // defaultNamingContext; empty: not published
+    std::string path;       // after the host and port
+    std::string expectedBase;
+    DirectoryRow expectedQueue;
+  };
+  const Case cases[] = {
+      {"dc=branch,dc=example", "", "dc=branch,dc=example", {"BRANCH-B", "B"}},
+      {"", "/", "dc=corp,dc=example", {"CORP-A", "A"}},  // the first namingContexts value
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.published);
+    SlapdOptions options;
+    options.suffixes = {kCorp, "dc=branch,dc=example"};
+    options.defaultNamingContext = c.published;
+    options.entries = {PrintQueueEntry(kCorp, "CORP-A", {"A"}),
+                       PrintQueueEntry("dc=branch,dc=example", "BRANCH-B", {"B"})};
+    SlapdFixture server(options);
+    REQUIRE_SERVER(server);
+
+    LdapDirectory directory;
+    DirectoryBinding binding = directory.Bind("LDAP://" + server.HostPort() + c.path);
+    ASSERT_TRUE(binding.ok) << binding.errorDescription;
+    EXPECT_EQ(binding.adsPath, "LDAP://" + server.HostPort() + "/" + c.expectedBase);
+    DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+    ASSERT_TRUE(query.ok) << query.errorDescription;
+    EXPECT_EQ(query.rows, std::vector<DirectoryRow>{c.expectedQueue});
+  }
+}
+
+TEST(LdapDirectory, BindWithBaseDnQueriesThatSubtreeOnly) {
+  const std::string floor2 = std::string("ou=Floor2,") + kPrinters;
+  const std::string other = std::string("ou=Other,") + kCorp;
+  SlapdOptions options;
+  options.entries = {OrganizationalUnitEntry(kCorp, "Printers"),
+                     PrintQueueEntry(kPrinters, "PRTSRV2-HP4", {"HP4"}),
+                     OrganizationalUnitEntry(kPrinters, "Floor2"),
+                     PrintQueueEntry(floor2, "PRTSRV3-F2", {"F2"}),
+                     OrganizationalUnitEntry(kCorp, "Other"),
+                     PrintQueueEntry(other, "PRTSRV9-ELSEWHERE", {"X"}),
+                     PrintQueueEntry(kPrinters, "PRTSRV1-LATE", {"LATE"})};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+
+  LdapDirectory directory;
+  DirectoryBinding printers = directory.Bind(PathTo(server, kPrinters));
+  ASSERT_TRUE(printers.ok) << printers.errorDescription;
+  EXPECT_EQ(printers.adsPath, PathTo(server, kPrinters));
+  const std::vector<DirectoryRow> underPrinters = {
+      {"PRTSRV2-HP4", "HP4"}, {"PRTSRV3-F2", "F2"}, {"PRTSRV1-LATE", "LATE"}};
+  DirectoryQuery query = directory.QueryPrintQueues(printers, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  EXPECT_EQ(query.rows, underPrinters);
+
+  // A second bind replaces the connection; a query for the first binding binds it again.
+  DirectoryBinding elsewhere = directory.Bind(PathTo(server, other));
+  ASSERT_TRUE(elsewhere.ok) << elsewhere.errorDescription;
+  query = directory.QueryPrintQueues(elsewhere, "");
+  EXPECT_EQ(query.rows, (std::vector<DirectoryRow>{{"PRTSRV9-ELSEWHERE", "X"}}));
+  EXPECT_FALSE(directory.Bind(PathTo(server, "ou=Missing,dc=corp,dc=example")).ok);
+  query = directory.QueryPrintQueues(printers, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  EXPECT_EQ(query.rows, underPrinters);
+}
+
+TEST(LdapDirectory, RowsKeepTheServersOrderAndTheFirstShareName) {
+  SlapdOptions options;
+  options.entries = {
+      OrganizationalUnitEntry(kCorp, "Printers"),
+      PrintQueueEntry(kPrinters, "PRTSRV2-HP4", {"HP4"}),
+      PrintQueueEntry(kPrinters, "PRT-SRV-LASER", {"Laser 1", "Laser 2", "Laser 3"}),
+      PrintQueueEntry(kPrinters, "PRTSRV1-NOSHARE", {}),
+      PrintQueueEntry(kPrinters, "NONAME", {"X"}, /*withName=*/false),
+      PrintQueueEntry(kPrinters, "AAA-FIRST, ALPHABETICALLY", {"A,1"}),
+  };
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  // The queue without a name attribute still has a cn, which the server also
+  // returns for "name"; only "name" itself counts.
+  const std::vector<DirectoryRow> expected = {{"PRTSRV2-HP4", "HP4"},
+                                              {"PRT-SRV-LASER", "Laser 1"},
+                                              {"PRTSRV1-NOSHARE", ""},
+                                              {"", "X"},
+                                              {"AAA-FIRST, ALPHABETICALLY", "A,1"}};
+  EXPECT_EQ(query.rows, expected);
+}
+
+TEST(LdapDirectory, PagingReadsPastTheServersSizeLimit) {
+  constexpr int kQueues = 2500;
+  SlapdOptions options;
+  options.entries.push_back(OrganizationalUnitEntry(kCorp, "Printers"));
+  std::vector<DirectoryRow> expected;
+  for (int i = 0; i < kQueues; ++i) {
+    // Descending numbers: the server's order, not a sorted one.
+    const std::string share = "Q" + std::to_string(kQueues - i);
+    const std::string name = "PRTSRV" + std::to_string(i % 7) + "-" + share;
+    options.entries.push_back(PrintQueueEntry(kPrinters, name, {share, "alias"}));
+    expected.push_back({name, share});
+  }
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+
+  // Without the paged control the server stops at its limit.
+  LDAP* ld = nullptr;
+  ASSERT_EQ(ldap_initialize(&ld, server.Url().c_str()), LDAP_SUCCESS);
+  const int version = LDAP_VERSION3;
+  ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+  char name[] = "name";
+  char* attributes[] = {name, nullptr};
+  LDAPMessage* result = nullptr;
+  const int rc = ldap_search_ext_s(ld, kCorp, LDAP_SCOPE_SUBTREE, "(objectCategory=printQueue)",
+                                   attributes, 0, nullptr, nullptr, nullptr, 0, &result);
+  EXPECT_EQ(rc, LDAP_SIZELIMIT_EXCEEDED);
+  EXPECT_EQ(ldap_count_entries(ld, result), 1000);
+  ldap_msgfree(result);
+  ldap_unbind_ext_s(ld, nullptr, nullptr);
+
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  ASSERT_EQ(query.rows.size(), expected.size());
+  EXPECT_EQ(query.rows, expected);
+}
+
+TEST(LdapDirectory, EmptyResultIsASuccess) {
+  SlapdOptions options;
+  options.entries = {OrganizationalUnitEntry(kCorp, "Printers"),
+                     OrganizationalUnitEntry(kPrinters, "Empty")};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+  EXPECT_TRUE(query.ok) << query.errorDescription;
+  EXPECT_TRUE(query.rows.empty());
+}
+
+TEST(LdapDirectory, FailedBindsCarryTheDirectoryErrorNumbers) {
+  SlapdOptions options;
+  options.entries = {OrganizationalUnitEntry(kCorp, "Printers")};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+  const int closedPort = ldap_test::UnusedLoopbackPort();
+  ASSERT_GT(closedPort, 0);
+
+  struct Case {
+    std::string path;
+    std::int64_t number;
+    std::string description;
+  };
+  const Case cases[] = {
+      {"LDAP://127.0.0.1:" + std::to_string(closedPort), kServerNotOperational,
+       "Can't contact LDAP server"},
+      {"LDAP://127.0.0.1:" + std::to_string(closedPort) + "/" + kCorp, kServerNotOperational,
+       "Can't contact LDAP server"},
+      {PathTo(server, "ou=Missing,dc=corp,dc=example"), kNoSuchObject, "No such object"},
+      {PathTo(server, "ou=Printers,dc=elsewhere"), kNoSuchObject, "No such object"},
+      {PathTo(server, "not a dn"), kInvalidDnSyntax, "Invalid DN syntax"},
+  };
+  LdapDirectory directory;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto start = std::chrono::steady_clock::now();
+    DirectoryBinding binding = directory.Bind(c.path);
+    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_FALSE(binding.ok);
+    EXPECT_EQ(binding.adsPath, "");
+    EXPECT_EQ(binding.errorNumber, c.number);
+    EXPECT_EQ(binding.errorDescription.substr(0, c.description.size()), c.description)
+        << binding.errorDescription;
+  }
+}
+
+TEST(LdapDirectory, ServerThatNeverAnswersTimesOut) {
+  ldap_test::SilentServer silent;
+  ASSERT_TRUE(silent.listening());
+  LdapDirectory directory(LdapDirectory::Options{.timeoutSeconds = 1});
+  const auto start = std::chrono::steady_clock::now();
+  DirectoryBinding binding =
+      directory.Bind("LDAP://127.0.0.1:" + std::to_string(silent.port()) + "/" + kCorp);
+  const double seconds = SecondsSince(start);
+  EXPECT_FALSE(binding.ok);
+  EXPECT_EQ(binding.errorNumber, kTimedOut) << binding.errorDescription;
+  EXPECT_GE(seconds, 0.9);
+  EXPECT_LT(seconds, 4.0);
+}
+
+TEST(LdapDirectory, KerberosTicketCacheIsTriedThenAnonymousBind) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("quillon-krb5-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path cache = folder / "krb5cc_test";
+  std::ofstream(cache) << "not a ticket cache";
+  std::ofstream(folder / "krb5.conf") << "";
+  ScopedEnvironment config("KRB5_CONFIG", (folder / "krb5.conf").c_str());
+
+  struct Case {
+    const char* value;
+    bool available;
+  };
+  const std::string filePrefixed = "FILE:" + cache.string();
+  const std::string missing = (folder / "none").string();
+  const Case cases[] = {{nullptr, false},
+                        {"", false},
+                        {missing.c_str(), false},
+                        {folder.c_str(), false},
+                        {cache.c_str(), true},
+                        {filePrefixed.c_str(), true}};
+  for (const Case& c : cases) {
+    ScopedEnvironment ticket("KRB5CCNAME", c.value);
+    EXPECT_EQ(LdapSession::KerberosTicketAvailable(), c.available) << (c.value ? c.value : "unset");
+  }
+
+  SlapdOptions options;
+  options.entries = {PrintQueueEntry(kCorp, "PRTSRV2-HP4", {"HP4"})};
+  SlapdFixture server(options);
+  if (server.running()) {
+    // The cache holds no ticket, so Kerberos fails and the anonymous bind answers.
+    ScopedEnvironment ticket("KRB5CCNAME", filePrefixed.c_str());
+    LdapDirectory directory;
+    DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+    ASSERT_TRUE(binding.ok) << binding.errorDescription;
+    DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+    EXPECT_EQ(query.rows, (std::vector<DirectoryRow>{{"PRTSRV2-HP4", "HP4"}}));
+  }
+  std::filesystem::remove_all(folder);
+  REQUIRE_SERVER(server);
+}
+
+}  // namespace
+}  // namespace quillon::platform

@@ -1,0 +1,97 @@
+// A throw-away OpenLDAP server for the directory tests and the benchmark: its
+// own configuration, test schema and database in a fresh temporary folder, on
+// a free loopback port; stopped, and its folder removed, when the object goes.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillon::platform::ldap_test {
+
+struct SlapdEntry {
+  std::string dn;
+  std::vector<std::pair<std::string, std::string>> attributes;  // in the order written
+};
+
+// A printQueue entry named `name` (its cn and, unless `withName` is false, its
+// name attribute) under `parentDn`, with the share names in this order.
+SlapdEntry PrintQueueEntry(const std::string& parentDn, const std::string& name,
+                           const std::vector<std::string>& shareNames, bool withName = true);
+SlapdEntry OrganizationalUnitEntry(const std::string& parentDn, const std::string& ou);
+
+struct SlapdOptions {
+  // One database per suffix, in this order (the root DSE's namingContexts).
+  // Each suffix's own entry is created.
+  std::vector<std::string> suffixes{"dc=corp,dc=example"};
+  // Published in the root DSE when not empty.
+  std::string defaultNamingContext;
+  // Loaded in this order, parents first; each lies under one of the suffixes.
+  std::vector<SlapdEntry> entries;
+  // Entries one unpaged search may return (anonymous searches).
+  int sizeLimit = 1000;
+};
+
+class SlapdFixture {
+ public:
+  explicit SlapdFixture(SlapdOptions options = {});
+  ~SlapdFixture();
+  SlapdFixture(const SlapdFixture&) = delete;
+  SlapdFixture& operator=(const SlapdFixture&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  // Why the server is not running.
+  const std::string& failure() const { return failure_; }
+  // Whether the slapd program is installed at all.
+  static bool Installed();
+
+  int port() const { return port_; }
+  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string Url() const { return "ldap://" + HostPort(); }
+
+ private:
+  bool Prepare(const SlapdOptions& options);
+  bool Load(const SlapdOptions& options);
+  bool Launch();
+  void Stop();
+
+  std::string folder_;
+  int pid_ = 0;
+  int port_ = 0;
+  std::string failure_;
+};
+
+// A loopback port on which nothing listens at the moment of the call.
+int UnusedLoopbackPort();
+
+// Takes TCP connections on a loopback port and never answers: a hung server.
+class SilentServer {
+ public:
+  SilentServer();
+  ~SilentServer();
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  bool listening() const { return socket_ >= 0; }
+  int port() const { return port_; }
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
+};
+
+// Sets (or, with `value` null, removes) an environment variable for the
+// object's lifetime.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string previous_;
+};
+
+}  // namespace quillon::platform::ldap_test

@@ -1,0 +1,441 @@
+// SlapdFixture: writes slapd.conf, the test schema and one LDIF per database,
+// loads them offline with slapadd (fast for many thousands of entries), then
+// runs slapd in the foreground as a child that dies with the test process.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/ldap/slapd_fixture.h"
+
+namespace quillon::platform::ldap_test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kSlapd = "/usr/sbin/slapd";
+constexpr const char* kSlapadd = "/usr/sbin/slapadd";
+constexpr const char* kCoreSchema = "/etc/ldap/schema/core.schema";
+constexpr const char* kModuleFolder = "/usr/lib/ldap";
+
+// What the directory code reads, under a private arc. "name" and "cn" come from
+// core.schema; "name" is their common super-type there, so a request for
+// "name" also returns "cn" values, as directory servers do.
+constexpr const char* kTestSchema = R"(# Print queues as the directory tests need them.
+attributetype ( 1.3.6.1.4.1.99999.1.1.1 NAME 'printShareName'
+  EQUALITY caseIgnoreMatch SUBSTR caseIgnoreSubstringsMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )
+attributetype ( 1.3.6.1.4.1.99999.1.1.2 NAME 'objectCategory'
+  EQUALITY caseIgnoreMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 SINGLE-VALUE )
+attributetype ( 1.3.6.1.4.1.99999.1.1.3 NAME 'defaultNamingContext'
+  EQUALITY distinguishedNameMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.12 SINGLE-VALUE )
+objectclass ( 1.3.6.1.4.1.99999.1.2.1 NAME 'printQueue' SUP top STRUCTURAL
+  MUST ( cn $ objectCategory )
+  MAY ( name $ printShareName ) )
+)";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) !=
+        std::tolower(static_cast<unsigned char>(suffix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string EscapeRdnValue(const std::string& value) {
+  std::string escaped;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    const bool edge = (i == 0 && (c == ' ' || c == '#')) || (i + 1 == value.size() && c == ' ');
+    if (edge || c == ',' || c == '+' || c == '"' || c == '\\' || c == '<' || c == '>' || c == ';' ||
+        c == '=') {
+      escaped += '\\';
+    }
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::string Base64(const std::string& bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
+                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                       static_cast<unsigned char>(bytes[i + 2]);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  if (i < bytes.size()) {
+    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+// An LDIF line, in base64 when the value could not be written plainly.
+std::string LdifLine(const std::string& attribute, const std::string& value) {
+  bool safe = value.empty() || (value.front() != ' ' && value.front() != ':' &&
+                                value.front() != '<' && value.back() != ' ');
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0 || byte == '\n' || byte == '\r' || byte > 0x7F) safe = false;
+  }
+  return safe ? attribute + ": " + value + "\n" : attribute + ":: " + Base64(value) + "\n";
+}
+
+void AppendEntry(std::string& ldif, const SlapdEntry& entry) {
+  ldif += LdifLine("dn", entry.dn);
+  for (const auto& [attribute, value] : entry.attributes) ldif += LdifLine(attribute, value);
+  ldif += "\n";
+}
+
+// The entry a suffix needs for itself: a domain component or an organization.
+bool SuffixEntry(const std::string& suffix, SlapdEntry& entry) {
+  const std::string rdn = suffix.substr(0, suffix.find(','));
+  const std::size_t equals = rdn.find('=');
+  if (equals == std::string::npos) return false;
+  std::string type = rdn.substr(0, equals);
+  for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string value = rdn.substr(equals + 1);
+  entry.dn = suffix;
+  if (type == "dc") {
+    entry.attributes = {{"objectClass", "dcObject"}, {"objectClass", "organization"},
+                        {"dc", value}, {"o", value}};
+  } else if (type == "o") {
+    entry.attributes = {{"objectClass", "organization"}, {"o", value}};
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
+}
+
+std::string LogTail(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string all = text.str();
+  constexpr std::size_t kKeep = 1500;
+  if (all.size() > kKeep) all = "..." + all.substr(all.size() - kKeep);
+  while (!all.empty() && (all.back() == '\n' || all.back() == '\r')) all.pop_back();
+  return all;
+}
+
+// Starts `argv` with its output appended to `log`; the child is killed when
+// the thread that started it ends, so a crashed test leaves no server behind.
+pid_t Spawn(const std::vector<std::string>& argv, const fs::path& log) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const std::string logPath = log.string();
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  const int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (out >= 0) {
+    dup2(out, 1);
+    dup2(out, 2);
+    close(out);
+  }
+  const int in = open("/dev/null", O_RDONLY);
+  if (in >= 0) dup2(in, 0);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+// The child's exit status, or -1 when it had to be killed after `limit`.
+int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Accepts(int port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(s);
+  return connected;
+}
+
+// A socket bound to a free loopback port, or -1.
+int BoundLoopbackSocket(int& port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(s);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return s;
+}
+
+}  // namespace
+
+SlapdEntry PrintQueueEntry(const std::string& parentDn, const std::string& name,
+                           const std::vector<std::string>& shareNames, bool withName) {
+  SlapdEntry entry{"cn=" + EscapeRdnValue(name) + "," + parentDn,
+                   {{"objectClass", "printQueue"}, {"objectCategory", "printQueue"}, {"cn", name}}};
+  if (withName) entry.attributes.emplace_back("name", name);
+  for (const std::string& share : shareNames) entry.attributes.emplace_back("printShareName", share);
+  return entry;
+}
+
+SlapdEntry OrganizationalUnitEntry(const std::string& parentDn, const std::string& ou) {
+  return {"ou=" + EscapeRdnValue(ou) + "," + parentDn,
+          {{"objectClass", "organizationalUnit"}, {"ou", ou}}};
+}
+
+bool SlapdFixture::Installed() { return access(kSlapd, X_OK) == 0 && access(kSlapadd, X_OK) == 0; }
+
+SlapdFixture::SlapdFixture(SlapdOptions options) {
+  if (!Installed()) {
+    failure_ = std::string(kSlapd) + " is not installed (scripts/setup installs slapd)";
+    return;
+  }
+  if (Prepare(options) && Load(options)) Launch();
+}
+
+SlapdFixture::~SlapdFixture() {
+  Stop();
+  if (!folder_.empty()) {
+    std::error_code error;
+    fs::remove_all(folder_, error);
+  }
+}
+
+bool SlapdFixture::Prepare(const SlapdOptions& options) {
+  std::error_code error;
+  std::string pattern = (fs::temp_directory_path(error) / "quillon-slapd-XXXXXX").string();
+  if (error || !mkdtemp(pattern.data())) {
+    failure_ = "cannot create a temporary folder for slapd";
+    return false;
+  }
+  folder_ = pattern;
+  const fs::path folder(folder_);
+
+  std::string conf = "include " + Quoted(kCoreSchema) + "\n";
+  conf += "include " + Quoted((folder / "quillon-test.schema").string()) + "\n";
+  conf += "pidfile " + Quoted((folder / "slapd.pid").string()) + "\n";
+  conf += "argsfile " + Quoted((folder / "slapd.args").string()) + "\n";
+  if (fs::exists(fs::path(kModuleFolder) / "back_mdb.so", error)) {
+    conf += std::string("modulepath ") + kModuleFolder + "\nmoduleload back_mdb\n";
+  }
+  if (!options.defaultNamingContext.empty()) {
+    const fs::path rootDse = folder / "root-dse.ldif";
+    if (!WriteFile(rootDse, "dn:\n" + LdifLine("defaultNamingContext", options.defaultNamingContext))) {
+      failure_ = "cannot write " + rootDse.string();
+      return false;
+    }
+    conf += "rootDSE " + Quoted(rootDse.string()) + "\n";
+  }
+  // Like a directory server's cap on unpaged results; paged searches may read everything.
+  const std::string limit = std::to_string(options.sizeLimit);
+  conf += "sizelimit size.soft=" + limit + " size.hard=" + limit + " size.prtotal=unlimited\n";
+  conf += "access to * by * read\n";
+  for (std::size_t i = 0; i < options.suffixes.size(); ++i) {
+    const fs::path database = folder / ("db" + std::to_string(i));
+    fs::create_directory(database, error);
+    conf += "\ndatabase mdb\n";
+    conf += "suffix " + Quoted(options.suffixes[i]) + "\n";
+    conf += "rootdn " + Quoted("cn=admin," + options.suffixes[i]) + "\n";
+    conf += "rootpw secret\n";
+    conf += "directory " + Quoted(database.string()) + "\n";
+    conf += "maxsize 268435456\n";
+    conf += "index objectClass,objectCategory eq\n";
+  }
+  if (!WriteFile(folder / "quillon-test.schema", kTestSchema) ||
+      !WriteFile(folder / "slapd.conf", conf)) {
+    failure_ = "cannot write the slapd configuration in " + folder_;
+    return false;
+  }
+  return true;
+}
+
+bool SlapdFixture::Load(const SlapdOptions& options) {
+  const fs::path folder(folder_);
+  std::vector<std::string> ldif(options.suffixes.size());
+  for (std::size_t i = 0; i < options.suffixes.size(); ++i) {
+    SlapdEntry own;
+    if (!SuffixEntry(options.suffixes[i], own)) {
+      failure_ = "suffix " + options.suffixes[i] + " does not start with dc= or o=";
+      return false;
+    }
+    AppendEntry(ldif[i], own);
+  }
+  for (const SlapdEntry& entry : options.entries) {
+    std::size_t database = 0;
+    while (database < options.suffixes.size() &&
+           !EndsWithIgnoringCase(entry.dn, "," + options.suffixes[database])) {
+      ++database;
+    }
+    if (database == options.suffixes.size()) {
+      failure_ = "entry " + entry.dn + " lies under none of the suffixes";
+      return false;
+    }
+    AppendEntry(ldif[database], entry);
+  }
+  const fs::path log = folder / "slapadd.log";
+  for (std::size_t i = 0; i < options.suffixes.size(); ++i) {
+    const fs::path file = folder / ("db" + std::to_string(i) + ".ldif");
+    if (!WriteFile(file, ldif[i])) {
+      failure_ = "cannot write " + file.string();
+      return false;
+    }
+    const pid_t pid = Spawn({kSlapadd, "-q", "-f", (folder / "slapd.conf").string(), "-b",
+                             options.suffixes[i], "-l", file.string()},
+                            log);
+    if (pid < 0 || WaitFor(pid, std::chrono::seconds(60)) != 0) {
+      failure_ = "slapadd failed to load " + options.suffixes[i] + ": " + LogTail(log);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SlapdFixture::Launch() {
+  const fs::path folder(folder_);
+  const fs::path log = folder / "slapd.log";
+  // The free port may be taken between choosing and listening: try a few.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const int port = UnusedLoopbackPort();
+    if (port <= 0) {
+      failure_ = "no free loopback port";
+      return false;
+    }
+    const pid_t pid = Spawn({kSlapd, "-h", "ldap://127.0.0.1:" + std::to_string(port) + "/", "-f",
+                             (folder / "slapd.conf").string(), "-d", "0"},
+                            log);
+    if (pid < 0) {
+      failure_ = "cannot start slapd";
+      return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    bool exited = false;
+    while (Clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        break;
+      }
+      if (Accepts(port)) {
+        pid_ = pid;
+        port_ = port;
+        failure_.clear();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!exited) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      failure_ = "slapd did not answer within 10 s: " + LogTail(log);
+      return false;
+    }
+    failure_ = "slapd stopped at start: " + LogTail(log);
+  }
+  return false;
+}
+
+void SlapdFixture::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  WaitFor(pid_, std::chrono::seconds(5));  // kills it outright after that
+  pid_ = 0;
+}
+
+int UnusedLoopbackPort() {
+  int port = 0;
+  const int s = BoundLoopbackSocket(port);
+  if (s < 0) return -1;
+  close(s);
+  return port;
+}
+
+SilentServer::SilentServer() {
+  socket_ = BoundLoopbackSocket(port_);
+  if (socket_ >= 0 && listen(socket_, 8) != 0) {
+    close(socket_);
+    socket_ = -1;
+  }
+}
+
+SilentServer::~SilentServer() {
+  if (socket_ >= 0) close(socket_);
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const char* value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) {
+    had_ = true;
+    previous_ = old;
+  }
+  if (value) {
+    setenv(name_.c_str(), value, 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (had_) {
+    setenv(name_.c_str(), previous_.c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+}  // namespace quillon::platform::ldap_test
