@@ -8,7 +8,13 @@
 #include <sstream>
 #include <string>
 
+#include "engine/core/run_context.h"
+#include "engine/migration/directory_migration.h"
+#include "engine/printers/client_printers.h"
+#include "platform/host/host_clock.h"
+#include "platform/host/host_file_system.h"
 #include "platform/ldap/ldap_directory.h"
+#include "platform/sim/sim_platform.h"
 #include "platform/ldap/slapd_fixture.h"
 
 namespace {
@@ -99,5 +105,58 @@ void BM_BindAndQueryPrintQueues(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(queues), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_BindAndQueryPrintQueues)->Arg(2500)->Arg(10000)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The directory migration as the engine runs it: 10,000 published queues read
+// from slapd, 200 of the user's connections moved to the servers publishing them.
+void BM_DirectoryMigration(benchmark::State& state) {
+  ldap_test::SlapdFixture& server = Server();
+  if (!server.running()) {
+    state.SkipWithError(server.failure().c_str());
+    return;
+  }
+  const int connections = static_cast<int>(state.range(0));
+  quillon::platform::sim::SimClientState client;
+  for (int s = 0; s < 20; ++s) client.printServers.push_back({"PRTSRV" + std::to_string(s), {}});
+  client.printServers.push_back({"OLDSRV", {}});
+  for (int i = 0; i < connections; ++i) {
+    const std::string share = "HP LaserJet " + std::to_string(i);
+    quillon::platform::sim::SimQueue queue;
+    queue.shareName = share;
+    client.printServers[static_cast<std::size_t>(i % 20)].second.push_back(queue);
+    quillon::platform::sim::SimPrinter printer;
+    printer.name = "\\\\OLDSRV\\" + share;
+    printer.serverName = "\\\\OLDSRV";
+    printer.shareName = share;
+    printer.attributes = 0x10;
+    client.printers.push_back(printer);
+  }
+  HostFileSystem files;
+  HostClock clock;
+  LdapDirectory directory;
+  quillon::platform::sim::SimHost host;
+  host.clientPath = "/tmp/quillon-directory-bench/client.json";
+  host.echoMessageBoxes = false;
+  host.realDirectory = &directory;
+  std::size_t moved = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    quillon::platform::sim::SimClientState fresh = client;
+    quillon::platform::sim::SimPlatform sim(fresh, host, files, clock);
+    Platform services = sim.AsPlatform();
+    quillon::engine::RunContext context(services);
+    context.document.DebugOn = true;
+    context.document.DomainName = server.HostPort() + "/ou=Large," + kCorp;
+    quillon::engine::GetClientPrinters(context, false);
+    state.ResumeTiming();
+    quillon::engine::QueryDirectoryPrinters(context);
+    quillon::engine::MigrateByDirectory(context);
+    state.PauseTiming();
+    if (context.AbortStatus) state.SkipWithError(context.RunMessage.c_str());
+    moved = fresh.printers.size();
+    state.ResumeTiming();
+  }
+  state.counters["connections_after"] = static_cast<double>(moved);
+}
+BENCHMARK(BM_DirectoryMigration)->Arg(200)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
