@@ -157,6 +157,39 @@ TEST_F(DirectoryMigrationTest, AFailedBindAbortsTheRunBeforeMaintenanceAndTheMan
             std::optional<std::string>(path + ",False\r\n"));
 }
 
+// Binds, then fails every query, as a directory that refuses the search does.
+class RefusingDirectory : public platform::Directory {
+ public:
+  platform::DirectoryBinding Bind(const std::string& path) override {
+    return {true, path + "/DC=corp,DC=example", 0, {}};
+  }
+  platform::DirectoryQuery QueryPrintQueues(const platform::DirectoryBinding&,
+                                            const std::string&) override {
+    return {false, {{"PRTSRV2-HP4", "HP4"}}, -2147217865, "Table does not exist."};
+  }
+};
+
+TEST_F(DirectoryMigrationTest, AFailedQueryAbortsAndKeepsNoRows) {
+  RefusingDirectory refusing;
+  world_.host.realDirectory = &refusing;
+  auto context = Inventoried();
+  RunDirectoryMigration(*context);
+  EXPECT_TRUE(context->AbortStatus);
+  EXPECT_TRUE(context->DirectoryPrinters.empty());
+  EXPECT_EQ(context->RunMessage,
+            "\r\nError quering Active Directory printers.\r\n> Error Number: -2147217865"
+            "\r\n> Error Description: Table does not exist.");
+  EXPECT_EQ(context->debugLog.text(),
+            ">> Moving Printers Using AD <<\r\n"
+            ">> Created connection to AD: LDAP://corp.example\r\n"
+            ">> Querying AD for printers, command:Select name, printShareName FROM "
+            "'LDAP://corp.example/DC=corp,DC=example' WHERE objectCategory='printQueue'\r\n"
+            "ERROR: Quering Active Directory printers. <<\r\n"
+            "ERROR: -2147217865\r\n"
+            "ERROR DESCRIPTION: Table does not exist.\r\n"
+            ">> Finished getting list of AD printers, abort status: True\r\n");
+}
+
 TEST_F(DirectoryMigrationTest, AnEmptyResultReportsEveryConnectionAndStillMaintains) {
   world_.AddConnection("PRTSRV1", "HP4");
   world_.state.directory.emplace();
