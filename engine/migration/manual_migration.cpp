@@ -33,8 +33,8 @@ struct Strategy {
 template <typename M, typename N, typename L>
 Strategy(const char*, M, N, L, bool) -> Strategy<M, N, L>;
 
-template <typename Record, typename Strategy>
-void Migrate(RunContext& context, const std::vector<Record>& pairs, const Strategy& strategy) {
+template <typename Record, typename Rules>
+void Migrate(RunContext& context, const std::vector<Record>& pairs, const Rules& strategy) {
   context.RunMessage += kLineBreak;
   context.AppendRunMessage(strategy.title);
   WriteDebugLine(context, std::string(">> ") + strategy.title + " <<");
