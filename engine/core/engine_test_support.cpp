@@ -8,6 +8,7 @@
 
 #include "engine/core/names.h"
 #include "engine/core/run_sequence.h"
+#include "engine/printers/client_printers.h"
 
 namespace quillon::engine::testing {
 namespace fs = std::filesystem;
@@ -83,6 +84,14 @@ std::unique_ptr<RunContext> EngineWorld::NewContext() {
   services_.push_back(std::make_unique<platform::Platform>(sims_.back()->AsPlatform()));
   auto context = std::make_unique<RunContext>(*services_.back());
   context->document.DebugOn = true;
+  return context;
+}
+
+std::unique_ptr<RunContext> EngineWorld::Inventoried() {
+  auto context = NewContext();
+  GetClientPrinters(*context, false);
+  context->RunMessage.clear();
+  context->debugLog.Clear();
   return context;
 }
 

@@ -38,6 +38,8 @@ class EngineWorld {
   std::unique_ptr<RunContext> Run(const std::string& commandLine);
   // A context over this world with debugging on, before any run step.
   std::unique_ptr<RunContext> NewContext();
+  // The same with the user's printers inventoried and report and debug text empty.
+  std::unique_ptr<RunContext> Inventoried();
 
   // Client set-up: a print server queue, a connection to it, a local printer.
   void AddQueue(const std::string& server, const std::string& share);

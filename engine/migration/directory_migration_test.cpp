@@ -22,11 +22,8 @@ class DirectoryMigrationTest : public ::testing::Test {
  protected:
   // A context with the user's connections inventoried, debug and report cleared.
   std::unique_ptr<RunContext> Inventoried() {
-    auto context = world_.NewContext();
+    auto context = world_.Inventoried();
     context->document.DomainName = "corp.example";
-    GetClientPrinters(*context, false);
-    context->RunMessage.clear();
-    context->debugLog.Clear();
     return context;
   }
   std::vector<std::string> Moves() const {

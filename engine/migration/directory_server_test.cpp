@@ -21,13 +21,6 @@ using testing::CompleteDocument;
 constexpr const char* kCorp = "dc=corp,dc=example";
 constexpr const char* kPrinters = "ou=Printers,dc=corp,dc=example";
 
-#define REQUIRE_SERVER(server)                             \
-  do {                                                     \
-    if (!(server).running()) {                             \
-      if (std::getenv("CI")) FAIL() << (server).failure(); \
-      GTEST_SKIP() << (server).failure();                  \
-    }                                                      \
-  } while (false)
 
 SlapdOptions Published() {
   SlapdOptions options;

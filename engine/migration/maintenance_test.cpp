@@ -13,13 +13,7 @@ using platform::sim::SimOs;
 
 class MaintenanceTest : public ::testing::Test {
  protected:
-  std::unique_ptr<RunContext> Inventoried() {
-    auto context = world_.NewContext();
-    GetClientPrinters(*context, false);
-    context->RunMessage.clear();
-    context->debugLog.Clear();
-    return context;
-  }
+  std::unique_ptr<RunContext> Inventoried() { return world_.Inventoried(); }
   std::vector<std::string> Calls(const std::vector<std::string>& kinds) const {
     return world_.Calls(kinds);
   }

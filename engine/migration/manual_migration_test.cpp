@@ -75,13 +75,7 @@ TEST(ManualMigrationTest, TheTypicalLogonMovesTheDefaultPrinterToTheNewServer) {
 class StrategyTest : public ::testing::Test {
  protected:
   // A context with the user's connections inventoried, debug and report cleared.
-  std::unique_ptr<RunContext> Inventoried() {
-    auto context = world_.NewContext();
-    GetClientPrinters(*context, false);
-    context->RunMessage.clear();
-    context->debugLog.Clear();
-    return context;
-  }
+  std::unique_ptr<RunContext> Inventoried() { return world_.Inventoried(); }
   testing::EngineWorld world_;
 };
 

@@ -3,6 +3,7 @@
 // a free loopback port; stopped, and its folder removed, when the object goes.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,3 +96,13 @@ class ScopedEnvironment {
 };
 
 }  // namespace quillon::platform::ldap_test
+
+// In a GoogleTest body: skips the test when `server` is not running, except on
+// CI, where scripts/setup installs slapd and a server that does not run fails.
+#define REQUIRE_SERVER(server)                             \
+  do {                                                     \
+    if (!(server).running()) {                             \
+      if (std::getenv("CI")) FAIL() << (server).failure(); \
+      GTEST_SKIP() << (server).failure();                  \
+    }                                                      \
+  } while (false)
