@@ -75,13 +75,7 @@ void MigrateByDirectory(RunContext& context) {
     const std::string_view clientServer = ClientServer(printer);
     const std::string oldName = OldName(printer);
     for (const DirectoryPrinter& published : context.DirectoryPrinters) {
-      if (EqualsIgnoringCase(published.ShareName, printer.ShortName) ||
-          EqualsIgnoringCase(published.PrinterName, printer.ShortName)) {
-        WriteDebugLine(context, ">> Found a printer match <<");
-        WriteDebugLine(context, ">> Printer share names (Client/AD): " + printer.ShortName +
-                                    " / " + published.ShareName);
-        WriteDebugLine(context, ">> Printer names (Client/AD): " + printer.ShortName + " / " +
-                                    published.PrinterName);
+      if (MatchesPublished(context, printer, published, " / ")) {
         found = true;
         if (!EqualsIgnoringCase(published.ServerName, clientServer)) {
           WriteDebugLine(context, ">> Found a server difference <<");

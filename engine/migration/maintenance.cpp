@@ -132,13 +132,7 @@ void PruneDirectoryOrphans(RunContext& context) {
   for (const ClientPrinter& printer : context.NetworkedPrinters) {
     bool onServer = false;
     for (const DirectoryPrinter& published : context.DirectoryPrinters) {
-      if (EqualsIgnoringCase(published.ShareName, printer.ShortName) ||
-          EqualsIgnoringCase(published.PrinterName, printer.ShortName)) {
-        WriteDebugLine(context, ">> Found a printer match <<");
-        WriteDebugLine(context, ">> Printer share names (Client/AD): " + printer.ShortName +
-                                    " \\ " + published.ShareName);
-        WriteDebugLine(context, ">> Printer names (Client/AD): " + printer.ShortName + " \\ " +
-                                    published.PrinterName);
+      if (MatchesPublished(context, printer, published, " \\ ")) {
         // Server names are compared as Windows compares them, without regard to case.
         if (EqualsIgnoringCase(ClientServer(printer), published.ServerName)) {
           onServer = true;

@@ -18,6 +18,20 @@ std::string OldName(const ClientPrinter& printer) {
   return printer.ServerName + "\\" + printer.ShortName;
 }
 
+bool MatchesPublished(RunContext& context, const ClientPrinter& printer,
+                      const DirectoryPrinter& published, const char* separator) {
+  if (!EqualsIgnoringCase(published.ShareName, printer.ShortName) &&
+      !EqualsIgnoringCase(published.PrinterName, printer.ShortName)) {
+    return false;
+  }
+  WriteDebugLine(context, ">> Found a printer match <<");
+  WriteDebugLine(context, ">> Printer share names (Client/AD): " + printer.ShortName + separator +
+                              published.ShareName);
+  WriteDebugLine(context, ">> Printer names (Client/AD): " + printer.ShortName + separator +
+                              published.PrinterName);
+  return true;
+}
+
 void MovePrinter(RunContext& context, const std::string& oldName, const std::string& newName) {
   context.AppendRunMessage("Migrating: " + oldName + " to " + newName);
   if (!AddNetworkedPrinter(context, newName)) {

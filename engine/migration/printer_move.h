@@ -9,11 +9,18 @@ namespace quillon::engine {
 
 struct RunContext;
 struct ClientPrinter;
+struct DirectoryPrinter;
 
 // The connection's server name without its two leading backslashes.
 std::string_view ClientServer(const ClientPrinter& printer);
 // "\\server\name", the name the connection is removed by.
 std::string OldName(const ClientPrinter& printer);
+
+// Whether the directory publishes the connection's printer: by share name or by
+// queue name, ignoring case. On a match, writes the match's debug lines with
+// `separator` between the client's and the directory's names.
+bool MatchesPublished(RunContext& context, const ClientPrinter& printer,
+                      const DirectoryPrinter& published, const char* separator);
 
 // Replaces `oldName` by `newName`: the new connection first, and the old one
 // is removed, and the default printer carried over with "DefaultType" 1, only
