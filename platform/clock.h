@@ -1,6 +1,8 @@
 // Local time and pauses. Engine pauses go through here so that tests need not wait.
 #pragma once
 
+#include <string>
+
 namespace quillon::platform {
 
 struct LocalTime {
@@ -12,6 +14,9 @@ class Clock {
   virtual ~Clock() = default;
   virtual LocalTime Now() = 0;
   virtual void Sleep(int milliseconds) = 0;
+  // The user's general date format: short date, then long time. The default is
+  // the United States form ("3/15/2005 2:05:09 PM"); Windows asks the locale.
+  virtual std::string FormatGeneralDate(const LocalTime& time);
 };
 
 }  // namespace quillon::platform

@@ -1,11 +1,12 @@
 // The whole seam between the engine and the operating system. Each service is a
 // small interface; the simulated client and the Windows backend implement them.
-// Sockets and the event log join here as their features land.
 #pragma once
 
 #include "platform/clock.h"
 #include "platform/directory.h"
+#include "platform/event_log.h"
 #include "platform/file_system.h"
+#include "platform/net/socket_loop.h"
 #include "platform/profile_strings.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
@@ -23,6 +24,8 @@ struct Platform {
   Clock& clock;
   Spooler& spooler;
   Directory& directory;
+  EventLog& eventLog;
+  net::Network& network;
 };
 
 }  // namespace quillon::platform

@@ -50,7 +50,7 @@ class ProgressTest : public ::testing::Test {
     services_ = std::make_unique<platform::Platform>(platform::Platform{
         base->platform.system, base->platform.registry, base->platform.profileStrings,
         base->platform.files, ui_, world_.clock, base->platform.spooler,
-        base->platform.directory});
+        base->platform.directory, base->platform.eventLog, base->platform.network});
     context_ = std::make_unique<RunContext>(*services_);
     world_.clock.sleeps.clear();
   }

@@ -5,6 +5,7 @@
 #include "engine/core/run_status.h"
 #include "engine/migration/directory_migration.h"
 #include "engine/migration/manual_migration.h"
+#include "engine/notification/event_log_writer.h"
 #include "engine/notification/notification.h"
 #include "engine/printers/client_printers.h"
 #include "engine/printers/default_printer.h"
@@ -160,6 +161,13 @@ void RunEngine(RunContext& context, const std::string& commandLine) {
 
   WriteBanner(context, 31, "     END DEBUG     ", 30);
   context.debugFlushStatus = FlushDebugLog(context);
+  if (!context.debugFlushStatus) {
+    WriteApplicationEvent(context, kEventSource,
+                          "Unable to create debug file within folder: " +
+                              std::to_string(context.debugFlushStatus.errorNumber) + ": " +
+                              context.debugFlushStatus.description,
+                          platform::kEventTypeWarning, kDebugFileEventId);
+  }
 }
 
 }  // namespace quillon::engine

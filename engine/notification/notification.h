@@ -1,10 +1,23 @@
-// Reporting the run's outcome through the channels the document enables.
+// Reporting the run's outcome through the channels the document enables:
+// e-mail, output file, client pop-up and event log, always in that order.
 #pragma once
+
+#include <string>
 
 namespace quillon::engine {
 
 struct RunContext;
 
 void SendNotifications(RunContext& context);
+// Appends the report, behind its "Report At: " header, to the output file.
+void WriteOutputFile(RunContext& context);
+// Shows the success or failure message the outcome calls for, if it is on.
+void ShowClientPopup(RunContext& context);
+void LogNotificationEvent(RunContext& context);
+
+// The output file's full name for this run's outcome.
+std::string OutputFileName(RunContext& context);
+// "^CRLF" markers (exact case) as line breaks.
+std::string DecodePopupText(const std::string& text);
 
 }  // namespace quillon::engine

@@ -106,7 +106,8 @@ TEST(PrinterOperationsTest, ACallThatSucceededIsASuccessWhateverCodeItLeft) {
   platform::Platform services = base->platform;
   platform::Platform staleServices{services.system, services.registry, services.profileStrings,
                                    services.files,  services.ui,       services.clock,
-                                   stale,           services.directory};
+                                   stale,           services.directory, services.eventLog,
+                                   services.network};
   RunContext context(staleServices);
   context.document.DebugOn = true;
 

@@ -126,10 +126,15 @@ Status SimFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock)
-    : state_(state), host_(std::move(host)), files_(files, state), clock_(clock) {}
+    : state_(state), host_(std::move(host)), files_(files, state), clock_(clock) {
+  if (!host_.network) {
+    ownNetwork_ = net::CreateHostNetwork();
+    host_.network = ownNetwork_.get();
+  }
+}
 
 Platform SimPlatform::AsPlatform() {
-  return Platform{*this, *this, *this, files_, *this, clock_, *this, *this};
+  return Platform{*this, *this, *this, files_, *this, clock_, *this, *this, *this, *host_.network};
 }
 
 std::optional<std::uint32_t> SimPlatform::InjectedFailure(std::string_view call,
@@ -190,6 +195,9 @@ std::optional<std::string> SimPlatform::GetValue(const std::string& keyPath,
 
 Status SimPlatform::SetValue(const std::string& keyPath, const std::string& valueName,
                              const std::string& value) {
+  if (auto error = InjectedFailure("RegSetValueEx", keyPath)) {
+    return Status::Error(*error, "Injected failure");
+  }
   FindOrAdd(FindOrAdd(state_.registry, keyPath), valueName) = value;
   return Status::Ok();
 }
@@ -271,6 +279,38 @@ MessageAnswer SimPlatform::ShowMessageBox(const std::string& title, const std::s
 std::unique_ptr<ProgressWindow> SimPlatform::CreateProgressWindow(const std::string& /*caption*/,
                                                                   const std::string& label) {
   return std::make_unique<SimProgressWindow>(label, host_.echoProgress);
+}
+
+
+EventSourceResult SimPlatform::RegisterEventSource(const std::string& sourceName) {
+  if (auto error = InjectedFailure("RegisterEventSource", sourceName)) return {0, *error, "Injected failure"};
+  eventSources_[++lastEventSource_] = sourceName;
+  return {lastEventSource_, 0, {}};
+}
+
+EventLogResult SimPlatform::ReportEvent(EventSourceHandle source, std::uint16_t type,
+                                        std::uint16_t /*category*/, std::uint32_t eventId,
+                                        const std::string& message, std::string_view rawData) {
+  constexpr std::uint32_t kInvalidHandle = 6;
+  const auto found = eventSources_.find(source);
+  if (found == eventSources_.end()) return {false, kInvalidHandle, "The handle is invalid."};
+  if (auto error = InjectedFailure("ReportEvent", found->second)) return {false, *error, "Injected failure"};
+  SimEvent event;
+  event.source = found->second;
+  event.type = type;
+  event.eventId = static_cast<int>(eventId);
+  event.message = message;
+  // The raw data is the message's bytes and a NUL; kept so that a client file
+  // shows what the event carried beyond its insertion string.
+  event.extra["rawDataBytes"] = rawData.size();
+  state_.eventLog.push_back(std::move(event));
+  return {true, 0, {}};
+}
+
+EventLogResult SimPlatform::DeregisterEventSource(EventSourceHandle source) {
+  constexpr std::uint32_t kInvalidHandle = 6;
+  if (eventSources_.erase(source) == 0) return {false, kInvalidHandle, "The handle is invalid."};
+  return {true, 0, {}};
 }
 
 }  // namespace quillon::platform::sim

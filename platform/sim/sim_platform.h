@@ -49,6 +49,8 @@ struct SimHost {
   bool echoMessageBoxes = true;
   // Answers directory queries when the client file has no "directory" key.
   Directory* realDirectory = nullptr;
+  // The sockets mail goes out through; the host's own when null.
+  net::Network* network = nullptr;
 };
 
 class SimPlatform : public SystemInfo,
@@ -56,7 +58,8 @@ class SimPlatform : public SystemInfo,
                     public ProfileStrings,
                     public UserInterface,
                     public Spooler,
-                    public Directory {
+                    public Directory,
+                    public EventLog {
  public:
   SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock);
   // Open printer handles belong to this object.
@@ -115,6 +118,14 @@ class SimPlatform : public SystemInfo,
   DirectoryQuery QueryPrintQueues(const DirectoryBinding& binding,
                                   const std::string& commandText) override;
 
+  // EventLog: events are appended to `eventLog`. Injected failures are matched
+  // on "RegisterEventSource" and "ReportEvent" with the source name.
+  EventSourceResult RegisterEventSource(const std::string& sourceName) override;
+  EventLogResult ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint16_t category,
+                             std::uint32_t eventId, const std::string& message,
+                             std::string_view rawData) override;
+  EventLogResult DeregisterEventSource(EventSourceHandle source) override;
+
  private:
   // What a handle was opened on: a printer of `printers`, or a print server's
   // queue seen from outside (read-only). Both are looked up again at each use,
@@ -155,6 +166,9 @@ class SimPlatform : public SystemInfo,
   std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> queueIndex_;
   bool queueIndexBuilt_ = false;
   PrinterHandle lastHandle_ = 0;
+  std::unordered_map<EventSourceHandle, std::string> eventSources_;
+  EventSourceHandle lastEventSource_ = 0;
+  std::unique_ptr<net::Network> ownNetwork_;
 };
 
 }  // namespace quillon::platform::sim

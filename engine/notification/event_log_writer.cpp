@@ -1,0 +1,60 @@
+#include "engine/notification/event_log_writer.h"
+
+#include "engine/core/run_context.h"
+
+namespace quillon::engine {
+namespace {
+
+void WriteEventError(RunContext& context, std::uint32_t number, const std::string& description) {
+  WriteDebugLine(context, "ERROR: Writing event to application event log << ");
+  WriteDebugLine(context, "ERROR: " + std::to_string(number));
+  WriteDebugLine(context, "ERROR DESCRIPTION: " + description);
+}
+
+// The message file lets the event viewer show the text; without it the event
+// is still worth having, so a failed registration (a user without rights on
+// the machine's key, as at most logons) is noted and the event reported.
+void RegisterMessageFile(RunContext& context, const std::string& source) {
+  const std::string key = kEventLogApplicationKey + source;
+  std::string current = context.platform.registry.GetValue(key, "EventMessageFile").value_or("");
+  current = current.substr(0, current.find('\0'));
+  if (!current.empty()) return;
+
+  const std::string messageFile =
+      platform::JoinPath(context.platform.system.GetSystemFolder(), "EvntMsg.dll");
+  const platform::Status written =
+      context.platform.registry.SetValue(key, "EventMessageFile", messageFile);
+  if (!written) {
+    WriteDebugLine(context, "ERROR: Registering event message file << " + key);
+    WriteDebugLine(context, "ERROR: " + std::to_string(written.errorNumber));
+    WriteDebugLine(context, "ERROR DESCRIPTION: " + written.description);
+  }
+}
+
+}  // namespace
+
+void WriteApplicationEvent(RunContext& context, const std::string& source,
+                           const std::string& message, std::uint16_t eventType,
+                           std::uint32_t eventId) {
+  platform::EventLog& log = context.platform.eventLog;
+  RegisterMessageFile(context, source);
+
+  const platform::EventSourceResult registered = log.RegisterEventSource(source);
+  if (registered.handle == 0) {
+    WriteEventError(context, registered.error, registered.description);
+    return;
+  }
+  // The raw data is the message with its terminating NUL.
+  std::string rawData = message;
+  rawData.push_back('\0');
+  const platform::EventLogResult reported =
+      log.ReportEvent(registered.handle, eventType, 0, eventId, message, rawData);
+  if (reported.ok) {
+    WriteDebugLine(context, ">> Logged event in application event log.");
+  } else {
+    WriteEventError(context, reported.error, reported.description);
+  }
+  log.DeregisterEventSource(registered.handle);
+}
+
+}  // namespace quillon::engine
