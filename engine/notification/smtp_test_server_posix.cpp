@@ -1,0 +1,219 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "engine/notification/smtp_test_server.h"
+
+extern char** environ;
+
+namespace quillon::engine::smtp_test {
+namespace {
+
+// No script step waits longer than this for the client.
+constexpr int kReadLimitMs = 10000;
+
+int ListenOnLoopback(int* port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+// Reads until `done` says the buffer holds what is wanted; false on close or time-out.
+template <typename Done>
+bool ReadUntil(int fd, std::string& buffer, Done done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadLimitMs);
+  while (!done(buffer)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        limit - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd entry{fd, POLLIN, 0};
+    if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) return false;
+    char chunk[4096];
+    const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+    if (got <= 0) return false;
+    buffer.append(chunk, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
+}  // namespace
+
+ServerAction Send(std::string text) { return {ServerAction::kSend, std::move(text), 0}; }
+ServerAction Pause(int milliseconds) { return {ServerAction::kPause, {}, milliseconds}; }
+ServerAction ReadLine() { return {ServerAction::kReadLine, {}, 0}; }
+ServerAction ReadData() { return {ServerAction::kReadData, {}, 0}; }
+ServerAction Close() { return {ServerAction::kClose, {}, 0}; }
+ServerAction WaitForClose() { return {ServerAction::kWaitForClose, {}, 0}; }
+
+std::vector<ServerAction> WillingServer(int recipients) {
+  std::vector<ServerAction> script = {Send("220 mail.example ready\r\n"), ReadLine(),
+                                      Send("250 mail.example\r\n"),       ReadLine(),
+                                      Send("250 2.1.0 Ok\r\n")};
+  for (int i = 0; i < recipients; ++i) {
+    script.push_back(ReadLine());
+    script.push_back(Send("250 2.1.5 Ok\r\n"));
+  }
+  for (ServerAction action : {ReadLine(), Send("354 End data with <CR><LF>.<CR><LF>\r\n"),
+                              ReadData(), Send("250 2.0.0 Ok: queued\r\n"), ReadLine(),
+                              Send("221 2.0.0 Bye\r\n"), WaitForClose()}) {
+    script.push_back(action);
+  }
+  return script;
+}
+
+ScriptedSmtpServer::ScriptedSmtpServer(std::vector<ServerAction> script) {
+  listener_ = ListenOnLoopback(&port_);
+  if (listener_ >= 0) thread_ = std::thread(&ScriptedSmtpServer::Play, this, std::move(script));
+}
+
+ScriptedSmtpServer::~ScriptedSmtpServer() {
+  Join();
+  if (listener_ >= 0) ::close(listener_);
+}
+
+void ScriptedSmtpServer::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void ScriptedSmtpServer::Play(std::vector<ServerAction> script) {
+  pollfd waiting{listener_, POLLIN, 0};
+  if (::poll(&waiting, 1, kReadLimitMs) <= 0) return;
+  const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  accepted_ = true;
+  std::string buffer;
+  auto take = [&](std::size_t end, std::size_t skip) {
+    received_.push_back(buffer.substr(0, end));
+    buffer.erase(0, end + skip);
+  };
+  bool open = true;
+  for (const ServerAction& action : script) {
+    if (!open) break;
+    switch (action.kind) {
+      case ServerAction::kSend:
+        ::send(fd, action.text.data(), action.text.size(), MSG_NOSIGNAL);
+        break;
+      case ServerAction::kPause:
+        std::this_thread::sleep_for(std::chrono::milliseconds(action.milliseconds));
+        break;
+      case ServerAction::kReadLine:
+        open = ReadUntil(fd, buffer, [](const std::string& b) {
+          return b.find("\r\n") != std::string::npos;
+        });
+        if (open) take(buffer.find("\r\n"), 2);
+        break;
+      case ServerAction::kReadData: {
+        // The end mark may follow the message's own last line end.
+        auto end = [](const std::string& b) {
+          if (b.rfind(".\r\n", 0) == 0) return std::size_t{0};
+          const std::size_t at = b.find("\r\n.\r\n");
+          return at == std::string::npos ? std::string::npos : at + 2;
+        };
+        open = ReadUntil(fd, buffer,
+                         [&](const std::string& b) { return end(b) != std::string::npos; });
+        if (open) take(end(buffer), 3);
+        break;
+      }
+      case ServerAction::kClose:
+        open = false;
+        break;
+      case ServerAction::kWaitForClose:
+        ReadUntil(fd, buffer, [](const std::string&) { return false; });
+        open = false;
+        break;
+    }
+  }
+  if (!buffer.empty()) received_.push_back(buffer);
+  ::close(fd);
+}
+
+std::string UnusedPort() {
+  int port = 0;
+  const int fd = ListenOnLoopback(&port);
+  if (fd >= 0) ::close(fd);
+  return std::to_string(port);
+}
+
+AiosmtpdServer::AiosmtpdServer(const std::string& outputFile) {
+  const char* python = "/usr/bin/python3";
+  if (::access(python, X_OK) != 0) {
+    failure_ = "/usr/bin/python3 is not installed";
+    return;
+  }
+  port_ = std::stoi(UnusedPort());
+  const std::string listen = "127.0.0.1:" + std::to_string(port_);
+  const std::string pythonPath = std::string("PYTHONPATH=") + QUILLON_SMTP_RECORDER_DIR;
+  std::vector<std::string> environment = {pythonPath};
+  for (char** entry = environ; *entry; ++entry) {
+    if (std::strncmp(*entry, "PYTHONPATH=", 11) != 0) environment.emplace_back(*entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = {python, "-m", "aiosmtpd", "-n", "-l", listen,
+                                    "-c", "smtp_recorder.Recorder", outputFile};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    failure_ = "fork failed";
+    return;
+  }
+  if (pid == 0) {
+    ::execve(python, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  pid_ = pid;
+  // Ready once the port takes connections; gone if the program exited.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (std::chrono::steady_clock::now() < limit) {
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = 0;
+      failure_ = "aiosmtpd exited at start (is python3-aiosmtpd installed?)";
+      return;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    if (up) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  failure_ = "aiosmtpd did not listen on " + listen + " within 15 s";
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = 0;
+}
+
+AiosmtpdServer::~AiosmtpdServer() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+}  // namespace quillon::engine::smtp_test
