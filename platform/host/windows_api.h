@@ -1,7 +1,8 @@
-// <windows.h> for our Windows sources. Its character-set macros would rename our
-// own functions and methods (GetComputerName becomes GetComputerNameA in one
-// file but not in another), so they are undone here; Windows sources call the
-// ANSI entry points by their full names.
+// <windows.h> and the spooler's <winspool.h> for our Windows sources. Their
+// character-set macros would rename our own functions and methods
+// (GetComputerName becomes GetComputerNameA in one file but not in another), so
+// they are undone here; Windows sources call the ANSI entry points by their
+// full names.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -11,6 +12,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winspool.h>
 
 #undef GetComputerName
 #undef GetUserName
@@ -20,3 +22,17 @@
 #undef CreateFile
 #undef CopyFile
 #undef GetVersion
+#undef RegisterEventSource
+#undef ReportEvent
+#undef EnumPrinters
+#undef OpenPrinter
+#undef GetPrinter
+#undef SetPrinter
+#undef AddPrinter
+#undef AddPrinterConnection
+#undef DeletePrinterConnection
+#undef AddPrinterDriver
+#undef GetPrinterDriver
+#undef AddPort
+#undef GetDefaultPrinter
+#undef SetDefaultPrinter

@@ -1,0 +1,16 @@
+// QuillonEngine on Windows: one migration run on this computer's own spooler,
+// registry, files and directory, then exit. A GUI-subsystem program, so that a
+// logon script opens no console; its only windows are the progress window and
+// the message boxes.
+#include "engine/core/run_context.h"
+#include "engine/core/run_sequence.h"
+#include "platform/host/process.h"
+#include "platform/win32/platform_win32.h"
+
+int main(int argc, char** argv) {
+  quillon::platform::win32::Win32Platform client;
+  quillon::platform::Platform services = client.AsPlatform();
+  quillon::engine::RunContext context(services);
+  quillon::engine::RunEngine(context, quillon::platform::CommandLineText(argc, argv));
+  return 0;
+}

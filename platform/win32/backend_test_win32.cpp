@@ -1,0 +1,442 @@
+// The Windows backend against the system it runs on (Wine in the tests). Each
+// case checks the backend's answer against a second source (the environment,
+// the registry read directly, the spooler's profile entries) or against what
+// Windows documents. Where Wine only has a stub, the comment says so and the
+// case pins the stub's answer, so that a change in Wine shows up here.
+#include "platform/host/windows_api.h"
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/win32/platform_win32.h"
+
+namespace quillon::platform::win32 {
+namespace {
+
+std::string Environment(const char* name) {
+  char value[1024] = {};
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+// A name of this process's own, so that parallel runs and leftovers of an
+// aborted run never meet.
+std::string Unique(const std::string& stem) {
+  return stem + " " + std::to_string(GetCurrentProcessId());
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+TEST(Win32SystemInfo, FactsAgreeWithTheSystemsOtherSources) {
+  Win32SystemInfo system;
+  const OsVersion version = system.GetVersion();
+  EXPECT_EQ(version.error, 0u);
+  EXPECT_EQ(version.platformId, 2);  // the NT family
+  EXPECT_GE(version.majorVersion, 5);
+
+  char netbios[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof netbios;
+  ASSERT_TRUE(GetComputerNameExA(ComputerNameNetBIOS, netbios, &size));
+  EXPECT_EQ(system.GetComputerName(), std::optional<std::string>(netbios));
+
+  EXPECT_EQ(system.GetUserName(), Environment("USERNAME"));
+  EXPECT_FALSE(system.GetUserName().empty());
+
+  const std::string profile = system.GetProfileFolder();
+  EXPECT_EQ(Lower(profile), Lower(Environment("USERPROFILE")));
+  EXPECT_NE(GetFileAttributesA(profile.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+
+  EXPECT_EQ(Lower(system.GetSystemFolder()), Lower(Environment("SystemRoot") + "\\system32"));
+
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  const std::string folder = system.GetProgramFolder();
+  EXPECT_EQ(JoinPath(folder, std::string(program).substr(folder.size() + 1)), program);
+  EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+class Win32RegistryTest : public ::testing::Test {
+ protected:
+  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, subkey_.c_str()); }
+
+  // The value as the registry holds it, read without the backend.
+  std::optional<std::string> ReadDirectly(const std::string& subkey, const char* name,
+                                          DWORD* type = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_QUERY_VALUE, &key)) return {};
+    char data[256] = {};
+    DWORD size = sizeof data - 1;
+    DWORD kind = 0;
+    const LONG read = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(data),
+                                       &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS) return {};
+    if (type) *type = kind;
+    return std::string(data);
+  }
+
+  const std::string subkey_ = "Software\\" + Unique("Quillon backend test");
+  const std::string root_ = "HKEY_CURRENT_USER\\" + subkey_;
+  Win32Registry registry_;
+};
+
+TEST_F(Win32RegistryTest, ValuesRoundTripUnderTheCurrentUser) {
+  // A run status key: the document path's "\\server" gives empty key names,
+  // which are dropped, so both spellings reach the same key.
+  const std::string section = root_ + "\\\\\\PRTSRV1\\deploy\\Office Move.ini\\jdoe";
+  const std::string flat = root_ + "\\PRTSRV1\\deploy\\Office Move.ini\\jdoe";
+  EXPECT_EQ(registry_.GetValue(section, "SUCCESS"), std::nullopt) << "nothing written yet";
+
+  ASSERT_TRUE(registry_.SetValue(section, "SUCCESS", "False").ok);
+  ASSERT_TRUE(registry_.SetValue(section, "SUCCESS", "True").ok);
+  EXPECT_EQ(registry_.GetValue(section, "SUCCESS"), std::optional<std::string>("True"));
+  EXPECT_EQ(registry_.GetValue(flat, "success"), std::optional<std::string>("True"))
+      << "value names are found without regard to case";
+  DWORD type = 0;
+  EXPECT_EQ(ReadDirectly(subkey_ + "\\PRTSRV1\\deploy\\Office Move.ini\\jdoe", "SUCCESS", &type),
+            std::optional<std::string>("True"))
+      << "the shorter second value leaves nothing of the first";
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+
+  // Abbreviated roots, an empty value, and text of the ANSI code page.
+  ASSERT_TRUE(registry_.SetValue("HKCU\\" + subkey_, "Empty", "").ok);
+  EXPECT_EQ(registry_.GetValue(root_, "Empty"), std::optional<std::string>(""));
+  ASSERT_TRUE(registry_.SetValue(root_, "Name", "Dr\xFC" "cker").ok);
+  EXPECT_EQ(registry_.GetValue("hkey_current_user\\" + subkey_, "Name"),
+            std::optional<std::string>("Dr\xFC" "cker"));
+
+  // Not there, or not a string: no value.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, subkey_.c_str(), 0, KEY_SET_VALUE, &key), 0);
+  const DWORD number = 1;
+  RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+  RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("%TEMP%"), 7);
+  RegCloseKey(key);
+  EXPECT_EQ(registry_.GetValue(root_, "Number"), std::nullopt);
+  EXPECT_EQ(registry_.GetValue(root_, "Expand"), std::nullopt);
+  EXPECT_EQ(registry_.GetValue(root_, "Missing"), std::nullopt);
+  EXPECT_EQ(registry_.GetValue(root_ + "\\No such key", "SUCCESS"), std::nullopt);
+  EXPECT_EQ(registry_.GetValue("HKEY_NOWHERE\\Software", "SUCCESS"), std::nullopt);
+}
+
+TEST_F(Win32RegistryTest, FailuresCarryTheSystemsNumberAndText) {
+  Status unknownRoot = registry_.SetValue("HKEY_NOWHERE\\Software\\Quillon", "SUCCESS", "True");
+  EXPECT_FALSE(unknownRoot.ok);
+  EXPECT_EQ(unknownRoot.errorNumber, static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(unknownRoot.description.empty());
+
+  // A lasting key cannot live under a volatile one.
+  HKEY volatileKey = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (subkey_ + "\\Volatile").c_str(), 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr),
+            0);
+  RegCloseKey(volatileKey);
+  Status refused = registry_.SetValue(root_ + "\\Volatile\\Lasting", "SUCCESS", "True");
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.errorNumber, static_cast<std::uint32_t>(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_NE(refused.description.find("volatile"), std::string::npos) << refused.description;
+}
+
+TEST(Win32ProfileStrings, WrittenEntriesReadBackCutToTheBuffer) {
+  Win32ProfileStrings profile;
+  const std::string section = Unique("Quillon test");
+  ASSERT_TRUE(profile.WriteProfileString(section, "device", "Printer,winspool,Ne01:").ok);
+
+  ProfileStringResult whole = profile.GetProfileString(section, "DEVICE", 1024);
+  EXPECT_TRUE(whole.ok);
+  EXPECT_EQ(whole.value, "Printer,winspool,Ne01:");
+  ProfileStringResult cut = profile.GetProfileString(section, "device", 8);
+  EXPECT_TRUE(cut.ok);
+  EXPECT_EQ(cut.value, "Printer") << "the buffer less one character";
+
+  // Windows leaves 2 (file not found) after an absent entry; Wine leaves 0.
+  // The engine reports whichever code the system gives.
+  ProfileStringResult absent = profile.GetProfileString(section, "missing", 1024);
+  EXPECT_FALSE(absent.ok);
+  EXPECT_EQ(absent.value, "");
+  EXPECT_TRUE(absent.error == 0 || absent.error == ERROR_FILE_NOT_FOUND) << absent.error;
+
+  WriteProfileStringA(section.c_str(), nullptr, nullptr);
+  EXPECT_FALSE(profile.GetProfileString(section, "device", 1024).ok);
+}
+
+TEST(Win32Clock, GeneralDateIsTheUsersShortDateAndTime) {
+  Win32Clock clock;
+  if (GetUserDefaultLCID() != 0x409) GTEST_SKIP() << "the expected texts are United States ones";
+  EXPECT_EQ(clock.FormatGeneralDate({2005, 3, 15, 14, 5, 9}), "3/15/2005 2:05:09 PM");
+  EXPECT_EQ(clock.FormatGeneralDate({2024, 12, 1, 0, 30, 0}), "12/1/2024 12:30:00 AM");
+  // A date the locale refuses still gives a text rather than nothing.
+  EXPECT_EQ(clock.FormatGeneralDate({2005, 13, 40, 9, 0, 0}), "13/40/2005 9:00:00 AM");
+  const LocalTime now = clock.Now();
+  SYSTEMTIME system{};
+  GetLocalTime(&system);
+  EXPECT_EQ(now.year, system.wYear);
+}
+
+TEST(Win32Platform, FilesAreTheHostsRealFiles) {
+  Win32Platform client;
+  Platform services = client.AsPlatform();
+  const std::string folder = JoinPath(Environment("TEMP"), Unique("quillon-copy"));
+  ASSERT_TRUE(services.files.CreateFolders(folder).ok);
+  const std::string driver = JoinPath(folder, "hp4.dll");
+  const std::string target = JoinPath(folder, "copy.dll");
+  ASSERT_TRUE(services.files.WriteFileAtomic(driver, "driver bytes").ok);
+  ASSERT_TRUE(services.files.WriteFileAtomic(target, "an older, longer driver").ok);
+  ASSERT_TRUE(services.files.CopyFile(driver, target).ok);
+  EXPECT_EQ(services.files.ReadFile(target), std::optional<std::string>("driver bytes"));
+
+  Status missing = services.files.CopyFile(JoinPath(folder, "absent.dll"), target);
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.errorNumber, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(services.files.ReadFile(target), std::optional<std::string>("driver bytes"));
+  DeleteFileA(driver.c_str());
+  DeleteFileA(target.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+// A local printer on FILE: with a driver of this test's own; Wine's spooler
+// takes any files for a driver, so none are copied. Removed again, and the
+// default printer put back, at the end.
+class Win32SpoolerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SizedResult<std::string> before = spooler_.GetDefaultPrinter(1024);
+    if (before.ok) previousDefault_ = before.value;
+    DriverInfo2 driver;
+    driver.version = 3;
+    driver.name = driverName_;
+    driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qtest.drv";
+    ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok);
+  }
+  void TearDown() override {
+    PRINTER_DEFAULTSA all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    if (OpenPrinterA(const_cast<char*>(printerName_.c_str()), &printer, &all)) {
+      ::DeletePrinter(printer);
+      ::ClosePrinter(printer);
+    }
+    DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>(driverName_.c_str()));
+    if (!previousDefault_.empty()) SetDefaultPrinterA(previousDefault_.c_str());
+  }
+
+  PrinterInfo2 Record() const {
+    PrinterInfo2 info;
+    info.printerName = printerName_;
+    info.portName = "FILE:";
+    info.driverName = driverName_;
+    info.comment = "Adding using Quillon";
+    info.printProcessor = "WinPrint";
+    info.datatype = "RAW";
+    info.attributes = kPrinterAttributeLocal;
+    return info;
+  }
+
+  Win32Spooler spooler_;
+  const std::string driverName_ = Unique("Quillon Test Driver");
+  const std::string printerName_ = Unique("Quillon Test Printer");
+  std::string previousDefault_;
+};
+
+TEST_F(Win32SpoolerTest, LocalPrinterIsAddedListedReadChangedAndDeleted) {
+  HandleResult added = spooler_.AddPrinter(Record());
+  ASSERT_NE(added.handle, 0u) << "error " << added.error;
+  EXPECT_EQ(added.error, 0u) << "a success reports no code, whatever the spooler left";
+  spooler_.ClosePrinter(added.handle);
+  EXPECT_TRUE(Contains(spooler_.EnumPrinterNames(), printerName_));
+
+  HandleResult opened = spooler_.OpenPrinter(printerName_, PrinterAccess::Default);
+  ASSERT_NE(opened.handle, 0u) << opened.error;
+  SizedResult<PrinterInfo2> sizing = spooler_.GetPrinter(opened.handle, 0);
+  EXPECT_FALSE(sizing.ok);
+  EXPECT_EQ(sizing.error, kErrorInsufficientBuffer);
+  EXPECT_GT(sizing.needed, sizeof(PRINTER_INFO_2A));
+  SizedResult<PrinterInfo2> tooSmall = spooler_.GetPrinter(opened.handle, sizing.needed - 1);
+  EXPECT_EQ(tooSmall.error, kErrorInsufficientBuffer);
+  EXPECT_EQ(tooSmall.needed, sizing.needed);
+  SizedResult<PrinterInfo2> read = spooler_.GetPrinter(opened.handle, sizing.needed);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(read.error, 0u);
+  EXPECT_EQ(read.value.serverName, "") << "a local printer has no server";
+  EXPECT_EQ(read.value.printerName, printerName_);
+  EXPECT_EQ(read.value.portName, "FILE:");
+  EXPECT_EQ(read.value.driverName, driverName_);
+  EXPECT_EQ(read.value.comment, "Adding using Quillon");
+  EXPECT_EQ(read.value.printProcessor, "WinPrint");
+  EXPECT_EQ(read.value.datatype, "RAW");
+
+  // Written back as read, with the default bit and a new comment.
+  PrinterInfo2 changed = read.value;
+  changed.comment = "Moved by Quillon";
+  changed.attributes |= kPrinterAttributeDefault;
+  SpoolerResult set = spooler_.SetPrinter(opened.handle, changed);
+  EXPECT_TRUE(set.ok) << set.error;
+  spooler_.ClosePrinter(opened.handle);
+  opened = spooler_.OpenPrinter(printerName_, PrinterAccess::Default);
+  ASSERT_NE(opened.handle, 0u);
+  sizing = spooler_.GetPrinter(opened.handle, 0);
+  read = spooler_.GetPrinter(opened.handle, sizing.needed);
+  ASSERT_TRUE(read.ok);
+  EXPECT_EQ(read.value.comment, "Moved by Quillon");
+  EXPECT_EQ(read.value.portName, "FILE:");
+  spooler_.ClosePrinter(opened.handle);
+
+  HandleResult owned = spooler_.OpenPrinter(printerName_, PrinterAccess::AllAccess);
+  ASSERT_NE(owned.handle, 0u) << owned.error;
+  SpoolerResult deleted = spooler_.DeletePrinter(owned.handle);
+  EXPECT_TRUE(deleted.ok);
+  EXPECT_EQ(deleted.error, 0u);
+  spooler_.ClosePrinter(owned.handle);
+  EXPECT_FALSE(Contains(spooler_.EnumPrinterNames(), printerName_));
+  HandleResult gone = spooler_.OpenPrinter(printerName_, PrinterAccess::Default);
+  EXPECT_EQ(gone.handle, 0u);
+  EXPECT_EQ(gone.error, kErrorInvalidPrinterName);
+}
+
+TEST_F(Win32SpoolerTest, DefaultPrinterIsSetAndReadThroughSpoolerAndProfile) {
+  HandleResult added = spooler_.AddPrinter(Record());
+  ASSERT_NE(added.handle, 0u) << added.error;
+  spooler_.ClosePrinter(added.handle);
+
+  SpoolerResult set = spooler_.SetDefaultPrinter(printerName_);
+  ASSERT_TRUE(set.ok) << set.error;
+  SizedResult<std::string> found = spooler_.GetDefaultPrinter(1024);
+  ASSERT_TRUE(found.ok) << found.error;
+  EXPECT_EQ(found.value, printerName_);
+  EXPECT_EQ(found.needed, printerName_.size() + 1) << "characters with the NUL";
+  SizedResult<std::string> small = spooler_.GetDefaultPrinter(3);
+  EXPECT_FALSE(small.ok);
+  EXPECT_EQ(small.error, kErrorInsufficientBuffer);
+  EXPECT_EQ(small.needed, printerName_.size() + 1);
+
+  // NT 4.0 read the default from here: "name,driver,port", and each printer's
+  // "driver,port,timeout,timeout".
+  Win32ProfileStrings profile;
+  ProfileStringResult device = profile.GetProfileString("Windows", "device", 1024);
+  ASSERT_TRUE(device.ok) << device.error;
+  EXPECT_EQ(device.value.substr(0, printerName_.size() + 1), printerName_ + ",");
+  EXPECT_EQ(device.value.substr(device.value.size() - 6), ",FILE:");
+  ProfileStringResult ports = profile.GetProfileString("PrinterPorts", printerName_, 1024);
+  ASSERT_TRUE(ports.ok) << ports.error;
+  EXPECT_NE(ports.value.find(",FILE:,"), std::string::npos) << ports.value;
+
+  SpoolerResult unknown = spooler_.SetDefaultPrinter("No Such Printer " + printerName_);
+  EXPECT_FALSE(unknown.ok);
+  EXPECT_EQ(unknown.error, kErrorInvalidPrinterName);
+  EXPECT_EQ(spooler_.GetDefaultPrinter(1024).value, printerName_);
+}
+
+// What Wine has only as stubs, pinned so that a change shows here. The
+// engine's handling of the Windows answers is tested on the simulated client.
+TEST_F(Win32SpoolerTest, WineStubsAnswerAsTheyDo) {
+  // Windows 95/98/ME's default enumeration: Wine lists nothing.
+  SizedResult<std::vector<PrinterInfo2>> byEnumeration = spooler_.EnumDefaultPrinter(0);
+  EXPECT_TRUE(byEnumeration.ok);
+  EXPECT_TRUE(byEnumeration.value.empty());
+  EXPECT_EQ(byEnumeration.needed, 0u);
+
+  // Printer connections: Wine refuses every one without a code, and removes
+  // any, existing or not, successfully.
+  SpoolerResult connection = spooler_.AddPrinterConnection("\\\\NOSRV\\Queue");
+  EXPECT_FALSE(connection.ok);
+  EXPECT_EQ(connection.error, 0u);
+  EXPECT_TRUE(spooler_.DeletePrinterConnection("\\\\NOSRV\\Queue").ok);
+
+  // A port of a monitor that does not exist.
+  SpoolerResult port = spooler_.AddPort("No Such Monitor", nullptr);
+  EXPECT_FALSE(port.ok);
+  EXPECT_NE(port.error, 0u);
+}
+
+TEST(Win32EventLog, SourceIsRegisteredReportedToAndDeregistered) {
+  Win32EventLog log;
+  EventSourceResult source = log.RegisterEventSource("Quillon");
+  ASSERT_NE(source.handle, 0u) << source.error << " " << source.description;
+  EXPECT_EQ(source.error, 0u);
+  const std::string message = "\r\n* ----- Computer: PC17 Username: jdoe Printers ----- *";
+  EventLogResult reported = log.ReportEvent(source.handle, kEventTypeInformation, 0, 20001,
+                                            message, std::string_view(message.c_str(),
+                                                                      message.size() + 1));
+  EXPECT_TRUE(reported.ok) << reported.error << " " << reported.description;
+  EXPECT_TRUE(log.ReportEvent(source.handle, kEventTypeWarning, 0, 20002, "", {"", 1}).ok);
+  EventLogResult deregistered = log.DeregisterEventSource(source.handle);
+  EXPECT_TRUE(deregistered.ok);
+  // Windows refuses an unknown handle with 6; Wine's event log is a stub that
+  // takes any.
+  EXPECT_TRUE(log.ReportEvent(0, kEventTypeInformation, 0, 20001, "x", {}).ok);
+}
+
+// A loopback port that takes connections and never answers.
+class SilentListener {
+ public:
+  SilentListener() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+        listen(socket_, 4) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentListener() {
+    closesocket(socket_);
+    WSACleanup();
+  }
+  int port() const { return port_; }
+  void Stop() {
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+TEST(Win32Directory, UnreachableAndSilentServersFailWithTheDirectoryNumbers) {
+  constexpr std::int64_t kServerNotOperational = static_cast<std::int32_t>(0x8007203Au);
+  constexpr std::int64_t kTimedOut = static_cast<std::int32_t>(0x800705B4u);
+
+  SilentListener silent;
+  ASSERT_NE(silent.port(), 0);
+  LdapDirectory directory(LdapDirectory::Options{.timeoutSeconds = 1, .pageSize = 500});
+  const auto start = std::chrono::steady_clock::now();
+  DirectoryBinding hung =
+      directory.Bind("LDAP://127.0.0.1:" + std::to_string(silent.port()) + "/dc=corp,dc=example");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_FALSE(hung.ok);
+  EXPECT_EQ(hung.errorNumber, kTimedOut) << hung.errorDescription;
+  EXPECT_GE(seconds, 0.9);
+  EXPECT_LT(seconds, 5.0);
+
+  // The same port once nobody listens there any more.
+  silent.Stop();
+  DirectoryBinding down =
+      directory.Bind("LDAP://127.0.0.1:" + std::to_string(silent.port()) + "/dc=corp,dc=example");
+  EXPECT_FALSE(down.ok);
+  EXPECT_EQ(down.errorNumber, kServerNotOperational) << down.errorDescription;
+  EXPECT_FALSE(down.errorDescription.empty());
+  DirectoryQuery query = directory.QueryPrintQueues(down, "");
+  EXPECT_FALSE(query.ok);
+}
+
+}  // namespace
+}  // namespace quillon::platform::win32

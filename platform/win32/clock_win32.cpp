@@ -1,0 +1,36 @@
+#include "platform/win32/clock_win32.h"
+
+#include "platform/host/windows_api.h"
+
+namespace quillon::platform::win32 {
+
+LocalTime Win32Clock::Now() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+void Win32Clock::Sleep(int milliseconds) {
+  if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
+}
+
+std::string Win32Clock::FormatGeneralDate(const LocalTime& time) {
+  SYSTEMTIME at{};
+  at.wYear = static_cast<WORD>(time.year);
+  at.wMonth = static_cast<WORD>(time.month);
+  at.wDay = static_cast<WORD>(time.day);
+  at.wHour = static_cast<WORD>(time.hour);
+  at.wMinute = static_cast<WORD>(time.minute);
+  at.wSecond = static_cast<WORD>(time.second);
+  char date[128] = {};
+  char clock[128] = {};
+  // A time the locale cannot format (a month 0, say) falls back to the
+  // locale-free form rather than reporting nothing.
+  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &at, nullptr, date, sizeof date) == 0 ||
+      GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &at, nullptr, clock, sizeof clock) == 0) {
+    return Clock::FormatGeneralDate(time);
+  }
+  return std::string(date) + " " + clock;
+}
+
+}  // namespace quillon::platform::win32

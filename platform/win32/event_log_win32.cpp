@@ -1,0 +1,47 @@
+#include "platform/win32/event_log_win32.h"
+
+#include <cstdint>
+
+#include "platform/host/windows_api.h"
+#include "platform/win32/system_error_win32.h"
+
+namespace quillon::platform::win32 {
+namespace {
+
+HANDLE ToHandle(EventSourceHandle source) {
+  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(source));
+}
+
+EventLogResult Outcome(BOOL ok, DWORD error) {
+  if (ok) return {true, 0, {}};
+  return {false, error, SystemErrorText(error)};
+}
+
+}  // namespace
+
+EventSourceResult Win32EventLog::RegisterEventSource(const std::string& sourceName) {
+  SetLastError(0);
+  HANDLE handle = RegisterEventSourceA(nullptr, sourceName.c_str());
+  const DWORD error = GetLastError();
+  if (!handle) return {0, error, SystemErrorText(error)};
+  return {static_cast<EventSourceHandle>(reinterpret_cast<std::uintptr_t>(handle)), 0, {}};
+}
+
+EventLogResult Win32EventLog::ReportEvent(EventSourceHandle source, std::uint16_t type,
+                                          std::uint16_t category, std::uint32_t eventId,
+                                          const std::string& message, std::string_view rawData) {
+  const char* strings[] = {message.c_str()};
+  SetLastError(0);
+  const BOOL ok = ReportEventA(ToHandle(source), type, category, eventId, nullptr, 1,
+                               static_cast<DWORD>(rawData.size()), strings,
+                               const_cast<char*>(rawData.data()));
+  return Outcome(ok, GetLastError());
+}
+
+EventLogResult Win32EventLog::DeregisterEventSource(EventSourceHandle source) {
+  SetLastError(0);
+  const BOOL ok = ::DeregisterEventSource(ToHandle(source));
+  return Outcome(ok, GetLastError());
+}
+
+}  // namespace quillon::platform::win32

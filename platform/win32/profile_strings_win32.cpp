@@ -1,0 +1,36 @@
+#include "platform/win32/profile_strings_win32.h"
+
+#include <vector>
+
+#include "platform/host/windows_api.h"
+#include "platform/win32/system_error_win32.h"
+
+namespace quillon::platform::win32 {
+
+ProfileStringResult Win32ProfileStrings::GetProfileString(const std::string& section,
+                                                          const std::string& key,
+                                                          std::size_t bufferChars) {
+  ProfileStringResult result;
+  std::vector<char> buffer(bufferChars + 1, '\0');
+  SetLastError(0);
+  const DWORD copied = GetProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
+                                         static_cast<DWORD>(bufferChars));
+  const DWORD error = GetLastError();
+  if (copied == 0) {
+    result.error = error;
+    return result;
+  }
+  result.ok = true;
+  result.value.assign(buffer.data(), copied);
+  return result;
+}
+
+Status Win32ProfileStrings::WriteProfileString(const std::string& section, const std::string& key,
+                                               const std::string& value) {
+  SetLastError(0);
+  if (WriteProfileStringA(section.c_str(), key.c_str(), value.c_str())) return Status::Ok();
+  const DWORD error = GetLastError();
+  return Status::Error(error, SystemErrorText(error));
+}
+
+}  // namespace quillon::platform::win32

@@ -1,0 +1,130 @@
+// Key paths name their root hive in full or abbreviated; the rest is the
+// subkey chain. Empty parts (a document path's "\\server" gives two backslashes
+// in a row) are dropped, so a path reads back the key it wrote on every
+// Windows, which would otherwise differ on such names.
+#include "platform/win32/registry_win32.h"
+
+#include <string_view>
+#include <vector>
+
+#include "platform/host/windows_api.h"
+#include "platform/win32/system_error_win32.h"
+
+namespace quillon::platform::win32 {
+namespace {
+
+struct KeyPath {
+  HKEY root = nullptr;
+  std::string subkey;
+};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+HKEY RootNamed(std::string_view name) {
+  const struct {
+    const char* full;
+    const char* shortName;
+    HKEY root;
+  } roots[] = {
+      {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+      {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+      {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
+      {"HKEY_USERS", "HKU", HKEY_USERS},
+      {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
+  };
+  for (const auto& entry : roots) {
+    if (EqualsIgnoringCase(name, entry.full) || EqualsIgnoringCase(name, entry.shortName)) {
+      return entry.root;
+    }
+  }
+  return nullptr;
+}
+
+KeyPath ParseKeyPath(const std::string& path) {
+  KeyPath parsed;
+  std::string_view rest(path);
+  const std::size_t cut = rest.find('\\');
+  parsed.root = RootNamed(rest.substr(0, cut));
+  if (cut == std::string_view::npos) return parsed;
+  rest.remove_prefix(cut + 1);
+  while (!rest.empty()) {
+    const std::size_t next = rest.find('\\');
+    const std::string_view part = rest.substr(0, next);
+    if (!part.empty()) {
+      if (!parsed.subkey.empty()) parsed.subkey += '\\';
+      parsed.subkey += part;
+    }
+    if (next == std::string_view::npos) break;
+    rest.remove_prefix(next + 1);
+  }
+  return parsed;
+}
+
+// The system's text alone, as Windows reports a registry error to a program.
+Status Failure(LONG code) {
+  const auto number = static_cast<std::uint32_t>(code);
+  return Status::Error(number, SystemErrorText(number));
+}
+
+}  // namespace
+
+std::optional<std::string> Win32Registry::GetValue(const std::string& keyPath,
+                                                   const std::string& valueName) {
+  const KeyPath parsed = ParseKeyPath(keyPath);
+  if (!parsed.root) return std::nullopt;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  // First the type and size, then the data only if it is a string. The value
+  // may grow between the two calls; then the size is asked again.
+  std::optional<std::string> text;
+  for (int attempt = 0; attempt < 3 && !text; ++attempt) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ) {
+      break;
+    }
+    std::vector<char> data(static_cast<std::size_t>(size) + 1, '\0');
+    DWORD got = size;
+    const LONG read = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data.data()), &got);
+    if (read == ERROR_MORE_DATA) continue;
+    if (read != ERROR_SUCCESS || type != REG_SZ) break;
+    std::size_t length = 0;
+    while (length < got && data[length] != '\0') ++length;
+    text = std::string(data.data(), length);
+  }
+  RegCloseKey(key);
+  return text;
+}
+
+Status Win32Registry::SetValue(const std::string& keyPath, const std::string& valueName,
+                               const std::string& value) {
+  const KeyPath parsed = ParseKeyPath(keyPath);
+  if (!parsed.root) {
+    return Failure(ERROR_INVALID_PARAMETER);
+  }
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExA(parsed.root, parsed.subkey.c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (result != ERROR_SUCCESS) return Failure(result);
+  // The length is the text's, without a terminating NUL.
+  result = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.data()),
+                          static_cast<DWORD>(value.size()));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS ? Status::Ok() : Failure(result);
+}
+
+}  // namespace quillon::platform::win32

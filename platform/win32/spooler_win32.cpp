@@ -1,0 +1,258 @@
+// The last-error code is cleared before each call and read right after it, so
+// a code is always the call's own; a call that succeeds reports 0, whatever it
+// left behind (Windows' spooler leaves stale codes after successes).
+#include "platform/win32/spooler_win32.h"
+
+#include <cstdint>
+
+#include "platform/host/windows_api.h"
+#include "platform/win32/user_interface_win32.h"
+
+namespace quillon::platform::win32 {
+namespace {
+
+constexpr DWORD kEnumUserPrinters = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+
+HANDLE ToHandle(PrinterHandle printer) {
+  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(printer));
+}
+
+PrinterHandle FromHandle(HANDLE handle) {
+  return static_cast<PrinterHandle>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+// Empty fields go to the spooler as none, as the records leave them.
+char* Chars(const std::string& text) {
+  return text.empty() ? nullptr : const_cast<char*>(text.c_str());
+}
+
+SpoolerResult Outcome(BOOL ok, DWORD error) { return {ok != FALSE, ok ? 0 : error}; }
+
+PrinterInfo2 Decode(const PRINTER_INFO_2A& record) {
+  PrinterInfo2 info;
+  info.serverName = Text(record.pServerName);
+  info.printerName = Text(record.pPrinterName);
+  info.shareName = Text(record.pShareName);
+  info.portName = Text(record.pPortName);
+  info.driverName = Text(record.pDriverName);
+  info.comment = Text(record.pComment);
+  info.location = Text(record.pLocation);
+  info.separatorFile = Text(record.pSepFile);
+  info.printProcessor = Text(record.pPrintProcessor);
+  info.datatype = Text(record.pDatatype);
+  info.parameters = Text(record.pParameters);
+  info.attributes = record.Attributes;
+  info.priority = record.Priority;
+  info.defaultPriority = record.DefaultPriority;
+  info.startTime = record.StartTime;
+  info.untilTime = record.UntilTime;
+  info.status = record.Status;
+  info.jobs = record.cJobs;
+  info.averagePpm = record.AveragePPM;
+  return info;
+}
+
+// The strings point into `info`, which must outlive the record.
+void Encode(const PrinterInfo2& info, PRINTER_INFO_2A& record) {
+  record.pServerName = Chars(info.serverName);
+  record.pPrinterName = Chars(info.printerName);
+  record.pShareName = Chars(info.shareName);
+  record.pPortName = Chars(info.portName);
+  record.pDriverName = Chars(info.driverName);
+  record.pComment = Chars(info.comment);
+  record.pLocation = Chars(info.location);
+  record.pSepFile = Chars(info.separatorFile);
+  record.pPrintProcessor = Chars(info.printProcessor);
+  record.pDatatype = Chars(info.datatype);
+  record.pParameters = Chars(info.parameters);
+  record.Attributes = info.attributes;
+  record.Priority = info.priority;
+  record.DefaultPriority = info.defaultPriority;
+  record.StartTime = info.startTime;
+  record.UntilTime = info.untilTime;
+  record.Status = info.status;
+  record.cJobs = info.jobs;
+  record.AveragePPM = info.averagePpm;
+}
+
+// One EnumPrinters call into a buffer of `size` bytes.
+struct Enumeration {
+  BOOL ok = FALSE;
+  DWORD error = 0;
+  DWORD needed = 0;
+  DWORD returned = 0;
+};
+
+Enumeration Enumerate(DWORD flags, DWORD level, std::vector<unsigned char>& buffer) {
+  Enumeration result;
+  SetLastError(0);
+  result.ok = EnumPrintersA(flags, nullptr, level, buffer.empty() ? nullptr : buffer.data(),
+                            static_cast<DWORD>(buffer.size()), &result.needed, &result.returned);
+  result.error = GetLastError();
+  return result;
+}
+
+// Sized to what the spooler asks for, again while the list grows meanwhile.
+Enumeration EnumerateAll(DWORD flags, DWORD level, std::vector<unsigned char>& buffer) {
+  buffer.clear();
+  Enumeration result = Enumerate(flags, level, buffer);
+  for (int attempt = 0; attempt < 4 && !result.ok && result.error == ERROR_INSUFFICIENT_BUFFER;
+       ++attempt) {
+    buffer.assign(result.needed, 0);
+    result = Enumerate(flags, level, buffer);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::vector<std::string> Win32Spooler::EnumPrinterNames() {
+  std::vector<std::string> names;
+  std::vector<unsigned char> buffer;
+  Enumeration listed = EnumerateAll(kEnumUserPrinters, 4, buffer);
+  if (listed.ok) {
+    const auto* records = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+    for (DWORD i = 0; i < listed.returned; ++i) names.push_back(Text(records[i].pPrinterName));
+    return names;
+  }
+  // Windows 95/98/ME know no level 4; level 1 lists the same printers.
+  listed = EnumerateAll(kEnumUserPrinters, 1, buffer);
+  if (listed.ok) {
+    const auto* records = reinterpret_cast<const PRINTER_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < listed.returned; ++i) names.push_back(Text(records[i].pName));
+  }
+  return names;
+}
+
+SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::size_t bufferSize) {
+  std::vector<unsigned char> buffer(bufferSize, 0);
+  const Enumeration listed = Enumerate(PRINTER_ENUM_DEFAULT, 2, buffer);
+  SizedResult<std::vector<PrinterInfo2>> result;
+  result.ok = listed.ok != FALSE;
+  result.error = listed.ok ? 0 : listed.error;
+  result.needed = listed.needed;
+  if (listed.ok) {
+    const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < listed.returned; ++i) result.value.push_back(Decode(records[i]));
+  }
+  return result;
+}
+
+HandleResult Win32Spooler::OpenPrinter(const std::string& name, PrinterAccess access) {
+  PRINTER_DEFAULTSA allAccess{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE handle = nullptr;
+  SetLastError(0);
+  const BOOL ok = OpenPrinterA(const_cast<char*>(name.c_str()), &handle,
+                               access == PrinterAccess::AllAccess ? &allAccess : nullptr);
+  const DWORD error = GetLastError();
+  if (!ok || !handle) return {0, error};
+  return {FromHandle(handle), 0};
+}
+
+SizedResult<PrinterInfo2> Win32Spooler::GetPrinter(PrinterHandle printer, std::size_t bufferSize) {
+  std::vector<unsigned char> buffer(bufferSize, 0);
+  DWORD needed = 0;
+  SetLastError(0);
+  const BOOL ok = GetPrinterA(ToHandle(printer), 2, buffer.empty() ? nullptr : buffer.data(),
+                              static_cast<DWORD>(buffer.size()), &needed);
+  const DWORD error = GetLastError();
+  SizedResult<PrinterInfo2> result;
+  result.ok = ok != FALSE;
+  result.error = ok ? 0 : error;
+  result.needed = needed;
+  if (ok) {
+    result.value = Decode(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+    lastRead_[printer] = std::move(buffer);
+  }
+  return result;
+}
+
+SpoolerResult Win32Spooler::SetPrinter(PrinterHandle printer, const PrinterInfo2& info) {
+  PRINTER_INFO_2A record{};
+  if (auto read = lastRead_.find(printer); read != lastRead_.end()) {
+    record = *reinterpret_cast<const PRINTER_INFO_2A*>(read->second.data());
+  }
+  Encode(info, record);
+  record.pSecurityDescriptor = nullptr;
+  SetLastError(0);
+  const BOOL ok = SetPrinterA(ToHandle(printer), 2, reinterpret_cast<BYTE*>(&record), 0);
+  return Outcome(ok, GetLastError());
+}
+
+void Win32Spooler::ClosePrinter(PrinterHandle printer) {
+  lastRead_.erase(printer);
+  if (printer != 0) ::ClosePrinter(ToHandle(printer));
+}
+
+SpoolerResult Win32Spooler::AddPrinterConnection(const std::string& name) {
+  SetLastError(0);
+  const BOOL ok = AddPrinterConnectionA(const_cast<char*>(name.c_str()));
+  return Outcome(ok, GetLastError());
+}
+
+SpoolerResult Win32Spooler::DeletePrinterConnection(const std::string& name) {
+  SetLastError(0);
+  const BOOL ok = DeletePrinterConnectionA(const_cast<char*>(name.c_str()));
+  return Outcome(ok, GetLastError());
+}
+
+HandleResult Win32Spooler::AddPrinter(const PrinterInfo2& info) {
+  PRINTER_INFO_2A record{};
+  Encode(info, record);
+  SetLastError(0);
+  HANDLE handle = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+  const DWORD error = GetLastError();
+  if (!handle) return {0, error};
+  return {FromHandle(handle), 0};
+}
+
+SpoolerResult Win32Spooler::DeletePrinter(PrinterHandle printer) {
+  SetLastError(0);
+  const BOOL ok = ::DeletePrinter(ToHandle(printer));
+  return Outcome(ok, GetLastError());
+}
+
+SpoolerResult Win32Spooler::AddPrinterDriver(const DriverInfo2& info) {
+  DRIVER_INFO_2A record{};
+  record.cVersion = info.version;
+  record.pName = Chars(info.name);
+  record.pEnvironment = Chars(info.environment);
+  record.pDriverPath = Chars(info.driverPath);
+  record.pDataFile = Chars(info.dataFile);
+  record.pConfigFile = Chars(info.configFile);
+  SetLastError(0);
+  const BOOL ok = AddPrinterDriverA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+  return Outcome(ok, GetLastError());
+}
+
+SpoolerResult Win32Spooler::AddPort(const std::string& monitorName, ProgressWindow* owner) {
+  HWND window = static_cast<HWND>(NativeWindowOf(owner));
+  SetLastError(0);
+  const BOOL ok = AddPortA(nullptr, window, const_cast<char*>(monitorName.c_str()));
+  return Outcome(ok, GetLastError());
+}
+
+SizedResult<std::string> Win32Spooler::GetDefaultPrinter(std::size_t bufferChars) {
+  std::vector<char> buffer(bufferChars + 1, '\0');
+  DWORD size = static_cast<DWORD>(bufferChars);
+  SetLastError(0);
+  const BOOL ok = GetDefaultPrinterA(bufferChars ? buffer.data() : nullptr, &size);
+  const DWORD error = GetLastError();
+  SizedResult<std::string> result;
+  result.ok = ok != FALSE;
+  result.error = ok ? 0 : error;
+  // In characters with the NUL: what was copied, or what a buffer must hold.
+  result.needed = size;
+  if (ok) result.value = buffer.data();
+  return result;
+}
+
+SpoolerResult Win32Spooler::SetDefaultPrinter(const std::string& name) {
+  SetLastError(0);
+  const BOOL ok = SetDefaultPrinterA(name.c_str());
+  return Outcome(ok, GetLastError());
+}
+
+}  // namespace quillon::platform::win32

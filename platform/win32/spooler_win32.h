@@ -1,0 +1,45 @@
+// The Windows print spooler (winspool) behind the seam: each call is the one
+// ANSI entry point it is named after, with its own result and the last-error
+// code read right after it.
+#pragma once
+
+#include <unordered_map>
+#include <vector>
+
+#include "platform/spooler.h"
+
+namespace quillon::platform::win32 {
+
+class Win32Spooler : public Spooler {
+ public:
+  Win32Spooler() = default;
+  Win32Spooler(const Win32Spooler&) = delete;
+  Win32Spooler& operator=(const Win32Spooler&) = delete;
+
+  // EnumPrinters at level 4 with PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS:
+  // names only, read without asking the print servers.
+  std::vector<std::string> EnumPrinterNames() override;
+  SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) override;
+  HandleResult OpenPrinter(const std::string& name, PrinterAccess access) override;
+  SizedResult<PrinterInfo2> GetPrinter(PrinterHandle printer, std::size_t bufferSize) override;
+  // Writes back the record the last GetPrinter on this handle read (device
+  // mode and all) with the fields of `info`; the security descriptor is left
+  // as it is.
+  SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) override;
+  void ClosePrinter(PrinterHandle printer) override;
+  SpoolerResult AddPrinterConnection(const std::string& name) override;
+  SpoolerResult DeletePrinterConnection(const std::string& name) override;
+  HandleResult AddPrinter(const PrinterInfo2& info) override;
+  SpoolerResult DeletePrinter(PrinterHandle printer) override;
+  SpoolerResult AddPrinterDriver(const DriverInfo2& info) override;
+  // The owner is the progress window's handle, or none.
+  SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
+  SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
+  SpoolerResult SetDefaultPrinter(const std::string& name) override;
+
+ private:
+  // The bytes of the last level-2 record read through each open handle.
+  std::unordered_map<PrinterHandle, std::vector<unsigned char>> lastRead_;
+};
+
+}  // namespace quillon::platform::win32

@@ -1,0 +1,81 @@
+// Each answer comes from the one call the engine's contract names, with the
+// buffer sizes it names, so a long name fails the way it fails on Windows.
+#include "platform/win32/system_info_win32.h"
+
+#include "platform/host/process.h"
+#include "platform/host/windows_api.h"
+
+#include <userenv.h>
+
+namespace quillon::platform::win32 {
+namespace {
+
+constexpr DWORD kUserNameBuffer = 100;
+constexpr DWORD kProfileFolderBuffer = 255;
+constexpr UINT kSystemFolderBuffer = 255;
+
+std::string UpToNul(const char* text, std::size_t size) {
+  std::size_t length = 0;
+  while (length < size && text[length] != '\0') ++length;
+  return std::string(text, length);
+}
+
+}  // namespace
+
+OsVersion Win32SystemInfo::GetVersion() {
+  // The 148-byte record: its size field says which record the caller passes.
+  OSVERSIONINFOA record{};
+  static_assert(sizeof record == 148);
+  record.dwOSVersionInfoSize = sizeof record;
+  SetLastError(0);
+  const BOOL ok = GetVersionExA(&record);
+  const DWORD error = GetLastError();
+  OsVersion version;
+  version.error = ok ? 0 : error;
+  version.platformId = static_cast<int>(record.dwPlatformId);
+  version.majorVersion = static_cast<int>(record.dwMajorVersion);
+  return version;
+}
+
+// The NetBIOS name, which is what the script network object's ComputerName gives.
+std::optional<std::string> Win32SystemInfo::GetComputerName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  if (!GetComputerNameA(name, &size) || size == 0) return std::nullopt;
+  return std::string(name, size);
+}
+
+std::string Win32SystemInfo::GetUserName() {
+  char name[kUserNameBuffer] = {};
+  DWORD size = kUserNameBuffer;
+  if (!GetUserNameA(name, &size)) return {};
+  return UpToNul(name, sizeof name);
+}
+
+std::string Win32SystemInfo::GetProfileFolder() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  char folder[kProfileFolderBuffer] = {};
+  DWORD size = kProfileFolderBuffer;
+  const BOOL ok = GetUserProfileDirectoryA(token, folder, &size);
+  CloseHandle(token);
+  if (!ok) return {};
+  return UpToNul(folder, sizeof folder);
+}
+
+std::string Win32SystemInfo::GetSystemFolder() {
+  char folder[kSystemFolderBuffer] = {};
+  const UINT length = GetSystemDirectoryA(folder, kSystemFolderBuffer);
+  if (length == 0) return {};
+  if (length < kSystemFolderBuffer) return std::string(folder, length);
+  // A longer folder: the call gave the size it needs, NUL included.
+  std::string longer(length, '\0');
+  const UINT again = GetSystemDirectoryA(longer.data(), length);
+  if (again == 0 || again >= length) return {};
+  longer.resize(again);
+  return longer;
+}
+
+std::string Win32SystemInfo::GetProgramFolder() { return RunningProgramFolder(); }
+
+}  // namespace quillon::platform::win32

@@ -1,0 +1,29 @@
+// Message boxes and the progress window `frmProgress` as native windows: a
+// label `lblProgress` above a common-controls progress bar `prbProgress`.
+#pragma once
+
+#include "platform/user_interface.h"
+
+namespace quillon::platform::win32 {
+
+class Win32UserInterface : public UserInterface {
+ public:
+  // Task-modal: every window of the engine waits until the box is answered.
+  // A box that cannot be shown (no desktop) counts as declined.
+  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                               MessageIcon icon, MessageButtons buttons) override;
+  std::unique_ptr<ProgressWindow> CreateProgressWindow(const std::string& caption,
+                                                       const std::string& label) override;
+};
+
+// The window handle (HWND) of a progress window made here; null for any other
+// or for one that is closed. The spooler passes it as the owner of AddPort's
+// dialogs.
+void* NativeWindowOf(ProgressWindow* window);
+
+// The registered window class of the progress window.
+inline constexpr const char* kProgressWindowClass = "frmProgress";
+inline constexpr int kProgressLabelId = 101;
+inline constexpr int kProgressBarId = 102;
+
+}  // namespace quillon::platform::win32
