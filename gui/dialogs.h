@@ -1,0 +1,43 @@
+// Every message box and file or folder dialog of the programs with a window
+// goes through this interface, so that logic and widget tests can script the
+// answers (ScriptedDialogs) while the programs show the real ones (QtDialogs).
+#pragma once
+
+#include <string>
+
+#include "platform/user_interface.h"
+
+namespace quillon::gui {
+
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+inline constexpr const char* kBrowseForFolderTitle = "Please select a folder.";
+
+// A save dialog as the common dialog control is prepared for one.
+struct SaveFileOptions {
+  std::string title;
+  std::string defaultExtension;  // added to a name typed without one
+  std::string fileName;          // offered at first
+  // Pairs of description and patterns, all separated by "|":
+  // "Text files (*.txt)|*.txt|All files|*.*".
+  std::string filter;
+  bool promptOverwrite = false;  // ask before an existing file is replaced
+  bool operator==(const SaveFileOptions&) const = default;
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Modal; text lines are separated by "\n".
+  virtual MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                                       MessageIcon icon, MessageButtons buttons) = 0;
+  // The chosen file's path; empty when cancelled.
+  virtual std::string ShowSaveDialog(const SaveFileOptions& options) = 0;
+  // The folder dialog titled kBrowseForFolderTitle, for existing folders only;
+  // the chosen folder's path, or empty when cancelled.
+  virtual std::string BrowseForFolder() = 0;
+};
+
+}  // namespace quillon::gui

@@ -1,0 +1,118 @@
+// QtDialogs: the settings of the Windows common dialogs carried over to Qt's.
+// Paths come back in the host's own separators.
+#include "gui/qt_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quillon::gui {
+
+namespace {
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+std::string PathOf(const QString& path) {
+  return path.isEmpty() ? std::string() : QDir::toNativeSeparators(path).toStdString();
+}
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::None: return QMessageBox::NoIcon;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Information: return QMessageBox::Information;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQt(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok: return QMessageBox::Ok;
+    case MessageButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+}  // namespace
+
+void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::string& text,
+                       MessageIcon icon, MessageButtons buttons) {
+  box.setWindowTitle(Text(title));
+  box.setText(Text(text));
+  box.setIcon(ToQt(icon));
+  box.setStandardButtons(ToQt(buttons));
+}
+
+void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options) {
+  dialog.setWindowTitle(Text(options.title));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(NameFilters(options.filter));
+  dialog.setDefaultSuffix(Text(options.defaultExtension));
+  dialog.selectFile(Text(options.fileName));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.promptOverwrite);
+}
+
+void PrepareFolderDialog(QFileDialog& dialog) {
+  dialog.setWindowTitle(kBrowseForFolderTitle);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  // Windows roots the folder tree at the desktop; here the user's home is the top.
+  dialog.setDirectory(QDir::home());
+}
+
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = Text(filter).split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& description = parts[i];
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    if (description.endsWith("(" + patterns + ")")) {
+      filters << description;
+    } else {
+      filters << description + " (" + patterns + ")";
+    }
+  }
+  return filters;
+}
+
+MessageAnswer QtDialogs::ShowMessageBox(const std::string& title, const std::string& text,
+                                        MessageIcon icon, MessageButtons buttons) {
+  QMessageBox box(owner_);
+  PrepareMessageBox(box, title, text, icon, buttons);
+  switch (box.exec()) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: break;
+  }
+  // Closed by Escape or the close box: what Windows answers for these buttons.
+  switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    default: return MessageAnswer::Cancel;
+  }
+}
+
+std::string QtDialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  QFileDialog dialog(owner_);
+  PrepareSaveDialog(dialog, options);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return PathOf(dialog.selectedFiles().value(0));
+}
+
+std::string QtDialogs::BrowseForFolder() {
+  QFileDialog dialog(owner_);
+  PrepareFolderDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return PathOf(dialog.selectedFiles().value(0));
+}
+
+}  // namespace quillon::gui

@@ -1,0 +1,39 @@
+// The real dialogs over Qt Widgets: QMessageBox and QFileDialog, modal to the
+// owner window.
+#pragma once
+
+#include <QStringList>
+
+#include "gui/dialogs.h"
+
+class QFileDialog;
+class QMessageBox;
+class QWidget;
+
+namespace quillon::gui {
+
+class QtDialogs : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget* owner) : owner_(owner) {}
+
+  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                               MessageIcon icon, MessageButtons buttons) override;
+  std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string BrowseForFolder() override;
+
+ private:
+  QWidget* owner_;
+};
+
+// The preparation each dialog gets before it is shown, apart so that tests can
+// check the settings on a dialog that is never run.
+void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::string& text,
+                       MessageIcon icon, MessageButtons buttons);
+void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options);
+void PrepareFolderDialog(QFileDialog& dialog);
+
+// Qt's name filters for "description|patterns|...": "Text (*.txt)" for
+// "Text|*.txt"; a description that already ends in its patterns stays as it is.
+QStringList NameFilters(const std::string& filter);
+
+}  // namespace quillon::gui

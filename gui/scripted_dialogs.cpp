@@ -1,0 +1,87 @@
+// ScriptedDialogs: queued answers per kind of dialog, and a record of each.
+#include "gui/scripted_dialogs.h"
+
+namespace quillon::gui {
+
+namespace {
+
+// What the user's Cancel (or the only button) gives for these buttons.
+MessageAnswer CancelAnswer(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    case MessageButtons::OkCancel:
+    case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+  }
+  return MessageAnswer::Cancel;
+}
+
+template <typename Answer>
+Answer Take(std::deque<Answer>& queue, Answer cancelled, int& unscripted) {
+  if (queue.empty()) {
+    ++unscripted;
+    return cancelled;
+  }
+  Answer answer = std::move(queue.front());
+  queue.pop_front();
+  return answer;
+}
+
+}  // namespace
+
+MessageAnswer ScriptedDialogs::ShowMessageBox(const std::string& title, const std::string& text,
+                                              MessageIcon icon, MessageButtons buttons) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::MessageBox;
+  dialog.title = title;
+  dialog.text = text;
+  dialog.icon = icon;
+  dialog.buttons = buttons;
+  asked.push_back(std::move(dialog));
+  return Take(answers_, CancelAnswer(buttons), unscripted);
+}
+
+std::string ScriptedDialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::SaveFile;
+  dialog.title = options.title;
+  dialog.save = options;
+  asked.push_back(std::move(dialog));
+  return Take(fileNames_, std::string(), unscripted);
+}
+
+std::string ScriptedDialogs::BrowseForFolder() {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::Folder;
+  dialog.title = kBrowseForFolderTitle;
+  asked.push_back(std::move(dialog));
+  return Take(folders_, std::string(), unscripted);
+}
+
+std::string Transcript(const std::vector<AskedDialog>& asked) {
+  std::string text;
+  for (const AskedDialog& dialog : asked) {
+    switch (dialog.kind) {
+      case AskedDialog::Kind::MessageBox: {
+        std::string body = dialog.text;
+        for (char& c : body) {
+          if (c == '\n') c = '|';
+        }
+        text += "message [" + dialog.title + "] " + platform::ToString(dialog.icon) + " " +
+                platform::ToString(dialog.buttons) + ": " + body + "\n";
+        break;
+      }
+      case AskedDialog::Kind::SaveFile:
+        text += "save [" + dialog.title + "] extension=" + dialog.save.defaultExtension +
+                " file=" + dialog.save.fileName + " filter=" + dialog.save.filter +
+                (dialog.save.promptOverwrite ? " prompt-overwrite" : "") + "\n";
+        break;
+      case AskedDialog::Kind::Folder:
+        text += "folder [" + dialog.title + "]\n";
+        break;
+    }
+  }
+  return text;
+}
+
+}  // namespace quillon::gui

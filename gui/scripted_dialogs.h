@@ -1,0 +1,52 @@
+// Dialogs for tests: each dialog takes the next answer queued for its kind and
+// is recorded with everything it was asked to show. A dialog with no answer
+// queued counts as unscripted and is answered as cancelled, so a test that did
+// not expect it sees it in `unscripted` and in `asked`.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "gui/dialogs.h"
+
+namespace quillon::gui {
+
+struct AskedDialog {
+  enum class Kind { MessageBox, SaveFile, Folder };
+  Kind kind = Kind::MessageBox;
+  std::string title, text;  // text: message boxes only
+  MessageIcon icon = MessageIcon::None;
+  MessageButtons buttons = MessageButtons::Ok;
+  SaveFileOptions save;  // save dialogs only
+};
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  void SetNextAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+  // An empty name or folder answers as the user's Cancel does.
+  void SetNextFileName(std::string path) { fileNames_.push_back(std::move(path)); }
+  void SetNextFolder(std::string path) { folders_.push_back(std::move(path)); }
+  // Answers queued but never asked for: a dialog the test expected did not come.
+  std::size_t UnusedAnswers() const {
+    return answers_.size() + fileNames_.size() + folders_.size();
+  }
+
+  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                               MessageIcon icon, MessageButtons buttons) override;
+  std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string BrowseForFolder() override;
+
+  std::vector<AskedDialog> asked;
+  int unscripted = 0;
+
+ private:
+  std::deque<MessageAnswer> answers_;
+  std::deque<std::string> fileNames_, folders_;
+};
+
+// One line per dialog for golden comparisons: kind, title, and the message
+// text (line breaks as "|") or the save dialog's settings.
+std::string Transcript(const std::vector<AskedDialog>& asked);
+
+}  // namespace quillon::gui

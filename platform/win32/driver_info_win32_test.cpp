@@ -1,0 +1,100 @@
+// Win32DriverInfoSource on Windows (or Wine): the spooler's list and its codes,
+// and the decoding of DRIVER_INFO_2A from the spooler's buffer.
+#include "platform/win32/driver_info_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+namespace quillon::platform::win32 {
+namespace {
+
+// DRIVER_INFO_2A's layout, without <windows.h>: a DWORD, then five pointers.
+struct RawDriverInfo2 {
+  std::uint32_t version;
+  const char* strings[5];  // name, environment, driver path, data file, config file
+};
+
+// A buffer as the spooler fills it: the record, then its strings.
+struct SpoolerBuffer {
+  std::vector<std::uint64_t> words = std::vector<std::uint64_t>(64);
+  char* bytes() { return reinterpret_cast<char*>(words.data()); }
+  std::size_t size() const { return words.size() * sizeof(std::uint64_t); }
+  RawDriverInfo2& record() { return *reinterpret_cast<RawDriverInfo2*>(words.data()); }
+  // Puts the strings after the record and points the record at them.
+  void Fill(std::uint32_t version, const std::vector<const char*>& texts) {
+    record().version = version;
+    char* next = bytes() + sizeof(RawDriverInfo2);
+    for (std::size_t i = 0; i < 5; ++i) {
+      std::strcpy(next, texts[i]);
+      record().strings[i] = next;
+      next += std::strlen(texts[i]) + 1;
+    }
+  }
+};
+
+TEST(DecodeDriverInfo2Test, ReadsOnlyStringsThatLieWholeInTheBuffer) {
+  const std::vector<const char*> texts{"HP Universal", "Windows x64", "C:\\d\\UNIDRV.DLL",
+                                       "hp.gpd", "UNIDRVUI.DLL"};
+  SpoolerBuffer buffer;
+  buffer.Fill(3, texts);
+  EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), buffer.size()),
+            (DriverInfo2{3, "HP Universal", "Windows x64", "C:\\d\\UNIDRV.DLL", "hp.gpd",
+                         "UNIDRVUI.DLL"}));
+
+  buffer.record().strings[0] = nullptr;
+  static const char outside[] = "elsewhere";
+  buffer.record().strings[2] = outside;
+  DriverInfo2 odd = DecodeDriverInfo2(buffer.bytes(), buffer.size());
+  EXPECT_EQ(odd.name, "");
+  EXPECT_EQ(odd.environment, "Windows x64");
+  EXPECT_EQ(odd.driverPath, "");
+  EXPECT_EQ(odd.configFile, "UNIDRVUI.DLL");
+
+  // A string that runs into the buffer's end has no NUL inside it.
+  std::memset(buffer.bytes() + buffer.size() - 4, 'x', 4);
+  buffer.record().strings[4] = buffer.bytes() + buffer.size() - 4;
+  EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), buffer.size()).configFile, "");
+
+  EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), sizeof(RawDriverInfo2) - 1), DriverInfo2{});
+  EXPECT_EQ(DecodeDriverInfo2(nullptr, 0), DriverInfo2{});
+}
+
+TEST(Win32DriverInfoSourceTest, ListsPrintersAndRefusesAnUnknownOne) {
+  Win32DriverInfoSource source;
+  const PrinterNames listed = source.EnumPrinterNames();
+  EXPECT_TRUE(listed.status.ok) << listed.status.description;
+  const HandleResult unknown = source.OpenPrinter("Quillon No Such Printer 7f3a");
+  EXPECT_EQ(unknown.handle, 0u);
+  EXPECT_EQ(unknown.error, kErrorInvalidPrinterName);
+}
+
+TEST(Win32DriverInfoSourceTest, ReadsTheDriverOfEveryListedPrinter) {
+  Win32DriverInfoSource source;
+  const PrinterNames listed = source.EnumPrinterNames();
+  ASSERT_TRUE(listed.status.ok) << listed.status.description;
+  if (listed.names.empty()) GTEST_SKIP() << "this system has no printers installed";
+  for (const std::string& name : listed.names) {
+    SCOPED_TRACE(name);
+    const HandleResult opened = source.OpenPrinter(name);
+    ASSERT_NE(opened.handle, 0u) << "error " << opened.error;
+    const SizedResult<DriverInfo2> size = source.GetPrinterDriver(opened.handle, 0);
+    EXPECT_FALSE(size.ok);
+    EXPECT_EQ(size.error, kErrorInsufficientBuffer);
+    EXPECT_GT(size.needed, 48u);
+    const SizedResult<DriverInfo2> read = source.GetPrinterDriver(opened.handle, size.needed);
+    EXPECT_TRUE(read.ok) << "error " << read.error;
+    EXPECT_FALSE(read.value.name.empty());
+    EXPECT_FALSE(read.value.driverPath.empty());
+    EXPECT_FALSE(read.value.environment.empty());
+    std::cout << name << ": " << read.value.name << ", " << read.value.environment << ", "
+              << read.value.driverPath << "\n";
+    source.ClosePrinter(opened.handle);
+  }
+}
+
+}  // namespace
+}  // namespace quillon::platform::win32
