@@ -150,6 +150,7 @@ void frmWinsockContainer::Step(const std::string& debugLine, const std::string& 
 
 void frmWinsockContainer::OnConnect() {
   const document::MigrationDocument& doc = context_.document;
+  connected_ = true;
   WriteDebugLine(context_, ">> Connected to SMTP Server << ");
   WaitForReply(220);
 
@@ -196,12 +197,11 @@ void frmWinsockContainer::OnError(std::uint32_t number, const std::string& descr
 
 void frmWinsockContainer::OnTick() {
   if (++tickCount_ < kSmtpWatchdogTicks) return;
-  const bool connected = wnsMain_->IsOpen();
   wnsMain_->Close();
   wnsMain_->SetTimerEnabled(false);
   failed_ = true;
   errorNumber_ = platform::net::kErrorTimedOut;
-  errorDescription_ = connected ? "The SMTP server did not answer within 30 seconds."
+  errorDescription_ = connected_ ? "The SMTP server did not answer within 30 seconds."
                                 : "The SMTP server did not accept the connection within 30 seconds.";
   End();
 }
