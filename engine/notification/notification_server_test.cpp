@@ -10,6 +10,16 @@
 #include "engine/notification/notification.h"
 #include "engine/notification/smtp_test_server.h"
 
+// Skips when aiosmtpd cannot run here, except on CI, where scripts/setup
+// installs it and a server that does not start is a failure.
+#define REQUIRE_SMTP_SERVER(server)                        \
+  do {                                                     \
+    if (!(server).running()) {                             \
+      if (std::getenv("CI")) FAIL() << (server).failure(); \
+      GTEST_SKIP() << (server).failure();                  \
+    }                                                      \
+  } while (false)
+
 namespace quillon::engine {
 namespace {
 
@@ -17,10 +27,7 @@ TEST(NotificationServerTest, AFullRunReportsThroughAllFourChannels) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  if (!server.running()) {
-    if (std::getenv("CI")) FAIL() << server.failure();
-    GTEST_SKIP() << server.failure();
-  }
+  REQUIRE_SMTP_SERVER(server);
 
   world.AddQueue("OLDSRV", "HP4");
   world.AddQueue("NEWSRV", "HP4");
@@ -87,10 +94,7 @@ TEST(NotificationServerTest, AReportLineStartingWithADotArrivesWhole) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  if (!server.running()) {
-    if (std::getenv("CI")) FAIL() << server.failure();
-    GTEST_SKIP() << server.failure();
-  }
+  REQUIRE_SMTP_SERVER(server);
   auto context = world.NewContext();
   document::MigrationDocument& doc = context->document;
   doc.UseSMTP = true;

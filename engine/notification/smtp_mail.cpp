@@ -214,9 +214,7 @@ void frmWinsockContainer::End() {
 
 void frmWinsockContainer::ReportFailure() {
   if (!failed_) return;
-  WriteDebugLine(context_, "ERROR: Sending SMTP email <<");
-  WriteDebugLine(context_, "ERROR: " + std::to_string(errorNumber_));
-  WriteDebugLine(context_, "ERROR DESCRIPTION: " + errorDescription_);
+  WriteErrorLines(context_, "ERROR: Sending SMTP email <<", errorNumber_, errorDescription_);
   if (!failureDetail_.empty()) WriteDebugLine(context_, ">> " + failureDetail_);
 
   const std::string path = platform::JoinPath(
@@ -226,9 +224,8 @@ void frmWinsockContainer::ReportFailure() {
   const platform::Status saved =
       context_.platform.files.AppendToFile(path, context_.RunMessage + "\r\n");
   if (!saved) {
-    WriteDebugLine(context_, "ERROR: Saving email failure file <<");
-    WriteDebugLine(context_, "ERROR: " + std::to_string(saved.errorNumber));
-    WriteDebugLine(context_, "ERROR DESCRIPTION: " + saved.description);
+    WriteErrorLines(context_, "ERROR: Saving email failure file <<", saved.errorNumber,
+                    saved.description);
   }
 }
 
