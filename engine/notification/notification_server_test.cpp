@@ -9,16 +9,7 @@
 #include "engine/core/engine_test_support.h"
 #include "engine/notification/notification.h"
 #include "engine/notification/smtp_test_server.h"
-
-// Skips when aiosmtpd cannot run here, except on CI, where scripts/setup
-// installs it and a server that does not start is a failure.
-#define REQUIRE_SMTP_SERVER(server)                        \
-  do {                                                     \
-    if (!(server).running()) {                             \
-      if (std::getenv("CI")) FAIL() << (server).failure(); \
-      GTEST_SKIP() << (server).failure();                  \
-    }                                                      \
-  } while (false)
+#include "platform/require_server.h"
 
 namespace quillon::engine {
 namespace {
@@ -27,7 +18,7 @@ TEST(NotificationServerTest, AFullRunReportsThroughAllFourChannels) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  REQUIRE_SMTP_SERVER(server);
+  REQUIRE_SERVER(server);
 
   world.AddQueue("OLDSRV", "HP4");
   world.AddQueue("NEWSRV", "HP4");
@@ -94,7 +85,7 @@ TEST(NotificationServerTest, AReportLineStartingWithADotArrivesWhole) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  REQUIRE_SMTP_SERVER(server);
+  REQUIRE_SERVER(server);
   auto context = world.NewContext();
   document::MigrationDocument& doc = context->document;
   doc.UseSMTP = true;

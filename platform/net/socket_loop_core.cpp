@@ -143,4 +143,27 @@ void CoreSocketLoop::Shut() {
   outgoing_.clear();
 }
 
+namespace {
+
+class SystemNetwork : public Network {
+ public:
+  SystemNetwork(std::chrono::milliseconds tick,
+                std::function<std::unique_ptr<SocketSystem>()> make)
+      : tick_(tick), make_(std::move(make)) {}
+  std::unique_ptr<SocketLoop> CreateSocketLoop(SocketEvents& events) override {
+    return std::make_unique<CoreSocketLoop>(events, tick_, make_());
+  }
+
+ private:
+  std::chrono::milliseconds tick_;
+  std::function<std::unique_ptr<SocketSystem>()> make_;
+};
+
+}  // namespace
+
+std::unique_ptr<Network> NetworkOver(std::chrono::milliseconds tick,
+                                     std::function<std::unique_ptr<SocketSystem>()> make) {
+  return std::make_unique<SystemNetwork>(tick, std::move(make));
+}
+
 }  // namespace quillon::platform::net

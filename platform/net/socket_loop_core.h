@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -97,5 +98,9 @@ class CoreSocketLoop : public SocketLoop {
   bool pendingError_ = false;
   SocketFailure pendingFailure_;
 };
+
+// A network whose every loop runs over a fresh socket layer from `make`.
+std::unique_ptr<Network> NetworkOver(std::chrono::milliseconds tick,
+                                     std::function<std::unique_ptr<SocketSystem>()> make);
 
 }  // namespace quillon::platform::net

@@ -125,21 +125,10 @@ class PosixSocketSystem : public SocketSystem {
   int fd_ = -1;
 };
 
-class PosixNetwork : public Network {
- public:
-  explicit PosixNetwork(std::chrono::milliseconds tick) : tick_(tick) {}
-  std::unique_ptr<SocketLoop> CreateSocketLoop(SocketEvents& events) override {
-    return std::make_unique<CoreSocketLoop>(events, tick_, std::make_unique<PosixSocketSystem>());
-  }
-
- private:
-  std::chrono::milliseconds tick_;
-};
-
 }  // namespace
 
 std::unique_ptr<Network> CreateHostNetwork(std::chrono::milliseconds tickInterval) {
-  return std::make_unique<PosixNetwork>(tickInterval);
+  return NetworkOver(tickInterval, [] { return std::make_unique<PosixSocketSystem>(); });
 }
 
 }  // namespace quillon::platform::net

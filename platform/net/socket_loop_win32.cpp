@@ -138,22 +138,10 @@ class WinsockSocketSystem : public SocketSystem {
   bool connectFailed_ = false;
 };
 
-class WinsockNetwork : public Network {
- public:
-  explicit WinsockNetwork(std::chrono::milliseconds tick) : tick_(tick) {}
-  std::unique_ptr<SocketLoop> CreateSocketLoop(SocketEvents& events) override {
-    return std::make_unique<CoreSocketLoop>(events, tick_,
-                                            std::make_unique<WinsockSocketSystem>());
-  }
-
- private:
-  std::chrono::milliseconds tick_;
-};
-
 }  // namespace
 
 std::unique_ptr<Network> CreateHostNetwork(std::chrono::milliseconds tickInterval) {
-  return std::make_unique<WinsockNetwork>(tickInterval);
+  return NetworkOver(tickInterval, [] { return std::make_unique<WinsockSocketSystem>(); });
 }
 
 }  // namespace quillon::platform::net
