@@ -16,6 +16,13 @@ void WriteDebugLine(RunContext& context, std::string_view text) {
 
 void ClearDebugText(RunContext& context) { context.debugLog.Clear(); }
 
+void WriteErrorLines(RunContext& context, std::string_view what, std::int64_t number,
+                     std::string_view description) {
+  WriteDebugLine(context, what);
+  WriteDebugLine(context, "ERROR: " + std::to_string(number));
+  WriteDebugLine(context, std::string("ERROR DESCRIPTION: ").append(description));
+}
+
 namespace {
 
 // Writes the summed bytes of a UTF-16LE sequence of `size` bytes, reordered,

@@ -2,6 +2,7 @@
 // once at the end, scrambled, to "<computer name>.debug" beside the program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,10 @@ class DebugLog {
 // Appends the line to the debug text when the document's "DebugOn" is true.
 void WriteDebugLine(RunContext& context, std::string_view text);
 void ClearDebugText(RunContext& context);
+// The three lines of a failure: what failed, "ERROR: " and the number,
+// "ERROR DESCRIPTION: " and the description.
+void WriteErrorLines(RunContext& context, std::string_view what, std::int64_t number,
+                     std::string_view description);
 
 // Writes the debug file when "DebugOn" is true and there is text. The status
 // tells whether the file could be written; the text is consumed.

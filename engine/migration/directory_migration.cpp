@@ -14,16 +14,6 @@ DirectoryPrinter MakeDirectoryPrinter(const std::string& name, const std::string
   return {name.substr(dash + 1), name.substr(0, dash), shareName};
 }
 
-namespace {
-
-void WriteErrorLines(RunContext& context, const char* what, std::int64_t number,
-                     const std::string& description) {
-  WriteDebugLine(context, what);
-  WriteDebugLine(context, "ERROR: " + std::to_string(number));
-  WriteDebugLine(context, "ERROR DESCRIPTION: " + description);
-}
-
-}  // namespace
 
 void QueryDirectoryPrinters(RunContext& context) {
   platform::Directory& directory = context.platform.directory;

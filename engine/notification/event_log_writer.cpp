@@ -6,9 +6,8 @@ namespace quillon::engine {
 namespace {
 
 void WriteEventError(RunContext& context, std::uint32_t number, const std::string& description) {
-  WriteDebugLine(context, "ERROR: Writing event to application event log << ");
-  WriteDebugLine(context, "ERROR: " + std::to_string(number));
-  WriteDebugLine(context, "ERROR DESCRIPTION: " + description);
+  WriteErrorLines(context, "ERROR: Writing event to application event log << ", number,
+                  description);
 }
 
 // The message file lets the event viewer show the text; without it the event
@@ -25,9 +24,8 @@ void RegisterMessageFile(RunContext& context, const std::string& source) {
   const platform::Status written =
       context.platform.registry.SetValue(key, "EventMessageFile", messageFile);
   if (!written) {
-    WriteDebugLine(context, "ERROR: Registering event message file << " + key);
-    WriteDebugLine(context, "ERROR: " + std::to_string(written.errorNumber));
-    WriteDebugLine(context, "ERROR DESCRIPTION: " + written.description);
+    WriteErrorLines(context, "ERROR: Registering event message file << " + key,
+                    written.errorNumber, written.description);
   }
 }
 

@@ -31,9 +31,8 @@ void WriteOutputFile(RunContext& context) {
   const platform::Status written =
       context.platform.files.AppendToFile(path, context.RunMessage + "\r\n");
   if (!written) {
-    WriteDebugLine(context, "ERROR: Saving notification output file <<");
-    WriteDebugLine(context, "ERROR: " + std::to_string(written.errorNumber));
-    WriteDebugLine(context, "ERROR DESCRIPTION: " + written.description);
+    WriteErrorLines(context, "ERROR: Saving notification output file <<", written.errorNumber,
+                    written.description);
   }
 }
 

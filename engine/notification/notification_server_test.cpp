@@ -9,6 +9,7 @@
 #include "engine/core/engine_test_support.h"
 #include "engine/notification/notification.h"
 #include "engine/notification/smtp_test_server.h"
+#include "platform/require_server.h"
 
 namespace quillon::engine {
 namespace {
@@ -17,10 +18,7 @@ TEST(NotificationServerTest, AFullRunReportsThroughAllFourChannels) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  if (!server.running()) {
-    if (std::getenv("CI")) FAIL() << server.failure();
-    GTEST_SKIP() << server.failure();
-  }
+  REQUIRE_SERVER(server);
 
   world.AddQueue("OLDSRV", "HP4");
   world.AddQueue("NEWSRV", "HP4");
@@ -87,10 +85,7 @@ TEST(NotificationServerTest, AReportLineStartingWithADotArrivesWhole) {
   testing::EngineWorld world;
   const std::string mailbox = world.Path("received.jsonl");
   smtp_test::AiosmtpdServer server(mailbox);
-  if (!server.running()) {
-    if (std::getenv("CI")) FAIL() << server.failure();
-    GTEST_SKIP() << server.failure();
-  }
+  REQUIRE_SERVER(server);
   auto context = world.NewContext();
   document::MigrationDocument& doc = context->document;
   doc.UseSMTP = true;

@@ -150,6 +150,7 @@ void frmWinsockContainer::Step(const std::string& debugLine, const std::string& 
 
 void frmWinsockContainer::OnConnect() {
   const document::MigrationDocument& doc = context_.document;
+  connected_ = true;
   WriteDebugLine(context_, ">> Connected to SMTP Server << ");
   WaitForReply(220);
 
@@ -196,12 +197,11 @@ void frmWinsockContainer::OnError(std::uint32_t number, const std::string& descr
 
 void frmWinsockContainer::OnTick() {
   if (++tickCount_ < kSmtpWatchdogTicks) return;
-  const bool connected = wnsMain_->IsOpen();
   wnsMain_->Close();
   wnsMain_->SetTimerEnabled(false);
   failed_ = true;
   errorNumber_ = platform::net::kErrorTimedOut;
-  errorDescription_ = connected ? "The SMTP server did not answer within 30 seconds."
+  errorDescription_ = connected_ ? "The SMTP server did not answer within 30 seconds."
                                 : "The SMTP server did not accept the connection within 30 seconds.";
   End();
 }
@@ -214,9 +214,7 @@ void frmWinsockContainer::End() {
 
 void frmWinsockContainer::ReportFailure() {
   if (!failed_) return;
-  WriteDebugLine(context_, "ERROR: Sending SMTP email <<");
-  WriteDebugLine(context_, "ERROR: " + std::to_string(errorNumber_));
-  WriteDebugLine(context_, "ERROR DESCRIPTION: " + errorDescription_);
+  WriteErrorLines(context_, "ERROR: Sending SMTP email <<", errorNumber_, errorDescription_);
   if (!failureDetail_.empty()) WriteDebugLine(context_, ">> " + failureDetail_);
 
   const std::string path = platform::JoinPath(
@@ -226,9 +224,8 @@ void frmWinsockContainer::ReportFailure() {
   const platform::Status saved =
       context_.platform.files.AppendToFile(path, context_.RunMessage + "\r\n");
   if (!saved) {
-    WriteDebugLine(context_, "ERROR: Saving email failure file <<");
-    WriteDebugLine(context_, "ERROR: " + std::to_string(saved.errorNumber));
-    WriteDebugLine(context_, "ERROR DESCRIPTION: " + saved.description);
+    WriteErrorLines(context_, "ERROR: Saving email failure file <<", saved.errorNumber,
+                    saved.description);
   }
 }
 

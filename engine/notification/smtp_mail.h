@@ -65,6 +65,7 @@ class frmWinsockContainer : public platform::net::SocketEvents {
   std::string receiveBuffer_;
   bool failed_ = false;
   bool ended_ = false;
+  bool connected_ = false;
   // Why it failed, for the debug log.
   std::uint32_t errorNumber_ = 0;
   std::string errorDescription_;

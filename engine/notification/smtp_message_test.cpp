@@ -57,5 +57,59 @@ TEST(SmtpMessageTest, BackupFileNameUsesTwoDigitsAndA24HourClock) {
             "PC17_12.01.2026_00.00.00_EmailFailure.txt");
 }
 
+// A network whose connections never complete: only the watchdog's ticks come.
+class UnansweredNetwork : public platform::net::Network {
+ public:
+  class Loop : public platform::net::SocketLoop {
+   public:
+    Loop(platform::net::SocketEvents& events, UnansweredNetwork& network)
+        : events_(events), network_(network) {}
+    void Connect(const std::string&, const std::string&) override { open_ = true; }
+    void SendData(std::string_view) override { ++network_.sends; }
+    void Close() override {
+      open_ = false;
+      ++network_.closes;
+    }
+    bool IsOpen() const override { return open_; }
+    std::string LocalHostName() override { return "pc042"; }
+    void SetTimerEnabled(bool enabled) override { timer_ = enabled; }
+    void ProcessEvents() override {
+      if (timer_) events_.OnTick();
+    }
+   private:
+    platform::net::SocketEvents& events_;
+    UnansweredNetwork& network_;
+    bool open_ = false, timer_ = true;
+  };
+  std::unique_ptr<platform::net::SocketLoop> CreateSocketLoop(
+      platform::net::SocketEvents& events) override {
+    return std::make_unique<Loop>(events, *this);
+  }
+  int sends = 0, closes = 0;
+};
+
+TEST(SmtpMessageTest, AConnectionNeverMadeTimesOutAfterThirtyTicksAndKeepsTheReport) {
+  testing::EngineWorld world;
+  UnansweredNetwork network;
+  world.host.network = &network;
+  auto context = world.NewContext();
+  context->document.SMTPServerNameOrIP = "10.255.255.1";
+  context->document.ServerPort = "25";
+  context->document.EmailTo = {"ops@corp.example"};
+  context->RunMessage = "\r\nReport";
+  SendSmtpMail(*context);
+
+  const std::string backup = world.Path("PC042_12.08.2026_09.30.15_EmailFailure.txt");
+  EXPECT_EQ(context->debugLog.text(),
+            ">> Sending nofication via STMP, server (port): 10.255.255.1(25)\r\n"
+            "ERROR: Sending SMTP email <<\r\nERROR: 10060\r\n"
+            "ERROR DESCRIPTION: The SMTP server did not accept the connection within 30 "
+            "seconds.\r\n>> Writing to back-up file: " +
+                backup + "\r\n");
+  EXPECT_EQ(network.sends, 0);
+  EXPECT_GE(network.closes, 1);
+  EXPECT_EQ(world.files.ReadFile(backup), "\r\nReport\r\n");
+}
+
 }  // namespace
 }  // namespace quillon::engine

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/require_server.h"
+
 namespace quillon::platform::ldap_test {
 
 struct SlapdEntry {
@@ -96,13 +98,3 @@ class ScopedEnvironment {
 };
 
 }  // namespace quillon::platform::ldap_test
-
-// In a GoogleTest body: skips the test when `server` is not running, except on
-// CI, where scripts/setup installs slapd and a server that does not run fails.
-#define REQUIRE_SERVER(server)                             \
-  do {                                                     \
-    if (!(server).running()) {                             \
-      if (std::getenv("CI")) FAIL() << (server).failure(); \
-      GTEST_SKIP() << (server).failure();                  \
-    }                                                      \
-  } while (false)
