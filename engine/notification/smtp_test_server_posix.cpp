@@ -7,11 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "engine/notification/smtp_test_server.h"
-
-extern char** environ;
+#include "platform/test_process.h"
 
 namespace quillon::engine::smtp_test {
 namespace {
@@ -160,47 +158,25 @@ AiosmtpdServer::AiosmtpdServer(const std::string& outputFile) {
   }
   port_ = std::stoi(UnusedPort());
   const std::string listen = "127.0.0.1:" + std::to_string(port_);
-  const std::string pythonPath = std::string("PYTHONPATH=") + QUILLON_SMTP_RECORDER_DIR;
-  std::vector<std::string> environment = {pythonPath};
-  for (char** entry = environ; *entry; ++entry) {
-    if (std::strncmp(*entry, "PYTHONPATH=", 11) != 0) environment.emplace_back(*entry);
-  }
-  std::vector<char*> envp;
-  for (std::string& entry : environment) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> args = {python, "-m", "aiosmtpd", "-n", "-l", listen,
-                                    "-c", "smtp_recorder.Recorder", outputFile};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    failure_ = "fork failed";
+  const std::string log = outputFile + ".log";
+  pid_ = platform::test_process::Spawn(
+      {"/usr/bin/env", std::string("PYTHONPATH=") + QUILLON_SMTP_RECORDER_DIR, python, "-m",
+       "aiosmtpd", "-n", "-l", listen, "-c", "smtp_recorder.Recorder", outputFile},
+      log);
+  if (pid_ < 0) {
+    pid_ = 0;
+    failure_ = "cannot start aiosmtpd";
     return;
   }
-  if (pid == 0) {
-    ::execve(python, argv.data(), envp.data());
-    ::_exit(127);
-  }
-  pid_ = pid;
   // Ready once the port takes connections; gone if the program exited.
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   while (std::chrono::steady_clock::now() < limit) {
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = 0;
-      failure_ = "aiosmtpd exited at start (is python3-aiosmtpd installed?)";
+      failure_ = "aiosmtpd exited at start (is python3-aiosmtpd installed?), see " + log;
       return;
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    if (up) return;
+    if (platform::test_process::AcceptsOnLoopback(port_)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   failure_ = "aiosmtpd did not listen on " + listen + " within 15 s";

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "platform/ldap/slapd_fixture.h"
+#include "platform/test_process.h"
 
 namespace quillon::platform::cups_test {
 namespace {
@@ -45,55 +46,8 @@ std::string Tail(std::string text) {
   return text;
 }
 
-// Starts `argv` with its output in `log`; the child dies with its parent.
-pid_t Spawn(const std::vector<std::string>& argv, const fs::path& log) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  const std::string logPath = log.string();
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != parent) _exit(127);
-  const int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (out >= 0) {
-    dup2(out, 1);
-    dup2(out, 2);
-    close(out);
-  }
-  const int in = open("/dev/null", O_RDONLY);
-  if (in >= 0) dup2(in, 0);
-  execv(args[0], args.data());
-  _exit(127);
-}
 
-// The child's exit status; -1 when it had to be killed after `limit`.
-int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (Clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
-bool Accepts(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return connected;
-}
 
 }  // namespace
 
@@ -109,7 +63,7 @@ CupsdFixture::CupsdFixture() {
 CupsdFixture::~CupsdFixture() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
-    WaitFor(pid_, std::chrono::seconds(5));  // killed outright after that
+    test_process::WaitFor(pid_, std::chrono::seconds(5));  // killed outright after that
   }
   if (!folder_.empty()) {
     std::error_code error;
@@ -167,9 +121,9 @@ bool CupsdFixture::Launch() {
                                 "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
                                 "  </Limit>\n</Policy>\n");
     const fs::path log = folder / "cupsd.out";
-    const pid_t pid = Spawn({kCupsd, "-f", "-c", (folder / "cupsd.conf").string(), "-s",
-                             (folder / "cups-files.conf").string()},
-                            log);
+    const pid_t pid = test_process::Spawn({kCupsd, "-f", "-c", (folder / "cupsd.conf").string(),
+                                           "-s", (folder / "cups-files.conf").string()},
+                                          log.string());
     if (pid < 0) {
       failure_ = "cannot start cupsd";
       return false;
@@ -181,7 +135,7 @@ bool CupsdFixture::Launch() {
         exited = true;
         break;
       }
-      if (Accepts(port)) {
+      if (test_process::AcceptsOnLoopback(port)) {
         pid_ = pid;
         port_ = port;
         failure_.clear();
@@ -212,8 +166,10 @@ bool CupsdFixture::Lpadmin(const std::vector<std::string>& arguments, std::strin
   std::vector<std::string> argv{kLpadmin, "-h", Server()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   const fs::path log = fs::path(folder_) / "lpadmin.out";
-  const pid_t pid = Spawn(argv, log);
-  const int status = pid < 0 ? -1 : WaitFor(pid, std::chrono::seconds(30));
+  std::error_code ignored;
+  fs::remove(log, ignored);  // the log is appended to: each call's output alone
+  const pid_t pid = test_process::Spawn(argv, log.string());
+  const int status = pid < 0 ? -1 : test_process::WaitFor(pid, std::chrono::seconds(30));
   if (output) *output = Tail(ReadAll(log));
   return status == 0;
 }

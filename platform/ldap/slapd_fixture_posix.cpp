@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/ldap/slapd_fixture.h"
+#include "platform/test_process.h"
 
 namespace quillon::platform::ldap_test {
 namespace {
@@ -156,56 +157,8 @@ std::string LogTail(const fs::path& path) {
   return all;
 }
 
-// Starts `argv` with its output appended to `log`; the child is killed when
-// the thread that started it ends, so a crashed test leaves no server behind.
-pid_t Spawn(const std::vector<std::string>& argv, const fs::path& log) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  const std::string logPath = log.string();
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() != parent) _exit(127);
-  const int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  if (out >= 0) {
-    dup2(out, 1);
-    dup2(out, 2);
-    close(out);
-  }
-  const int in = open("/dev/null", O_RDONLY);
-  if (in >= 0) dup2(in, 0);
-  execv(args[0], args.data());
-  _exit(127);
-}
 
-// The child's exit status, or -1 when it had to be killed after `limit`.
-int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (Clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
-bool Accepts(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return connected;
-}
 
 // A socket bound to a free loopback port, or -1.
 int BoundLoopbackSocket(int& port) {
@@ -336,10 +289,10 @@ bool SlapdFixture::Load(const SlapdOptions& options) {
       failure_ = "cannot write " + file.string();
       return false;
     }
-    const pid_t pid = Spawn({kSlapadd, "-q", "-f", (folder / "slapd.conf").string(), "-b",
-                             options.suffixes[i], "-l", file.string()},
-                            log);
-    if (pid < 0 || WaitFor(pid, std::chrono::seconds(60)) != 0) {
+    const pid_t pid = test_process::Spawn({kSlapadd, "-q", "-f", (folder / "slapd.conf").string(),
+                                           "-b", options.suffixes[i], "-l", file.string()},
+                                          log.string());
+    if (pid < 0 || test_process::WaitFor(pid, std::chrono::seconds(60)) != 0) {
       failure_ = "slapadd failed to load " + options.suffixes[i] + ": " + LogTail(log);
       return false;
     }
@@ -357,9 +310,10 @@ bool SlapdFixture::Launch() {
       failure_ = "no free loopback port";
       return false;
     }
-    const pid_t pid = Spawn({kSlapd, "-h", "ldap://127.0.0.1:" + std::to_string(port) + "/", "-f",
-                             (folder / "slapd.conf").string(), "-d", "0"},
-                            log);
+    const pid_t pid = test_process::Spawn(
+        {kSlapd, "-h", "ldap://127.0.0.1:" + std::to_string(port) + "/", "-f",
+         (folder / "slapd.conf").string(), "-d", "0"},
+        log.string());
     if (pid < 0) {
       failure_ = "cannot start slapd";
       return false;
@@ -372,7 +326,7 @@ bool SlapdFixture::Launch() {
         exited = true;
         break;
       }
-      if (Accepts(port)) {
+      if (test_process::AcceptsOnLoopback(port)) {
         pid_ = pid;
         port_ = port;
         failure_.clear();
@@ -394,7 +348,7 @@ bool SlapdFixture::Launch() {
 void SlapdFixture::Stop() {
   if (pid_ <= 0) return;
   kill(pid_, SIGTERM);
-  WaitFor(pid_, std::chrono::seconds(5));  // kills it outright after that
+  test_process::WaitFor(pid_, std::chrono::seconds(5));  // kills it outright after that
   pid_ = 0;
 }
 

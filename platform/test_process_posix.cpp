@@ -1,0 +1,63 @@
+#include "platform/test_process.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace quillon::platform::test_process {
+
+int Spawn(const std::vector<std::string>& argv, const std::string& logPath) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  const int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (out >= 0) {
+    dup2(out, 1);
+    dup2(out, 2);
+    close(out);
+  }
+  const int in = open("/dev/null", O_RDONLY);
+  if (in >= 0) dup2(in, 0);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+int WaitFor(int pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool AcceptsOnLoopback(int port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(s);
+  return connected;
+}
+
+}  // namespace quillon::platform::test_process
