@@ -3,23 +3,15 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "platform/host/system_error_win32.h"
 #include "platform/net/socket_loop_core.h"
 
 namespace quillon::platform::net {
 namespace {
 
 SocketFailure Failure(int error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string description =
-      length ? std::string(text, length) : "Winsock error " + std::to_string(error);
-  if (text) ::LocalFree(text);
-  while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) {
-    description.pop_back();
-  }
-  return {static_cast<std::uint32_t>(error), description};
+  const auto number = static_cast<std::uint32_t>(error);
+  return {number, win32::SystemErrorText(number)};
 }
 
 class WinsockSocketSystem : public SocketSystem {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/host/system_error_win32.h"
 // With <winspool.h>, whose macros for our method names it undoes.
 #include "platform/host/windows_api.h"
 
@@ -16,18 +17,6 @@ namespace {
 
 static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2A) == 48,
               "DriverInfo2Size assumes the 64-bit layout");
-
-std::string ErrorText(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message =
-      length && text ? std::string(text, length) : "Error " + std::to_string(error);
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return message;
-}
 
 HANDLE ToHandle(PrinterHandle printer) {
   return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(printer));
@@ -74,7 +63,7 @@ PrinterNames Win32DriverInfoSource::EnumPrinterNames() {
   for (int attempt = 0; attempt < 3; ++attempt) {
     DWORD error = GetLastError();
     if (error != ERROR_INSUFFICIENT_BUFFER) {
-      result.status = Status::Error(error, "EnumPrinters: " + ErrorText(error));
+      result.status = Status::Error(error, "EnumPrinters: " + SystemErrorText(error));
       return result;
     }
     std::vector<std::uint64_t> buffer = Buffer(needed);
@@ -89,7 +78,7 @@ PrinterNames Win32DriverInfoSource::EnumPrinterNames() {
     }
   }
   const DWORD error = GetLastError();
-  result.status = Status::Error(error, "EnumPrinters: " + ErrorText(error));
+  result.status = Status::Error(error, "EnumPrinters: " + SystemErrorText(error));
   return result;
 }
 

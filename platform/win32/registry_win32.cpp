@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/host/windows_api.h"
-#include "platform/win32/system_error_win32.h"
+#include "platform/host/system_error_win32.h"
 
 namespace quillon::platform::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/win32/system_error_win32.h"
+#include "platform/host/system_error_win32.h"
 
 #include "platform/host/windows_api.h"
 
