@@ -176,6 +176,19 @@ TEST_F(SmtpMailTest, AConnectionClosedMidConversationKeepsTheReport) {
   EXPECT_TRUE(world_.files.FileExists(BackupPath()));
 }
 
+TEST_F(SmtpMailTest, AResetConnectionIsReportedAsTheSocketError) {
+  ScriptedSmtpServer server({Send("220 ready\r\n"), ReadLine(), Reset()});
+  auto context = Context("127.0.0.1", server.port(), {"a@corp.example"});
+  SendSmtpMail(*context);
+  server.Join();
+  const std::string& log = context->debugLog.text();
+  EXPECT_NE(log.find("ERROR: Sending SMTP email <<\r\nERROR: 10054\r\nERROR DESCRIPTION: "),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("closed the connection"), std::string::npos) << log;
+  EXPECT_EQ(world_.files.ReadFile(BackupPath()), std::string(kReport) + "\r\n");
+}
+
 TEST_F(SmtpMailTest, ARefusedConnectionIsASocketErrorAndKeepsTheReport) {
   auto context = Context("127.0.0.1", UnusedPort(), {"a@corp.example"});
   SendSmtpMail(*context);

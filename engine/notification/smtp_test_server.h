@@ -15,6 +15,7 @@ struct ServerAction {
     kReadLine,      // read one command line
     kReadData,      // read the message up to the lone "." line
     kClose,         // close the connection
+    kReset,         // close it with a TCP reset
     kWaitForClose,  // read (and record) until the client closes
   };
   Kind kind;
@@ -27,6 +28,7 @@ ServerAction Pause(int milliseconds);
 ServerAction ReadLine();
 ServerAction ReadData();
 ServerAction Close();
+ServerAction Reset();
 ServerAction WaitForClose();
 
 // Greeting, HELO, MAIL FROM, `recipients` RCPT TO, DATA, the message and QUIT,

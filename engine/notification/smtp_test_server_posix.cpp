@@ -59,6 +59,7 @@ ServerAction Pause(int milliseconds) { return {ServerAction::kPause, {}, millise
 ServerAction ReadLine() { return {ServerAction::kReadLine, {}, 0}; }
 ServerAction ReadData() { return {ServerAction::kReadData, {}, 0}; }
 ServerAction Close() { return {ServerAction::kClose, {}, 0}; }
+ServerAction Reset() { return {ServerAction::kReset, {}, 0}; }
 ServerAction WaitForClose() { return {ServerAction::kWaitForClose, {}, 0}; }
 
 std::vector<ServerAction> WillingServer(int recipients) {
@@ -133,6 +134,12 @@ void ScriptedSmtpServer::Play(std::vector<ServerAction> script) {
       case ServerAction::kClose:
         open = false;
         break;
+      case ServerAction::kReset: {
+        const linger abort{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        open = false;
+        break;
+      }
       case ServerAction::kWaitForClose:
         ReadUntil(fd, buffer, [](const std::string&) { return false; });
         open = false;

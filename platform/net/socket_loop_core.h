@@ -67,7 +67,9 @@ class CoreSocketLoop : public SocketLoop {
   void Connect(const std::string& host, const std::string& port) override;
   void SendData(std::string_view data) override;
   void Close() override;
-  bool IsOpen() const override { return state_ != State::Closed; }
+  // An error not yet delivered keeps the connection open until its event, so
+  // a waiter learns why it broke rather than only that it closed.
+  bool IsOpen() const override { return state_ != State::Closed || pendingError_; }
   std::string LocalHostName() override { return system_->HostName(); }
   void SetTimerEnabled(bool enabled) override;
   // At most one event is delivered per call: a handler may run nested loops
