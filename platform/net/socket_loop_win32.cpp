@@ -3,6 +3,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+
 #include "platform/host/system_error_win32.h"
 #include "platform/net/socket_loop_core.h"
 
@@ -73,26 +75,24 @@ class WinsockSocketSystem : public SocketSystem {
 
   bool HasSocket() const override { return socket_ != INVALID_SOCKET; }
 
+  // Waits in slices, handling the thread's window messages between them: the
+  // progress window stays responsive through a 30-second wait for a server.
   Readiness Wait(bool read, bool write, std::chrono::milliseconds timeout) override {
-    if (socket_ == INVALID_SOCKET) {
-      ::Sleep(static_cast<DWORD>(timeout.count()));
-      return {};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      PumpMessages();
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      const auto slice = std::min(std::max(left, std::chrono::milliseconds(0)), kSlice);
+      if (socket_ == INVALID_SOCKET) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(slice.count()),
+                                    QS_ALLINPUT);
+      } else if (Readiness ready = Select(read, write, slice);
+                 ready.readable || ready.writable || ready.failed) {
+        return ready;
+      }
+      if (left <= std::chrono::milliseconds(0)) return {};
     }
-    fd_set readable, writable, failed;
-    FD_ZERO(&readable);
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    if (read) FD_SET(socket_, &readable);
-    if (write) FD_SET(socket_, &writable);
-    // A connect that fails is reported in the exception set only.
-    FD_SET(socket_, &failed);
-    const long long us = static_cast<long long>(timeout.count()) * 1000;
-    timeval wait{static_cast<long>(us / 1000000), static_cast<long>(us % 1000000)};
-    if (::select(0, &readable, &writable, &failed, &wait) <= 0) return {};
-    const Readiness ready{FD_ISSET(socket_, &readable) != 0, FD_ISSET(socket_, &writable) != 0,
-                          FD_ISSET(socket_, &failed) != 0};
-    connectFailed_ = ready.failed && !ready.writable;
-    return ready;
   }
 
   Transfer Send(std::string_view data) override {
@@ -125,6 +125,34 @@ class WinsockSocketSystem : public SocketSystem {
   }
 
  private:
+  static constexpr std::chrono::milliseconds kSlice{50};
+
+  static void PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageA(&message);
+    }
+  }
+
+  Readiness Select(bool read, bool write, std::chrono::milliseconds timeout) {
+    fd_set readable, writable, failed;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    if (read) FD_SET(socket_, &readable);
+    if (write) FD_SET(socket_, &writable);
+    // A connect that fails is reported in the exception set only.
+    FD_SET(socket_, &failed);
+    const long long us = static_cast<long long>(timeout.count()) * 1000;
+    timeval wait{static_cast<long>(us / 1000000), static_cast<long>(us % 1000000)};
+    if (::select(0, &readable, &writable, &failed, &wait) <= 0) return {};
+    const Readiness ready{FD_ISSET(socket_, &readable) != 0, FD_ISSET(socket_, &writable) != 0,
+                          FD_ISSET(socket_, &failed) != 0};
+    connectFailed_ = ready.failed && !ready.writable;
+    return ready;
+  }
+
   bool started_ = false;
   SOCKET socket_ = INVALID_SOCKET;
   bool connectFailed_ = false;

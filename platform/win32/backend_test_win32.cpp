@@ -374,8 +374,12 @@ TEST(Win32EventLog, SourceIsRegisteredReportedToAndDeregistered) {
   EventLogResult deregistered = log.DeregisterEventSource(source.handle);
   EXPECT_TRUE(deregistered.ok);
   // Windows refuses an unknown handle with 6; Wine's event log is a stub that
-  // takes any.
-  EXPECT_TRUE(log.ReportEvent(0, kEventTypeInformation, 0, 20001, "x", {}).ok);
+  // takes any. Either way a refusal must carry its code and text.
+  EventLogResult unknown = log.ReportEvent(0, kEventTypeInformation, 0, 20001, "x", {});
+  if (!unknown.ok) {
+    EXPECT_EQ(unknown.error, 6u);
+    EXPECT_FALSE(unknown.description.empty());
+  }
 }
 
 // A loopback port that takes connections and never answers.

@@ -9,7 +9,8 @@
 //   default                 prints "default: NAME" (empty without a default printer)
 //   registry KEY\VALUE      prints a string value of the registry (full key path)
 //   answer-box TITLE        waits up to 20 s for a message box so titled, prints
-//                           its text and presses its first button
+//                           its text, and presses its first button once a line
+//                           arrives on standard input
 #include "platform/host/windows_api.h"
 
 #include <cstdio>
@@ -50,8 +51,9 @@ bool AnswerBox(const std::string& title) {
       GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
       std::printf("%s\n", text);
       std::fflush(stdout);
-      // Long enough for the test to see that the engine waits meanwhile.
-      Sleep(500);
+      // The test says when it has seen that the engine waits meanwhile.
+      char go[16];
+      if (!std::fgets(go, sizeof go, stdin)) return false;
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       return true;
     }
