@@ -12,7 +12,8 @@ namespace quillon::platform {
 class Registry {
  public:
   virtual ~Registry() = default;
-  // nullopt when the key or the value does not exist.
+  // nullopt when the key or the value does not exist (or is not a string);
+  // the text is cut at its first NUL.
   virtual std::optional<std::string> GetValue(const std::string& keyPath,
                                               const std::string& valueName) = 0;
   // Creates the key chain as needed.

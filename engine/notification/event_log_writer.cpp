@@ -15,9 +15,7 @@ void WriteEventError(RunContext& context, std::uint32_t number, const std::strin
 // the machine's key, as at most logons) is noted and the event reported.
 void RegisterMessageFile(RunContext& context, const std::string& source) {
   const std::string key = kEventLogApplicationKey + source;
-  std::string current = context.platform.registry.GetValue(key, "EventMessageFile").value_or("");
-  current = current.substr(0, current.find('\0'));
-  if (!current.empty()) return;
+  if (!context.platform.registry.GetValue(key, "EventMessageFile").value_or("").empty()) return;
 
   const std::string messageFile =
       platform::JoinPath(context.platform.system.GetSystemFolder(), "EvntMsg.dll");
@@ -42,11 +40,19 @@ void WriteApplicationEvent(RunContext& context, const std::string& source,
     WriteEventError(context, registered.error, registered.description);
     return;
   }
-  // The raw data is the message with its terminating NUL.
-  std::string rawData = message;
+  // A long report would lose the whole event; its beginning is worth keeping
+  // (the output file and the mail carry all of it).
+  std::string text = message;
+  if (text.size() > kMaxEventMessageChars) {
+    text.resize(kMaxEventMessageChars);
+    WriteDebugLine(context, ">> Event message cut to its first " +
+                                std::to_string(kMaxEventMessageChars) + " of " +
+                                std::to_string(message.size()) + " characters.");
+  }
+  std::string rawData = text;
   rawData.push_back('\0');
   const platform::EventLogResult reported =
-      log.ReportEvent(registered.handle, eventType, 0, eventId, message, rawData);
+      log.ReportEvent(registered.handle, eventType, 0, eventId, text, rawData);
   if (reported.ok) {
     WriteDebugLine(context, ">> Logged event in application event log.");
   } else {

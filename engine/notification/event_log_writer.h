@@ -2,6 +2,7 @@
 // then reports one event under the given source.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,8 @@ struct RunContext;
 inline constexpr const char* kEventSource = "Quillon";
 inline constexpr std::uint32_t kOutcomeEventId = 20001;
 inline constexpr std::uint32_t kDebugFileEventId = 20002;
+// Windows refuses an event whose insertion string is longer.
+inline constexpr std::size_t kMaxEventMessageChars = 31839;
 inline constexpr const char* kEventLogApplicationKey =
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\EventLog\\Application\\";
 

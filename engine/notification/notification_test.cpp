@@ -198,6 +198,19 @@ TEST_F(NotificationTest, EventTypesAndTheMessageFileRegisteredOnce) {
   EXPECT_EQ(MessageFile(), "C:\\Custom\\Messages.dll");
 }
 
+TEST_F(NotificationTest, AReportTooLongForOneEventIsCutNotLost) {
+  auto context = Context(false);
+  context->RunMessage = std::string(40000, 'x');
+  LogNotificationEvent(*context);
+  ASSERT_EQ(world_.state.eventLog.size(), 1u);
+  EXPECT_EQ(world_.state.eventLog[0].message, std::string(31839, 'x'));
+  EXPECT_EQ(world_.state.eventLog[0].extra["rawDataBytes"], 31840);
+  EXPECT_EQ(context->debugLog.text(),
+            ">> Event message cut to its first 31839 of 40000 characters.\r\n"
+            ">> Logged event in application event log.\r\n");
+  EXPECT_EQ(context->RunMessage.size(), 40000u);
+}
+
 TEST_F(NotificationTest, EventLogFailuresAreLoggedAndNeverClaimedAsLogged) {
   struct Case {
     std::string call;

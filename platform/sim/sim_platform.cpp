@@ -190,7 +190,7 @@ std::optional<std::string> SimPlatform::GetValue(const std::string& keyPath,
   if (!key) return std::nullopt;
   std::string* value = Find(*key, valueName);
   if (!value) return std::nullopt;
-  return *value;
+  return value->substr(0, value->find('\0'));
 }
 
 Status SimPlatform::SetValue(const std::string& keyPath, const std::string& valueName,
