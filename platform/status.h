@@ -8,6 +8,9 @@
 
 namespace quillon::platform {
 
+// Windows' codes that several services give.
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
+
 struct Status {
   bool ok = true;
   std::uint32_t errorNumber = 0;

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace quillon::platform::test_process {
@@ -58,6 +59,67 @@ bool AcceptsOnLoopback(int port) {
   const bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(s);
   return connected;
+}
+
+namespace {
+
+// A socket bound to a free loopback port, or -1.
+int BoundLoopbackSocket(int& port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(s);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return s;
+}
+
+}  // namespace
+
+int UnusedLoopbackPort() {
+  int port = 0;
+  const int s = BoundLoopbackSocket(port);
+  if (s < 0) return -1;
+  close(s);
+  return port;
+}
+
+SilentServer::SilentServer() {
+  socket_ = BoundLoopbackSocket(port_);
+  if (socket_ >= 0 && listen(socket_, 8) != 0) {
+    close(socket_);
+    socket_ = -1;
+  }
+}
+
+SilentServer::~SilentServer() {
+  if (socket_ >= 0) close(socket_);
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const char* value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) {
+    had_ = true;
+    previous_ = old;
+  }
+  if (value) {
+    setenv(name_.c_str(), value, 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (had_) {
+    setenv(name_.c_str(), previous_.c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
 }
 
 }  // namespace quillon::platform::test_process

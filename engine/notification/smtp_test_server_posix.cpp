@@ -150,12 +150,7 @@ void ScriptedSmtpServer::Play(std::vector<ServerAction> script) {
   ::close(fd);
 }
 
-std::string UnusedPort() {
-  int port = 0;
-  const int fd = ListenOnLoopback(&port);
-  if (fd >= 0) ::close(fd);
-  return std::to_string(port);
-}
+std::string UnusedPort() { return std::to_string(platform::test_process::UnusedLoopbackPort()); }
 
 AiosmtpdServer::AiosmtpdServer(const std::string& outputFile) {
   const char* python = "/usr/bin/python3";
@@ -195,7 +190,7 @@ AiosmtpdServer::AiosmtpdServer(const std::string& outputFile) {
 AiosmtpdServer::~AiosmtpdServer() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
+    platform::test_process::WaitFor(pid_, std::chrono::seconds(5));  // then killed outright
   }
 }
 

@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-
 // Queue names may hold any printable character but blank, "/" and "#".
 std::string EscapedResourceName(const std::string& name) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -10,13 +10,14 @@
 #include <sstream>
 
 #include "platform/cups/cupsd_fixture.h"
-#include "platform/ldap/slapd_fixture.h"
+#include "platform/require_server.h"
+#include "platform/test_process.h"
 
 namespace quillon::platform::cups {
 namespace {
 
 using cups_test::CupsdFixture;
-using ldap_test::ScopedEnvironment;
+using test_process::ScopedEnvironment;
 
 // A PostScript PPD as small as cupsd accepts; the comma in the nickname is the
 // kind of driver name the CSV file must quote.
@@ -147,7 +148,7 @@ TEST(CupsDriverInfoSourceTest, FollowsCupsServerFromTheEnvironment) {
 
 // Needs no scheduler: nothing listens on the port.
 TEST(CupsDriverInfoSourceTest, AServerOutOfReachIsAnErrorNotAnEmptyList) {
-  const int port = ldap_test::UnusedLoopbackPort();
+  const int port = test_process::UnusedLoopbackPort();
   ASSERT_GT(port, 0);
   CupsDriverInfoSource source("127.0.0.1:" + std::to_string(port));
   const PrinterNames listed = source.EnumPrinterNames();

@@ -4,12 +4,7 @@
 // installed CUPS.
 #include "platform/cups/cupsd_fixture.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +15,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/ldap/slapd_fixture.h"
 #include "platform/test_process.h"
 
 namespace quillon::platform::cups_test {
@@ -45,9 +39,6 @@ std::string Tail(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
 }
-
-
-
 
 }  // namespace
 
@@ -106,7 +97,7 @@ bool CupsdFixture::Launch() {
   WriteFile("cups-files.conf", files);
   // The free port may be taken between choosing and listening: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    const int port = ldap_test::UnusedLoopbackPort();
+    const int port = test_process::UnusedLoopbackPort();
     if (port <= 0) {
       failure_ = "no free loopback port";
       return false;

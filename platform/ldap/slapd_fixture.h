@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/require_server.h"
+#include "platform/test_process.h"
 
 namespace quillon::platform::ldap_test {
 
@@ -64,37 +65,9 @@ class SlapdFixture {
   std::string failure_;
 };
 
-// A loopback port on which nothing listens at the moment of the call.
-int UnusedLoopbackPort();
-
-// Takes TCP connections on a loopback port and never answers: a hung server.
-class SilentServer {
- public:
-  SilentServer();
-  ~SilentServer();
-  SilentServer(const SilentServer&) = delete;
-  SilentServer& operator=(const SilentServer&) = delete;
-  bool listening() const { return socket_ >= 0; }
-  int port() const { return port_; }
-
- private:
-  int socket_ = -1;
-  int port_ = 0;
-};
-
-// Sets (or, with `value` null, removes) an environment variable for the
-// object's lifetime.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(std::string name, const char* value);
-  ~ScopedEnvironment();
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::string name_;
-  bool had_ = false;
-  std::string previous_;
-};
+// Shared with the other server tests.
+using test_process::ScopedEnvironment;
+using test_process::SilentServer;
+using test_process::UnusedLoopbackPort;
 
 }  // namespace quillon::platform::ldap_test

@@ -1,12 +1,7 @@
 // SlapdFixture: writes slapd.conf, the test schema and one LDIF per database,
 // loads them offline with slapadd (fast for many thousands of entries), then
 // runs slapd in the foreground as a child that dies with the test process.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,26 +150,6 @@ std::string LogTail(const fs::path& path) {
   if (all.size() > kKeep) all = "..." + all.substr(all.size() - kKeep);
   while (!all.empty() && (all.back() == '\n' || all.back() == '\r')) all.pop_back();
   return all;
-}
-
-
-
-
-// A socket bound to a free loopback port, or -1.
-int BoundLoopbackSocket(int& port) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(s);
-    return -1;
-  }
-  port = ntohs(address.sin_port);
-  return s;
 }
 
 }  // namespace
@@ -350,46 +325,6 @@ void SlapdFixture::Stop() {
   kill(pid_, SIGTERM);
   test_process::WaitFor(pid_, std::chrono::seconds(5));  // kills it outright after that
   pid_ = 0;
-}
-
-int UnusedLoopbackPort() {
-  int port = 0;
-  const int s = BoundLoopbackSocket(port);
-  if (s < 0) return -1;
-  close(s);
-  return port;
-}
-
-SilentServer::SilentServer() {
-  socket_ = BoundLoopbackSocket(port_);
-  if (socket_ >= 0 && listen(socket_, 8) != 0) {
-    close(socket_);
-    socket_ = -1;
-  }
-}
-
-SilentServer::~SilentServer() {
-  if (socket_ >= 0) close(socket_);
-}
-
-ScopedEnvironment::ScopedEnvironment(std::string name, const char* value) : name_(std::move(name)) {
-  if (const char* old = std::getenv(name_.c_str())) {
-    had_ = true;
-    previous_ = old;
-  }
-  if (value) {
-    setenv(name_.c_str(), value, 1);
-  } else {
-    unsetenv(name_.c_str());
-  }
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-  if (had_) {
-    setenv(name_.c_str(), previous_.c_str(), 1);
-  } else {
-    unsetenv(name_.c_str());
-  }
 }
 
 }  // namespace quillon::platform::ldap_test

@@ -8,7 +8,6 @@
 namespace quillon::platform::sim {
 
 namespace {
-constexpr std::uint32_t kErrorInvalidHandle = 6;
 }  // namespace
 
 std::optional<std::uint32_t> SimDriverInfoSource::InjectedFailure(std::string_view call,

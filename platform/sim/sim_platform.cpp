@@ -291,9 +291,8 @@ EventSourceResult SimPlatform::RegisterEventSource(const std::string& sourceName
 EventLogResult SimPlatform::ReportEvent(EventSourceHandle source, std::uint16_t type,
                                         std::uint16_t /*category*/, std::uint32_t eventId,
                                         const std::string& message, std::string_view rawData) {
-  constexpr std::uint32_t kInvalidHandle = 6;
   const auto found = eventSources_.find(source);
-  if (found == eventSources_.end()) return {false, kInvalidHandle, "The handle is invalid."};
+  if (found == eventSources_.end()) return {false, kErrorInvalidHandle, "The handle is invalid."};
   if (auto error = InjectedFailure("ReportEvent", found->second)) return {false, *error, "Injected failure"};
   SimEvent event;
   event.source = found->second;
@@ -308,8 +307,7 @@ EventLogResult SimPlatform::ReportEvent(EventSourceHandle source, std::uint16_t 
 }
 
 EventLogResult SimPlatform::DeregisterEventSource(EventSourceHandle source) {
-  constexpr std::uint32_t kInvalidHandle = 6;
-  if (eventSources_.erase(source) == 0) return {false, kInvalidHandle, "The handle is invalid."};
+  if (eventSources_.erase(source) == 0) return {false, kErrorInvalidHandle, "The handle is invalid."};
   return {true, 0, {}};
 }
 

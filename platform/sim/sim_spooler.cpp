@@ -12,7 +12,6 @@ namespace quillon::platform::sim {
 
 namespace {
 
-constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorAlreadyExists = 183;
