@@ -94,11 +94,7 @@ MessageAnswer QtDialogs::ShowMessageBox(const std::string& title, const std::str
     default: break;
   }
   // Closed by Escape or the close box: what Windows answers for these buttons.
-  switch (buttons) {
-    case MessageButtons::Ok: return MessageAnswer::Ok;
-    case MessageButtons::YesNo: return MessageAnswer::No;
-    default: return MessageAnswer::Cancel;
-  }
+  return platform::DeclinedAnswer(buttons);
 }
 
 std::string QtDialogs::ShowSaveDialog(const SaveFileOptions& options) {

@@ -5,17 +5,6 @@ namespace quillon::gui {
 
 namespace {
 
-// What the user's Cancel (or the only button) gives for these buttons.
-MessageAnswer CancelAnswer(MessageButtons buttons) {
-  switch (buttons) {
-    case MessageButtons::Ok: return MessageAnswer::Ok;
-    case MessageButtons::YesNo: return MessageAnswer::No;
-    case MessageButtons::OkCancel:
-    case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
-  }
-  return MessageAnswer::Cancel;
-}
-
 template <typename Answer>
 Answer Take(std::deque<Answer>& queue, Answer cancelled, int& unscripted) {
   if (queue.empty()) {
@@ -38,7 +27,7 @@ MessageAnswer ScriptedDialogs::ShowMessageBox(const std::string& title, const st
   dialog.icon = icon;
   dialog.buttons = buttons;
   asked.push_back(std::move(dialog));
-  return Take(answers_, CancelAnswer(buttons), unscripted);
+  return Take(answers_, platform::DeclinedAnswer(buttons), unscripted);
 }
 
 std::string ScriptedDialogs::ShowSaveDialog(const SaveFileOptions& options) {

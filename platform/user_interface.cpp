@@ -1,7 +1,18 @@
-// Names of message box icons and buttons as the simulated client records them.
+// Names of message box icons and buttons as the simulated client records them,
+// and the answer of a box closed without a choice.
 #include "platform/user_interface.h"
 
 namespace quillon::platform {
+
+MessageAnswer DeclinedAnswer(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    case MessageButtons::OkCancel:
+    case MessageButtons::YesNoCancel: return MessageAnswer::Cancel;
+  }
+  return MessageAnswer::Cancel;
+}
 
 const char* ToString(MessageIcon icon) {
   switch (icon) {

@@ -10,6 +10,10 @@ enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
+// What a box answers when it is closed without a choice (Escape, the close
+// box, or a box that cannot be shown): the only button, No, or Cancel.
+MessageAnswer DeclinedAnswer(MessageButtons buttons);
+
 const char* ToString(MessageIcon icon);
 const char* ToString(MessageButtons buttons);
 

@@ -36,3 +36,17 @@
 #undef AddPort
 #undef GetDefaultPrinter
 #undef SetDefaultPrinter
+
+#include <cstdint>
+
+namespace quillon::platform::win32 {
+
+// The seam carries Windows handles (printers, event sources) as 64-bit numbers.
+inline HANDLE ToHandle(std::uint64_t handle) {
+  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle));
+}
+inline std::uint64_t FromHandle(HANDLE handle) {
+  return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+}  // namespace quillon::platform::win32

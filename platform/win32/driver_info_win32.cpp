@@ -18,10 +18,6 @@ namespace {
 static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2A) == 48,
               "DriverInfo2Size assumes the 64-bit layout");
 
-HANDLE ToHandle(PrinterHandle printer) {
-  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(printer));
-}
-
 // Buffers of 8-byte words, so that the structures the spooler writes are aligned.
 std::vector<std::uint64_t> Buffer(std::size_t bytes) {
   return std::vector<std::uint64_t>(bytes / sizeof(std::uint64_t) + 1);

@@ -8,10 +8,6 @@
 namespace quillon::platform::win32 {
 namespace {
 
-HANDLE ToHandle(EventSourceHandle source) {
-  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(source));
-}
-
 EventLogResult Outcome(BOOL ok, DWORD error) {
   if (ok) return {true, 0, {}};
   return {false, error, SystemErrorText(error)};

@@ -13,14 +13,6 @@ namespace {
 
 constexpr DWORD kEnumUserPrinters = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 
-HANDLE ToHandle(PrinterHandle printer) {
-  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(printer));
-}
-
-PrinterHandle FromHandle(HANDLE handle) {
-  return static_cast<PrinterHandle>(reinterpret_cast<std::uintptr_t>(handle));
-}
-
 std::string Text(const char* text) { return text ? text : ""; }
 
 // Empty fields go to the spooler as none, as the records leave them.
@@ -77,7 +69,6 @@ void Encode(const PrinterInfo2& info, PRINTER_INFO_2A& record) {
   record.AveragePPM = info.averagePpm;
 }
 
-// One EnumPrinters call into a buffer of `size` bytes.
 struct Enumeration {
   BOOL ok = FALSE;
   DWORD error = 0;

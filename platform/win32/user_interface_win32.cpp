@@ -37,17 +37,6 @@ UINT ButtonStyle(MessageButtons buttons) {
   return MB_OK;
 }
 
-MessageAnswer Declined(MessageButtons buttons) {
-  switch (buttons) {
-    case MessageButtons::Ok: return MessageAnswer::Ok;
-    case MessageButtons::YesNo: return MessageAnswer::No;
-    case MessageButtons::OkCancel:
-    case MessageButtons::YesNoCancel:
-      break;
-  }
-  return MessageAnswer::Cancel;
-}
-
 // Nothing in the window can be operated, closing included: it goes when the
 // engine is done with it.
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -162,7 +151,7 @@ MessageAnswer Win32UserInterface::ShowMessageBox(const std::string& title,
     case IDCANCEL: return MessageAnswer::Cancel;
     case IDYES: return MessageAnswer::Yes;
     case IDNO: return MessageAnswer::No;
-    default: return Declined(buttons);
+    default: return DeclinedAnswer(buttons);
   }
 }
 
