@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <vector>
+
+#include "platform/win32/spooler_win32.h"
 
 namespace quillon::platform::win32 {
 namespace {
@@ -72,26 +74,65 @@ TEST(Win32DriverInfoSourceTest, ListsPrintersAndRefusesAnUnknownOne) {
   EXPECT_EQ(unknown.error, kErrorInvalidPrinterName);
 }
 
-TEST(Win32DriverInfoSourceTest, ReadsTheDriverOfEveryListedPrinter) {
+// A local printer on FILE: with a driver of the test's own, added through the
+// backend's spooler (Wine registers a driver without looking at its files),
+// so that there is always a driver to read; removed again at the end.
+class Win32DriverInfoPrinterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DriverInfo2 driver;
+    driver.version = 3;
+    driver.name = kDriver;
+    driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qinv.drv";
+    ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok);
+    PrinterInfo2 printer;
+    printer.printerName = kPrinter;
+    printer.portName = "FILE:";
+    printer.driverName = kDriver;
+    printer.printProcessor = "WinPrint";
+    printer.datatype = "RAW";
+    printer.attributes = kPrinterAttributeLocal;
+    const HandleResult added = spooler_.AddPrinter(printer);
+    ASSERT_NE(added.handle, 0u) << "error " << added.error;
+    spooler_.ClosePrinter(added.handle);
+  }
+  void TearDown() override {
+    const HandleResult opened = spooler_.OpenPrinter(kPrinter, PrinterAccess::AllAccess);
+    if (opened.handle == 0) return;
+    spooler_.DeletePrinter(opened.handle);
+    spooler_.ClosePrinter(opened.handle);
+  }
+
+  static constexpr const char* kDriver = "Quillon Inventory Test Driver";
+  static constexpr const char* kPrinter = "Quillon Inventory Test Printer";
+  Win32Spooler spooler_;
+};
+
+TEST_F(Win32DriverInfoPrinterTest, ReadsTheDriverOfEveryListedPrinter) {
   Win32DriverInfoSource source;
   const PrinterNames listed = source.EnumPrinterNames();
   ASSERT_TRUE(listed.status.ok) << listed.status.description;
-  if (listed.names.empty()) GTEST_SKIP() << "this system has no printers installed";
+  ASSERT_NE(std::find(listed.names.begin(), listed.names.end(), kPrinter), listed.names.end());
   for (const std::string& name : listed.names) {
     SCOPED_TRACE(name);
     const HandleResult opened = source.OpenPrinter(name);
     ASSERT_NE(opened.handle, 0u) << "error " << opened.error;
+    // The sizing call tells what the record and its strings need.
     const SizedResult<DriverInfo2> size = source.GetPrinterDriver(opened.handle, 0);
     EXPECT_FALSE(size.ok);
     EXPECT_EQ(size.error, kErrorInsufficientBuffer);
     EXPECT_GT(size.needed, 48u);
     const SizedResult<DriverInfo2> read = source.GetPrinterDriver(opened.handle, size.needed);
-    EXPECT_TRUE(read.ok) << "error " << read.error;
-    EXPECT_FALSE(read.value.name.empty());
-    EXPECT_FALSE(read.value.driverPath.empty());
+    ASSERT_TRUE(read.ok) << "error " << read.error;
     EXPECT_FALSE(read.value.environment.empty());
-    std::cout << name << ": " << read.value.name << ", " << read.value.environment << ", "
-              << read.value.driverPath << "\n";
+    if (name == kPrinter) {
+      EXPECT_EQ(read.value.name, kDriver);
+      EXPECT_EQ(read.value.version, 3u);
+      const std::string& path = read.value.driverPath;
+      EXPECT_TRUE(path.size() >= 8 && path.compare(path.size() - 8, 8, "qinv.drv") == 0) << path;
+    } else {
+      EXPECT_FALSE(read.value.name.empty());
+    }
     source.ClosePrinter(opened.handle);
   }
 }
