@@ -10,6 +10,7 @@
 #include "platform/host/system_error_win32.h"
 // With <winspool.h>, whose macros for our method names it undoes.
 #include "platform/host/windows_api.h"
+#include "platform/win32/spooler_win32.h"
 
 namespace quillon::platform::win32 {
 
@@ -49,32 +50,13 @@ DriverInfo2 DecodeDriverInfo2(const void* buffer, std::size_t size) {
 }
 
 PrinterNames Win32DriverInfoSource::EnumPrinterNames() {
-  constexpr DWORD kFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   PrinterNames result;
-  DWORD needed = 0, returned = 0;
-  // Cleared first: a failure must not report a code some earlier call left.
-  SetLastError(0);
-  if (EnumPrintersA(kFlags, nullptr, 4, nullptr, 0, &needed, &returned)) return result;
-  // A printer added between the two calls makes the second one short: ask again.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    DWORD error = GetLastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER) {
-      result.status = Status::Error(error, "EnumPrinters: " + SystemErrorText(error));
-      return result;
-    }
-    std::vector<std::uint64_t> buffer = Buffer(needed);
-    SetLastError(0);
-    if (EnumPrintersA(kFlags, nullptr, 4, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed,
-                      &returned)) {
-      const auto* printers = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
-      for (DWORD i = 0; i < returned; ++i) {
-        if (printers[i].pPrinterName) result.names.emplace_back(printers[i].pPrinterName);
-      }
-      return result;
-    }
+  UserPrinterList listed = ListUserPrinters();
+  result.names = std::move(listed.names);
+  if (!listed.ok) {
+    result.status =
+        Status::Error(listed.error, "EnumPrinters: " + SystemErrorText(listed.error));
   }
-  const DWORD error = GetLastError();
-  result.status = Status::Error(error, "EnumPrinters: " + SystemErrorText(error));
   return result;
 }
 

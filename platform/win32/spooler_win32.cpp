@@ -99,23 +99,33 @@ Enumeration EnumerateAll(DWORD flags, DWORD level, std::vector<unsigned char>& b
 
 }  // namespace
 
-std::vector<std::string> Win32Spooler::EnumPrinterNames() {
-  std::vector<std::string> names;
+UserPrinterList ListUserPrinters() {
+  UserPrinterList list;
   std::vector<unsigned char> buffer;
   Enumeration listed = EnumerateAll(kEnumUserPrinters, 4, buffer);
   if (listed.ok) {
     const auto* records = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
-    for (DWORD i = 0; i < listed.returned; ++i) names.push_back(Text(records[i].pPrinterName));
-    return names;
+    for (DWORD i = 0; i < listed.returned; ++i) {
+      if (records[i].pPrinterName) list.names.emplace_back(records[i].pPrinterName);
+    }
+    list.ok = true;
+    return list;
   }
   // Windows 95/98/ME know no level 4; level 1 lists the same printers.
-  listed = EnumerateAll(kEnumUserPrinters, 1, buffer);
-  if (listed.ok) {
+  const Enumeration levelOne = EnumerateAll(kEnumUserPrinters, 1, buffer);
+  if (levelOne.ok) {
     const auto* records = reinterpret_cast<const PRINTER_INFO_1A*>(buffer.data());
-    for (DWORD i = 0; i < listed.returned; ++i) names.push_back(Text(records[i].pName));
+    for (DWORD i = 0; i < levelOne.returned; ++i) {
+      if (records[i].pName) list.names.emplace_back(records[i].pName);
+    }
+    list.ok = true;
+    return list;
   }
-  return names;
+  list.error = listed.error;
+  return list;
 }
+
+std::vector<std::string> Win32Spooler::EnumPrinterNames() { return ListUserPrinters().names; }
 
 SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::size_t bufferSize) {
   std::vector<unsigned char> buffer(bufferSize, 0);

@@ -3,6 +3,8 @@
 // code read right after it.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -10,14 +12,24 @@
 
 namespace quillon::platform::win32 {
 
+// The user's printers, local ones and connections, in the spooler's order:
+// EnumPrinters at level 4 (names only, read without asking the print servers),
+// at level 1 where level 4 is unknown (Windows 95/98/ME). `error` is the
+// last-error code when neither lists them.
+struct UserPrinterList {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::vector<std::string> names;
+};
+UserPrinterList ListUserPrinters();
+
 class Win32Spooler : public Spooler {
  public:
   Win32Spooler() = default;
   Win32Spooler(const Win32Spooler&) = delete;
   Win32Spooler& operator=(const Win32Spooler&) = delete;
 
-  // EnumPrinters at level 4 with PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS:
-  // names only, read without asking the print servers.
+  // ListUserPrinters' names.
   std::vector<std::string> EnumPrinterNames() override;
   SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) override;
   HandleResult OpenPrinter(const std::string& name, PrinterAccess access) override;
