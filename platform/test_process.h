@@ -18,6 +18,11 @@ int WaitFor(int pid, std::chrono::milliseconds limit);
 // Whether something on 127.0.0.1:`port` accepts a TCP connection now.
 bool AcceptsOnLoopback(int port);
 
+enum class StartOutcome { kListening, kExited, kSilent };
+// Waits until the child `pid` takes connections on 127.0.0.1:`port`; a child
+// still silent after `limit` is killed.
+StartOutcome WaitUntilListening(int pid, int port, std::chrono::milliseconds limit);
+
 // A loopback port on which nothing listens at the moment of the call.
 int UnusedLoopbackPort();
 

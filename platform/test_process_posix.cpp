@@ -61,6 +61,18 @@ bool AcceptsOnLoopback(int port) {
   return connected;
 }
 
+StartOutcome WaitUntilListening(int pid, int port, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return StartOutcome::kExited;
+    if (AcceptsOnLoopback(port)) return StartOutcome::kListening;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return StartOutcome::kSilent;
+}
+
 namespace {
 
 // A socket bound to a free loopback port, or -1.

@@ -170,20 +170,12 @@ AiosmtpdServer::AiosmtpdServer(const std::string& outputFile) {
     failure_ = "cannot start aiosmtpd";
     return;
   }
-  // Ready once the port takes connections; gone if the program exited.
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = 0;
-      failure_ = "aiosmtpd exited at start (is python3-aiosmtpd installed?), see " + log;
-      return;
-    }
-    if (platform::test_process::AcceptsOnLoopback(port_)) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  failure_ = "aiosmtpd did not listen on " + listen + " within 15 s";
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
+  const auto started =
+      platform::test_process::WaitUntilListening(pid_, port_, std::chrono::seconds(15));
+  if (started == platform::test_process::StartOutcome::kListening) return;
+  failure_ = started == platform::test_process::StartOutcome::kExited
+                 ? "aiosmtpd exited at start (is python3-aiosmtpd installed?), see " + log
+                 : "aiosmtpd did not listen on " + listen + " within 15 s";
   pid_ = 0;
 }
 

@@ -119,25 +119,16 @@ bool CupsdFixture::Launch() {
       failure_ = "cannot start cupsd";
       return false;
     }
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    bool exited = false;
-    while (Clock::now() < deadline) {
-      if (waitpid(pid, nullptr, WNOHANG) == pid) {
-        exited = true;
-        break;
-      }
-      if (test_process::AcceptsOnLoopback(port)) {
-        pid_ = pid;
-        port_ = port;
-        failure_.clear();
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto started =
+        test_process::WaitUntilListening(pid, port, std::chrono::seconds(10));
+    if (started == test_process::StartOutcome::kListening) {
+      pid_ = pid;
+      port_ = port;
+      failure_.clear();
+      return true;
     }
     const std::string why = Tail(ReadAll(log) + ReadAll(folder / "log/error_log"));
-    if (!exited) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
+    if (started == test_process::StartOutcome::kSilent) {
       failure_ = "cupsd did not answer within 10 s: " + why;
       return false;
     }

@@ -293,25 +293,15 @@ bool SlapdFixture::Launch() {
       failure_ = "cannot start slapd";
       return false;
     }
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    bool exited = false;
-    while (Clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        exited = true;
-        break;
-      }
-      if (test_process::AcceptsOnLoopback(port)) {
-        pid_ = pid;
-        port_ = port;
-        failure_.clear();
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto started =
+        test_process::WaitUntilListening(pid, port, std::chrono::seconds(10));
+    if (started == test_process::StartOutcome::kListening) {
+      pid_ = pid;
+      port_ = port;
+      failure_.clear();
+      return true;
     }
-    if (!exited) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
+    if (started == test_process::StartOutcome::kSilent) {
       failure_ = "slapd did not answer within 10 s: " + LogTail(log);
       return false;
     }
