@@ -15,6 +15,9 @@ struct DirectoryBinding {
   std::string adsPath;  // the bound object's path, as queries name it
   std::int64_t errorNumber = 0;
   std::string errorDescription;
+  // Why the bind with the user's own credentials failed before an anonymous
+  // one was tried; empty when it was not tried or succeeded.
+  std::string credentialFailure;
 };
 
 // One published print queue: its "name" and the first "printShareName" value.

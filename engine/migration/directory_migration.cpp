@@ -20,6 +20,10 @@ void QueryDirectoryPrinters(RunContext& context) {
   context.DirectoryPrinters.clear();
   const std::string path = "LDAP://" + context.document.DomainName;
   const platform::DirectoryBinding binding = directory.Bind(path);
+  if (!binding.credentialFailure.empty()) {
+    WriteDebugLine(context, ">> Binding with the user's credentials failed, trying anonymously: " +
+                                binding.credentialFailure);
+  }
   if (!binding.ok) {
     WriteErrorLines(context, "ERROR: Accessing Active Directory. <<", binding.errorNumber,
                     binding.errorDescription);

@@ -158,7 +158,7 @@ TEST_F(DirectoryMigrationTest, AFailedBindAbortsTheRunBeforeMaintenanceAndTheMan
 class RefusingDirectory : public platform::Directory {
  public:
   platform::DirectoryBinding Bind(const std::string& path) override {
-    return {true, path + "/DC=corp,DC=example", 0, {}};
+    return {true, path + "/DC=corp,DC=example", 0, {}, {}};
   }
   platform::DirectoryQuery QueryPrintQueues(const platform::DirectoryBinding&,
                                             const std::string&) override {

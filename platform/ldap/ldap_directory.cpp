@@ -107,17 +107,19 @@ std::uint32_t Win32Code(int ldapCode) {
   }
 }
 
-// Kerberos first when the user has a ticket; anonymous otherwise, and after a
-// Kerberos failure unless the server itself is out of reach (the fallback
-// would only wait for the same time-out again).
-LdapStatus BindSession(LdapSession& session) {
-  if (LdapSession::KerberosTicketAvailable()) {
-    LdapStatus kerberos = session.BindKerberos();
-    if (kerberos.ok() || kerberos.code == kLdapServerDown || kerberos.code == kLdapTimeout ||
-        kerberos.code == kLdapConnectError) {
-      return kerberos;
-    }
+// The user's own credentials first, whenever the system may hold some (the
+// Kerberos library finds its default cache itself); anonymous after any
+// failure of that bind unless the server itself is out of reach (the
+// fallback would only wait for the same time-out again). Why the first bind
+// failed is kept for the debug log: "no ticket", "no reverse DNS for the
+// controller" and "wrong realm" look alike otherwise.
+LdapStatus BindSession(LdapSession& session, std::string& credentialFailure) {
+  LdapStatus own = session.BindKerberos();
+  if (own.ok() || own.code == kLdapServerDown || own.code == kLdapTimeout ||
+      own.code == kLdapConnectError) {
+    return own;
   }
+  credentialFailure = own.text;
   return session.BindAnonymous();
 }
 
@@ -216,19 +218,21 @@ DirectoryBinding LdapDirectory::Bind(const std::string& path) {
   baseDn_.clear();
 
   std::optional<AdsPath> parsed = ParseAdsPath(path);
-  if (!parsed) return {false, {}, kBadPathname, kBadPathnameText};
+  if (!parsed) return {false, {}, kBadPathname, kBadPathnameText, {}};
 
   std::string base = parsed->baseDn;
+  std::string credentialFailure;
   LdapStatus status = session_->Open(parsed->host, parsed->port, options_.timeoutSeconds);
-  if (status.ok()) status = BindSession(*session_);
+  if (status.ok()) status = BindSession(*session_, credentialFailure);
   if (status.ok()) status = base.empty() ? ReadDefaultBase(*session_, base) : CheckObject(*session_, base);
   if (!status.ok()) {
     session_->Close();
-    return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
+    return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text),
+            std::move(credentialFailure)};
   }
   boundPath_ = "LDAP://" + parsed->server + "/" + base;
   baseDn_ = std::move(base);
-  return {true, boundPath_, 0, {}};
+  return {true, boundPath_, 0, {}, std::move(credentialFailure)};
 }
 
 DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
@@ -238,12 +242,20 @@ DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
     if (!again.ok) return {false, {}, again.errorNumber, std::move(again.errorDescription)};
   }
 
+  // Paging ends only with an empty cookie (RFC 2696): some servers send the
+  // same cookie on every page, so a repeated one says nothing about the end.
   DirectoryQuery query;
   std::string cookie;
-  std::string previous;
   std::vector<LdapEntryValues> page;
+  int pages = 0;
   do {
-    previous = cookie;
+    if (pages == options_.maxPages) {
+      return {false, {}, kAdminLimitExceeded,
+              "The directory was still sending print queues after " + std::to_string(pages) +
+                  " pages of " + std::to_string(options_.pageSize) +
+                  "; the list is incomplete and was not used."};
+    }
+    ++pages;
     page.clear();
     LdapStatus status =
         session_->Search(baseDn_, LdapScope::kSubtree, "(objectCategory=printQueue)",
@@ -255,8 +267,7 @@ DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
       if (!values[1].empty()) row.printShareName = std::move(values[1].front());
       query.rows.push_back(std::move(row));
     }
-    // A server that hands back the same cookie would never reach the end.
-  } while (!cookie.empty() && cookie != previous);
+  } while (!cookie.empty());
   query.ok = true;
   return query;
 }

@@ -30,12 +30,16 @@ std::int64_t DirectoryErrorNumber(int ldapCode);
 
 inline constexpr std::int64_t kBadPathname = -2147463168;  // 0x80005000, E_ADS_BAD_PATHNAME
 inline constexpr const char* kBadPathnameText = "An invalid directory pathname was passed";
+inline constexpr std::int64_t kAdminLimitExceeded = -2147016668;  // 0x80072024
 
 class LdapDirectory : public Directory {
  public:
   struct Options {
     int timeoutSeconds = 10;  // for connecting, and for each request
     int pageSize = 500;
+    // A server that never sends the last page fails the query here: a cut
+    // list must never look complete (orphan pruning would act on it).
+    int maxPages = 2000;
   };
   LdapDirectory();
   explicit LdapDirectory(Options options);

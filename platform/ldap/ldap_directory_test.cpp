@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ldap/ldap_responder.h"
 #include "platform/ldap/ldap_session.h"
 #include "platform/ldap/slapd_fixture.h"
 
@@ -310,7 +311,10 @@ TEST(LdapDirectory, ServerThatNeverAnswersTimesOut) {
   EXPECT_LT(seconds, 4.0);
 }
 
-TEST(LdapDirectory, KerberosTicketCacheIsTriedThenAnonymousBind) {
+// The Kerberos bind is tried whatever KRB5CCNAME says (the library finds its
+// default cache); when it fails, the anonymous bind answers and the reason is
+// kept for the debug log.
+TEST(LdapDirectory, KerberosIsTriedWithoutKrb5ccnameAndItsFailureIsKept) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() /
       ("quillon-krb5-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -320,37 +324,71 @@ TEST(LdapDirectory, KerberosTicketCacheIsTriedThenAnonymousBind) {
   std::ofstream(folder / "krb5.conf") << "";
   ScopedEnvironment config("KRB5_CONFIG", (folder / "krb5.conf").c_str());
 
-  struct Case {
-    const char* value;
-    bool available;
-  };
-  const std::string filePrefixed = "FILE:" + cache.string();
-  const std::string missing = (folder / "none").string();
-  const Case cases[] = {{nullptr, false},
-                        {"", false},
-                        {missing.c_str(), false},
-                        {folder.c_str(), false},
-                        {cache.c_str(), true},
-                        {filePrefixed.c_str(), true}};
-  for (const Case& c : cases) {
-    ScopedEnvironment ticket("KRB5CCNAME", c.value);
-    EXPECT_EQ(LdapSession::KerberosTicketAvailable(), c.available) << (c.value ? c.value : "unset");
-  }
-
   SlapdOptions options;
   options.entries = {PrintQueueEntry(kCorp, "PRTSRV2-HP4", {"HP4"})};
   SlapdFixture server(options);
   if (server.running()) {
-    // The cache holds no ticket, so Kerberos fails and the anonymous bind answers.
-    ScopedEnvironment ticket("KRB5CCNAME", filePrefixed.c_str());
-    LdapDirectory directory;
-    DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
-    ASSERT_TRUE(binding.ok) << binding.errorDescription;
-    DirectoryQuery query = directory.QueryPrintQueues(binding, "");
-    EXPECT_EQ(query.rows, (std::vector<DirectoryRow>{{"PRTSRV2-HP4", "HP4"}}));
+    const std::string filePrefixed = "FILE:" + cache.string();
+    const std::string missing = "FILE:" + (folder / "none").string();
+    for (const char* value : {static_cast<const char*>(nullptr), missing.c_str(),
+                              filePrefixed.c_str()}) {
+      SCOPED_TRACE(value ? value : "KRB5CCNAME unset");
+      ScopedEnvironment ticket("KRB5CCNAME", value);
+      LdapDirectory directory;
+      DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+      ASSERT_TRUE(binding.ok) << binding.errorDescription;
+      // The SASL layer's own words, not just a result code.
+      EXPECT_NE(binding.credentialFailure.find("SASL"), std::string::npos)
+          << binding.credentialFailure;
+      DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+      EXPECT_EQ(query.rows, (std::vector<DirectoryRow>{{"PRTSRV2-HP4", "HP4"}}));
+    }
   }
   std::filesystem::remove_all(folder);
   REQUIRE_SERVER(server);
+}
+
+std::vector<std::string> QueueNames(int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back("NEWSRV-Q" + std::to_string(i));
+  return names;
+}
+
+// Some directory servers send the same paging cookie on every page; only an
+// empty one ends the list. A server that never ends it fails the query rather
+// than handing back a cut list.
+TEST(LdapDirectory, PagingEndsOnlyWithAnEmptyCookie) {
+  ldap_test::ResponderOptions options;
+  options.queueNames = QueueNames(1251);
+  options.emptyPagesBefore = {1};  // an empty page in the middle does not end it either
+  ldap_test::LdapResponder server(options);
+  ASSERT_TRUE(server.listening());
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind("LDAP://" + server.HostPort());
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  EXPECT_EQ(binding.adsPath, "LDAP://" + server.HostPort() + "/dc=corp,dc=example");
+  DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  ASSERT_EQ(query.rows.size(), 1251u);
+  EXPECT_EQ(query.rows[1250], (DirectoryRow{"NEWSRV-Q1250", "S1250"}));
+  EXPECT_EQ(server.pagesServed(), 4);
+
+  ldap_test::ResponderOptions endlessOptions;
+  endlessOptions.queueNames = QueueNames(3);
+  endlessOptions.endless = true;
+  ldap_test::LdapResponder endless(endlessOptions);
+  ASSERT_TRUE(endless.listening());
+  LdapDirectory bounded(LdapDirectory::Options{.pageSize = 2, .maxPages = 50});
+  DirectoryBinding endlessBinding = bounded.Bind("LDAP://" + endless.HostPort());
+  ASSERT_TRUE(endlessBinding.ok) << endlessBinding.errorDescription;
+  DirectoryQuery cut = bounded.QueryPrintQueues(endlessBinding, "");
+  EXPECT_FALSE(cut.ok);
+  EXPECT_TRUE(cut.rows.empty());
+  EXPECT_EQ(cut.errorNumber, kAdminLimitExceeded);
+  EXPECT_EQ(cut.errorDescription,
+            "The directory was still sending print queues after 50 pages of 2; the list is "
+            "incomplete and was not used.");
+  EXPECT_EQ(endless.pagesServed(), 50);
 }
 
 }  // namespace

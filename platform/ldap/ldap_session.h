@@ -51,8 +51,6 @@ class LdapSession {
   void Close();
   bool open() const { return handle_ != nullptr; }
 
-  // Whether the user holds a Kerberos ticket that a bind could use.
-  static bool KerberosTicketAvailable();
   // The library's text for a result code.
   static std::string ErrorText(int code);
 

@@ -4,10 +4,6 @@
 #include <ldap.h>
 #include <sys/time.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string_view>
-#include <system_error>
 
 #include "platform/ldap/ldap_session.h"
 
@@ -175,15 +171,6 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
 void LdapSession::Close() {
   if (handle_) ldap_unbind_ext_s(Handle(handle_), nullptr, nullptr);
   handle_ = nullptr;
-}
-
-bool LdapSession::KerberosTicketAvailable() {
-  const char* cache = std::getenv("KRB5CCNAME");
-  if (!cache || !*cache) return false;
-  std::string_view path(cache);
-  if (path.starts_with("FILE:")) path.remove_prefix(5);
-  std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::path(path), error);
 }
 
 std::string LdapSession::ErrorText(int code) { return ldap_err2string(LibraryCode(code)); }

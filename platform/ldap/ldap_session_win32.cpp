@@ -218,7 +218,6 @@ void LdapSession::Close() {
 
 // A Windows user always has the logon session's credentials for Negotiate;
 // when the server refuses them the directory falls back to an anonymous bind.
-bool LdapSession::KerberosTicketAvailable() { return true; }
 
 std::string LdapSession::ErrorText(int code) {
   const char* text = ldap_err2stringA(static_cast<ULONG>(code));

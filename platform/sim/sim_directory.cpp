@@ -22,13 +22,13 @@ std::string DomainOf(const std::string& path) {
 DirectoryBinding SimPlatform::Bind(const std::string& path) {
   if (!state_.directory) {
     if (host_.realDirectory) return host_.realDirectory->Bind(path);
-    return {false, {}, kServerNotOperational, "The server is not operational."};
+    return {false, {}, kServerNotOperational, "The server is not operational.", {}};
   }
   const std::string domain = DomainOf(path);
   for (const auto& [name, queues] : *state_.directory) {
-    if (EqualsIgnoringCase(name, domain)) return {true, path, 0, {}};
+    if (EqualsIgnoringCase(name, domain)) return {true, path, 0, {}, {}};
   }
-  return {false, {}, kServerNotOperational, "The server is not operational."};
+  return {false, {}, kServerNotOperational, "The server is not operational.", {}};
 }
 
 DirectoryQuery SimPlatform::QueryPrintQueues(const DirectoryBinding& binding,
