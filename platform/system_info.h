@@ -28,6 +28,8 @@ class SystemInfo {
   virtual std::string GetSystemFolder() = 0;
   // The folder that holds the running program (the deployment folder in practice).
   virtual std::string GetProgramFolder() = 0;
+  // The system's message text for a Windows error number; empty when it has none.
+  virtual std::string GetErrorText(std::uint32_t code) = 0;
 };
 
 }  // namespace quillon::platform

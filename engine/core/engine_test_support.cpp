@@ -172,6 +172,25 @@ std::optional<std::string> EngineWorld::DebugFileText() const {
   return DecodeDebugBytes(*bytes);
 }
 
+std::string WithoutExplanations(std::string_view text) {
+  // Split at CR LF, drop the explanation lines, join again: this keeps both
+  // the report's leading and the debug text's trailing line ends.
+  std::string kept;
+  bool first = true;
+  while (true) {
+    const std::size_t end = text.find("\r\n");
+    const std::string_view line = text.substr(0, end);
+    if (!line.starts_with("What error ") && !line.starts_with(">> What error ")) {
+      if (!first) kept += "\r\n";
+      kept.append(line);
+      first = false;
+    }
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 2);
+  }
+  return kept;
+}
+
 std::string DecodeDebugBytes(const std::string& bytes) {
   const std::size_t n = bytes.size();
   std::string reordered(n, '\0');

@@ -72,6 +72,10 @@ class EngineWorld {
 // Undoes the debug file's scrambling and UTF-16LE form (ASCII text only).
 std::string DecodeDebugBytes(const std::string& bytes);
 
+// A report or debug text without the lines that explain error codes, for
+// tests about the lines around them.
+std::string WithoutExplanations(std::string_view text);
+
 // 80 "*", the middle line, 80 "*", each with CR LF.
 std::string Banner(int left, const std::string& title, int right);
 

@@ -2,6 +2,7 @@
 
 #include "engine/core/names.h"
 #include "engine/core/run_context.h"
+#include "engine/printers/printer_failure.h"
 
 namespace quillon::engine {
 namespace {
@@ -10,16 +11,9 @@ constexpr std::size_t kNameBuffer = 1024;
 
 std::string Code(std::uint32_t code) { return std::to_string(code); }
 
-void Report(RunContext& context, const std::string& debug, std::uint32_t code,
-            const std::string& report) {
-  WriteDebugLine(context, debug);
-  WriteDebugLine(context, "SYSTEM ERROR: " + Code(code));
-  context.AppendRunMessage(report);
-}
-
 void Fail(RunContext& context, const std::string& debug, std::uint32_t code,
           const std::string& report) {
-  Report(context, debug, code, report);
+  ReportPrinterFailure(context, debug, code, report);
   context.OperationsSucceeded = false;
 }
 
@@ -60,11 +54,13 @@ std::string DefaultFromSpooler(RunContext& context) {
   const auto found = context.platform.spooler.GetDefaultPrinter(kNameBuffer);
   if (found.ok) return found.value.substr(0, found.value.find('\0'));
   if (found.error == platform::kErrorFileNotFound) {
-    Report(context, "ERROR: No default printer set.", found.error,
-           "Warning no currently set default printer.");
+    // Nothing to mend: the user simply has no default printer.
+    WriteDebugLine(context, "ERROR: No default printer set.");
+    WriteDebugLine(context, "SYSTEM ERROR: " + Code(found.error));
+    context.AppendRunMessage("Warning no currently set default printer.");
   } else {
-    Report(context, "ERROR: Getting default printer name.", found.error,
-           "Error (" + Code(found.error) + ") determining default printer.");
+    ReportPrinterFailure(context, "ERROR: Getting default printer name.", found.error,
+                         "Error (" + Code(found.error) + ") determining default printer.");
   }
   return {};
 }

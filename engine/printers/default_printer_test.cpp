@@ -20,10 +20,10 @@ TEST(DefaultPrinterTest, WindowsTwoThousandAndLaterUseTheSpooler) {
   EXPECT_EQ(world.state.defaultPrinter, std::optional<std::string>("Lab"));
   MakeDefaultPrinter(*context, "Nowhere");
   EXPECT_FALSE(context->OperationsSucceeded);
-  EXPECT_EQ(context->RunMessage,
+  EXPECT_EQ(testing::WithoutExplanations(context->RunMessage),
             "\r\nDefault Printer:Office\r\nSet default printer: Lab"
             "\r\nError (1801) setting default printer: Nowhere");
-  EXPECT_EQ(context->debugLog.text(),
+  EXPECT_EQ(testing::WithoutExplanations(context->debugLog.text()),
             "Default printer:Office\r\nSet default printer: Lab\r\n"
             "ERROR: Setting default printer: Nowhere\r\nSYSTEM ERROR: 1801\r\n");
 
@@ -40,7 +40,7 @@ TEST(DefaultPrinterTest, WindowsTwoThousandAndLaterUseTheSpooler) {
   auto failed = world.NewContext();
   EXPECT_EQ(GetDefaultPrinterName(*failed), "");
   EXPECT_TRUE(failed->OperationsSucceeded);
-  EXPECT_EQ(failed->RunMessage, "\r\nError (1722) determining default printer.");
+  EXPECT_EQ(testing::WithoutExplanations(failed->RunMessage), "\r\nError (1722) determining default printer.");
 }
 
 TEST(DefaultPrinterTest, WindowsNinetyFiveSetsTheDefaultAttribute) {
@@ -61,7 +61,7 @@ TEST(DefaultPrinterTest, WindowsNinetyFiveSetsTheDefaultAttribute) {
   world.state.failures.push_back({"SetPrinter", std::nullopt, 5, {}});
   MakeDefaultPrinter(*context, "Lab");
   EXPECT_FALSE(context->OperationsSucceeded);
-  EXPECT_EQ(context->RunMessage,
+  EXPECT_EQ(testing::WithoutExplanations(context->RunMessage),
             "\r\nDefault Printer:Lab\r\nSet default printer: HP4"
             "\r\nError (1801) opening printer for set default: Missing"
             "\r\nError (5) setting default printer: Lab");
@@ -93,7 +93,7 @@ TEST(DefaultPrinterTest, WindowsNtFourUsesTheProfileStrings) {
   EXPECT_EQ(world.state.winIni[0].second[0].second, "P,winspool,Ne01:");
   MakeDefaultPrinter(*context, "Unlisted");
   EXPECT_FALSE(context->OperationsSucceeded);
-  EXPECT_EQ(context->RunMessage,
+  EXPECT_EQ(testing::WithoutExplanations(context->RunMessage),
             "\r\nDefault Printer:Old\r\nSet default printer: P"
             "\r\nError parsing default printer settings: Q"
             "\r\nError (2) getting reference for setting default printer: Unlisted");
@@ -110,10 +110,10 @@ TEST(DefaultPrinterTest, AFailedVersionQueryIsAFailureOfBoth) {
   EXPECT_EQ(GetDefaultPrinterName(*context), "");
   MakeDefaultPrinter(*context, "\\\\S\\P");
   EXPECT_FALSE(context->OperationsSucceeded);
-  EXPECT_EQ(context->RunMessage,
+  EXPECT_EQ(testing::WithoutExplanations(context->RunMessage),
             "\r\nError (87) determining OS version for setting default printer."
             "\r\nError (87) determining OS version for setting default printer: \\\\S\\P");
-  EXPECT_EQ(context->debugLog.text(),
+  EXPECT_EQ(testing::WithoutExplanations(context->debugLog.text()),
             "ERROR: Getting OS version for Default printer.\r\nSYSTEM ERROR: 87\r\n"
             "ERROR: Getting OS version for Defualt printer : \\\\S\\P\r\nSYSTEM ERROR: 87\r\n");
 }

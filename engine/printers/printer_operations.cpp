@@ -1,18 +1,17 @@
 #include "engine/printers/printer_operations.h"
 
 #include "engine/core/run_context.h"
+#include "engine/printers/printer_failure.h"
 
 namespace quillon::engine {
 namespace {
 
 std::string Code(std::uint32_t code) { return std::to_string(code); }
 
-// The debug pair of a failed call, its report line, and the failure flag.
+// The lines of a failed call, and the failure flag.
 void Fail(RunContext& context, const std::string& debug, std::uint32_t code,
           const std::string& report) {
-  WriteDebugLine(context, debug);
-  WriteDebugLine(context, "SYSTEM ERROR: " + Code(code));
-  context.AppendRunMessage(report);
+  ReportPrinterFailure(context, debug, code, report);
   context.OperationsSucceeded = false;
 }
 
@@ -140,9 +139,8 @@ void InstallSharedDriver(RunContext& context, const std::string& driverSharePath
   driver.driverPath = driver.dataFile = driver.configFile = target;
   const platform::SpoolerResult registered = context.platform.spooler.AddPrinterDriver(driver);
   if (!registered.ok && registered.error != platform::kErrorPrinterDriverAlreadyInstalled) {
-    WriteDebugLine(context, "ERROR: Adding printer driver: " + driverName);
-    WriteDebugLine(context, "SYSTEM ERROR: " + Code(registered.error));
-    context.AppendRunMessage("Warning (" + Code(registered.error) +
+    ReportPrinterFailure(context, "ERROR: Adding printer driver: " + driverName, registered.error,
+                         "Warning (" + Code(registered.error) +
                              ") unable to add provided driver information: " + printerName);
   }
 }

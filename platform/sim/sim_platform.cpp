@@ -184,6 +184,22 @@ std::string SimPlatform::GetSystemFolder() { return ClientFolder(state_.systemFo
 
 std::string SimPlatform::GetProgramFolder() { return host_.programFolder; }
 
+// Windows' own texts for the codes a simulated client can meet without an
+// explanation of the engine's.
+std::string SimPlatform::GetErrorText(std::uint32_t code) {
+  switch (code) {
+    case 6: return "The handle is invalid.";
+    case 8: return "Not enough memory resources are available to process this command.";
+    case 87: return "The parameter is incorrect.";
+    case 122: return "The data area passed to a system call is too small.";
+    case 1795: return "The specified printer driver is already installed.";
+    case 1798: return "The print processor is unknown.";
+    case 1802: return "The printer already exists.";
+    case 1804: return "The specified datatype is invalid.";
+    default: return {};
+  }
+}
+
 std::optional<std::string> SimPlatform::GetValue(const std::string& keyPath,
                                                  const std::string& valueName) {
   OrderedMap<std::string>* key = Find(state_.registry, keyPath);

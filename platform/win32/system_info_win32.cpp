@@ -3,6 +3,7 @@
 #include "platform/win32/system_info_win32.h"
 
 #include "platform/host/process.h"
+#include "platform/host/system_error_win32.h"
 #include "platform/host/windows_api.h"
 
 #include <userenv.h>
@@ -77,5 +78,10 @@ std::string Win32SystemInfo::GetSystemFolder() {
 }
 
 std::string Win32SystemInfo::GetProgramFolder() { return RunningProgramFolder(); }
+
+std::string Win32SystemInfo::GetErrorText(std::uint32_t code) {
+  std::string text = SystemErrorText(code);
+  return text == "Error " + std::to_string(code) ? std::string() : text;  // no message of its own
+}
 
 }  // namespace quillon::platform::win32

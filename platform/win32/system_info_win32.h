@@ -14,6 +14,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string GetProfileFolder() override;
   std::string GetSystemFolder() override;
   std::string GetProgramFolder() override;
+  std::string GetErrorText(std::uint32_t code) override;
 };
 
 }  // namespace quillon::platform::win32

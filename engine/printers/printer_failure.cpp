@@ -1,0 +1,63 @@
+#include "engine/printers/printer_failure.h"
+
+#include "engine/core/run_context.h"
+
+namespace quillon::engine {
+namespace {
+
+struct Explanation {
+  std::uint32_t code;
+  const char* text;
+};
+
+// The reasons a migration usually stops on today's clients.
+constexpr Explanation kExplanations[] = {
+    {2, "a file or printer that the document names does not exist on the client or on the "
+        "server; check the name, and that the driver file lies in the driver share."},
+    {5, "the user is not allowed to do this. Since the 2021 print spooler hardening a standard "
+        "user may not install printer drivers: install the driver on the client as an "
+        "administrator (or by policy) first, or use a package-aware driver on the print server."},
+    {53, "the print server's name was not found on the network; check the server name in the "
+         "document and the client's name resolution."},
+    {1722, "the print server did not answer; check that it is running and reachable from the "
+           "client, and that its Print Spooler service runs and is not blocked by a firewall."},
+    {1796, "the port named for this printer does not exist on the client; check the port name "
+           "in the document."},
+    {1797, "the printer's driver is not installed on the client; install it first, or correct "
+           "the driver name in the document (it must match the driver's name exactly)."},
+    {1801, "the print server has no shared printer of that name; check the share name in the "
+           "document against the server's shares, or the printer was already removed."},
+    {1905, "the printer was deleted on the print server while the client still knew it; remove "
+           "the connection and connect to the printer again."},
+    {3019, "the client does not have this printer's driver and the user may not download it "
+           "(print spooler hardening since 2021). An administrator must install the driver on "
+           "the client first (or deploy it by policy), or the print server must offer a "
+           "package-aware driver; a connection being moved stays on its old server."},
+    {3012, "no printer of that name was found; check the printer name in the document."},
+};
+
+constexpr std::uint32_t kWin32Facility = 0x80070000u;
+
+}  // namespace
+
+std::string ExplainError(RunContext& context, std::uint32_t code) {
+  const std::uint32_t win32 = (code & 0xFFFF0000u) == kWin32Facility ? code & 0xFFFFu : code;
+  for (const Explanation& known : kExplanations) {
+    if (known.code == win32) return known.text;
+  }
+  std::string text = context.platform.system.GetErrorText(win32);
+  return text.empty() ? std::string("Windows has no description of this code.") : text;
+}
+
+void ReportPrinterFailure(RunContext& context, const std::string& debug, std::uint32_t code,
+                          const std::string& report) {
+  WriteDebugLine(context, debug);
+  WriteDebugLine(context, "SYSTEM ERROR: " + std::to_string(code));
+  context.AppendRunMessage(report);
+  const std::string explanation =
+      "What error " + std::to_string(code) + " means: " + ExplainError(context, code);
+  WriteDebugLine(context, ">> " + explanation);
+  context.AppendRunMessage(explanation);
+}
+
+}  // namespace quillon::engine
