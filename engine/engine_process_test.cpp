@@ -112,6 +112,38 @@ TEST_F(EngineProcessTest, ClientFileKeepsEveryKeyAndRecordsMessageBoxes) {
   EXPECT_EQ(saved["messageBoxes"][0]["icon"], "Critical");
 }
 
+// Two logon scripts, or two sessions of one roaming user: many runs for one
+// user at once, each with its own document, all store their outcome.
+TEST_F(EngineProcessTest, RunsAtOnceForOneUserKeepEveryOutcome) {
+  constexpr int kRuns = 20;
+  const fs::path profile = root_ / "shared profile";
+  std::string command = "cd " + Quote(root_.string()) + " && ";
+  std::string expected;
+  for (int i = 0; i < kRuns; ++i) {
+    const fs::path document = deploy_ / ("Move " + std::to_string(i) + ".ini");
+    Spit(document, quillon::engine::testing::CompleteDocument());
+    const fs::path client = root_ / ("client" + std::to_string(i) + ".json");
+    nlohmann::json state = {{"computerName", "PC" + std::to_string(i)},
+                            {"userName", "alice"},
+                            {"profileFolder", profile.string()}};
+    Spit(client, state.dump());
+    command += "QUILLON_CLIENT=" + Quote(client.string()) + " " +
+               Quote((deploy_ / "QuillonEngine").string()) + " " + Quote(document.string()) +
+               " & ";
+  }
+  command += "wait";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  const std::string stored = Slurp(profile / "Quillon_status.log");
+  int lines = 0;
+  for (std::size_t at = 0; (at = stored.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  EXPECT_EQ(lines, kRuns) << stored;
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string line = (deploy_ / ("Move " + std::to_string(i) + ".ini")).string() + ",True\r\n";
+    EXPECT_NE(stored.find(line), std::string::npos) << "lost: " << line;
+  }
+}
+
 TEST_F(EngineProcessTest, BadClientFileStopsWithStatusTwoAndStaysUntouched) {
   const std::string cases[] = {
       "{ not json",

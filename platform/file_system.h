@@ -21,6 +21,12 @@ class WritableFile {
   virtual Status Close() = 0;
 };
 
+// An exclusive lock that other processes honour; released on destruction.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -43,6 +49,10 @@ class FileSystem {
   virtual Status CreateFolders(const std::string& path) = 0;
   // Copies a file, replacing the target if it exists.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+  // Takes the exclusive lock of the file `path` (created when missing, never
+  // removed) if no one else holds it; null, with the reason in `status`, when
+  // it could not be had. It never waits: callers pause through the Clock.
+  virtual std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) = 0;
 };
 
 // The host's path separator.

@@ -16,6 +16,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> unreadable;  // exist, but cannot be opened
   bool failWrites = false;
   int writes = 0;
+  std::set<std::string> locked;  // held by someone else
 
   std::optional<std::string> ReadFile(const std::string& path) override {
     if (unreadable.count(path) != 0) return std::nullopt;
@@ -49,6 +50,14 @@ class MemoryFileSystem : public FileSystem {
     if (found == files.end()) return Status::Error(2, "The system cannot find the file specified.");
     files[to] = found->second;
     return Status::Ok();
+  }
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) override {
+    if (locked.count(path) != 0) {
+      if (status != nullptr) *status = Status::Error(33, "The process cannot access the file because another process has locked a portion of the file.");
+      return nullptr;
+    }
+    if (status != nullptr) *status = Status::Ok();
+    return std::make_unique<FileLock>();
   }
 };
 

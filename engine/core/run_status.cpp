@@ -55,6 +55,23 @@ void SaveToStatusFile(RunContext& context, bool succeeded) {
   platform::FileSystem& files = context.platform.files;
   const std::string path = StatusFilePath(context);
   const std::string ownLine = context.DocumentPath + "," + OutcomeText(succeeded) + "\r\n";
+  // Runs of other documents for the same user (two logon scripts, two
+  // sessions) read, add and replace the same file; without the lock the last
+  // replace wins and the others' outcomes are lost. A holder that never lets
+  // go must not cost this run its outcome, so after the wait it saves anyway.
+  const std::string lockPath = path + ".lock";
+  platform::Status lockStatus;
+  std::unique_ptr<platform::FileLock> lock = files.TryLockFile(lockPath, &lockStatus);
+  for (int waited = 0; !lock && waited < kStatusLockWaitMilliseconds;
+       waited += kStatusLockRetryMilliseconds) {
+    context.platform.clock.Sleep(kStatusLockRetryMilliseconds);
+    lock = files.TryLockFile(lockPath, &lockStatus);
+  }
+  if (!lock) {
+    WriteErrorLines(context, "ERROR: Unable to lock Quillon status file " + lockPath +
+                                 ", saving without the lock",
+                    lockStatus.errorNumber, lockStatus.description);
+  }
   std::optional<std::string> content = files.ReadFile(path);
 
   platform::Status status;

@@ -10,6 +10,9 @@ namespace quillon::engine {
 struct RunContext;
 
 inline constexpr const char* kStatusFileName = "Quillon_status.log";
+// How long a run waits for another run of the same user to finish its save.
+inline constexpr int kStatusLockWaitMilliseconds = 10000;
+inline constexpr int kStatusLockRetryMilliseconds = 50;
 inline constexpr const char* kStatusRegistryRoot = "HKEY_CURRENT_USER\\Software\\Quillon\\";
 inline constexpr const char* kStatusValueName = "SUCCESS";
 

@@ -94,6 +94,35 @@ TEST_F(RunStatusTest, StatusFileAppendsWithoutGluingLinesAndSurvivesWriteFailure
   EXPECT_EQ(StatusContent(), std::optional<std::string>("other.ini,True\r\nd.ini,True\r\n"));
 }
 
+// The save holds the lock beside the status file; a lock that another run
+// never releases costs ten seconds of pauses and an error, never the outcome.
+TEST_F(RunStatusTest, StatusFileIsSavedUnderItsLockAndDespiteAStuckHolder) {
+  const std::string lockPath = StatusFile() + ".lock";
+  auto context = ContextFor("a.ini");
+  SaveRunStatus(*context);
+  EXPECT_EQ(context->debugLog.text(), "");
+  EXPECT_TRUE(world_.clock.sleeps.empty());
+  platform::Status status;
+  EXPECT_NE(world_.files.TryLockFile(lockPath, &status), nullptr)
+      << "the lock is released after the save: " << status.description;
+
+  std::unique_ptr<platform::FileLock> stuck = world_.files.TryLockFile(lockPath, &status);
+  ASSERT_NE(stuck, nullptr) << status.description;
+  auto waiting = ContextFor("b.ini");
+  SaveRunStatus(*waiting);
+  EXPECT_EQ(StatusContent(), std::optional<std::string>("a.ini,True\r\nb.ini,True\r\n"));
+  int waited = 0;
+  for (int pause : world_.clock.sleeps) waited += pause;
+  EXPECT_EQ(waited, kStatusLockWaitMilliseconds);
+  const std::string log = waiting->debugLog.text();
+  EXPECT_EQ(log.rfind("ERROR: Unable to lock Quillon status file " + lockPath +
+                          ", saving without the lock\r\nERROR: ",
+                      0),
+            0u)
+      << log;
+  EXPECT_NE(log.find("\r\nERROR DESCRIPTION: Locking " + lockPath), std::string::npos) << log;
+}
+
 TEST_F(RunStatusTest, OlderSystemsUseTheRegistryPerUser) {
   platform::sim::SimOs older[] = {{1, 4, 0}, {2, 4, 0}, {2, 10, 87}};
   for (const auto& os : older) {

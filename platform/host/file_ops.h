@@ -3,6 +3,7 @@
 // them the way fopen does.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,5 +21,12 @@ Status CopyReplacing(const std::string& from, const std::string& to);
 // Forces the file's written data to the disk.
 Status SyncToDisk(std::FILE* file, const std::string& path);
 unsigned long ProcessId();
+
+// An open lock file: a descriptor on POSIX (flock), a handle on Windows
+// (LockFileEx); -1 when none.
+using LockHandle = std::intptr_t;
+// Opens or creates `path` and takes its exclusive lock if it is free.
+Status TryLockExclusive(const std::string& path, LockHandle& handle);
+void Unlock(LockHandle handle);
 
 }  // namespace quillon::platform::file_ops

@@ -1,4 +1,6 @@
 // File operations on POSIX: paths are passed through as bytes.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +78,32 @@ Status SyncToDisk(std::FILE* file, const std::string& path) {
 }
 
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+Status TryLockExclusive(const std::string& path, LockHandle& handle) {
+  handle = -1;
+  const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    const int number = errno;
+    return Status::Error(static_cast<std::uint32_t>(number),
+                         "Opening " + path + ": " + std::strerror(number));
+  }
+  int result;
+  do {
+    result = ::flock(descriptor, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    const int number = errno;
+    ::close(descriptor);
+    return Status::Error(static_cast<std::uint32_t>(number),
+                         "Locking " + path + ": " + std::strerror(number));
+  }
+  handle = descriptor;
+  return Status::Ok();
+}
+
+void Unlock(LockHandle handle) {
+  if (handle >= 0) ::close(static_cast<int>(handle));  // closing releases the lock
+}
 
 }  // namespace file_ops
 }  // namespace quillon::platform

@@ -91,5 +91,25 @@ Status SyncToDisk(std::FILE* file, const std::string& path) {
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
+Status TryLockExclusive(const std::string& path, LockHandle& handle) {
+  handle = -1;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastErrorStatus("Opening " + path);
+  OVERLAPPED start = {};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start)) {
+    Status status = LastErrorStatus("Locking " + path);
+    CloseHandle(file);
+    return status;
+  }
+  handle = reinterpret_cast<LockHandle>(file);
+  return Status::Ok();
+}
+
+void Unlock(LockHandle handle) {
+  if (handle != -1) CloseHandle(reinterpret_cast<HANDLE>(handle));  // closing releases the lock
+}
+
 }  // namespace file_ops
 }  // namespace quillon::platform

@@ -128,4 +128,23 @@ Status HostFileSystem::CopyFile(const std::string& from, const std::string& to) 
   return file_ops::CopyReplacing(from, to);
 }
 
+namespace {
+class HostFileLock : public FileLock {
+ public:
+  explicit HostFileLock(file_ops::LockHandle handle) : handle_(handle) {}
+  ~HostFileLock() override { file_ops::Unlock(handle_); }
+
+ private:
+  file_ops::LockHandle handle_;
+};
+}  // namespace
+
+std::unique_ptr<FileLock> HostFileSystem::TryLockFile(const std::string& path, Status* status) {
+  file_ops::LockHandle handle = -1;
+  Status locked = file_ops::TryLockExclusive(path, handle);
+  if (status) *status = locked;
+  if (!locked.ok) return nullptr;
+  return std::make_unique<HostFileLock>(handle);
+}
+
 }  // namespace quillon::platform

@@ -34,6 +34,9 @@ class SimFileSystem : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) override {
+    return host_.TryLockFile(path, status);
+  }
 
  private:
   FileSystem& host_;
@@ -79,6 +82,7 @@ class SimPlatform : public SystemInfo,
   std::string GetProfileFolder() override;
   std::string GetSystemFolder() override;
   std::string GetProgramFolder() override;
+  std::string GetErrorText(std::uint32_t code) override;
   // Registry
   std::optional<std::string> GetValue(const std::string& keyPath,
                                       const std::string& valueName) override;
