@@ -12,4 +12,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static executables: they must run with nothing but Windows' own DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# No 32-bit Wine here: this build is not run, only built and its imports checked.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
