@@ -1,5 +1,5 @@
 // Time to read a large migration document: list keys of 5,000 items each and
-// foreign sections and keys around them, about 1 MB in all.
+// foreign sections and keys around them, about 1 MB in all (2 MB as UTF-16).
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
@@ -72,6 +72,37 @@ void BM_ReadDocumentText(benchmark::State& state) {
   state.counters["document_bytes"] = static_cast<double>(text.size());
 }
 BENCHMARK(BM_ReadDocumentText)->Unit(benchmark::kMillisecond);
+
+// The same document with old Mac line ends, and saved by Notepad as "Unicode":
+// the line split and the conversion to 8-bit text must not slow reading down.
+void BM_ReadDocumentTextCrOnly(benchmark::State& state) {
+  std::string text = LargeDocument();
+  std::erase(text, '\n');
+  quillon::document::MigrationDocument document;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(quillon::document::ReadDocumentText(&text, document));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadDocumentTextCrOnly)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDocumentTextUtf16(benchmark::State& state) {
+  const std::string narrow = LargeDocument();
+  std::string text = "\xFF\xFE";
+  for (char c : narrow) {
+    text += c;
+    text += '\0';
+  }
+  quillon::document::MigrationDocument document;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(quillon::document::ReadDocumentText(&text, document));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+  state.counters["document_bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_ReadDocumentTextUtf16)->Unit(benchmark::kMillisecond);
 
 void BM_ReadDocumentTextWithLog(benchmark::State& state) {
   const std::string text = LargeDocument();

@@ -435,6 +435,65 @@ TEST(DocumentReaderTest, LookupIgnoresCaseAndTakesTheFirstSectionAndKey) {
   EXPECT_FALSE(d.AlwaysRun);  // the second GENERAL section is not read
 }
 
+std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
+  for (const auto& [from, to] : edits) {
+    const std::size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+std::string WithLineEnds(const std::string& text, const std::string& end) {
+  std::string out;
+  for (char c : text) c == '\n' ? out += end : out += c;
+  return out;
+}
+
+// Bytes of a UTF-16LE file with its mark; the text is ASCII.
+std::string AsUtf16(const std::string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : text) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+// The same document as an administrator edits it by hand: quoted values, CR
+// line ends of an old Mac editor, or saved by Notepad as "Unicode". Each reads
+// to the record the plain document gives.
+TEST(DocumentReaderTest, HandEditedDocumentsReadAsTheirPlainForm) {
+  const std::string quoted = Replaced(
+      kCompleteDocument,
+      {{"DomainName=corp.example", "DomainName = \" corp.example \""},
+       {"FromServers=OLDSRV,OLD2", "FromServers=\"OLDSRV, OLD2\""},
+       {"EmailTo=admin@example,help@example", "EmailTo='admin@example , help@example'"},
+       {"SuccessMessage=Done.^CRLFThank you.", "SuccessMessage=\"Done.^CRLFThank you.\""},
+       {"DeploymentPath=\\\\files\\deploy\\", "DeploymentPath=\"\\\\files\\deploy\\\""},
+       {"MDACOption=2", "MDACOption='2'"},
+       {"DebugOn=True", "DebugOn=\"True\""},
+       {"DefaultType=1", "DefaultType=\"1\""}});
+  ASSERT_NE(quoted, kCompleteDocument);
+  struct Case {
+    const char* name;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"quoted", quoted},
+      {"quoted, CR LF", WithLineEnds(quoted, "\r\n")},
+      {"quoted, CR only", WithLineEnds(quoted, "\r")},
+      {"CR only", WithLineEnds(kCompleteDocument, "\r")},
+      {"UTF-16LE", AsUtf16(WithLineEnds(kCompleteDocument, "\r\n"))},
+      {"UTF-16LE, quoted", AsUtf16(WithLineEnds(quoted, "\r\n"))},
+  };
+  for (const Case& c : cases) {
+    const ReadResult r = Read(c.text);
+    EXPECT_FALSE(r.readError) << c.name;
+    EXPECT_TRUE(r.errors.empty()) << c.name;
+    EXPECT_EQ(r.document, CompleteRecord()) << c.name;
+  }
+}
+
 TEST(DocumentReaderTest, MissingFileLeavesAFreshRecord) {
   MigrationDocument d = CompleteRecord();
   std::vector<std::string> lines;

@@ -300,6 +300,53 @@ TEST(DocumentWriterTest, SavingOverADocumentKeepsItsOtherContent) {
   EXPECT_FALSE(read.DebugOn);
 }
 
+// Values that begin and end with a quote, or with blanks around a quote, are
+// written so that reading strips nothing of them.
+TEST(DocumentWriterTest, QuotedValuesReadBackUnchanged) {
+  MigrationDocument d = PopulatedRecord();
+  d.DomainName = "'corp'";
+  d.EmailSubject = "\"Printers moved\"";
+  d.SuccessMessage = "\"Done\" ";  // the reader trims the blank, nothing else
+  d.DeploymentPath = "\"\\\\files\\deploy\"";
+  d.ServerPairs = {{"\"OLD1", "NEW1"}, {"OLD2\"", "NEW2"}};
+  d.EmailTo = {"'a@example", "b@example'"};
+  MemoryFileSystem fs;
+  MigrationDocument written = d;
+  ASSERT_FALSE(WriteDocument(fs, kPath, written));
+  MigrationDocument read;
+  EXPECT_FALSE(ReadDocument(fs, kPath, read));
+  d.SuccessMessage = "\"Done\"";
+  EXPECT_EQ(read, d);
+}
+
+// A document saved as "Unicode" stays UTF-16LE with its mark, comments and
+// foreign keys kept.
+TEST(DocumentWriterTest, Utf16DocumentStaysUtf16) {
+  auto utf16 = [](const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) {
+      bytes += c;
+      bytes += '\0';
+    }
+    return bytes;
+  };
+  MemoryFileSystem fs;
+  fs.files[kPath] = utf16("; second floor\r\n[SUPPORT]\r\nDebugOn=True\r\nOwner=helpdesk\r\n");
+  MigrationDocument d = PopulatedRecord();
+  d.DebugOn = false;
+  ASSERT_FALSE(WriteDocument(fs, kPath, d));
+  const std::string& bytes = fs.files[kPath];
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(bytes.size() % 2, 0u);
+  EXPECT_EQ(bytes.find(utf16("; second floor\r\n[SUPPORT]\r\nDebugOn=False\r\nOwner=helpdesk\r\n")
+                           .substr(2)),
+            2u);
+  MigrationDocument read;
+  EXPECT_FALSE(ReadDocument(fs, kPath, read));
+  EXPECT_EQ(read, d);
+}
+
 TEST(DocumentWriterTest, FailuresLeaveTheFileAlone) {
   {
     MemoryFileSystem fs;

@@ -1,11 +1,14 @@
 // Our own profile (INI) file, so that engine and toolkit read and write
-// documents alike on every platform. Parsed once into line spans with an index
-// of sections and key hashes, so lookups do not rescan the text.
+// documents alike on every platform, and as the system's profile functions
+// read them on Windows. Parsed once into line spans with an index of sections
+// and key hashes, so lookups do not rescan the text.
 #include "document/profile_file.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <utility>
+
+#include "platform/text.h"
 
 namespace quillon::document {
 
@@ -69,19 +72,62 @@ std::uint32_t FoldedHash(std::string_view text) {
 
 std::string_view KeyOf(std::string_view line) { return Trim(line.substr(0, line.find('='))); }
 
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+// A trimmed value as the system's reader returns it: without one pair of
+// matching quotes around it. It judges the value as a C string, so the quotes
+// are looked for before a NUL.
+std::string_view WithoutQuotes(std::string_view value) {
+  std::string_view text = value.substr(0, value.find('\0'));
+  if (text.size() >= 2 && IsQuote(text.front()) && text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return value;
+}
+
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+
+std::string Utf16LeToNarrow(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');  // an odd last byte is no character
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  return platform::Utf16ToNarrow(units);
+}
+
+std::string NarrowToUtf16Le(std::string_view text) {
+  const std::u16string units = platform::NarrowToUtf16(text);
+  std::string bytes(kUtf16Mark);
+  bytes.reserve(2 + 2 * units.size());
+  for (char16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
 }  // namespace
 
-ProfileFile ProfileFile::Parse(std::string_view text) {
+ProfileFile ProfileFile::Parse(std::string_view bytes) {
   ProfileFile file;
-  file.text_ = std::string(text);
+  file.utf16_ = bytes.substr(0, kUtf16Mark.size()) == kUtf16Mark;
+  file.text_ = file.utf16_ ? Utf16LeToNarrow(bytes.substr(kUtf16Mark.size())) : std::string(bytes);
+  const std::string_view text = file.text_;
+  // CR LF, CR and LF each end a line. The next CR and LF are each searched for
+  // once, so a file with one kind of line end only is still read in one pass.
+  auto next = [&text](char c, std::size_t from) {
+    std::size_t at = text.find(c, from);
+    return at == std::string_view::npos ? text.size() : at;
+  };
+  std::size_t nextCr = next('\r', 0), nextLf = next('\n', 0);
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    if (end > pos && text[end - 1] == '\r') --end;
+    if (nextCr < pos) nextCr = next('\r', pos);
+    if (nextLf < pos) nextLf = next('\n', pos);
+    const std::size_t end = std::min(nextCr, nextLf);
     file.AddLine(Line{pos, end - pos, false});
-    pos = next;
+    pos = end == nextCr && end + 1 == nextLf ? end + 2 : end + 1;
   }
   return file;
 }
@@ -146,7 +192,7 @@ std::optional<std::string> ProfileFile::GetValue(std::string_view section,
   std::size_t index = FindKey(*found, key);
   if (index == std::string_view::npos) return std::nullopt;
   std::string_view line = View(found->lines[index]);
-  return std::string(Trim(line.substr(line.find('=') + 1)));
+  return std::string(WithoutQuotes(Trim(line.substr(line.find('=') + 1))));
 }
 
 void ProfileFile::SetValue(std::string_view section, std::string_view key,
@@ -155,6 +201,8 @@ void ProfileFile::SetValue(std::string_view section, std::string_view key,
   // possibly a new section, when the file is read again.
   std::string text(value);
   std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  // Quotes that reading would take off get a pair of their own around them.
+  if (WithoutQuotes(Trim(text)) != Trim(text)) text = '"' + text + '"';
 
   Section* target = FindSection(section);
   if (target == nullptr) {
@@ -201,7 +249,7 @@ std::string ProfileFile::Serialize() const {
   for (const Section& section : sections_) {
     std::for_each(section.lines.begin(), section.lines.end(), append);
   }
-  return text;
+  return utf16_ ? NarrowToUtf16Le(text) : text;
 }
 
 }  // namespace quillon::document

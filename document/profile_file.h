@@ -1,6 +1,9 @@
-// Our own Windows-style profile (INI) file: read with the first matching section
-// and key (letters compared without regard to case), values trimmed; written
-// back with comment lines, foreign keys and their order kept, lines in CR LF.
+// Our own Windows-style profile (INI) file, read as the system's profile
+// functions read it: the first matching section and key (letters compared
+// without regard to case), values trimmed and one pair of surrounding quotes
+// removed, lines ended by CR LF, CR or LF, a UTF-16LE file with its byte order
+// mark taken as text. Written back with comment lines, foreign keys and their
+// order kept, lines in CR LF, in the file's own encoding.
 #pragma once
 
 #include <cstddef>
@@ -15,17 +18,24 @@ namespace quillon::document {
 
 class ProfileFile {
  public:
-  static ProfileFile Parse(std::string_view text);
+  // Parses the file's bytes. A UTF-16LE file (byte order mark FF FE) is
+  // converted to the host's 8-bit text; any other is taken as that text
+  // already, a UTF-8 mark included (Windows does not know it).
+  static ProfileFile Parse(std::string_view bytes);
 
   // The value of the first matching key of the first matching section, blanks
-  // and tabs around it removed; nullopt when the section or the key is absent.
+  // and tabs around it removed, then one pair of matching quotes (" or ')
+  // around it; nullopt when the section or the key is absent.
   std::optional<std::string> GetValue(std::string_view section, std::string_view key) const;
 
   // Replaces that key's value in place; a missing key is added after the last
   // non-empty line of its section, a missing section at the end of the file.
+  // A value whose quotes GetValue would take off (one kind at both ends once
+  // trimmed) is written inside a pair of double quotes, so that it reads back
+  // as set, surrounding blanks aside.
   void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
-  // Every line followed by CR LF.
+  // Every line followed by CR LF; UTF-16LE with its mark when parsed so.
   std::string Serialize() const;
 
  private:
@@ -47,6 +57,7 @@ class ProfileFile {
   };
   std::string text_;
   std::string edits_;
+  bool utf16_ = false;
   std::vector<Line> preamble_;  // lines before the first section
   std::vector<Section> sections_;
   // Section name folded to lower case -> index of its first section.

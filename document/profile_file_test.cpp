@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace quillon::document {
 namespace {
@@ -130,7 +132,8 @@ TEST(ProfileFileTest, SerializeWritesEveryLineWithCrLf) {
       {"a", "a\r\n"},
       {"a\nb\n", "a\r\nb\r\n"},
       {"a\r\nb\r\n\r\n", "a\r\nb\r\n\r\n"},
-      {"a\r\r\nb", "a\r\r\nb\r\n"},  // only the one CR before LF belongs to the line end
+      {"a\r\r\nb", "a\r\n\r\nb\r\n"},  // a CR alone ends a line too
+      {"a\rb\r", "a\r\nb\r\n"},
       {"[S]\nk=v\n\n[T]", "[S]\r\nk=v\r\n\r\n[T]\r\n"},
   };
   for (const Case& c : cases) {
@@ -138,6 +141,133 @@ TEST(ProfileFileTest, SerializeWritesEveryLineWithCrLf) {
     EXPECT_EQ(once, c.expected);
     EXPECT_EQ(ProfileFile::Parse(once).Serialize(), once);
   }
+}
+
+// UTF-16LE bytes with the byte order mark, as Notepad saves "Unicode".
+std::string Utf16File(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// What administrators write by hand, read as the system's profile functions
+// read it: one pair of matching quotes stripped after trimming, CR, LF and
+// CR LF each ending a line, a UTF-16LE file with its mark taken as text.
+TEST(ProfileFileTest, HandWrittenValuesReadAsOnWindows) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* section;
+    const char* key;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"double quotes", "[S]\nK=\"\\\\srv\\deploy\\my folder\"\n", "S", "K",
+       "\\\\srv\\deploy\\my folder"},
+      {"single quotes", "[S]\nK='2'\n", "S", "K", "2"},
+      {"quotes after trimming", "[S]\nK =  \"A, B\" \t\n", "S", "K", "A, B"},
+      {"blanks inside quotes kept", "[S]\nK=\"  a  \"\n", "S", "K", "  a  "},
+      {"empty quotes", "[S]\nK=\"\"\n", "S", "K", ""},
+      {"one pair only", "[S]\nK=\"\"x\"\"\n", "S", "K", "\"x\""},
+      {"other kind inside", "[S]\nK=\"'x'\"\n", "S", "K", "'x'"},
+      {"lone quote", "[S]\nK=\"\n", "S", "K", "\""},
+      {"unbalanced", "[S]\nK=\"abc\n", "S", "K", "\"abc"},
+      {"different kinds", "[S]\nK=\"abc'\n", "S", "K", "\"abc'"},
+      {"quotes inside", "[S]\nK=a\"b\"c\n", "S", "K", "a\"b\"c"},
+      {"quote then text", "[S]\nK=\"a\"b\n", "S", "K", "\"a\"b"},
+      {"judged before a NUL", std::string("[S]\nK=\"a\0b\"\n", 12), "S", "K",
+       std::string("\"a\0b\"", 5)},
+      {"CR only", "[S]\rA=1\rK=2\r", "S", "K", "2"},
+      {"CR only, no end", "[S]\rK=2", "S", "K", "2"},
+      {"CR only, section follows", "[S]\rK=1\r[T]\rK=2\r", "T", "K", "2"},
+      {"CR then LF lines", "[S]\rA=1\nK=2\n", "S", "A", "1"},
+      {"LF then CR lines", "[S]\nA=1\rK=2\r", "S", "K", "2"},
+      {"CR CR LF", "[S]\nK=2\r\r\nB=3\n", "S", "B", "3"},
+      {"CR CR LF value", "[S]\nK=2\r\r\nB=3\n", "S", "K", "2"},
+      {"UTF-16LE", Utf16File(u"[S]\r\nK=\"v\"\r\n[T]\r\nK=w"), "T", "K", "w"},
+      {"UTF-16LE quoted", Utf16File(u"[S]\r\nK=\"v\"\r\n"), "S", "K", "v"},
+      {"UTF-16LE CR only", Utf16File(u"[S]\rK=v\r"), "S", "K", "v"},
+      {"UTF-16LE odd byte", Utf16File(u"[S]\nK=v\n") + "x", "S", "K", "v"},
+      {"UTF-16LE mark only", "\xFF\xFE", "S", "K", std::nullopt},
+      // Windows takes no UTF-8 mark: it is text of the first line, which is
+      // then no section header.
+      {"UTF-8 mark before a header", "\xEF\xBB\xBF[S]\nK=1\n", "S", "K", std::nullopt},
+      {"UTF-8 mark before a comment", "\xEF\xBB\xBF; c\n[S]\nK=1\n", "S", "K", "1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ProfileFile::Parse(c.text).GetValue(c.section, c.key), c.expected) << c.name;
+  }
+  const ProfileFile wide = ProfileFile::Parse(Utf16File(u"[S]\nK=caf\u00E9 \u20AC\n"));
+  const std::optional<std::string> value = wide.GetValue("S", "K");
+  ASSERT_TRUE(value.has_value());
+#ifndef _WIN32
+  EXPECT_EQ(*value, "caf\xC3\xA9 \xE2\x82\xAC");
+  // A surrogate pair is one character; a lone surrogate is none.
+  const char16_t pairs[] = {u'[', u'S', u']', u'\n', u'K', u'=', 0xD83D, 0xDDA8,
+                            u'|', 0xDC00, u'|', 0xD83D};
+  EXPECT_EQ(ProfileFile::Parse(Utf16File(std::u16string_view(pairs, std::size(pairs))))
+                .GetValue("S", "K"),
+            "\xF0\x9F\x96\xA8|\xEF\xBF\xBD|\xEF\xBF\xBD");
+#else
+  EXPECT_EQ(value->substr(0, 4), "caf\xE9");  // the ANSI code page's "é"
+#endif
+}
+
+// The writer never leaves a value whose quotes reading would take off: a value
+// read back is the value set, blanks around it aside (reading trims them).
+TEST(ProfileFileTest, ValuesThatReadingWouldChangeAreQuoted) {
+  struct Case {
+    std::string value;
+    std::string line;  // as written
+    std::string read;
+  };
+  const Case cases[] = {
+      {"plain", "K=plain", "plain"},
+      {"a\"b\"c", "K=a\"b\"c", "a\"b\"c"},
+      {"\"open", "K=\"open", "\"open"},
+      {"\"", "K=\"", "\""},
+      {"\"x\"", "K=\"\"x\"\"", "\"x\""},
+      {"'x'", "K=\"'x'\"", "'x'"},
+      {"''", "K=\"''\"", "''"},
+      {"'A,B'", "K=\"'A,B'\"", "'A,B'"},
+      {" \"x\" ", "K=\" \"x\" \"", " \"x\" "},
+      {"\"x\"\t", "K=\"\"x\"\t\"", "\"x\"\t"},
+      {"'x\"", "K='x\"", "'x\""},
+      // Blanks around a value without quotes are written as they are and
+      // trimmed on reading; blanks alone are the document's empty string.
+      {" lead", "K= lead", "lead"},
+      {"trail\t", "K=trail\t", "trail"},
+      {" ", "K= ", ""},
+  };
+  for (const Case& c : cases) {
+    ProfileFile file = ProfileFile::Parse("[S]\nK=old\n");
+    file.SetValue("S", "K", c.value);
+    EXPECT_EQ(file.Serialize(), "[S]\r\n" + c.line + "\r\n") << '"' << c.value << '"';
+    EXPECT_EQ(file.GetValue("S", "K"), c.read) << '"' << c.value << '"';
+    EXPECT_EQ(ProfileFile::Parse(file.Serialize()).GetValue("S", "K"), c.read)
+        << '"' << c.value << '"';
+  }
+}
+
+// A Unicode document stays Unicode when it is saved, as the system's profile
+// writer keeps it.
+TEST(ProfileFileTest, Utf16DocumentIsWrittenBackAsUtf16) {
+  ProfileFile file = ProfileFile::Parse(Utf16File(u"; note\r\n[S]\r\nK=old\r\nX=1\r"));
+  file.SetValue("S", "K", "new");
+  file.SetValue("T", "Y", "'quoted'");
+  EXPECT_EQ(file.Serialize(),
+            Utf16File(u"; note\r\n[S]\r\nK=new\r\nX=1\r\n\r\n[T]\r\nY=\"'quoted'\"\r\n"));
+  const ProfileFile reread = ProfileFile::Parse(file.Serialize());
+  EXPECT_EQ(reread.GetValue("S", "K"), "new");
+  EXPECT_EQ(reread.GetValue("T", "Y"), "'quoted'");
+  EXPECT_EQ(reread.Serialize(), file.Serialize());
+  // An 8-bit document stays 8-bit, a UTF-8 mark and all.
+  ProfileFile narrow = ProfileFile::Parse("\xEF\xBB\xBF; c\n[S]\nK=1\n");
+  narrow.SetValue("S", "K", "2");
+  EXPECT_EQ(narrow.Serialize(), "\xEF\xBB\xBF; c\r\n[S]\r\nK=2\r\n");
 }
 
 TEST(ProfileFileTest, SurvivesBinaryAndOversizedInput) {

@@ -18,6 +18,7 @@
 #include "document/document_vocabulary.h"
 #include "document/profile_file.h"
 #include "platform/memory_file_system.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -74,6 +75,12 @@ std::vector<std::pair<std::string, std::string>> NamesInText(std::string_view te
   return names;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -105,6 +112,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(edited.GetValue(section, key) == value);
     Check(reread.GetValue(section, key) == value);
   }
+
+  // Any one-line value reads back as set, blanks around it aside: quotes that
+  // reading would take off are written inside a pair of their own.
+  std::string arbitrary = text.substr(0, 64);
+  std::erase_if(arbitrary, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+  // A UTF-16 file holds only what the host's text converts to and from.
+  if (text.starts_with("\xFF\xFE")) {
+    arbitrary = platform::Utf16ToNarrow(platform::NarrowToUtf16(arbitrary));
+  }
+  ProfileFile quoted = ProfileFile::Parse(text);
+  quoted.SetValue("FUZZ", "Value", arbitrary);
+  const std::optional<std::string> back =
+      ProfileFile::Parse(quoted.Serialize()).GetValue("FUZZ", "Value");
+  Check(back.has_value() && Trimmed(*back) == Trimmed(arbitrary));
 
   // Saving the record over the input keeps every key readable, and booleans
   // and integers come back exactly.

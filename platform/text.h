@@ -1,5 +1,5 @@
-// Conversion of the 8-bit code page text (UTF-8 on POSIX, the ANSI code page on
-// Windows) to UTF-16, used where a file format wants UTF-16.
+// Conversion between the 8-bit code page text (UTF-8 on POSIX, the ANSI code
+// page on Windows) and UTF-16, used where a file format wants UTF-16.
 #pragma once
 
 #include <string>
@@ -9,5 +9,9 @@ namespace quillon::platform {
 
 // Bytes that do not form a character become U+FFFD.
 std::u16string NarrowToUtf16(std::string_view text);
+
+// A lone surrogate becomes U+FFFD on POSIX; Windows maps what its code page
+// lacks to the nearest character it has, or "?".
+std::string Utf16ToNarrow(std::u16string_view text);
 
 }  // namespace quillon::platform

@@ -1,4 +1,4 @@
-// UTF-8 to UTF-16; a byte that does not start a well-formed sequence becomes U+FFFD.
+// UTF-8 to UTF-16 and back; what is not well-formed becomes U+FFFD.
 #include "platform/text.h"
 
 namespace quillon::platform {
@@ -47,6 +47,36 @@ std::u16string NarrowToUtf16(std::string_view text) {
       out.push_back(static_cast<char16_t>(code));
     }
     i += j;
+  }
+  return out;
+}
+
+std::string Utf16ToNarrow(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t code = text[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
   }
   return out;
 }
