@@ -2,11 +2,13 @@
 // the same LDAP directory the engine uses when a client file has no directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_status.h"
 #include "platform/ldap/ldap_directory.h"
+#include "platform/ldap/ldap_responder.h"
 #include "platform/ldap/slapd_fixture.h"
 
 namespace quillon::engine {
@@ -117,6 +119,55 @@ TEST_F(DirectoryServerTest, UnreachableServerAndWrongBaseAbortTheRun) {
               std::string::npos)
         << "the manual method is skipped";
   }
+}
+
+// A directory whose paging cookie never changes publishes 1,251 queues: all of
+// them are read, so the user's printer past the first thousand moves and a
+// published connection is no orphan. A directory that never ends its list
+// aborts the run before orphan pruning can act on a cut list.
+TEST_F(DirectoryServerTest, ARepeatedPagingCookieNeitherLosesQueuesNorPrunesOnACutList) {
+  platform::ldap_test::ResponderOptions options;
+  for (int i = 0; i < 1251; ++i) options.queueNames.push_back("PRTSRV2-Q" + std::to_string(i));
+  world_.AddQueue("PRTSRV1", "S1200");
+  world_.AddQueue("PRTSRV2", "S1200");
+  world_.AddQueue("PRTSRV2", "S1100");
+  world_.AddConnection("PRTSRV1", "S1200");
+  world_.AddConnection("PRTSRV2", "S1100");
+  const auto runWithOrphans = [&](const std::string& domain) {
+    const std::string path = world_.WriteFile(
+        world_.Path("ad.ini"),
+        CompleteDocument({{"UseActiveDirectory=", "UseActiveDirectory=True"},
+                          {"DomainName=", "DomainName=" + domain},
+                          {"DeleteADOrphans=False", "DeleteADOrphans=True"},
+                          {"AlwaysRun=False", "AlwaysRun=True"}}));
+    return world_.Run(path);
+  };
+
+  {
+    platform::ldap_test::LdapResponder server(options);
+    ASSERT_TRUE(server.listening());
+    auto run = runWithOrphans(server.HostPort());
+    EXPECT_FALSE(run->AbortStatus) << run->RunMessage;
+    EXPECT_EQ(run->DirectoryPrinters.size(), 1251u);
+    EXPECT_EQ(run->RunMessage.find("NOT FOUND IN AD: \\\\PRTSRV1\\S1200"), std::string::npos);
+    const std::vector<std::string> names = world_.PrinterNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), "\\\\PRTSRV2\\S1200"), names.end())
+        << run->RunMessage;
+    EXPECT_NE(std::find(names.begin(), names.end(), "\\\\PRTSRV2\\S1100"), names.end())
+        << "a published connection was pruned as an orphan";
+  }
+
+  options.queueNames.resize(3);  // short pages: the page bound, not the rows, ends the read
+  options.endless = true;
+  platform::ldap_test::LdapResponder endless(options);
+  ASSERT_TRUE(endless.listening());
+  world_.state.spoolerCalls.clear();
+  auto cut = runWithOrphans(endless.HostPort());
+  EXPECT_TRUE(cut->AbortStatus);
+  EXPECT_NE(cut->RunMessage.find("Error quering Active Directory printers."), std::string::npos)
+      << cut->RunMessage;
+  EXPECT_TRUE(world_.Calls({"AddPrinterConnection", "DeletePrinterConnection"}).empty())
+      << "nothing moved or pruned on a list that never ended";
 }
 
 }  // namespace
