@@ -354,6 +354,12 @@ class WineRun(unittest.TestCase):
             self.assert_ran(deploy.run(windows_path(document)))
         _, lines = deploy.debug_lines()
         start = lines.index(">> Moving Printers Using AD <<")
+        # slapd offers no Negotiate: the refused bind with the user's own
+        # credentials is logged with wldap32's reason, then the anonymous one works.
+        fallback = ">> Binding with the user's credentials failed, trying anonymously: "
+        self.assertTrue(lines[start + 1].startswith(fallback), lines[start + 1])
+        self.assertGreater(len(lines[start + 1]), len(fallback))
+        del lines[start + 1]
         self.assertEqual(lines[start:start + 6], [
             ">> Moving Printers Using AD <<",
             ">> Created connection to AD: LDAP://" + domain,
