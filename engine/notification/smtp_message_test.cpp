@@ -72,6 +72,7 @@ class UnansweredNetwork : public platform::net::Network {
     }
     bool IsOpen() const override { return open_; }
     std::string LocalHostName() override { return "pc042"; }
+    std::string LocalAddress() override { return {}; }
     void SetTimerEnabled(bool enabled) override { timer_ = enabled; }
     void ProcessEvents() override {
       if (timer_) events_.OnTick();
