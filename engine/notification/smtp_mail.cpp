@@ -1,5 +1,6 @@
 #include "engine/notification/smtp_mail.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -135,6 +136,51 @@ bool NeedsQuotedPrintable(std::string_view text) {
   return false;
 }
 
+std::string HeaderText(std::string_view text, const std::string& charset) {
+  const auto high = [](char c) { return static_cast<unsigned char>(c) > 127; };
+  if (std::none_of(text.begin(), text.end(), high)) return std::string(text);
+  const bool utf8 = charset == "UTF-8";
+  const bool doubleByte =
+      charset == "Shift_JIS" || charset == "GBK" || charset == "EUC-KR" || charset == "Big5";
+  // Where a character may start: in UTF-8 at any byte but a continuation; in
+  // the double-byte code pages (whose second bytes may look 7-bit) after a
+  // 7-bit byte; in the others at every byte.
+  const auto startsCharacter = [&](std::size_t i) {
+    if (i == 0) return true;
+    if (utf8) return (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    return !doubleByte || !high(text[i - 1]);
+  };
+  static const char kBase64[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::string prefix = "=?" + charset + "?B?";
+  const std::size_t room = 75 > prefix.size() + 2 ? 75 - prefix.size() - 2 : 4;
+  const std::size_t most = std::max<std::size_t>(room / 4 * 3, 3);
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = std::min(text.size(), at + most);
+    if (end < text.size()) {
+      std::size_t cut = end;
+      while (cut > at + 1 && !startsCharacter(cut)) --cut;
+      if (startsCharacter(cut)) end = cut;
+    }
+    if (!out.empty()) out += "\r\n ";
+    out += prefix;
+    for (std::size_t i = at; i < end; i += 3) {
+      const std::size_t n = std::min<std::size_t>(3, end - i);
+      unsigned value = 0;
+      for (std::size_t k = 0; k < 3; ++k) {
+        value = (value << 8) | (k < n ? static_cast<unsigned char>(text[i + k]) : 0u);
+      }
+      for (std::size_t k = 0; k < 4; ++k) {
+        out += k <= n ? kBase64[(value >> (18 - 6 * k)) & 0x3F] : '=';
+      }
+    }
+    out += "?=";
+    at = end;
+  }
+  return out;
+}
+
 std::string QuotedPrintable(std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -188,7 +234,7 @@ std::string SmtpMessage(RunContext& context, const std::string& subject,
   std::string message;
   message += "From: <" + doc.EmailFrom + ">\r\n";
   message += "To: " + to + "\r\n";
-  message += "Subject: " + subject + "\r\n";
+  message += "Subject: " + HeaderText(subject, facts.charset) + "\r\n";
   message += "Date: " + SmtpDate(facts.date) + "\r\n";
   message += "Message-ID: <" + facts.messageId + ">\r\n";
   message += "X-Mailer: Quillon\r\n";

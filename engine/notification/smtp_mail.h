@@ -49,6 +49,10 @@ std::string SmtpMessage(RunContext& context, const std::string& subject,
 // Whether the text holds a byte over 127 or a line over 998 bytes (CR LF,
 // lone CR and lone LF all end lines).
 bool NeedsQuotedPrintable(std::string_view text);
+// A header's text as it may travel: unchanged when 7-bit, else RFC 2047
+// encoded words ("=?UTF-8?B?...?=") of at most 75 characters, folded onto
+// continuation lines, none splitting a character.
+std::string HeaderText(std::string_view text, const std::string& charset);
 // RFC 2045's quoted-printable: lines end with CR LF as in the text, encoded
 // lines are at most 76 characters, with "=" soft breaks.
 std::string QuotedPrintable(std::string_view text);

@@ -70,6 +70,22 @@ TEST(SmtpMessageTest, An8BitOrLongReportGoesQuotedPrintableInItsCharacterSet) {
   EXPECT_FALSE(NeedsQuotedPrintable(""));
 }
 
+TEST(SmtpMessageTest, An8BitHeaderTextBecomesEncodedWordsOfWholeCharacters) {
+  EXPECT_EQ(HeaderText("Computer (PC042-alice) Printer moves", "UTF-8"),
+            "Computer (PC042-alice) Printer moves");
+  EXPECT_EQ(HeaderText("\xC3\x89tiquettes", "UTF-8"), "=?UTF-8?B?w4l0aXF1ZXR0ZXM=?=");
+  // 45 bytes to a word at most, and "é" (C3 A9) is not cut between two.
+  EXPECT_EQ(HeaderText("Computer (PC042-alice) Imprimantes d\xC3\xA9plac\xC3\xA9"
+                       "es du b\xC3\xA2timent B au b\xC3\xA2timent C",
+                       "UTF-8"),
+            "=?UTF-8?B?Q29tcHV0ZXIgKFBDMDQyLWFsaWNlKSBJbXByaW1hbnRlcyBkw6lwbGFjw6ll?=\r\n"
+            " =?UTF-8?B?cyBkdSBiw6J0aW1lbnQgQiBhdSBiw6J0aW1lbnQgQw==?=");
+  // A single-byte code page is cut anywhere; every word stays within 75.
+  EXPECT_EQ(HeaderText("Caf\xE9 " + std::string(50, '\xE9'), "windows-1252"),
+            "=?windows-1252?B?Q2Fm6SDp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp?=\r\n"
+            " =?windows-1252?B?6enp6enp6enp6enp6Q==?=");
+}
+
 TEST(SmtpMessageTest, QuotedPrintableFollowsRfc2045) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"", ""},
