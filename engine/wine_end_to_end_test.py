@@ -418,6 +418,15 @@ class WineRun(unittest.TestCase):
         self.assertEqual(recipients, ["admin@corp.example"])
         subject = next(line for line in content.split("\r\n") if line.startswith("Subject: "))
         self.assertTrue(subject.endswith(" Printer move"), subject)
+        # Date with the zone Windows gives, Message-ID named after the HELO.
+        headers = content.split("\r\n\r\n")[0].split("\r\n")
+        date = next(line for line in headers if line.startswith("Date: "))
+        self.assertRegex(date, r"^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d "
+                               r"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{4} "
+                               r"\d\d:\d\d:\d\d [+-]\d{4}$")
+        message_id = next(line for line in headers if line.startswith("Message-ID: "))
+        self.assertRegex(message_id, r"^Message-ID: <\d{14}\.[0-9a-f]{16}@"
+                                     r"([A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+|\[127\.0\.0\.1\])>$")
         self.assertIn("* ----- Computer: " + self.computer + " Username: ", content)
         self.assertEqual(list(deploy.folder.glob("*_EmailFailure.txt")), [])
         self.assertFalse([line for line in lines if line.startswith("ERROR: Sending SMTP email")])

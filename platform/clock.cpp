@@ -5,6 +5,30 @@
 
 namespace quillon::platform {
 
+long long DaysSinceEpoch(int year, int month, int day) {
+  // Howard Hinnant's days_from_civil.
+  const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yoe = y - era * 400;
+  const long long mp = (month + 9) % 12;
+  const long long doy = (153 * mp + 2) / 5 + day - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int DayOfWeek(const LocalTime& time) {
+  const long long days = DaysSinceEpoch(time.year, time.month, time.day);
+  // 1970-01-01 was a Thursday.
+  return static_cast<int>(((days % 7) + 7 + 4) % 7);
+}
+
+int OffsetMinutes(const LocalTime& local, const LocalTime& utc) {
+  const auto minutes = [](const LocalTime& t) {
+    return DaysSinceEpoch(t.year, t.month, t.day) * 1440 + t.hour * 60 + t.minute;
+  };
+  return static_cast<int>(minutes(local) - minutes(utc));
+}
+
 std::string Clock::FormatGeneralDate(const LocalTime& time) {
   const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
   char text[64];

@@ -21,6 +21,9 @@ class SystemInfo {
   virtual OsVersion GetVersion() = 0;
   // The computer's network name; nullopt when it cannot be had.
   virtual std::optional<std::string> GetComputerName() = 0;
+  // The computer's fully qualified DNS name (Windows'
+  // ComputerNameDnsFullyQualified); nullopt when it has none or it cannot be had.
+  virtual std::optional<std::string> GetDnsFullName() = 0;
   // The logged-on user's logon name (empty when it cannot be had).
   virtual std::string GetUserName() = 0;
   // The current user's profile folder, from the process token.

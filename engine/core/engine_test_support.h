@@ -16,6 +16,8 @@ namespace quillon::engine::testing {
 class RecordingClock : public platform::Clock {
  public:
   platform::LocalTime Now() override { return {2026, 12, 8, 9, 30, 15}; }
+  // Central European Time.
+  platform::ZonedTime NowWithOffset() override { return {Now(), 60}; }
   void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
   std::vector<int> sleeps;
 };

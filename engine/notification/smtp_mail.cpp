@@ -1,10 +1,14 @@
 #include "engine/notification/smtp_mail.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <random>
 
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
 #include "engine/core/run_status.h"
+#include "platform/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -45,7 +49,170 @@ std::string TwoDigits(int value) {
   return text;
 }
 
+// A reply as one line for the debug log and the report.
+std::string OneLine(const std::string& reply) {
+  std::string line;
+  for (char c : Trimmed(reply)) {
+    if (c == '\r') continue;
+    line += c == '\n' ? ' ' : c;
+  }
+  return line;
+}
+
+// Every line of `text`, the last one included even when empty.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool IsHostNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '.';
+}
+
+std::uint64_t RandomNumber() {
+  std::random_device device;
+  std::uint64_t value = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  // Should the device be a fixed sequence, the moment still tells runs apart.
+  value ^= static_cast<std::uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  return value;
+}
+
 }  // namespace
+
+std::string HeloName(const std::optional<std::string>& dnsFullName,
+                     const std::string& localAddress, const std::string& hostName) {
+  if (dnsFullName) {
+    std::string name = *dnsFullName;
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    bool valid = !name.empty() && name.front() != '.' && name.find("..") == std::string::npos;
+    for (char c : name) valid = valid && IsHostNameCharacter(c);
+    if (valid && name.find('.') != std::string::npos) return name;
+  }
+  if (!localAddress.empty()) return localAddress;
+  return hostName;
+}
+
+std::string SmtpDate(const platform::ZonedTime& at) {
+  const platform::LocalTime& t = at.local;
+  const int month = t.month >= 1 && t.month <= 12 ? t.month - 1 : 0;
+  const int offset = at.utcOffsetMinutes < 0 ? -at.utcOffsetMinutes : at.utcOffsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d",
+                kWeekdays[platform::DayOfWeek(t)], t.day, kMonths[month], t.year, t.hour,
+                t.minute, t.second, at.utcOffsetMinutes < 0 ? '-' : '+', offset / 60,
+                offset % 60);
+  return text;
+}
+
+std::string SmtpMessageId(const platform::ZonedTime& at, std::uint64_t random,
+                          const std::string& host) {
+  const platform::LocalTime& t = at.local;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d.%016llx", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, static_cast<unsigned long long>(random));
+  return std::string(text) + "@" + host;
+}
+
+bool NeedsQuotedPrintable(std::string_view text) {
+  for (std::string_view line : Lines(text)) {
+    if (line.size() > 998) return true;
+    for (char c : line) {
+      if (static_cast<unsigned char>(c) > 127) return true;
+    }
+  }
+  return false;
+}
+
+std::string HeaderText(std::string_view text, const std::string& charset) {
+  const auto high = [](char c) { return static_cast<unsigned char>(c) > 127; };
+  if (std::none_of(text.begin(), text.end(), high)) return std::string(text);
+  const bool utf8 = charset == "UTF-8";
+  const bool doubleByte =
+      charset == "Shift_JIS" || charset == "GBK" || charset == "EUC-KR" || charset == "Big5";
+  // Where a character may start: in UTF-8 at any byte but a continuation; in
+  // the double-byte code pages (whose second bytes may look 7-bit) after a
+  // 7-bit byte; in the others at every byte.
+  const auto startsCharacter = [&](std::size_t i) {
+    if (i == 0) return true;
+    if (utf8) return (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    return !doubleByte || !high(text[i - 1]);
+  };
+  static const char kBase64[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::string prefix = "=?" + charset + "?B?";
+  const std::size_t room = 75 > prefix.size() + 2 ? 75 - prefix.size() - 2 : 4;
+  const std::size_t most = std::max<std::size_t>(room / 4 * 3, 3);
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = std::min(text.size(), at + most);
+    if (end < text.size()) {
+      std::size_t cut = end;
+      while (cut > at + 1 && !startsCharacter(cut)) --cut;
+      if (startsCharacter(cut)) end = cut;
+    }
+    if (!out.empty()) out += "\r\n ";
+    out += prefix;
+    for (std::size_t i = at; i < end; i += 3) {
+      const std::size_t n = std::min<std::size_t>(3, end - i);
+      unsigned value = 0;
+      for (std::size_t k = 0; k < 3; ++k) {
+        value = (value << 8) | (k < n ? static_cast<unsigned char>(text[i + k]) : 0u);
+      }
+      for (std::size_t k = 0; k < 4; ++k) {
+        out += k <= n ? kBase64[(value >> (18 - 6 * k)) & 0x3F] : '=';
+      }
+    }
+    out += "?=";
+    at = end;
+  }
+  return out;
+}
+
+std::string QuotedPrintable(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  const std::vector<std::string_view> lines = Lines(text);
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const std::string_view line = lines[n];
+    std::size_t length = 0;  // of the encoded line written so far
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      const bool last = i + 1 == line.size();
+      // Blanks are literal but at the end of a line, where transport may drop them.
+      const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
+      char token[4] = {static_cast<char>(c), 0, 0, 0};
+      if (!literal) {
+        token[0] = '=';
+        token[1] = kHex[c >> 4];
+        token[2] = kHex[c & 0xF];
+      }
+      const std::size_t size = literal ? 1 : 3;
+      // A soft break "=" must still fit within 76 when more follows.
+      if (length + size > (last ? 76u : 75u)) {
+        out += "=\r\n";
+        length = 0;
+      }
+      out.append(token, size);
+      length += size;
+    }
+    if (n + 1 < lines.size()) out += "\r\n";
+  }
+  return out;
+}
 
 std::vector<std::string> SmtpRecipients(const std::vector<std::string>& emailTo) {
   std::vector<std::string> recipients;
@@ -55,22 +222,31 @@ std::vector<std::string> SmtpRecipients(const std::vector<std::string>& emailTo)
   return recipients;
 }
 
-std::string SmtpMessage(RunContext& context, const std::string& subject) {
+std::string SmtpMessage(RunContext& context, const std::string& subject,
+                        const SmtpMessageFacts& facts) {
   const document::MigrationDocument& doc = context.document;
   std::string to;
   for (const std::string& address : SmtpRecipients(doc.EmailTo)) {
     if (!to.empty()) to += ", ";
     to += address;
   }
+  const bool encoded = NeedsQuotedPrintable(context.RunMessage);
   std::string message;
   message += "From: <" + doc.EmailFrom + ">\r\n";
   message += "To: " + to + "\r\n";
-  message += "Subject: " + subject + "\r\n";
+  message += "Subject: " + HeaderText(subject, facts.charset) + "\r\n";
+  message += "Date: " + SmtpDate(facts.date) + "\r\n";
+  message += "Message-ID: <" + facts.messageId + ">\r\n";
   message += "X-Mailer: Quillon\r\n";
   message += "Mime-Version: 1.0\r\n";
-  message += "Content-Type: text/plain; charset=us-ascii\r\n";
+  if (encoded) {
+    message += "Content-Type: text/plain; charset=" + facts.charset + "\r\n";
+    message += "Content-Transfer-Encoding: quoted-printable\r\n";
+  } else {
+    message += "Content-Type: text/plain; charset=us-ascii\r\n";
+  }
   message += "\r\n";
-  message += context.RunMessage;
+  message += encoded ? QuotedPrintable(context.RunMessage) : context.RunMessage;
   return message;
 }
 
@@ -107,6 +283,19 @@ void frmWinsockContainer::Connect(const std::string& host, const std::string& po
 }
 
 void frmWinsockContainer::WaitForReply(std::int16_t expected) {
+  std::string reply;
+  if (!AwaitReply(expected, &reply)) return;
+  if (ReplyCode(reply) != expected) {
+    wnsMain_->Close();
+    if (!failed_) {
+      failureDetail_ = "The SMTP server refused the step: expected " + std::to_string(expected) +
+                       ", received \"" + Trimmed(reply) + "\".";
+    }
+    failed_ = true;
+  }
+}
+
+bool frmWinsockContainer::AwaitReply(std::int16_t expected, std::string* reply) {
   tickCount_ = 0;
   wnsMain_->SetTimerEnabled(true);
   while (!replyComplete_ && !ended_) {
@@ -120,19 +309,44 @@ void frmWinsockContainer::WaitForReply(std::int16_t expected) {
   }
   wnsMain_->SetTimerEnabled(false);
   // A time-out or a socket error has ended the conversation and said why.
-  if (ended_) return;
+  if (ended_) return false;
 
-  const std::string reply = std::move(receiveBuffer_);
+  *reply = std::move(receiveBuffer_);
   receiveBuffer_.clear();
+  const bool complete = replyComplete_;
   replyComplete_ = false;
-  if (ReplyCode(reply) != expected) {
-    wnsMain_->Close();
-    if (!failed_) {
-      failureDetail_ = "The SMTP server refused the step: expected " + std::to_string(expected) +
-                       ", received \"" + Trimmed(reply) + "\".";
+  // A connection closed while waiting: whatever arrived is no complete reply.
+  return complete;
+}
+
+int frmWinsockContainer::SendRecipients(const std::vector<std::string>& recipients) {
+  int accepted = 0;
+  for (const std::string& address : recipients) {
+    if (failed_) break;
+    const std::string to = "RCPT TO:<" + address + ">";
+    WriteDebugLine(context_, ">> Sending TO list: " + to);
+    Send(to + "\r\n");
+    std::string reply;
+    if (!AwaitReply(250, &reply)) break;
+    const int code = ReplyCode(reply);
+    // 251: not local, but the server forwards it.
+    if (code == 250 || code == 251) {
+      ++accepted;
+      continue;
     }
-    failed_ = true;
+    // One refused address does not keep the mail from the others.
+    const std::string text = OneLine(reply);
+    WriteErrorLines(context_, "ERROR: SMTP server refused recipient " + address + " <<", code,
+                    text);
+    context_.AppendRunMessage("E-mail recipient refused: " + address + " (" + text + ")");
   }
+  if (!failed_ && !ended_ && accepted == 0) {
+    wnsMain_->Close();
+    failed_ = true;
+    failureDetail_ = recipients.empty() ? "The document names no e-mail recipient."
+                                        : "The SMTP server accepted none of the recipients.";
+  }
+  return accepted;
 }
 
 void frmWinsockContainer::Send(std::string_view text) {
@@ -154,22 +368,27 @@ void frmWinsockContainer::OnConnect() {
   WriteDebugLine(context_, ">> Connected to SMTP Server << ");
   WaitForReply(220);
 
-  const std::string hello = "HELO " + wnsMain_->LocalHostName();
+  // Relays that insist on a fully qualified name take an address literal too.
+  const std::string helloName =
+      HeloName(context_.platform.system.GetDnsFullName(), wnsMain_->LocalAddress(),
+               wnsMain_->LocalHostName());
+  const std::string hello = "HELO " + helloName;
   Step(">> Sending HELLO: " + hello, hello, 250);
   const std::string from = "MAIL FROM:<" + doc.EmailFrom + ">";
   Step(">> Sending FROM list: " + from, from, 250);
   // One command per address: a single command holding several is refused.
-  for (const std::string& address : SmtpRecipients(doc.EmailTo)) {
-    const std::string to = "RCPT TO:<" + address + ">";
-    Step(">> Sending TO list: " + to, to, 250);
-  }
+  if (!failed_) SendRecipients(SmtpRecipients(doc.EmailTo));
   Step(">> Sending DATA start <<", "DATA", 354);
 
   if (!failed_) {
     const std::string subject = "Computer (" + GetComputerName(context_) + "-" +
                                 GetLoggedOnUserName(context_) + ") " + doc.EmailSubject;
-    WriteDebugLine(context_, ">> Sending DATA: " + SmtpMessage(context_, doc.EmailSubject));
-    wnsMain_->SendData(SmtpDataText(SmtpMessage(context_, subject)));
+    SmtpMessageFacts facts;
+    facts.date = context_.platform.clock.NowWithOffset();
+    facts.messageId = SmtpMessageId(facts.date, RandomNumber(), helloName);
+    facts.charset = platform::NarrowCharsetName();
+    WriteDebugLine(context_, ">> Sending DATA: " + SmtpMessage(context_, doc.EmailSubject, facts));
+    wnsMain_->SendData(SmtpDataText(SmtpMessage(context_, subject, facts)));
     Send("\r\n.\r\n");
     WaitForReply(250);
   }

@@ -1,7 +1,9 @@
 // SMTP peers for the mail tests, on loopback: a scripted server that answers
-// exactly what a case needs, and Debian's aiosmtpd as a real server.
+// exactly what a case needs, Debian's aiosmtpd as a real server, and Debian's
+// Postfix as a real relay hardened as sites harden it.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +82,38 @@ class AiosmtpdServer {
   std::string port() const { return std::to_string(port_); }
 
  private:
+  int pid_ = 0;
+  int port_ = 0;
+  std::string failure_;
+};
+
+// A private Postfix instance (its own configuration, queue and mail under
+// `folder`, none of the system's) on a free loopback port, run as the test's
+// child: master(8) with -d, after "postfix check" has made the queue. It wants
+// a fully qualified HELO (reject_non_fqdn_helo_hostname), refuses 8-bit text
+// not declared (strict_8bitmime), relays nowhere, adds no Date or Message-ID
+// for its clients, and delivers ops@ and desk@corp.example to maildirs
+// `folder`/mail/ops and /desk; other corp.example addresses are unknown users.
+// Postfix's master must start as root; otherwise it is not running.
+class PostfixServer {
+ public:
+  explicit PostfixServer(const std::string& folder);
+  ~PostfixServer();
+  PostfixServer(const PostfixServer&) = delete;
+  PostfixServer& operator=(const PostfixServer&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  const std::string& failure() const { return failure_; }
+  std::string port() const { return std::to_string(port_); }
+  // The messages delivered to `mailbox` ("ops", "desk") as stored (LF line
+  // ends), once `count` have come or `limit` has passed.
+  std::vector<std::string> Delivered(const std::string& mailbox, std::size_t count,
+                                     std::chrono::milliseconds limit) const;
+  // Postfix's own log, for failure messages.
+  std::string Log() const;
+
+ private:
+  std::string folder_;
   int pid_ = 0;
   int port_ = 0;
   std::string failure_;

@@ -1,12 +1,18 @@
 #include <arpa/inet.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "engine/notification/smtp_test_server.h"
 #include "platform/test_process.h"
@@ -185,5 +191,169 @@ AiosmtpdServer::~AiosmtpdServer() {
     platform::test_process::WaitFor(pid_, std::chrono::seconds(5));  // then killed outright
   }
 }
+
+namespace {
+
+constexpr const char* kPostfix = "/usr/sbin/postfix";
+// Debian's daemon_directory.
+constexpr const char* kPostfixMaster = "/usr/lib/postfix/sbin/master";
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return static_cast<bool>(out);
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+PostfixServer::PostfixServer(const std::string& folder) : folder_(folder) {
+  namespace fs = std::filesystem;
+  if (::access(kPostfix, X_OK) != 0 || ::access(kPostfixMaster, X_OK) != 0) {
+    failure_ = "postfix is not installed";
+    return;
+  }
+  if (::geteuid() != 0) {
+    failure_ = "postfix's master starts as root only; this test runs as another user";
+    return;
+  }
+  const passwd* owner = ::getpwnam("postfix");
+  if (!owner || !::getgrnam("postdrop")) {
+    failure_ = "the postfix user or the postdrop group is missing";
+    return;
+  }
+  const std::string etc = folder + "/etc", queue = folder + "/queue", data = folder + "/data",
+                    mail = folder + "/mail";
+  std::error_code error;
+  for (const std::string& dir : {etc, queue, data, mail}) fs::create_directories(dir, error);
+  // Postfix's processes run as its own user: they must reach these folders.
+  fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec,
+                  error);
+  if (::chown(data.c_str(), owner->pw_uid, owner->pw_gid) != 0 ||
+      ::chown(mail.c_str(), owner->pw_uid, owner->pw_gid) != 0) {
+    failure_ = "cannot give " + folder + " to the postfix user";
+    return;
+  }
+  port_ = platform::test_process::UnusedLoopbackPort();
+  const std::string uid = std::to_string(owner->pw_uid), gid = std::to_string(owner->pw_gid);
+  const std::string mainCf =
+      "compatibility_level = 3.6\n"
+      "config_directory = " + etc + "\n"
+      "queue_directory = " + queue + "\n"
+      "data_directory = " + data + "\n"
+      "mail_owner = postfix\n"
+      "setgid_group = postdrop\n"
+      "myhostname = relay.quillon.test\n"
+      "mydomain = quillon.test\n"
+      "mydestination =\n"
+      "inet_interfaces = 127.0.0.1\n"
+      "inet_protocols = ipv4\n"
+      // Nobody may relay, loopback clients included: a refused recipient is one
+      // outside corp.example.
+      "mynetworks =\n"
+      "smtpd_relay_restrictions = reject_unauth_destination\n"
+      "smtpd_helo_required = yes\n"
+      "smtpd_helo_restrictions = reject_invalid_helo_hostname, reject_non_fqdn_helo_hostname\n"
+      "strict_8bitmime = yes\n"
+      // As for mail from any other machine: the sender's own headers or none.
+      "local_header_rewrite_clients =\n"
+      "virtual_mailbox_domains = corp.example\n"
+      "virtual_mailbox_base = " + mail + "\n"
+      "virtual_mailbox_maps = texthash:" + etc + "/mailboxes\n"
+      "virtual_uid_maps = static:" + uid + "\n"
+      "virtual_gid_maps = static:" + gid + "\n"
+      "virtual_minimum_uid = 1\n"
+      "alias_maps =\n"
+      "alias_database =\n"
+      "local_recipient_maps =\n"
+      "fast_flush_domains =\n"
+      "biff = no\n"
+      "smtputf8_enable = no\n"
+      "maillog_file = " + folder + "/maillog\n"
+      "maillog_file_prefixes = " + folder + "\n";
+  // Only what a delivery on this machine needs; no pickup, no chroot.
+  const std::string masterCf =
+      "127.0.0.1:" + std::to_string(port_) + " inet n - n - - smtpd\n"
+      "cleanup unix n - n - 0 cleanup\n"
+      "qmgr unix n - n 300 1 qmgr\n"
+      "rewrite unix - - n - - trivial-rewrite\n"
+      "bounce unix - - n - 0 bounce\n"
+      "defer unix - - n - 0 bounce\n"
+      "trace unix - - n - 0 bounce\n"
+      "verify unix - - n - 1 verify\n"
+      "proxymap unix - - n - - proxymap\n"
+      "anvil unix - - n - 1 anvil\n"
+      "scache unix - - n - 1 scache\n"
+      "virtual unix - n n - - virtual\n"
+      "error unix - - n - - error\n"
+      "retry unix - - n - - error\n"
+      "discard unix - - n - - discard\n"
+      "postlog unix-dgram n - n - 1 postlogd\n";
+  if (!WriteText(etc + "/main.cf", mainCf) || !WriteText(etc + "/master.cf", masterCf) ||
+      !WriteText(etc + "/mailboxes", "ops@corp.example ops/\ndesk@corp.example desk/\n")) {
+    failure_ = "cannot write postfix's configuration in " + etc;
+    return;
+  }
+  // "postfix check" makes the queue's folders with their owners and modes.
+  const std::string log = folder + "/postfix.log";
+  const int check = platform::test_process::Spawn({kPostfix, "-c", etc, "check"}, log);
+  if (check < 0 || platform::test_process::WaitFor(check, std::chrono::seconds(60)) != 0) {
+    failure_ = "postfix check failed: " + ReadText(folder + "/maillog") + ReadText(log);
+    return;
+  }
+  pid_ = platform::test_process::Spawn({kPostfixMaster, "-c", etc, "-d"}, log);
+  if (pid_ < 0) {
+    pid_ = 0;
+    failure_ = "cannot start postfix's master";
+    return;
+  }
+  const auto started =
+      platform::test_process::WaitUntilListening(pid_, port_, std::chrono::seconds(30));
+  if (started == platform::test_process::StartOutcome::kListening) return;
+  failure_ = (started == platform::test_process::StartOutcome::kExited
+                  ? "postfix's master exited at start: "
+                  : "postfix did not listen on 127.0.0.1:" + port() + " within 30 s: ") +
+             ReadText(folder + "/maillog") + ReadText(log);
+  pid_ = 0;
+}
+
+PostfixServer::~PostfixServer() {
+  if (pid_ > 0) {
+    // The master stops its children before it exits.
+    ::kill(pid_, SIGTERM);
+    platform::test_process::WaitFor(pid_, std::chrono::seconds(10));  // then killed outright
+  }
+}
+
+std::vector<std::string> PostfixServer::Delivered(const std::string& mailbox, std::size_t count,
+                                                  std::chrono::milliseconds limit) const {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(folder_) / "mail" / mailbox / "new";
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::vector<std::string> names;
+  for (;;) {
+    names.clear();
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      names.push_back(it->path().string());
+    }
+    if (names.size() >= count || std::chrono::steady_clock::now() > deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  // Maildir names begin with the delivery time: their order is the arrival order.
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> messages;
+  for (const std::string& name : names) messages.push_back(ReadText(name));
+  return messages;
+}
+
+std::string PostfixServer::Log() const { return ReadText(folder_ + "/maillog"); }
 
 }  // namespace quillon::engine::smtp_test

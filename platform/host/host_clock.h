@@ -8,6 +8,7 @@ namespace quillon::platform {
 class HostClock : public Clock {
  public:
   LocalTime Now() override;
+  ZonedTime NowWithOffset() override;
   void Sleep(int milliseconds) override;
 };
 

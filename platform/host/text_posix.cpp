@@ -3,6 +3,8 @@
 
 namespace quillon::platform {
 
+std::string NarrowCharsetName() { return "UTF-8"; }
+
 std::u16string NarrowToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());

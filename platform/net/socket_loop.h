@@ -45,6 +45,10 @@ class SocketLoop {
   // False once the connection is closed by either side or has failed.
   virtual bool IsOpen() const = 0;
   virtual std::string LocalHostName() = 0;
+  // The local end of the open connection as an SMTP address literal
+  // ("[192.0.2.7]", "[IPv6:2001:db8::7]"); empty when there is no open
+  // connection or the system cannot tell.
+  virtual std::string LocalAddress() = 0;
   virtual void SetTimerEnabled(bool enabled) = 0;
   // Delivers the events that are ready, waiting for the first one until the
   // next tick is due at most.

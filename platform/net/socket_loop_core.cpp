@@ -1,12 +1,70 @@
 #include "platform/net/socket_loop_core.h"
 
+#include <algorithm>
+
 namespace quillon::platform::net {
 namespace {
 
 // How long Close waits for queued bytes to leave.
 constexpr std::chrono::milliseconds kCloseFlushLimit(2000);
 
+std::string Ipv4Text(const unsigned char* bytes) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) text += '.';
+    text += std::to_string(bytes[i]);
+  }
+  return text;
+}
+
+// RFC 5952: lower-case hexadecimal without leading zeros, the longest run of
+// two or more zero groups (the first of equal runs) written as "::".
+std::string Ipv6Text(const unsigned char* bytes) {
+  unsigned groups[8];
+  for (int i = 0; i < 8; ++i) groups[i] = (bytes[2 * i] << 8) | bytes[2 * i + 1];
+  int bestStart = -1, bestLength = 0;
+  for (int i = 0; i < 8;) {
+    if (groups[i] != 0) {
+      ++i;
+      continue;
+    }
+    int j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > bestLength && j - i >= 2) {
+      bestStart = i;
+      bestLength = j - i;
+    }
+    i = j;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (int i = 0; i < 8; ++i) {
+    if (i == bestStart) {
+      text += "::";
+      i += bestLength - 1;
+      continue;
+    }
+    if (!text.empty() && text.back() != ':') text += ':';
+    bool started = false;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      const unsigned digit = (groups[i] >> shift) & 0xF;
+      if (digit == 0 && !started && shift > 0) continue;
+      started = true;
+      text += kHex[digit];
+    }
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string AddressLiteral(const std::vector<unsigned char>& ip) {
+  if (ip.size() == 4) return "[" + Ipv4Text(ip.data()) + "]";
+  if (ip.size() != 16) return {};
+  static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+  if (std::equal(kMapped, kMapped + 12, ip.begin())) return "[" + Ipv4Text(ip.data() + 12) + "]";
+  return "[IPv6:" + Ipv6Text(ip.data()) + "]";
+}
 
 CoreSocketLoop::CoreSocketLoop(SocketEvents& events, std::chrono::milliseconds tick,
                                std::unique_ptr<SocketSystem> system)
@@ -54,6 +112,11 @@ void CoreSocketLoop::Close() {
     }
   }
   Shut();
+}
+
+std::string CoreSocketLoop::LocalAddress() {
+  if (state_ != State::Open || !system_->HasSocket()) return {};
+  return AddressLiteral(system_->LocalIp());
 }
 
 void CoreSocketLoop::SetTimerEnabled(bool enabled) {

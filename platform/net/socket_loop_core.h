@@ -56,7 +56,15 @@ class SocketSystem {
   virtual Transfer Receive(char* buffer, std::size_t size) = 0;
   virtual void CloseSocket() = 0;
   virtual std::string HostName() = 0;
+  // The socket's local IP address in network byte order: 4 bytes (IPv4) or 16
+  // (IPv6); empty when there is no socket or the system cannot tell.
+  virtual std::vector<unsigned char> LocalIp() = 0;
 };
+
+// RFC 5321's address literal of a 4- or 16-byte address: "[192.0.2.7]",
+// "[IPv6:2001:db8::7]" (RFC 5952 text); an IPv4-mapped IPv6 address is given as
+// its IPv4 address. Empty for any other length.
+std::string AddressLiteral(const std::vector<unsigned char>& ip);
 
 class CoreSocketLoop : public SocketLoop {
  public:
@@ -71,6 +79,7 @@ class CoreSocketLoop : public SocketLoop {
   // a waiter learns why it broke rather than only that it closed.
   bool IsOpen() const override { return state_ != State::Closed || pendingError_; }
   std::string LocalHostName() override { return system_->HostName(); }
+  std::string LocalAddress() override;
   void SetTimerEnabled(bool enabled) override;
   // At most one event is delivered per call: a handler may run nested loops
   // and change the connection, so nothing read before it is trusted after it.

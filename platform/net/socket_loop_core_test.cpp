@@ -64,6 +64,10 @@ class ScriptedSystem : public SocketSystem {
   }
   void CloseSocket() override { open_ = false; }
   std::string HostName() override { return "pc042"; }
+  std::vector<unsigned char> LocalIp() override {
+    if (!open_) return {};
+    return {192, 0, 2, 7};
+  }
 
  private:
   Script& script_;
@@ -144,6 +148,55 @@ TEST(CoreSocketLoopTest, SendsLeaveInPiecesDrainOnCloseAndFailAsLaterEvents) {
   brokenLoop->ProcessEvents();
   EXPECT_EQ(brokenEvents.log, "connect;error 10054;");
   EXPECT_FALSE(brokenLoop->IsOpen());
+}
+
+TEST(CoreSocketLoopTest, TheLocalAddressIsAnAddressLiteralWhileConnected) {
+  Script script;
+  script.connectErrors = {0};
+  Recorder events;
+  auto loop = Loop(script, events);
+  EXPECT_EQ(loop->LocalAddress(), "");
+  loop->Connect("mail", "25");
+  // Still connecting: no local end to speak of yet.
+  EXPECT_EQ(loop->LocalAddress(), "");
+  loop->ProcessEvents();
+  ASSERT_EQ(events.log, "connect;");
+  EXPECT_EQ(loop->LocalAddress(), "[192.0.2.7]");
+  loop->Close();
+  EXPECT_EQ(loop->LocalAddress(), "");
+}
+
+TEST(CoreSocketLoopTest, AddressLiteralsOfIpv4AndIpv6) {
+  using Bytes = std::vector<unsigned char>;
+  const auto v6 = [](std::initializer_list<unsigned> groups) {
+    Bytes bytes;
+    for (unsigned g : groups) {
+      bytes.push_back(static_cast<unsigned char>(g >> 8));
+      bytes.push_back(static_cast<unsigned char>(g & 0xFF));
+    }
+    return bytes;
+  };
+  const std::vector<std::pair<Bytes, std::string>> cases = {
+      {{192, 0, 2, 7}, "[192.0.2.7]"},
+      {{127, 0, 0, 1}, "[127.0.0.1]"},
+      {v6({0, 0, 0, 0, 0, 0, 0, 1}), "[IPv6:::1]"},
+      {v6({0, 0, 0, 0, 0, 0, 0, 0}), "[IPv6:::]"},
+      {v6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 7}), "[IPv6:2001:db8::7]"},
+      // One zero group stays; the longer run of zeros is the one shortened.
+      {v6({0x2001, 0xdb8, 0, 1, 0, 0, 0, 1}), "[IPv6:2001:db8:0:1::1]"},
+      // Of two equal runs, the first.
+      {v6({0x2001, 0, 0, 1, 0, 0, 1, 0xABCD}), "[IPv6:2001::1:0:0:1:abcd]"},
+      {v6({0xfe80, 0, 0, 0, 0x0200, 0x5eff, 0xfe00, 0x5301}), "[IPv6:fe80::200:5eff:fe00:5301]"},
+      {v6({1, 2, 3, 4, 5, 6, 7, 8}), "[IPv6:1:2:3:4:5:6:7:8]"},
+      {v6({1, 0, 0, 0, 0, 0, 0, 0}), "[IPv6:1::]"},
+      // An IPv4 client on an IPv6 socket.
+      {v6({0, 0, 0, 0, 0, 0xffff, 0xc000, 0x0207}), "[192.0.2.7]"},
+      {{}, ""},
+      {{1, 2, 3}, ""},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    EXPECT_EQ(AddressLiteral(bytes), expected) << expected;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The socket loop's system calls over POSIX non-blocking sockets and poll(2).
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -113,6 +114,25 @@ class PosixSocketSystem : public SocketSystem {
   void CloseSocket() override {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+  }
+
+  std::vector<unsigned char> LocalIp() override {
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+      return {};
+    }
+    if (local.ss_family == AF_INET) {
+      const auto* bytes =
+          reinterpret_cast<const unsigned char*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+      return {bytes, bytes + 4};
+    }
+    if (local.ss_family == AF_INET6) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(
+          &reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr);
+      return {bytes, bytes + 16};
+    }
+    return {};
   }
 
   std::string HostName() override {

@@ -4,6 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace quillon::platform::net {
 namespace {
 
@@ -70,6 +79,59 @@ TEST(SocketLoopTest, ConnectionFailuresArriveAsErrorEventsWithWinsockNumbers) {
     loop->Close();
   }
 }
+
+#ifndef _WIN32
+// A listener on the loopback address of `family`; the port, or 0 when the host
+// has no such loopback (a machine without IPv6).
+int Listen(int family, int* fd) {
+  *fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (family == AF_INET) {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    v4->sin_family = AF_INET;
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof *v4;
+  } else {
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_addr = in6addr_loopback;
+    length = sizeof *v6;
+  }
+  if (*fd < 0 || ::bind(*fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::listen(*fd, 1) != 0 ||
+      ::getsockname(*fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
+                                 : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+}
+
+TEST(SocketLoopTest, TheLocalAddressOfAConnectionOverIpv4AndIpv6) {
+  auto network = CreateHostNetwork(std::chrono::milliseconds(5));
+  const std::vector<std::tuple<int, std::string, std::string>> cases = {
+      {AF_INET, "127.0.0.1", "[127.0.0.1]"}, {AF_INET6, "::1", "[IPv6:::1]"}};
+  for (const auto& [family, host, literal] : cases) {
+    int listener = -1;
+    const int port = Listen(family, &listener);
+    if (port == 0) {
+      if (listener >= 0) ::close(listener);
+      ASSERT_EQ(family, AF_INET6) << "no IPv4 loopback";
+      continue;  // no IPv6 here
+    }
+    RecordingEvents events;
+    auto loop = network->CreateSocketLoop(events);
+    EXPECT_EQ(loop->LocalAddress(), "");
+    loop->Connect(host, std::to_string(port));
+    RunUntil(*loop, [&] { return events.connects > 0 || !events.errors.empty(); });
+    ASSERT_EQ(events.connects, 1) << host << ": " << events.lastDescription;
+    EXPECT_EQ(loop->LocalAddress(), literal);
+    loop->Close();
+    EXPECT_EQ(loop->LocalAddress(), "");
+    ::close(listener);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace quillon::platform::net

@@ -118,6 +118,26 @@ class WinsockSocketSystem : public SocketSystem {
     connectFailed_ = false;
   }
 
+  std::vector<unsigned char> LocalIp() override {
+    sockaddr_storage local{};
+    int length = sizeof local;
+    if (socket_ == INVALID_SOCKET ||
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+      return {};
+    }
+    if (local.ss_family == AF_INET) {
+      const auto* bytes =
+          reinterpret_cast<const unsigned char*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+      return {bytes, bytes + 4};
+    }
+    if (local.ss_family == AF_INET6) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(
+          &reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr);
+      return {bytes, bytes + 16};
+    }
+    return {};
+  }
+
   std::string HostName() override {
     char name[256] = {};
     if (!started_ || ::gethostname(name, sizeof name - 1) != 0) return "localhost";

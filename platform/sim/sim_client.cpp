@@ -299,6 +299,10 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
     if (v.is_null()) s.computerName = std::optional<std::string>();
     else if (v.is_string()) s.computerName = std::optional<std::string>(v.get<std::string>());
     else Fail(at, "must be a string or null");
+  } else if (key == "dnsFullName") {
+    if (v.is_null()) s.dnsFullName = std::optional<std::string>();
+    else if (v.is_string()) s.dnsFullName = std::optional<std::string>(v.get<std::string>());
+    else Fail(at, "must be a string or null");
   } else if (key == "userName") {
     s.userName = ReadString(v, at);
   } else if (key == "os") {
@@ -492,6 +496,7 @@ struct KnownKey {
 const KnownKey kKnownKeys[] = {
     QUILLON_OPTIONAL_KEY(computerName,
                          *s.computerName ? Json(**s.computerName) : Json(nullptr)),
+    QUILLON_OPTIONAL_KEY(dnsFullName, *s.dnsFullName ? Json(**s.dnsFullName) : Json(nullptr)),
     QUILLON_OPTIONAL_KEY(userName, *s.userName),
     QUILLON_OPTIONAL_KEY(os, ToJson(*s.os)),
     QUILLON_OPTIONAL_KEY(profileFolder, *s.profileFolder),

@@ -80,6 +80,8 @@ using OrderedMap = std::vector<std::pair<std::string, Value>>;
 struct SimClientState {
   // Absent: the host's computer name. Present as null: the name cannot be had.
   std::optional<std::optional<std::string>> computerName;
+  // The fully qualified DNS name. Absent or null: the client has none.
+  std::optional<std::optional<std::string>> dnsFullName;
   std::optional<std::string> userName;  // absent: the host's login name
   std::optional<SimOs> os;              // absent: NT 10
   std::optional<std::string> profileFolder, systemFolder;

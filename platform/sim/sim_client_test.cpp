@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 const char* const kFullClient = R"({
   "comment": "kept as it is",
   "computerName": null,
+  "dnsFullName": "pc042.corp.example",
   "userName": "jdoe",
   "os": { "platformId": 2, "majorVersion": 5, "error": 0, "build": 2195 },
   "profileFolder": "prof",
@@ -101,7 +102,7 @@ TEST_F(SimClientTest, FullClientSurvivesLoadAndSave) {
   ASSERT_TRUE(loaded.ok) << loaded.error;
   const SimClientState& s = loaded.state;
   EXPECT_EQ(s.keysPresent,
-            (std::vector<std::string>{"comment", "computerName", "userName", "os",
+            (std::vector<std::string>{"comment", "computerName", "dnsFullName", "userName", "os",
                                       "profileFolder", "systemFolder", "printers",
                                       "defaultPrinter", "printServers", "drivers", "ports",
                                       "future", "winIni", "registry", "directory", "failures",
@@ -109,6 +110,7 @@ TEST_F(SimClientTest, FullClientSurvivesLoadAndSave) {
   // The typed state is what the engine works on: spot-check each kind of member.
   ASSERT_TRUE(s.computerName.has_value());
   EXPECT_FALSE(s.computerName->has_value());
+  EXPECT_EQ(s.dnsFullName, std::optional<std::optional<std::string>>("pc042.corp.example"));
   EXPECT_EQ(s.os->majorVersion, 5);
   EXPECT_EQ(s.os->extra, Json({{"build", 2195}}));
   ASSERT_EQ(s.printers.size(), 2u);
@@ -211,6 +213,7 @@ TEST_F(SimClientTest, InvalidFilesAreRefusedWithTheKeyPathAndLeftUntouched) {
       {"[1, 2]", "the top level must be an object, not an array"},
       {"\"text\"", "the top level must be an object, not a string"},
       {R"({"computerName": 5})", R"("computerName" must be a string or null)"},
+      {R"({"dnsFullName": 5})", R"("dnsFullName" must be a string or null)"},
       {R"({"userName": null})", R"("userName" must be a string)"},
       {R"({"os": "NT"})", R"("os" must be an object)"},
       {R"({"os": {"platformId": "2"}})", R"("os.platformId" must be a number)"},

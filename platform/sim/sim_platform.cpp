@@ -162,6 +162,11 @@ std::optional<std::string> SimPlatform::GetComputerName() {
   return *state_.computerName;
 }
 
+std::optional<std::string> SimPlatform::GetDnsFullName() {
+  if (!state_.dnsFullName) return std::nullopt;
+  return *state_.dnsFullName;
+}
+
 std::string SimPlatform::GetUserName() { return state_.userName.value_or(host_.hostLoginName); }
 
 std::string SimPlatform::ClientFolder(const std::optional<std::string>& configured,

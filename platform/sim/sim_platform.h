@@ -78,6 +78,7 @@ class SimPlatform : public SystemInfo,
   // SystemInfo
   OsVersion GetVersion() override;
   std::optional<std::string> GetComputerName() override;
+  std::optional<std::string> GetDnsFullName() override;
   std::string GetUserName() override;
   std::string GetProfileFolder() override;
   std::string GetSystemFolder() override;

@@ -60,6 +60,8 @@ TEST_F(SimPlatformTest, SystemInformationDefaultsAndOverrides) {
     EXPECT_EQ(version.majorVersion, 10);
     EXPECT_EQ(version.error, 0u);
     EXPECT_EQ(client.GetComputerName(), std::optional<std::string>("HOSTPC"));
+    // A client file without the key: no DNS name, whatever the host's.
+    EXPECT_EQ(client.GetDnsFullName(), std::nullopt);
     EXPECT_EQ(client.GetUserName(), "hostuser");
     EXPECT_EQ(client.GetProgramFolder(), "/opt/quillon");
     const std::string profile = client.GetProfileFolder();
@@ -90,6 +92,10 @@ TEST_F(SimPlatformTest, SystemInformationDefaultsAndOverrides) {
   state_.computerName = std::optional<std::string>("CLIENT7");
   EXPECT_EQ(client.GetVersion().error, 87u);
   EXPECT_EQ(client.GetComputerName(), std::optional<std::string>("CLIENT7"));
+  state_.dnsFullName = std::optional<std::string>("client7.corp.example");
+  EXPECT_EQ(client.GetDnsFullName(), std::optional<std::string>("client7.corp.example"));
+  state_.dnsFullName = std::optional<std::string>();
+  EXPECT_EQ(client.GetDnsFullName(), std::nullopt);
 }
 
 TEST_F(SimPlatformTest, RegistryIgnoresLetterCase) {

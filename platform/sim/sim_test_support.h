@@ -13,6 +13,7 @@ namespace quillon::platform::sim {
 class NoClock : public Clock {
  public:
   LocalTime Now() override { return {2024, 1, 2, 3, 4, 5}; }
+  ZonedTime NowWithOffset() override { return {Now(), 0}; }
   void Sleep(int) override {}
 };
 

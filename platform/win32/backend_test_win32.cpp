@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "platform/win32/platform_win32.h"
 
 namespace quillon::platform::win32 {
@@ -51,6 +52,10 @@ TEST(Win32SystemInfo, FactsAgreeWithTheSystemsOtherSources) {
   DWORD size = sizeof netbios;
   ASSERT_TRUE(GetComputerNameExA(ComputerNameNetBIOS, netbios, &size));
   EXPECT_EQ(system.GetComputerName(), std::optional<std::string>(netbios));
+  char dns[256] = {};
+  size = sizeof dns;
+  ASSERT_TRUE(GetComputerNameExA(ComputerNameDnsFullyQualified, dns, &size));
+  EXPECT_EQ(system.GetDnsFullName(), std::optional<std::string>(dns));
 
   EXPECT_EQ(system.GetUserName(), Environment("USERNAME"));
   EXPECT_FALSE(system.GetUserName().empty());
@@ -184,6 +189,30 @@ TEST(Win32Clock, GeneralDateIsTheUsersShortDateAndTime) {
   SYSTEMTIME system{};
   GetLocalTime(&system);
   EXPECT_EQ(now.year, system.wYear);
+}
+
+TEST(Win32Clock, TheUtcOffsetIsTheZonesBiasAtThatMoment) {
+  Win32Clock clock;
+  const ZonedTime zoned = clock.NowWithOffset();
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD which = GetTimeZoneInformation(&zone);
+  const LONG bias = zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                                 : which == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                                  : 0);
+  EXPECT_EQ(zoned.utcOffsetMinutes, -bias);
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  EXPECT_EQ(zoned.local.year, local.wYear);
+  EXPECT_EQ(zoned.local.day, local.wDay);
+}
+
+TEST(Win32Text, TheCharsetIsTheAnsiCodePagesMimeName) {
+  EXPECT_EQ(CodePageCharsetName(1252), "windows-1252");
+  EXPECT_EQ(CodePageCharsetName(1250), "windows-1250");
+  EXPECT_EQ(CodePageCharsetName(932), "Shift_JIS");
+  EXPECT_EQ(CodePageCharsetName(850), "IBM850");
+  EXPECT_EQ(CodePageCharsetName(65001), "UTF-8");
+  EXPECT_EQ(NarrowCharsetName(), CodePageCharsetName(GetACP()));
 }
 
 TEST(Win32Platform, FilesAreTheHostsRealFiles) {

@@ -10,6 +10,19 @@ LocalTime Win32Clock::Now() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+ZonedTime Win32Clock::NowWithOffset() {
+  // One instant, in UTC and in the zone's local time (with its daylight rule).
+  FILETIME instant{};
+  GetSystemTimeAsFileTime(&instant);
+  SYSTEMTIME utc{}, local{};
+  FileTimeToSystemTime(&instant, &utc);
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  const auto parts = [](const SYSTEMTIME& t) {
+    return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  };
+  return {parts(local), OffsetMinutes(parts(local), parts(utc))};
+}
+
 void Win32Clock::Sleep(int milliseconds) {
   if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
 }

@@ -8,6 +8,7 @@ namespace quillon::platform::win32 {
 class Win32Clock : public Clock {
  public:
   LocalTime Now() override;
+  ZonedTime NowWithOffset() override;
   void Sleep(int milliseconds) override;
   // The user's short date, a blank, then the user's time format.
   std::string FormatGeneralDate(const LocalTime& time) override;

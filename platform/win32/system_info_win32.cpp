@@ -46,6 +46,20 @@ std::optional<std::string> Win32SystemInfo::GetComputerName() {
   return std::string(name, size);
 }
 
+// The host name and the primary DNS suffix ("pc042.corp.example"); without a
+// suffix just the host name, which the caller tells by its lack of a dot.
+std::optional<std::string> Win32SystemInfo::GetDnsFullName() {
+  DWORD size = 0;
+  GetComputerNameExA(ComputerNameDnsFullyQualified, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::string name(size, '\0');
+  if (!GetComputerNameExA(ComputerNameDnsFullyQualified, name.data(), &size) || size == 0) {
+    return std::nullopt;
+  }
+  name.resize(size);
+  return name;
+}
+
 std::string Win32SystemInfo::GetUserName() {
   char name[kUserNameBuffer] = {};
   DWORD size = kUserNameBuffer;

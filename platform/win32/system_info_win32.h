@@ -10,6 +10,7 @@ class Win32SystemInfo : public SystemInfo {
  public:
   OsVersion GetVersion() override;
   std::optional<std::string> GetComputerName() override;
+  std::optional<std::string> GetDnsFullName() override;
   std::string GetUserName() override;
   std::string GetProfileFolder() override;
   std::string GetSystemFolder() override;
