@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -87,7 +88,13 @@ TEST(QtDialogsTest, ModalDialogsReturnWhatTheUserChose) {
   const QString typed = QDir(folder.path()).filePath("drivers");
   WhenModal([typed](QWidget* dialog) {
     auto* files = static_cast<QFileDialog*>(dialog);
-    files->selectFile(typed);
+    // Typed into the name field as a user does: the dialog leaves a field with
+    // the focus alone when its folder listing arrives, while a name set from
+    // outside may be put back to the first one on a busy machine.
+    auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setFocus();
+    name->setText(typed);
     static_cast<QDialog*>(files)->accept();  // QFileDialog makes it protected
   });
   EXPECT_EQ(dialogs.ShowSaveDialog({"Save", "csv", "Default.csv", "CSV|*.csv", true}),
