@@ -51,8 +51,11 @@ class FileSystem {
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
   // Takes the exclusive lock of the file `path` (created when missing, never
   // removed) if no one else holds it; null, with the reason in `status`, when
-  // it could not be had. It never waits: callers pause through the Clock.
-  virtual std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) = 0;
+  // it could not be had, and `busy` set when that reason is another holder
+  // (worth waiting for) rather than a file that cannot be locked at all. It
+  // never waits: callers pause through the Clock.
+  virtual std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
+                                                bool* busy) = 0;
 };
 
 // The host's path separator.

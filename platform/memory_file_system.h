@@ -51,7 +51,9 @@ class MemoryFileSystem : public FileSystem {
     files[to] = found->second;
     return Status::Ok();
   }
-  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) override {
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
+                                        bool* busy) override {
+    if (busy != nullptr) *busy = locked.count(path) != 0;
     if (locked.count(path) != 0) {
       if (status != nullptr) *status = Status::Error(33, "The process cannot access the file because another process has locked a portion of the file.");
       return nullptr;

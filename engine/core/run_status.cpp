@@ -60,12 +60,15 @@ void SaveToStatusFile(RunContext& context, bool succeeded) {
   // replace wins and the others' outcomes are lost. A holder that never lets
   // go must not cost this run its outcome, so after the wait it saves anyway.
   const std::string lockPath = path + ".lock";
+  // Only another holder is worth waiting for; a folder where no lock can be
+  // made (read-only, a file system without locks) is said at once.
   platform::Status lockStatus;
-  std::unique_ptr<platform::FileLock> lock = files.TryLockFile(lockPath, &lockStatus);
-  for (int waited = 0; !lock && waited < kStatusLockWaitMilliseconds;
+  bool busy = false;
+  std::unique_ptr<platform::FileLock> lock = files.TryLockFile(lockPath, &lockStatus, &busy);
+  for (int waited = 0; !lock && busy && waited < kStatusLockWaitMilliseconds;
        waited += kStatusLockRetryMilliseconds) {
     context.platform.clock.Sleep(kStatusLockRetryMilliseconds);
-    lock = files.TryLockFile(lockPath, &lockStatus);
+    lock = files.TryLockFile(lockPath, &lockStatus, &busy);
   }
   if (!lock) {
     WriteErrorLines(context, "ERROR: Unable to lock Quillon status file " + lockPath +

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_sequence.h"
 
@@ -103,10 +105,11 @@ TEST_F(RunStatusTest, StatusFileIsSavedUnderItsLockAndDespiteAStuckHolder) {
   EXPECT_EQ(context->debugLog.text(), "");
   EXPECT_TRUE(world_.clock.sleeps.empty());
   platform::Status status;
-  EXPECT_NE(world_.files.TryLockFile(lockPath, &status), nullptr)
+  bool busy = false;
+  EXPECT_NE(world_.files.TryLockFile(lockPath, &status, &busy), nullptr)
       << "the lock is released after the save: " << status.description;
 
-  std::unique_ptr<platform::FileLock> stuck = world_.files.TryLockFile(lockPath, &status);
+  std::unique_ptr<platform::FileLock> stuck = world_.files.TryLockFile(lockPath, &status, &busy);
   ASSERT_NE(stuck, nullptr) << status.description;
   auto waiting = ContextFor("b.ini");
   SaveRunStatus(*waiting);
@@ -121,6 +124,18 @@ TEST_F(RunStatusTest, StatusFileIsSavedUnderItsLockAndDespiteAStuckHolder) {
             0u)
       << log;
   EXPECT_NE(log.find("\r\nERROR DESCRIPTION: Locking " + lockPath), std::string::npos) << log;
+  stuck.reset();
+
+  // A lock file that can never be made is no holder to wait for.
+  world_.clock.sleeps.clear();
+  std::filesystem::remove(lockPath);
+  std::filesystem::create_directory(lockPath);
+  auto unlockable = ContextFor("c.ini");
+  SaveRunStatus(*unlockable);
+  EXPECT_TRUE(world_.clock.sleeps.empty());
+  EXPECT_EQ(unlockable->debugLog.text().rfind("ERROR: Unable to lock Quillon status file ", 0), 0u);
+  EXPECT_EQ(StatusContent(),
+            std::optional<std::string>("a.ini,True\r\nb.ini,True\r\nc.ini,True\r\n"));
 }
 
 TEST_F(RunStatusTest, OlderSystemsUseTheRegistryPerUser) {

@@ -25,8 +25,9 @@ unsigned long ProcessId();
 // An open lock file: a descriptor on POSIX (flock), a handle on Windows
 // (LockFileEx); -1 when none.
 using LockHandle = std::intptr_t;
-// Opens or creates `path` and takes its exclusive lock if it is free.
-Status TryLockExclusive(const std::string& path, LockHandle& handle);
+// Opens or creates `path` and takes its exclusive lock if it is free;
+// `busy` tells a lock held by another from a file that cannot be locked.
+Status TryLockExclusive(const std::string& path, LockHandle& handle, bool& busy);
 void Unlock(LockHandle handle);
 
 }  // namespace quillon::platform::file_ops

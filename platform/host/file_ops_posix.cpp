@@ -79,8 +79,9 @@ Status SyncToDisk(std::FILE* file, const std::string& path) {
 
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
 
-Status TryLockExclusive(const std::string& path, LockHandle& handle) {
+Status TryLockExclusive(const std::string& path, LockHandle& handle, bool& busy) {
   handle = -1;
+  busy = false;
   const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (descriptor < 0) {
     const int number = errno;
@@ -93,6 +94,7 @@ Status TryLockExclusive(const std::string& path, LockHandle& handle) {
   } while (result != 0 && errno == EINTR);
   if (result != 0) {
     const int number = errno;
+    busy = number == EWOULDBLOCK;
     ::close(descriptor);
     return Status::Error(static_cast<std::uint32_t>(number),
                          "Locking " + path + ": " + std::strerror(number));

@@ -91,14 +91,18 @@ Status SyncToDisk(std::FILE* file, const std::string& path) {
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
-Status TryLockExclusive(const std::string& path, LockHandle& handle) {
+Status TryLockExclusive(const std::string& path, LockHandle& handle, bool& busy) {
   handle = -1;
+  busy = false;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastErrorStatus("Opening " + path);
   OVERLAPPED start = {};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start)) {
+    const DWORD number = GetLastError();
+    busy = number == ERROR_LOCK_VIOLATION || number == ERROR_SHARING_VIOLATION;
+    SetLastError(number);
     Status status = LastErrorStatus("Locking " + path);
     CloseHandle(file);
     return status;

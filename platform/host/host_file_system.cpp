@@ -139,10 +139,13 @@ class HostFileLock : public FileLock {
 };
 }  // namespace
 
-std::unique_ptr<FileLock> HostFileSystem::TryLockFile(const std::string& path, Status* status) {
+std::unique_ptr<FileLock> HostFileSystem::TryLockFile(const std::string& path, Status* status,
+                                                      bool* busy) {
   file_ops::LockHandle handle = -1;
-  Status locked = file_ops::TryLockExclusive(path, handle);
+  bool heldByOther = false;
+  Status locked = file_ops::TryLockExclusive(path, handle, heldByOther);
   if (status) *status = locked;
+  if (busy) *busy = heldByOther;
   if (!locked.ok) return nullptr;
   return std::make_unique<HostFileLock>(handle);
 }

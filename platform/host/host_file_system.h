@@ -18,7 +18,8 @@ class HostFileSystem : public FileSystem {
                                      std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
-  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) override;
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
+                                        bool* busy) override;
 };
 
 // Moves `from` over `to`, replacing it in one step.

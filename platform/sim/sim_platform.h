@@ -34,8 +34,9 @@ class SimFileSystem : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
-  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status) override {
-    return host_.TryLockFile(path, status);
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
+                                        bool* busy) override {
+    return host_.TryLockFile(path, status, busy);
   }
 
  private:
