@@ -128,7 +128,8 @@ std::string SmtpMessageId(const platform::ZonedTime& at, std::uint64_t random,
 
 bool NeedsQuotedPrintable(std::string_view text) {
   for (std::string_view line : Lines(text)) {
-    if (line.size() > 998) return true;
+    // A leading dot is doubled on the way, and the doubled line must still fit.
+    if (line.size() + (line.starts_with('.') ? 1 : 0) > 998) return true;
     for (char c : line) {
       if (static_cast<unsigned char>(c) > 127) return true;
     }
@@ -139,16 +140,27 @@ bool NeedsQuotedPrintable(std::string_view text) {
 std::string HeaderText(std::string_view text, const std::string& charset) {
   const auto high = [](char c) { return static_cast<unsigned char>(c) > 127; };
   if (std::none_of(text.begin(), text.end(), high)) return std::string(text);
-  const bool utf8 = charset == "UTF-8";
-  const bool doubleByte =
-      charset == "Shift_JIS" || charset == "GBK" || charset == "EUC-KR" || charset == "Big5";
-  // Where a character may start: in UTF-8 at any byte but a continuation; in
-  // the double-byte code pages (whose second bytes may look 7-bit) after a
-  // 7-bit byte; in the others at every byte.
-  const auto startsCharacter = [&](std::size_t i) {
-    if (i == 0) return true;
-    if (utf8) return (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    return !doubleByte || !high(text[i - 1]);
+  // Each encoded word holds whole characters, so the text is walked by
+  // character from its start: in the multi-byte sets a later byte may look
+  // like 7-bit text, so no boundary can be found by looking back.
+  const auto characterSize = [&](std::size_t i) -> std::size_t {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::size_t size = 1;
+    if (charset == "UTF-8") {
+      size = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    } else if (byte > 127) {
+      if (charset == "Shift_JIS") {
+        size = byte >= 0xA1 && byte <= 0xDF ? 1 : 2;  // half-width katakana are one byte
+      } else if (charset == "GB18030") {
+        const bool four = i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9';
+        size = four ? 4 : 2;
+      } else if (charset == "EUC-JP") {
+        size = byte == 0x8F ? 3 : 2;
+      } else if (charset == "GBK" || charset == "EUC-KR" || charset == "Big5") {
+        size = 2;
+      }
+    }
+    return std::min(size, text.size() - i);
   };
   static const char kBase64[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -157,11 +169,11 @@ std::string HeaderText(std::string_view text, const std::string& charset) {
   const std::size_t most = std::max<std::size_t>(room / 4 * 3, 3);
   std::string out;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = std::min(text.size(), at + most);
-    if (end < text.size()) {
-      std::size_t cut = end;
-      while (cut > at + 1 && !startsCharacter(cut)) --cut;
-      if (startsCharacter(cut)) end = cut;
+    std::size_t end = at;
+    while (end < text.size()) {
+      const std::size_t size = characterSize(end);
+      if (end > at && end + size - at > most) break;  // a word holds at least one character
+      end += size;
     }
     if (!out.empty()) out += "\r\n ";
     out += prefix;

@@ -64,6 +64,8 @@ TEST(SmtpMessageTest, An8BitOrLongReportGoesQuotedPrintableInItsCharacterSet) {
   EXPECT_FALSE(NeedsQuotedPrintable("\r\nplain\r\n" + std::string(998, 'x') + "\r\n"));
   EXPECT_TRUE(NeedsQuotedPrintable("\r\nplain\r\n" + std::string(999, 'x') + "\r\n"));
   EXPECT_TRUE(NeedsQuotedPrintable(std::string(999, 'x')));
+  EXPECT_TRUE(NeedsQuotedPrintable("." + std::string(997, 'x'))) << "998 once its dot is doubled";
+  EXPECT_FALSE(NeedsQuotedPrintable("." + std::string(996, 'x')));
   // Lone CR and LF end lines too.
   EXPECT_FALSE(NeedsQuotedPrintable(std::string(998, 'x') + "\n" + std::string(998, 'x')));
   EXPECT_TRUE(NeedsQuotedPrintable("caf\xE9"));
@@ -84,6 +86,25 @@ TEST(SmtpMessageTest, An8BitHeaderTextBecomesEncodedWordsOfWholeCharacters) {
   EXPECT_EQ(HeaderText("Caf\xE9 " + std::string(50, '\xE9'), "windows-1252"),
             "=?windows-1252?B?Q2Fm6SDp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp6enp?=\r\n"
             " =?windows-1252?B?6enp6enp6enp6enp6Q==?=");
+  // Double-byte sets: words of at most 42 (Shift_JIS) or 45 (EUC-KR) bytes end
+  // between two characters, whatever their bytes look like.
+  const auto wordDigits = [](const std::string& text, const std::string& charset) {
+    const std::string words = HeaderText(text, charset);
+    const std::string prefix = "=?" + charset + "?B?";
+    std::vector<std::size_t> digits;
+    for (std::size_t at = 0; (at = words.find(prefix, at)) != std::string::npos;) {
+      at += prefix.size();
+      digits.push_back(words.find("?=", at) - at);
+    }
+    return digits;
+  };
+  std::string japanese = "Computer (PC042-", korean = japanese;
+  for (int i = 0; i < 40; ++i) {
+    japanese += "\x93\x40";  // a second byte that looks like "@"
+    korean += "\xB0\xA1";
+  }
+  EXPECT_EQ(wordDigits(japanese, "Shift_JIS"), (std::vector<std::size_t>{56, 56, 16}));  // 42+42+12
+  EXPECT_EQ(wordDigits(korean, "EUC-KR"), (std::vector<std::size_t>{60, 60, 12}));       // 44+44+8
 }
 
 TEST(SmtpMessageTest, QuotedPrintableFollowsRfc2045) {
