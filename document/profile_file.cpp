@@ -87,24 +87,31 @@ std::string_view WithoutQuotes(std::string_view value) {
 
 constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 
-std::string Utf16LeToNarrow(std::string_view bytes) {
+std::u16string Utf16LeUnits(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');  // an odd last byte is no character
   for (std::size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                      static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  return platform::Utf16ToNarrow(units);
+  return units;
 }
 
-std::string NarrowToUtf16Le(std::string_view text) {
-  const std::u16string units = platform::NarrowToUtf16(text);
-  std::string bytes(kUtf16Mark);
-  bytes.reserve(2 + 2 * units.size());
+void AppendUtf16Le(std::string& bytes, std::u16string_view units) {
   for (char16_t unit : units) {
     bytes += static_cast<char>(unit & 0xFF);
     bytes += static_cast<char>(unit >> 8);
   }
-  return bytes;
+}
+
+// Where the line starting at `pos` ends and the next begins: CR LF, CR and LF
+// each end a line.
+template <typename Text>
+std::pair<std::size_t, std::size_t> LineEnd(const Text& text, std::size_t pos) {
+  std::size_t end = pos;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  std::size_t next = end + 1;
+  if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++next;
+  return {end, next};
 }
 
 }  // namespace
@@ -112,10 +119,25 @@ std::string NarrowToUtf16Le(std::string_view text) {
 ProfileFile ProfileFile::Parse(std::string_view bytes) {
   ProfileFile file;
   file.utf16_ = bytes.substr(0, kUtf16Mark.size()) == kUtf16Mark;
-  file.text_ = file.utf16_ ? Utf16LeToNarrow(bytes.substr(kUtf16Mark.size())) : std::string(bytes);
+  if (file.utf16_) {
+    // Line by line, so that each line knows its own units for writing back.
+    file.wide_ = Utf16LeUnits(bytes.substr(kUtf16Mark.size()));
+    const std::u16string_view wide = file.wide_;
+    for (std::size_t pos = 0; pos < wide.size();) {
+      const auto [end, next] = LineEnd(wide, pos);
+      const std::string narrow = platform::Utf16ToNarrow(wide.substr(pos, end - pos));
+      Line line{file.text_.size(), narrow.size(), false, pos, end - pos};
+      file.text_ += narrow;
+      file.text_ += '\n';
+      file.AddLine(line);
+      pos = next;
+    }
+    return file;
+  }
+  file.text_ = std::string(bytes);
   const std::string_view text = file.text_;
-  // CR LF, CR and LF each end a line. The next CR and LF are each searched for
-  // once, so a file with one kind of line end only is still read in one pass.
+  // The next CR and LF are each searched for once, so a file with one kind
+  // of line end only is still read in one pass.
   auto next = [&text](char c, std::size_t from) {
     std::size_t at = text.find(c, from);
     return at == std::string_view::npos ? text.size() : at;
@@ -234,22 +256,32 @@ void ProfileFile::SetValue(std::string_view section, std::string_view key,
 }
 
 std::string ProfileFile::Serialize() const {
+  std::vector<const Line*> lines;
+  for (const Line& line : preamble_) lines.push_back(&line);
+  for (const Section& section : sections_) {
+    for (const Line& line : section.lines) lines.push_back(&line);
+  }
+  std::string bytes;
+  if (utf16_) {
+    bytes = kUtf16Mark;
+    for (const Line* line : lines) {
+      if (line->edited) {
+        AppendUtf16Le(bytes, platform::NarrowToUtf16(View(*line)));
+      } else {
+        AppendUtf16Le(bytes, std::u16string_view(wide_).substr(line->wideBegin, line->wideSize));
+      }
+      AppendUtf16Le(bytes, u"\r\n");
+    }
+    return bytes;
+  }
   std::size_t size = 0;
-  for (const Line& line : preamble_) size += line.size + 2;
-  for (const Section& section : sections_) {
-    for (const Line& line : section.lines) size += line.size + 2;
+  for (const Line* line : lines) size += line->size + 2;
+  bytes.reserve(size);
+  for (const Line* line : lines) {
+    bytes += View(*line);
+    bytes += "\r\n";
   }
-  std::string text;
-  text.reserve(size);
-  auto append = [this, &text](const Line& line) {
-    text += View(line);
-    text += "\r\n";
-  };
-  std::for_each(preamble_.begin(), preamble_.end(), append);
-  for (const Section& section : sections_) {
-    std::for_each(section.lines.begin(), section.lines.end(), append);
-  }
-  return utf16_ ? NarrowToUtf16Le(text) : text;
+  return bytes;
 }
 
 }  // namespace quillon::document

@@ -45,6 +45,10 @@ class ProfileFile {
     std::size_t begin = 0;
     std::size_t size = 0;
     bool edited = false;
+    // In a UTF-16 file, the line's own units in `wide_`: written back as they
+    // were unless edited, since the 8-bit text may lack some of its characters.
+    std::size_t wideBegin = 0;
+    std::size_t wideSize = 0;
   };
   struct KeyEntry {
     std::uint32_t hash;  // of the key folded to lower case
@@ -58,6 +62,7 @@ class ProfileFile {
   std::string text_;
   std::string edits_;
   bool utf16_ = false;
+  std::u16string wide_;  // a UTF-16 file's text, without its mark
   std::vector<Line> preamble_;  // lines before the first section
   std::vector<Section> sections_;
   // Section name folded to lower case -> index of its first section.

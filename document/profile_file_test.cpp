@@ -264,6 +264,14 @@ TEST(ProfileFileTest, Utf16DocumentIsWrittenBackAsUtf16) {
   EXPECT_EQ(reread.GetValue("S", "K"), "new");
   EXPECT_EQ(reread.GetValue("T", "Y"), "'quoted'");
   EXPECT_EQ(reread.Serialize(), file.Serialize());
+  // Lines that were not edited keep their own characters, also those the
+  // 8-bit text cannot hold (a lone surrogate anywhere, "Ω" in a Western code
+  // page on Windows).
+  const std::u16string foreign = u"; \xD800 \x03A9 floor\r\n[S]\r\nOwner=\x03A9\xD800\r\nK=1\r\n";
+  ProfileFile kept = ProfileFile::Parse(Utf16File(foreign));
+  kept.SetValue("S", "K", "2");
+  EXPECT_EQ(kept.Serialize(),
+            Utf16File(u"; \xD800 \x03A9 floor\r\n[S]\r\nOwner=\x03A9\xD800\r\nK=2\r\n"));
   // An 8-bit document stays 8-bit, a UTF-8 mark and all.
   ProfileFile narrow = ProfileFile::Parse("\xEF\xBB\xBF; c\n[S]\nK=1\n");
   narrow.SetValue("S", "K", "2");
