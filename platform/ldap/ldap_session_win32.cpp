@@ -216,9 +216,6 @@ void LdapSession::Close() {
   handle_ = nullptr;
 }
 
-// A Windows user always has the logon session's credentials for Negotiate;
-// when the server refuses them the directory falls back to an anonymous bind.
-
 std::string LdapSession::ErrorText(int code) {
   const char* text = ldap_err2stringA(static_cast<ULONG>(code));
   return text ? text : "LDAP error " + std::to_string(code);
