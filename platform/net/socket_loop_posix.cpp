@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/net/address_bytes.h"
 #include "platform/net/socket_loop_core.h"
 
 namespace quillon::platform::net {
@@ -122,17 +123,7 @@ class PosixSocketSystem : public SocketSystem {
     if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
       return {};
     }
-    if (local.ss_family == AF_INET) {
-      const auto* bytes =
-          reinterpret_cast<const unsigned char*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
-      return {bytes, bytes + 4};
-    }
-    if (local.ss_family == AF_INET6) {
-      const auto* bytes = reinterpret_cast<const unsigned char*>(
-          &reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr);
-      return {bytes, bytes + 16};
-    }
-    return {};
+    return AddressBytes(local);
   }
 
   std::string HostName() override {
