@@ -1,0 +1,95 @@
+// Win32Dialogs: the dialogs' settings as the Windows calls take them.
+#include "gui/win32/win32_dialogs.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace quillon::gui {
+
+namespace {
+
+UINT IconStyle(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::None: return 0;
+    case MessageIcon::Critical: return MB_ICONHAND;
+    case MessageIcon::Question: return MB_ICONQUESTION;
+    case MessageIcon::Exclamation: return MB_ICONEXCLAMATION;
+    case MessageIcon::Information: return MB_ICONASTERISK;
+  }
+  return 0;
+}
+
+UINT ButtonStyle(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok: return MB_OK;
+    case MessageButtons::OkCancel: return MB_OKCANCEL;
+    case MessageButtons::YesNo: return MB_YESNO;
+    case MessageButtons::YesNoCancel: return MB_YESNOCANCEL;
+  }
+  return MB_OK;
+}
+
+}  // namespace
+
+std::string CommonDialogFilter(const std::string& filter) {
+  std::string converted = filter;
+  for (char& c : converted) {
+    if (c == '|') c = '\0';
+  }
+  converted.push_back('\0');
+  converted.push_back('\0');
+  return converted;
+}
+
+MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::string& text,
+                                           MessageIcon icon, MessageButtons buttons) {
+  switch (MessageBoxA(owner_, text.c_str(), title.c_str(), ButtonStyle(buttons) | IconStyle(icon))) {
+    case IDOK: return MessageAnswer::Ok;
+    case IDCANCEL: return MessageAnswer::Cancel;
+    case IDYES: return MessageAnswer::Yes;
+    case IDNO: return MessageAnswer::No;
+    default: return platform::DeclinedAnswer(buttons);
+  }
+}
+
+std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  const std::string filter = CommonDialogFilter(options.filter);
+  char file[MAX_PATH] = {};
+  options.fileName.copy(file, sizeof file - 1);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner_;
+  dialog.lpstrFilter = options.filter.empty() ? nullptr : filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = sizeof file;
+  dialog.lpstrTitle = options.title.empty() ? nullptr : options.title.c_str();
+  dialog.lpstrDefExt = options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
+                 (options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0);
+  if (!GetSaveFileNameA(&dialog)) return {};  // cancelled (or failed: nothing chosen either way)
+  return file;
+}
+
+std::string Win32Dialogs::BrowseForFolder() {
+  // The new dialog style needs COM on this thread; a thread that has it keeps it.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  char path[MAX_PATH] = {};
+  BROWSEINFOA browse{};
+  browse.hwndOwner = owner_;
+  browse.pidlRoot = nullptr;  // the desktop
+  browse.pszDisplayName = path;
+  browse.lpszTitle = kBrowseForFolderTitle;
+  browse.ulFlags = kBrowseForFolderFlags;
+  std::string chosen;
+  if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse)) {
+    char folder[MAX_PATH] = {};
+    if (SHGetPathFromIDListA(item, folder)) chosen = folder;  // cut at the first NUL
+    CoTaskMemFree(item);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
+}
+
+}  // namespace quillon::gui
