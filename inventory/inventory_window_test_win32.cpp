@@ -201,6 +201,25 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
+struct Search {
+  DWORD process;
+  HWND found;
+};
+
+// The visible frmMain of the process searched for. A named function: 32-bit
+// callbacks are stdcall, which a lambda cannot be.
+BOOL CALLBACK MatchFrmMain(HWND window, LPARAM data) {
+  auto* wanted = reinterpret_cast<Search*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != wanted->process || gui::ControlKeyOf(window) != "frmMain" ||
+      !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  wanted->found = window;
+  return FALSE;
+}
+
 TEST_F(InventoryWindowWin32Test, TheProgramShowsItsControlsByNameToOtherProcesses) {
   const char* program = std::getenv("QUILLON_INVENTORY_EXE");
   ASSERT_TRUE(program) << "QUILLON_INVENTORY_EXE names the program";
@@ -221,24 +240,9 @@ TEST_F(InventoryWindowWin32Test, TheProgramShowsItsControlsByNameToOtherProcesse
     }
   } ending{process};
 
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process.dwProcessId, nullptr};
+  Search search{process.dwProcessId, nullptr};
   const auto findWindow = [&search] {
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* wanted = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner != wanted->process || gui::ControlKeyOf(window) != "frmMain" ||
-              !IsWindowVisible(window)) {
-            return TRUE;
-          }
-          wanted->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(MatchFrmMain, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   };
   ASSERT_TRUE(PumpUntil(findWindow, 15000)) << "no window frmMain";

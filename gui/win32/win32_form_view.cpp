@@ -105,20 +105,24 @@ std::string ControlKeyOf(HWND window) {
   return std::string(name, length);
 }
 
+namespace {
+struct Search {
+  const std::string* key;
+  HWND found;
+};
+
+// A named function: 32-bit callbacks are stdcall, which a lambda cannot be.
+BOOL CALLBACK MatchKey(HWND child, LPARAM data) {
+  auto* wanted = reinterpret_cast<Search*>(data);
+  if (ControlKeyOf(child) != *wanted->key) return TRUE;
+  wanted->found = child;
+  return FALSE;
+}
+}  // namespace
+
 HWND FindControl(HWND parent, const std::string& key) {
-  struct Search {
-    const std::string* key;
-    HWND found;
-  } search{&key, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto* wanted = reinterpret_cast<Search*>(data);
-        if (ControlKeyOf(child) != *wanted->key) return TRUE;
-        wanted->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  Search search{&key, nullptr};
+  EnumChildWindows(parent, MatchKey, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
