@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -56,6 +57,13 @@ TEST(QtDialogsTest, SaveDialogGetsEverySetting) {
   options.promptOverwrite = false;
   PrepareSaveDialog(dialog, options);
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+
+  QFileDialog open;
+  PrepareOpenDialog(open, {"Open INI File ...", "ini", "", "Quillon (*.ini)|*.ini", false});
+  EXPECT_EQ(open.windowTitle(), "Open INI File ...");
+  EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(open.fileMode(), QFileDialog::ExistingFile) << "only a file that is there";
+  EXPECT_EQ(open.nameFilters(), QStringList{"Quillon (*.ini)"});
 }
 
 TEST(QtDialogsTest, MessageBoxGetsTitleTextIconAndButtons) {
@@ -87,7 +95,11 @@ TEST(QtDialogsTest, ModalDialogsReturnWhatTheUserChose) {
   const QString typed = QDir(folder.path()).filePath("drivers");
   WhenModal([typed](QWidget* dialog) {
     auto* files = static_cast<QFileDialog*>(dialog);
-    files->selectFile(typed);
+    // Typed into the name box, as a user does: selectFile() would race the
+    // dialog's own folder listing, which may put the offered name back.
+    auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_TRUE(name);
+    name->setText(typed);
     static_cast<QDialog*>(files)->accept();  // QFileDialog makes it protected
   });
   EXPECT_EQ(dialogs.ShowSaveDialog({"Save", "csv", "Default.csv", "CSV|*.csv", true}),
