@@ -58,6 +58,15 @@ void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options) {
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.promptOverwrite);
 }
 
+void PrepareOpenDialog(QFileDialog& dialog, const SaveFileOptions& options) {
+  dialog.setWindowTitle(Text(options.title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFilters(options.filter));
+  dialog.setDefaultSuffix(Text(options.defaultExtension));
+  if (!options.fileName.empty()) dialog.selectFile(Text(options.fileName));
+}
+
 void PrepareFolderDialog(QFileDialog& dialog) {
   dialog.setWindowTitle(kBrowseForFolderTitle);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -100,6 +109,13 @@ MessageAnswer QtDialogs::ShowMessageBox(const std::string& title, const std::str
 std::string QtDialogs::ShowSaveDialog(const SaveFileOptions& options) {
   QFileDialog dialog(owner_);
   PrepareSaveDialog(dialog, options);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return PathOf(dialog.selectedFiles().value(0));
+}
+
+std::string QtDialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  QFileDialog dialog(owner_);
+  PrepareOpenDialog(dialog, options);
   if (dialog.exec() != QDialog::Accepted) return {};
   return PathOf(dialog.selectedFiles().value(0));
 }

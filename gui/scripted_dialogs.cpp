@@ -39,6 +39,15 @@ std::string ScriptedDialogs::ShowSaveDialog(const SaveFileOptions& options) {
   return Take(fileNames_, std::string(), unscripted);
 }
 
+std::string ScriptedDialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::OpenFile;
+  dialog.title = options.title;
+  dialog.save = options;
+  asked.push_back(std::move(dialog));
+  return Take(fileNames_, std::string(), unscripted);
+}
+
 std::string ScriptedDialogs::BrowseForFolder() {
   AskedDialog dialog;
   dialog.kind = AskedDialog::Kind::Folder;
@@ -61,7 +70,8 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
         break;
       }
       case AskedDialog::Kind::SaveFile:
-        text += "save [" + dialog.title + "] extension=" + dialog.save.defaultExtension +
+      case AskedDialog::Kind::OpenFile:
+        text += (dialog.kind == AskedDialog::Kind::SaveFile ? "save [" : "open [") + dialog.title + "] extension=" + dialog.save.defaultExtension +
                 " file=" + dialog.save.fileName + " filter=" + dialog.save.filter +
                 (dialog.save.promptOverwrite ? " prompt-overwrite" : "") + "\n";
         break;

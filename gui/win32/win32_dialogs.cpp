@@ -54,6 +54,14 @@ MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  return RunFileDialog(options, true);
+}
+
+std::string Win32Dialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  return RunFileDialog(options, false);
+}
+
+std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool save) {
   const std::string filter = CommonDialogFilter(options.filter);
   char file[MAX_PATH] = {};
   options.fileName.copy(file, sizeof file - 1);
@@ -66,9 +74,14 @@ std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
   dialog.nMaxFile = sizeof file;
   dialog.lpstrTitle = options.title.empty() ? nullptr : options.title.c_str();
   dialog.lpstrDefExt = options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
-  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
-                 (options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0);
-  if (!GetSaveFileNameA(&dialog)) return {};  // cancelled (or failed: nothing chosen either way)
+  dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY;
+  if (save) {
+    dialog.Flags |= options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0;
+  } else {
+    dialog.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOREADONLYRETURN;
+  }
+  // Cancelled, or failed: nothing chosen either way.
+  if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return {};
   return file;
 }
 

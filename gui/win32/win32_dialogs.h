@@ -1,5 +1,5 @@
 // The real dialogs on Windows: MessageBoxA owned by the window, the common
-// file dialogs (GetSaveFileNameA) and the shell's folder browser.
+// file dialogs (GetSaveFileNameA, GetOpenFileNameA) and the shell's folder browser.
 #pragma once
 
 #include <string>
@@ -21,9 +21,11 @@ class Win32Dialogs : public Dialogs {
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                MessageIcon icon, MessageButtons buttons) override;
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
 
  private:
+  std::string RunFileDialog(const SaveFileOptions& options, bool save);
   HWND owner_;
 };
 
