@@ -7,27 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gui/form_test_support.h"
+
 namespace quillon::gui {
 namespace {
-
-FormDescription Sample() {
-  FormDescription form;
-  form.name = "frmSample";
-  form.caption = "Sample";
-  form.width = 200;
-  form.height = 100;
-  form.controls = {
-      {ControlKind::Label, "lblPort", -1, "&Port:", {4, 4, 30, 8}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::TextBox, "txtSMTPServerPort", -1, "25", {40, 4, 30, 12}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 0, "&None", {4, 20, 60, 10}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 1, "&First", {4, 32, 60, 10}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 2, "&Named", {4, 44, 60, 10}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optOther", 0, "&Other", {4, 56, 60, 10}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::ComboList, "cboMode", -1, "", {80, 4, 60, 60}, kAnchorLeft | kAnchorTop, "", 0, {}, {}},
-      {ControlKind::Button, "cmdOK", -1, "OK", {140, 80, 50, 14}, kAnchorRight | kAnchorBottom, "", 0, {}, {}},
-  };
-  return form;
-}
 
 struct Seen {
   std::string key;
@@ -37,10 +20,10 @@ struct Seen {
 };
 
 TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
-  Form form(Sample());
+  Form form(testing::SampleForm());
   EXPECT_EQ(form["txtSMTPServerPort"].text(), "25");
   EXPECT_EQ(form["cboMode"].value(), -1) << "no line selected at first";
-  EXPECT_EQ(form.Find("optDefault(2)")->description().caption, "&Named");
+  EXPECT_EQ(form.Find("optDefault(2)")->description().caption, "N&amed");
   EXPECT_EQ(form.Find("optDefault"), nullptr) << "array members go by name and index";
   EXPECT_THROW(form["txtMissing"], std::out_of_range);
 
@@ -57,7 +40,7 @@ TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
   port.SetEnabled(false);
   form["cboMode"].SetLines({"a", "b"});
   form["cboMode"].SetLines({"a", "b"});
-  ControlModel& list = form["cboMode"];
+  ControlModel& list = form["lvwPrinters"];
   list.AddRow({{"x"}, "tag", false});
   list.SetRowChecked(0, false);
   list.SetRowChecked(0, true);
@@ -67,25 +50,25 @@ TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
   EXPECT_EQ(seen, (std::vector<Seen>{{"txtSMTPServerPort", Change::Text, -1},
                                      {"txtSMTPServerPort", Change::Enabled, -1},
                                      {"cboMode", Change::Lines, -1},
-                                     {"cboMode", Change::Rows, 0},
-                                     {"cboMode", Change::Checked, 0},
-                                     {"cboMode", Change::Rows, -1}}));
+                                     {"lvwPrinters", Change::Rows, 0},
+                                     {"lvwPrinters", Change::Checked, 0},
+                                     {"lvwPrinters", Change::Rows, -1}}));
 }
 
 TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
-  Form form(Sample());
+  Form form(testing::SampleForm());
   std::vector<std::string> clicked;
   form.OnClick("optDefault(1)", [&] { clicked.push_back("first"); });
   form.OnClick("cmdOK", [&] { clicked.push_back("ok"); });
   form.OnClick("mnuFileExit", [&] { clicked.push_back("menu"); });
-  form["optOther(0)"].SetChecked(true);
+  form["chkUseSMTP"].SetChecked(true);
 
   form.Click("optDefault(2)");
   form.Click("optDefault(1)");
   EXPECT_FALSE(form["optDefault(0)"].checked());
   EXPECT_TRUE(form["optDefault(1)"].checked());
   EXPECT_FALSE(form["optDefault(2)"].checked());
-  EXPECT_TRUE(form["optOther(0)"].checked()) << "another group";
+  EXPECT_TRUE(form["chkUseSMTP"].checked()) << "not of the group";
 
   form["cmdOK"].SetEnabled(false);
   form.Click("cmdOK");
@@ -99,7 +82,7 @@ TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
   EXPECT_FALSE(form["txtSMTPServerPort"].focused()) << "one control holds the focus";
   EXPECT_TRUE(form["cboMode"].focused());
 
-  FormDescription twice = Sample();
+  FormDescription twice = testing::SampleForm();
   twice.controls.push_back(twice.controls[1]);
   EXPECT_THROW(Form{twice}, std::invalid_argument);
 }

@@ -277,7 +277,12 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   switch (control.kind) {
     case ControlKind::Label: return new QLabel(caption, parent);
     case ControlKind::TextBox: return new QLineEdit(caption, parent);
-    case ControlKind::MultiLineText: return new QPlainTextEdit(caption, parent);
+    case ControlKind::MultiLineText: {
+      // Tab leaves it, as in a Windows dialog.
+      auto* text = new QPlainTextEdit(caption, parent);
+      text->setTabChangesFocus(true);
+      return text;
+    }
     case ControlKind::Button: return new QPushButton(caption, parent);
     case ControlKind::CheckBox: return new QCheckBox(caption, parent);
     case ControlKind::OptionButton: {
