@@ -619,6 +619,19 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kActivated:
       form_.Activate();
       return 0;
+    case WM_NEXTDLGCTL: {
+      // What the dialog procedure does for the keyboard handling of dialogs
+      // (a label's mnemonic moves on with it); a plain window ignores it.
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                 : GetNextDlgTabItem(window_, GetFocus(), wParam != 0);
+      if (next) {
+        ::SetFocus(next);
+        if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+          SendMessageA(next, EM_SETSEL, 0, -1);
+        }
+      }
+      return 0;
+    }
     case DM_GETDEFID:
       if (HWND button = Control(form_.description().defaultControl)) {
         return MAKELONG(GetDlgCtrlID(button), DC_HASDEFID);
