@@ -31,17 +31,16 @@ MessageAnswer ScriptedDialogs::ShowMessageBox(const std::string& title, const st
 }
 
 std::string ScriptedDialogs::ShowSaveDialog(const SaveFileOptions& options) {
-  AskedDialog dialog;
-  dialog.kind = AskedDialog::Kind::SaveFile;
-  dialog.title = options.title;
-  dialog.save = options;
-  asked.push_back(std::move(dialog));
-  return Take(fileNames_, std::string(), unscripted);
+  return AskFile(AskedDialog::Kind::SaveFile, options);
 }
 
 std::string ScriptedDialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  return AskFile(AskedDialog::Kind::OpenFile, options);
+}
+
+std::string ScriptedDialogs::AskFile(AskedDialog::Kind kind, const SaveFileOptions& options) {
   AskedDialog dialog;
-  dialog.kind = AskedDialog::Kind::OpenFile;
+  dialog.kind = kind;
   dialog.title = options.title;
   dialog.save = options;
   asked.push_back(std::move(dialog));

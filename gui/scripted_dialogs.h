@@ -43,6 +43,8 @@ class ScriptedDialogs : public Dialogs {
   int unscripted = 0;
 
  private:
+  std::string AskFile(AskedDialog::Kind kind, const SaveFileOptions& options);
+
   std::deque<MessageAnswer> answers_;
   std::deque<std::string> fileNames_, folders_;
 };

@@ -10,6 +10,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "gui/win32/win32_form_view.h"
+#include "gui/win32/win32_test_support.h"
 #include "inventory/inventory_window.h"
 #include "platform/host/host_file_system.h"
 #include "platform/win32/driver_info_win32.h"
@@ -23,24 +24,9 @@ using platform::JoinPath;
 constexpr const char* kDriver = "Quillon Inventory Window Driver";
 constexpr const char* kPrinter = "Quillon Inventory Window Printer";
 
-// Runs the thread's messages for `milliseconds`, or until `done` says so.
-template <typename Done>
-bool PumpUntil(Done done, int milliseconds = 5000) {
-  for (int waited = 0; waited < milliseconds; waited += 10) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;  // the main window's end
-      HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-      if (!top || !IsDialogMessageA(top, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-    }
-    if (done()) return true;
-    Sleep(10);
-  }
-  return done();
-}
+using gui::testing::ClassOf;
+using gui::testing::PumpUntil;
+using gui::testing::WindowText;
 
 std::string ItemText(HWND list, int row, int column) {
   char text[260] = {};
@@ -50,18 +36,6 @@ std::string ItemText(HWND list, int row, int column) {
   item.cchTextMax = sizeof text;
   SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
   return text;
-}
-
-std::string WindowText(HWND window) {
-  char text[260] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
 }
 
 // A local printer on FILE: with a driver of the test's own, so that the list

@@ -5,32 +5,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "platform/win32/user_interface_win32.h"
+
 namespace quillon::gui {
-
-namespace {
-
-UINT IconStyle(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::None: return 0;
-    case MessageIcon::Critical: return MB_ICONHAND;
-    case MessageIcon::Question: return MB_ICONQUESTION;
-    case MessageIcon::Exclamation: return MB_ICONEXCLAMATION;
-    case MessageIcon::Information: return MB_ICONASTERISK;
-  }
-  return 0;
-}
-
-UINT ButtonStyle(MessageButtons buttons) {
-  switch (buttons) {
-    case MessageButtons::Ok: return MB_OK;
-    case MessageButtons::OkCancel: return MB_OKCANCEL;
-    case MessageButtons::YesNo: return MB_YESNO;
-    case MessageButtons::YesNoCancel: return MB_YESNOCANCEL;
-  }
-  return MB_OK;
-}
-
-}  // namespace
 
 std::string CommonDialogFilter(const std::string& filter) {
   std::string converted = filter;
@@ -44,13 +21,10 @@ std::string CommonDialogFilter(const std::string& filter) {
 
 MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::string& text,
                                            MessageIcon icon, MessageButtons buttons) {
-  switch (MessageBoxA(owner_, text.c_str(), title.c_str(), ButtonStyle(buttons) | IconStyle(icon))) {
-    case IDOK: return MessageAnswer::Ok;
-    case IDCANCEL: return MessageAnswer::Cancel;
-    case IDYES: return MessageAnswer::Yes;
-    case IDNO: return MessageAnswer::No;
-    default: return platform::DeclinedAnswer(buttons);
-  }
+  // Owned by the window, which waits (application-modal, not task-modal).
+  const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
+  return platform::win32::MessageBoxAnswer(
+      MessageBoxA(owner_, text.c_str(), title.c_str(), style), buttons);
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {

@@ -14,40 +14,18 @@
 
 #include "gui/form_test_support.h"
 #include "gui/win32/win32_dialogs.h"
+#include "gui/win32/win32_test_support.h"
 
 namespace quillon::gui {
 namespace {
 
-template <typename Done>
-bool PumpUntil(HWND window, Done done, int milliseconds = 3000) {
-  for (int waited = 0; waited < milliseconds; waited += 10) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      if (!IsWindow(window) || !IsDialogMessageA(window, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-    }
-    if (done()) return true;
-    Sleep(10);
-  }
-  return done();
-}
-void Pump(HWND window) {
-  PumpUntil(window, [] { return false; }, 50);
-}
+using testing::ClassOf;
+using testing::PumpUntil;
 
-std::string Text(HWND window) {
-  char text[260] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+std::string Text(HWND window) { return testing::WindowText(window); }
 
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
+void Pump() {
+  PumpUntil([] { return false; }, 50);
 }
 
 // Posts a key to the control as the keyboard would, for the dialog handling.
@@ -106,7 +84,7 @@ class Win32FormViewTest : public ::testing::Test {
 
 TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADialog) {
   view_.Show();
-  Pump(window_);
+  Pump();
   const std::pair<const char*, const char*> classes[] = {
       {"lblPort", "Static"},         {"txtSMTPServerPort", "Edit"},   {"txtNotes", "Edit"},
       {"chkUseSMTP", "Button"},      {"optDefault(2)", "Button"},     {"cboServer", "ComboBox"},
@@ -154,21 +132,21 @@ TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADi
   SetForegroundWindow(window_);
   SetFocus(Control("chkUseSMTP"));
   PressKey(Control("chkUseSMTP"), VK_TAB);
-  EXPECT_TRUE(PumpUntil(window_, [&] { return GetFocus() == Control("optDefault(0)"); }));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(0)"); }));
   PressKey(Control("optDefault(0)"), VK_TAB);
-  EXPECT_TRUE(PumpUntil(window_, [&] { return GetFocus() == Control("optDefault(1)"); }));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(1)"); }));
   EXPECT_TRUE(form_["optDefault(1)"].focused()) << "the focus is reported to the models";
   PostMessageA(GetFocus(), WM_SYSCHAR, 'p', 0x20000001);
-  EXPECT_TRUE(PumpUntil(window_, [&] { return GetFocus() == Control("txtSMTPServerPort"); }));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("txtSMTPServerPort"); }));
 
   std::vector<std::string> clicked;
   for (const char* key : {"cmdCancel", "cmdOK", "mnuFileExit", "tbrSave"}) {
     form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
   }
   PressKey(Control("txtSMTPServerPort"), VK_ESCAPE);
-  Pump(window_);
+  Pump();
   PressKey(Control("txtSMTPServerPort"), VK_RETURN);
-  Pump(window_);
+  Pump();
   SendMessageA(window_, WM_COMMAND, MAKEWPARAM(GetMenuItemID(file, 2), 0), 0);
   TBBUTTON save{};
   SendMessageA(toolbar, TB_GETBUTTON, 1, reinterpret_cast<LPARAM>(&save));
@@ -179,7 +157,7 @@ TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADi
 
 TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   view_.Show();
-  Pump(window_);
+  Pump();
   form_["txtSMTPServerPort"].SetText("2525");
   EXPECT_EQ(Text(Control("txtSMTPServerPort")), "2525");
   EXPECT_EQ(form_["txtSMTPServerPort"].text(), "2525") << "no echo changes it";
@@ -281,7 +259,7 @@ TEST_F(Win32FormViewTest, AModalWindowDisablesItsOwnerUntilItCloses) {
 
 TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   view_.Show();
-  Pump(window_);
+  Pump();
   Win32Dialogs dialogs(window_);
 
   std::atomic<bool> found{false};
