@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,8 +54,11 @@ class QtFormView::Binder : public QObject {
       QTimer::singleShot(0, this, [this] { view_.form_.Activate(); });
     }
     if (watched == view_.client_ && event->type() == QEvent::Resize) view_.Place();
+    if (watched == &view_.root_ && event->type() == QEvent::Hide && modalLoop) modalLoop->quit();
     return false;
   }
+
+  QEventLoop* modalLoop = nullptr;  // while RunModal runs
 
   // Runs a change the view makes to a widget without its signal reaching the model.
   template <typename Action>
@@ -452,6 +456,15 @@ QtFormView::~QtFormView() {
 QWidget* QtFormView::Widget(const std::string& key) const {
   const auto found = widgets_.find(key);
   return found == widgets_.end() ? nullptr : found->second;
+}
+
+void QtFormView::RunModal() {
+  QEventLoop loop;
+  binder_->modalLoop = &loop;
+  root_.setWindowModality(Qt::ApplicationModal);
+  root_.show();
+  if (root_.isVisible()) loop.exec();
+  binder_->modalLoop = nullptr;
 }
 
 void QtFormView::Place() {

@@ -22,6 +22,9 @@ class QtFormView {
   QtFormView& operator=(const QtFormView&) = delete;
 
   QWidget* Widget(const std::string& key) const;
+  // Shows the window modally (every other window of the program waits) and
+  // returns when it is closed, by the form or by the user.
+  void RunModal();
 
  private:
   class Binder;

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "gui/form_test_support.h"
@@ -137,6 +138,44 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
   form_.Close();
   EXPECT_FALSE(root_.isVisible());
+}
+
+TEST_F(QtFormViewTest, AModalWindowKeepsTheOtherWaitingUntilItCloses) {
+  Show();
+  FormDescription described;
+  described.name = "frmNewINI";
+  described.caption = "New INI";
+  described.width = 120;
+  described.height = 40;
+  described.modal = true;
+  described.cancelControl = "cmdCancel";
+  described.controls = {{ControlKind::Button, "cmdCancel", -1, "&Cancel", {64, 20, 50, 14},
+                         kAnchorLeft | kAnchorTop, "", 0, {}, {}}};
+  Form dialog(described);
+  bool cancelled = false;
+  dialog.OnClick("cmdCancel", [&] {
+    cancelled = true;
+    dialog.Close();
+  });
+  QWidget dialogRoot(&root_, Qt::Dialog);
+  QtFormView modal(dialog, dialogRoot);
+  bool waited = false;
+  // The user presses Escape once the window is up and active.
+  QTimer user;
+  user.setInterval(10);
+  int ticks = 0;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (++ticks > 300) dialogRoot.close();  // never came up: the test fails, not hangs
+    if (!dialogRoot.isActiveWindow()) return;
+    user.stop();
+    waited = QApplication::activeModalWidget() == &dialogRoot;
+    QTest::keyClick(&dialogRoot, Qt::Key_Escape);
+  });
+  user.start();
+  modal.RunModal();
+  EXPECT_TRUE(waited) << "the window was modal while it ran";
+  EXPECT_TRUE(cancelled) << "Escape pressed the cancel button";
+  EXPECT_FALSE(dialogRoot.isVisible());
 }
 
 }  // namespace
