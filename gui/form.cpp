@@ -11,6 +11,42 @@ std::string ControlKey(const ControlDescription& control) {
   return control.name + "(" + std::to_string(control.index) + ")";
 }
 
+ControlDescription Control(ControlKind kind, std::string name, std::string caption, Rect place,
+                           unsigned anchors) {
+  ControlDescription control;
+  control.kind = kind;
+  control.name = std::move(name);
+  control.caption = std::move(caption);
+  control.place = place;
+  control.anchors = anchors;
+  return control;
+}
+
+ControlDescription ControlDescription::Member(int arrayIndex) const {
+  ControlDescription control = *this;
+  control.index = arrayIndex;
+  return control;
+}
+
+ControlDescription ControlDescription::OnPage(std::string tabControl, int tabPage) const {
+  ControlDescription control = *this;
+  control.container = std::move(tabControl);
+  control.page = tabPage;
+  return control;
+}
+
+ControlDescription ControlDescription::Columns(std::vector<std::string> headers) const {
+  ControlDescription control = *this;
+  control.columns = std::move(headers);
+  return control;
+}
+
+ControlDescription ControlDescription::Images(std::vector<StockImage> list) const {
+  ControlDescription control = *this;
+  control.images = std::move(list);
+  return control;
+}
+
 Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designedHeight,
                    int clientWidth, int clientHeight) {
   const int growX = clientWidth - designedWidth;

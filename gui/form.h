@@ -18,18 +18,18 @@
 namespace quillon::gui {
 
 enum class ControlKind {
-  Label,        // static text
-  TextBox,      // single-line edit
+  Label,    // static text
+  TextBox,  // single-line edit
   MultiLineText,
-  Button,       // push button
+  Button,  // push button
   CheckBox,
   OptionButton,  // members of one control array form one group
   ComboBox,      // editable drop-down
   ComboList,     // drop-down list, no typing
   ListBox,
-  ListView,      // report view, check box per row, columns from `columns`
-  TreeView,      // nodes with images from `images`
-  TabControl,    // pages `columns`; which one shows is switched by code
+  ListView,    // report view, check box per row, columns from `columns`
+  TreeView,    // nodes with images from `images`
+  TabControl,  // pages `columns`; which one shows is switched by code
   ProgressBar,
   // The start dialog's file-system lists: the logic fills their lines from
   // the platform's file system; the front ends show them as a drop-down list
@@ -55,15 +55,28 @@ struct Rect {
 struct ControlDescription {
   ControlKind kind = ControlKind::Label;
   std::string name;
-  int index = -1;          // member of a control array when >= 0
-  std::string caption;     // with "&" before the mnemonic letter
-  Rect place;              // dialog units, in the window's client area
+  int index = -1;       // member of a control array when >= 0
+  std::string caption;  // with "&" before the mnemonic letter
+  Rect place;           // dialog units, in the window's client area
   unsigned anchors = kAnchorLeft | kAnchorTop;
-  std::string container;   // key of the tab control this control lies on, or empty
-  int page = 0;            // the container's page
-  std::vector<std::string> columns;    // list view column headers, tab control page captions
-  std::vector<StockImage> images;      // tree view image list
+  std::string container;             // key of the tab control this control lies on, or empty
+  int page = 0;                      // the container's page
+  std::vector<std::string> columns;  // list view column headers, tab control page captions
+  std::vector<StockImage> images;    // tree view image list
+
+  // What a description line adds after Control(...): a member of a control
+  // array, a place on a tab control's page, list view columns or tab captions,
+  // a tree's images.
+  ControlDescription Member(int arrayIndex) const;
+  ControlDescription OnPage(std::string tabControl, int tabPage) const;
+  ControlDescription Columns(std::vector<std::string> headers) const;
+  ControlDescription Images(std::vector<StockImage> list) const;
 };
+
+// One line of a window's description: Control(ControlKind::Button, "cmdExit",
+// "E&xit", {377, 210, 56, 15}, kAnchorRight | kAnchorBottom).
+ControlDescription Control(ControlKind kind, std::string name, std::string caption, Rect place,
+                           unsigned anchors = kAnchorLeft | kAnchorTop);
 
 // A menu bar entry or one of its commands; a command's `name` is what the
 // click reports. "-" as caption: a separator.
@@ -81,10 +94,10 @@ struct ToolDescription {
 struct FormDescription {
   std::string name;
   std::string caption;
-  int width = 0, height = 0;  // client area, dialog units
-  bool modal = false;         // a dialog owned by another window
-  std::string cancelControl;  // the button that Escape presses
-  std::string defaultControl; // the button that Enter presses
+  int width = 0, height = 0;   // client area, dialog units
+  bool modal = false;          // a dialog owned by another window
+  std::string cancelControl;   // the button that Escape presses
+  std::string defaultControl;  // the button that Enter presses
   std::vector<MenuDescription> menus;
   std::vector<ToolDescription> tools;
   std::vector<ControlDescription> controls;  // in tab order
@@ -116,13 +129,23 @@ struct TreeNode {
   std::string key;
   std::string parentKey;  // empty: a root
   std::string text;
-  int image = 0;          // into the control's `images`
+  int image = 0;  // into the control's `images`
   bool expanded = false;
   bool operator==(const TreeNode&) const = default;
 };
 
 enum class Change {
-  Text, Checked, Value, Range, Lines, Rows, Nodes, Enabled, Visible, Focus, ColumnWidths,
+  Text,
+  Checked,
+  Value,
+  Range,
+  Lines,
+  Rows,
+  Nodes,
+  Enabled,
+  Visible,
+  Focus,
+  ColumnWidths,
 };
 
 // What the logic reads and writes of one control. Every setter that changes
@@ -216,7 +239,9 @@ class Form {
   void OnClick(const std::string& key, std::function<void()> handler);
   // The window was activated (every time; the logic decides what is first).
   void Activate();
-  void OnActivate(std::function<void()> handler) { activateHandlers_.push_back(std::move(handler)); }
+  void OnActivate(std::function<void()> handler) {
+    activateHandlers_.push_back(std::move(handler));
+  }
   // Asks the window to close; the front end hides it (a main window's end
   // ends the program).
   void Close();

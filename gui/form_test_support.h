@@ -1,7 +1,7 @@
 // A window with a control of every kind, for the tests of the models and of
 // both front ends: a text box with its label, a control array of option
 // buttons, a tab control whose second page holds a list and a tree, a menu
-// bar, a toolbar, and Escape and Enter buttons.
+// bar, a toolbar, and Escape and Enter buttons; and a modal window.
 #pragma once
 
 #include "gui/form.h"
@@ -9,7 +9,6 @@
 namespace quillon::gui::testing {
 
 inline FormDescription SampleForm() {
-  constexpr unsigned kTopLeft = kAnchorLeft | kAnchorTop;
   constexpr unsigned kBottomRight = kAnchorRight | kAnchorBottom;
   FormDescription form;
   form.name = "frmSample";
@@ -18,33 +17,50 @@ inline FormDescription SampleForm() {
   form.height = 200;
   form.cancelControl = "cmdCancel";
   form.defaultControl = "cmdOK";
-  form.menus = {{"mnuFile", "&File", {{"mnuFileOpen", "&Open...", {}}, {"", "-", {}},
-                                      {"mnuFileExit", "E&xit", {}}}}};
+  form.menus = {{"mnuFile",
+                 "&File",
+                 {{"mnuFileOpen", "&Open...", {}}, {"", "-", {}}, {"mnuFileExit", "E&xit", {}}}}};
   form.tools = {{"tbrNew", "New"}, {"tbrSave", "Save"}};
+  using Kind = ControlKind;
   form.controls = {
-      {ControlKind::Label, "lblPort", -1, "&Port:", {4, 6, 30, 8}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::TextBox, "txtSMTPServerPort", -1, "25", {40, 4, 40, 12}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::MultiLineText, "txtNotes", -1, "", {90, 4, 100, 24}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::CheckBox, "chkUseSMTP", -1, "Use &SMTP", {4, 20, 60, 10}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 0, "&None", {4, 32, 60, 10}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 1, "&First", {4, 44, 60, 10}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::OptionButton, "optDefault", 2, "N&amed", {4, 56, 60, 10}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::ComboBox, "cboServer", -1, "", {200, 4, 90, 60}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::ComboList, "cboMode", -1, "", {200, 20, 90, 60}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::TabControl, "sstPages", -1, "", {70, 36, 220, 130}, kAnchorAll, "", 0,
-       {"General", "Lists"}, {}},
-      {ControlKind::ListBox, "lstServers", -1, "", {76, 54, 100, 40}, kTopLeft, "sstPages", 0, {}, {}},
-      {ControlKind::ProgressBar, "prbWork", -1, "", {76, 100, 100, 10}, kTopLeft, "sstPages", 0, {}, {}},
-      {ControlKind::ListView, "lvwPrinters", -1, "", {76, 54, 100, 60}, kTopLeft, "sstPages", 1,
-       {"Name", "Driver"}, {}},
-      {ControlKind::TreeView, "tvwPages", -1, "", {180, 54, 100, 100}, kTopLeft, "sstPages", 1, {},
-       {StockImage::Document, StockImage::Folder}},
-      {ControlKind::DriveList, "drvExisting", -1, "", {4, 70, 60, 60}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::FolderList, "dirExisting", -1, "", {4, 86, 60, 30}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::FileList, "filExisting", -1, "", {4, 120, 60, 30}, kTopLeft, "", 0, {}, {}},
-      {ControlKind::Button, "cmdOK", -1, "OK", {186, 180, 50, 14}, kBottomRight, "", 0, {}, {}},
-      {ControlKind::Button, "cmdCancel", -1, "&Cancel", {240, 180, 50, 14}, kBottomRight, "", 0, {}, {}},
+      Control(Kind::Label, "lblPort", "&Port:", {4, 6, 30, 8}),
+      Control(Kind::TextBox, "txtSMTPServerPort", "25", {40, 4, 40, 12}),
+      Control(Kind::MultiLineText, "txtNotes", "", {90, 4, 100, 24}),
+      Control(Kind::CheckBox, "chkUseSMTP", "Use &SMTP", {4, 20, 60, 10}),
+      Control(Kind::OptionButton, "optDefault", "&None", {4, 32, 60, 10}).Member(0),
+      Control(Kind::OptionButton, "optDefault", "&First", {4, 44, 60, 10}).Member(1),
+      Control(Kind::OptionButton, "optDefault", "N&amed", {4, 56, 60, 10}).Member(2),
+      Control(Kind::ComboBox, "cboServer", "", {200, 4, 90, 60}),
+      Control(Kind::ComboList, "cboMode", "", {200, 20, 90, 60}),
+      Control(Kind::TabControl, "sstPages", "", {70, 36, 220, 130}, kAnchorAll)
+          .Columns({"General", "Lists"}),
+      Control(Kind::ListBox, "lstServers", "", {76, 54, 100, 40}).OnPage("sstPages", 0),
+      Control(Kind::ProgressBar, "prbWork", "", {76, 100, 100, 10}).OnPage("sstPages", 0),
+      Control(Kind::ListView, "lvwPrinters", "", {76, 54, 100, 60})
+          .OnPage("sstPages", 1)
+          .Columns({"Name", "Driver"}),
+      Control(Kind::TreeView, "tvwPages", "", {180, 54, 100, 100})
+          .OnPage("sstPages", 1)
+          .Images({StockImage::Document, StockImage::Folder}),
+      Control(Kind::DriveList, "drvExisting", "", {4, 70, 60, 60}),
+      Control(Kind::FolderList, "dirExisting", "", {4, 86, 60, 30}),
+      Control(Kind::FileList, "filExisting", "", {4, 120, 60, 30}),
+      Control(Kind::Button, "cmdOK", "OK", {186, 180, 50, 14}, kBottomRight),
+      Control(Kind::Button, "cmdCancel", "&Cancel", {240, 180, 50, 14}, kBottomRight),
   };
+  return form;
+}
+
+// A modal window with one button that Escape presses.
+inline FormDescription ModalSampleForm() {
+  FormDescription form;
+  form.name = "frmNewINI";
+  form.caption = "New INI";
+  form.width = 120;
+  form.height = 40;
+  form.modal = true;
+  form.cancelControl = "cmdCancel";
+  form.controls = {Control(ControlKind::Button, "cmdCancel", "&Cancel", {64, 20, 50, 14})};
   return form;
 }
 

@@ -70,7 +70,8 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
       }
       case AskedDialog::Kind::SaveFile:
       case AskedDialog::Kind::OpenFile:
-        text += (dialog.kind == AskedDialog::Kind::SaveFile ? "save [" : "open [") + dialog.title + "] extension=" + dialog.save.defaultExtension +
+        text += (dialog.kind == AskedDialog::Kind::SaveFile ? "save [" : "open [") +
+                dialog.title + "] extension=" + dialog.save.defaultExtension +
                 " file=" + dialog.save.fileName + " filter=" + dialog.save.filter +
                 (dialog.save.promptOverwrite ? " prompt-overwrite" : "") + "\n";
         break;

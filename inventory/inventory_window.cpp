@@ -6,7 +6,10 @@
 namespace quillon::inventory {
 
 namespace {
-using gui::ControlKind;
+using gui::Control;
+constexpr auto kListView = gui::ControlKind::ListView;
+constexpr auto kProgressBar = gui::ControlKind::ProgressBar;
+constexpr auto kButton = gui::ControlKind::Button;
 constexpr unsigned kBottomLeft = gui::kAnchorLeft | gui::kAnchorBottom;
 constexpr unsigned kBottomRight = gui::kAnchorRight | gui::kAnchorBottom;
 constexpr unsigned kBottomWide = gui::kAnchorLeft | gui::kAnchorRight | gui::kAnchorBottom;
@@ -20,15 +23,15 @@ gui::FormDescription InventoryWindowDescription() {
   form.height = 232;
   form.cancelControl = "cmdExit";
   form.controls = {
-      {ControlKind::ListView, "lvwPrintDrivers", -1, "", {7, 7, 426, 180}, gui::kAnchorAll, "", 0,
-       {"Printer Name", "Driver Name", "Driver File"}, {}},
-      {ControlKind::ProgressBar, "prbMain", -1, "", {7, 193, 426, 10}, kBottomWide, "", 0, {}, {}},
-      {ControlKind::Button, "cmdRefresh", -1, "&Refresh", {7, 210, 56, 15}, kBottomLeft, "", 0, {}, {}},
-      {ControlKind::Button, "cmdSelectAll", -1, "Select All", {67, 210, 56, 15}, kBottomLeft, "", 0, {}, {}},
-      {ControlKind::Button, "cmdUnselectAll", -1, "Unselect All", {127, 210, 56, 15}, kBottomLeft, "", 0, {}, {}},
-      {ControlKind::Button, "cmdCopyFiles", -1, "&Copy Drivers", {257, 210, 56, 15}, kBottomRight, "", 0, {}, {}},
-      {ControlKind::Button, "cmdSaveText", -1, "Save &Info", {317, 210, 56, 15}, kBottomRight, "", 0, {}, {}},
-      {ControlKind::Button, "cmdExit", -1, "E&xit", {377, 210, 56, 15}, kBottomRight, "", 0, {}, {}},
+      Control(kListView, "lvwPrintDrivers", "", {7, 7, 426, 180}, gui::kAnchorAll)
+          .Columns({"Printer Name", "Driver Name", "Driver File"}),
+      Control(kProgressBar, "prbMain", "", {7, 193, 426, 10}, kBottomWide),
+      Control(kButton, "cmdRefresh", "&Refresh", {7, 210, 56, 15}, kBottomLeft),
+      Control(kButton, "cmdSelectAll", "Select All", {67, 210, 56, 15}, kBottomLeft),
+      Control(kButton, "cmdUnselectAll", "Unselect All", {127, 210, 56, 15}, kBottomLeft),
+      Control(kButton, "cmdCopyFiles", "&Copy Drivers", {257, 210, 56, 15}, kBottomRight),
+      Control(kButton, "cmdSaveText", "Save &Info", {317, 210, 56, 15}, kBottomRight),
+      Control(kButton, "cmdExit", "E&xit", {377, 210, 56, 15}, kBottomRight),
   };
   return form;
 }

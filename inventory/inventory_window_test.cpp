@@ -17,7 +17,8 @@ using testing::FakeDriverSource;
 class InventoryWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    source_.printers.push_back({"\\\\OLDSRV\\HP4", 0, 0, {3, "HP 4", "x64", "C:\\d\\UNIDRV.DLL", "", ""}, 0});
+    source_.printers.push_back(
+        {"\\\\OLDSRV\\HP4", 0, 0, {3, "HP 4", "x64", "C:\\d\\UNIDRV.DLL", "", ""}, 0});
     source_.printers.push_back({"Locked", 5, 0, {}, 0});
   }
   std::vector<gui::ListRow> Rows() { return window_.form()["lvwPrintDrivers"].rows(); }
@@ -38,7 +39,8 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
     keys.push_back(gui::ControlKey(control));
     const auto amp = control.caption.find('&');
     if (amp != std::string::npos) {
-      EXPECT_TRUE(mnemonics.insert(static_cast<char>(std::tolower(control.caption[amp + 1]))).second)
+      EXPECT_TRUE(
+          mnemonics.insert(static_cast<char>(std::tolower(control.caption[amp + 1]))).second)
           << control.caption << " shares its mnemonic";
     }
     // Inside the window as designed.
@@ -46,9 +48,9 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
     EXPECT_LE(control.place.y + control.place.height, described.height) << control.name;
   }
   // The tab order: the list, then the buttons from left to right.
-  EXPECT_EQ(keys, (std::vector<std::string>{"lvwPrintDrivers", "prbMain", "cmdRefresh",
-                                            "cmdSelectAll", "cmdUnselectAll", "cmdCopyFiles",
-                                            "cmdSaveText", "cmdExit"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"lvwPrintDrivers", "prbMain", "cmdRefresh", "cmdSelectAll",
+                                      "cmdUnselectAll", "cmdCopyFiles", "cmdSaveText", "cmdExit"}));
   EXPECT_EQ(described.controls[0].columns,
             (std::vector<std::string>{"Printer Name", "Driver Name", "Driver File"}));
   EXPECT_EQ(described.cancelControl, "cmdExit");

@@ -114,8 +114,10 @@ TEST_F(InventoryWindowWin32Test, TheUserTicksCopiesSavesAndLeavesWithTheKeyboard
 
   // The first activation fills the list with the spooler's printers.
   const platform::PrinterNames printers = source.EnumPrinterNames();
-  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(bar) && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }));
-  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(printers.names.size()));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return IsWindowVisible(bar) && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }));
+  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0),
+            static_cast<LRESULT>(printers.names.size()));
   int row = -1;
   for (int i = 0; i < static_cast<int>(printers.names.size()); ++i) {
     if (ItemText(list, i, 0) == kPrinter) row = i;
@@ -208,7 +210,8 @@ TEST_F(InventoryWindowWin32Test, TheProgramShowsItsControlsByNameToOtherProcesse
   struct Ending {
     PROCESS_INFORMATION& process;
     ~Ending() {
-      if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+      if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
       CloseHandle(process.hThread);
       CloseHandle(process.hProcess);
     }

@@ -96,8 +96,12 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
   model.Subscribe([this, widget](ControlModel& changed, Change change, int row) {
     Quietly([&] {
       switch (change) {
-        case Change::Enabled: widget->setEnabled(changed.enabled()); break;
-        case Change::Visible: MakeVisible(changed, widget); break;
+        case Change::Enabled:
+          widget->setEnabled(changed.enabled());
+          break;
+        case Change::Visible:
+          MakeVisible(changed, widget);
+          break;
         case Change::Focus:
           if (changed.focused()) widget->setFocus();
           break;
@@ -125,7 +129,8 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
           break;
         case Change::Value:
           if (auto* bar = qobject_cast<QProgressBar*>(widget)) bar->setValue(changed.value());
-          if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setCurrentIndex(changed.value());
+          if (auto* combo = qobject_cast<QComboBox*>(widget))
+            combo->setCurrentIndex(changed.value());
           if (auto* list = qobject_cast<QListWidget*>(widget)) list->setCurrentRow(changed.value());
           if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
             tabs->setCurrentIndex(changed.value());
@@ -176,15 +181,16 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
               item->setText(0, Text(node.text));
               item->setData(0, Qt::UserRole, Text(node.key));
               if (node.image >= 0 && node.image < static_cast<int>(images.size())) {
-                item->setIcon(0, tree->style()->standardIcon(
-                                     images[static_cast<std::size_t>(node.image)] ==
-                                             StockImage::Folder
-                                         ? QStyle::SP_DirIcon
-                                         : QStyle::SP_FileIcon));
+                item->setIcon(
+                    0, tree->style()->standardIcon(images[static_cast<std::size_t>(node.image)] ==
+                                                           StockImage::Folder
+                                                       ? QStyle::SP_DirIcon
+                                                       : QStyle::SP_FileIcon));
               }
               byKey[node.key] = item;
             }
-            for (const TreeNode& node : changed.nodes()) byKey[node.key]->setExpanded(node.expanded);
+            for (const TreeNode& node : changed.nodes())
+              byKey[node.key]->setExpanded(node.expanded);
           }
           break;
         case Change::ColumnWidths:
@@ -279,16 +285,20 @@ namespace {
 QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   const QString caption = Text(control.caption);
   switch (control.kind) {
-    case ControlKind::Label: return new QLabel(caption, parent);
-    case ControlKind::TextBox: return new QLineEdit(caption, parent);
+    case ControlKind::Label:
+      return new QLabel(caption, parent);
+    case ControlKind::TextBox:
+      return new QLineEdit(caption, parent);
     case ControlKind::MultiLineText: {
       // Tab leaves it, as in a Windows dialog.
       auto* text = new QPlainTextEdit(caption, parent);
       text->setTabChangesFocus(true);
       return text;
     }
-    case ControlKind::Button: return new QPushButton(caption, parent);
-    case ControlKind::CheckBox: return new QCheckBox(caption, parent);
+    case ControlKind::Button:
+      return new QPushButton(caption, parent);
+    case ControlKind::CheckBox:
+      return new QCheckBox(caption, parent);
     case ControlKind::OptionButton: {
       // The group is the control array, kept by the form, not the parent widget.
       auto* option = new QRadioButton(caption, parent);
@@ -304,7 +314,8 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
     }
     case ControlKind::ListBox:
     case ControlKind::FolderList:
-    case ControlKind::FileList: return new QListWidget(parent);
+    case ControlKind::FileList:
+      return new QListWidget(parent);
     case ControlKind::ListView: {
       auto* tree = new QTreeWidget(parent);
       tree->setColumnCount(static_cast<int>(control.columns.size()));
@@ -394,8 +405,9 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
 
   const QFontMetrics metrics(root.font());
   // As Windows counts a font's dialog base units: the average of the letters.
-  baseX_ = (metrics.horizontalAdvance(
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+  baseX_ =
+      (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) /
+      2;
   baseY_ = metrics.height();
 
   QWidget* previous = nullptr;

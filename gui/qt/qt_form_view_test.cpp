@@ -142,16 +142,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
 TEST_F(QtFormViewTest, AModalWindowKeepsTheOtherWaitingUntilItCloses) {
   Show();
-  FormDescription described;
-  described.name = "frmNewINI";
-  described.caption = "New INI";
-  described.width = 120;
-  described.height = 40;
-  described.modal = true;
-  described.cancelControl = "cmdCancel";
-  described.controls = {{ControlKind::Button, "cmdCancel", -1, "&Cancel", {64, 20, 50, 14},
-                         kAnchorLeft | kAnchorTop, "", 0, {}, {}}};
-  Form dialog(described);
+  Form dialog(testing::ModalSampleForm());
   bool cancelled = false;
   dialog.OnClick("cmdCancel", [&] {
     cancelled = true;

@@ -23,8 +23,8 @@ MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::
                                            MessageIcon icon, MessageButtons buttons) {
   // Owned by the window, which waits (application-modal, not task-modal).
   const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
-  return platform::win32::MessageBoxAnswer(
-      MessageBoxA(owner_, text.c_str(), title.c_str(), style), buttons);
+  return platform::win32::MessageBoxAnswer(MessageBoxA(owner_, text.c_str(), title.c_str(), style),
+                                           buttons);
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
@@ -47,7 +47,8 @@ std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool sav
   dialog.lpstrFile = file;
   dialog.nMaxFile = sizeof file;
   dialog.lpstrTitle = options.title.empty() ? nullptr : options.title.c_str();
-  dialog.lpstrDefExt = options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
+  dialog.lpstrDefExt =
+      options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY;
   if (save) {
     dialog.Flags |= options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0;

@@ -18,8 +18,8 @@ class Win32Dialogs : public Dialogs {
   // The window made after the dialogs (it needs them first) becomes their owner.
   void SetOwner(HWND owner) { owner_ = owner; }
 
-  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
-                               MessageIcon icon, MessageButtons buttons) override;
+  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text, MessageIcon icon,
+                               MessageButtons buttons) override;
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;

@@ -22,7 +22,8 @@ void SetKey(HWND window, const std::string& key) {
 }
 
 void ClearKey(HWND window) {
-  const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(window, kControlNameProperty)));
+  const auto atom =
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(window, kControlNameProperty)));
   if (atom) GlobalDeleteAtom(atom);
 }
 
@@ -35,15 +36,19 @@ struct Created {
 Created ClassOf(const ControlDescription& control, bool isDefault) {
   constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
   switch (control.kind) {
-    case ControlKind::Label: return {"STATIC", child | SS_LEFT, 0};
+    case ControlKind::Label:
+      return {"STATIC", child | SS_LEFT, 0};
     case ControlKind::TextBox:
       return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::MultiLineText:
-      return {"EDIT", child | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
+      return {"EDIT",
+              child | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
               WS_EX_CLIENTEDGE};
     case ControlKind::Button:
-      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
-    case ControlKind::CheckBox: return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX, 0};
+      return {"BUTTON",
+              child | WS_TABSTOP | BS_NOTIFY | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+    case ControlKind::CheckBox:
+      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX, 0};
     case ControlKind::OptionButton:
       // Checked by the form, which knows the group: the control array.
       return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_RADIOBUTTON, 0};
@@ -60,24 +65,35 @@ Created ClassOf(const ControlDescription& control, bool isDefault) {
     case ControlKind::ListView:
       return {WC_LISTVIEWA, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
     case ControlKind::TreeView:
-      return {WC_TREEVIEWA,
-              child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-              WS_EX_CLIENTEDGE};
-    case ControlKind::TabControl: return {WC_TABCONTROLA, child | WS_TABSTOP, 0};
-    case ControlKind::ProgressBar: return {PROGRESS_CLASSA, child, 0};
+      return {
+          WC_TREEVIEWA,
+          child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+          WS_EX_CLIENTEDGE};
+    case ControlKind::TabControl:
+      return {WC_TABCONTROLA, child | WS_TABSTOP, 0};
+    case ControlKind::ProgressBar:
+      return {PROGRESS_CLASSA, child, 0};
   }
   return {"STATIC", child, 0};
 }
 
-bool RegisterFormClass() {
-  static const bool registered = [] {
+// The common controls and the one window class of every form, once per process.
+bool RegisterFormClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
                                                        ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    return true;
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kFormWindowClass;
+    return RegisterClassExA(&windowClass) != 0;
   }();
-  (void)registered;
-  return true;
+  return registered;
 }
 
 void InsertRow(HWND list, int index, const ListRow& row) {
@@ -85,7 +101,8 @@ void InsertRow(HWND list, int index, const ListRow& row) {
   item.mask = LVIF_TEXT;
   item.iItem = index;
   item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
-  const int at = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  const int at =
+      static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   for (std::size_t column = 1; column < row.cells.size(); ++column) {
     LVITEMA cell{};
     cell.iSubItem = static_cast<int>(column);
@@ -98,7 +115,8 @@ void InsertRow(HWND list, int index, const ListRow& row) {
 }  // namespace
 
 std::string ControlKeyOf(HWND window) {
-  const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, kControlNameProperty)));
+  const auto atom =
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, kControlNameProperty)));
   if (!atom) return {};
   char name[256] = {};
   const UINT length = GlobalGetAtomNameA(atom, name, sizeof name);
@@ -127,19 +145,8 @@ HWND FindControl(HWND parent, const std::string& key) {
 }
 
 Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
-  RegisterFormClass();
+  if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kFormWindowClass;
-  if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw std::runtime_error("cannot register the window class");
-  }
 
   // The dialog font of this system, and its base units as MapDialogRect counts them.
   NONCLIENTMETRICSA metrics{};
@@ -151,26 +158,28 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   TEXTMETRICA text{};
   GetTextMetricsA(screen, &text);
   SIZE letters{};
-  GetTextExtentPoint32A(screen, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &letters);
+  GetTextExtentPoint32A(screen, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                        &letters);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
   baseX_ = (letters.cx / 26 + 1) / 2;
   baseY_ = text.tmHeight;
 
   const FormDescription& described = form.description();
-  const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME)
-                                      : WS_OVERLAPPEDWINDOW;
+  const DWORD style =
+      described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
-  window_ = CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(),
-                            style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                            owner, nullptr, instance, this);
+  window_ =
+      CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
   if (!window_) throw std::runtime_error("cannot create the window " + described.name);
   CreateControls();
 
   // The frame around the designed client area, the menu and toolbar included.
   RECT toolbar{};
   if (toolbar_) GetWindowRect(toolbar_, &toolbar);
-  const Rect client = DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  const Rect client =
+      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
   RECT frame{0, 0, client.width, client.height + (toolbar.bottom - toolbar.top)};
   AdjustWindowRectEx(&frame, style, GetMenu(window_) != nullptr, exStyle);
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -225,7 +234,8 @@ void Win32FormView::CreateControls() {
         } else if (!item.items.empty()) {
           HMENU popup = CreatePopupMenu();
           self(self, popup, item.items);
-          AppendMenuA(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), item.caption.c_str());
+          AppendMenuA(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                      item.caption.c_str());
         } else {
           commands_[next] = item.name;
           AppendMenuA(into, MF_STRING, static_cast<UINT_PTR>(next++), item.caption.c_str());
@@ -235,7 +245,8 @@ void Win32FormView::CreateControls() {
     for (const MenuDescription& menu : described.menus) {
       HMENU popup = CreatePopupMenu();
       fill(fill, popup, menu.items);
-      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), menu.caption.c_str());
+      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                  menu.caption.c_str());
     }
     SetMenu(window_, bar);
   }
@@ -267,9 +278,9 @@ void Win32FormView::CreateControls() {
   for (const auto& model : form_.controls()) {
     const ControlDescription& control = model->description();
     const Created kind = ClassOf(control, model->key() == described.defaultControl);
-    HWND created = CreateWindowExA(kind.exStyle, kind.windowClass, control.caption.c_str(),
-                                   kind.style, 0, 0, 0, 0, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+    HWND created = CreateWindowExA(
+        kind.exStyle, kind.windowClass, control.caption.c_str(), kind.style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
     if (!created) throw std::runtime_error("cannot create the control " + model->key());
     SendMessageA(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SetKey(created, model->key());
@@ -296,14 +307,19 @@ void Win32FormView::CreateControls() {
           for (StockImage image : control.images) {
             // The shell's own small icons of a folder and a document.
             SHFILEINFOA info{};
-            SHGetFileInfoA(image == StockImage::Folder ? "folder" : "file.txt",
-                           image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
-                           &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
-            ImageList_AddIcon(images_, info.hIcon ? info.hIcon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+            SHGetFileInfoA(
+                image == StockImage::Folder ? "folder" : "file.txt",
+                image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
+                &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
+            ImageList_AddIcon(images_,
+                              info.hIcon
+                                  ? info.hIcon
+                                  : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
             if (info.hIcon) DestroyIcon(info.hIcon);
           }
         }
-        if (images_) SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
+        if (images_)
+          SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
         break;
       }
       case ControlKind::TabControl: {
@@ -312,13 +328,15 @@ void Win32FormView::CreateControls() {
           TCITEMA item{};
           item.mask = TCIF_TEXT;
           item.pszText = const_cast<char*>(page.c_str());
-          SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++), reinterpret_cast<LPARAM>(&item));
+          SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
+                       reinterpret_cast<LPARAM>(&item));
         }
         tabControl = created;
         break;
       }
       case ControlKind::ProgressBar:
-        SendMessageA(created, PBM_SETRANGE32, static_cast<WPARAM>(model->minimum()), model->maximum());
+        SendMessageA(created, PBM_SETRANGE32, static_cast<WPARAM>(model->minimum()),
+                     model->maximum());
         break;
       default:
         break;
@@ -349,8 +367,12 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
     updating_ = true;
     const ControlKind kind = changed.description().kind;
     switch (change) {
-      case Change::Enabled: EnableWindow(control, changed.enabled()); break;
-      case Change::Visible: MakeVisible(changed); break;
+      case Change::Enabled:
+        EnableWindow(control, changed.enabled());
+        break;
+      case Change::Visible:
+        MakeVisible(changed);
+        break;
       case Change::Focus:
         if (changed.focused() && GetFocus() != control) ::SetFocus(control);
         break;
@@ -359,40 +381,52 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
         break;
       case Change::Checked:
         if (kind == ControlKind::ListView) {
-          if (row >= 0) ListView_SetCheckState(control, row, changed.rows()[static_cast<std::size_t>(row)].checked);
+          if (row >= 0)
+            ListView_SetCheckState(control, row,
+                                   changed.rows()[static_cast<std::size_t>(row)].checked);
         } else {
           SendMessageA(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         break;
       case Change::Value:
         switch (kind) {
-          case ControlKind::ProgressBar: SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0); break;
+          case ControlKind::ProgressBar:
+            SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
+            break;
           case ControlKind::ComboBox:
           case ControlKind::ComboList:
-          case ControlKind::DriveList: SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0); break;
+          case ControlKind::DriveList:
+            SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+            break;
           case ControlKind::ListBox:
           case ControlKind::FolderList:
-          case ControlKind::FileList: SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0); break;
+          case ControlKind::FileList:
+            SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+            break;
           case ControlKind::TabControl:
             SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
             for (const auto& other : form_.controls()) {
               if (other->description().container == changed.key()) MakeVisible(*other);
             }
             break;
-          default: break;
+          default:
+            break;
         }
         break;
       case Change::Range:
-        SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()), changed.maximum());
+        SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
+                     changed.maximum());
         break;
       case Change::Lines: {
         const bool combo = kind == ControlKind::ComboBox || kind == ControlKind::ComboList ||
                            kind == ControlKind::DriveList;
         SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
         for (const std::string& line : changed.lines()) {
-          SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+          SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(line.c_str()));
         }
-        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
+                     static_cast<WPARAM>(changed.value()), 0);
         break;
       }
       case Change::Rows:
@@ -422,14 +456,17 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
               SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
         }
         for (const TreeNode& node : nodes) {
-          if (node.expanded) SendMessageA(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(byKey[node.key]));
+          if (node.expanded)
+            SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
+                         reinterpret_cast<LPARAM>(byKey[node.key]));
         }
         break;
       }
       case Change::ColumnWidths: {
         const int columns = static_cast<int>(changed.description().columns.size());
         for (int column = 0; column < columns; ++column) {
-          SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), LVSCW_AUTOSIZE_USEHEADER);
+          SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                       LVSCW_AUTOSIZE_USEHEADER);
         }
         break;
       }
@@ -450,7 +487,8 @@ void Win32FormView::Place() {
     GetWindowRect(toolbar_, &bar);
     top = bar.bottom - bar.top;
   }
-  const Rect designed = DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  const Rect designed =
+      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const ControlDescription& control = form_.controls()[i]->description();
     Rect place = PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
@@ -482,7 +520,8 @@ int Win32FormView::Run() {
   while (window_ && GetMessageA(&message, nullptr, 0, 0) > 0) PumpMessage(message);
   if (window_ == nullptr && owner_ == nullptr) {
     // The main window's end posted the quit; take it so a later loop does not see it.
-    if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return static_cast<int>(message.wParam);
+    if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+      return static_cast<int>(message.wParam);
   }
   return static_cast<int>(message.wParam);
 }
@@ -501,11 +540,13 @@ void Win32FormView::RunModal() {
 void Win32FormView::OnCommand(int id, int code, HWND from) {
   if (id == IDCANCEL || id == IDOK) {
     // Escape and Enter, from the dialog keyboard handling.
-    const std::string& key = id == IDCANCEL ? form_.description().cancelControl : form_.description().defaultControl;
+    const std::string& key =
+        id == IDCANCEL ? form_.description().cancelControl : form_.description().defaultControl;
     if (HWND button = Control(key); button && IsWindowEnabled(button)) form_.Click(key);
     return;
   }
-  if (const auto command = commands_.find(id); command != commands_.end() && (from == nullptr || from == toolbar_)) {
+  if (const auto command = commands_.find(id);
+      command != commands_.end() && (from == nullptr || from == toolbar_)) {
     form_.Click(command->second);
     return;
   }
@@ -529,7 +570,8 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
       if (code == EN_SETFOCUS) model.SetFocus(true);
       if (code == EN_CHANGE) {
         std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
         model.SetText(text);
       }
       break;
@@ -554,7 +596,8 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
     case ControlKind::FolderList:
     case ControlKind::FileList:
       if (code == LBN_SETFOCUS) model.SetFocus(true);
-      if (code == LBN_SELCHANGE) model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
+      if (code == LBN_SELCHANGE)
+        model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
       break;
     default:
       break;
@@ -570,7 +613,8 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
     case ControlKind::ListView:
       if (header.code == LVN_ITEMCHANGED) {
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-        if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
+        if ((change.uChanged & LVIF_STATE) &&
+            ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
             (change.uOldState & LVIS_STATEIMAGEMASK) != 0) {
           // State image 2 is the ticked box, 1 the empty one.
           model.SetRowChecked(change.iItem, ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == 2);
@@ -578,7 +622,8 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
       }
       break;
     case ControlKind::TabControl:
-      if (header.code == TCN_SELCHANGE) model.SetValue(static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+      if (header.code == TCN_SELCHANGE)
+        model.SetValue(static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
       break;
     case ControlKind::TreeView:
       if (header.code == TVN_SELCHANGEDA) {
@@ -593,7 +638,8 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
   return 0;
 }
 
-LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -638,7 +684,8 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CLOSE:
-      if (owner_ && owner_ != HWND_MESSAGE) EnableWindow(owner_, TRUE);  // before the owner would lose the activation
+      if (owner_ && owner_ != HWND_MESSAGE)
+        EnableWindow(owner_, TRUE);  // before the owner would lose the activation
       DestroyWindow(window_);
       return 0;
     case WM_DESTROY: {

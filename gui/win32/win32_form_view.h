@@ -63,9 +63,9 @@ class Win32FormView {
   HIMAGELIST images_ = nullptr;
   int baseX_ = 0, baseY_ = 0;
   bool updating_ = false;
-  std::vector<HWND> controls_;                 // in the form's order
+  std::vector<HWND> controls_;  // in the form's order
   std::map<std::string, HWND> byKey_;
-  std::map<int, std::string> commands_;        // menu and toolbar command ids
+  std::map<int, std::string> commands_;  // menu and toolbar command ids
 };
 
 }  // namespace quillon::gui

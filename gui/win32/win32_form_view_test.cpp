@@ -4,7 +4,6 @@
 // over it, and each dialog answered by a watcher thread that plays the user.
 #include "gui/win32/win32_form_view.h"
 
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -86,12 +85,23 @@ TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADi
   view_.Show();
   Pump();
   const std::pair<const char*, const char*> classes[] = {
-      {"lblPort", "Static"},         {"txtSMTPServerPort", "Edit"},   {"txtNotes", "Edit"},
-      {"chkUseSMTP", "Button"},      {"optDefault(2)", "Button"},     {"cboServer", "ComboBox"},
-      {"cboMode", "ComboBox"},       {"sstPages", "SysTabControl32"}, {"lstServers", "ListBox"},
-      {"prbWork", "msctls_progress32"}, {"lvwPrinters", "SysListView32"},
-      {"tvwPages", "SysTreeView32"}, {"drvExisting", "ComboBox"},     {"dirExisting", "ListBox"},
-      {"filExisting", "ListBox"},    {"cmdOK", "Button"},             {"cmdCancel", "Button"},
+      {"lblPort", "Static"},
+      {"txtSMTPServerPort", "Edit"},
+      {"txtNotes", "Edit"},
+      {"chkUseSMTP", "Button"},
+      {"optDefault(2)", "Button"},
+      {"cboServer", "ComboBox"},
+      {"cboMode", "ComboBox"},
+      {"sstPages", "SysTabControl32"},
+      {"lstServers", "ListBox"},
+      {"prbWork", "msctls_progress32"},
+      {"lvwPrinters", "SysListView32"},
+      {"tvwPages", "SysTreeView32"},
+      {"drvExisting", "ComboBox"},
+      {"dirExisting", "ListBox"},
+      {"filExisting", "ListBox"},
+      {"cmdOK", "Button"},
+      {"cmdCancel", "Button"},
   };
   EXPECT_EQ(ControlKeyOf(window_), "frmSample");
   for (const auto& [key, windowClass] : classes) {
@@ -213,8 +223,8 @@ TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   RECT before{}, after{}, frame{};
   GetWindowRect(Control("cmdOK"), &before);
   GetWindowRect(window_, &frame);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top + 40,
-               SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + 100,
+               frame.bottom - frame.top + 40, SWP_NOMOVE | SWP_NOZORDER);
   GetWindowRect(Control("cmdOK"), &after);
   EXPECT_EQ(after.left - before.left, 100);
   EXPECT_EQ(after.top - before.top, 40);
@@ -222,16 +232,7 @@ TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
 TEST_F(Win32FormViewTest, AModalWindowDisablesItsOwnerUntilItCloses) {
   view_.Show();
-  FormDescription described;
-  described.name = "frmNewINI";
-  described.caption = "New INI";
-  described.width = 120;
-  described.height = 40;
-  described.modal = true;
-  described.cancelControl = "cmdCancel";
-  described.controls = {{ControlKind::Button, "cmdCancel", -1, "&Cancel", {64, 20, 50, 14},
-                         kAnchorLeft | kAnchorTop, "", 0, {}, {}}};
-  Form dialog(described);
+  Form dialog(testing::ModalSampleForm());
   bool cancelled = false;
   dialog.OnClick("cmdCancel", [&] {
     cancelled = true;
@@ -267,7 +268,8 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   bool owned = false;
   std::thread user = Watch([](HWND box) { return Titled(box, "Copy Error"); },
                            [&](HWND box) {
-                             owned = GetWindow(box, GW_OWNER) == window_ && !IsWindowEnabled(window_);
+                             owned =
+                                 GetWindow(box, GW_OWNER) == window_ && !IsWindowEnabled(window_);
                              char shown[256] = {};
                              GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);
                              text = shown;
@@ -305,7 +307,8 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   found = false;
   user = Watch([](HWND dialog) { return Titled(dialog, "Open INI File ..."); },
                [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }, found);
-  EXPECT_EQ(dialogs.ShowOpenDialog({"Open INI File ...", "ini", "", "Quillon (*.ini)|*.ini", false}), "");
+  EXPECT_EQ(
+      dialogs.ShowOpenDialog({"Open INI File ...", "ini", "", "Quillon (*.ini)|*.ini", false}), "");
   user.join();
   EXPECT_TRUE(found);
 
