@@ -123,6 +123,7 @@ TEST_F(InventoryWindowWin32Test, TheUserTicksCopiesSavesAndLeavesWithTheKeyboard
     if (ItemText(list, i, 0) == kPrinter) row = i;
   }
   ASSERT_GE(row, 0);
+  EXPECT_EQ(GetFocus(), list) << "the first control in the tab order has the focus";
   EXPECT_EQ(ItemText(list, row, 1), kDriver);
   EXPECT_EQ(ItemText(list, row, 2), "qwin.drv");
   const std::string driverPath = inventory.list().Row(row).driverPath;

@@ -660,8 +660,19 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       Place();
       return 0;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(window_, kActivated, 0, 0);
-      break;
+      // As a dialog does: the focus leaves with the window and comes back to
+      // the same control, or to the first in the tab order.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+        return 0;
+      }
+      if (!IsWindow(lastFocus_) || !IsChild(window_, lastFocus_)) {
+        lastFocus_ = GetNextDlgTabItem(window_, nullptr, FALSE);
+      }
+      if (lastFocus_ && !HIWORD(wParam)) ::SetFocus(lastFocus_);
+      PostMessageA(window_, kActivated, 0, 0);
+      return 0;
     case kActivated:
       form_.Activate();
       return 0;

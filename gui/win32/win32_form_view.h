@@ -59,6 +59,7 @@ class Win32FormView {
   HWND owner_ = nullptr;
   HWND window_ = nullptr;
   HWND toolbar_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
   HFONT font_ = nullptr;
   HIMAGELIST images_ = nullptr;
   int baseX_ = 0, baseY_ = 0;
