@@ -159,6 +159,7 @@ class ControlModel {
   const ControlDescription& description() const { return description_; }
   std::string key() const { return ControlKey(description_); }
 
+  // A label's, text box's or combo's text; a tree view's selected node's key.
   const std::string& text() const { return text_; }
   void SetText(const std::string& text);
   bool checked() const { return checked_; }
@@ -214,7 +215,8 @@ class ControlModel {
 
 // A window's models and events, made from its description. The front end
 // reports what the user does (Click, Activate, and the models' setters);
-// the logic subscribes with OnClick and OnActivate.
+// the logic subscribes with OnClick and OnActivate. One front end shows a form,
+// and lives as long as the form is used: what it subscribes stays subscribed.
 class Form {
  public:
   explicit Form(FormDescription description);
