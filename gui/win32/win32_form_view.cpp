@@ -151,7 +151,11 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   // The dialog font of this system, and its base units as MapDialogRect counts them.
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+    // Before Vista the record ends before its last field.
+    metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+  }
   font_ = CreateFontIndirectA(&metrics.lfMessageFont);
   HDC screen = GetDC(nullptr);
   HGDIOBJ previous = SelectObject(screen, font_);
@@ -167,7 +171,7 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
 
   const FormDescription& described = form.description();
   const DWORD style =
-      described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME) : WS_OVERLAPPEDWINDOW;
+      described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
   window_ =
       CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
