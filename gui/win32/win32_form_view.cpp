@@ -170,8 +170,7 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   baseY_ = text.tmHeight;
 
   const FormDescription& described = form.description();
-  const DWORD style =
-      described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
+  const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
   window_ =
       CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
