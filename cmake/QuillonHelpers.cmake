@@ -49,3 +49,13 @@ function(quillon_test name)
     gtest_discover_tests(${name} PROPERTIES ${_properties} DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+
+# A Windows test executable that shows real windows: run under Wine with an
+# Xvfb and a Wine prefix of its own (scripts/wine-with-display), one at a time.
+function(quillon_display_test name)
+  add_test(NAME ${name}
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-with-display ${QUILLON_WINE_DISPLAY_PREFIX}
+            ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES
+    LABELS "wine;gui" TIMEOUT 300 RESOURCE_LOCK wine_display_prefix)
+endfunction()

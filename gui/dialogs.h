@@ -15,7 +15,7 @@ using platform::MessageIcon;
 
 inline constexpr const char* kBrowseForFolderTitle = "Please select a folder.";
 
-// A save dialog as the common dialog control is prepared for one.
+// A save or open dialog as the common dialog control is prepared for one.
 struct SaveFileOptions {
   std::string title;
   std::string defaultExtension;  // added to a name typed without one
@@ -35,6 +35,10 @@ class Dialogs {
                                        MessageIcon icon, MessageButtons buttons) = 0;
   // The chosen file's path; empty when cancelled.
   virtual std::string ShowSaveDialog(const SaveFileOptions& options) = 0;
+  // The open dialog: an existing file in an existing folder, the read-only
+  // box hidden and read-only files refused, long names (`promptOverwrite` has
+  // no meaning here). The chosen file's path; empty when cancelled.
+  virtual std::string ShowOpenDialog(const SaveFileOptions& options) = 0;
   // The folder dialog titled kBrowseForFolderTitle, for existing folders only;
   // the chosen folder's path, or empty when cancelled.
   virtual std::string BrowseForFolder() = 0;

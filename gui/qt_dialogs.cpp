@@ -16,6 +16,12 @@ std::string PathOf(const QString& path) {
   return path.isEmpty() ? std::string() : QDir::toNativeSeparators(path).toStdString();
 }
 
+// Runs the dialog: the chosen path, or empty when cancelled.
+std::string ChosenPath(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return PathOf(dialog.selectedFiles().value(0));
+}
+
 QMessageBox::Icon ToQt(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::None: return QMessageBox::NoIcon;
@@ -48,14 +54,28 @@ void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::st
   box.setStandardButtons(ToQt(buttons));
 }
 
-void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options) {
+namespace {
+// What save and open dialogs share: title, filters, default extension.
+void PrepareFileDialog(QFileDialog& dialog, const SaveFileOptions& options,
+                       QFileDialog::AcceptMode mode) {
   dialog.setWindowTitle(Text(options.title));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(mode);
   dialog.setNameFilters(NameFilters(options.filter));
   dialog.setDefaultSuffix(Text(options.defaultExtension));
+}
+}  // namespace
+
+void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options) {
+  PrepareFileDialog(dialog, options, QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
   dialog.selectFile(Text(options.fileName));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.promptOverwrite);
+}
+
+void PrepareOpenDialog(QFileDialog& dialog, const SaveFileOptions& options) {
+  PrepareFileDialog(dialog, options, QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (!options.fileName.empty()) dialog.selectFile(Text(options.fileName));
 }
 
 void PrepareFolderDialog(QFileDialog& dialog) {
@@ -100,15 +120,19 @@ MessageAnswer QtDialogs::ShowMessageBox(const std::string& title, const std::str
 std::string QtDialogs::ShowSaveDialog(const SaveFileOptions& options) {
   QFileDialog dialog(owner_);
   PrepareSaveDialog(dialog, options);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  return PathOf(dialog.selectedFiles().value(0));
+  return ChosenPath(dialog);
+}
+
+std::string QtDialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  QFileDialog dialog(owner_);
+  PrepareOpenDialog(dialog, options);
+  return ChosenPath(dialog);
 }
 
 std::string QtDialogs::BrowseForFolder() {
   QFileDialog dialog(owner_);
   PrepareFolderDialog(dialog);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  return PathOf(dialog.selectedFiles().value(0));
+  return ChosenPath(dialog);
 }
 
 }  // namespace quillon::gui

@@ -19,6 +19,7 @@ class QtDialogs : public Dialogs {
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                MessageIcon icon, MessageButtons buttons) override;
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
 
  private:
@@ -30,6 +31,7 @@ class QtDialogs : public Dialogs {
 void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::string& text,
                        MessageIcon icon, MessageButtons buttons);
 void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options);
+void PrepareOpenDialog(QFileDialog& dialog, const SaveFileOptions& options);
 void PrepareFolderDialog(QFileDialog& dialog);
 
 // Qt's name filters for "description|patterns|...": "Text (*.txt)" for

@@ -31,8 +31,16 @@ MessageAnswer ScriptedDialogs::ShowMessageBox(const std::string& title, const st
 }
 
 std::string ScriptedDialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  return AskFile(AskedDialog::Kind::SaveFile, options);
+}
+
+std::string ScriptedDialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  return AskFile(AskedDialog::Kind::OpenFile, options);
+}
+
+std::string ScriptedDialogs::AskFile(AskedDialog::Kind kind, const SaveFileOptions& options) {
   AskedDialog dialog;
-  dialog.kind = AskedDialog::Kind::SaveFile;
+  dialog.kind = kind;
   dialog.title = options.title;
   dialog.save = options;
   asked.push_back(std::move(dialog));
@@ -61,7 +69,9 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
         break;
       }
       case AskedDialog::Kind::SaveFile:
-        text += "save [" + dialog.title + "] extension=" + dialog.save.defaultExtension +
+      case AskedDialog::Kind::OpenFile:
+        text += (dialog.kind == AskedDialog::Kind::SaveFile ? "save [" : "open [") +
+                dialog.title + "] extension=" + dialog.save.defaultExtension +
                 " file=" + dialog.save.fileName + " filter=" + dialog.save.filter +
                 (dialog.save.promptOverwrite ? " prompt-overwrite" : "") + "\n";
         break;

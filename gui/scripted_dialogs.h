@@ -13,18 +13,19 @@
 namespace quillon::gui {
 
 struct AskedDialog {
-  enum class Kind { MessageBox, SaveFile, Folder };
+  enum class Kind { MessageBox, SaveFile, OpenFile, Folder };
   Kind kind = Kind::MessageBox;
   std::string title, text;  // text: message boxes only
   MessageIcon icon = MessageIcon::None;
   MessageButtons buttons = MessageButtons::Ok;
-  SaveFileOptions save;  // save dialogs only
+  SaveFileOptions save;  // save and open dialogs only
 };
 
 class ScriptedDialogs : public Dialogs {
  public:
   void SetNextAnswer(MessageAnswer answer) { answers_.push_back(answer); }
-  // An empty name or folder answers as the user's Cancel does.
+  // An empty name or folder answers as the user's Cancel does. File names
+  // answer save and open dialogs alike, in the order they come.
   void SetNextFileName(std::string path) { fileNames_.push_back(std::move(path)); }
   void SetNextFolder(std::string path) { folders_.push_back(std::move(path)); }
   // Answers queued but never asked for: a dialog the test expected did not come.
@@ -35,12 +36,15 @@ class ScriptedDialogs : public Dialogs {
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                MessageIcon icon, MessageButtons buttons) override;
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
 
   std::vector<AskedDialog> asked;
   int unscripted = 0;
 
  private:
+  std::string AskFile(AskedDialog::Kind kind, const SaveFileOptions& options);
+
   std::deque<MessageAnswer> answers_;
   std::deque<std::string> fileNames_, folders_;
 };

@@ -1,6 +1,6 @@
-// frmMain, the inventory's one window: the printers with their drivers in
-// lvwPrintDrivers, the progress bar prbMain and six buttons. Every widget's
-// objectName is its control name, so that tests and tools find it by name.
+// frmMain over Qt Widgets: the inventory window's description built by the Qt
+// front end, with its behaviour (inventory/inventory_window.h) over the models.
+// Every widget's objectName is its control name, so tests and tools find it.
 #pragma once
 
 #include <memory>
@@ -8,11 +8,8 @@
 #include <QWidget>
 
 #include "gui/dialogs.h"
-#include "inventory/driver_inventory.h"
-
-class QProgressBar;
-class QPushButton;
-class QTreeWidget;
+#include "gui/qt/qt_form_view.h"
+#include "inventory/inventory_window.h"
 
 namespace quillon::inventory {
 
@@ -26,30 +23,10 @@ class frmMain : public QWidget {
   // The list as the logic sees it (for tools that tick rows, as the screenshot does).
   DriverList& list();
 
- protected:
-  // The first activation fills the list, as the window's start does.
-  bool event(QEvent* event) override;
-
  private:
-  class TreeDriverList;
-  class BarProgress;
-
-  // One operation at a time: the bar's event processing could otherwise start
-  // a second one (a click on Refresh while copying) in the middle of the first.
-  template <typename Action>
-  void Perform(Action action);
-  void FitColumns();
-
-  QTreeWidget* lvwPrintDrivers;
-  QProgressBar* prbMain;
-  QPushButton *cmdRefresh, *cmdSelectAll, *cmdUnselectAll, *cmdCopyFiles, *cmdSaveText, *cmdExit;
-
   std::unique_ptr<gui::Dialogs> ownDialogs_;
-  std::unique_ptr<TreeDriverList> list_;
-  std::unique_ptr<BarProgress> bar_;
-  std::unique_ptr<DriverInventory> inventory_;
-  bool activated_ = false;
-  bool busy_ = false;
+  std::unique_ptr<InventoryWindow> window_;
+  std::unique_ptr<gui::QtFormView> view_;
 };
 
 }  // namespace quillon::inventory

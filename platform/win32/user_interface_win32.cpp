@@ -16,27 +16,6 @@ constexpr int kLabelHeight = 34;  // two lines of the dialog font
 constexpr int kBarHeight = 18;
 constexpr int kClientHeight = kMargin + kLabelHeight + 6 + kBarHeight + kMargin;
 
-UINT IconStyle(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::None: return 0;
-    case MessageIcon::Critical: return MB_ICONHAND;
-    case MessageIcon::Question: return MB_ICONQUESTION;
-    case MessageIcon::Exclamation: return MB_ICONEXCLAMATION;
-    case MessageIcon::Information: return MB_ICONASTERISK;
-  }
-  return 0;
-}
-
-UINT ButtonStyle(MessageButtons buttons) {
-  switch (buttons) {
-    case MessageButtons::Ok: return MB_OK;
-    case MessageButtons::OkCancel: return MB_OKCANCEL;
-    case MessageButtons::YesNo: return MB_YESNO;
-    case MessageButtons::YesNoCancel: return MB_YESNOCANCEL;
-  }
-  return MB_OK;
-}
-
 // Nothing in the window can be operated, closing included: it goes when the
 // engine is done with it.
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -142,17 +121,39 @@ class Win32ProgressWindow : public ProgressWindow {
 
 }  // namespace
 
-MessageAnswer Win32UserInterface::ShowMessageBox(const std::string& title,
-                                                 const std::string& text, MessageIcon icon,
-                                                 MessageButtons buttons) {
-  const UINT style = ButtonStyle(buttons) | IconStyle(icon) | MB_TASKMODAL | MB_SETFOREGROUND;
-  switch (MessageBoxA(nullptr, text.c_str(), title.c_str(), style)) {
+unsigned MessageBoxStyle(MessageIcon icon, MessageButtons buttons) {
+  unsigned style = MB_OK;
+  switch (buttons) {
+    case MessageButtons::Ok: style = MB_OK; break;
+    case MessageButtons::OkCancel: style = MB_OKCANCEL; break;
+    case MessageButtons::YesNo: style = MB_YESNO; break;
+    case MessageButtons::YesNoCancel: style = MB_YESNOCANCEL; break;
+  }
+  switch (icon) {
+    case MessageIcon::None: break;
+    case MessageIcon::Critical: style |= MB_ICONHAND; break;
+    case MessageIcon::Question: style |= MB_ICONQUESTION; break;
+    case MessageIcon::Exclamation: style |= MB_ICONEXCLAMATION; break;
+    case MessageIcon::Information: style |= MB_ICONASTERISK; break;
+  }
+  return style;
+}
+
+MessageAnswer MessageBoxAnswer(int result, MessageButtons buttons) {
+  switch (result) {
     case IDOK: return MessageAnswer::Ok;
     case IDCANCEL: return MessageAnswer::Cancel;
     case IDYES: return MessageAnswer::Yes;
     case IDNO: return MessageAnswer::No;
     default: return DeclinedAnswer(buttons);
   }
+}
+
+MessageAnswer Win32UserInterface::ShowMessageBox(const std::string& title,
+                                                 const std::string& text, MessageIcon icon,
+                                                 MessageButtons buttons) {
+  const UINT style = MessageBoxStyle(icon, buttons) | MB_TASKMODAL | MB_SETFOREGROUND;
+  return MessageBoxAnswer(MessageBoxA(nullptr, text.c_str(), title.c_str(), style), buttons);
 }
 
 std::unique_ptr<ProgressWindow> Win32UserInterface::CreateProgressWindow(

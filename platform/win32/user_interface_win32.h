@@ -16,6 +16,12 @@ class Win32UserInterface : public UserInterface {
                                                        const std::string& label) override;
 };
 
+// MessageBoxA's style bits for an icon and buttons, and its result as an
+// answer (a box that could not be shown counts as declined); shared by every
+// message box on Windows.
+unsigned MessageBoxStyle(MessageIcon icon, MessageButtons buttons);
+MessageAnswer MessageBoxAnswer(int result, MessageButtons buttons);
+
 // The window handle (HWND) of a progress window made here; null for any other
 // or for one that is closed. The spooler passes it as the owner of AddPort's
 // dialogs.

@@ -1,0 +1,246 @@
+// The models notify only on a real change, so a front end that writes back
+// what its widget already shows does not start a round of updates.
+#include "gui/form.h"
+
+#include <stdexcept>
+
+namespace quillon::gui {
+
+std::string ControlKey(const ControlDescription& control) {
+  if (control.index < 0) return control.name;
+  return control.name + "(" + std::to_string(control.index) + ")";
+}
+
+ControlDescription Control(ControlKind kind, std::string name, std::string caption, Rect place,
+                           unsigned anchors) {
+  ControlDescription control;
+  control.kind = kind;
+  control.name = std::move(name);
+  control.caption = std::move(caption);
+  control.place = place;
+  control.anchors = anchors;
+  return control;
+}
+
+ControlDescription ControlDescription::Member(int arrayIndex) const {
+  ControlDescription control = *this;
+  control.index = arrayIndex;
+  return control;
+}
+
+ControlDescription ControlDescription::OnPage(std::string tabControl, int tabPage) const {
+  ControlDescription control = *this;
+  control.container = std::move(tabControl);
+  control.page = tabPage;
+  return control;
+}
+
+ControlDescription ControlDescription::Columns(std::vector<std::string> headers) const {
+  ControlDescription control = *this;
+  control.columns = std::move(headers);
+  return control;
+}
+
+ControlDescription ControlDescription::Images(std::vector<StockImage> list) const {
+  ControlDescription control = *this;
+  control.images = std::move(list);
+  return control;
+}
+
+Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designedHeight,
+                   int clientWidth, int clientHeight) {
+  const int growX = clientWidth - designedWidth;
+  const int growY = clientHeight - designedHeight;
+  if (anchors & kAnchorRight) {
+    if (anchors & kAnchorLeft) {
+      place.width += growX;
+    } else {
+      place.x += growX;
+    }
+  }
+  if (anchors & kAnchorBottom) {
+    if (anchors & kAnchorTop) {
+      place.height += growY;
+    } else {
+      place.y += growY;
+    }
+  }
+  if (place.width < 0) place.width = 0;
+  if (place.height < 0) place.height = 0;
+  return place;
+}
+
+Rect DialogUnitsToPixels(const Rect& units, int baseX, int baseY) {
+  // Rounded as MapDialogRect rounds.
+  const auto scaleX = [baseX](int value) { return (value * baseX + 2) / 4; };
+  const auto scaleY = [baseY](int value) { return (value * baseY + 4) / 8; };
+  return {scaleX(units.x), scaleY(units.y), scaleX(units.width), scaleY(units.height)};
+}
+
+void ControlModel::Notify(Change change, int row) {
+  // A listener may subscribe another; the copy keeps the loop valid.
+  const std::vector<Listener> listeners = listeners_;
+  for (const Listener& listener : listeners) listener(*this, change, row);
+}
+
+void ControlModel::SetText(const std::string& text) {
+  if (text_ == text) return;
+  text_ = text;
+  Notify(Change::Text);
+}
+
+void ControlModel::SetChecked(bool checked) {
+  if (checked_ == checked) return;
+  checked_ = checked;
+  Notify(Change::Checked);
+}
+
+void ControlModel::SetValue(int value) {
+  if (value_ == value) return;
+  value_ = value;
+  Notify(Change::Value);
+}
+
+void ControlModel::SetRange(int minimum, int maximum) {
+  if (minimum_ == minimum && maximum_ == maximum) return;
+  minimum_ = minimum;
+  maximum_ = maximum;
+  Notify(Change::Range);
+}
+
+void ControlModel::SetLines(std::vector<std::string> lines) {
+  if (lines_ == lines) return;
+  lines_ = std::move(lines);
+  Notify(Change::Lines);
+}
+
+void ControlModel::AddRow(ListRow row) {
+  rows_.push_back(std::move(row));
+  Notify(Change::Rows, static_cast<int>(rows_.size()) - 1);
+}
+
+void ControlModel::ClearRows() {
+  if (rows_.empty()) return;
+  rows_.clear();
+  Notify(Change::Rows);
+}
+
+void ControlModel::SetRowChecked(int row, bool checked) {
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  ListRow& target = rows_[static_cast<std::size_t>(row)];
+  if (target.checked == checked) return;
+  target.checked = checked;
+  Notify(Change::Checked, row);
+}
+
+void ControlModel::FitColumns() { Notify(Change::ColumnWidths); }
+
+void ControlModel::AddNode(TreeNode node) {
+  nodes_.push_back(std::move(node));
+  Notify(Change::Nodes, static_cast<int>(nodes_.size()) - 1);
+}
+
+void ControlModel::ClearNodes() {
+  if (nodes_.empty()) return;
+  nodes_.clear();
+  Notify(Change::Nodes);
+}
+
+void ControlModel::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Notify(Change::Enabled);
+}
+
+void ControlModel::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  Notify(Change::Visible);
+}
+
+void ControlModel::SetFocus(bool focused) {
+  if (focused_ == focused) return;
+  focused_ = focused;
+  Notify(Change::Focus);
+}
+
+Form::Form(FormDescription description)
+    : description_(std::move(description)), caption_(description_.caption) {
+  for (const ControlDescription& control : description_.controls) {
+    auto model = std::make_unique<ControlModel>(control);
+    const std::string key = model->key();
+    if (!byKey_.emplace(key, model.get()).second) {
+      throw std::invalid_argument("two controls named " + key + " in " + description_.name);
+    }
+    if (control.kind == ControlKind::ComboBox || control.kind == ControlKind::ComboList ||
+        control.kind == ControlKind::ListBox || control.kind == ControlKind::DriveList ||
+        control.kind == ControlKind::FolderList || control.kind == ControlKind::FileList) {
+      model->SetValue(-1);  // no line selected
+    }
+    if (control.kind == ControlKind::Label || control.kind == ControlKind::TextBox ||
+        control.kind == ControlKind::MultiLineText || control.kind == ControlKind::ComboBox) {
+      model->SetText(control.caption);
+    }
+    // Focus follows the front end's report: one control holds it at a time.
+    model->Subscribe([this](ControlModel& changed, Change change, int) {
+      if (change != Change::Focus || !changed.focused()) return;
+      for (const auto& other : controls_) {
+        if (other.get() != &changed) other->SetFocus(false);
+      }
+    });
+    controls_.push_back(std::move(model));
+  }
+}
+
+ControlModel* Form::Find(const std::string& key) {
+  const auto found = byKey_.find(key);
+  return found == byKey_.end() ? nullptr : found->second;
+}
+
+ControlModel& Form::operator[](const std::string& key) {
+  ControlModel* model = Find(key);
+  if (!model) throw std::out_of_range("no control " + key + " in " + description_.name);
+  return *model;
+}
+
+void Form::SetCaption(const std::string& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  for (const auto& handler : captionHandlers_) handler();
+}
+
+void Form::Click(const std::string& key) {
+  if (ControlModel* model = Find(key)) {
+    if (!model->enabled()) return;
+    if (model->description().kind == ControlKind::OptionButton) {
+      for (const auto& other : controls_) {
+        const ControlDescription& described = other->description();
+        if (described.kind == ControlKind::OptionButton &&
+            described.name == model->description().name) {
+          other->SetChecked(other.get() == model);
+        }
+      }
+    }
+  }
+  const auto handlers = clickHandlers_.find(key);
+  if (handlers == clickHandlers_.end()) return;
+  // Copied: a handler may add handlers.
+  const std::vector<std::function<void()>> toRun = handlers->second;
+  for (const auto& handler : toRun) handler();
+}
+
+void Form::OnClick(const std::string& key, std::function<void()> handler) {
+  clickHandlers_[key].push_back(std::move(handler));
+}
+
+void Form::Activate() {
+  const auto handlers = activateHandlers_;
+  for (const auto& handler : handlers) handler();
+}
+
+void Form::Close() {
+  const auto handlers = closeHandlers_;
+  for (const auto& handler : handlers) handler();
+}
+
+}  // namespace quillon::gui

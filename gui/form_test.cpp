@@ -1,0 +1,106 @@
+// The form's models without any window: what they notify, the option groups,
+// the focus, and the placing of controls when the window is resized.
+#include "gui/form.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "gui/form_test_support.h"
+
+namespace quillon::gui {
+namespace {
+
+struct Seen {
+  std::string key;
+  Change change;
+  int row;
+  bool operator==(const Seen&) const = default;
+};
+
+TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
+  Form form(testing::SampleForm());
+  EXPECT_EQ(form["txtSMTPServerPort"].text(), "25");
+  EXPECT_EQ(form["cboMode"].value(), -1) << "no line selected at first";
+  EXPECT_EQ(form.Find("optDefault(2)")->description().caption, "N&amed");
+  EXPECT_EQ(form.Find("optDefault"), nullptr) << "array members go by name and index";
+  EXPECT_THROW(form["txtMissing"], std::out_of_range);
+
+  std::vector<Seen> seen;
+  for (const auto& model : form.controls()) {
+    model->Subscribe([&seen](ControlModel& changed, Change change, int row) {
+      seen.push_back({changed.key(), change, row});
+    });
+  }
+  ControlModel& port = form["txtSMTPServerPort"];
+  port.SetText("25");
+  port.SetText("2525");
+  port.SetEnabled(true);
+  port.SetEnabled(false);
+  form["cboMode"].SetLines({"a", "b"});
+  form["cboMode"].SetLines({"a", "b"});
+  ControlModel& list = form["lvwPrinters"];
+  list.AddRow({{"x"}, "tag", false});
+  list.SetRowChecked(0, false);
+  list.SetRowChecked(0, true);
+  list.SetRowChecked(5, true);  // no such row: nothing
+  list.ClearRows();
+  list.ClearRows();
+  EXPECT_EQ(seen, (std::vector<Seen>{{"txtSMTPServerPort", Change::Text, -1},
+                                     {"txtSMTPServerPort", Change::Enabled, -1},
+                                     {"cboMode", Change::Lines, -1},
+                                     {"lvwPrinters", Change::Rows, 0},
+                                     {"lvwPrinters", Change::Checked, 0},
+                                     {"lvwPrinters", Change::Rows, -1}}));
+}
+
+TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
+  Form form(testing::SampleForm());
+  std::vector<std::string> clicked;
+  form.OnClick("optDefault(1)", [&] { clicked.push_back("first"); });
+  form.OnClick("cmdOK", [&] { clicked.push_back("ok"); });
+  form.OnClick("mnuFileExit", [&] { clicked.push_back("menu"); });
+  form["chkUseSMTP"].SetChecked(true);
+
+  form.Click("optDefault(2)");
+  form.Click("optDefault(1)");
+  EXPECT_FALSE(form["optDefault(0)"].checked());
+  EXPECT_TRUE(form["optDefault(1)"].checked());
+  EXPECT_FALSE(form["optDefault(2)"].checked());
+  EXPECT_TRUE(form["chkUseSMTP"].checked()) << "not of the group";
+
+  form["cmdOK"].SetEnabled(false);
+  form.Click("cmdOK");
+  form["cmdOK"].SetEnabled(true);
+  form.Click("cmdOK");
+  form.Click("mnuFileExit");  // commands without a control: menus, tools
+  EXPECT_EQ(clicked, (std::vector<std::string>{"first", "ok", "menu"}));
+
+  form["txtSMTPServerPort"].SetFocus();
+  form["cboMode"].SetFocus();
+  EXPECT_FALSE(form["txtSMTPServerPort"].focused()) << "one control holds the focus";
+  EXPECT_TRUE(form["cboMode"].focused());
+
+  FormDescription twice = testing::SampleForm();
+  twice.controls.push_back(twice.controls[1]);
+  EXPECT_THROW(Form{twice}, std::invalid_argument);
+}
+
+TEST(FormTest, AnchoredControlsFollowTheWindowsEdgesInPixels) {
+  // 8 by 16 pixels per character: a dialog unit is 2 pixels either way.
+  EXPECT_EQ(DialogUnitsToPixels({4, 8, 50, 14}, 8, 16), (Rect{8, 16, 100, 28}));
+  // MapDialogRect rounds to the nearest pixel: 7 * 6 / 4 = 10.5, 3 * 13 / 8 = 4.875.
+  EXPECT_EQ(DialogUnitsToPixels({7, 3, 1, 1}, 6, 13), (Rect{11, 5, 2, 2}));
+
+  const Rect place{10, 10, 50, 20};
+  EXPECT_EQ(PlaceInClient(place, kAnchorLeft | kAnchorTop, 200, 100, 300, 150), place);
+  EXPECT_EQ(PlaceInClient(place, kAnchorRight | kAnchorBottom, 200, 100, 300, 150),
+            (Rect{110, 60, 50, 20}));
+  EXPECT_EQ(PlaceInClient(place, kAnchorAll, 200, 100, 300, 150), (Rect{10, 10, 150, 70}));
+  EXPECT_EQ(PlaceInClient(place, kAnchorAll, 200, 100, 100, 50), (Rect{10, 10, 0, 0}))
+      << "a window smaller than designed shrinks a growing control to nothing, not below";
+}
+
+}  // namespace
+}  // namespace quillon::gui

@@ -1,0 +1,83 @@
+// Win32Dialogs: the dialogs' settings as the Windows calls take them.
+#include "gui/win32/win32_dialogs.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "platform/win32/user_interface_win32.h"
+
+namespace quillon::gui {
+
+std::string CommonDialogFilter(const std::string& filter) {
+  std::string converted = filter;
+  for (char& c : converted) {
+    if (c == '|') c = '\0';
+  }
+  converted.push_back('\0');
+  converted.push_back('\0');
+  return converted;
+}
+
+MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::string& text,
+                                           MessageIcon icon, MessageButtons buttons) {
+  // Owned by the window, which waits (application-modal, not task-modal).
+  const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
+  return platform::win32::MessageBoxAnswer(MessageBoxA(owner_, text.c_str(), title.c_str(), style),
+                                           buttons);
+}
+
+std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
+  return RunFileDialog(options, true);
+}
+
+std::string Win32Dialogs::ShowOpenDialog(const SaveFileOptions& options) {
+  return RunFileDialog(options, false);
+}
+
+std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool save) {
+  const std::string filter = CommonDialogFilter(options.filter);
+  char file[MAX_PATH] = {};
+  options.fileName.copy(file, sizeof file - 1);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner_;
+  dialog.lpstrFilter = options.filter.empty() ? nullptr : filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = sizeof file;
+  dialog.lpstrTitle = options.title.empty() ? nullptr : options.title.c_str();
+  dialog.lpstrDefExt =
+      options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY;
+  if (save) {
+    dialog.Flags |= options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0;
+  } else {
+    dialog.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOREADONLYRETURN;
+  }
+  // Cancelled, or failed: nothing chosen either way.
+  if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return {};
+  return file;
+}
+
+std::string Win32Dialogs::BrowseForFolder() {
+  // The new dialog style needs COM on this thread; a thread that has it keeps it.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  char path[MAX_PATH] = {};
+  BROWSEINFOA browse{};
+  browse.hwndOwner = owner_;
+  browse.pidlRoot = nullptr;  // the desktop
+  browse.pszDisplayName = path;
+  browse.lpszTitle = kBrowseForFolderTitle;
+  browse.ulFlags = kBrowseForFolderFlags;
+  std::string chosen;
+  if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse)) {
+    char folder[MAX_PATH] = {};
+    if (SHGetPathFromIDListA(item, folder)) chosen = folder;  // cut at the first NUL
+    CoTaskMemFree(item);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
+}
+
+}  // namespace quillon::gui

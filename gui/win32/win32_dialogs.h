@@ -1,0 +1,35 @@
+// The real dialogs on Windows: MessageBoxA owned by the window, the common
+// file dialogs (GetSaveFileNameA, GetOpenFileNameA) and the shell's folder browser.
+#pragma once
+
+#include <string>
+
+#include "gui/dialogs.h"
+#include "platform/host/windows_api.h"
+
+namespace quillon::gui {
+
+// The folder dialog's flags: only file-system folders, the new dialog style.
+inline constexpr unsigned kBrowseForFolderFlags = 0x41;
+
+class Win32Dialogs : public Dialogs {
+ public:
+  explicit Win32Dialogs(HWND owner = nullptr) : owner_(owner) {}
+  // The window made after the dialogs (it needs them first) becomes their owner.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  MessageAnswer ShowMessageBox(const std::string& title, const std::string& text, MessageIcon icon,
+                               MessageButtons buttons) override;
+  std::string ShowSaveDialog(const SaveFileOptions& options) override;
+  std::string ShowOpenDialog(const SaveFileOptions& options) override;
+  std::string BrowseForFolder() override;
+
+ private:
+  std::string RunFileDialog(const SaveFileOptions& options, bool save);
+  HWND owner_;
+};
+
+// The common dialog's filter: "|" becomes NUL, and a second NUL ends it.
+std::string CommonDialogFilter(const std::string& filter);
+
+}  // namespace quillon::gui

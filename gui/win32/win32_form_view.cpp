@@ -1,0 +1,723 @@
+// One window class for every form; the controls are the system's own classes.
+// The view keeps `updating_` set while it writes to a control itself, so the
+// notifications that the write causes do not come back into the models.
+#include "gui/win32/win32_form_view.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <stdexcept>
+
+namespace quillon::gui {
+
+namespace {
+
+constexpr int kFirstControlId = 100;
+constexpr int kFirstCommandId = 1000;
+constexpr UINT kActivated = WM_APP + 1;  // the activation, reported after it is drawn
+
+void SetKey(HWND window, const std::string& key) {
+  const ATOM atom = GlobalAddAtomA(key.c_str());
+  SetPropA(window, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+}
+
+void ClearKey(HWND window) {
+  const auto atom =
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(window, kControlNameProperty)));
+  if (atom) GlobalDeleteAtom(atom);
+}
+
+struct Created {
+  const char* windowClass;
+  DWORD style;
+  DWORD exStyle;
+};
+
+Created ClassOf(const ControlDescription& control, bool isDefault) {
+  constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
+  switch (control.kind) {
+    case ControlKind::Label:
+      return {"STATIC", child | SS_LEFT, 0};
+    case ControlKind::TextBox:
+      return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::MultiLineText:
+      return {"EDIT",
+              child | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::Button:
+      return {"BUTTON",
+              child | WS_TABSTOP | BS_NOTIFY | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+    case ControlKind::CheckBox:
+      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX, 0};
+    case ControlKind::OptionButton:
+      // Checked by the form, which knows the group: the control array.
+      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_RADIOBUTTON, 0};
+    case ControlKind::ComboBox:
+      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
+    case ControlKind::ComboList:
+    case ControlKind::DriveList:
+      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+    case ControlKind::ListBox:
+    case ControlKind::FolderList:
+    case ControlKind::FileList:
+      return {"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::ListView:
+      return {WC_LISTVIEWA, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+    case ControlKind::TreeView:
+      return {
+          WC_TREEVIEWA,
+          child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+          WS_EX_CLIENTEDGE};
+    case ControlKind::TabControl:
+      return {WC_TABCONTROLA, child | WS_TABSTOP, 0};
+    case ControlKind::ProgressBar:
+      return {PROGRESS_CLASSA, child, 0};
+  }
+  return {"STATIC", child, 0};
+}
+
+// The common controls and the one window class of every form, once per process.
+bool RegisterFormClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
+                                                       ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kFormWindowClass;
+    return RegisterClassExA(&windowClass) != 0;
+  }();
+  return registered;
+}
+
+void InsertRow(HWND list, int index, const ListRow& row) {
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = index;
+  item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
+  const int at =
+      static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  for (std::size_t column = 1; column < row.cells.size(); ++column) {
+    LVITEMA cell{};
+    cell.iSubItem = static_cast<int>(column);
+    cell.pszText = const_cast<char*>(row.cells[column].c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
+  }
+  ListView_SetCheckState(list, at, row.checked);
+}
+
+}  // namespace
+
+std::string ControlKeyOf(HWND window) {
+  const auto atom =
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, kControlNameProperty)));
+  if (!atom) return {};
+  char name[256] = {};
+  const UINT length = GlobalGetAtomNameA(atom, name, sizeof name);
+  return std::string(name, length);
+}
+
+namespace {
+struct Search {
+  const std::string* key;
+  HWND found;
+};
+
+// A named function: 32-bit callbacks are stdcall, which a lambda cannot be.
+BOOL CALLBACK MatchKey(HWND child, LPARAM data) {
+  auto* wanted = reinterpret_cast<Search*>(data);
+  if (ControlKeyOf(child) != *wanted->key) return TRUE;
+  wanted->found = child;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindControl(HWND parent, const std::string& key) {
+  Search search{&key, nullptr};
+  EnumChildWindows(parent, MatchKey, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
+  if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+
+  // The dialog font of this system, and its base units as MapDialogRect counts them.
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+    // Before Vista the record ends before its last field.
+    metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+  }
+  font_ = CreateFontIndirectA(&metrics.lfMessageFont);
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font_);
+  TEXTMETRICA text{};
+  GetTextMetricsA(screen, &text);
+  SIZE letters{};
+  GetTextExtentPoint32A(screen, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                        &letters);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  baseX_ = (letters.cx / 26 + 1) / 2;
+  baseY_ = text.tmHeight;
+
+  const FormDescription& described = form.description();
+  const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
+  const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
+  window_ =
+      CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
+  if (!window_) throw std::runtime_error("cannot create the window " + described.name);
+  CreateControls();
+
+  // The frame around the designed client area, the menu and toolbar included.
+  RECT toolbar{};
+  if (toolbar_) GetWindowRect(toolbar_, &toolbar);
+  const Rect client =
+      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  RECT frame{0, 0, client.width, client.height + (toolbar.bottom - toolbar.top)};
+  AdjustWindowRectEx(&frame, style, GetMenu(window_) != nullptr, exStyle);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Place();
+  // Named last: whoever finds the window by its name finds all of its controls.
+  SetKey(window_, described.name);
+
+  form.OnCaption([this] { SetWindowTextA(window_, form_.caption().c_str()); });
+  form.OnClose([this] {
+    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+  });
+  form.SetEventProcessor([this] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        // Not ours to act on: left for the loop that runs the thread.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        break;
+      }
+      PumpMessage(message);
+    }
+  });
+}
+
+Win32FormView::~Win32FormView() {
+  form_.SetEventProcessor(nullptr);
+  // Destroyed by its owner in code, not closed by the user: no quit to post.
+  owner_ = owner_ ? owner_ : HWND_MESSAGE;
+  if (window_) DestroyWindow(window_);
+  if (font_) DeleteObject(font_);
+  if (images_) ImageList_Destroy(images_);
+}
+
+HWND Win32FormView::Control(const std::string& key) const {
+  const auto found = byKey_.find(key);
+  return found == byKey_.end() ? nullptr : found->second;
+}
+
+void Win32FormView::CreateControls() {
+  const FormDescription& described = form_.description();
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+
+  if (!described.menus.empty()) {
+    HMENU bar = CreateMenu();
+    int next = kFirstCommandId;
+    // Menus nest; a command's id names it in WM_COMMAND.
+    auto fill = [&](auto& self, HMENU into, const std::vector<MenuDescription>& items) -> void {
+      for (const MenuDescription& item : items) {
+        if (item.caption == "-") {
+          AppendMenuA(into, MF_SEPARATOR, 0, nullptr);
+        } else if (!item.items.empty()) {
+          HMENU popup = CreatePopupMenu();
+          self(self, popup, item.items);
+          AppendMenuA(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                      item.caption.c_str());
+        } else {
+          commands_[next] = item.name;
+          AppendMenuA(into, MF_STRING, static_cast<UINT_PTR>(next++), item.caption.c_str());
+        }
+      }
+    };
+    for (const MenuDescription& menu : described.menus) {
+      HMENU popup = CreatePopupMenu();
+      fill(fill, popup, menu.items);
+      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                  menu.caption.c_str());
+    }
+    SetMenu(window_, bar);
+  }
+  if (!described.tools.empty()) {
+    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP, 0, 0,
+                               0, 0, window_, nullptr, instance, nullptr);
+    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
+    int next = kFirstCommandId + 500;
+    for (const ToolDescription& tool : described.tools) {
+      commands_[next] = tool.name;
+      const INT_PTR text = SendMessageA(toolbar_, TB_ADDSTRINGA, 0,
+                                        reinterpret_cast<LPARAM>((tool.caption + '\0').c_str()));
+      TBBUTTON button{};
+      button.iBitmap = I_IMAGENONE;
+      button.idCommand = next++;
+      button.fsState = TBSTATE_ENABLED;
+      button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+      button.iString = text;
+      SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+    }
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SetKey(toolbar_, described.name + ".toolbar");
+  }
+
+  int id = kFirstControlId;
+  HWND tabControl = nullptr;
+  for (const auto& model : form_.controls()) {
+    const ControlDescription& control = model->description();
+    const Created kind = ClassOf(control, model->key() == described.defaultControl);
+    HWND created = CreateWindowExA(
+        kind.exStyle, kind.windowClass, control.caption.c_str(), kind.style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+    if (!created) throw std::runtime_error("cannot create the control " + model->key());
+    SendMessageA(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SetKey(created, model->key());
+    switch (control.kind) {
+      case ControlKind::ListView: {
+        SendMessageA(created, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                     LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        int index = 0;
+        for (const std::string& header : control.columns) {
+          LVCOLUMNA column{};
+          column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+          column.pszText = const_cast<char*>(header.c_str());
+          column.cx = 25 * baseX_;
+          column.iSubItem = index;
+          SendMessageA(created, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index++),
+                       reinterpret_cast<LPARAM>(&column));
+        }
+        break;
+      }
+      case ControlKind::TreeView: {
+        if (!images_ && !control.images.empty()) {
+          images_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                     ILC_COLOR32 | ILC_MASK, 2, 2);
+          for (StockImage image : control.images) {
+            // The shell's own small icons of a folder and a document.
+            SHFILEINFOA info{};
+            SHGetFileInfoA(
+                image == StockImage::Folder ? "folder" : "file.txt",
+                image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
+                &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
+            ImageList_AddIcon(images_,
+                              info.hIcon
+                                  ? info.hIcon
+                                  : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+            if (info.hIcon) DestroyIcon(info.hIcon);
+          }
+        }
+        if (images_)
+          SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
+        break;
+      }
+      case ControlKind::TabControl: {
+        int index = 0;
+        for (const std::string& page : control.columns) {
+          TCITEMA item{};
+          item.mask = TCIF_TEXT;
+          item.pszText = const_cast<char*>(page.c_str());
+          SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
+                       reinterpret_cast<LPARAM>(&item));
+        }
+        tabControl = created;
+        break;
+      }
+      case ControlKind::ProgressBar:
+        SendMessageA(created, PBM_SETRANGE32, static_cast<WPARAM>(model->minimum()),
+                     model->maximum());
+        break;
+      default:
+        break;
+    }
+    controls_.push_back(created);
+    byKey_[model->key()] = created;
+  }
+  // A tab control lies beneath the controls of its pages.
+  if (tabControl) SetWindowPos(tabControl, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
+}
+
+void Win32FormView::MakeVisible(ControlModel& model) {
+  bool shown = model.visible();
+  const ControlDescription& described = model.description();
+  if (!described.container.empty()) {
+    ControlModel* tabs = form_.Find(described.container);
+    shown = shown && tabs && tabs->value() == described.page && tabs->visible();
+  }
+  ShowWindow(Control(model.key()), shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32FormView::Bind(ControlModel& model, HWND control) {
+  EnableWindow(control, model.enabled());
+  MakeVisible(model);
+  model.Subscribe([this, control](ControlModel& changed, Change change, int row) {
+    const bool was = updating_;
+    updating_ = true;
+    const ControlKind kind = changed.description().kind;
+    switch (change) {
+      case Change::Enabled:
+        EnableWindow(control, changed.enabled());
+        break;
+      case Change::Visible:
+        MakeVisible(changed);
+        break;
+      case Change::Focus:
+        if (changed.focused() && GetFocus() != control) ::SetFocus(control);
+        break;
+      case Change::Text:
+        if (kind != ControlKind::TreeView) SetWindowTextA(control, changed.text().c_str());
+        break;
+      case Change::Checked:
+        if (kind == ControlKind::ListView) {
+          if (row >= 0)
+            ListView_SetCheckState(control, row,
+                                   changed.rows()[static_cast<std::size_t>(row)].checked);
+        } else {
+          SendMessageA(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        break;
+      case Change::Value:
+        switch (kind) {
+          case ControlKind::ProgressBar:
+            SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
+            break;
+          case ControlKind::ComboBox:
+          case ControlKind::ComboList:
+          case ControlKind::DriveList:
+            SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+            break;
+          case ControlKind::ListBox:
+          case ControlKind::FolderList:
+          case ControlKind::FileList:
+            SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+            break;
+          case ControlKind::TabControl:
+            SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+            for (const auto& other : form_.controls()) {
+              if (other->description().container == changed.key()) MakeVisible(*other);
+            }
+            break;
+          default:
+            break;
+        }
+        break;
+      case Change::Range:
+        SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
+                     changed.maximum());
+        break;
+      case Change::Lines: {
+        const bool combo = kind == ControlKind::ComboBox || kind == ControlKind::ComboList ||
+                           kind == ControlKind::DriveList;
+        SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+        for (const std::string& line : changed.lines()) {
+          SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(line.c_str()));
+        }
+        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
+                     static_cast<WPARAM>(changed.value()), 0);
+        break;
+      }
+      case Change::Rows:
+        if (row < 0) {
+          SendMessageA(control, LVM_DELETEALLITEMS, 0, 0);
+          for (std::size_t i = 0; i < changed.rows().size(); ++i) {
+            InsertRow(control, static_cast<int>(i), changed.rows()[i]);
+          }
+        } else {
+          InsertRow(control, row, changed.rows()[static_cast<std::size_t>(row)]);
+        }
+        break;
+      case Change::Nodes: {
+        SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        std::map<std::string, HTREEITEM> byKey;
+        const std::vector<TreeNode>& nodes = changed.nodes();
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+          const auto parent = byKey.find(nodes[i].parentKey);
+          TVINSERTSTRUCTA insert{};
+          insert.hParent = parent == byKey.end() ? TVI_ROOT : parent->second;
+          insert.hInsertAfter = TVI_LAST;
+          insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+          insert.item.pszText = const_cast<char*>(nodes[i].text.c_str());
+          insert.item.lParam = static_cast<LPARAM>(i);
+          insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
+          byKey[nodes[i].key] = reinterpret_cast<HTREEITEM>(
+              SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+        }
+        for (const TreeNode& node : nodes) {
+          if (node.expanded)
+            SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
+                         reinterpret_cast<LPARAM>(byKey[node.key]));
+        }
+        break;
+      }
+      case Change::ColumnWidths: {
+        const int columns = static_cast<int>(changed.description().columns.size());
+        for (int column = 0; column < columns; ++column) {
+          SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                       LVSCW_AUTOSIZE_USEHEADER);
+        }
+        break;
+      }
+    }
+    updating_ = was;
+  });
+}
+
+void Win32FormView::Place() {
+  if (!window_) return;
+  const FormDescription& described = form_.description();
+  RECT client{};
+  GetClientRect(window_, &client);
+  int top = 0;
+  if (toolbar_) {
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    RECT bar{};
+    GetWindowRect(toolbar_, &bar);
+    top = bar.bottom - bar.top;
+  }
+  const Rect designed =
+      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const ControlDescription& control = form_.controls()[i]->description();
+    Rect place = PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
+                               designed.width, designed.height, client.right, client.bottom - top);
+    if (control.kind == ControlKind::ComboBox || control.kind == ControlKind::ComboList ||
+        control.kind == ControlKind::DriveList) {
+      // A combo's height is that of its dropped list; the box itself sizes to the font.
+      place.height = std::max(place.height, 8 * baseY_);
+    }
+    MoveWindow(controls_[i], place.x, place.y + top, place.width, place.height, TRUE);
+  }
+}
+
+void Win32FormView::Show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+}
+
+bool Win32FormView::PumpMessage(const MSG& message) {
+  // Tab, mnemonics, Enter and Escape as in a dialog.
+  if (window_ && IsDialogMessageA(window_, const_cast<MSG*>(&message))) return true;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+  return true;
+}
+
+int Win32FormView::Run() {
+  MSG message;
+  while (window_ && GetMessageA(&message, nullptr, 0, 0) > 0) PumpMessage(message);
+  if (window_ == nullptr && owner_ == nullptr) {
+    // The main window's end posted the quit; take it so a later loop does not see it.
+    if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+      return static_cast<int>(message.wParam);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+void Win32FormView::RunModal() {
+  if (owner_) EnableWindow(owner_, FALSE);
+  Show();
+  MSG message;
+  while (window_ && GetMessageA(&message, nullptr, 0, 0) > 0) PumpMessage(message);
+  if (owner_) {
+    EnableWindow(owner_, TRUE);
+    SetActiveWindow(owner_);
+  }
+}
+
+void Win32FormView::OnCommand(int id, int code, HWND from) {
+  if (id == IDCANCEL || id == IDOK) {
+    // Escape and Enter, from the dialog keyboard handling.
+    const std::string& key =
+        id == IDCANCEL ? form_.description().cancelControl : form_.description().defaultControl;
+    if (HWND button = Control(key); button && IsWindowEnabled(button)) form_.Click(key);
+    return;
+  }
+  if (const auto command = commands_.find(id);
+      command != commands_.end() && (from == nullptr || from == toolbar_)) {
+    form_.Click(command->second);
+    return;
+  }
+  const int index = id - kFirstControlId;
+  if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return;
+  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
+  HWND control = controls_[static_cast<std::size_t>(index)];
+  switch (model.description().kind) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+      if (code == BN_SETFOCUS) model.SetFocus(true);
+      if (code != BN_CLICKED) break;
+      if (model.description().kind == ControlKind::CheckBox) {
+        model.SetChecked(SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+      }
+      form_.Click(model.key());
+      break;
+    case ControlKind::TextBox:
+    case ControlKind::MultiLineText:
+      if (code == EN_SETFOCUS) model.SetFocus(true);
+      if (code == EN_CHANGE) {
+        std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+        model.SetText(text);
+      }
+      break;
+    case ControlKind::ComboBox:
+    case ControlKind::ComboList:
+    case ControlKind::DriveList:
+      if (code == CBN_SETFOCUS) model.SetFocus(true);
+      if (code == CBN_SELCHANGE) {
+        const int selected = static_cast<int>(SendMessageA(control, CB_GETCURSEL, 0, 0));
+        model.SetValue(selected);
+        if (selected >= 0 && selected < static_cast<int>(model.lines().size())) {
+          model.SetText(model.lines()[static_cast<std::size_t>(selected)]);
+        }
+      }
+      if (code == CBN_EDITCHANGE) {
+        char text[1024] = {};
+        GetWindowTextA(control, text, sizeof text);
+        model.SetText(text);
+      }
+      break;
+    case ControlKind::ListBox:
+    case ControlKind::FolderList:
+    case ControlKind::FileList:
+      if (code == LBN_SETFOCUS) model.SetFocus(true);
+      if (code == LBN_SELCHANGE)
+        model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT Win32FormView::OnNotify(const NMHDR& header) {
+  const int index = static_cast<int>(header.idFrom) - kFirstControlId;
+  if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return 0;
+  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
+  if (header.code == NM_SETFOCUS) model.SetFocus(true);
+  switch (model.description().kind) {
+    case ControlKind::ListView:
+      if (header.code == LVN_ITEMCHANGED) {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if ((change.uChanged & LVIF_STATE) &&
+            ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
+            (change.uOldState & LVIS_STATEIMAGEMASK) != 0) {
+          // State image 2 is the ticked box, 1 the empty one.
+          model.SetRowChecked(change.iItem, ((change.uNewState & LVIS_STATEIMAGEMASK) >> 12) == 2);
+        }
+      }
+      break;
+    case ControlKind::TabControl:
+      if (header.code == TCN_SELCHANGE)
+        model.SetValue(static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+      break;
+    case ControlKind::TreeView:
+      if (header.code == TVN_SELCHANGEDA) {
+        const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+        const auto node = static_cast<std::size_t>(change.itemNew.lParam);
+        if (node < model.nodes().size()) model.SetText(model.nodes()[node].key);
+      }
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!view || !view->window_) return DefWindowProcA(window, message, wParam, lParam);
+  return view->Handle(message, wParam, lParam);
+}
+
+LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_SIZE:
+      Place();
+      return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus leaves with the window and comes back to
+      // the same control, or to the first in the tab order.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+        return 0;
+      }
+      if (!IsWindow(lastFocus_) || !IsChild(window_, lastFocus_)) {
+        lastFocus_ = GetNextDlgTabItem(window_, nullptr, FALSE);
+      }
+      if (lastFocus_ && !HIWORD(wParam)) ::SetFocus(lastFocus_);
+      PostMessageA(window_, kActivated, 0, 0);
+      return 0;
+    case kActivated:
+      form_.Activate();
+      return 0;
+    case WM_NEXTDLGCTL: {
+      // What the dialog procedure does for the keyboard handling of dialogs
+      // (a label's mnemonic moves on with it); a plain window ignores it.
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                 : GetNextDlgTabItem(window_, GetFocus(), wParam != 0);
+      if (next) {
+        ::SetFocus(next);
+        if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+          SendMessageA(next, EM_SETSEL, 0, -1);
+        }
+      }
+      return 0;
+    }
+    case DM_GETDEFID:
+      if (HWND button = Control(form_.description().defaultControl)) {
+        return MAKELONG(GetDlgCtrlID(button), DC_HASDEFID);
+      }
+      return 0;
+    case WM_CLOSE:
+      if (owner_ && owner_ != HWND_MESSAGE)
+        EnableWindow(owner_, TRUE);  // before the owner would lose the activation
+      DestroyWindow(window_);
+      return 0;
+    case WM_DESTROY: {
+      for (HWND control : controls_) ClearKey(control);
+      if (toolbar_) ClearKey(toolbar_);
+      ClearKey(window_);
+      const bool main = owner_ == nullptr;  // HWND_MESSAGE while the view is destroyed
+      window_ = nullptr;
+      controls_.clear();
+      byKey_.clear();
+      if (main) PostQuitMessage(0);
+      return 0;
+    }
+    default:
+      break;
+  }
+  HWND self = window_;
+  return DefWindowProcA(self, message, wParam, lParam);
+}
+
+}  // namespace quillon::gui

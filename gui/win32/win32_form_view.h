@@ -1,0 +1,72 @@
+// The Win32 front end: builds a window's controls from its description with
+// CreateWindowEx over the common controls (version 6, by the manifest every
+// windowed program embeds: gui/win32/visual_styles.rc) and keeps them and the
+// form's models in step. Every window and control carries its key (the name,
+// or "name(index)") as the global atom in its window property "QuillonName",
+// so that tests and tools in other processes find it (ControlKeyOf).
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gui/form.h"
+#include "platform/host/windows_api.h"
+
+#include <commctrl.h>
+
+namespace quillon::gui {
+
+inline constexpr const char* kControlNameProperty = "QuillonName";
+inline constexpr const char* kFormWindowClass = "QuillonForm";
+
+// The key a window of any process carries, or empty.
+std::string ControlKeyOf(HWND window);
+// The child of `parent` (any process) whose key is `key`, or null.
+HWND FindControl(HWND parent, const std::string& key);
+
+class Win32FormView {
+ public:
+  // A window owned by `owner` when there is one; shown by Show. The view must
+  // live as long as the form is used.
+  explicit Win32FormView(Form& form, HWND owner = nullptr);
+  ~Win32FormView();
+  Win32FormView(const Win32FormView&) = delete;
+  Win32FormView& operator=(const Win32FormView&) = delete;
+
+  HWND window() const { return window_; }
+  HWND Control(const std::string& key) const;
+  void Show(int showCommand = SW_SHOWNORMAL);
+  // Runs the thread's messages, keyboard handling of dialogs included (Tab,
+  // mnemonics, Enter, Escape), until the window is gone. A main window's end
+  // ends the loop; the answer is the quit code.
+  int Run();
+  // A modal window: the owner is disabled until this one closes.
+  void RunModal();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void Bind(ControlModel& model, HWND control);
+  void MakeVisible(ControlModel& model);
+  void Place();
+  void OnCommand(int id, int code, HWND from);
+  LRESULT OnNotify(const NMHDR& header);
+  bool PumpMessage(const MSG& message);
+
+  Form& form_;
+  HWND owner_ = nullptr;
+  HWND window_ = nullptr;
+  HWND toolbar_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
+  HFONT font_ = nullptr;
+  HIMAGELIST images_ = nullptr;
+  int baseX_ = 0, baseY_ = 0;
+  bool updating_ = false;
+  std::vector<HWND> controls_;  // in the form's order
+  std::map<std::string, HWND> byKey_;
+  std::map<int, std::string> commands_;  // menu and toolbar command ids
+};
+
+}  // namespace quillon::gui

@@ -1,0 +1,331 @@
+// The Win32 front end and the Windows dialogs as real windows, under a display
+// (scripts/wine-with-display): a window with a control of every kind driven
+// by window messages as the user's keys and clicks arrive, a modal window
+// over it, and each dialog answered by a watcher thread that plays the user.
+#include "gui/win32/win32_form_view.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cctype>
+#include <functional>
+#include <thread>
+
+#include "gui/form_test_support.h"
+#include "gui/win32/win32_dialogs.h"
+#include "gui/win32/win32_test_support.h"
+
+namespace quillon::gui {
+namespace {
+
+using testing::ClassOf;
+using testing::PumpUntil;
+
+std::string Text(HWND window) { return testing::WindowText(window); }
+
+void Pump() {
+  PumpUntil([] { return false; }, 50);
+}
+
+// Posts a key to the control as the keyboard would, for the dialog handling.
+void PressKey(HWND control, WPARAM key) {
+  PostMessageA(control, WM_KEYDOWN, key, 1);
+  PostMessageA(control, WM_KEYUP, key, 0xC0000001);
+}
+
+struct WindowSearch {
+  const std::function<bool(HWND)>* match;
+  HWND hit;
+};
+
+// Named functions: 32-bit callbacks are stdcall, which a lambda cannot be.
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  auto* wanted = reinterpret_cast<WindowSearch*>(data);
+  if (!IsWindowVisible(window) || !(*wanted->match)(window)) return TRUE;
+  wanted->hit = window;
+  return FALSE;
+}
+
+BOOL CALLBACK NoteFolderTitle(HWND child, LPARAM data) {
+  if (Text(child) == "Please select a folder.") *reinterpret_cast<bool*>(data) = true;
+  return TRUE;
+}
+
+// Waits on another thread for a top-level window that `match` accepts, then
+// runs `act` on it; a window it never finds leaves `found` false.
+std::thread Watch(std::function<bool(HWND)> match, std::function<void(HWND)> act,
+                  std::atomic<bool>& found) {
+  return std::thread([match, act, &found] {
+    for (int i = 0; i < 400 && !found; ++i) {
+      WindowSearch search{&match, nullptr};
+      EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+      if (search.hit) {
+        found = true;
+        act(search.hit);
+        return;
+      }
+      Sleep(25);
+    }
+  });
+}
+
+bool Titled(HWND window, const std::string& title) {
+  return ClassOf(window) == "#32770" && Text(window) == title;
+}
+
+class Win32FormViewTest : public ::testing::Test {
+ protected:
+  Form form_{testing::SampleForm()};
+  Win32FormView view_{form_};
+  HWND window_ = view_.window();
+  HWND Control(const char* key) { return view_.Control(key); }
+};
+
+TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADialog) {
+  view_.Show();
+  Pump();
+  const std::pair<const char*, const char*> classes[] = {
+      {"lblPort", "Static"},
+      {"txtSMTPServerPort", "Edit"},
+      {"txtNotes", "Edit"},
+      {"chkUseSMTP", "Button"},
+      {"optDefault(2)", "Button"},
+      {"cboServer", "ComboBox"},
+      {"cboMode", "ComboBox"},
+      {"sstPages", "SysTabControl32"},
+      {"lstServers", "ListBox"},
+      {"prbWork", "msctls_progress32"},
+      {"lvwPrinters", "SysListView32"},
+      {"tvwPages", "SysTreeView32"},
+      {"drvExisting", "ComboBox"},
+      {"dirExisting", "ListBox"},
+      {"filExisting", "ListBox"},
+      {"cmdOK", "Button"},
+      {"cmdCancel", "Button"},
+  };
+  EXPECT_EQ(ControlKeyOf(window_), "frmSample");
+  for (const auto& [key, windowClass] : classes) {
+    HWND control = FindControl(window_, key);
+    ASSERT_TRUE(control) << key;
+    EXPECT_EQ(control, Control(key));
+    EXPECT_EQ(ClassOf(control), windowClass) << key;
+  }
+  EXPECT_EQ(Text(Control("txtSMTPServerPort")), "25");
+  EXPECT_EQ(Text(Control("optDefault(2)")), "N&amed");
+  EXPECT_EQ(GetWindowLongA(Control("cboMode"), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+  EXPECT_EQ(GetWindowLongA(Control("cboServer"), GWL_STYLE) & 3, CBS_DROPDOWN);
+  EXPECT_TRUE(GetWindowLongA(Control("txtNotes"), GWL_STYLE) & ES_MULTILINE);
+  EXPECT_EQ(GetWindowLongA(Control("cmdOK"), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
+  EXPECT_TRUE(SendMessageA(Control("lvwPrinters"), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
+              LVS_EX_CHECKBOXES);
+  // The common controls of version 6, by the manifest: the side-by-side
+  // assembly's DLL is the one loaded (Wine's reports 5.x by DllGetVersion).
+  char loaded[MAX_PATH] = {};
+  GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), loaded, sizeof loaded);
+  std::string path = loaded;
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(path.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
+      << loaded;
+  // The dialog font, not the system font.
+  EXPECT_NE(SendMessageA(Control("cmdOK"), WM_GETFONT, 0, 0), 0);
+
+  HWND toolbar = FindControl(window_, "frmSample.toolbar");
+  ASSERT_TRUE(toolbar);
+  EXPECT_EQ(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0), 2);
+  HMENU file = GetSubMenu(GetMenu(window_), 0);
+  ASSERT_TRUE(file);
+  char item[64] = {};
+  GetMenuStringA(file, 2, item, sizeof item, MF_BYPOSITION);
+  EXPECT_STREQ(item, "E&xit");
+
+  // Tab in the description's order; a label's mnemonic moves to the control after it.
+  SetForegroundWindow(window_);
+  SetFocus(Control("chkUseSMTP"));
+  PressKey(Control("chkUseSMTP"), VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(0)"); }));
+  PressKey(Control("optDefault(0)"), VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(1)"); }));
+  EXPECT_TRUE(form_["optDefault(1)"].focused()) << "the focus is reported to the models";
+  PostMessageA(GetFocus(), WM_SYSCHAR, 'p', 0x20000001);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("txtSMTPServerPort"); }));
+
+  std::vector<std::string> clicked;
+  for (const char* key : {"cmdCancel", "cmdOK", "mnuFileExit", "tbrSave"}) {
+    form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
+  }
+  PressKey(Control("txtSMTPServerPort"), VK_ESCAPE);
+  Pump();
+  PressKey(Control("txtSMTPServerPort"), VK_RETURN);
+  Pump();
+  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(GetMenuItemID(file, 2), 0), 0);
+  TBBUTTON save{};
+  SendMessageA(toolbar, TB_GETBUTTON, 1, reinterpret_cast<LPARAM>(&save));
+  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(save.idCommand, BN_CLICKED),
+               reinterpret_cast<LPARAM>(toolbar));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"cmdCancel", "cmdOK", "mnuFileExit", "tbrSave"}));
+}
+
+TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
+  view_.Show();
+  Pump();
+  form_["txtSMTPServerPort"].SetText("2525");
+  EXPECT_EQ(Text(Control("txtSMTPServerPort")), "2525");
+  EXPECT_EQ(form_["txtSMTPServerPort"].text(), "2525") << "no echo changes it";
+  form_["cboMode"].SetLines({"Copy", "Move"});
+  form_["cboMode"].SetValue(1);
+  EXPECT_EQ(SendMessageA(Control("cboMode"), CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(SendMessageA(Control("cboMode"), CB_GETCURSEL, 0, 0), 1);
+  form_["cmdOK"].SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(Control("cmdOK")));
+  form_["prbWork"].SetRange(0, 10);
+  form_["prbWork"].SetValue(7);
+  EXPECT_EQ(SendMessageA(Control("prbWork"), PBM_GETPOS, 0, 0), 7);
+
+  // Pages switched by code: their controls follow.
+  EXPECT_TRUE(IsWindowVisible(Control("lstServers")));
+  EXPECT_FALSE(IsWindowVisible(Control("tvwPages")));
+  form_["sstPages"].SetValue(1);
+  EXPECT_FALSE(IsWindowVisible(Control("lstServers")));
+  EXPECT_TRUE(IsWindowVisible(Control("tvwPages")));
+  EXPECT_EQ(SendMessageA(Control("sstPages"), TCM_GETCURSEL, 0, 0), 1);
+
+  form_["tvwPages"].AddNode({"Key4", "", "Notification", 1, true});
+  form_["tvwPages"].AddNode({"Key41", "Key4", "SMTP Mail", 0, false});
+  HWND tree = Control("tvwPages");
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 2);
+  EXPECT_TRUE(SendMessageA(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+  auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  auto child = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+  ASSERT_TRUE(child);
+  EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(root), TVIS_EXPANDED) &
+              TVIS_EXPANDED);
+  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+  EXPECT_EQ(form_["tvwPages"].text(), "Key41") << "the selected node's key";
+
+  form_["lvwPrinters"].AddRow({{"HP4", "HP LaserJet 4"}, "", true});
+  EXPECT_TRUE(ListView_GetCheckState(Control("lvwPrinters"), 0));
+  form_["lvwPrinters"].SetRowChecked(0, false);
+  EXPECT_FALSE(ListView_GetCheckState(Control("lvwPrinters"), 0));
+
+  SetWindowTextA(Control("txtSMTPServerPort"), "587");  // sends EN_CHANGE as typing does
+  EXPECT_EQ(form_["txtSMTPServerPort"].text(), "587");
+  SendMessageA(Control("chkUseSMTP"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form_["chkUseSMTP"].checked());
+  SendMessageA(Control("optDefault(2)"), BM_CLICK, 0, 0);
+  SendMessageA(Control("optDefault(1)"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form_["optDefault(1)"].checked());
+  EXPECT_FALSE(form_["optDefault(2)"].checked());
+  EXPECT_EQ(SendMessageA(Control("optDefault(2)"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageA(Control("optDefault(1)"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  // Anchored to the right and bottom: the buttons follow a larger window.
+  RECT before{}, after{}, frame{};
+  GetWindowRect(Control("cmdOK"), &before);
+  GetWindowRect(window_, &frame);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + 100,
+               frame.bottom - frame.top + 40, SWP_NOMOVE | SWP_NOZORDER);
+  GetWindowRect(Control("cmdOK"), &after);
+  EXPECT_EQ(after.left - before.left, 100);
+  EXPECT_EQ(after.top - before.top, 40);
+}
+
+TEST_F(Win32FormViewTest, AModalWindowDisablesItsOwnerUntilItCloses) {
+  view_.Show();
+  Form dialog(testing::ModalSampleForm());
+  bool cancelled = false;
+  dialog.OnClick("cmdCancel", [&] {
+    cancelled = true;
+    dialog.Close();
+  });
+  Win32FormView modal(dialog, window_);
+  std::atomic<bool> found{false};
+  bool ownerDisabled = false;
+  std::thread user = Watch([](HWND window) { return ControlKeyOf(window) == "frmNewINI"; },
+                           [&](HWND window) {
+                             ownerDisabled = !IsWindowEnabled(window_);
+                             EXPECT_EQ(GetWindow(window, GW_OWNER), window_);
+                             HWND cancel = FindControl(window, "cmdCancel");
+                             PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 1);
+                           },
+                           found);
+  modal.RunModal();
+  user.join();
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(cancelled) << "Escape pressed the cancel button";
+  EXPECT_FALSE(IsWindow(modal.window()));
+  EXPECT_TRUE(IsWindowEnabled(window_));
+}
+
+TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
+  view_.Show();
+  Pump();
+  Win32Dialogs dialogs(window_);
+
+  std::atomic<bool> found{false};
+  std::string text;
+  bool owned = false;
+  std::thread user = Watch([](HWND box) { return Titled(box, "Copy Error"); },
+                           [&](HWND box) {
+                             owned =
+                                 GetWindow(box, GW_OWNER) == window_ && !IsWindowEnabled(window_);
+                             char shown[256] = {};
+                             GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);
+                             text = shown;
+                             PostMessageA(box, WM_COMMAND, IDNO, 0);
+                           },
+                           found);
+  EXPECT_EQ(dialogs.ShowMessageBox("Copy Error", "Error copying driver files.",
+                                   MessageIcon::Critical, MessageButtons::YesNo),
+            MessageAnswer::No);
+  user.join();
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(owned) << "owned by the window, which waits";
+  EXPECT_EQ(text, "Error copying driver files.");
+
+  // A name typed without its extension gets the default one.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  const std::string typed = std::string(temp) + "quillon-drivers";
+  found = false;
+  user = Watch([](HWND dialog) { return Titled(dialog, "Save Print Driver Info file As ..."); },
+               [&](HWND dialog) {
+                 // The name box: a combo box in the explorer style, an edit otherwise.
+                 HWND name = GetDlgItem(dialog, 0x47c);
+                 if (!name) name = GetDlgItem(dialog, 0x480);
+                 SetWindowTextA(name, typed.c_str());
+                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+               },
+               found);
+  EXPECT_EQ(dialogs.ShowSaveDialog({"Save Print Driver Info file As ...", "csv", "Default.csv",
+                                    "Comma Seperated Values(*.csv)|*.csv", true}),
+            typed + ".csv");
+  user.join();
+  EXPECT_TRUE(found);
+
+  found = false;
+  user = Watch([](HWND dialog) { return Titled(dialog, "Open INI File ..."); },
+               [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }, found);
+  EXPECT_EQ(
+      dialogs.ShowOpenDialog({"Open INI File ...", "ini", "", "Quillon (*.ini)|*.ini", false}), "");
+  user.join();
+  EXPECT_TRUE(found);
+
+  // The folder dialog shows its title as the text above the tree.
+  found = false;
+  user = Watch(
+      [](HWND dialog) {
+        if (ClassOf(dialog) != "#32770") return false;
+        bool title = false;
+        EnumChildWindows(dialog, NoteFolderTitle, reinterpret_cast<LPARAM>(&title));
+        return title;
+      },
+      [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }, found);
+  EXPECT_EQ(dialogs.BrowseForFolder(), "");
+  user.join();
+  EXPECT_TRUE(found) << "no folder dialog titled \"Please select a folder.\"";
+}
+
+}  // namespace
+}  // namespace quillon::gui
