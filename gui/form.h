@@ -4,8 +4,8 @@
 // index in a control array), caption, page, place in dialog units and, by its
 // order in the list, its tab order; and the window's menus and toolbar. A Form
 // made from it holds one ControlModel per control: what the program logic
-// reads and writes. The front ends (gui/qt/, gui/win32/) build real widgets from
-// the description and keep them and the models in step, so a control is
+// reads and writes. The front ends (gui/qt/, gui/win32/) build real widgets
+// from the description and keep them and the models in step, so a control is
 // written once, in its description line, and the logic runs without any window.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon::gui {
@@ -49,7 +50,7 @@ enum class StockImage { Document, Folder };
 
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const Rect&) const = default;
+  bool operator==(const Rect &) const = default;
 };
 
 struct ControlDescription {
@@ -103,9 +104,13 @@ struct FormDescription {
   std::vector<ControlDescription> controls;  // in tab order
 };
 
+// Kinds shown as a combo box: their value is the chosen line, their text that
+// line (or, in an editable one, what was typed).
+bool IsCombo(ControlKind kind);
+
 // The name by which tests, tools and screen readers find a control: its name,
 // or "name(index)" for a member of a control array.
-std::string ControlKey(const ControlDescription& control);
+std::string ControlKey(const ControlDescription &control);
 
 // Where a control designed at `place` in a client area of `designed` lies in
 // one of `client`: anchored edges keep their distance to the window's edge.
@@ -115,14 +120,23 @@ Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designed
 
 // Pixels of a rectangle in dialog units, for a font whose average character
 // is `baseX` pixels wide and `baseY` pixels high (as MapDialogRect counts).
-Rect DialogUnitsToPixels(const Rect& units, int baseX, int baseY);
+Rect DialogUnitsToPixels(const Rect &units, int baseX, int baseY);
+
+// A font's dialog base units as Windows counts them: `lettersWidth` is the
+// width of "A".."Z" followed by "a".."z", `height` the font's height.
+struct BaseUnits {
+  int x = 0, y = 0;
+};
+BaseUnits DialogBaseUnits(int lettersWidth, int height);
+inline constexpr const char *kBaseUnitLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // A list view row or a tree node.
 struct ListRow {
   std::vector<std::string> cells;  // the text, then the sub-items
   std::string tag;                 // not shown
   bool checked = false;
-  bool operator==(const ListRow&) const = default;
+  bool operator==(const ListRow &) const = default;
 };
 
 struct TreeNode {
@@ -131,7 +145,7 @@ struct TreeNode {
   std::string text;
   int image = 0;  // into the control's `images`
   bool expanded = false;
-  bool operator==(const TreeNode&) const = default;
+  bool operator==(const TreeNode &) const = default;
 };
 
 enum class Change {
@@ -153,19 +167,23 @@ enum class Change {
 // (-1 for all); setting a value it already has notifies nobody.
 class ControlModel {
  public:
-  using Listener = std::function<void(ControlModel&, Change, int row)>;
+  using Listener = std::function<void(ControlModel &, Change, int row)>;
+  // Who subscribed: a view passes itself and unsubscribes when it ends, so
+  // its listeners never outlive the widgets they write to.
+  using Owner = const void *;
 
-  explicit ControlModel(const ControlDescription& description) : description_(description) {}
-  const ControlDescription& description() const { return description_; }
+  explicit ControlModel(const ControlDescription &description) : description_(description) {}
+  const ControlDescription &description() const { return description_; }
   std::string key() const { return ControlKey(description_); }
 
   // A label's, text box's or combo's text; a tree view's selected node's key.
-  const std::string& text() const { return text_; }
-  void SetText(const std::string& text);
+  // A multi-line text's lines end in "\r\n", as Windows edits keep them.
+  const std::string &text() const { return text_; }
+  void SetText(const std::string &text);
   bool checked() const { return checked_; }
   void SetChecked(bool checked);
   // The progress bar's position, the list's or combo's selected line (-1:
-  // none), the tab control's page.
+  // none), the tab control's page. Choosing a combo's line makes it the text.
   int value() const { return value_; }
   void SetValue(int value);
   int minimum() const { return minimum_; }
@@ -173,11 +191,11 @@ class ControlModel {
   void SetRange(int minimum, int maximum);
 
   // List box and combo lines.
-  const std::vector<std::string>& lines() const { return lines_; }
+  const std::vector<std::string> &lines() const { return lines_; }
   void SetLines(std::vector<std::string> lines);
 
   // List view rows.
-  const std::vector<ListRow>& rows() const { return rows_; }
+  const std::vector<ListRow> &rows() const { return rows_; }
   void AddRow(ListRow row);
   void ClearRows();
   void SetRowChecked(int row, bool checked);
@@ -185,7 +203,7 @@ class ControlModel {
   void FitColumns();
 
   // Tree view nodes, parents before their children.
-  const std::vector<TreeNode>& nodes() const { return nodes_; }
+  const std::vector<TreeNode> &nodes() const { return nodes_; }
   void AddNode(TreeNode node);
   void ClearNodes();
 
@@ -194,10 +212,15 @@ class ControlModel {
   bool visible() const { return visible_; }
   void SetVisible(bool visible);
   bool focused() const { return focused_; }
-  // The logic asks for the focus; the front end reports where it went.
+  // The logic asks for the focus; the front end reports where it went. A
+  // request always reaches the view, even when this control was the last
+  // one reported: the focus may have gone to another window since.
   void SetFocus(bool focused = true);
 
-  void Subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+  void Subscribe(Listener listener, Owner owner = nullptr) {
+    listeners_.push_back({owner, std::move(listener)});
+  }
+  void Unsubscribe(Owner owner);
 
  private:
   void Notify(Change change, int row = -1);
@@ -210,44 +233,52 @@ class ControlModel {
   std::vector<ListRow> rows_;
   std::vector<TreeNode> nodes_;
   bool enabled_ = true, visible_ = true, focused_ = false;
-  std::vector<Listener> listeners_;
+  std::vector<std::pair<Owner, Listener>> listeners_;
 };
 
 // A window's models and events, made from its description. The front end
 // reports what the user does (Click, Activate, and the models' setters);
-// the logic subscribes with OnClick and OnActivate. One front end shows a form,
-// and lives as long as the form is used: what it subscribes stays subscribed.
+// the logic subscribes with OnClick and OnActivate. A front end subscribes as
+// the owner of its listeners and detaches them when it ends, so a form may
+// outlive its view and be shown by another.
 class Form {
  public:
   explicit Form(FormDescription description);
-  Form(const Form&) = delete;
-  Form& operator=(const Form&) = delete;
+  Form(const Form &) = delete;
+  Form &operator=(const Form &) = delete;
 
-  const FormDescription& description() const { return description_; }
+  const FormDescription &description() const { return description_; }
   // The control of that key (name, or "name(index)"); null when there is none.
-  ControlModel* Find(const std::string& key);
+  ControlModel *Find(const std::string &key);
   // As Find, for controls the logic knows are there: a missing one is a
   // programming error and throws std::out_of_range.
-  ControlModel& operator[](const std::string& key);
-  const std::vector<std::unique_ptr<ControlModel>>& controls() const { return controls_; }
+  ControlModel &operator[](const std::string &key);
+  const std::vector<std::unique_ptr<ControlModel>> &controls() const { return controls_; }
 
-  const std::string& caption() const { return caption_; }
-  void SetCaption(const std::string& caption);
+  const std::string &caption() const { return caption_; }
+  void SetCaption(const std::string &caption);
 
   // A button, menu command, tool or option button was operated. Disabled
   // controls take no clicks. An option button is checked and its group's
   // other members unchecked before the handlers run.
-  void Click(const std::string& key);
-  void OnClick(const std::string& key, std::function<void()> handler);
+  void Click(const std::string &key);
+  void OnClick(const std::string &key, std::function<void()> handler);
   // The window was activated (every time; the logic decides what is first).
   void Activate();
   void OnActivate(std::function<void()> handler) {
     activateHandlers_.push_back(std::move(handler));
   }
-  // Asks the window to close; the front end hides it (a main window's end
-  // ends the program).
-  void Close();
-  void OnClose(std::function<void()> handler) { closeHandlers_.push_back(std::move(handler)); }
+  // Asks the window to close (the logic's Exit, the user's close box): every
+  // close query may refuse ("save changes?" answered Cancel, an operation
+  // still running); otherwise the close handlers run and the front end hides
+  // the window (a main window's end ends the program). False when refused.
+  bool Close();
+  void OnCloseQuery(std::function<bool()> mayClose) {
+    closeQueries_.push_back(std::move(mayClose));
+  }
+  void OnClose(std::function<void()> handler, ControlModel::Owner owner = nullptr) {
+    closeHandlers_.push_back({owner, std::move(handler)});
+  }
 
   // Lets the window repaint and answer the user during a long operation; set
   // by the front end, nothing without one.
@@ -255,15 +286,23 @@ class Form {
     if (processEvents_) processEvents_();
   }
   void SetEventProcessor(std::function<void()> processor) { processEvents_ = std::move(processor); }
-  void OnCaption(std::function<void()> handler) { captionHandlers_.push_back(std::move(handler)); }
+  void OnCaption(std::function<void()> handler, ControlModel::Owner owner = nullptr) {
+    captionHandlers_.push_back({owner, std::move(handler)});
+  }
+  // Removes everything `owner` subscribed, on the form and on its controls.
+  void Detach(ControlModel::Owner owner);
 
  private:
+  using OwnedHandler = std::pair<ControlModel::Owner, std::function<void()>>;
+
   FormDescription description_;
   std::string caption_;
   std::vector<std::unique_ptr<ControlModel>> controls_;
-  std::map<std::string, ControlModel*> byKey_;
+  std::map<std::string, ControlModel *> byKey_;
   std::map<std::string, std::vector<std::function<void()>>> clickHandlers_;
-  std::vector<std::function<void()>> activateHandlers_, closeHandlers_, captionHandlers_;
+  std::vector<std::function<void()>> activateHandlers_;
+  std::vector<std::function<bool()>> closeQueries_;
+  std::vector<OwnedHandler> closeHandlers_, captionHandlers_;
   std::function<void()> processEvents_;
 };
 

@@ -16,7 +16,7 @@ struct Seen {
   std::string key;
   Change change;
   int row;
-  bool operator==(const Seen&) const = default;
+  bool operator==(const Seen &) const = default;
 };
 
 TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
@@ -28,19 +28,19 @@ TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
   EXPECT_THROW(form["txtMissing"], std::out_of_range);
 
   std::vector<Seen> seen;
-  for (const auto& model : form.controls()) {
-    model->Subscribe([&seen](ControlModel& changed, Change change, int row) {
+  for (const auto &model : form.controls()) {
+    model->Subscribe([&seen](ControlModel &changed, Change change, int row) {
       seen.push_back({changed.key(), change, row});
     });
   }
-  ControlModel& port = form["txtSMTPServerPort"];
+  ControlModel &port = form["txtSMTPServerPort"];
   port.SetText("25");
   port.SetText("2525");
   port.SetEnabled(true);
   port.SetEnabled(false);
   form["cboMode"].SetLines({"a", "b"});
   form["cboMode"].SetLines({"a", "b"});
-  ControlModel& list = form["lvwPrinters"];
+  ControlModel &list = form["lvwPrinters"];
   list.AddRow({{"x"}, "tag", false});
   list.SetRowChecked(0, false);
   list.SetRowChecked(0, true);
@@ -87,10 +87,90 @@ TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
   EXPECT_THROW(Form{twice}, std::invalid_argument);
 }
 
+TEST(FormTest, ACombosTextIsTheChosenLineAndOutlivesANewList) {
+  Form form(testing::SampleForm());
+  ControlModel &server = form["cboServer"];
+  std::vector<Change> seen;
+  server.Subscribe([&seen](ControlModel &, Change change, int) { seen.push_back(change); });
+  // A domain typed or set first, the list of domains filled after: the name
+  // stays.
+  server.SetText("CORP");
+  server.SetLines({"CORP", "LAB"});
+  EXPECT_EQ(server.text(), "CORP");
+  EXPECT_EQ(server.value(), -1);
+  server.SetValue(1);
+  EXPECT_EQ(server.text(), "LAB") << "the chosen line is the text";
+  server.SetValue(-1);
+  EXPECT_EQ(server.text(), "LAB") << "no line chosen: the text stays";
+  EXPECT_EQ(seen, (std::vector<Change>{Change::Text, Change::Lines, Change::Value, Change::Text,
+                                       Change::Value}));
+
+  ControlModel &mode = form["cboMode"];
+  mode.SetLines({"Copy", "Move"});
+  mode.SetValue(0);
+  EXPECT_EQ(mode.text(), "Copy");
+  form["lstServers"].SetLines({"A", "B"});
+  form["lstServers"].SetValue(1);
+  EXPECT_EQ(form["lstServers"].text(), "") << "a list box has no text";
+}
+
+TEST(FormTest, AFocusRequestAlwaysReachesTheView) {
+  Form form(testing::SampleForm());
+  ControlModel &port = form["txtSMTPServerPort"];
+  int requests = 0;
+  port.Subscribe([&requests](ControlModel &changed, Change change, int) {
+    if (change == Change::Focus && changed.focused()) ++requests;
+  });
+  port.SetFocus();
+  // The real focus went to another window, which the models never hear of;
+  // asking again must still move it back.
+  port.SetFocus();
+  EXPECT_EQ(requests, 2);
+  port.SetFocus(false);
+  port.SetFocus(false);
+  EXPECT_FALSE(port.focused());
+}
+
+TEST(FormTest, ACloseQueryMayRefuseAndADetachedViewHearsNothing) {
+  Form form(testing::SampleForm());
+  std::vector<std::string> heard;
+  bool mayClose = false;
+  form.OnCloseQuery([&] {
+    heard.push_back("query");
+    return mayClose;
+  });
+  form.OnClose([&] { heard.push_back("logic closed"); });
+  int view = 0, secondView = 0;  // stand-ins for two views' addresses
+  form.OnClose([&] { heard.push_back("view closed"); }, &view);
+  form.OnCaption([&] { heard.push_back("view caption"); }, &view);
+  form["txtSMTPServerPort"].Subscribe(
+      [&](ControlModel &, Change, int) { heard.push_back("view text"); }, &view);
+  form["txtSMTPServerPort"].Subscribe(
+      [&](ControlModel &, Change, int) { heard.push_back("second view text"); }, &secondView);
+
+  EXPECT_FALSE(form.Close()) << "Cancel on \"save changes?\"";
+  mayClose = true;
+  EXPECT_TRUE(form.Close());
+  form.Detach(&view);
+  form.SetCaption("Other");
+  form["txtSMTPServerPort"].SetText("1");
+  EXPECT_TRUE(form.Close());
+  EXPECT_EQ(heard, (std::vector<std::string>{"query", "query", "logic closed", "view closed",
+                                             "second view text", "query", "logic closed"}));
+}
+
 TEST(FormTest, AnchoredControlsFollowTheWindowsEdgesInPixels) {
+  // The base units as GetDialogBaseUnits counts them from the 52 letters'
+  // width.
+  EXPECT_EQ(DialogBaseUnits(312, 13).x, 6);
+  EXPECT_EQ(DialogBaseUnits(286, 16).x, 6) << "two letters 11 pixels wide: 5.5, rounded up";
+  EXPECT_EQ(DialogBaseUnits(260, 16).x, 5);
+  EXPECT_EQ(DialogBaseUnits(260, 16).y, 16);
+
   // 8 by 16 pixels per character: a dialog unit is 2 pixels either way.
   EXPECT_EQ(DialogUnitsToPixels({4, 8, 50, 14}, 8, 16), (Rect{8, 16, 100, 28}));
-  // MapDialogRect rounds to the nearest pixel: 7 * 6 / 4 = 10.5, 3 * 13 / 8 = 4.875.
+  // MapDialogRect rounds to the nearest pixel: 7 * 6 / 4 = 10.5, 3 * 13 / 8
+  // = 4.875.
   EXPECT_EQ(DialogUnitsToPixels({7, 3, 1, 1}, 6, 13), (Rect{11, 5, 2, 2}));
 
   const Rect place{10, 10, 50, 20};
@@ -99,7 +179,8 @@ TEST(FormTest, AnchoredControlsFollowTheWindowsEdgesInPixels) {
             (Rect{110, 60, 50, 20}));
   EXPECT_EQ(PlaceInClient(place, kAnchorAll, 200, 100, 300, 150), (Rect{10, 10, 150, 70}));
   EXPECT_EQ(PlaceInClient(place, kAnchorAll, 200, 100, 100, 50), (Rect{10, 10, 0, 0}))
-      << "a window smaller than designed shrinks a growing control to nothing, not below";
+      << "a window smaller than designed shrinks a growing control to nothing, "
+         "not below";
 }
 
 }  // namespace
