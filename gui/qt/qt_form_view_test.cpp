@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -26,6 +29,8 @@ namespace quillon::gui {
 namespace {
 
 using testing::Named;
+
+QString Text(const std::string &text) { return QString::fromStdString(text); }
 
 class QtFormViewTest : public ::testing::Test {
  protected:
@@ -95,7 +100,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
   form_["tvwPages"].AddNode({"Key4", "", "Notification", 1, true});
   form_["tvwPages"].AddNode({"Key41", "Key4", "SMTP Mail", 0, false});
-  QTreeWidget* tree = Named<QTreeWidget>(root_, "tvwPages");
+  QTreeWidget *tree = Named<QTreeWidget>(root_, "tvwPages");
   ASSERT_EQ(tree->topLevelItemCount(), 1);
   EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), "SMTP Mail");
   EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
@@ -106,12 +111,12 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   QTest::keyClicks(Named<QLineEdit>(root_, "txtSMTPServerPort"), "0");
   EXPECT_EQ(form_["txtSMTPServerPort"].text(), "25250");
   // On the box, which every caption's width leaves within the button.
-  const auto onBox = [](QWidget* button) { return QPoint(6, button->height() / 2); };
-  auto* check = Named<QCheckBox>(root_, "chkUseSMTP");
+  const auto onBox = [](QWidget *button) { return QPoint(6, button->height() / 2); };
+  auto *check = Named<QCheckBox>(root_, "chkUseSMTP");
   QTest::mouseClick(check, Qt::LeftButton, {}, onBox(check));
   EXPECT_TRUE(form_["chkUseSMTP"].checked());
-  for (const char* option : {"optDefault(2)", "optDefault(1)"}) {
-    auto* button = Named<QRadioButton>(root_, option);
+  for (const char *option : {"optDefault(2)", "optDefault(1)"}) {
+    auto *button = Named<QRadioButton>(root_, option);
     QTest::mouseClick(button, Qt::LeftButton, {}, onBox(button));
   }
   EXPECT_TRUE(form_["optDefault(1)"].checked());
@@ -119,7 +124,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   EXPECT_FALSE(Named<QRadioButton>(root_, "optDefault(2)")->isChecked()) << "one of the group";
 
   std::vector<std::string> clicked;
-  for (const char* key : {"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}) {
+  for (const char *key : {"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}) {
     form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
   }
   Named<QAction>(root_, "mnuFileExit")->trigger();
@@ -131,13 +136,136 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   EXPECT_EQ(clicked, (std::vector<std::string>{"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}));
 
   // Anchored to the right and bottom: the buttons follow a wider window.
-  QPushButton* ok = Named<QPushButton>(root_, "cmdOK");
+  QPushButton *ok = Named<QPushButton>(root_, "cmdOK");
   const QPoint before = ok->mapTo(&root_, QPoint(0, 0));
   root_.resize(root_.width() + 100, root_.height() + 40);
   QTRY_COMPARE_WITH_TIMEOUT(ok->mapTo(&root_, QPoint(0, 0)), before + QPoint(100, 40), 2000);
 
   form_.Close();
   EXPECT_FALSE(root_.isVisible());
+}
+
+TEST_F(QtFormViewTest, AnEditableCombosBoxShowsTheModelsText) {
+  Show();
+  auto *server = Named<QComboBox>(root_, "cboServer");
+  // The domain set first, the list of domains filled after.
+  form_["cboServer"].SetText("CORP");
+  form_["cboServer"].SetLines({"LAB", "CORP", "TEST"});
+  EXPECT_EQ(server->currentText(), "CORP");
+  EXPECT_EQ(form_["cboServer"].text(), "CORP");
+  form_["cboServer"].SetValue(2);
+  EXPECT_EQ(server->currentText(), "TEST");
+  EXPECT_EQ(form_["cboServer"].text(), "TEST");
+  form_["cboServer"].SetValue(-1);
+  EXPECT_EQ(server->currentText(), Text(form_["cboServer"].text()));
+  // The user's choice of a line is the text as well.
+  server->setCurrentIndex(0);
+  EXPECT_EQ(form_["cboServer"].value(), 0);
+  EXPECT_EQ(form_["cboServer"].text(), "LAB");
+}
+
+TEST_F(QtFormViewTest, MultiLineTextsKeepWindowsLineEndsInTheModel) {
+  Show();
+  auto *notes = Named<QPlainTextEdit>(root_, "txtNotes");
+  form_["txtNotes"].SetText("first\r\nsecond");
+  EXPECT_EQ(notes->toPlainText(), "first\nsecond");
+  notes->setFocus();
+  notes->moveCursor(QTextCursor::End);
+  QTest::keyClick(notes, Qt::Key_Return);
+  QTest::keyClicks(notes, "third");
+  EXPECT_EQ(form_["txtNotes"].text(), "first\r\nsecond\r\nthird");
+}
+
+TEST_F(QtFormViewTest, TheWindowClosesOnlyWhenTheFormAgrees) {
+  Show();
+  bool mayClose = false;
+  int closed = 0;
+  form_.OnCloseQuery([&] { return mayClose; });
+  form_.OnClose([&] { ++closed; });
+  root_.close();  // the close box
+  EXPECT_TRUE(root_.isVisible()) << "Cancel on the prompt keeps the window";
+  EXPECT_EQ(closed, 0);
+  form_.Close();  // the logic's Exit asks the same
+  EXPECT_TRUE(root_.isVisible());
+  mayClose = true;
+  root_.close();
+  EXPECT_FALSE(root_.isVisible());
+  EXPECT_EQ(closed, 1);
+}
+
+TEST_F(QtFormViewTest, EnterPressesTheFocusedButtonElseTheDefaultOne) {
+  Show();
+  std::vector<std::string> clicked;
+  for (const char *key : {"cmdCancel", "cmdOK"}) {
+    form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
+  }
+  Named<QPushButton>(root_, "cmdCancel")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(clicked.size(), 1u, 2000);
+  Named<QLineEdit>(root_, "txtSMTPServerPort")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+  QTRY_COMPARE_WITH_TIMEOUT(clicked.size(), 2u, 2000);
+  EXPECT_EQ(clicked, (std::vector<std::string>{"cmdCancel", "cmdOK"}));
+}
+
+TEST_F(QtFormViewTest, AnOptionGroupIsOneTabStopAndArrowsMoveWithinIt) {
+  Show();
+  form_.Click("optDefault(1)");
+  EXPECT_TRUE(Named<QRadioButton>(root_, "optDefault(1)")->isChecked());
+  EXPECT_FALSE(Named<QRadioButton>(root_, "optDefault(0)")->focusPolicy() & Qt::TabFocus);
+  Named<QCheckBox>(root_, "chkUseSMTP")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "optDefault(1)") << "the checked member";
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "optDefault(2)");
+  EXPECT_TRUE(form_["optDefault(2)"].checked());
+  EXPECT_FALSE(form_["optDefault(1)"].checked());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "cboServer") << "out of the group";
+  // The form may leave the group with none checked.
+  form_["optDefault(2)"].SetChecked(false);
+  EXPECT_FALSE(Named<QRadioButton>(root_, "optDefault(2)")->isChecked());
+}
+
+TEST_F(QtFormViewTest, AFocusRequestReachesTheWidgetAfterTheFocusWentElsewhere) {
+  Show();
+  auto *port = Named<QLineEdit>(root_, "txtSMTPServerPort");
+  form_["txtSMTPServerPort"].SetFocus();
+  EXPECT_TRUE(port->hasFocus());
+  port->clearFocus();  // as when another window takes it: no control reports it
+  ASSERT_FALSE(port->hasFocus());
+  form_["txtSMTPServerPort"].SetFocus();
+  EXPECT_TRUE(port->hasFocus());
+}
+
+TEST(QtFormViewLifeTest, AFormOutlivesItsViewAndIsShownByAnother) {
+  Form form(testing::SampleForm());
+  QWidget firstRoot;
+  bool closedFirst = false;
+  {
+    QtFormView first(form, firstRoot);
+    firstRoot.show();
+  }
+  // Changed after its view ended: nothing reaches the old widgets.
+  form["txtSMTPServerPort"].SetText("2525");
+  form.SetCaption("Changed");
+  form.Close();
+  EXPECT_EQ(Named<QLineEdit>(firstRoot, "txtSMTPServerPort")->text(), "25");
+  EXPECT_EQ(firstRoot.windowTitle(), "Sample");
+  EXPECT_TRUE(firstRoot.isVisible()) << "the old view's close handler is gone";
+  firstRoot.close();
+  closedFirst = !firstRoot.isVisible();
+  EXPECT_TRUE(closedFirst);
+  {
+    auto secondRoot = std::make_unique<QWidget>();
+    QtFormView second(form, *secondRoot);
+    form["txtSMTPServerPort"].SetText("110");
+    EXPECT_EQ(Named<QLineEdit>(*secondRoot, "txtSMTPServerPort")->text(), "110");
+    form.SetCaption("Second");
+    EXPECT_EQ(secondRoot->windowTitle(), "Second");
+  }
+  form["txtSMTPServerPort"].SetText("995");  // both views gone
+  EXPECT_EQ(form["txtSMTPServerPort"].text(), "995");
 }
 
 TEST_F(QtFormViewTest, AModalWindowKeepsTheOtherWaitingUntilItCloses) {
