@@ -16,13 +16,14 @@ gui::FormDescription InventoryWindowDescription();
 
 class InventoryWindow {
  public:
-  InventoryWindow(platform::DriverInfoSource& source, platform::FileSystem& files,
-                  gui::Dialogs& dialogs);
+  InventoryWindow(platform::DriverInfoSource &source, platform::FileSystem &files,
+                  gui::Dialogs &dialogs);
   ~InventoryWindow();
 
-  gui::Form& form() { return form_; }
-  // The list as the logic sees it (for tools that tick rows, as the screenshot does).
-  DriverList& list();
+  gui::Form &form() { return form_; }
+  // The list as the logic sees it (for tools that tick rows, as the screenshot
+  // does).
+  DriverList &list();
 
  private:
   class ModelDriverList;
@@ -39,6 +40,7 @@ class InventoryWindow {
   std::unique_ptr<DriverInventory> inventory_;
   bool activated_ = false;
   bool busy_ = false;
+  bool closeWhenDone_ = false;  // a close was asked for during an operation
 };
 
 }  // namespace quillon::inventory

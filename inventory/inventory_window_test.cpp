@@ -35,7 +35,7 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
   EXPECT_EQ(described.caption, "Quillon Inventory");
   std::vector<std::string> keys;
   std::set<char> mnemonics;
-  for (const gui::ControlDescription& control : described.controls) {
+  for (const gui::ControlDescription &control : described.controls) {
     keys.push_back(gui::ControlKey(control));
     const auto amp = control.caption.find('&');
     if (amp != std::string::npos) {
@@ -53,11 +53,12 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
                                       "cmdUnselectAll", "cmdCopyFiles", "cmdSaveText", "cmdExit"}));
   EXPECT_EQ(described.controls[0].columns,
             (std::vector<std::string>{"Printer Name", "Driver Name", "Driver File"}));
-  EXPECT_EQ(described.cancelControl, "cmdExit");
+  // Escape presses nothing: a stray key must not drop the user's ticks.
+  EXPECT_EQ(described.cancelControl, "");
 }
 
 TEST_F(InventoryWindowTest, TheFirstActivationFillsTheModelsAndOneOperationRunsAtATime) {
-  gui::Form& form = window_.form();
+  gui::Form &form = window_.form();
   EXPECT_FALSE(form["prbMain"].visible());
   // A click that arrives while the bar lets events through is not obeyed:
   // the refresh it would start would run inside the one that is running.
@@ -76,7 +77,8 @@ TEST_F(InventoryWindowTest, TheFirstActivationFillsTheModelsAndOneOperationRunsA
   EXPECT_EQ(form["prbMain"].maximum(), 1);
 
   form.SetEventProcessor(nullptr);
-  // The user's tick reaches the logic through the model: Save Info writes it.
+  // The user's tick reaches the logic through the model, where the buttons work
+  // on it.
   form["lvwPrintDrivers"].SetRowChecked(0, true);
   EXPECT_TRUE(window_.list().Row(0).checked);
   form.Click("cmdUnselectAll");
@@ -92,6 +94,76 @@ TEST_F(InventoryWindowTest, TheFirstActivationFillsTheModelsAndOneOperationRunsA
   form.Click("cmdExit");
   EXPECT_EQ(closed, 1);
   EXPECT_TRUE(dialogs_.asked.empty());
+}
+
+// Dialogs that note, when a message box comes up, whether the window had
+// already closed, and whose folder dialog may fail.
+class WatchingDialogs : public gui::ScriptedDialogs {
+ public:
+  gui::MessageAnswer ShowMessageBox(const std::string &title, const std::string &text,
+                                    gui::MessageIcon icon, gui::MessageButtons buttons) override {
+    closedAtMessage.push_back(*closed);
+    return ScriptedDialogs::ShowMessageBox(title, text, icon, buttons);
+  }
+  std::string BrowseForFolder() override {
+    if (failFolder) throw std::runtime_error("no shell");
+    return ScriptedDialogs::BrowseForFolder();
+  }
+  const int *closed = nullptr;
+  std::vector<int> closedAtMessage;
+  bool failFolder = false;
+};
+
+TEST(InventoryWindowCloseTest, AClosingDuringAnOperationWaitsForItsEndAndItsError) {
+  FakeDriverSource source;
+  source.printers.push_back({"Locked", 5, 0, {}, 0});
+  platform::HostFileSystem files;
+  WatchingDialogs dialogs;
+  int closed = 0;
+  dialogs.closed = &closed;
+  InventoryWindow window(source, files, dialogs);
+  gui::Form &form = window.form();
+  form.OnClose([&] { ++closed; });
+  form.Activate();
+  form.Click("cmdSelectAll");
+  ASSERT_TRUE(form["lvwPrintDrivers"].rows().at(0).checked);
+
+  // The user closes the window while the copy runs; its error must still be
+  // shown by the window, which closes once the copy is over.
+  bool refused = false;
+  form.SetEventProcessor([&] {
+    if (!refused) refused = !form.Close();
+  });
+  dialogs.SetNextFolder(::testing::TempDir());
+  form.Click("cmdCopyFiles");
+  EXPECT_TRUE(refused) << "the close was refused during the copy";
+  ASSERT_EQ(dialogs.closedAtMessage, std::vector<int>{0}) << "Copy Error came while it was open";
+  EXPECT_EQ(dialogs.asked.back().title, "Copy Error");
+  EXPECT_EQ(closed, 1) << "closed when the copy ended";
+
+  // Out of an operation the close box closes at once.
+  form.SetEventProcessor(nullptr);
+  EXPECT_TRUE(form.Close());
+  EXPECT_EQ(closed, 2);
+}
+
+TEST(InventoryWindowCloseTest, AnOperationThatThrowsLeavesTheWindowUsable) {
+  FakeDriverSource source;
+  source.printers.push_back({"Locked", 5, 0, {}, 0});
+  platform::HostFileSystem files;
+  WatchingDialogs dialogs;
+  int closed = 0;
+  dialogs.closed = &closed;
+  InventoryWindow window(source, files, dialogs);
+  gui::Form &form = window.form();
+  form.Activate();
+  dialogs.failFolder = true;
+  EXPECT_THROW(form.Click("cmdCopyFiles"), std::runtime_error);
+  form.Click("cmdSelectAll");
+  EXPECT_TRUE(form["lvwPrintDrivers"].rows().at(0).checked) << "the next operation runs";
+  form.OnClose([&] { ++closed; });
+  EXPECT_TRUE(form.Close());
+  EXPECT_EQ(closed, 1);
 }
 
 }  // namespace
