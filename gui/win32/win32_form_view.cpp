@@ -15,8 +15,20 @@ namespace {
 constexpr int kFirstControlId = 100;
 constexpr int kFirstCommandId = 1000;
 constexpr UINT kActivated = WM_APP + 1;  // the activation, reported after it is drawn
+constexpr UINT kDestroy = WM_APP + 2;    // the form agreed to close
 
-void SetKey(HWND window, const std::string& key) {
+std::string WindowString(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool IsOption(const ControlModel &model) {
+  return model.description().kind == ControlKind::OptionButton;
+}
+
+void SetKey(HWND window, const std::string &key) {
   const ATOM atom = GlobalAddAtomA(key.c_str());
   SetPropA(window, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
 }
@@ -28,13 +40,17 @@ void ClearKey(HWND window) {
 }
 
 struct Created {
-  const char* windowClass;
+  const char *windowClass;
   DWORD style;
   DWORD exStyle;
 };
 
-Created ClassOf(const ControlDescription& control, bool isDefault) {
-  constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
+Created ClassOf(const ControlDescription &control, bool isDefault, bool firstOfGroup,
+                bool tabStop) {
+  // A group's first member and the control after the group start a group:
+  // Tab stops on one member, the arrow keys move within the group.
+  const DWORD group = firstOfGroup ? WS_GROUP : 0;
+  const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | group;
   switch (control.kind) {
     case ControlKind::Label:
       return {"STATIC", child | SS_LEFT, 0};
@@ -50,8 +66,10 @@ Created ClassOf(const ControlDescription& control, bool isDefault) {
     case ControlKind::CheckBox:
       return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX, 0};
     case ControlKind::OptionButton:
-      // Checked by the form, which knows the group: the control array.
-      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_RADIOBUTTON, 0};
+      // Automatic, so that the dialog keyboard's arrows check the member they
+      // reach; the group the button checks within (up to the next WS_GROUP) is
+      // the control array, which the form checks alike.
+      return {"BUTTON", child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON, 0};
     case ControlKind::ComboBox:
       return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ComboList:
@@ -96,17 +114,19 @@ bool RegisterFormClass(WNDPROC procedure) {
   return registered;
 }
 
-void InsertRow(HWND list, int index, const ListRow& row) {
+void InsertRow(HWND list, int index, const ListRow &row) {
   LVITEMA item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
-  item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
+  item.pszText = const_cast<char *>(row.cells.empty() ? "" : row.cells[0].c_str());
   const int at =
       static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  // -1 would address every row below.
+  if (at < 0) return;
   for (std::size_t column = 1; column < row.cells.size(); ++column) {
     LVITEMA cell{};
     cell.iSubItem = static_cast<int>(column);
-    cell.pszText = const_cast<char*>(row.cells[column].c_str());
+    cell.pszText = const_cast<char *>(row.cells[column].c_str());
     SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
   }
   ListView_SetCheckState(list, at, row.checked);
@@ -125,30 +145,30 @@ std::string ControlKeyOf(HWND window) {
 
 namespace {
 struct Search {
-  const std::string* key;
+  const std::string *key;
   HWND found;
 };
 
 // A named function: 32-bit callbacks are stdcall, which a lambda cannot be.
 BOOL CALLBACK MatchKey(HWND child, LPARAM data) {
-  auto* wanted = reinterpret_cast<Search*>(data);
+  auto *wanted = reinterpret_cast<Search *>(data);
   if (ControlKeyOf(child) != *wanted->key) return TRUE;
   wanted->found = child;
   return FALSE;
 }
 }  // namespace
 
-HWND FindControl(HWND parent, const std::string& key) {
+HWND FindControl(HWND parent, const std::string &key) {
   Search search{&key, nullptr};
   EnumChildWindows(parent, MatchKey, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
+Win32FormView::Win32FormView(Form &form, HWND owner) : form_(form), owner_(owner) {
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
-  HINSTANCE instance = GetModuleHandleA(nullptr);
 
-  // The dialog font of this system, and its base units as MapDialogRect counts them.
+  // The dialog font of this system, and its base units as MapDialogRect counts
+  // them.
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
   if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
@@ -162,19 +182,30 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   TEXTMETRICA text{};
   GetTextMetricsA(screen, &text);
   SIZE letters{};
-  GetTextExtentPoint32A(screen, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
-                        &letters);
+  GetTextExtentPoint32A(screen, kBaseUnitLetters, 52, &letters);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  baseX_ = (letters.cx / 26 + 1) / 2;
-  baseY_ = text.tmHeight;
+  const BaseUnits base = DialogBaseUnits(letters.cx, text.tmHeight);
+  baseX_ = base.x;
+  baseY_ = base.y;
+  try {
+    Create();
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
 
-  const FormDescription& described = form.description();
+void Win32FormView::Create() {
+  Form &form = form_;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+
+  const FormDescription &described = form.description();
   const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
   window_ =
       CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
-                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
+                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
   if (!window_) throw std::runtime_error("cannot create the window " + described.name);
   CreateControls();
 
@@ -185,16 +216,21 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
       DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
   RECT frame{0, 0, client.width, client.height + (toolbar.bottom - toolbar.top)};
   AdjustWindowRectEx(&frame, style, GetMenu(window_) != nullptr, exStyle);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  // The designed size is also the least: smaller, the anchored controls would
+  // overlap.
+  minimumSize_ = {frame.right - frame.left, frame.bottom - frame.top};
+  SetWindowPos(window_, nullptr, 0, 0, minimumSize_.x, minimumSize_.y,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Place();
   // Named last: whoever finds the window by its name finds all of its controls.
   SetKey(window_, described.name);
 
-  form.OnCaption([this] { SetWindowTextA(window_, form_.caption().c_str()); });
-  form.OnClose([this] {
-    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
-  });
+  form.OnCaption([this] { SetWindowTextA(window_, form_.caption().c_str()); }, this);
+  form.OnClose(
+      [this] {
+        if (window_) PostMessageA(window_, kDestroy, 0, 0);
+      },
+      this);
   form.SetEventProcessor([this] {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -208,30 +244,36 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   });
 }
 
-Win32FormView::~Win32FormView() {
+Win32FormView::~Win32FormView() { Release(); }
+
+void Win32FormView::Release() {
+  form_.Detach(this);
   form_.SetEventProcessor(nullptr);
   // Destroyed by its owner in code, not closed by the user: no quit to post.
   owner_ = owner_ ? owner_ : HWND_MESSAGE;
   if (window_) DestroyWindow(window_);
+  window_ = nullptr;
   if (font_) DeleteObject(font_);
-  if (images_) ImageList_Destroy(images_);
+  font_ = nullptr;
+  for (HIMAGELIST images : images_) ImageList_Destroy(images);
+  images_.clear();
 }
 
-HWND Win32FormView::Control(const std::string& key) const {
+HWND Win32FormView::Control(const std::string &key) const {
   const auto found = byKey_.find(key);
   return found == byKey_.end() ? nullptr : found->second;
 }
 
 void Win32FormView::CreateControls() {
-  const FormDescription& described = form_.description();
+  const FormDescription &described = form_.description();
   HINSTANCE instance = GetModuleHandleA(nullptr);
 
   if (!described.menus.empty()) {
     HMENU bar = CreateMenu();
     int next = kFirstCommandId;
     // Menus nest; a command's id names it in WM_COMMAND.
-    auto fill = [&](auto& self, HMENU into, const std::vector<MenuDescription>& items) -> void {
-      for (const MenuDescription& item : items) {
+    auto fill = [&](auto &self, HMENU into, const std::vector<MenuDescription> &items) -> void {
+      for (const MenuDescription &item : items) {
         if (item.caption == "-") {
           AppendMenuA(into, MF_SEPARATOR, 0, nullptr);
         } else if (!item.items.empty()) {
@@ -245,7 +287,7 @@ void Win32FormView::CreateControls() {
         }
       }
     };
-    for (const MenuDescription& menu : described.menus) {
+    for (const MenuDescription &menu : described.menus) {
       HMENU popup = CreatePopupMenu();
       fill(fill, popup, menu.items);
       AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
@@ -260,7 +302,7 @@ void Win32FormView::CreateControls() {
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
     int next = kFirstCommandId + 500;
-    for (const ToolDescription& tool : described.tools) {
+    for (const ToolDescription &tool : described.tools) {
       commands_[next] = tool.name;
       const INT_PTR text = SendMessageA(toolbar_, TB_ADDSTRINGA, 0,
                                         reinterpret_cast<LPARAM>((tool.caption + '\0').c_str()));
@@ -278,9 +320,15 @@ void Win32FormView::CreateControls() {
 
   int id = kFirstControlId;
   HWND tabControl = nullptr;
-  for (const auto& model : form_.controls()) {
-    const ControlDescription& control = model->description();
-    const Created kind = ClassOf(control, model->key() == described.defaultControl);
+  const ControlModel *previous = nullptr;
+  for (const auto &model : form_.controls()) {
+    const ControlDescription &control = model->description();
+    const bool sameGroup = previous && IsOption(*previous) && IsOption(*model) &&
+                           previous->description().name == control.name;
+    const bool groupEdge = previous && IsOption(*previous) != IsOption(*model);
+    const Created kind = ClassOf(control, model->key() == described.defaultControl,
+                                 groupEdge || (IsOption(*model) && !sameGroup), !sameGroup);
+    previous = model.get();
     HWND created = CreateWindowExA(
         kind.exStyle, kind.windowClass, control.caption.c_str(), kind.style, 0, 0, 0, 0, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
@@ -292,10 +340,10 @@ void Win32FormView::CreateControls() {
         SendMessageA(created, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         int index = 0;
-        for (const std::string& header : control.columns) {
+        for (const std::string &header : control.columns) {
           LVCOLUMNA column{};
           column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-          column.pszText = const_cast<char*>(header.c_str());
+          column.pszText = const_cast<char *>(header.c_str());
           column.cx = 25 * baseX_;
           column.iSubItem = index;
           SendMessageA(created, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index++),
@@ -304,9 +352,12 @@ void Win32FormView::CreateControls() {
         break;
       }
       case ControlKind::TreeView: {
-        if (!images_ && !control.images.empty()) {
-          images_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                     ILC_COLOR32 | ILC_MASK, 2, 2);
+        // Each tree its own list: the images differ from tree to tree.
+        if (!control.images.empty()) {
+          HIMAGELIST images =
+              ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                               ILC_COLOR32 | ILC_MASK, 2, 2);
+          images_.push_back(images);
           for (StockImage image : control.images) {
             // The shell's own small icons of a folder and a document.
             SHFILEINFOA info{};
@@ -314,23 +365,21 @@ void Win32FormView::CreateControls() {
                 image == StockImage::Folder ? "folder" : "file.txt",
                 image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
                 &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
-            ImageList_AddIcon(images_,
-                              info.hIcon
-                                  ? info.hIcon
-                                  : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+            ImageList_AddIcon(
+                images, info.hIcon ? info.hIcon
+                                   : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
             if (info.hIcon) DestroyIcon(info.hIcon);
           }
+          SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
         }
-        if (images_)
-          SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
         break;
       }
       case ControlKind::TabControl: {
         int index = 0;
-        for (const std::string& page : control.columns) {
+        for (const std::string &page : control.columns) {
           TCITEMA item{};
           item.mask = TCIF_TEXT;
-          item.pszText = const_cast<char*>(page.c_str());
+          item.pszText = const_cast<char *>(page.c_str());
           SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&item));
         }
@@ -352,135 +401,167 @@ void Win32FormView::CreateControls() {
   for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
 }
 
-void Win32FormView::MakeVisible(ControlModel& model) {
+void Win32FormView::MakeVisible(ControlModel &model) {
   bool shown = model.visible();
-  const ControlDescription& described = model.description();
+  const ControlDescription &described = model.description();
   if (!described.container.empty()) {
-    ControlModel* tabs = form_.Find(described.container);
+    ControlModel *tabs = form_.Find(described.container);
     shown = shown && tabs && tabs->value() == described.page && tabs->visible();
   }
   ShowWindow(Control(model.key()), shown ? SW_SHOWNA : SW_HIDE);
 }
 
-void Win32FormView::Bind(ControlModel& model, HWND control) {
+void Win32FormView::Bind(ControlModel &model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
-  model.Subscribe([this, control](ControlModel& changed, Change change, int row) {
-    const bool was = updating_;
-    updating_ = true;
-    const ControlKind kind = changed.description().kind;
-    switch (change) {
-      case Change::Enabled:
-        EnableWindow(control, changed.enabled());
-        break;
-      case Change::Visible:
-        MakeVisible(changed);
-        break;
-      case Change::Focus:
-        if (changed.focused() && GetFocus() != control) ::SetFocus(control);
-        break;
-      case Change::Text:
-        if (kind != ControlKind::TreeView) SetWindowTextA(control, changed.text().c_str());
-        break;
-      case Change::Checked:
-        if (kind == ControlKind::ListView) {
-          if (row >= 0)
-            ListView_SetCheckState(control, row,
-                                   changed.rows()[static_cast<std::size_t>(row)].checked);
-        } else {
-          SendMessageA(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-        break;
-      case Change::Value:
-        switch (kind) {
-          case ControlKind::ProgressBar:
-            SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
+  if (IsOption(model)) {
+    SendMessageA(control, BM_SETCHECK, model.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    MoveGroupTabStop(model);
+  }
+  model.Subscribe(
+      [this, control](ControlModel &changed, Change change, int row) {
+        if (!window_) return;
+        const bool was = updating_;
+        updating_ = true;
+        const ControlKind kind = changed.description().kind;
+        switch (change) {
+          case Change::Enabled:
+            EnableWindow(control, changed.enabled());
             break;
-          case ControlKind::ComboBox:
-          case ControlKind::ComboList:
-          case ControlKind::DriveList:
-            SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+          case Change::Visible:
+            MakeVisible(changed);
             break;
-          case ControlKind::ListBox:
-          case ControlKind::FolderList:
-          case ControlKind::FileList:
-            SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+          case Change::Focus:
+            if (changed.focused() && GetFocus() != control) ::SetFocus(control);
             break;
-          case ControlKind::TabControl:
-            SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
-            for (const auto& other : form_.controls()) {
-              if (other->description().container == changed.key()) MakeVisible(*other);
+          case Change::Text:
+            if (kind != ControlKind::TreeView) SetWindowTextA(control, changed.text().c_str());
+            break;
+          case Change::Checked:
+            if (kind == ControlKind::ListView) {
+              if (row >= 0)
+                ListView_SetCheckState(control, row,
+                                       changed.rows()[static_cast<std::size_t>(row)].checked);
+            } else {
+              SendMessageA(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED,
+                           0);
+              if (kind == ControlKind::OptionButton) MoveGroupTabStop(changed);
             }
             break;
-          default:
+          case Change::Value:
+            switch (kind) {
+              case ControlKind::ProgressBar:
+                SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
+                break;
+              case ControlKind::ComboBox:
+              case ControlKind::ComboList:
+              case ControlKind::DriveList:
+                SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                // Choosing no line empties an editable combo's box; the model's
+                // text stays.
+                if (kind == ControlKind::ComboBox) SetWindowTextA(control, changed.text().c_str());
+                break;
+              case ControlKind::ListBox:
+              case ControlKind::FolderList:
+              case ControlKind::FileList:
+                SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                break;
+              case ControlKind::TabControl:
+                SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                for (const auto &other : form_.controls()) {
+                  if (other->description().container == changed.key()) MakeVisible(*other);
+                }
+                break;
+              default:
+                break;
+            }
             break;
-        }
-        break;
-      case Change::Range:
-        SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
-                     changed.maximum());
-        break;
-      case Change::Lines: {
-        const bool combo = kind == ControlKind::ComboBox || kind == ControlKind::ComboList ||
-                           kind == ControlKind::DriveList;
-        SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
-        for (const std::string& line : changed.lines()) {
-          SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(line.c_str()));
-        }
-        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
-                     static_cast<WPARAM>(changed.value()), 0);
-        break;
-      }
-      case Change::Rows:
-        if (row < 0) {
-          SendMessageA(control, LVM_DELETEALLITEMS, 0, 0);
-          for (std::size_t i = 0; i < changed.rows().size(); ++i) {
-            InsertRow(control, static_cast<int>(i), changed.rows()[i]);
+          case Change::Range:
+            SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
+                         changed.maximum());
+            break;
+          case Change::Lines: {
+            const bool combo = IsCombo(kind);
+            SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+            for (const std::string &line : changed.lines()) {
+              SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                           reinterpret_cast<LPARAM>(line.c_str()));
+            }
+            SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
+                         static_cast<WPARAM>(changed.value()), 0);
+            // Emptying the list emptied an editable combo's box too.
+            if (kind == ControlKind::ComboBox) SetWindowTextA(control, changed.text().c_str());
+            break;
           }
-        } else {
-          InsertRow(control, row, changed.rows()[static_cast<std::size_t>(row)]);
+          case Change::Rows:
+            if (row < 0) {
+              SendMessageA(control, LVM_DELETEALLITEMS, 0, 0);
+              for (std::size_t i = 0; i < changed.rows().size(); ++i) {
+                InsertRow(control, static_cast<int>(i), changed.rows()[i]);
+              }
+            } else {
+              InsertRow(control, row, changed.rows()[static_cast<std::size_t>(row)]);
+            }
+            break;
+          case Change::Nodes: {
+            SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+            std::map<std::string, HTREEITEM> byKey;
+            const std::vector<TreeNode> &nodes = changed.nodes();
+            for (std::size_t i = 0; i < nodes.size(); ++i) {
+              const auto parent = byKey.find(nodes[i].parentKey);
+              TVINSERTSTRUCTA insert{};
+              insert.hParent = parent == byKey.end() ? TVI_ROOT : parent->second;
+              insert.hInsertAfter = TVI_LAST;
+              insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+              insert.item.pszText = const_cast<char *>(nodes[i].text.c_str());
+              insert.item.lParam = static_cast<LPARAM>(i);
+              insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
+              byKey[nodes[i].key] = reinterpret_cast<HTREEITEM>(
+                  SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+            }
+            for (const TreeNode &node : nodes) {
+              if (node.expanded)
+                SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
+                             reinterpret_cast<LPARAM>(byKey[node.key]));
+            }
+            break;
+          }
+          case Change::ColumnWidths: {
+            const int columns = static_cast<int>(changed.description().columns.size());
+            for (int column = 0; column < columns; ++column) {
+              SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                           LVSCW_AUTOSIZE_USEHEADER);
+            }
+            break;
+          }
         }
-        break;
-      case Change::Nodes: {
-        SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-        std::map<std::string, HTREEITEM> byKey;
-        const std::vector<TreeNode>& nodes = changed.nodes();
-        for (std::size_t i = 0; i < nodes.size(); ++i) {
-          const auto parent = byKey.find(nodes[i].parentKey);
-          TVINSERTSTRUCTA insert{};
-          insert.hParent = parent == byKey.end() ? TVI_ROOT : parent->second;
-          insert.hInsertAfter = TVI_LAST;
-          insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-          insert.item.pszText = const_cast<char*>(nodes[i].text.c_str());
-          insert.item.lParam = static_cast<LPARAM>(i);
-          insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
-          byKey[nodes[i].key] = reinterpret_cast<HTREEITEM>(
-              SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-        }
-        for (const TreeNode& node : nodes) {
-          if (node.expanded)
-            SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
-                         reinterpret_cast<LPARAM>(byKey[node.key]));
-        }
-        break;
-      }
-      case Change::ColumnWidths: {
-        const int columns = static_cast<int>(changed.description().columns.size());
-        for (int column = 0; column < columns; ++column) {
-          SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
-                       LVSCW_AUTOSIZE_USEHEADER);
-        }
-        break;
-      }
-    }
-    updating_ = was;
-  });
+        updating_ = was;
+      },
+      this);
+}
+
+void Win32FormView::MoveGroupTabStop(const ControlModel &changed) {
+  // As an automatic radio button does: Tab reaches the group at its checked
+  // member, or at the first while none is checked.
+  const std::string &group = changed.description().name;
+  const ControlModel *stop = nullptr;
+  for (const auto &model : form_.controls()) {
+    if (!IsOption(*model) || model->description().name != group) continue;
+    if (!stop || model->checked()) stop = model.get();
+    if (model->checked()) break;
+  }
+  for (const auto &model : form_.controls()) {
+    if (!IsOption(*model) || model->description().name != group) continue;
+    HWND button = Control(model->key());
+    const LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
+    SetWindowLongPtrA(button, GWL_STYLE,
+                      model.get() == stop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+  }
 }
 
 void Win32FormView::Place() {
   if (!window_) return;
-  const FormDescription& described = form_.description();
+  const FormDescription &described = form_.description();
   RECT client{};
   GetClientRect(window_, &client);
   int top = 0;
@@ -493,12 +574,12 @@ void Win32FormView::Place() {
   const Rect designed =
       DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    const ControlDescription& control = form_.controls()[i]->description();
+    const ControlDescription &control = form_.controls()[i]->description();
     Rect place = PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
                                designed.width, designed.height, client.right, client.bottom - top);
-    if (control.kind == ControlKind::ComboBox || control.kind == ControlKind::ComboList ||
-        control.kind == ControlKind::DriveList) {
-      // A combo's height is that of its dropped list; the box itself sizes to the font.
+    if (IsCombo(control.kind)) {
+      // A combo's height is that of its dropped list; the box itself sizes to
+      // the font.
       place.height = std::max(place.height, 8 * baseY_);
     }
     MoveWindow(controls_[i], place.x, place.y + top, place.width, place.height, TRUE);
@@ -510,30 +591,41 @@ void Win32FormView::Show(int showCommand) {
   UpdateWindow(window_);
 }
 
-bool Win32FormView::PumpMessage(const MSG& message) {
+bool Win32FormView::PumpMessage(const MSG &message) {
   // Tab, mnemonics, Enter and Escape as in a dialog.
-  if (window_ && IsDialogMessageA(window_, const_cast<MSG*>(&message))) return true;
+  if (window_ && IsDialogMessageA(window_, const_cast<MSG *>(&message))) return true;
   TranslateMessage(&message);
   DispatchMessageA(&message);
   return true;
 }
 
-int Win32FormView::Run() {
-  MSG message;
-  while (window_ && GetMessageA(&message, nullptr, 0, 0) > 0) PumpMessage(message);
-  if (window_ == nullptr && owner_ == nullptr) {
-    // The main window's end posted the quit; take it so a later loop does not see it.
+int Win32FormView::Loop() {
+  MSG message{};
+  while (window_) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == -1) return -1;  // the queue failed: nothing more will come
+    if (got == 0) {
+      // Someone else's quit: left for the loop that runs the thread.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return static_cast<int>(message.wParam);
+    }
+    PumpMessage(message);
+  }
+  if (owner_ == nullptr) {
+    // The main window's end posted the quit; take it so a later loop does not
+    // see it.
     if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
       return static_cast<int>(message.wParam);
   }
-  return static_cast<int>(message.wParam);
+  return 0;
 }
+
+int Win32FormView::Run() { return Loop(); }
 
 void Win32FormView::RunModal() {
   if (owner_) EnableWindow(owner_, FALSE);
   Show();
-  MSG message;
-  while (window_ && GetMessageA(&message, nullptr, 0, 0) > 0) PumpMessage(message);
+  Loop();
   if (owner_) {
     EnableWindow(owner_, TRUE);
     SetActiveWindow(owner_);
@@ -543,7 +635,7 @@ void Win32FormView::RunModal() {
 void Win32FormView::OnCommand(int id, int code, HWND from) {
   if (id == IDCANCEL || id == IDOK) {
     // Escape and Enter, from the dialog keyboard handling.
-    const std::string& key =
+    const std::string &key =
         id == IDCANCEL ? form_.description().cancelControl : form_.description().defaultControl;
     if (HWND button = Control(key); button && IsWindowEnabled(button)) form_.Click(key);
     return;
@@ -555,7 +647,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
   }
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return;
-  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
+  ControlModel &model = *form_.controls()[static_cast<std::size_t>(index)];
   HWND control = controls_[static_cast<std::size_t>(index)];
   switch (model.description().kind) {
     case ControlKind::Button:
@@ -571,12 +663,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
     case ControlKind::TextBox:
     case ControlKind::MultiLineText:
       if (code == EN_SETFOCUS) model.SetFocus(true);
-      if (code == EN_CHANGE) {
-        std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-        text.resize(static_cast<std::size_t>(
-            GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-        model.SetText(text);
-      }
+      if (code == EN_CHANGE) model.SetText(WindowString(control));
       break;
     case ControlKind::ComboBox:
     case ControlKind::ComboList:
@@ -589,11 +676,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
           model.SetText(model.lines()[static_cast<std::size_t>(selected)]);
         }
       }
-      if (code == CBN_EDITCHANGE) {
-        char text[1024] = {};
-        GetWindowTextA(control, text, sizeof text);
-        model.SetText(text);
-      }
+      if (code == CBN_EDITCHANGE) model.SetText(WindowString(control));
       break;
     case ControlKind::ListBox:
     case ControlKind::FolderList:
@@ -607,15 +690,15 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
   }
 }
 
-LRESULT Win32FormView::OnNotify(const NMHDR& header) {
+LRESULT Win32FormView::OnNotify(const NMHDR &header) {
   const int index = static_cast<int>(header.idFrom) - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return 0;
-  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
+  ControlModel &model = *form_.controls()[static_cast<std::size_t>(index)];
   if (header.code == NM_SETFOCUS) model.SetFocus(true);
   switch (model.description().kind) {
     case ControlKind::ListView:
       if (header.code == LVN_ITEMCHANGED) {
-        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        const auto &change = reinterpret_cast<const NMLISTVIEW &>(header);
         if ((change.uChanged & LVIF_STATE) &&
             ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
             (change.uOldState & LVIS_STATEIMAGEMASK) != 0) {
@@ -630,7 +713,7 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
       break;
     case ControlKind::TreeView:
       if (header.code == TVN_SELCHANGEDA) {
-        const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+        const auto &change = reinterpret_cast<const NMTREEVIEWA &>(header);
         const auto node = static_cast<std::size_t>(change.itemNew.lParam);
         if (node < model.nodes().size()) model.SetText(model.nodes()[node].key);
       }
@@ -644,10 +727,10 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
 LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto *view = reinterpret_cast<Win32FormView *>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!view || !view->window_) return DefWindowProcA(window, message, wParam, lParam);
   return view->Handle(message, wParam, lParam);
 }
@@ -658,7 +741,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      return OnNotify(*reinterpret_cast<const NMHDR *>(lParam));
     case WM_SIZE:
       Place();
       return 0;
@@ -698,9 +781,16 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CLOSE:
+      // The close box and Alt+F4 ask the form, which may refuse.
+      form_.Close();
+      return 0;
+    case kDestroy:
       if (owner_ && owner_ != HWND_MESSAGE)
         EnableWindow(owner_, TRUE);  // before the owner would lose the activation
       DestroyWindow(window_);
+      return 0;
+    case WM_GETMINMAXINFO:
+      reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = minimumSize_;
       return 0;
     case WM_DESTROY: {
       for (HWND control : controls_) ClearKey(control);

@@ -138,14 +138,35 @@ TEST_F(Win32FormViewTest, EveryKindIsItsControlFoundByItsKeyWithTheKeyboardOfADi
   GetMenuStringA(file, 2, item, sizeof item, MF_BYPOSITION);
   EXPECT_STREQ(item, "E&xit");
 
-  // Tab in the description's order; a label's mnemonic moves to the control after it.
+  // Tab in the description's order; an option group is one stop, at its
+  // checked member (the first while none is), and the arrow keys move within
+  // it and check; a label's mnemonic moves to the control after it.
+  EXPECT_TRUE(GetWindowLongA(Control("optDefault(0)"), GWL_STYLE) & WS_GROUP);
+  EXPECT_FALSE(GetWindowLongA(Control("optDefault(1)"), GWL_STYLE) & (WS_GROUP | WS_TABSTOP));
+  EXPECT_TRUE(GetWindowLongA(Control("cboServer"), GWL_STYLE) & WS_GROUP) << "after the group";
   SetForegroundWindow(window_);
   SetFocus(Control("chkUseSMTP"));
   PressKey(Control("chkUseSMTP"), VK_TAB);
   EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(0)"); }));
-  PressKey(Control("optDefault(0)"), VK_TAB);
+  PressKey(Control("optDefault(0)"), VK_DOWN);
   EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(1)"); }));
   EXPECT_TRUE(form_["optDefault(1)"].focused()) << "the focus is reported to the models";
+  EXPECT_TRUE(form_["optDefault(1)"].checked()) << "an arrow checks the member it reaches";
+  PressKey(Control("optDefault(1)"), VK_TAB);
+  // An editable combo's focus is in its edit box.
+  EXPECT_TRUE(PumpUntil([&] { return IsChild(Control("cboServer"), GetFocus()); }));
+  // Shift+Tab comes back to the group at its checked member.
+  SetFocus(Control("cboServer"));
+  {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    PressKey(Control("cboServer"), VK_TAB);
+    EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("optDefault(1)"); }));
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+  }
   PostMessageA(GetFocus(), WM_SYSCHAR, 'p', 0x20000001);
   EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Control("txtSMTPServerPort"); }));
 
@@ -228,6 +249,103 @@ TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   GetWindowRect(Control("cmdOK"), &after);
   EXPECT_EQ(after.left - before.left, 100);
   EXPECT_EQ(after.top - before.top, 40);
+}
+
+TEST_F(Win32FormViewTest, AnEditableCombosBoxAndAMultiLineTextAgreeWithTheirModels) {
+  view_.Show();
+  Pump();
+  HWND server = Control("cboServer");
+  // The domain set first, the list of domains filled after.
+  form_["cboServer"].SetText("CORP");
+  form_["cboServer"].SetLines({"LAB", "CORP", "TEST"});
+  EXPECT_EQ(Text(server), "CORP");
+  EXPECT_EQ(form_["cboServer"].text(), "CORP");
+  form_["cboServer"].SetValue(2);
+  EXPECT_EQ(Text(server), "TEST");
+  EXPECT_EQ(form_["cboServer"].text(), "TEST");
+  form_["cboServer"].SetValue(-1);
+  EXPECT_EQ(Text(server), form_["cboServer"].text());
+  // Typed text of any length reaches the model.
+  const std::string longName(2000, 'n');
+  SetWindowTextA(server, longName.c_str());
+  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(server), CBN_EDITCHANGE),
+               reinterpret_cast<LPARAM>(server));
+  EXPECT_EQ(form_["cboServer"].text(), longName);
+
+  // A multi-line text's lines end in CR LF in the edit and in the model alike.
+  form_["txtNotes"].SetText("first\r\nsecond");
+  EXPECT_EQ(Text(Control("txtNotes")), "first\r\nsecond");
+  // Typed: a multi-line edit reports no change of a text set by WM_SETTEXT.
+  SendMessageA(Control("txtNotes"), EM_SETSEL, 0, -1);
+  SendMessageA(Control("txtNotes"), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("one\r\ntwo"));
+  EXPECT_EQ(form_["txtNotes"].text(), "one\r\ntwo");
+}
+
+TEST_F(Win32FormViewTest, TheWindowClosesOnlyWhenTheFormAgreesAndKeepsItsDesignedSize) {
+  view_.Show();
+  Pump();
+  bool mayClose = false;
+  int closed = 0;
+  form_.OnCloseQuery([&] { return mayClose; });
+  form_.OnClose([&] { ++closed; });
+
+  // No smaller than designed: the right-anchored buttons would slide over the left ones.
+  RECT designed{};
+  GetWindowRect(window_, &designed);
+  MINMAXINFO limits{};
+  SendMessageA(window_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, designed.right - designed.left);
+  EXPECT_EQ(limits.ptMinTrackSize.y, designed.bottom - designed.top);
+  SetWindowPos(window_, nullptr, 0, 0, 60, 40, SWP_NOMOVE | SWP_NOZORDER);
+  RECT shrunk{};
+  GetWindowRect(window_, &shrunk);
+  EXPECT_GE(shrunk.right - shrunk.left, designed.right - designed.left);
+
+  // A focus request after the focus went where no model hears of it.
+  form_["txtSMTPServerPort"].SetFocus();
+  EXPECT_EQ(GetFocus(), Control("txtSMTPServerPort"));
+  SetFocus(nullptr);
+  form_["txtSMTPServerPort"].SetFocus();
+  EXPECT_EQ(GetFocus(), Control("txtSMTPServerPort"));
+
+  SendMessageA(window_, WM_CLOSE, 0, 0);  // the close box
+  Pump();
+  EXPECT_TRUE(IsWindow(window_)) << "Cancel on the prompt keeps the window";
+  EXPECT_EQ(closed, 0);
+  mayClose = true;
+  SendMessageA(window_, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window_); }));
+  EXPECT_EQ(closed, 1);
+}
+
+TEST(Win32FormViewLifeTest, AFormOutlivesItsViewAndIsShownByAnother) {
+  FormDescription described = testing::SampleForm();
+  // A second tree with images of its own.
+  described.controls.push_back(
+      gui::Control(ControlKind::TreeView, "tvwFolders", "", {4, 150, 60, 30})
+          .Images({StockImage::Folder}));
+  Form form(described);
+  {
+    Win32FormView first(form);
+    HWND pages = first.Control("tvwPages"), folders = first.Control("tvwFolders");
+    auto images = [](HWND tree) {
+      return reinterpret_cast<HIMAGELIST>(SendMessageA(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+    };
+    EXPECT_NE(images(pages), images(folders));
+    EXPECT_EQ(ImageList_GetImageCount(images(pages)), 2);
+    EXPECT_EQ(ImageList_GetImageCount(images(folders)), 1);
+  }
+  // Changed after its view ended: nothing is written through the old one.
+  form["txtSMTPServerPort"].SetText("2525");
+  form.SetCaption("Changed");
+  EXPECT_TRUE(form.Close());
+  Win32FormView second(form);
+  form["txtSMTPServerPort"].SetText("110");
+  EXPECT_EQ(Text(second.Control("txtSMTPServerPort")), "110");
+  form.SetCaption("Second");
+  EXPECT_EQ(Text(second.window()), "Second");
+  EXPECT_TRUE(form.Close());
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(second.window()); }));
 }
 
 TEST_F(Win32FormViewTest, AModalWindowDisablesItsOwnerUntilItCloses) {
