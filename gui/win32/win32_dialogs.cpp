@@ -19,11 +19,18 @@ std::string CommonDialogFilter(const std::string& filter) {
   return converted;
 }
 
+HWND Win32Dialogs::Owner() const {
+  if (!owner_) return nullptr;
+  HWND popup = GetLastActivePopup(owner_);
+  if (popup && popup != owner_ && IsWindowVisible(popup) && IsWindowEnabled(popup)) return popup;
+  return owner_;
+}
+
 MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::string& text,
                                            MessageIcon icon, MessageButtons buttons) {
   // Owned by the window, which waits (application-modal, not task-modal).
   const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
-  return platform::win32::MessageBoxAnswer(MessageBoxA(owner_, text.c_str(), title.c_str(), style),
+  return platform::win32::MessageBoxAnswer(MessageBoxA(Owner(), text.c_str(), title.c_str(), style),
                                            buttons);
 }
 
@@ -41,7 +48,7 @@ std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool sav
   options.fileName.copy(file, sizeof file - 1);
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner_;
+  dialog.hwndOwner = Owner();
   dialog.lpstrFilter = options.filter.empty() ? nullptr : filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file;
@@ -65,7 +72,7 @@ std::string Win32Dialogs::BrowseForFolder() {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   char path[MAX_PATH] = {};
   BROWSEINFOA browse{};
-  browse.hwndOwner = owner_;
+  browse.hwndOwner = Owner();
   browse.pidlRoot = nullptr;  // the desktop
   browse.pszDisplayName = path;
   browse.lpszTitle = kBrowseForFolderTitle;

@@ -26,6 +26,10 @@ class Win32Dialogs : public Dialogs {
 
  private:
   std::string RunFileDialog(const SaveFileOptions& options, bool save);
+  // The window the user works in: a modal window over the owner while one
+  // runs (a dialog owned by the disabled owner would leave the modal one
+  // usable beneath it), else the owner.
+  HWND Owner() const;
   HWND owner_;
 };
 

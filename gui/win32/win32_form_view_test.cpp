@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cctype>
 #include <functional>
 #include <thread>
@@ -51,12 +52,23 @@ BOOL CALLBACK NoteFolderTitle(HWND child, LPARAM data) {
   return TRUE;
 }
 
+BOOL CALLBACK CancelDialogOfThisProcess(HWND window, LPARAM) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && ClassOf(window) == "#32770") {
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  }
+  return TRUE;
+}
+
 // Waits on another thread for a top-level window that `match` accepts, then
-// runs `act` on it; a window it never finds leaves `found` false.
+// runs `act` on it. A window it never finds leaves `found` false, and the
+// dialog that did come is cancelled, so that the test fails instead of
+// waiting for a user who never comes.
 std::thread Watch(std::function<bool(HWND)> match, std::function<void(HWND)> act,
                   std::atomic<bool>& found) {
   return std::thread([match, act, &found] {
-    for (int i = 0; i < 400 && !found; ++i) {
+    for (int i = 0; i < 200 && !found; ++i) {
       WindowSearch search{&match, nullptr};
       EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
       if (search.hit) {
@@ -66,6 +78,7 @@ std::thread Watch(std::function<bool(HWND)> match, std::function<void(HWND)> act
       }
       Sleep(25);
     }
+    EnumWindows(CancelDialogOfThisProcess, 0);
   });
 }
 
@@ -402,13 +415,23 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   EXPECT_TRUE(owned) << "owned by the window, which waits";
   EXPECT_EQ(text, "Error copying driver files.");
 
-  // A name typed without its extension gets the default one.
+  // A name typed without its extension gets the default one; the file is
+  // there already, so the user is asked before it is overwritten; the file
+  // types offered are the filter's.
   char temp[MAX_PATH] = {};
   GetTempPathA(sizeof temp, temp);
   const std::string typed = std::string(temp) + "quillon-drivers";
+  if (FILE* existing = std::fopen((typed + ".csv").c_str(), "w")) std::fclose(existing);
   found = false;
+  std::atomic<bool> prompted{false};
+  std::string types;
+  HWND saveDialog = nullptr;
   user = Watch([](HWND dialog) { return Titled(dialog, "Save Print Driver Info file As ..."); },
                [&](HWND dialog) {
+                 saveDialog = dialog;
+                 char shown[128] = {};
+                 GetDlgItemTextA(dialog, 0x470, shown, sizeof shown);  // the file types
+                 types = shown;
                  // The name box: a combo box in the explorer style, an edit otherwise.
                  HWND name = GetDlgItem(dialog, 0x47c);
                  if (!name) name = GetDlgItem(dialog, 0x480);
@@ -416,11 +439,21 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
                  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
                },
                found);
+  std::thread prompt = Watch(
+      [&](HWND box) {
+        return found && ClassOf(box) == "#32770" && GetWindow(box, GW_OWNER) == saveDialog &&
+               saveDialog != nullptr;
+      },
+      [](HWND box) { PostMessageA(box, WM_COMMAND, IDYES, 0); }, prompted);
   EXPECT_EQ(dialogs.ShowSaveDialog({"Save Print Driver Info file As ...", "csv", "Default.csv",
                                     "Comma Seperated Values(*.csv)|*.csv", true}),
             typed + ".csv");
   user.join();
+  prompt.join();
+  DeleteFileA((typed + ".csv").c_str());
   EXPECT_TRUE(found);
+  EXPECT_TRUE(prompted) << "no question before overwriting the file";
+  EXPECT_EQ(types, "Comma Seperated Values(*.csv)");
 
   found = false;
   user = Watch([](HWND dialog) { return Titled(dialog, "Open INI File ..."); },
@@ -430,8 +463,10 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   user.join();
   EXPECT_TRUE(found);
 
-  // The folder dialog shows its title as the text above the tree.
+  // The folder dialog shows its title as the text above the tree, in the new
+  // style (resizable, with a button for a new folder).
   found = false;
+  LONG folderStyle = 0;
   user = Watch(
       [](HWND dialog) {
         if (ClassOf(dialog) != "#32770") return false;
@@ -439,10 +474,37 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
         EnumChildWindows(dialog, NoteFolderTitle, reinterpret_cast<LPARAM>(&title));
         return title;
       },
-      [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }, found);
+      [&](HWND dialog) {
+        folderStyle = GetWindowLongA(dialog, GWL_STYLE);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      },
+      found);
   EXPECT_EQ(dialogs.BrowseForFolder(), "");
   user.join();
   EXPECT_TRUE(found) << "no folder dialog titled \"Please select a folder.\"";
+  EXPECT_EQ(kBrowseForFolderFlags, 0x41u);
+  EXPECT_TRUE(folderStyle & WS_THICKFRAME) << "not the new dialog style";
+
+  // Over a modal window, the dialogs are owned by it, not by the disabled main window.
+  Form dialog(testing::ModalSampleForm());
+  Win32FormView modal(dialog, window_);
+  EnableWindow(window_, FALSE);
+  modal.Show();
+  SetActiveWindow(modal.window());
+  Pump();
+  found = false;
+  HWND boxOwner = nullptr;
+  user = Watch([](HWND box) { return Titled(box, "Save Error"); },
+               [&](HWND box) {
+                 boxOwner = GetWindow(box, GW_OWNER);
+                 PostMessageA(box, WM_COMMAND, IDOK, 0);
+               },
+               found);
+  dialogs.ShowMessageBox("Save Error", "Error saving.", MessageIcon::Critical, MessageButtons::Ok);
+  user.join();
+  EXPECT_TRUE(found);
+  EXPECT_EQ(boxOwner, modal.window());
+  EnableWindow(window_, TRUE);
 }
 
 }  // namespace
