@@ -233,6 +233,15 @@ TEST_F(FrmMainTest, SaveInfoWritesTheTickedRowsWithTheDialogsSettings) {
 
 TEST_F(FrmMainTest, ExitClosesTheWindow) {
   Start();
+  // A stray Escape does not drop the user's ticks; the close box closes.
+  Tick(0);
+  QTest::keyClick(List(), Qt::Key_Escape);
+  QTest::qWait(50);
+  EXPECT_TRUE(window_->isVisible()) << "Escape closed the window";
+  window_->close();
+  EXPECT_FALSE(window_->isVisible());
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   Click("cmdExit");
   EXPECT_FALSE(window_->isVisible());
   window_->show();
