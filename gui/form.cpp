@@ -6,7 +6,7 @@
 
 namespace quillon::gui {
 
-std::string ControlKey(const ControlDescription &control) {
+std::string ControlKey(const ControlDescription& control) {
   if (control.index < 0) return control.name;
   return control.name + "(" + std::to_string(control.index) + ")";
 }
@@ -80,7 +80,7 @@ BaseUnits DialogBaseUnits(int lettersWidth, int height) {
   return {(lettersWidth / 26 + 1) / 2, height};
 }
 
-Rect DialogUnitsToPixels(const Rect &units, int baseX, int baseY) {
+Rect DialogUnitsToPixels(const Rect& units, int baseX, int baseY) {
   // Rounded as MapDialogRect rounds.
   const auto scaleX = [baseX](int value) { return (value * baseX + 2) / 4; };
   const auto scaleY = [baseY](int value) { return (value * baseY + 4) / 8; };
@@ -90,14 +90,14 @@ Rect DialogUnitsToPixels(const Rect &units, int baseX, int baseY) {
 void ControlModel::Notify(Change change, int row) {
   // A listener may subscribe another; the copy keeps the loop valid.
   const auto listeners = listeners_;
-  for (const auto &[owner, listener] : listeners) listener(*this, change, row);
+  for (const auto& [owner, listener] : listeners) listener(*this, change, row);
 }
 
 void ControlModel::Unsubscribe(Owner owner) {
-  std::erase_if(listeners_, [owner](const auto &each) { return each.first == owner; });
+  std::erase_if(listeners_, [owner](const auto& each) { return each.first == owner; });
 }
 
-void ControlModel::SetText(const std::string &text) {
+void ControlModel::SetText(const std::string& text) {
   if (text_ == text) return;
   text_ = text;
   Notify(Change::Text);
@@ -144,7 +144,7 @@ void ControlModel::ClearRows() {
 
 void ControlModel::SetRowChecked(int row, bool checked) {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-  ListRow &target = rows_[static_cast<std::size_t>(row)];
+  ListRow& target = rows_[static_cast<std::size_t>(row)];
   if (target.checked == checked) return;
   target.checked = checked;
   Notify(Change::Checked, row);
@@ -183,7 +183,7 @@ void ControlModel::SetFocus(bool focused) {
 
 Form::Form(FormDescription description)
     : description_(std::move(description)), caption_(description_.caption) {
-  for (const ControlDescription &control : description_.controls) {
+  for (const ControlDescription& control : description_.controls) {
     auto model = std::make_unique<ControlModel>(control);
     const std::string key = model->key();
     if (!byKey_.emplace(key, model.get()).second) {
@@ -199,9 +199,9 @@ Form::Form(FormDescription description)
     }
     // Focus follows the front end's report: one control holds it at a time.
     model->Subscribe(
-        [this](ControlModel &changed, Change change, int) {
+        [this](ControlModel& changed, Change change, int) {
           if (change != Change::Focus || !changed.focused()) return;
-          for (const auto &other : controls_) {
+          for (const auto& other : controls_) {
             if (other.get() != &changed) other->SetFocus(false);
           }
         },
@@ -210,30 +210,30 @@ Form::Form(FormDescription description)
   }
 }
 
-ControlModel *Form::Find(const std::string &key) {
+ControlModel* Form::Find(const std::string& key) {
   const auto found = byKey_.find(key);
   return found == byKey_.end() ? nullptr : found->second;
 }
 
-ControlModel &Form::operator[](const std::string &key) {
-  ControlModel *model = Find(key);
+ControlModel& Form::operator[](const std::string& key) {
+  ControlModel* model = Find(key);
   if (!model) throw std::out_of_range("no control " + key + " in " + description_.name);
   return *model;
 }
 
-void Form::SetCaption(const std::string &caption) {
+void Form::SetCaption(const std::string& caption) {
   if (caption_ == caption) return;
   caption_ = caption;
   const auto handlers = captionHandlers_;
-  for (const auto &[owner, handler] : handlers) handler();
+  for (const auto& [owner, handler] : handlers) handler();
 }
 
-void Form::Click(const std::string &key) {
-  if (ControlModel *model = Find(key)) {
+void Form::Click(const std::string& key) {
+  if (ControlModel* model = Find(key)) {
     if (!model->enabled()) return;
     if (model->description().kind == ControlKind::OptionButton) {
-      for (const auto &other : controls_) {
-        const ControlDescription &described = other->description();
+      for (const auto& other : controls_) {
+        const ControlDescription& described = other->description();
         if (described.kind == ControlKind::OptionButton &&
             described.name == model->description().name) {
           other->SetChecked(other.get() == model);
@@ -245,31 +245,31 @@ void Form::Click(const std::string &key) {
   if (handlers == clickHandlers_.end()) return;
   // Copied: a handler may add handlers.
   const std::vector<std::function<void()>> toRun = handlers->second;
-  for (const auto &handler : toRun) handler();
+  for (const auto& handler : toRun) handler();
 }
 
-void Form::OnClick(const std::string &key, std::function<void()> handler) {
+void Form::OnClick(const std::string& key, std::function<void()> handler) {
   clickHandlers_[key].push_back(std::move(handler));
 }
 
 void Form::Activate() {
   const auto handlers = activateHandlers_;
-  for (const auto &handler : handlers) handler();
+  for (const auto& handler : handlers) handler();
 }
 
 bool Form::Close() {
   const auto queries = closeQueries_;
-  for (const auto &mayClose : queries) {
+  for (const auto& mayClose : queries) {
     if (!mayClose()) return false;
   }
   const auto handlers = closeHandlers_;
-  for (const auto &[owner, handler] : handlers) handler();
+  for (const auto& [owner, handler] : handlers) handler();
   return true;
 }
 
 void Form::Detach(ControlModel::Owner owner) {
-  for (const auto &control : controls_) control->Unsubscribe(owner);
-  const auto owned = [owner](const OwnedHandler &each) { return each.first == owner; };
+  for (const auto& control : controls_) control->Unsubscribe(owner);
+  const auto owned = [owner](const OwnedHandler& each) { return each.first == owner; };
   std::erase_if(closeHandlers_, owned);
   std::erase_if(captionHandlers_, owned);
 }

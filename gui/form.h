@@ -50,7 +50,7 @@ enum class StockImage { Document, Folder };
 
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const Rect &) const = default;
+  bool operator==(const Rect&) const = default;
 };
 
 struct ControlDescription {
@@ -110,7 +110,7 @@ bool IsCombo(ControlKind kind);
 
 // The name by which tests, tools and screen readers find a control: its name,
 // or "name(index)" for a member of a control array.
-std::string ControlKey(const ControlDescription &control);
+std::string ControlKey(const ControlDescription& control);
 
 // Where a control designed at `place` in a client area of `designed` lies in
 // one of `client`: anchored edges keep their distance to the window's edge.
@@ -120,7 +120,7 @@ Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designed
 
 // Pixels of a rectangle in dialog units, for a font whose average character
 // is `baseX` pixels wide and `baseY` pixels high (as MapDialogRect counts).
-Rect DialogUnitsToPixels(const Rect &units, int baseX, int baseY);
+Rect DialogUnitsToPixels(const Rect& units, int baseX, int baseY);
 
 // A font's dialog base units as Windows counts them: `lettersWidth` is the
 // width of "A".."Z" followed by "a".."z", `height` the font's height.
@@ -128,7 +128,7 @@ struct BaseUnits {
   int x = 0, y = 0;
 };
 BaseUnits DialogBaseUnits(int lettersWidth, int height);
-inline constexpr const char *kBaseUnitLetters =
+inline constexpr const char* kBaseUnitLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // A list view row or a tree node.
@@ -136,7 +136,7 @@ struct ListRow {
   std::vector<std::string> cells;  // the text, then the sub-items
   std::string tag;                 // not shown
   bool checked = false;
-  bool operator==(const ListRow &) const = default;
+  bool operator==(const ListRow&) const = default;
 };
 
 struct TreeNode {
@@ -145,7 +145,7 @@ struct TreeNode {
   std::string text;
   int image = 0;  // into the control's `images`
   bool expanded = false;
-  bool operator==(const TreeNode &) const = default;
+  bool operator==(const TreeNode&) const = default;
 };
 
 enum class Change {
@@ -167,19 +167,19 @@ enum class Change {
 // (-1 for all); setting a value it already has notifies nobody.
 class ControlModel {
  public:
-  using Listener = std::function<void(ControlModel &, Change, int row)>;
+  using Listener = std::function<void(ControlModel&, Change, int row)>;
   // Who subscribed: a view passes itself and unsubscribes when it ends, so
   // its listeners never outlive the widgets they write to.
-  using Owner = const void *;
+  using Owner = const void*;
 
-  explicit ControlModel(const ControlDescription &description) : description_(description) {}
-  const ControlDescription &description() const { return description_; }
+  explicit ControlModel(const ControlDescription& description) : description_(description) {}
+  const ControlDescription& description() const { return description_; }
   std::string key() const { return ControlKey(description_); }
 
   // A label's, text box's or combo's text; a tree view's selected node's key.
   // A multi-line text's lines end in "\r\n", as Windows edits keep them.
-  const std::string &text() const { return text_; }
-  void SetText(const std::string &text);
+  const std::string& text() const { return text_; }
+  void SetText(const std::string& text);
   bool checked() const { return checked_; }
   void SetChecked(bool checked);
   // The progress bar's position, the list's or combo's selected line (-1:
@@ -191,11 +191,11 @@ class ControlModel {
   void SetRange(int minimum, int maximum);
 
   // List box and combo lines.
-  const std::vector<std::string> &lines() const { return lines_; }
+  const std::vector<std::string>& lines() const { return lines_; }
   void SetLines(std::vector<std::string> lines);
 
   // List view rows.
-  const std::vector<ListRow> &rows() const { return rows_; }
+  const std::vector<ListRow>& rows() const { return rows_; }
   void AddRow(ListRow row);
   void ClearRows();
   void SetRowChecked(int row, bool checked);
@@ -203,7 +203,7 @@ class ControlModel {
   void FitColumns();
 
   // Tree view nodes, parents before their children.
-  const std::vector<TreeNode> &nodes() const { return nodes_; }
+  const std::vector<TreeNode>& nodes() const { return nodes_; }
   void AddNode(TreeNode node);
   void ClearNodes();
 
@@ -244,25 +244,25 @@ class ControlModel {
 class Form {
  public:
   explicit Form(FormDescription description);
-  Form(const Form &) = delete;
-  Form &operator=(const Form &) = delete;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
 
-  const FormDescription &description() const { return description_; }
+  const FormDescription& description() const { return description_; }
   // The control of that key (name, or "name(index)"); null when there is none.
-  ControlModel *Find(const std::string &key);
+  ControlModel* Find(const std::string& key);
   // As Find, for controls the logic knows are there: a missing one is a
   // programming error and throws std::out_of_range.
-  ControlModel &operator[](const std::string &key);
-  const std::vector<std::unique_ptr<ControlModel>> &controls() const { return controls_; }
+  ControlModel& operator[](const std::string& key);
+  const std::vector<std::unique_ptr<ControlModel>>& controls() const { return controls_; }
 
-  const std::string &caption() const { return caption_; }
-  void SetCaption(const std::string &caption);
+  const std::string& caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
 
   // A button, menu command, tool or option button was operated. Disabled
   // controls take no clicks. An option button is checked and its group's
   // other members unchecked before the handlers run.
-  void Click(const std::string &key);
-  void OnClick(const std::string &key, std::function<void()> handler);
+  void Click(const std::string& key);
+  void OnClick(const std::string& key, std::function<void()> handler);
   // The window was activated (every time; the logic decides what is first).
   void Activate();
   void OnActivate(std::function<void()> handler) {
@@ -298,7 +298,7 @@ class Form {
   FormDescription description_;
   std::string caption_;
   std::vector<std::unique_ptr<ControlModel>> controls_;
-  std::map<std::string, ControlModel *> byKey_;
+  std::map<std::string, ControlModel*> byKey_;
   std::map<std::string, std::vector<std::function<void()>>> clickHandlers_;
   std::vector<std::function<void()>> activateHandlers_;
   std::vector<std::function<bool()>> closeQueries_;

@@ -16,7 +16,7 @@ struct Seen {
   std::string key;
   Change change;
   int row;
-  bool operator==(const Seen &) const = default;
+  bool operator==(const Seen&) const = default;
 };
 
 TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
@@ -28,19 +28,19 @@ TEST(FormTest, ModelsNotifyRealChangesOnlyAndStartFromTheDescription) {
   EXPECT_THROW(form["txtMissing"], std::out_of_range);
 
   std::vector<Seen> seen;
-  for (const auto &model : form.controls()) {
-    model->Subscribe([&seen](ControlModel &changed, Change change, int row) {
+  for (const auto& model : form.controls()) {
+    model->Subscribe([&seen](ControlModel& changed, Change change, int row) {
       seen.push_back({changed.key(), change, row});
     });
   }
-  ControlModel &port = form["txtSMTPServerPort"];
+  ControlModel& port = form["txtSMTPServerPort"];
   port.SetText("25");
   port.SetText("2525");
   port.SetEnabled(true);
   port.SetEnabled(false);
   form["cboMode"].SetLines({"a", "b"});
   form["cboMode"].SetLines({"a", "b"});
-  ControlModel &list = form["lvwPrinters"];
+  ControlModel& list = form["lvwPrinters"];
   list.AddRow({{"x"}, "tag", false});
   list.SetRowChecked(0, false);
   list.SetRowChecked(0, true);
@@ -89,9 +89,9 @@ TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
 
 TEST(FormTest, ACombosTextIsTheChosenLineAndOutlivesANewList) {
   Form form(testing::SampleForm());
-  ControlModel &server = form["cboServer"];
+  ControlModel& server = form["cboServer"];
   std::vector<Change> seen;
-  server.Subscribe([&seen](ControlModel &, Change change, int) { seen.push_back(change); });
+  server.Subscribe([&seen](ControlModel&, Change change, int) { seen.push_back(change); });
   // A domain typed or set first, the list of domains filled after: the name
   // stays.
   server.SetText("CORP");
@@ -105,7 +105,7 @@ TEST(FormTest, ACombosTextIsTheChosenLineAndOutlivesANewList) {
   EXPECT_EQ(seen, (std::vector<Change>{Change::Text, Change::Lines, Change::Value, Change::Text,
                                        Change::Value}));
 
-  ControlModel &mode = form["cboMode"];
+  ControlModel& mode = form["cboMode"];
   mode.SetLines({"Copy", "Move"});
   mode.SetValue(0);
   EXPECT_EQ(mode.text(), "Copy");
@@ -116,9 +116,9 @@ TEST(FormTest, ACombosTextIsTheChosenLineAndOutlivesANewList) {
 
 TEST(FormTest, AFocusRequestAlwaysReachesTheView) {
   Form form(testing::SampleForm());
-  ControlModel &port = form["txtSMTPServerPort"];
+  ControlModel& port = form["txtSMTPServerPort"];
   int requests = 0;
-  port.Subscribe([&requests](ControlModel &changed, Change change, int) {
+  port.Subscribe([&requests](ControlModel& changed, Change change, int) {
     if (change == Change::Focus && changed.focused()) ++requests;
   });
   port.SetFocus();
@@ -144,9 +144,9 @@ TEST(FormTest, ACloseQueryMayRefuseAndADetachedViewHearsNothing) {
   form.OnClose([&] { heard.push_back("view closed"); }, &view);
   form.OnCaption([&] { heard.push_back("view caption"); }, &view);
   form["txtSMTPServerPort"].Subscribe(
-      [&](ControlModel &, Change, int) { heard.push_back("view text"); }, &view);
+      [&](ControlModel&, Change, int) { heard.push_back("view text"); }, &view);
   form["txtSMTPServerPort"].Subscribe(
-      [&](ControlModel &, Change, int) { heard.push_back("second view text"); }, &secondView);
+      [&](ControlModel&, Change, int) { heard.push_back("second view text"); }, &secondView);
 
   EXPECT_FALSE(form.Close()) << "Cancel on \"save changes?\"";
   mayClose = true;

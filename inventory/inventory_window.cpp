@@ -39,13 +39,13 @@ gui::FormDescription InventoryWindowDescription() {
 
 class InventoryWindow::ModelDriverList : public DriverList {
  public:
-  explicit ModelDriverList(gui::ControlModel &list) : list_(list) {}
+  explicit ModelDriverList(gui::ControlModel& list) : list_(list) {}
 
   int RowCount() const override { return static_cast<int>(list_.rows().size()); }
 
   DriverRow Row(int index) const override {
     if (index < 0 || index >= RowCount()) return {};
-    const gui::ListRow &row = list_.rows()[static_cast<std::size_t>(index)];
+    const gui::ListRow& row = list_.rows()[static_cast<std::size_t>(index)];
     DriverRow driver;
     driver.printerName = Cell(row, 0);
     driver.driverName = Cell(row, 1);
@@ -55,38 +55,38 @@ class InventoryWindow::ModelDriverList : public DriverList {
     return driver;
   }
 
-  void AddRow(const DriverRow &row) override {
+  void AddRow(const DriverRow& row) override {
     list_.AddRow({{row.printerName, row.driverName, row.driverFile}, row.driverPath, row.checked});
   }
   void Clear() override { list_.ClearRows(); }
   void SetChecked(int index, bool checked) override { list_.SetRowChecked(index, checked); }
 
  private:
-  static std::string Cell(const gui::ListRow &row, std::size_t column) {
+  static std::string Cell(const gui::ListRow& row, std::size_t column) {
     return column < row.cells.size() ? row.cells[column] : std::string();
   }
-  gui::ControlModel &list_;
+  gui::ControlModel& list_;
 };
 
 class InventoryWindow::ModelProgress : public ProgressBar {
  public:
-  ModelProgress(gui::ControlModel &bar, const gui::Form &form) : bar_(bar), form_(form) {}
+  ModelProgress(gui::ControlModel& bar, const gui::Form& form) : bar_(bar), form_(form) {}
   void Show() override { bar_.SetVisible(true); }
   void SetRange(int minimum, int maximum) override { bar_.SetRange(minimum, maximum); }
   void SetValue(int value) override { bar_.SetValue(value); }
   void ProcessEvents() override { form_.ProcessEvents(); }
 
  private:
-  gui::ControlModel &bar_;
-  const gui::Form &form_;
+  gui::ControlModel& bar_;
+  const gui::Form& form_;
 };
 
-InventoryWindow::InventoryWindow(platform::DriverInfoSource &source, platform::FileSystem &files,
-                                 gui::Dialogs &dialogs)
+InventoryWindow::InventoryWindow(platform::DriverInfoSource& source, platform::FileSystem& files,
+                                 gui::Dialogs& dialogs)
     : form_(InventoryWindowDescription()) {
   // Hidden until the first operation shows it.
   form_["prbMain"].SetVisible(false);
-  gui::ControlModel &list = form_["lvwPrintDrivers"];
+  gui::ControlModel& list = form_["lvwPrintDrivers"];
   list_ = std::make_unique<ModelDriverList>(list);
   bar_ = std::make_unique<ModelProgress>(form_["prbMain"], form_);
   inventory_ = std::make_unique<DriverInventory>(source, files, *list_, *bar_, dialogs);
@@ -120,7 +120,7 @@ InventoryWindow::InventoryWindow(platform::DriverInfoSource &source, platform::F
 
 InventoryWindow::~InventoryWindow() = default;
 
-DriverList &InventoryWindow::list() { return *list_; }
+DriverList& InventoryWindow::list() { return *list_; }
 
 template <typename Action>
 void InventoryWindow::Perform(Action action) {
@@ -129,7 +129,7 @@ void InventoryWindow::Perform(Action action) {
   {
     // An operation that throws must not leave the window refusing every other.
     struct Done {
-      bool &busy;
+      bool& busy;
       ~Done() { busy = false; }
     } done{busy_};
     action();

@@ -16,14 +16,14 @@ gui::FormDescription InventoryWindowDescription();
 
 class InventoryWindow {
  public:
-  InventoryWindow(platform::DriverInfoSource &source, platform::FileSystem &files,
-                  gui::Dialogs &dialogs);
+  InventoryWindow(platform::DriverInfoSource& source, platform::FileSystem& files,
+                  gui::Dialogs& dialogs);
   ~InventoryWindow();
 
-  gui::Form &form() { return form_; }
+  gui::Form& form() { return form_; }
   // The list as the logic sees it (for tools that tick rows, as the screenshot
   // does).
-  DriverList &list();
+  DriverList& list();
 
  private:
   class ModelDriverList;

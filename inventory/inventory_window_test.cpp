@@ -35,7 +35,7 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
   EXPECT_EQ(described.caption, "Quillon Inventory");
   std::vector<std::string> keys;
   std::set<char> mnemonics;
-  for (const gui::ControlDescription &control : described.controls) {
+  for (const gui::ControlDescription& control : described.controls) {
     keys.push_back(gui::ControlKey(control));
     const auto amp = control.caption.find('&');
     if (amp != std::string::npos) {
@@ -58,7 +58,7 @@ TEST_F(InventoryWindowTest, TheDescriptionNamesEveryControlOnceWithItsCaption) {
 }
 
 TEST_F(InventoryWindowTest, TheFirstActivationFillsTheModelsAndOneOperationRunsAtATime) {
-  gui::Form &form = window_.form();
+  gui::Form& form = window_.form();
   EXPECT_FALSE(form["prbMain"].visible());
   // A click that arrives while the bar lets events through is not obeyed:
   // the refresh it would start would run inside the one that is running.
@@ -100,7 +100,7 @@ TEST_F(InventoryWindowTest, TheFirstActivationFillsTheModelsAndOneOperationRunsA
 // already closed, and whose folder dialog may fail.
 class WatchingDialogs : public gui::ScriptedDialogs {
  public:
-  gui::MessageAnswer ShowMessageBox(const std::string &title, const std::string &text,
+  gui::MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                     gui::MessageIcon icon, gui::MessageButtons buttons) override {
     closedAtMessage.push_back(*closed);
     return ScriptedDialogs::ShowMessageBox(title, text, icon, buttons);
@@ -109,7 +109,7 @@ class WatchingDialogs : public gui::ScriptedDialogs {
     if (failFolder) throw std::runtime_error("no shell");
     return ScriptedDialogs::BrowseForFolder();
   }
-  const int *closed = nullptr;
+  const int* closed = nullptr;
   std::vector<int> closedAtMessage;
   bool failFolder = false;
 };
@@ -122,7 +122,7 @@ TEST(InventoryWindowCloseTest, AClosingDuringAnOperationWaitsForItsEndAndItsErro
   int closed = 0;
   dialogs.closed = &closed;
   InventoryWindow window(source, files, dialogs);
-  gui::Form &form = window.form();
+  gui::Form& form = window.form();
   form.OnClose([&] { ++closed; });
   form.Activate();
   form.Click("cmdSelectAll");
@@ -155,7 +155,7 @@ TEST(InventoryWindowCloseTest, AnOperationThatThrowsLeavesTheWindowUsable) {
   int closed = 0;
   dialogs.closed = &closed;
   InventoryWindow window(source, files, dialogs);
-  gui::Form &form = window.form();
+  gui::Form& form = window.form();
   form.Activate();
   dialogs.failFolder = true;
   EXPECT_THROW(form.Click("cmdCopyFiles"), std::runtime_error);

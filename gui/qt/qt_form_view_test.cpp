@@ -30,7 +30,7 @@ namespace {
 
 using testing::Named;
 
-QString Text(const std::string &text) { return QString::fromStdString(text); }
+QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 class QtFormViewTest : public ::testing::Test {
  protected:
@@ -100,7 +100,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
   form_["tvwPages"].AddNode({"Key4", "", "Notification", 1, true});
   form_["tvwPages"].AddNode({"Key41", "Key4", "SMTP Mail", 0, false});
-  QTreeWidget *tree = Named<QTreeWidget>(root_, "tvwPages");
+  QTreeWidget* tree = Named<QTreeWidget>(root_, "tvwPages");
   ASSERT_EQ(tree->topLevelItemCount(), 1);
   EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), "SMTP Mail");
   EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
@@ -111,12 +111,12 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   QTest::keyClicks(Named<QLineEdit>(root_, "txtSMTPServerPort"), "0");
   EXPECT_EQ(form_["txtSMTPServerPort"].text(), "25250");
   // On the box, which every caption's width leaves within the button.
-  const auto onBox = [](QWidget *button) { return QPoint(6, button->height() / 2); };
-  auto *check = Named<QCheckBox>(root_, "chkUseSMTP");
+  const auto onBox = [](QWidget* button) { return QPoint(6, button->height() / 2); };
+  auto* check = Named<QCheckBox>(root_, "chkUseSMTP");
   QTest::mouseClick(check, Qt::LeftButton, {}, onBox(check));
   EXPECT_TRUE(form_["chkUseSMTP"].checked());
-  for (const char *option : {"optDefault(2)", "optDefault(1)"}) {
-    auto *button = Named<QRadioButton>(root_, option);
+  for (const char* option : {"optDefault(2)", "optDefault(1)"}) {
+    auto* button = Named<QRadioButton>(root_, option);
     QTest::mouseClick(button, Qt::LeftButton, {}, onBox(button));
   }
   EXPECT_TRUE(form_["optDefault(1)"].checked());
@@ -124,7 +124,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   EXPECT_FALSE(Named<QRadioButton>(root_, "optDefault(2)")->isChecked()) << "one of the group";
 
   std::vector<std::string> clicked;
-  for (const char *key : {"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}) {
+  for (const char* key : {"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}) {
     form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
   }
   Named<QAction>(root_, "mnuFileExit")->trigger();
@@ -136,7 +136,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   EXPECT_EQ(clicked, (std::vector<std::string>{"mnuFileExit", "tbrSave", "cmdCancel", "cmdOK"}));
 
   // Anchored to the right and bottom: the buttons follow a wider window.
-  QPushButton *ok = Named<QPushButton>(root_, "cmdOK");
+  QPushButton* ok = Named<QPushButton>(root_, "cmdOK");
   const QPoint before = ok->mapTo(&root_, QPoint(0, 0));
   root_.resize(root_.width() + 100, root_.height() + 40);
   QTRY_COMPARE_WITH_TIMEOUT(ok->mapTo(&root_, QPoint(0, 0)), before + QPoint(100, 40), 2000);
@@ -147,7 +147,7 @@ TEST_F(QtFormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
 
 TEST_F(QtFormViewTest, AnEditableCombosBoxShowsTheModelsText) {
   Show();
-  auto *server = Named<QComboBox>(root_, "cboServer");
+  auto* server = Named<QComboBox>(root_, "cboServer");
   // The domain set first, the list of domains filled after.
   form_["cboServer"].SetText("CORP");
   form_["cboServer"].SetLines({"LAB", "CORP", "TEST"});
@@ -166,7 +166,7 @@ TEST_F(QtFormViewTest, AnEditableCombosBoxShowsTheModelsText) {
 
 TEST_F(QtFormViewTest, MultiLineTextsKeepWindowsLineEndsInTheModel) {
   Show();
-  auto *notes = Named<QPlainTextEdit>(root_, "txtNotes");
+  auto* notes = Named<QPlainTextEdit>(root_, "txtNotes");
   form_["txtNotes"].SetText("first\r\nsecond");
   EXPECT_EQ(notes->toPlainText(), "first\nsecond");
   notes->setFocus();
@@ -196,7 +196,7 @@ TEST_F(QtFormViewTest, TheWindowClosesOnlyWhenTheFormAgrees) {
 TEST_F(QtFormViewTest, EnterPressesTheFocusedButtonElseTheDefaultOne) {
   Show();
   std::vector<std::string> clicked;
-  for (const char *key : {"cmdCancel", "cmdOK"}) {
+  for (const char* key : {"cmdCancel", "cmdOK"}) {
     form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
   }
   Named<QPushButton>(root_, "cmdCancel")->setFocus();
@@ -229,7 +229,7 @@ TEST_F(QtFormViewTest, AnOptionGroupIsOneTabStopAndArrowsMoveWithinIt) {
 
 TEST_F(QtFormViewTest, AFocusRequestReachesTheWidgetAfterTheFocusWentElsewhere) {
   Show();
-  auto *port = Named<QLineEdit>(root_, "txtSMTPServerPort");
+  auto* port = Named<QLineEdit>(root_, "txtSMTPServerPort");
   form_["txtSMTPServerPort"].SetFocus();
   EXPECT_TRUE(port->hasFocus());
   port->clearFocus();  // as when another window takes it: no control reports it

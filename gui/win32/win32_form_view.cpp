@@ -24,11 +24,11 @@ std::string WindowString(HWND window) {
   return text;
 }
 
-bool IsOption(const ControlModel &model) {
+bool IsOption(const ControlModel& model) {
   return model.description().kind == ControlKind::OptionButton;
 }
 
-void SetKey(HWND window, const std::string &key) {
+void SetKey(HWND window, const std::string& key) {
   const ATOM atom = GlobalAddAtomA(key.c_str());
   SetPropA(window, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
 }
@@ -40,12 +40,12 @@ void ClearKey(HWND window) {
 }
 
 struct Created {
-  const char *windowClass;
+  const char* windowClass;
   DWORD style;
   DWORD exStyle;
 };
 
-Created ClassOf(const ControlDescription &control, bool isDefault, bool firstOfGroup,
+Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfGroup,
                 bool tabStop) {
   // A group's first member and the control after the group start a group:
   // Tab stops on one member, the arrow keys move within the group.
@@ -114,11 +114,11 @@ bool RegisterFormClass(WNDPROC procedure) {
   return registered;
 }
 
-void InsertRow(HWND list, int index, const ListRow &row) {
+void InsertRow(HWND list, int index, const ListRow& row) {
   LVITEMA item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
-  item.pszText = const_cast<char *>(row.cells.empty() ? "" : row.cells[0].c_str());
+  item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
   const int at =
       static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   // -1 would address every row below.
@@ -126,7 +126,7 @@ void InsertRow(HWND list, int index, const ListRow &row) {
   for (std::size_t column = 1; column < row.cells.size(); ++column) {
     LVITEMA cell{};
     cell.iSubItem = static_cast<int>(column);
-    cell.pszText = const_cast<char *>(row.cells[column].c_str());
+    cell.pszText = const_cast<char*>(row.cells[column].c_str());
     SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
   }
   ListView_SetCheckState(list, at, row.checked);
@@ -145,26 +145,26 @@ std::string ControlKeyOf(HWND window) {
 
 namespace {
 struct Search {
-  const std::string *key;
+  const std::string* key;
   HWND found;
 };
 
 // A named function: 32-bit callbacks are stdcall, which a lambda cannot be.
 BOOL CALLBACK MatchKey(HWND child, LPARAM data) {
-  auto *wanted = reinterpret_cast<Search *>(data);
+  auto* wanted = reinterpret_cast<Search*>(data);
   if (ControlKeyOf(child) != *wanted->key) return TRUE;
   wanted->found = child;
   return FALSE;
 }
 }  // namespace
 
-HWND FindControl(HWND parent, const std::string &key) {
+HWND FindControl(HWND parent, const std::string& key) {
   Search search{&key, nullptr};
   EnumChildWindows(parent, MatchKey, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-Win32FormView::Win32FormView(Form &form, HWND owner) : form_(form), owner_(owner) {
+Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
 
   // The dialog font of this system, and its base units as MapDialogRect counts
@@ -197,10 +197,10 @@ Win32FormView::Win32FormView(Form &form, HWND owner) : form_(form), owner_(owner
 }
 
 void Win32FormView::Create() {
-  Form &form = form_;
+  Form& form = form_;
   HINSTANCE instance = GetModuleHandleA(nullptr);
 
-  const FormDescription &described = form.description();
+  const FormDescription& described = form.description();
   const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
   window_ =
@@ -259,21 +259,21 @@ void Win32FormView::Release() {
   images_.clear();
 }
 
-HWND Win32FormView::Control(const std::string &key) const {
+HWND Win32FormView::Control(const std::string& key) const {
   const auto found = byKey_.find(key);
   return found == byKey_.end() ? nullptr : found->second;
 }
 
 void Win32FormView::CreateControls() {
-  const FormDescription &described = form_.description();
+  const FormDescription& described = form_.description();
   HINSTANCE instance = GetModuleHandleA(nullptr);
 
   if (!described.menus.empty()) {
     HMENU bar = CreateMenu();
     int next = kFirstCommandId;
     // Menus nest; a command's id names it in WM_COMMAND.
-    auto fill = [&](auto &self, HMENU into, const std::vector<MenuDescription> &items) -> void {
-      for (const MenuDescription &item : items) {
+    auto fill = [&](auto& self, HMENU into, const std::vector<MenuDescription>& items) -> void {
+      for (const MenuDescription& item : items) {
         if (item.caption == "-") {
           AppendMenuA(into, MF_SEPARATOR, 0, nullptr);
         } else if (!item.items.empty()) {
@@ -287,7 +287,7 @@ void Win32FormView::CreateControls() {
         }
       }
     };
-    for (const MenuDescription &menu : described.menus) {
+    for (const MenuDescription& menu : described.menus) {
       HMENU popup = CreatePopupMenu();
       fill(fill, popup, menu.items);
       AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
@@ -302,7 +302,7 @@ void Win32FormView::CreateControls() {
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
     int next = kFirstCommandId + 500;
-    for (const ToolDescription &tool : described.tools) {
+    for (const ToolDescription& tool : described.tools) {
       commands_[next] = tool.name;
       const INT_PTR text = SendMessageA(toolbar_, TB_ADDSTRINGA, 0,
                                         reinterpret_cast<LPARAM>((tool.caption + '\0').c_str()));
@@ -320,9 +320,9 @@ void Win32FormView::CreateControls() {
 
   int id = kFirstControlId;
   HWND tabControl = nullptr;
-  const ControlModel *previous = nullptr;
-  for (const auto &model : form_.controls()) {
-    const ControlDescription &control = model->description();
+  const ControlModel* previous = nullptr;
+  for (const auto& model : form_.controls()) {
+    const ControlDescription& control = model->description();
     const bool sameGroup = previous && IsOption(*previous) && IsOption(*model) &&
                            previous->description().name == control.name;
     const bool groupEdge = previous && IsOption(*previous) != IsOption(*model);
@@ -340,10 +340,10 @@ void Win32FormView::CreateControls() {
         SendMessageA(created, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         int index = 0;
-        for (const std::string &header : control.columns) {
+        for (const std::string& header : control.columns) {
           LVCOLUMNA column{};
           column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-          column.pszText = const_cast<char *>(header.c_str());
+          column.pszText = const_cast<char*>(header.c_str());
           column.cx = 25 * baseX_;
           column.iSubItem = index;
           SendMessageA(created, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index++),
@@ -376,10 +376,10 @@ void Win32FormView::CreateControls() {
       }
       case ControlKind::TabControl: {
         int index = 0;
-        for (const std::string &page : control.columns) {
+        for (const std::string& page : control.columns) {
           TCITEMA item{};
           item.mask = TCIF_TEXT;
-          item.pszText = const_cast<char *>(page.c_str());
+          item.pszText = const_cast<char*>(page.c_str());
           SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&item));
         }
@@ -401,17 +401,17 @@ void Win32FormView::CreateControls() {
   for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
 }
 
-void Win32FormView::MakeVisible(ControlModel &model) {
+void Win32FormView::MakeVisible(ControlModel& model) {
   bool shown = model.visible();
-  const ControlDescription &described = model.description();
+  const ControlDescription& described = model.description();
   if (!described.container.empty()) {
-    ControlModel *tabs = form_.Find(described.container);
+    ControlModel* tabs = form_.Find(described.container);
     shown = shown && tabs && tabs->value() == described.page && tabs->visible();
   }
   ShowWindow(Control(model.key()), shown ? SW_SHOWNA : SW_HIDE);
 }
 
-void Win32FormView::Bind(ControlModel &model, HWND control) {
+void Win32FormView::Bind(ControlModel& model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
   if (IsOption(model)) {
@@ -419,7 +419,7 @@ void Win32FormView::Bind(ControlModel &model, HWND control) {
     MoveGroupTabStop(model);
   }
   model.Subscribe(
-      [this, control](ControlModel &changed, Change change, int row) {
+      [this, control](ControlModel& changed, Change change, int row) {
         if (!window_) return;
         const bool was = updating_;
         updating_ = true;
@@ -468,7 +468,7 @@ void Win32FormView::Bind(ControlModel &model, HWND control) {
                 break;
               case ControlKind::TabControl:
                 SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
-                for (const auto &other : form_.controls()) {
+                for (const auto& other : form_.controls()) {
                   if (other->description().container == changed.key()) MakeVisible(*other);
                 }
                 break;
@@ -483,7 +483,7 @@ void Win32FormView::Bind(ControlModel &model, HWND control) {
           case Change::Lines: {
             const bool combo = IsCombo(kind);
             SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
-            for (const std::string &line : changed.lines()) {
+            for (const std::string& line : changed.lines()) {
               SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
                            reinterpret_cast<LPARAM>(line.c_str()));
             }
@@ -506,20 +506,20 @@ void Win32FormView::Bind(ControlModel &model, HWND control) {
           case Change::Nodes: {
             SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
             std::map<std::string, HTREEITEM> byKey;
-            const std::vector<TreeNode> &nodes = changed.nodes();
+            const std::vector<TreeNode>& nodes = changed.nodes();
             for (std::size_t i = 0; i < nodes.size(); ++i) {
               const auto parent = byKey.find(nodes[i].parentKey);
               TVINSERTSTRUCTA insert{};
               insert.hParent = parent == byKey.end() ? TVI_ROOT : parent->second;
               insert.hInsertAfter = TVI_LAST;
               insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-              insert.item.pszText = const_cast<char *>(nodes[i].text.c_str());
+              insert.item.pszText = const_cast<char*>(nodes[i].text.c_str());
               insert.item.lParam = static_cast<LPARAM>(i);
               insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
               byKey[nodes[i].key] = reinterpret_cast<HTREEITEM>(
                   SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
             }
-            for (const TreeNode &node : nodes) {
+            for (const TreeNode& node : nodes) {
               if (node.expanded)
                 SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
                              reinterpret_cast<LPARAM>(byKey[node.key]));
@@ -540,17 +540,17 @@ void Win32FormView::Bind(ControlModel &model, HWND control) {
       this);
 }
 
-void Win32FormView::MoveGroupTabStop(const ControlModel &changed) {
+void Win32FormView::MoveGroupTabStop(const ControlModel& changed) {
   // As an automatic radio button does: Tab reaches the group at its checked
   // member, or at the first while none is checked.
-  const std::string &group = changed.description().name;
-  const ControlModel *stop = nullptr;
-  for (const auto &model : form_.controls()) {
+  const std::string& group = changed.description().name;
+  const ControlModel* stop = nullptr;
+  for (const auto& model : form_.controls()) {
     if (!IsOption(*model) || model->description().name != group) continue;
     if (!stop || model->checked()) stop = model.get();
     if (model->checked()) break;
   }
-  for (const auto &model : form_.controls()) {
+  for (const auto& model : form_.controls()) {
     if (!IsOption(*model) || model->description().name != group) continue;
     HWND button = Control(model->key());
     const LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
@@ -561,7 +561,7 @@ void Win32FormView::MoveGroupTabStop(const ControlModel &changed) {
 
 void Win32FormView::Place() {
   if (!window_) return;
-  const FormDescription &described = form_.description();
+  const FormDescription& described = form_.description();
   RECT client{};
   GetClientRect(window_, &client);
   int top = 0;
@@ -574,7 +574,7 @@ void Win32FormView::Place() {
   const Rect designed =
       DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
   for (std::size_t i = 0; i < controls_.size(); ++i) {
-    const ControlDescription &control = form_.controls()[i]->description();
+    const ControlDescription& control = form_.controls()[i]->description();
     Rect place = PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
                                designed.width, designed.height, client.right, client.bottom - top);
     if (IsCombo(control.kind)) {
@@ -591,9 +591,9 @@ void Win32FormView::Show(int showCommand) {
   UpdateWindow(window_);
 }
 
-bool Win32FormView::PumpMessage(const MSG &message) {
+bool Win32FormView::PumpMessage(const MSG& message) {
   // Tab, mnemonics, Enter and Escape as in a dialog.
-  if (window_ && IsDialogMessageA(window_, const_cast<MSG *>(&message))) return true;
+  if (window_ && IsDialogMessageA(window_, const_cast<MSG*>(&message))) return true;
   TranslateMessage(&message);
   DispatchMessageA(&message);
   return true;
@@ -635,7 +635,7 @@ void Win32FormView::RunModal() {
 void Win32FormView::OnCommand(int id, int code, HWND from) {
   if (id == IDCANCEL || id == IDOK) {
     // Escape and Enter, from the dialog keyboard handling.
-    const std::string &key =
+    const std::string& key =
         id == IDCANCEL ? form_.description().cancelControl : form_.description().defaultControl;
     if (HWND button = Control(key); button && IsWindowEnabled(button)) form_.Click(key);
     return;
@@ -647,7 +647,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
   }
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return;
-  ControlModel &model = *form_.controls()[static_cast<std::size_t>(index)];
+  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
   HWND control = controls_[static_cast<std::size_t>(index)];
   switch (model.description().kind) {
     case ControlKind::Button:
@@ -690,15 +690,15 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
   }
 }
 
-LRESULT Win32FormView::OnNotify(const NMHDR &header) {
+LRESULT Win32FormView::OnNotify(const NMHDR& header) {
   const int index = static_cast<int>(header.idFrom) - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return 0;
-  ControlModel &model = *form_.controls()[static_cast<std::size_t>(index)];
+  ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
   if (header.code == NM_SETFOCUS) model.SetFocus(true);
   switch (model.description().kind) {
     case ControlKind::ListView:
       if (header.code == LVN_ITEMCHANGED) {
-        const auto &change = reinterpret_cast<const NMLISTVIEW &>(header);
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
         if ((change.uChanged & LVIF_STATE) &&
             ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) &&
             (change.uOldState & LVIS_STATEIMAGEMASK) != 0) {
@@ -713,7 +713,7 @@ LRESULT Win32FormView::OnNotify(const NMHDR &header) {
       break;
     case ControlKind::TreeView:
       if (header.code == TVN_SELCHANGEDA) {
-        const auto &change = reinterpret_cast<const NMTREEVIEWA &>(header);
+        const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
         const auto node = static_cast<std::size_t>(change.itemNew.lParam);
         if (node < model.nodes().size()) model.SetText(model.nodes()[node].key);
       }
@@ -727,10 +727,10 @@ LRESULT Win32FormView::OnNotify(const NMHDR &header) {
 LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto *view = reinterpret_cast<Win32FormView *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!view || !view->window_) return DefWindowProcA(window, message, wParam, lParam);
   return view->Handle(message, wParam, lParam);
 }
@@ -741,7 +741,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_NOTIFY:
-      return OnNotify(*reinterpret_cast<const NMHDR *>(lParam));
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_SIZE:
       Place();
       return 0;
@@ -790,7 +790,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(window_);
       return 0;
     case WM_GETMINMAXINFO:
-      reinterpret_cast<MINMAXINFO *>(lParam)->ptMinTrackSize = minimumSize_;
+      reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = minimumSize_;
       return 0;
     case WM_DESTROY: {
       for (HWND control : controls_) ClearKey(control);

@@ -17,25 +17,25 @@
 
 namespace quillon::gui {
 
-inline constexpr const char *kControlNameProperty = "QuillonName";
-inline constexpr const char *kFormWindowClass = "QuillonForm";
+inline constexpr const char* kControlNameProperty = "QuillonName";
+inline constexpr const char* kFormWindowClass = "QuillonForm";
 
 // The key a window of any process carries, or empty.
 std::string ControlKeyOf(HWND window);
 // The child of `parent` (any process) whose key is `key`, or null.
-HWND FindControl(HWND parent, const std::string &key);
+HWND FindControl(HWND parent, const std::string& key);
 
 class Win32FormView {
  public:
   // A window owned by `owner` when there is one; shown by Show. The view must
   // live as long as the form is used.
-  explicit Win32FormView(Form &form, HWND owner = nullptr);
+  explicit Win32FormView(Form& form, HWND owner = nullptr);
   ~Win32FormView();
-  Win32FormView(const Win32FormView &) = delete;
-  Win32FormView &operator=(const Win32FormView &) = delete;
+  Win32FormView(const Win32FormView&) = delete;
+  Win32FormView& operator=(const Win32FormView&) = delete;
 
   HWND window() const { return window_; }
-  HWND Control(const std::string &key) const;
+  HWND Control(const std::string& key) const;
   void Show(int showCommand = SW_SHOWNORMAL);
   // Runs the thread's messages, keyboard handling of dialogs included (Tab,
   // mnemonics, Enter, Escape), until the window is gone. A main window's end
@@ -48,18 +48,18 @@ class Win32FormView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
-  void Bind(ControlModel &model, HWND control);
-  void MakeVisible(ControlModel &model);
+  void Bind(ControlModel& model, HWND control);
+  void MakeVisible(ControlModel& model);
   void Place();
   void OnCommand(int id, int code, HWND from);
-  LRESULT OnNotify(const NMHDR &header);
-  bool PumpMessage(const MSG &message);
+  LRESULT OnNotify(const NMHDR& header);
+  bool PumpMessage(const MSG& message);
   void Create();
   void Release();
   int Loop();
-  void MoveGroupTabStop(const ControlModel &changed);
+  void MoveGroupTabStop(const ControlModel& changed);
 
-  Form &form_;
+  Form& form_;
   HWND owner_ = nullptr;
   HWND window_ = nullptr;
   HWND toolbar_ = nullptr;

@@ -108,9 +108,9 @@ TEST_F(FrmMainTest, ControlsCarryTheirNamesAndCaptions) {
   EXPECT_EQ(window_->objectName(), "frmMain");
   EXPECT_EQ(window_->windowTitle(), "Quillon Inventory");
   const std::pair<const char*, const char*> buttons[] = {
-      {"cmdRefresh", "&Refresh"},       {"cmdSelectAll", "Select All"},
+      {"cmdRefresh", "&Refresh"},         {"cmdSelectAll", "Select All"},
       {"cmdUnselectAll", "Unselect All"}, {"cmdCopyFiles", "&Copy Drivers"},
-      {"cmdSaveText", "Save &Info"},    {"cmdExit", "E&xit"},
+      {"cmdSaveText", "Save &Info"},      {"cmdExit", "E&xit"},
   };
   for (const auto& [name, caption] : buttons) {
     QPushButton* button = Named<QPushButton>(*window_, name);
@@ -156,8 +156,8 @@ TEST_F(FrmMainTest, RefreshKeepsOneRowPerPrinterAndSeesChanges) {
   EXPECT_EQ(List()->topLevelItemCount(), 3);
   AddPrinter("Plotter", "HP DesignJet", Write("DJ.DLL", "dj"));
   PressMnemonic("cmdRefresh", Qt::Key_R);
-  EXPECT_EQ(Column(0), (std::vector<std::string>{"\\\\OLDSRV\\HP4", "Label Writer", "Locked",
-                                                 "Plotter"}));
+  EXPECT_EQ(Column(0),
+            (std::vector<std::string>{"\\\\OLDSRV\\HP4", "Label Writer", "Locked", "Plotter"}));
   EXPECT_EQ(Bar()->maximum(), 3);
 }
 
