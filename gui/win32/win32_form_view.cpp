@@ -121,7 +121,7 @@ void InsertRow(HWND list, int index, const ListRow& row) {
   item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
   const int at =
       static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  // -1 would address every row below.
+  // A row that could not be inserted is -1, which would tick every row below.
   if (at < 0) return;
   for (std::size_t column = 1; column < row.cells.size(); ++column) {
     LVITEMA cell{};
@@ -167,8 +167,7 @@ HWND FindControl(HWND parent, const std::string& key) {
 Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
 
-  // The dialog font of this system, and its base units as MapDialogRect counts
-  // them.
+  // The dialog font of this system, and its base units as MapDialogRect counts them.
   NONCLIENTMETRICSA metrics{};
   metrics.cbSize = sizeof metrics;
   if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
