@@ -129,6 +129,13 @@ void ControlModel::SetLines(std::vector<std::string> lines) {
   if (lines_ == lines) return;
   lines_ = std::move(lines);
   Notify(Change::Lines);
+  // New lines select none, as a Windows list or combo does once refilled: a
+  // kept index would name another line, and choosing that line later would
+  // change nothing. A combo keeps its text.
+  if (value_ >= 0) {
+    value_ = -1;
+    Notify(Change::Value);
+  }
 }
 
 void ControlModel::AddRow(ListRow row) {

@@ -190,7 +190,7 @@ class ControlModel {
   int maximum() const { return maximum_; }
   void SetRange(int minimum, int maximum);
 
-  // List box and combo lines.
+  // List box and combo lines; new lines select none.
   const std::vector<std::string>& lines() const { return lines_; }
   void SetLines(std::vector<std::string> lines);
 

@@ -112,6 +112,16 @@ TEST(FormTest, ACombosTextIsTheChosenLineAndOutlivesANewList) {
   form["lstServers"].SetLines({"A", "B"});
   form["lstServers"].SetValue(1);
   EXPECT_EQ(form["lstServers"].text(), "") << "a list box has no text";
+
+  // Refilled, a list or combo selects none, so choosing the first new line is
+  // a change the logic hears; the combo keeps its text.
+  mode.SetLines({"Sync"});
+  EXPECT_EQ(mode.value(), -1);
+  EXPECT_EQ(mode.text(), "Copy");
+  mode.SetValue(0);
+  EXPECT_EQ(mode.text(), "Sync");
+  form["lstServers"].SetLines({"C"});
+  EXPECT_EQ(form["lstServers"].value(), -1);
 }
 
 TEST(FormTest, AFocusRequestAlwaysReachesTheView) {
