@@ -202,15 +202,31 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
   wizard_->Click(Key("cmdHelp", Support));
   EXPECT_EQ(helpShown_, (std::vector{1080, 1042, 1045}));
 
-  for (const char* title : {"General", "Active Directory", "Manual Configuration - Mixed",
-                            "Notification - Client Pop-Up", "Notification - Application Event Log",
-                            "Maintenance - Populate", "Set Default"}) {
-    bool found = false;
-    for (int page = 0; page < kPageCount; ++page) {
-      found = found || (*wizard_)[Key("lblTitle", static_cast<Page>(page))].text() == title;
-    }
-    EXPECT_TRUE(found) << title;
+
+  // Every page's title and help context, in page order, for both variants.
+  const std::vector<std::string> titles = {
+      "General", "Active Directory", "Manual Configuration", "Manual Configuration - Servers",
+      "Manual Configuration - Printers", "Manual Configuration - Mixed", "Notification",
+      "Notification - SMTP Mail", "Notification - File Output", "Notification - Client Pop-Up",
+      "Notification - Application Event Log", "Deployment", "Deployment", "Deployment - MDAC",
+      "Maintenance", "Maintenance - Populate", "Maintenance - Prune", "Set Default", "Drivers",
+      "Support"};
+  const std::vector<int> adHelp = {1013, 1004, 1038, 1008, 1012, 1040, 1010, 1006,
+                                   1019, 1028, 2090, 2100, 2010, 2020, 2030, 1045};
+  const std::vector<int> manualHelp = {1013, 1027, 1042, 1039, 1035, 1038, 1008, 1012, 1040,
+                                       1010, 1080, 2090, 2100, 2010, 2020, 2030, 1045};
+  std::vector<std::string> shown;
+  for (int page = 0; page < kPageCount; ++page) {
+    shown.push_back((*wizard_)[Key("lblTitle", static_cast<Page>(page))].text());
   }
+  EXPECT_EQ(shown, titles);
+  helpShown_.clear();
+  for (const Stop& stop : kManualOrder) wizard_->Click(Key("cmdHelp", stop.page));
+  EXPECT_EQ(helpShown_, manualHelp);
+  Open(Variant::ActiveDirectory);
+  helpShown_.clear();
+  for (const Stop& stop : kADOrder) wizard_->Click(Key("cmdHelp", stop.page));
+  EXPECT_EQ(helpShown_, adHelp);
 }
 
 TEST_F(WizardNavigationTest, TreeClicksShowTheNodesPages) {
