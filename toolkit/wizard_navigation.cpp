@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 namespace quillon::toolkit {
 namespace {
@@ -32,12 +32,13 @@ constexpr std::array<PageFacts, kPageCount> kPages{{
     {Notification, "Notification", "Notification", true, true, 1038, 1038, "Key4", "Key4"},
     {SmtpMail, "SMTP", "Notification - SMTP Mail", true, true, 1008, 1008, "Key41", "Key41"},
     {FileOutput, "File", "Notification - File Output", true, true, 1012, 1012, "Key42", "Key42"},
-    {ClientPopUp, "Pop-Up", "Notification - Client Pop-Up", true, true, 1040, 1040, "Key43", "Key43"},
-    {ApplicationEventLog, "Event Log", "Notification - Application Event Log", true, true, 1010, 1010,
-     "Key44", "Key44"},
+    {ClientPopUp, "Pop-Up", "Notification - Client Pop-Up", true, true, 1040, 1040, "Key43",
+     "Key43"},
+    {ApplicationEventLog, "Event Log", "Notification - Application Event Log", true, true, 1010,
+     1010, "Key44", "Key44"},
     {DeploymentIntroduction, "Deployment", "Deployment", true, false, 1006, 1006, "Key6", ""},
-    {DeploymentGeneral, "Deployment General", "Deployment - General", true, true, 1019, 1080, "Key61",
-     "Key6"},
+    {DeploymentGeneral, "Deployment General", "Deployment - General", true, true, 1019, 1080,
+     "Key61", "Key6"},
     {Mdac, "MDAC", "Deployment - MDAC", true, false, 1028, 1028, "Key62", ""},
     {Maintenance, "Maintenance", "Maintenance", true, true, 2090, 2090, "Key8", "Key8"},
     {Populate, "Populate", "Maintenance - Populate", true, true, 2100, 2100, "Key81", "Key81"},
@@ -133,7 +134,8 @@ struct ViewTool {
 // The four pages with a refresh are shown without moving the tree's highlight.
 constexpr std::array<ViewTool, 17> kViewTools{{
     {"ID_BTN_GENERAL", "&General", General, General, Availability::Both, true},
-    {"ID_BTN_AD", "&Active Directory", ActiveDirectory, ActiveDirectory, Availability::ADOnly, true},
+    {"ID_BTN_AD", "&Active Directory", ActiveDirectory, ActiveDirectory, Availability::ADOnly,
+     true},
     {"ID_BTN_SERVER", "Server &To Server", Servers, Servers, Availability::ManualOnly, false},
     {"ID_BTN_PRINTER", "Pr&inter To Printer", Printers, Printers, Availability::ManualOnly, false},
     {"ID_BTN_MIXED", "&Mixed Server And Printer", Mixed, Mixed, Availability::ManualOnly, true},
@@ -232,14 +234,18 @@ std::vector<gui::ControlDescription> NavigationControls() {
   controls.push_back(gui::Control(ControlKind::TabControl, kPageTabs, "", {}).Columns(tabs));
   for (const PageFacts& facts : kPages) {
     const int page = static_cast<int>(facts.page);
-    controls.push_back(
-        gui::Control(ControlKind::Label, "lblTitle", facts.title, {}).Member(page).OnPage(kPageTabs, page));
-    controls.push_back(
-        gui::Control(ControlKind::Button, "cmdBack", "< &Back", {}).Member(page).OnPage(kPageTabs, page));
-    controls.push_back(
-        gui::Control(ControlKind::Button, "cmdNext", "&Next >", {}).Member(page).OnPage(kPageTabs, page));
-    controls.push_back(
-        gui::Control(ControlKind::Button, "cmdHelp", "&Help", {}).Member(page).OnPage(kPageTabs, page));
+    controls.push_back(gui::Control(ControlKind::Label, "lblTitle", facts.title, {})
+                           .Member(page)
+                           .OnPage(kPageTabs, page));
+    controls.push_back(gui::Control(ControlKind::Button, "cmdBack", "< &Back", {})
+                           .Member(page)
+                           .OnPage(kPageTabs, page));
+    controls.push_back(gui::Control(ControlKind::Button, "cmdNext", "&Next >", {})
+                           .Member(page)
+                           .OnPage(kPageTabs, page));
+    controls.push_back(gui::Control(ControlKind::Button, "cmdHelp", "&Help", {})
+                           .Member(page)
+                           .OnPage(kPageTabs, page));
   }
   const int general = static_cast<int>(General);
   controls.push_back(gui::Control(ControlKind::Label, "lblConfigurationFileType",
@@ -247,10 +253,10 @@ std::vector<gui::ControlDescription> NavigationControls() {
                          .OnPage(kPageTabs, general));
   controls.push_back(
       gui::Control(ControlKind::ComboList, kConfigurationType, "", {}).OnPage(kPageTabs, general));
-  controls.push_back(gui::Control(ControlKind::Label, kDeploymentNote,
-                                  "This document uses Active Directory: please review the MDAC step.",
-                                  {})
-                         .OnPage(kPageTabs, static_cast<int>(DeploymentGeneral)));
+  controls.push_back(
+      gui::Control(ControlKind::Label, kDeploymentNote,
+                   "This document uses Active Directory: please review the MDAC step.", {})
+          .OnPage(kPageTabs, static_cast<int>(DeploymentGeneral)));
   return controls;
 }
 
@@ -314,7 +320,8 @@ void WizardNavigation::InitializeTreeView() {
   for (const TreeLine& line : kTree) {
     if (!(ad ? line.inAD : line.inManual)) continue;
     const bool hasChildren = ad || std::string(line.key) != "Key6";
-    tree.AddNode({line.key, line.parent, line.text, line.folder ? 1 : 0, line.expanded && hasChildren});
+    tree.AddNode(
+        {line.key, line.parent, line.text, line.folder ? 1 : 0, line.expanded && hasChildren});
   }
   tree.SetText("Key1");
   selecting_ = false;
@@ -325,9 +332,7 @@ void WizardNavigation::InitializeTreeView() {
   ShowPage(General);
 }
 
-Page WizardNavigation::CurrentPage() const {
-  return static_cast<Page>(wizard_[kPageTabs].value());
-}
+Page WizardNavigation::CurrentPage() const { return static_cast<Page>(wizard_[kPageTabs].value()); }
 
 void WizardNavigation::ShowPage(Page page, bool selectNode) {
   wizard_[kPageTabs].SetValue(static_cast<int>(page));

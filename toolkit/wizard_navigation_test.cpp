@@ -28,20 +28,41 @@ struct Stop {
 
 // Every page of a variant in Next order, with the tree node each highlights.
 const std::vector<Stop> kADOrder = {
-    {General, "Key1"},        {ActiveDirectory, "Key2"},      {Notification, "Key4"},
-    {SmtpMail, "Key41"},      {FileOutput, "Key42"},          {ClientPopUp, "Key43"},
-    {ApplicationEventLog, "Key44"}, {DeploymentIntroduction, "Key6"}, {DeploymentGeneral, "Key61"},
-    {Mdac, "Key62"},          {Maintenance, "Key8"},          {Populate, "Key81"},
-    {Prune, "Key82"},         {SetDefault, "Key9"},           {Drivers, "Key10"},
+    {General, "Key1"},
+    {ActiveDirectory, "Key2"},
+    {Notification, "Key4"},
+    {SmtpMail, "Key41"},
+    {FileOutput, "Key42"},
+    {ClientPopUp, "Key43"},
+    {ApplicationEventLog, "Key44"},
+    {DeploymentIntroduction, "Key6"},
+    {DeploymentGeneral, "Key61"},
+    {Mdac, "Key62"},
+    {Maintenance, "Key8"},
+    {Populate, "Key81"},
+    {Prune, "Key82"},
+    {SetDefault, "Key9"},
+    {Drivers, "Key10"},
     {Support, "Key7"},
 };
 const std::vector<Stop> kManualOrder = {
-    {General, "Key1"},        {ManualConfiguration, "Key3"},  {Servers, "Key31"},
-    {Printers, "Key32"},      {Mixed, "Key33"},               {Notification, "Key4"},
-    {SmtpMail, "Key41"},      {FileOutput, "Key42"},          {ClientPopUp, "Key43"},
-    {ApplicationEventLog, "Key44"}, {DeploymentGeneral, "Key6"}, {Maintenance, "Key8"},
-    {Populate, "Key81"},      {Prune, "Key82"},               {SetDefault, "Key9"},
-    {Drivers, "Key10"},       {Support, "Key7"},
+    {General, "Key1"},
+    {ManualConfiguration, "Key3"},
+    {Servers, "Key31"},
+    {Printers, "Key32"},
+    {Mixed, "Key33"},
+    {Notification, "Key4"},
+    {SmtpMail, "Key41"},
+    {FileOutput, "Key42"},
+    {ClientPopUp, "Key43"},
+    {ApplicationEventLog, "Key44"},
+    {DeploymentGeneral, "Key6"},
+    {Maintenance, "Key8"},
+    {Populate, "Key81"},
+    {Prune, "Key82"},
+    {SetDefault, "Key9"},
+    {Drivers, "Key10"},
+    {Support, "Key7"},
 };
 
 std::string Key(const char* name, Page page) {
@@ -202,15 +223,27 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
   wizard_->Click(Key("cmdHelp", Support));
   EXPECT_EQ(helpShown_, (std::vector{1080, 1042, 1045}));
 
-
   // Every page's title and help context, in page order, for both variants.
-  const std::vector<std::string> titles = {
-      "General", "Active Directory", "Manual Configuration", "Manual Configuration - Servers",
-      "Manual Configuration - Printers", "Manual Configuration - Mixed", "Notification",
-      "Notification - SMTP Mail", "Notification - File Output", "Notification - Client Pop-Up",
-      "Notification - Application Event Log", "Deployment", "Deployment", "Deployment - MDAC",
-      "Maintenance", "Maintenance - Populate", "Maintenance - Prune", "Set Default", "Drivers",
-      "Support"};
+  const std::vector<std::string> titles = {"General",
+                                           "Active Directory",
+                                           "Manual Configuration",
+                                           "Manual Configuration - Servers",
+                                           "Manual Configuration - Printers",
+                                           "Manual Configuration - Mixed",
+                                           "Notification",
+                                           "Notification - SMTP Mail",
+                                           "Notification - File Output",
+                                           "Notification - Client Pop-Up",
+                                           "Notification - Application Event Log",
+                                           "Deployment",
+                                           "Deployment",
+                                           "Deployment - MDAC",
+                                           "Maintenance",
+                                           "Maintenance - Populate",
+                                           "Maintenance - Prune",
+                                           "Set Default",
+                                           "Drivers",
+                                           "Support"};
   const std::vector<int> adHelp = {1013, 1004, 1038, 1008, 1012, 1040, 1010, 1006,
                                    1019, 1028, 2090, 2100, 2010, 2020, 2030, 1045};
   const std::vector<int> manualHelp = {1013, 1027, 1042, 1039, 1035, 1038, 1008, 1012, 1040,
@@ -231,20 +264,41 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
 
 TEST_F(WizardNavigationTest, TreeClicksShowTheNodesPages) {
   const std::vector<std::pair<std::string, Page>> ad = {
-      {"Key2", ActiveDirectory}, {"Key4", Notification},   {"Key41", SmtpMail},
-      {"Key42", FileOutput},     {"Key43", ClientPopUp},   {"Key44", ApplicationEventLog},
-      {"Key6", DeploymentIntroduction}, {"Key61", DeploymentGeneral}, {"Key62", Mdac},
-      {"Key8", Maintenance},     {"Key81", Populate},      {"Key82", Prune},
-      {"Key9", SetDefault},      {"Key10", Drivers},       {"Key7", Support},
+      {"Key2", ActiveDirectory},
+      {"Key4", Notification},
+      {"Key41", SmtpMail},
+      {"Key42", FileOutput},
+      {"Key43", ClientPopUp},
+      {"Key44", ApplicationEventLog},
+      {"Key6", DeploymentIntroduction},
+      {"Key61", DeploymentGeneral},
+      {"Key62", Mdac},
+      {"Key8", Maintenance},
+      {"Key81", Populate},
+      {"Key82", Prune},
+      {"Key9", SetDefault},
+      {"Key10", Drivers},
+      {"Key7", Support},
       {"Key1", General},
   };
   const std::vector<std::pair<std::string, Page>> manual = {
-      {"Key3", ManualConfiguration}, {"Key31", Servers},   {"Key32", Printers},
-      {"Key33", Mixed},          {"Key4", Notification},   {"Key41", SmtpMail},
-      {"Key42", FileOutput},     {"Key43", ClientPopUp},   {"Key44", ApplicationEventLog},
-      {"Key6", DeploymentGeneral}, {"Key8", Maintenance},  {"Key81", Populate},
-      {"Key82", Prune},          {"Key9", SetDefault},     {"Key10", Drivers},
-      {"Key7", Support},         {"Key1", General},
+      {"Key3", ManualConfiguration},
+      {"Key31", Servers},
+      {"Key32", Printers},
+      {"Key33", Mixed},
+      {"Key4", Notification},
+      {"Key41", SmtpMail},
+      {"Key42", FileOutput},
+      {"Key43", ClientPopUp},
+      {"Key44", ApplicationEventLog},
+      {"Key6", DeploymentGeneral},
+      {"Key8", Maintenance},
+      {"Key81", Populate},
+      {"Key82", Prune},
+      {"Key9", SetDefault},
+      {"Key10", Drivers},
+      {"Key7", Support},
+      {"Key1", General},
   };
   for (const auto& [variant, clicks] :
        {std::pair{Variant::ActiveDirectory, ad}, std::pair{Variant::Manual, manual}}) {
@@ -308,12 +362,30 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
   for (const gui::MenuDescription& item : ViewMenu().items) items.push_back(item.caption);
   EXPECT_EQ(ViewMenu().name, "ID_MNU_VIEW");
   EXPECT_EQ(ViewMenu().caption, "&View");
-  EXPECT_EQ(items, (std::vector<std::string>{
-                       "&General", "-", "&Active Directory", "-", "Server &To Server",
-                       "Pr&inter To Printer", "&Mixed Server And Printer", "-", "&Email Output",
-                       "&File Output", "Client Pop-&up", "Application Event &Log", "-",
-                       "&Deployment", "Deployment Ge&neral", "MDA&C", "-", "&Prune", "P&opulate",
-                       "-", "&Set Default", "Dri&vers", "-", "Su&pport"}));
+  EXPECT_EQ(items, (std::vector<std::string>{"&General",
+                                             "-",
+                                             "&Active Directory",
+                                             "-",
+                                             "Server &To Server",
+                                             "Pr&inter To Printer",
+                                             "&Mixed Server And Printer",
+                                             "-",
+                                             "&Email Output",
+                                             "&File Output",
+                                             "Client Pop-&up",
+                                             "Application Event &Log",
+                                             "-",
+                                             "&Deployment",
+                                             "Deployment Ge&neral",
+                                             "MDA&C",
+                                             "-",
+                                             "&Prune",
+                                             "P&opulate",
+                                             "-",
+                                             "&Set Default",
+                                             "Dri&vers",
+                                             "-",
+                                             "Su&pport"}));
 }
 
 TEST_F(WizardNavigationTest, EnteringARefreshedPageRefreshesItByEveryRoute) {
