@@ -14,6 +14,7 @@ using platform::MessageButtons;
 using platform::MessageIcon;
 
 inline constexpr const char* kBrowseForFolderTitle = "Please select a folder.";
+inline constexpr int kHelpContents = -1;
 
 // A save or open dialog as the common dialog control is prepared for one.
 struct SaveFileOptions {
@@ -42,6 +43,11 @@ class Dialogs {
   // The folder dialog titled kBrowseForFolderTitle, for existing folders only;
   // the chosen folder's path, or empty when cancelled.
   virtual std::string BrowseForFolder() = 0;
+  // A help file at a topic (kHelpContents: its contents page), through the
+  // system's help handler. False when no handler could show it.
+  virtual bool ShowHelp(const std::string& helpFile, int context) = 0;
+  // A web page in the default browser; false when none could be started.
+  virtual bool OpenWebPage(const std::string& url) = 0;
 };
 
 }  // namespace quillon::gui

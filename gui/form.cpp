@@ -47,6 +47,12 @@ ControlDescription ControlDescription::Images(std::vector<StockImage> list) cons
   return control;
 }
 
+ControlDescription ControlDescription::HideTabs() const {
+  ControlDescription control = *this;
+  control.tabsHidden = true;
+  return control;
+}
+
 Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designedHeight,
                    int clientWidth, int clientHeight) {
   const int growX = clientWidth - designedWidth;
@@ -176,6 +182,16 @@ void ControlModel::SetEnabled(bool enabled) {
   Notify(Change::Enabled);
 }
 
+void ControlModel::SetPageEnabled(int page, bool enabled) {
+  if (pageEnabled(page) == enabled) return;
+  if (enabled) {
+    disabledPages_.erase(page);
+  } else {
+    disabledPages_.insert(page);
+  }
+  Notify(Change::Enabled, page);
+}
+
 void ControlModel::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
@@ -236,6 +252,7 @@ void Form::SetCaption(const std::string& caption) {
 }
 
 void Form::Click(const std::string& key) {
+  if (!CommandEnabled(key)) return;
   if (ControlModel* model = Find(key)) {
     if (!model->enabled()) return;
     if (model->description().kind == ControlKind::OptionButton) {
@@ -259,6 +276,33 @@ void Form::OnClick(const std::string& key, std::function<void()> handler) {
   clickHandlers_[key].push_back(std::move(handler));
 }
 
+void Form::DoubleClick(const std::string& key) {
+  if (ControlModel* model = Find(key); model && !model->enabled()) return;
+  const auto handlers = doubleClickHandlers_.find(key);
+  if (handlers == doubleClickHandlers_.end()) return;
+  const std::vector<std::function<void()>> toRun = handlers->second;
+  for (const auto& handler : toRun) handler();
+}
+
+void Form::OnDoubleClick(const std::string& key, std::function<void()> handler) {
+  doubleClickHandlers_[key].push_back(std::move(handler));
+}
+
+void Form::SetCommandEnabled(const std::string& name, bool enabled) {
+  if (CommandEnabled(name) == enabled) return;
+  if (enabled) {
+    disabledCommands_.erase(name);
+  } else {
+    disabledCommands_.insert(name);
+  }
+  const auto handlers = commandStateHandlers_;
+  for (const auto& [owner, handler] : handlers) handler(name);
+}
+
+bool Form::CommandEnabled(const std::string& name) const {
+  return !disabledCommands_.contains(name);
+}
+
 void Form::Activate() {
   const auto handlers = activateHandlers_;
   for (const auto& handler : handlers) handler();
@@ -279,6 +323,7 @@ void Form::Detach(ControlModel::Owner owner) {
   const auto owned = [owner](const OwnedHandler& each) { return each.first == owner; };
   std::erase_if(closeHandlers_, owned);
   std::erase_if(captionHandlers_, owned);
+  std::erase_if(commandStateHandlers_, [owner](const auto& each) { return each.first == owner; });
 }
 
 }  // namespace quillon::gui

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,7 +30,11 @@ enum class ControlKind {
   ComboList,     // drop-down list, no typing
   ListBox,
   ListView,    // report view, check box per row, columns from `columns`
-  TreeView,    // nodes with images from `images`
+  // Nodes with images from `images`. The user's choice of a node (a mouse
+  // click, also on the node already selected, or a move by keyboard) sets the
+  // text to its key and then reports one Click of the tree; a selection made
+  // by the logic reports none.
+  TreeView,
   TabControl,  // pages `columns`; which one shows is switched by code
   ProgressBar,
   // The start dialog's file-system lists: the logic fills their lines from
@@ -38,6 +43,9 @@ enum class ControlKind {
   DriveList,
   FolderList,
   FileList,
+  // A label that opens something when clicked: the pointer over it is the
+  // arrow with the question mark; a click is reported as the control's Click.
+  Link,
 };
 
 // Which edges of the window a control keeps its distance to when the window
@@ -64,6 +72,9 @@ struct ControlDescription {
   int page = 0;                      // the container's page
   std::vector<std::string> columns;  // list view column headers, tab control page captions
   std::vector<StockImage> images;    // tree view image list
+  // A tab control whose pages are switched by code only: no page headers are
+  // shown, just the frame its pages' controls lie in.
+  bool tabsHidden = false;
 
   // What a description line adds after Control(...): a member of a control
   // array, a place on a tab control's page, list view columns or tab captions,
@@ -72,6 +83,7 @@ struct ControlDescription {
   ControlDescription OnPage(std::string tabControl, int tabPage) const;
   ControlDescription Columns(std::vector<std::string> headers) const;
   ControlDescription Images(std::vector<StockImage> list) const;
+  ControlDescription HideTabs() const;
 };
 
 // One line of a window's description: Control(ControlKind::Button, "cmdExit",
@@ -209,6 +221,10 @@ class ControlModel {
 
   bool enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
+  // A tab control's page: an unavailable one is greyed and cannot be chosen
+  // by the user. Notifies Change::Enabled with the page as the row.
+  bool pageEnabled(int page) const { return !disabledPages_.contains(page); }
+  void SetPageEnabled(int page, bool enabled);
   bool visible() const { return visible_; }
   void SetVisible(bool visible);
   bool focused() const { return focused_; }
@@ -232,6 +248,7 @@ class ControlModel {
   std::vector<std::string> lines_;
   std::vector<ListRow> rows_;
   std::vector<TreeNode> nodes_;
+  std::set<int> disabledPages_;
   bool enabled_ = true, visible_ = true, focused_ = false;
   std::vector<std::pair<Owner, Listener>> listeners_;
 };
@@ -263,6 +280,20 @@ class Form {
   // other members unchecked before the handlers run.
   void Click(const std::string& key);
   void OnClick(const std::string& key, std::function<void()> handler);
+  // A list line was double-clicked (or Enter pressed on it): "choose this one".
+  void DoubleClick(const std::string& key);
+  void OnDoubleClick(const std::string& key, std::function<void()> handler);
+
+  // Menu commands and tools, by name: available unless switched off. An
+  // unavailable one takes no clicks; the front ends grey its menu entry and
+  // toolbar button.
+  void SetCommandEnabled(const std::string& name, bool enabled);
+  bool CommandEnabled(const std::string& name) const;
+  void OnCommandState(std::function<void(const std::string& name)> handler,
+                      ControlModel::Owner owner = nullptr) {
+    commandStateHandlers_.push_back({owner, std::move(handler)});
+  }
+
   // The window was activated (every time; the logic decides what is first).
   void Activate();
   void OnActivate(std::function<void()> handler) {
@@ -299,7 +330,10 @@ class Form {
   std::string caption_;
   std::vector<std::unique_ptr<ControlModel>> controls_;
   std::map<std::string, ControlModel*> byKey_;
-  std::map<std::string, std::vector<std::function<void()>>> clickHandlers_;
+  std::map<std::string, std::vector<std::function<void()>>> clickHandlers_, doubleClickHandlers_;
+  std::set<std::string> disabledCommands_;
+  std::vector<std::pair<ControlModel::Owner, std::function<void(const std::string&)>>>
+      commandStateHandlers_;
   std::vector<std::function<void()>> activateHandlers_;
   std::vector<std::function<bool()>> closeQueries_;
   std::vector<OwnedHandler> closeHandlers_, captionHandlers_;

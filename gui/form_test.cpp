@@ -77,6 +77,27 @@ TEST(FormTest, ClicksCheckOneOptionOfTheirGroupAndSkipDisabledControls) {
   form.Click("mnuFileExit");  // commands without a control: menus, tools
   EXPECT_EQ(clicked, (std::vector<std::string>{"first", "ok", "menu"}));
 
+  // An unavailable command takes no clicks; the views hear of each change once.
+  std::vector<std::string> stateChanges;
+  form.OnCommandState([&](const std::string& name) { stateChanges.push_back(name); }, &clicked);
+  form.SetCommandEnabled("mnuFileExit", false);
+  form.SetCommandEnabled("mnuFileExit", false);
+  form.Click("mnuFileExit");
+  EXPECT_FALSE(form.CommandEnabled("mnuFileExit"));
+  form.SetCommandEnabled("mnuFileExit", true);
+  form.Click("mnuFileExit");
+  form.Detach(&clicked);
+  form.SetCommandEnabled("mnuFileExit", false);
+  EXPECT_EQ(clicked, (std::vector<std::string>{"first", "ok", "menu", "menu"}));
+  EXPECT_EQ(stateChanges, (std::vector<std::string>{"mnuFileExit", "mnuFileExit"}));
+  form.OnDoubleClick("cmdOK", [&] { clicked.push_back("double"); });
+  form["cmdOK"].SetEnabled(false);
+  form.DoubleClick("cmdOK");
+  form["cmdOK"].SetEnabled(true);
+  form.DoubleClick("cmdOK");
+  EXPECT_EQ(clicked.back(), "double");
+  EXPECT_EQ(clicked.size(), 5U);
+
   form["txtSMTPServerPort"].SetFocus();
   form["cboMode"].SetFocus();
   EXPECT_FALSE(form["txtSMTPServerPort"].focused()) << "one control holds the focus";

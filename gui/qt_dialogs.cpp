@@ -2,9 +2,11 @@
 // Paths come back in the host's own separators.
 #include "gui/qt_dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace quillon::gui {
 
@@ -133,6 +135,16 @@ std::string QtDialogs::BrowseForFolder() {
   QFileDialog dialog(owner_);
   PrepareFolderDialog(dialog);
   return ChosenPath(dialog);
+}
+
+// Linux has no help viewer with topics: the file goes to the desktop's handler
+// for its type, which is all a context could be shown through.
+bool QtDialogs::ShowHelp(const std::string& helpFile, int /*context*/) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(helpFile)));
+}
+
+bool QtDialogs::OpenWebPage(const std::string& url) {
+  return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
 }  // namespace quillon::gui

@@ -21,6 +21,8 @@ class QtDialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  bool ShowHelp(const std::string& helpFile, int context) override;
+  bool OpenWebPage(const std::string& url) override;
 
  private:
   QWidget* owner_;

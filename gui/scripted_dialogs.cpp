@@ -55,6 +55,23 @@ std::string ScriptedDialogs::BrowseForFolder() {
   return Take(folders_, std::string(), unscripted);
 }
 
+bool ScriptedDialogs::ShowHelp(const std::string& helpFile, int context) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::Help;
+  dialog.text = helpFile;
+  dialog.context = context;
+  asked.push_back(std::move(dialog));
+  return handlersAvailable;
+}
+
+bool ScriptedDialogs::OpenWebPage(const std::string& url) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::WebPage;
+  dialog.text = url;
+  asked.push_back(std::move(dialog));
+  return handlersAvailable;
+}
+
 std::string Transcript(const std::vector<AskedDialog>& asked) {
   std::string text;
   for (const AskedDialog& dialog : asked) {
@@ -77,6 +94,12 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
         break;
       case AskedDialog::Kind::Folder:
         text += "folder [" + dialog.title + "]\n";
+        break;
+      case AskedDialog::Kind::Help:
+        text += "help " + dialog.text + " context=" + std::to_string(dialog.context) + "\n";
+        break;
+      case AskedDialog::Kind::WebPage:
+        text += "web " + dialog.text + "\n";
         break;
     }
   }

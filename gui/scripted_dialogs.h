@@ -13,9 +13,10 @@
 namespace quillon::gui {
 
 struct AskedDialog {
-  enum class Kind { MessageBox, SaveFile, OpenFile, Folder };
+  enum class Kind { MessageBox, SaveFile, OpenFile, Folder, Help, WebPage };
   Kind kind = Kind::MessageBox;
-  std::string title, text;  // text: message boxes only
+  std::string title, text;  // text: message boxes; the file or address of help and web pages
+  int context = 0;          // help only
   MessageIcon icon = MessageIcon::None;
   MessageButtons buttons = MessageButtons::Ok;
   SaveFileOptions save;  // save and open dialogs only
@@ -38,6 +39,11 @@ class ScriptedDialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  bool ShowHelp(const std::string& helpFile, int context) override;
+  bool OpenWebPage(const std::string& url) override;
+
+  // Whether the help and web page calls find a handler.
+  bool handlersAvailable = true;
 
   std::vector<AskedDialog> asked;
   int unscripted = 0;

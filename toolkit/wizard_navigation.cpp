@@ -279,9 +279,9 @@ WizardNavigation::WizardNavigation(gui::Form& wizard, gui::Dialogs& dialogs,
   if (!hooks_.requeryDirectoryPrinters) hooks_.requeryDirectoryPrinters = [](Page) {};
   if (!hooks_.showHelp) hooks_.showHelp = [](int) {};
 
-  wizard_[kPageTree].Subscribe([this](gui::ControlModel& tree, gui::Change change, int) {
-    if (change == gui::Change::Text && !selecting_) NodeChosen(tree.text());
-  });
+  // Every click counts, also one on the node already selected: a View
+  // command may have switched the page without moving the selection.
+  wizard_.OnClick(kPageTree, [this] { NodeChosen(wizard_[kPageTree].text()); });
   // Typing and picking a line both count: the directory lists were read for
   // the domain that was there before.
   wizard_[kDomainBox].Subscribe([this](gui::ControlModel&, gui::Change change, int) {
@@ -315,7 +315,6 @@ void WizardNavigation::InitializeTreeView() {
   variant_ = document_.record.UseActiveDirectory ? Variant::ActiveDirectory : Variant::Manual;
   const bool ad = IsAD(variant_);
   gui::ControlModel& tree = wizard_[kPageTree];
-  selecting_ = true;
   tree.ClearNodes();
   for (const TreeLine& line : kTree) {
     if (!(ad ? line.inAD : line.inManual)) continue;
@@ -324,9 +323,9 @@ void WizardNavigation::InitializeTreeView() {
         {line.key, line.parent, line.text, line.folder ? 1 : 0, line.expanded && hasChildren});
   }
   tree.SetText("Key1");
-  selecting_ = false;
 
   wizard_[Indexed("lblTitle", DeploymentGeneral)].SetText(PageTitle(DeploymentGeneral, variant_));
+  for (const ViewTool& tool : kViewTools) wizard_.SetCommandEnabled(tool.id, ToolAvailable(tool.id));
   wizard_[kDeploymentNote].SetVisible(ad);
   wizard_[kConfigurationType].SetValue(ad ? 0 : 1);
   ShowPage(General);
@@ -337,9 +336,7 @@ Page WizardNavigation::CurrentPage() const { return static_cast<Page>(wizard_[kP
 void WizardNavigation::ShowPage(Page page, bool selectNode) {
   wizard_[kPageTabs].SetValue(static_cast<int>(page));
   if (selectNode) {
-    selecting_ = true;
     wizard_[kPageTree].SetText(NodeKeyOf(page, variant_));
-    selecting_ = false;
   }
   if (HasRefresh(page)) Refresh(page);
 }

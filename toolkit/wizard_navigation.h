@@ -108,7 +108,6 @@ class WizardNavigation {
   const WizardDocument& document_;
   Hooks hooks_;
   Variant variant_ = Variant::ActiveDirectory;
-  bool selecting_ = false;  // our own node selection, not the user's click
 };
 
 }  // namespace quillon::toolkit

@@ -96,7 +96,10 @@ class WizardNavigationTest : public ::testing::Test {
   Page Showing() { return static_cast<Page>((*wizard_)["sstWizard"].value()); }
   std::string Highlighted() { return (*wizard_)["tvwWizardOptions"].text(); }
   // The administrator clicks a tree node: the front end selects it.
-  void ClickNode(const std::string& key) { (*wizard_)["tvwWizardOptions"].SetText(key); }
+  void ClickNode(const std::string& key) {
+    (*wizard_)["tvwWizardOptions"].SetText(key);
+    wizard_->Click("tvwWizardOptions");
+  }
 
   WizardDocument document_;
   gui::ScriptedDialogs dialogs_;
@@ -346,6 +349,8 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
       const Page before = Showing();
       const std::string highlighted = Highlighted();
       EXPECT_EQ(navigation_->ToolAvailable(command.id), ad ? command.inAD : command.inManual);
+      EXPECT_EQ(wizard_->CommandEnabled(command.id), navigation_->ToolAvailable(command.id))
+          << "greyed in the menu";
       wizard_->Click(command.id);
       if (!navigation_->ToolAvailable(command.id)) {
         EXPECT_EQ(Showing(), before);
@@ -355,6 +360,12 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
       EXPECT_EQ(Showing(), ad ? command.adPage : command.manualPage);
       const std::string node = ad ? command.adNode : command.manualNode;
       EXPECT_EQ(Highlighted(), node.empty() ? highlighted : node);
+      // A command that left its node alone: a click on the highlighted node
+      // still goes to that node's page.
+      if (node.empty()) {
+        ClickNode(highlighted);
+        EXPECT_EQ(Showing(), before);
+      }
     }
   }
 

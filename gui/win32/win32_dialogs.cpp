@@ -87,4 +87,16 @@ std::string Win32Dialogs::BrowseForFolder() {
   return chosen;
 }
 
+bool Win32Dialogs::ShowHelp(const std::string& helpFile, int context) {
+  if (context == kHelpContents) return WinHelpA(Owner(), helpFile.c_str(), HELP_CONTENTS, 0) != FALSE;
+  return WinHelpA(Owner(), helpFile.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(context)) != FALSE;
+}
+
+bool Win32Dialogs::OpenWebPage(const std::string& url) {
+  // ShellExecute's result is above 32 when something was started.
+  const auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(Owner(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return started > 32;
+}
+
 }  // namespace quillon::gui

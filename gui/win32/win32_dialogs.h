@@ -23,6 +23,8 @@ class Win32Dialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  bool ShowHelp(const std::string& helpFile, int context) override;
+  bool OpenWebPage(const std::string& url) override;
 
  private:
   std::string RunFileDialog(const SaveFileOptions& options, bool save);
