@@ -46,6 +46,11 @@ class FileSystem {
   // listing returns them.
   virtual std::vector<std::string> ListFiles(const std::string& folder,
                                              std::string_view suffix) = 0;
+  // Names of the folders in `folder`, without "." and ".."; empty when it
+  // cannot be read.
+  virtual std::vector<std::string> ListFolders(const std::string& /*folder*/) { return {}; }
+  // Where a browse for files starts: the drives ("C:") on Windows, "/" elsewhere.
+  virtual std::vector<std::string> ListDrives() { return {}; }
   virtual Status CreateFolders(const std::string& path) = 0;
   // Copies a file, replacing the target if it exists.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;

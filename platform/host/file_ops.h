@@ -16,6 +16,8 @@ bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Names of the regular files in `folder`, in the order the listing returns them.
 std::vector<std::string> ListRegularFiles(const std::string& folder);
+std::vector<std::string> ListSubfolders(const std::string& folder);
+std::vector<std::string> ListDrives();
 Status CreateFolders(const std::string& path);
 Status CopyReplacing(const std::string& from, const std::string& to);
 // Forces the file's written data to the disk.

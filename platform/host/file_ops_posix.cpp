@@ -51,6 +51,19 @@ std::vector<std::string> ListRegularFiles(const std::string& folder) {
   return names;
 }
 
+std::vector<std::string> ListSubfolders(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code typeError;
+    if (it->is_directory(typeError)) names.push_back(it->path().filename().native());
+  }
+  return names;
+}
+
+std::vector<std::string> ListDrives() { return {"/"}; }
+
 Status CreateFolders(const std::string& path) {
   std::error_code ec;
   fs::create_directories(fs::path(path), ec);

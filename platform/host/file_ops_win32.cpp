@@ -61,6 +61,30 @@ std::vector<std::string> ListRegularFiles(const std::string& folder) {
   return names;
 }
 
+std::vector<std::string> ListSubfolders(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
+      names.push_back(name);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+std::vector<std::string> ListDrives() {
+  std::vector<std::string> drives;
+  const DWORD mask = GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    if (mask & (1U << letter)) drives.push_back(std::string(1, static_cast<char>('A' + letter)) + ":");
+  }
+  return drives;
+}
+
 Status CreateFolders(const std::string& path) {
   if (path.empty() || IsDirectory(path)) return Status::Ok();
   const std::string parent = ParentFolder(path);

@@ -120,6 +120,12 @@ std::vector<std::string> HostFileSystem::ListFiles(const std::string& folder,
   return names;
 }
 
+std::vector<std::string> HostFileSystem::ListFolders(const std::string& folder) {
+  return file_ops::ListSubfolders(folder);
+}
+
+std::vector<std::string> HostFileSystem::ListDrives() { return file_ops::ListDrives(); }
+
 Status HostFileSystem::CreateFolders(const std::string& path) {
   return file_ops::CreateFolders(path);
 }

@@ -14,6 +14,8 @@ class HostFileSystem : public FileSystem {
   Status AppendToFile(const std::string& path, std::string_view content) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,
                                                Status* status) override;
+  std::vector<std::string> ListFolders(const std::string& folder) override;
+  std::vector<std::string> ListDrives() override;
   std::vector<std::string> ListFiles(const std::string& folder,
                                      std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;

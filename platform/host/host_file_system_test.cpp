@@ -77,6 +77,19 @@ TEST_F(HostFileSystemTest, ListFilesMatchesSuffixIgnoringCaseAndSkipsFolders) {
   ASSERT_TRUE(files_.CreateFolders(Path("d/e/f")).ok);
   EXPECT_TRUE(fs::is_directory(folder_ / "d" / "e" / "f"));
   EXPECT_FALSE(files_.CreateFolders(JoinPath(Path("b.ini"), "sub")).ok);
+
+  auto folders = files_.ListFolders(folder_.string());
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(folders, (std::vector<std::string>{"d", "folder.ini"})) << "no files, no . or ..";
+  EXPECT_TRUE(files_.ListFolders(Path("missing")).empty());
+  const auto drives = files_.ListDrives();
+  ASSERT_FALSE(drives.empty());
+#ifdef _WIN32
+  EXPECT_EQ(drives.front().size(), 2U);
+  EXPECT_EQ(drives.front()[1], ':');
+#else
+  EXPECT_EQ(drives, (std::vector<std::string>{"/"}));
+#endif
 }
 
 TEST_F(HostFileSystemTest, CopyReplacesTheTargetAndReportsAMissingSource) {
