@@ -244,6 +244,17 @@ ControlModel& Form::operator[](const std::string& key) {
   return *model;
 }
 
+const ControlModel* Form::Find(const std::string& key) const {
+  const auto found = byKey_.find(key);
+  return found == byKey_.end() ? nullptr : found->second;
+}
+
+const ControlModel& Form::operator[](const std::string& key) const {
+  const ControlModel* model = Find(key);
+  if (!model) throw std::out_of_range("no control " + key + " in " + description_.name);
+  return *model;
+}
+
 void Form::SetCaption(const std::string& caption) {
   if (caption_ == caption) return;
   caption_ = caption;

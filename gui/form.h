@@ -270,6 +270,8 @@ class Form {
   // As Find, for controls the logic knows are there: a missing one is a
   // programming error and throws std::out_of_range.
   ControlModel& operator[](const std::string& key);
+  const ControlModel* Find(const std::string& key) const;
+  const ControlModel& operator[](const std::string& key) const;
   const std::vector<std::unique_ptr<ControlModel>>& controls() const { return controls_; }
 
   const std::string& caption() const { return caption_; }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -13,22 +14,27 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace quillon::gui {
@@ -44,6 +50,46 @@ QString EditorText(const std::string& text) {
 }
 std::string ModelText(const QString& text) {
   return QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
+}
+
+// A label that acts when clicked: a tab stop, so it shows the focus itself.
+class LinkLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+  }
+};
+
+bool IsList(ControlKind kind) {
+  return kind == ControlKind::ListBox || kind == ControlKind::FolderList ||
+         kind == ControlKind::FileList;
+}
+
+// The page after (step 1) or before (-1) the one shown that the user may
+// choose, going round; -1 when there is none.
+int NextEnabledPage(const ControlModel& tabs, int step) {
+  const int count = static_cast<int>(tabs.description().columns.size());
+  for (int i = 1; i < count; ++i) {
+    const int page = ((tabs.value() + step * i) % count + count) % count;
+    if (tabs.pageEnabled(page)) return page;
+  }
+  return -1;
+}
+
+QTreeWidgetItem* NodeItem(QTreeWidget& tree, const std::string& key) {
+  const QString wanted = QString::fromStdString(key);
+  for (QTreeWidgetItemIterator each(&tree); *each; ++each) {
+    if ((*each)->data(0, Qt::UserRole).toString() == wanted) return *each;
+  }
+  return nullptr;
 }
 
 QTreeWidgetItem* RowItem(const ListRow& row) {
@@ -78,10 +124,73 @@ class QtFormView::Binder : public QObject {
       event->ignore();
       return true;
     }
+    if (const auto link = links.find(watched); link != links.end()) return OnLink(link->second, *event);
     if (event->type() == QEvent::KeyPress)
       return MoveInGroup(watched, *static_cast<QKeyEvent*>(event));
     return false;
   }
+
+  // A link acts on a click of the left button released over it, and on
+  // Space; Enter is the window's shortcut, which acts on it too.
+  bool OnLink(const std::string& key, QEvent& event) {
+    if (event.type() == QEvent::MouseButtonRelease) {
+      const auto& mouse = static_cast<QMouseEvent&>(event);
+      if (mouse.button() == Qt::LeftButton &&
+          view_.widgets_.at(key)->rect().contains(mouse.position().toPoint()))
+        view_.form_.Click(key);
+    }
+    if (event.type() == QEvent::KeyPress && static_cast<QKeyEvent&>(event).key() == Qt::Key_Space &&
+        !static_cast<QKeyEvent&>(event).isAutoRepeat()) {
+      view_.form_.Click(key);
+      return true;
+    }
+    return false;
+  }
+
+  // Ctrl+Tab and Ctrl+Shift+Tab: the next or previous page the user may
+  // choose, of the tab control the focus is on or in, else of the window's
+  // only one with page headers shown.
+  void SwitchPage(int step) {
+    ControlModel* tabs = nullptr;
+    if (ControlModel* focused = view_.ModelOf(QApplication::focusWidget())) {
+      tabs = focused->description().kind == ControlKind::TabControl
+                 ? focused
+                 : view_.form_.Find(focused->description().container);
+    }
+    if (tabs && tabs->description().tabsHidden) tabs = nullptr;
+    if (!tabs) {
+      int shown = 0;
+      for (const auto& model : view_.form_.controls()) {
+        if (model->description().kind == ControlKind::TabControl &&
+            !model->description().tabsHidden && view_.widgets_.at(model->key())->isVisible()) {
+          tabs = model.get();
+          ++shown;
+        }
+      }
+      if (shown != 1) return;
+    }
+    if (!tabs || !tabs->enabled()) return;
+    if (const int page = NextEnabledPage(*tabs, step); page >= 0) tabs->SetValue(page);
+  }
+
+  // The controls on a tab control's page follow the page shown: those of
+  // the page left and of the page come, not every control of the window.
+  void ShowPage(const ControlModel& tabs) {
+    const auto found = pages.find(tabs.key());
+    if (found == pages.end()) return;
+    int& shown = shownPage[tabs.key()];
+    for (const int page : {shown, tabs.value()}) {
+      if (page < 0 || page >= static_cast<int>(found->second.size())) continue;
+      for (ControlModel* model : found->second[static_cast<std::size_t>(page)])
+        MakeVisible(*model, view_.widgets_.at(model->key()));
+    }
+    shown = tabs.value();
+  }
+
+  std::map<QObject*, std::string> links;  // link widgets and their keys
+  // The controls on each page of each tab control.
+  std::map<std::string, std::vector<std::vector<ControlModel*>>> pages;
+  std::map<std::string, int> shownPage;
 
   // The arrow keys move to the group's next or previous member and check it,
   // as in a Windows dialog; Tab leaves the group.
@@ -151,6 +260,12 @@ class QtFormView::Binder : public QObject {
 
  private:
   void MakeVisible(ControlModel& model, QWidget* widget);
+  // The logic's choice of a node: selected, or none when no node has that key.
+  static void SelectNode(QTreeWidget& tree, const std::string& key) {
+    QTreeWidgetItem* item = NodeItem(tree, key);
+    tree.setCurrentItem(item);
+    if (!item) tree.clearSelection();
+  }
 
   QtFormView& view_;
   bool updating_ = false;
@@ -175,10 +290,23 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
         Quietly([&] {
           switch (change) {
             case Change::Enabled:
-              widget->setEnabled(changed.enabled());
+              if (row < 0) {
+                widget->setEnabled(changed.enabled());
+              } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+                tabs->setTabEnabled(row, changed.pageEnabled(row));
+                // The tab bar leaves a page greyed while shown; the logic
+                // still shows it, and decides when to leave it.
+                tabs->setCurrentIndex(changed.value());
+              }
               break;
             case Change::Visible:
               MakeVisible(changed, widget);
+              if (const auto found = pages.find(changed.key()); found != pages.end()) {
+                for (const auto& page : found->second) {
+                  for (ControlModel* model : page)
+                    MakeVisible(*model, view_.widgets_.at(model->key()));
+                }
+              }
               break;
             case Change::Focus:
               if (changed.focused()) widget->setFocus();
@@ -195,6 +323,10 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
                 text->setPlainText(EditorText(changed.text()));
               }
               if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(Text(changed.text()));
+              if (auto* tree = qobject_cast<QTreeWidget*>(widget);
+                  tree && changed.description().kind == ControlKind::TreeView) {
+                SelectNode(*tree, changed.text());
+              }
               if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->isEditable()) {
                 combo->setEditText(Text(changed.text()));
               }
@@ -229,15 +361,8 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
               }
               if (auto* list = qobject_cast<QListWidget*>(widget))
                 list->setCurrentRow(changed.value());
-              if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
-                tabs->setCurrentIndex(changed.value());
-                // The pages' controls follow the page shown.
-                for (const auto& other : view_.form_.controls()) {
-                  if (other->description().container == changed.key()) {
-                    MakeVisible(*other, view_.widgets_.at(other->key()));
-                  }
-                }
-              }
+              if (auto* tabs = qobject_cast<QTabWidget*>(widget)) tabs->setCurrentIndex(changed.value());
+              if (changed.description().kind == ControlKind::TabControl) ShowPage(changed);
               break;
             case Change::Range:
               if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
@@ -290,6 +415,7 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
                 }
                 for (const TreeNode& node : changed.nodes())
                   byKey[node.key]->setExpanded(node.expanded);
+                SelectNode(*tree, changed.text());
               }
               break;
             case Change::ColumnWidths:
@@ -349,12 +475,15 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
     }
     case ControlKind::ListBox:
     case ControlKind::FolderList:
-    case ControlKind::FileList:
-      QObject::connect(static_cast<QListWidget*>(widget), &QListWidget::currentRowChanged, self,
-                       [self, target](int row) {
-                         if (!self->updating()) target->SetValue(row);
-                       });
+    case ControlKind::FileList: {
+      auto* list = static_cast<QListWidget*>(widget);
+      QObject::connect(list, &QListWidget::currentRowChanged, self, [self, target](int row) {
+        if (!self->updating()) target->SetValue(row);
+      });
+      QObject::connect(list, &QListWidget::itemDoubleClicked, self,
+                       [&form, key] { form.DoubleClick(key); });
       break;
+    }
     case ControlKind::ListView: {
       auto* tree = static_cast<QTreeWidget*>(widget);
       QObject::connect(tree, &QTreeWidget::itemChanged, self,
@@ -365,18 +494,44 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
                        });
       break;
     }
-    case ControlKind::TreeView:
-      QObject::connect(static_cast<QTreeWidget*>(widget), &QTreeWidget::currentItemChanged, self,
-                       [self, target](QTreeWidgetItem* item) {
-                         if (self->updating() || !item) return;
-                         target->SetText(item->data(0, Qt::UserRole).toString().toStdString());
+    case ControlKind::TreeView: {
+      // One Click per choice. A press makes its node current (unselected yet)
+      // before it selects it and reports the press: the press is the choice,
+      // also on the node already selected. A key moves the current node and
+      // selects it: that move is the choice. The focus coming in makes a node
+      // current without selecting it: no choice.
+      auto* tree = static_cast<QTreeWidget*>(widget);
+      const auto choose = [&form, key, target](QTreeWidgetItem* item) {
+        target->SetText(item->data(0, Qt::UserRole).toString().toStdString());
+        form.Click(key);
+      };
+      QObject::connect(tree, &QTreeWidget::currentItemChanged, self,
+                       [self, choose](QTreeWidgetItem* item) {
+                         if (self->updating() || !item || !item->isSelected() ||
+                             QApplication::mouseButtons() != Qt::NoButton)
+                           return;
+                         choose(item);
                        });
+      QObject::connect(tree, &QTreeWidget::itemPressed, self, [self, choose](QTreeWidgetItem* item) {
+        if (!self->updating() && item) choose(item);
+      });
+      Quietly([&] { SelectNode(*tree, model.text()); });
       break;
+    }
     case ControlKind::TabControl:
-      QObject::connect(static_cast<QTabWidget*>(widget), &QTabWidget::currentChanged, self,
-                       [self, target](int page) {
-                         if (!self->updating()) target->SetValue(page);
-                       });
+      if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+        for (int page = 0; page < tabs->count(); ++page)
+          tabs->setTabEnabled(page, model.pageEnabled(page));
+        tabs->setCurrentIndex(model.value());
+        QObject::connect(tabs, &QTabWidget::currentChanged, self, [self, target](int page) {
+          if (!self->updating()) target->SetValue(page);
+        });
+      }
+      shownPage[key] = model.value();
+      break;
+    case ControlKind::Link:
+      links[widget] = key;
+      widget->installEventFilter(this);
       break;
     case ControlKind::Label:
     case ControlKind::ProgressBar:
@@ -437,6 +592,12 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
       return tree;
     }
     case ControlKind::TabControl: {
+      if (control.tabsHidden) {
+        // Pages switched by code only: the frame their controls lie in.
+        auto* frame = new QFrame(parent);
+        frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+        return frame;
+      }
       auto* tabs = new QTabWidget(parent);
       // Empty pages: the pages' controls are the window's, shown by page.
       for (const std::string& page : control.columns) tabs->addTab(new QWidget, Text(page));
@@ -449,11 +610,32 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
       bar->setValue(0);
       return bar;
     }
+    case ControlKind::Link: {
+      // Underlined in the link colour (grey when disabled); the pointer over
+      // it is the arrow with the question mark. Its own buddy: its mnemonic
+      // takes the focus to it.
+      auto* link = new LinkLabel(caption, parent);
+      link->setTextFormat(Qt::PlainText);
+      QFont font = link->font();
+      font.setUnderline(true);
+      link->setFont(font);
+      QPalette palette = link->palette();
+      for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::WindowText, palette.color(group, QPalette::Link));
+      link->setPalette(palette);
+      link->setCursor(Qt::WhatsThisCursor);
+      link->setFocusPolicy(Qt::StrongFocus);
+      link->setBuddy(link);
+      return link;
+    }
   }
   return new QWidget(parent);
 }
 
-void AddMenu(QMenu& menu, const MenuDescription& item, Form& form, QObject* context) {
+using Commands = std::map<std::string, std::vector<QAction*>>;
+
+void AddMenu(QMenu& menu, const MenuDescription& item, Form& form, QObject* context,
+             Commands& commands) {
   if (item.caption == "-") {
     menu.addSeparator();
     return;
@@ -461,13 +643,14 @@ void AddMenu(QMenu& menu, const MenuDescription& item, Form& form, QObject* cont
   if (!item.items.empty()) {
     QMenu* sub = menu.addMenu(Text(item.caption));
     sub->setObjectName(Text(item.name));
-    for (const MenuDescription& child : item.items) AddMenu(*sub, child, form, context);
+    for (const MenuDescription& child : item.items) AddMenu(*sub, child, form, context, commands);
     return;
   }
   QAction* action = menu.addAction(Text(item.caption));
   action->setObjectName(Text(item.name));
   const std::string key = item.name;
   QObject::connect(action, &QAction::triggered, context, [&form, key] { form.Click(key); });
+  commands[key].push_back(action);
 }
 
 }  // namespace
@@ -487,22 +670,40 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
     for (const MenuDescription& menu : described.menus) {
       QMenu* top = bar->addMenu(Text(menu.caption));
       top->setObjectName(Text(menu.name));
-      for (const MenuDescription& item : menu.items) AddMenu(*top, item, form, binder_);
+      for (const MenuDescription& item : menu.items) AddMenu(*top, item, form, binder_, commands_);
     }
     layout->setMenuBar(bar);
     extraHeight += bar->sizeHint().height();
   }
   if (!described.tools.empty()) {
     auto* tools = new QToolBar(&root);
+    tools->setObjectName(Text(described.name + ".toolbar"));
     for (const ToolDescription& tool : described.tools) {
+      if (tool.caption == "-") {
+        tools->addSeparator();
+        continue;
+      }
       QAction* action = tools->addAction(Text(tool.caption));
       action->setObjectName(Text(tool.name));
       const std::string key = tool.name;
       QObject::connect(action, &QAction::triggered, binder_, [&form, key] { form.Click(key); });
+      commands_[key].push_back(action);
     }
     layout->addWidget(tools);
     extraHeight += tools->sizeHint().height();
   }
+  // A command's menu entry and tool are greyed while it is unavailable.
+  for (const auto& [name, actions] : commands_) {
+    for (QAction* action : actions) action->setEnabled(form.CommandEnabled(name));
+  }
+  form.OnCommandState(
+      [this](const std::string& name) {
+        const auto found = commands_.find(name);
+        if (found == commands_.end()) return;
+        for (QAction* action : found->second) action->setEnabled(form_.CommandEnabled(name));
+      },
+      this);
+
   client_ = new QWidget(&root);
   client_->setObjectName(Text(described.name + ".client"));
   layout->addWidget(client_, 1);
@@ -530,10 +731,19 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
     // Tab order is the description's order; a label's mnemonic moves the
     // focus to the control after it, as on Windows.
     if (pendingLabel) pendingLabel->setBuddy(widget);
-    pendingLabel = qobject_cast<QLabel*>(widget);
+    pendingLabel = model->description().kind == ControlKind::Label ? static_cast<QLabel*>(widget)
+                                                                    : nullptr;
     if (!pendingLabel && previous) QWidget::setTabOrder(previous, widget);
     if (!pendingLabel) previous = widget;
     widgets_[model->key()] = widget;
+  }
+  for (const auto& model : form.controls()) {
+    const ControlDescription& control = model->description();
+    if (control.container.empty() || control.page < 0) continue;
+    auto& pages = binder_->pages[control.container];
+    if (pages.size() <= static_cast<std::size_t>(control.page))
+      pages.resize(static_cast<std::size_t>(control.page) + 1);
+    pages[static_cast<std::size_t>(control.page)].push_back(model.get());
   }
   for (const auto& model : form.controls()) binder_->Bind(*model, widgets_[model->key()]);
   // Controls on tab pages lie above their tab control.
@@ -547,17 +757,35 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
       if (auto* button = qobject_cast<QAbstractButton*>(cancel)) button->animateClick();
     });
   }
-  // Enter presses the push button that has the focus, else the default button.
+  // Enter presses the push button that has the focus, else the default
+  // button; on a link it follows it, on a list's line it chooses the line.
   auto* defaultButton = qobject_cast<QPushButton*>(Widget(described.defaultControl));
   if (defaultButton) defaultButton->setDefault(true);
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
     auto* enter = new QShortcut(QKeySequence(key), &root);
     QObject::connect(enter, &QShortcut::activated, binder_, [this, defaultButton] {
+      if (ControlModel* focused = ModelOf(QApplication::focusWidget())) {
+        const ControlKind kind = focused->description().kind;
+        if (kind == ControlKind::Link) {
+          form_.Click(focused->key());
+          return;
+        }
+        if (IsList(kind) && focused->value() >= 0) {
+          form_.DoubleClick(focused->key());
+          return;
+        }
+      }
       auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
       const bool ours = focused && focused->window() == &root_;
       QPushButton* button = ours ? focused : defaultButton;
       if (button && button->isEnabled()) button->animateClick();
     });
+  }
+  for (const auto& [sequence, step] :
+       {std::pair{QKeySequence::NextChild, 1}, std::pair{QKeySequence::PreviousChild, -1}}) {
+    auto* switchPage = new QShortcut(sequence, &root);
+    QObject::connect(switchPage, &QShortcut::activated, binder_,
+                     [this, step] { binder_->SwitchPage(step); });
   }
 
   form.OnCaption([this] { root_.setWindowTitle(Text(form_.caption())); }, this);
@@ -596,6 +824,15 @@ QtFormView::~QtFormView() {
 QWidget* QtFormView::Widget(const std::string& key) const {
   const auto found = widgets_.find(key);
   return found == widgets_.end() ? nullptr : found->second;
+}
+
+ControlModel* QtFormView::ModelOf(const QWidget* widget) const {
+  for (; widget && widget != client_; widget = widget->parentWidget()) {
+    for (const auto& [key, each] : widgets_) {
+      if (each == widget) return form_.Find(key);
+    }
+  }
+  return nullptr;
 }
 
 void QtFormView::RunModal() {

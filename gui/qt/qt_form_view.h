@@ -6,9 +6,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "gui/form.h"
 
+class QAction;
 class QWidget;
 
 namespace quillon::gui {
@@ -29,12 +31,15 @@ class QtFormView {
  private:
   class Binder;
   void Place();
+  // The control that `widget` is or lies in (a combo's edit box); null when none.
+  ControlModel* ModelOf(const QWidget* widget) const;
 
   Form& form_;
   QWidget& root_;
   QWidget* client_ = nullptr;
   int baseX_ = 0, baseY_ = 0;
   std::map<std::string, QWidget*> widgets_;
+  std::map<std::string, std::vector<QAction*>> commands_;  // menu entries and tools, by name
   Binder* binder_ = nullptr;  // a child QObject of the root, deleted with the view
 };
 

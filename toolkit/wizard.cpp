@@ -1,0 +1,164 @@
+#include "toolkit/wizard.h"
+
+#include <utility>
+
+#include "toolkit/wizard_window.h"
+
+namespace quillon::toolkit {
+namespace {
+
+const std::vector<std::string> kPopulateTypes{"Local", "Networked"};
+const std::vector<std::string> kPruneTypes{"Local Printer Only", "Networked Printer Only",
+                                           "Local and Networked Printer Only", "Server Only",
+                                           "Printer and Server"};
+
+}  // namespace
+
+Wizard::Wizard(Environment environment)
+    : environment_(std::move(environment)), form_(WizardWindowDescription()) {
+  WizardNavigation::Hooks navigationHooks;
+  navigationHooks.showHelp = [this](int context) { ShowHelp(context); };
+  navigation_ = std::make_unique<WizardNavigation>(form_, environment_.dialogs, document_,
+                                                   std::move(navigationHooks));
+  FileCommands::Hooks fileHooks;
+  fileHooks.askNewType = [this] { return AskNewType(); };
+  fileHooks.rebuildTree = [this] { navigation_->InitializeTreeView(); };
+  commands_ = std::make_unique<FileCommands>(form_, environment_.dialogs, environment_.files,
+                                             document_, std::move(fileHooks));
+  WatchForChanges(form_, document_);
+
+  form_.OnClick("ID_BTN_NEW", [this] { commands_->NewDocument(); });
+  form_.OnClick("ID_BTN_OPEN", [this] { commands_->OpenDocument(); });
+  form_.OnClick("ID_BTN_SAVE", [this] { commands_->SaveFromToolbar(); });
+  form_.OnClick("ID_BTN_SAVE_AS", [this] { commands_->SaveAsFromToolbar(); });
+  form_.OnClick("ID_BTN_EXIT", [this] { form_.Close(); });
+  form_.OnCloseQuery([this] { return commands_->MayClose(); });
+  form_.OnClick("ID_BTN_CONTENTS", [this] { ShowHelp(gui::kHelpContents); });
+  form_.OnClick("ID_BTN_ABOUT", [this] { ShowAbout(); });
+  form_.OnClick("lnkMDAC", [this] { OpenWebPage(kMdacInformationUrl); });
+  form_.OnClick("lnkSupport", [this] { OpenWebPage(kSupportUrl); });
+}
+
+void Wizard::Load() {
+  ResetDocument(form_, document_);
+  form_["cboPopulateType"].SetLines(kPopulateTypes);
+  form_["cboPruneType"].SetLines(kPruneTypes);
+  form_["cboPruneType"].SetValue(4);
+  form_["cboPopulateType"].SetValue(1);
+  // Shown, never edited: the kind is fixed when a document is made.
+  form_["cboConfigurationFileType"].SetEnabled(false);
+  form_["txtPrinterNameViewOnly"].SetEnabled(false);
+  FillFormFromDocument(form_, document_.record);
+  navigation_->InitializeTreeView();
+  navigation_->ClearADRefreshFlags();
+  form_.SetCaption(WizardCaption(document_.DocumentFileName));
+  LoadDomainNames();
+  document_.DocumentDirty = false;
+}
+
+bool Wizard::Start(const std::string& commandLineDocument) {
+  // A document that cannot be read has said so; the start dialog follows.
+  if (!commandLineDocument.empty() && commands_->OpenPath(commandLineDocument)) {
+    navigation_->ClearADRefreshFlags();
+    return true;
+  }
+  return RunStartDialog();
+}
+
+bool Wizard::RunStartDialog() {
+  StartDialog dialog(environment_.files, environment_.dialogs, true, environment_.startFolder,
+                     [this](int context) { ShowHelp(context); });
+  environment_.showModal(dialog.form());
+  if (dialog.Cancelled()) {
+    form_.Close();
+    return false;
+  }
+  ResetDocument(form_, document_);
+  if (dialog.CurrentTab() == StartDialog::kExistingTab) {
+    commands_->OpenPath(dialog.ChosenPath());
+  } else {
+    document_.record.UseActiveDirectory = dialog.ChosenType() == DocumentType::ActiveDirectory;
+    document_.record.UseManualDefinitions = !document_.record.UseActiveDirectory;
+  }
+  FillFormFromDocument(form_, document_.record);
+  navigation_->InitializeTreeView();
+  document_.DocumentDirty = false;
+  navigation_->ClearADRefreshFlags();
+  form_.SetCaption(WizardCaption(document_.DocumentFileName));
+  return true;
+}
+
+std::optional<DocumentType> Wizard::AskNewType() {
+  StartDialog dialog(environment_.files, environment_.dialogs, false, environment_.startFolder,
+                     [this](int context) { ShowHelp(context); });
+  environment_.showModal(dialog.form());
+  if (dialog.Cancelled()) return std::nullopt;
+  return dialog.ChosenType();
+}
+
+std::string Wizard::HelpFile() const {
+  return platform::JoinPath(environment_.programFolder, kHelpFileName);
+}
+
+void Wizard::ShowHelp(int context) {
+  const std::string file = HelpFile();
+  if (!environment_.files.FileExists(file)) {
+    environment_.dialogs.ShowMessageBox(
+        kProgramTitle, "The help file " + file + " could not be found.",
+        gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
+    return;
+  }
+  if (!environment_.dialogs.ShowHelp(file, context)) {
+    environment_.dialogs.ShowMessageBox(
+        kProgramTitle, "No program on this computer can show the help file " + file + ".",
+        gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
+  }
+}
+
+void Wizard::OpenWebPage(const std::string& url) {
+  if (!environment_.dialogs.OpenWebPage(url)) {
+    environment_.dialogs.ShowMessageBox(kProgramTitle,
+                                        "No web browser could be started to open " + url + ".",
+                                        gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
+  }
+}
+
+void Wizard::ShowAbout() {
+  gui::Form about(AboutDescription());
+  about.OnClick("cmdOK", [&about] { about.Close(); });
+  environment_.showModal(about);
+}
+
+void Wizard::LoadDomainNames() {
+  if (!environment_.listDomains) return;
+  std::vector<std::string> domains;
+  try {
+    domains = environment_.listDomains();
+  } catch (...) {
+    return;  // a domain can always be typed
+  }
+  if (domains.empty()) return;
+  gui::ControlModel& box = form_["cboDomainName"];
+  std::vector<std::string> lines = box.lines();
+  lines.insert(lines.end(), domains.begin(), domains.end());
+  // Filling the list is not a change of the domain.
+  const bool populatePending = navigation_->PopulateADRefreshPending;
+  const bool prunePending = navigation_->PruneADRefreshPending;
+  box.SetLines(std::move(lines));
+  navigation_->PopulateADRefreshPending = populatePending;
+  navigation_->PruneADRefreshPending = prunePending;
+}
+
+std::string CommandLineDocument(std::string_view arguments) {
+  std::string path;
+  for (const char c : arguments) {
+    if (c != '"') path += c;
+  }
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!path.empty() && blank(path.back())) path.pop_back();
+  std::size_t start = 0;
+  while (start < path.size() && blank(path[start])) ++start;
+  return path.substr(start);
+}
+
+}  // namespace quillon::toolkit

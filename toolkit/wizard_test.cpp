@@ -1,0 +1,361 @@
+// The toolkit's windows as described, and its main window's life: load, the
+// start dialog's every way out, the command line's document, help, links,
+// the about box and the domain box, with scripted dialogs and real files.
+#include "toolkit/wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "document/document_file.h"
+#include "gui/scripted_dialogs.h"
+#include "platform/host/host_file_system.h"
+#include "toolkit/wizard_window.h"
+
+namespace quillon::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+using gui::AskedDialog;
+using gui::ControlDescription;
+using gui::ControlKind;
+
+bool Overlap(const gui::Rect& a, const gui::Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+         b.y < a.y + a.height;
+}
+
+char Mnemonic(const std::string& caption) {
+  const auto amp = caption.find('&');
+  if (amp == std::string::npos || amp + 1 >= caption.size()) return 0;
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(caption[amp + 1])));
+}
+
+TEST(WizardWindowTest, EveryControlIsThereOnceOnItsPageWithoutOverlapOrClashingKeys) {
+  const gui::FormDescription wizard = WizardWindowDescription();
+  std::map<std::string, const ControlDescription*> byKey;
+  for (const ControlDescription& control : wizard.controls) {
+    EXPECT_TRUE(byKey.emplace(gui::ControlKey(control), &control).second)
+        << "twice: " << gui::ControlKey(control);
+  }
+  // What the binding and the navigation work on, with the kinds they expect.
+  std::vector<ControlDescription> needed = BoundControls();
+  for (const ControlDescription& control : NavigationControls()) needed.push_back(control);
+  for (const ControlDescription& control : needed) {
+    const auto found = byKey.find(gui::ControlKey(control));
+    ASSERT_NE(found, byKey.end()) << gui::ControlKey(control);
+    EXPECT_EQ(found->second->kind, control.kind) << gui::ControlKey(control);
+  }
+  // The editors' and checks' controls, in place for their behaviour.
+  for (const char* key :
+       {"cmdNewServerPair", "cmdSaveServerPair", "cmdDeleteServer", "cmdNewPrinter",
+        "cmdPrinterSave", "cmdDeletePrinter", "cmdMixedNew", "cmdMixedSave", "cmdMixedDelete",
+        "cmdPopulateNew", "cmdPopulateSave", "cmdPopulateDelete", "cboPopulateType",
+        "cmdPruneNew", "cmdPruneSave", "cmdPruneDelete", "cboPruneType", "cmdAddSendEmail",
+        "cmdRemoveSendEmail", "txtPrinterNameViewOnly", "txtDriverName", "txtDriverFileName",
+        "txtPortName", "cmdSavePrinterDriver", "prbAdPopulateProgress", "prbADPrune",
+        "cmdAdPopulateRefresh", "cmdAdPruneRefresh", "cmdAdPopulateSelect", "cmdPruneADSelect",
+        "cmdBrowseDeployment", "cmdBrowseDriverSharePath", "cmdBrowseFileOutput",
+        "cmdDeployNow(0)", "cmdDeployNow(1)", "lnkMDAC", "lnkSupport"}) {
+    EXPECT_TRUE(byKey.count(key)) << key;
+  }
+  EXPECT_EQ(byKey.at("cmdDeployNow(0)")->page, static_cast<int>(Page::DeploymentGeneral));
+  EXPECT_EQ(byKey.at("cmdDeployNow(1)")->page, static_cast<int>(Page::Mdac));
+  EXPECT_EQ(byKey.at("chkADPruneAll")->caption, "&Delete all orphaned Active Directory printers.");
+  EXPECT_EQ(byKey.at("optDefault(1)")->caption,
+            "Migration: when migrating printers, if the current defualt printer is migrated to a "
+            "new printer, the newly created migration printer is set as the default.");
+  EXPECT_EQ(byKey.at("lnkMDAC")->kind, ControlKind::Link);
+
+  // Each page: inside the page frame, nothing on top of anything else, and
+  // no mnemonic twice or taken from the menu bar.
+  const ControlDescription& tabs = *byKey.at(kPageTabs);
+  EXPECT_TRUE(tabs.tabsHidden) << "pages are switched by code only";
+  EXPECT_FALSE(Overlap(tabs.place, byKey.at(kPageTree)->place));
+  for (int page = 0; page < kPageCount; ++page) {
+    SCOPED_TRACE("page " + std::to_string(page));
+    std::vector<const ControlDescription*> on;
+    for (const ControlDescription& control : wizard.controls) {
+      if (control.container == kPageTabs && control.page == page) on.push_back(&control);
+    }
+    std::set<char> keys{'f', 'v', 'h'};
+    for (const ControlDescription* control : on) {
+      const gui::Rect& r = control->place;
+      EXPECT_TRUE(r.width > 0 && r.height > 0) << gui::ControlKey(*control);
+      EXPECT_TRUE(r.x >= tabs.place.x && r.y >= tabs.place.y &&
+                  r.x + r.width <= tabs.place.x + tabs.place.width &&
+                  r.y + r.height <= tabs.place.y + tabs.place.height)
+          << gui::ControlKey(*control) << " leaves the page";
+      for (const ControlDescription* other : on) {
+        if (other < control) {
+          EXPECT_FALSE(Overlap(r, other->place))
+              << gui::ControlKey(*control) << " covers " << gui::ControlKey(*other);
+        }
+      }
+      if (const char key = Mnemonic(control->caption)) {
+        EXPECT_TRUE(keys.insert(key).second)
+            << "Alt+" << key << " twice, at " << gui::ControlKey(*control);
+      }
+    }
+  }
+
+  // The dialogs: their fixed captions and keys.
+  const gui::Form start(NewIniDescription());
+  EXPECT_EQ(start.caption(), "New INI");
+  EXPECT_EQ(start["sstNewINI"].description().columns,
+            (std::vector<std::string>{"New", "Existing", "&Recent"}));
+  EXPECT_EQ(start["cmdSelect"].description().caption, "&Select");
+  EXPECT_EQ(start["filExistingINI"].description().kind, ControlKind::FileList);
+  const gui::Form about(AboutDescription());
+  EXPECT_EQ(about.caption(), "About Quillon Deployment Toolkit");
+  EXPECT_EQ(about["lblVersion"].text(), "Version 3.1.1");
+}
+
+TEST(WizardWindowTest, FolderWaysUpAndCommandLines) {
+  EXPECT_EQ(FolderAncestry("C:\\Users\\ann\\"),
+            (std::vector<std::string>{"C:\\", "C:\\Users", "C:\\Users\\ann"}));
+  EXPECT_EQ(FolderAncestry("d:"), (std::vector<std::string>{"d:\\"}));
+  EXPECT_EQ(FolderAncestry("\\\\fs01\\deploy$\\quillon\\2026"),
+            (std::vector<std::string>{"\\\\fs01\\deploy$", "\\\\fs01\\deploy$\\quillon",
+                                      "\\\\fs01\\deploy$\\quillon\\2026"}));
+  EXPECT_EQ(FolderAncestry("\\\\fs01\\deploy$\\"), (std::vector<std::string>{"\\\\fs01\\deploy$"}));
+  EXPECT_EQ(FolderAncestry("/home//ann/"), (std::vector<std::string>{"/", "/home", "/home/ann"}));
+  EXPECT_EQ(FolderAncestry("/"), (std::vector<std::string>{"/"}));
+
+  EXPECT_EQ(CommandLineDocument(" \"C:\\Migration Files\\Floor 2.ini\" "),
+            "C:\\Migration Files\\Floor 2.ini");
+  EXPECT_EQ(CommandLineDocument("\\\\fs01\\deploy$\\floor2.ini"), "\\\\fs01\\deploy$\\floor2.ini");
+  EXPECT_EQ(CommandLineDocument("  "), "");
+}
+
+class WizardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::path(::testing::TempDir()) /
+              ("wizard-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(folder_ / "program");
+    fs::create_directories(folder_ / "docs" / "Floor 2");
+    fs::create_directories(folder_ / "docs" / "archive");
+    Make(false);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  void Make(bool loaded = true) {
+    Wizard::Environment environment{dialogs_, files_, (folder_ / "program").string(),
+                                    (folder_ / "docs").string(),
+                                    [this] {
+                                      if (domainsFail_) throw std::runtime_error("no network");
+                                      return domains_;
+                                    },
+                                    [this](gui::Form& form) {
+                                      shown_.push_back(form.description().name);
+                                      if (answer_) answer_(form);
+                                    }};
+    wizard_ = std::make_unique<Wizard>(environment);
+    if (loaded) wizard_->Load();
+  }
+  gui::Form& W() { return wizard_->form(); }
+  Page Showing() { return wizard_->navigation().CurrentPage(); }
+  std::string Doc(const std::string& name) { return (folder_ / "docs" / name).string(); }
+  void WriteManualDocument(const std::string& path, const std::string& subject) {
+    document::MigrationDocument record = NewDocumentRecord();
+    record.UseManualDefinitions = true;
+    record.EmailSubject = subject;
+    record.ServerPairs = {{"", ""}, {"OLDPS01", "NEWPS01"}};
+    ASSERT_FALSE(document::WriteDocument(files_, path, record));
+  }
+
+  fs::path folder_;
+  gui::ScriptedDialogs dialogs_;
+  platform::HostFileSystem files_;
+  std::vector<std::string> domains_;
+  bool domainsFail_ = false;
+  std::vector<std::string> shown_;
+  std::function<void(gui::Form&)> answer_;
+  std::unique_ptr<Wizard> wizard_;
+};
+
+TEST_F(WizardTest, LoadShowsANewDocumentAndTheNetworksDomainsWithoutAChange) {
+  domains_ = {"CORP", "LAB.EXAMPLE.COM"};
+  wizard_->Load();
+  EXPECT_EQ(W().caption(), "Quillon - Deployment Toolkit [UNTITLED]");
+  EXPECT_EQ(Showing(), Page::General);
+  EXPECT_EQ(W()["cboPruneType"].text(), "Printer and Server");
+  EXPECT_EQ(W()["cboPopulateType"].text(), "Networked");
+  EXPECT_EQ(W()["cboDomainName"].lines(), domains_);
+  EXPECT_EQ(W()["cboDomainName"].text(), "") << "offered, not chosen";
+  EXPECT_FALSE(W()["cboConfigurationFileType"].enabled());
+  EXPECT_FALSE(wizard_->document().DocumentDirty);
+  EXPECT_FALSE(wizard_->navigation().PopulateADRefreshPending);
+  EXPECT_FALSE(wizard_->navigation().PruneADRefreshPending);
+  EXPECT_TRUE(W()["chkDebugOn"].checked());
+  EXPECT_TRUE(W()["chkShowProgress"].checked());
+
+  // A network that cannot be asked leaves the box as it is, silently.
+  domainsFail_ = true;
+  Make();
+  EXPECT_TRUE(W()["cboDomainName"].lines().empty());
+  EXPECT_TRUE(dialogs_.asked.empty());
+}
+
+TEST_F(WizardTest, TheStartDialogsEveryWayOut) {
+  wizard_->Load();
+  // Cancel: the window closes and the program ends.
+  bool closed = false;
+  W().OnClose([&closed] { closed = true; });
+  answer_ = [](gui::Form& dialog) {
+    EXPECT_FALSE(dialog["sstNewINI"].pageEnabled(StartDialog::kRecentTab));
+    EXPECT_TRUE(dialog["sstNewINI"].pageEnabled(StartDialog::kExistingTab));
+    EXPECT_TRUE(dialog["optUseActiveDirectory"].checked());
+    dialog.Click("cmdCancel");
+  };
+  EXPECT_FALSE(wizard_->Start(""));
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(shown_, (std::vector<std::string>{"frmNewINI"}));
+
+  // New, manual: the manual pages, nothing to save.
+  Make();
+  answer_ = [](gui::Form& dialog) {
+    dialog.Click("optUseManualConfiguration");
+    EXPECT_FALSE(dialog["optUseActiveDirectory"].checked()) << "one kind at a time";
+    dialog.Click("cmdSelect");
+  };
+  ASSERT_TRUE(wizard_->Start(""));
+  EXPECT_TRUE(wizard_->document().record.UseManualDefinitions);
+  EXPECT_FALSE(wizard_->document().record.UseActiveDirectory);
+  EXPECT_EQ(wizard_->navigation().variant(), Variant::Manual);
+  EXPECT_EQ(Showing(), Page::General);
+  EXPECT_EQ(W()["cboConfigurationFileType"].text(), "Manual Configuration");
+  EXPECT_FALSE(wizard_->document().DocumentDirty);
+
+  // Existing: through the folder list to a document, chosen by double click.
+  WriteManualDocument(Doc("Floor 2/floor2.INI"), "Floor two");
+  std::ofstream(Doc("Floor 2/readme.txt")) << "not a document";
+  Make();
+  answer_ = [this](gui::Form& dialog) {
+    dialog["sstNewINI"].SetValue(StartDialog::kExistingTab);
+    const std::vector<std::string> folders = dialog["dirExistingINI"].lines();
+    const auto floor2 = std::find_if(folders.begin(), folders.end(), [](const std::string& line) {
+      return line.find("Floor 2") != std::string::npos;
+    });
+    ASSERT_NE(floor2, folders.end());
+    EXPECT_NE(std::find_if(folders.begin(), folders.end(),
+                           [](const std::string& line) { return line.find("archive") != line.npos; }),
+              folders.end());
+    EXPECT_TRUE(dialog["filExistingINI"].lines().empty());
+    // Select with no file chosen says so and keeps the dialog.
+    dialog.Click("cmdSelect");
+    ASSERT_EQ(dialogs_.asked.size(), 1U);
+    EXPECT_EQ(dialogs_.asked[0].title, "New INI");
+    dialog["dirExistingINI"].SetValue(static_cast<int>(floor2 - folders.begin()));
+    dialog.DoubleClick("dirExistingINI");
+    EXPECT_EQ(dialog["filExistingINI"].lines(), (std::vector<std::string>{"floor2.INI"}));
+    dialog["filExistingINI"].SetValue(0);
+    dialog.DoubleClick("filExistingINI");
+  };
+  ASSERT_TRUE(wizard_->Start(""));
+  EXPECT_EQ(wizard_->document().DocumentPath, Doc("Floor 2/floor2.INI"));
+  EXPECT_EQ(W().caption(), "Quillon - Deployment Toolkit [floor2.INI]");
+  EXPECT_EQ(W()["txtEmailSubject"].text(), "Floor two");
+  EXPECT_EQ(W()["lstServerPairs"].lines(), (std::vector<std::string>{"OLDPS01 -> NEWPS01"}));
+  EXPECT_EQ(wizard_->navigation().variant(), Variant::Manual);
+  EXPECT_FALSE(wizard_->document().DocumentDirty);
+  dialogs_.asked.clear();
+
+  // The command line's document opens without the dialog; one that cannot be
+  // read says so, then the dialog comes.
+  shown_.clear();
+  Make();
+  ASSERT_TRUE(wizard_->Start(Doc("Floor 2/floor2.INI")));
+  EXPECT_TRUE(shown_.empty());
+  EXPECT_EQ(W()["txtEmailSubject"].text(), "Floor two");
+  Make();
+  answer_ = [](gui::Form& dialog) { dialog.Click("cmdSelect"); };
+  ASSERT_TRUE(wizard_->Start(Doc("missing.ini")));
+  ASSERT_EQ(dialogs_.asked.size(), 1U);
+  EXPECT_EQ(dialogs_.asked[0].title, document::kReadErrorTitle);
+  EXPECT_EQ(shown_, (std::vector<std::string>{"frmNewINI"}));
+  EXPECT_EQ(wizard_->document().DocumentPath, "") << "the new document does not take its name";
+  EXPECT_EQ(W().caption(), "Quillon - Deployment Toolkit [UNTITLED]");
+  EXPECT_EQ(wizard_->navigation().variant(), Variant::ActiveDirectory);
+
+  // New from the menu offers the "New" page alone.
+  answer_ = [](gui::Form& dialog) {
+    EXPECT_FALSE(dialog["sstNewINI"].pageEnabled(StartDialog::kExistingTab));
+    dialog.Click("cmdHelp");
+    dialog.Click("optUseManualConfiguration");
+    dialog.Click("cmdSelect");
+  };
+  dialogs_.asked.clear();
+  W().Click("ID_BTN_NEW");
+  EXPECT_EQ(wizard_->navigation().variant(), Variant::Manual);
+  ASSERT_EQ(dialogs_.asked.size(), 1U) << "help, missing";
+  EXPECT_NE(dialogs_.asked[0].text.find(wizard_->HelpFile()), std::string::npos);
+}
+
+TEST_F(WizardTest, HelpLinksAndTheAboutBox) {
+  wizard_->Load();
+  const std::string help = wizard_->HelpFile();
+  EXPECT_EQ(help, (folder_ / "program" / "Quillon.hlp").string());
+  W().Click("cmdHelp(0)");
+  ASSERT_EQ(dialogs_.asked.size(), 1U);
+  EXPECT_EQ(dialogs_.asked[0].kind, AskedDialog::Kind::MessageBox);
+  EXPECT_EQ(dialogs_.asked[0].text, "The help file " + help + " could not be found.");
+
+  std::ofstream(help) << "help";
+  dialogs_.asked.clear();
+  W().Click("cmdHelp(7)");       // SMTP Mail
+  W().Click("ID_BTN_CONTENTS");  // the contents
+  dialogs_.handlersAvailable = false;
+  W().Click("cmdHelp(18)");  // Drivers, with no viewer
+  W().Click("lnkSupport");
+  dialogs_.handlersAvailable = true;
+  W().Click("lnkMDAC");
+  EXPECT_EQ(gui::Transcript(dialogs_.asked),
+            "help " + help + " context=1008\n" + "help " + help + " context=-1\n" + "help " + help +
+                " context=2030\n" +
+                "message [Quillon Deployment Toolkit] Exclamation OK: No program on this computer "
+                "can show the help file " + help + ".\n" +
+                "web https://quillon.example/support\n" +
+                "message [Quillon Deployment Toolkit] Exclamation OK: No web browser could be "
+                "started to open https://quillon.example/support.\n" +
+                "web " + kMdacInformationUrl + "\n");
+
+  std::string version;
+  answer_ = [&version](gui::Form& about) {
+    version = about["lblVersion"].text();
+    about.Click("cmdOK");
+  };
+  W().Click("ID_BTN_ABOUT");
+  EXPECT_EQ(shown_, (std::vector<std::string>{"frmAbout"}));
+  EXPECT_EQ(version, "Version 3.1.1");
+}
+
+TEST_F(WizardTest, ExitAsksAboutUnsavedWorkAndSavesWhereTheDocumentCameFrom) {
+  WriteManualDocument(Doc("site.ini"), "Site");
+  wizard_->Load();
+  ASSERT_TRUE(wizard_->Start(Doc("site.ini")));
+  W()["txtEmailSubject"].SetText("Site, edited");
+  EXPECT_TRUE(wizard_->document().DocumentDirty);
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Cancel);
+  W().Click("ID_BTN_EXIT");
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Yes);
+  bool closed = false;
+  W().OnClose([&closed] { closed = true; });
+  EXPECT_FALSE(closed);
+  W().Click("ID_BTN_EXIT");
+  EXPECT_TRUE(closed);
+  document::MigrationDocument read;
+  ASSERT_FALSE(document::ReadDocument(files_, Doc("site.ini"), read));
+  EXPECT_EQ(read.EmailSubject, "Site, edited");
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+}  // namespace
+}  // namespace quillon::toolkit

@@ -1,0 +1,24 @@
+// The toolkit's windows as descriptions: frmWizard (the page tree, the pages
+// with every editing control, menus and toolbar), the start dialog frmNewINI
+// and the about box frmAbout. Both front ends build them from these lines.
+#pragma once
+
+#include "gui/form.h"
+
+namespace quillon::toolkit {
+
+inline constexpr const char* kProgramTitle = "Quillon Deployment Toolkit";
+inline constexpr const char* kProgramVersion = "3.1.1";
+inline constexpr const char* kHelpFileName = "Quillon.hlp";
+// Where the two link labels lead.
+inline constexpr const char* kMdacInformationUrl =
+    "https://learn.microsoft.com/sql/connect/connect-history";
+// The product has no public site yet: a reserved name, to be replaced by the
+// support page of the organisation that ships it.
+inline constexpr const char* kSupportUrl = "https://quillon.example/support";
+
+gui::FormDescription WizardWindowDescription();
+gui::FormDescription NewIniDescription();
+gui::FormDescription AboutDescription();
+
+}  // namespace quillon::toolkit
