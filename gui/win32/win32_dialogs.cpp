@@ -3,6 +3,7 @@
 
 #include <commdlg.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "platform/win32/user_interface_win32.h"
