@@ -124,7 +124,8 @@ class QtFormView::Binder : public QObject {
       event->ignore();
       return true;
     }
-    if (const auto link = links.find(watched); link != links.end()) return OnLink(link->second, *event);
+    if (const auto link = links.find(watched); link != links.end())
+      return OnLink(link->second, *event);
     if (event->type() == QEvent::KeyPress)
       return MoveInGroup(watched, *static_cast<QKeyEvent*>(event));
     return false;
@@ -361,7 +362,8 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
               }
               if (auto* list = qobject_cast<QListWidget*>(widget))
                 list->setCurrentRow(changed.value());
-              if (auto* tabs = qobject_cast<QTabWidget*>(widget)) tabs->setCurrentIndex(changed.value());
+              if (auto* tabs = qobject_cast<QTabWidget*>(widget))
+                tabs->setCurrentIndex(changed.value());
               if (changed.description().kind == ControlKind::TabControl) ShowPage(changed);
               break;
             case Change::Range:
@@ -512,9 +514,10 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
                            return;
                          choose(item);
                        });
-      QObject::connect(tree, &QTreeWidget::itemPressed, self, [self, choose](QTreeWidgetItem* item) {
-        if (!self->updating() && item) choose(item);
-      });
+      QObject::connect(tree, &QTreeWidget::itemPressed, self,
+                       [self, choose](QTreeWidgetItem* item) {
+                         if (!self->updating() && item) choose(item);
+                       });
       Quietly([&] { SelectNode(*tree, model.text()); });
       break;
     }
@@ -731,8 +734,8 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
     // Tab order is the description's order; a label's mnemonic moves the
     // focus to the control after it, as on Windows.
     if (pendingLabel) pendingLabel->setBuddy(widget);
-    pendingLabel = model->description().kind == ControlKind::Label ? static_cast<QLabel*>(widget)
-                                                                    : nullptr;
+    pendingLabel =
+        model->description().kind == ControlKind::Label ? static_cast<QLabel*>(widget) : nullptr;
     if (!pendingLabel && previous) QWidget::setTabOrder(previous, widget);
     if (!pendingLabel) previous = widget;
     widgets_[model->key()] = widget;

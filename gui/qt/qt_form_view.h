@@ -31,7 +31,7 @@ class QtFormView {
  private:
   class Binder;
   void Place();
-  // The control that `widget` is or lies in (a combo's edit box); null when none.
+  // The control that `widget` is or lies in (a combo's edit box), or null.
   ControlModel* ModelOf(const QWidget* widget) const;
 
   Form& form_;
