@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace quillon::gui {
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int kFirstControlId = 100;
 constexpr int kFirstCommandId = 1000;
+constexpr int kFirstToolId = kFirstCommandId + 500;
 constexpr UINT kActivated = WM_APP + 1;  // the activation, reported after it is drawn
 constexpr UINT kDestroy = WM_APP + 2;    // the form agreed to close
 
@@ -26,6 +28,41 @@ std::string WindowString(HWND window) {
 
 bool IsOption(const ControlModel& model) {
   return model.description().kind == ControlKind::OptionButton;
+}
+
+bool IsList(ControlKind kind) {
+  return kind == ControlKind::ListBox || kind == ControlKind::FolderList ||
+         kind == ControlKind::FileList;
+}
+
+// The page after (step 1) or before (-1) the one shown that the user may
+// choose, going round; -1 when there is none.
+int NextEnabledPage(const ControlModel& tabs, int step) {
+  const int count = static_cast<int>(tabs.description().columns.size());
+  for (int i = 1; i < count; ++i) {
+    const int page = ((tabs.value() + step * i) % count + count) % count;
+    if (tabs.pageEnabled(page)) return page;
+  }
+  return -1;
+}
+
+// The system's link colour, unless it barely stands out from the face of
+// dialogs (as in some themes): then the usual link blue.
+COLORREF LinkColor() {
+  const auto lightness = [](COLORREF color) {
+    return (GetRValue(color) * 299 + GetGValue(color) * 587 + GetBValue(color) * 114) / 1000;
+  };
+  const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+  return std::abs(lightness(link) - lightness(GetSysColor(COLOR_BTNFACE))) >= 96 ? link
+                                                                                 : RGB(0, 102, 204);
+}
+
+// Where the message being handled happened, in `window`'s client area.
+POINT MessagePoint(HWND window) {
+  const DWORD at = GetMessagePos();
+  POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  ScreenToClient(window, &point);
+  return point;
 }
 
 void SetKey(HWND window, const std::string& key) {
@@ -88,9 +125,17 @@ Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfG
           child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
           WS_EX_CLIENTEDGE};
     case ControlKind::TabControl:
-      return {WC_TABCONTROLA, child | WS_TABSTOP, 0};
+      // Pages switched by code only: just the frame their controls lie in,
+      // drawn by the window (a frame static leaves its inside unpainted).
+      if (control.tabsHidden) return {"STATIC", child | SS_OWNERDRAW, 0};
+      // Its captions drawn by the window: an unavailable page's is grey.
+      return {WC_TABCONTROLA, child | WS_TABSTOP | TCS_OWNERDRAWFIXED, 0};
     case ControlKind::ProgressBar:
       return {PROGRESS_CLASSA, child, 0};
+    case ControlKind::Link:
+      // Drawn by the window as a link; a button, so that it is a tab stop,
+      // shows the focus, acts on Space and reports a click when released.
+      return {"BUTTON", child | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY, 0};
   }
   return {"STATIC", child, 0};
 }
@@ -176,6 +221,9 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
   }
   font_ = CreateFontIndirectA(&metrics.lfMessageFont);
+  LOGFONTA underlined = metrics.lfMessageFont;
+  underlined.lfUnderline = TRUE;
+  linkFont_ = CreateFontIndirectA(&underlined);
   HDC screen = GetDC(nullptr);
   HGDIOBJ previous = SelectObject(screen, font_);
   TEXTMETRICA text{};
@@ -224,6 +272,13 @@ void Win32FormView::Create() {
   // Named last: whoever finds the window by its name finds all of its controls.
   SetKey(window_, described.name);
 
+  // A command's menu entry and tool are greyed while it is unavailable.
+  for (const auto& [id, name] : commands_) ShowCommandState(name);
+  form.OnCommandState(
+      [this](const std::string& name) {
+        if (window_) ShowCommandState(name);
+      },
+      this);
   form.OnCaption([this] { SetWindowTextA(window_, form_.caption().c_str()); }, this);
   form.OnClose(
       [this] {
@@ -254,6 +309,8 @@ void Win32FormView::Release() {
   window_ = nullptr;
   if (font_) DeleteObject(font_);
   font_ = nullptr;
+  if (linkFont_) DeleteObject(linkFont_);
+  linkFont_ = nullptr;
   for (HIMAGELIST images : images_) ImageList_Destroy(images);
   images_.clear();
 }
@@ -300,8 +357,14 @@ void Win32FormView::CreateControls() {
                                0, 0, window_, nullptr, instance, nullptr);
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
-    int next = kFirstCommandId + 500;
+    int next = kFirstToolId;
     for (const ToolDescription& tool : described.tools) {
+      if (tool.caption == "-") {
+        TBBUTTON separator{};
+        separator.fsStyle = BTNS_SEP;  // of the default width
+        SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&separator));
+        continue;
+      }
       commands_[next] = tool.name;
       const INT_PTR text = SendMessageA(toolbar_, TB_ADDSTRINGA, 0,
                                         reinterpret_cast<LPARAM>((tool.caption + '\0').c_str()));
@@ -318,7 +381,7 @@ void Win32FormView::CreateControls() {
   }
 
   int id = kFirstControlId;
-  HWND tabControl = nullptr;
+  std::vector<HWND> tabControls;
   const ControlModel* previous = nullptr;
   for (const auto& model : form_.controls()) {
     const ControlDescription& control = model->description();
@@ -374,6 +437,8 @@ void Win32FormView::CreateControls() {
         break;
       }
       case ControlKind::TabControl: {
+        tabControls.push_back(created);
+        if (control.tabsHidden) break;
         int index = 0;
         for (const std::string& page : control.columns) {
           TCITEMA item{};
@@ -382,7 +447,6 @@ void Win32FormView::CreateControls() {
           SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&item));
         }
-        tabControl = created;
         break;
       }
       case ControlKind::ProgressBar:
@@ -396,23 +460,76 @@ void Win32FormView::CreateControls() {
     byKey_[model->key()] = created;
   }
   // A tab control lies beneath the controls of its pages.
-  if (tabControl) SetWindowPos(tabControl, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (HWND tabs : tabControls)
+    SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (const auto& model : form_.controls()) {
+    const ControlDescription& control = model->description();
+    if (control.container.empty() || control.page < 0) continue;
+    auto& pages = pages_[control.container];
+    if (pages.size() <= static_cast<std::size_t>(control.page))
+      pages.resize(static_cast<std::size_t>(control.page) + 1);
+    pages[static_cast<std::size_t>(control.page)].push_back(model.get());
+  }
+  for (const auto& model : form_.controls()) {
+    if (model->description().kind == ControlKind::TabControl)
+      shownPage_[model->key()] = model->value();
+  }
   for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
 }
 
-void Win32FormView::MakeVisible(ControlModel& model) {
+bool Win32FormView::Shown(const ControlModel& model) {
   bool shown = model.visible();
   const ControlDescription& described = model.description();
   if (!described.container.empty()) {
     ControlModel* tabs = form_.Find(described.container);
     shown = shown && tabs && tabs->value() == described.page && tabs->visible();
   }
-  ShowWindow(Control(model.key()), shown ? SW_SHOWNA : SW_HIDE);
+  return shown;
+}
+
+void Win32FormView::MakeVisible(ControlModel& model) {
+  ShowWindow(Control(model.key()), Shown(model) ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32FormView::ShowPage(const ControlModel& tabs) {
+  const auto found = pages_.find(tabs.key());
+  if (found == pages_.end()) return;
+  // The controls of the page left and of the page come, not every control.
+  // Shown and hidden without drawing, then the frame's area drawn once.
+  int& shown = shownPage_[tabs.key()];
+  for (const int page : {shown, tabs.value()}) {
+    if (page < 0 || page >= static_cast<int>(found->second.size())) continue;
+    for (ControlModel* model : found->second[static_cast<std::size_t>(page)]) {
+      HWND control = Control(model->key());
+      const bool show = Shown(*model);
+      if (((GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0) == show) continue;
+      SetWindowPos(control, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW |
+                       (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+  }
+  shown = tabs.value();
+  RECT area{};
+  GetWindowRect(Control(tabs.key()), &area);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
+  RedrawWindow(window_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Win32FormView::SelectNode(const ControlModel& tree) {
+  HWND control = Control(tree.key());
+  const std::vector<HTREEITEM>& items = treeItems_[control];
+  HTREEITEM chosen = nullptr;
+  for (std::size_t i = 0; i < tree.nodes().size() && i < items.size(); ++i) {
+    if (tree.nodes()[i].key == tree.text()) chosen = items[i];
+  }
+  SendMessageA(control, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
 }
 
 void Win32FormView::Bind(ControlModel& model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
+  if (model.description().kind == ControlKind::TabControl && !model.description().tabsHidden)
+    SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(model.value()), 0);
   if (IsOption(model)) {
     SendMessageA(control, BM_SETCHECK, model.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     MoveGroupTabStop(model);
@@ -425,16 +542,30 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
         const ControlKind kind = changed.description().kind;
         switch (change) {
           case Change::Enabled:
-            EnableWindow(control, changed.enabled());
+            if (row < 0) {
+              EnableWindow(control, changed.enabled());
+            } else {
+              // A page's caption, drawn grey or not.
+              InvalidateRect(control, nullptr, TRUE);
+            }
             break;
           case Change::Visible:
             MakeVisible(changed);
+            if (const auto found = pages_.find(changed.key()); found != pages_.end()) {
+              for (const auto& page : found->second) {
+                for (ControlModel* model : page) MakeVisible(*model);
+              }
+            }
             break;
           case Change::Focus:
             if (changed.focused() && GetFocus() != control) ::SetFocus(control);
             break;
           case Change::Text:
-            if (kind != ControlKind::TreeView) SetWindowTextA(control, changed.text().c_str());
+            if (kind == ControlKind::TreeView) {
+              SelectNode(changed);
+            } else {
+              SetWindowTextA(control, changed.text().c_str());
+            }
             break;
           case Change::Checked:
             if (kind == ControlKind::ListView) {
@@ -466,10 +597,9 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
                 SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
                 break;
               case ControlKind::TabControl:
-                SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
-                for (const auto& other : form_.controls()) {
-                  if (other->description().container == changed.key()) MakeVisible(*other);
-                }
+                if (!changed.description().tabsHidden)
+                  SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                ShowPage(changed);
                 break;
               default:
                 break;
@@ -504,6 +634,8 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
             break;
           case Change::Nodes: {
             SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+            std::vector<HTREEITEM>& items = treeItems_[control];
+            items.clear();
             std::map<std::string, HTREEITEM> byKey;
             const std::vector<TreeNode>& nodes = changed.nodes();
             for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -515,14 +647,16 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
               insert.item.pszText = const_cast<char*>(nodes[i].text.c_str());
               insert.item.lParam = static_cast<LPARAM>(i);
               insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
-              byKey[nodes[i].key] = reinterpret_cast<HTREEITEM>(
-                  SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+              items.push_back(reinterpret_cast<HTREEITEM>(
+                  SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert))));
+              byKey[nodes[i].key] = items.back();
             }
             for (const TreeNode& node : nodes) {
               if (node.expanded)
                 SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
                              reinterpret_cast<LPARAM>(byKey[node.key]));
             }
+            SelectNode(changed);
             break;
           }
           case Change::ColumnWidths: {
@@ -591,6 +725,13 @@ void Win32FormView::Show(int showCommand) {
 }
 
 bool Win32FormView::PumpMessage(const MSG& message) {
+  // Ctrl+Tab and Ctrl+Shift+Tab switch pages, before the dialog keyboard
+  // handling takes them for Tab.
+  if (window_ && message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+      (GetKeyState(VK_CONTROL) & 0x8000) &&
+      (message.hwnd == window_ || IsChild(window_, message.hwnd)) &&
+      SwitchPage((GetKeyState(VK_SHIFT) & 0x8000) ? -1 : 1))
+    return true;
   // Tab, mnemonics, Enter and Escape as in a dialog.
   if (window_ && IsDialogMessageA(window_, const_cast<MSG*>(&message))) return true;
   TranslateMessage(&message);
@@ -683,6 +824,15 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
       if (code == LBN_SETFOCUS) model.SetFocus(true);
       if (code == LBN_SELCHANGE)
         model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
+      // A double click on a line, or Enter on the chosen line (the "default
+      // button's" click, see DM_GETDEFID).
+      if ((code == LBN_DBLCLK || code == BN_CLICKED) &&
+          SendMessageA(control, LB_GETCURSEL, 0, 0) >= 0)
+        form_.DoubleClick(model.key());
+      break;
+    case ControlKind::Link:
+      if (code == BN_SETFOCUS) model.SetFocus(true);
+      if (code == BN_CLICKED) form_.Click(model.key());
       break;
     default:
       break;
@@ -707,20 +857,150 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
       }
       break;
     case ControlKind::TabControl:
-      if (header.code == TCN_SELCHANGE)
-        model.SetValue(static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+      if (header.code == TCN_SELCHANGING && (GetKeyState(VK_LBUTTON) & 0x8000)) {
+        // A click on an unavailable page's header is refused.
+        TCHITTESTINFO hit{};
+        hit.pt = MessagePoint(header.hwndFrom);
+        const int page = static_cast<int>(
+            SendMessageA(header.hwndFrom, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        return page >= 0 && !model.pageEnabled(page) ? TRUE : FALSE;
+      }
+      if (header.code == TCN_SELCHANGE) {
+        int page = static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0));
+        if (!model.pageEnabled(page)) {
+          // A key moved onto an unavailable page, which the tab control does
+          // not tell beforehand: on to the next available one that way, else
+          // back.
+          const int step = page > model.value() ? 1 : -1;
+          const int count = static_cast<int>(model.description().columns.size());
+          int next = page;
+          while (next >= 0 && next < count && !model.pageEnabled(next)) next += step;
+          page = next >= 0 && next < count ? next : model.value();
+          SendMessageA(header.hwndFrom, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+        }
+        model.SetValue(page);
+      }
       break;
     case ControlKind::TreeView:
       if (header.code == TVN_SELCHANGEDA) {
+        // A move by key is a choice. A click's choice is reported by its
+        // NM_CLICK, which comes before the selection moves (or after it, in
+        // some versions). A selection by code is none.
         const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
         const auto node = static_cast<std::size_t>(change.itemNew.lParam);
-        if (node < model.nodes().size()) model.SetText(model.nodes()[node].key);
+        if (change.itemNew.hItem && node < model.nodes().size()) {
+          model.SetText(model.nodes()[node].key);
+          if (change.action == TVC_BYKEYBOARD) form_.Click(model.key());
+        }
+      }
+      if (header.code == NM_CLICK) {
+        // The node clicked, also the one already selected, is the choice.
+        TVHITTESTINFO hit{};
+        hit.pt = MessagePoint(header.hwndFrom);
+        auto* item = reinterpret_cast<HTREEITEM>(
+            SendMessageA(header.hwndFrom, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (!item || !(hit.flags & TVHT_ONITEM)) break;
+        const std::vector<HTREEITEM>& items = treeItems_[header.hwndFrom];
+        for (std::size_t i = 0; i < items.size() && i < model.nodes().size(); ++i) {
+          if (items[i] != item) continue;
+          model.SetText(model.nodes()[i].key);
+          form_.Click(model.key());
+          break;
+        }
       }
       break;
     default:
       break;
   }
   return 0;
+}
+
+ControlModel* Win32FormView::ModelOf(HWND window) {
+  for (; window && window != window_; window = GetParent(window)) {
+    const int index = GetDlgCtrlID(window) - kFirstControlId;
+    if (index >= 0 && index < static_cast<int>(controls_.size()) &&
+        controls_[static_cast<std::size_t>(index)] == window)
+      return form_.controls()[static_cast<std::size_t>(index)].get();
+  }
+  return nullptr;
+}
+
+void Win32FormView::DrawItem(const ControlModel& model, const DRAWITEMSTRUCT& item) {
+  HDC dc = item.hDC;
+  RECT box = item.rcItem;
+  SetBkMode(dc, TRANSPARENT);
+  if (item.CtlType == ODT_STATIC) {
+    // The frame of pages without headers, as a tab control's pages lie in.
+    FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(dc, &box, EDGE_RAISED, BF_RECT);
+    return;
+  }
+  if (item.CtlType == ODT_TAB) {
+    // Tab controls cannot grey a page themselves.
+    const auto page = static_cast<std::size_t>(item.itemID);
+    if (page >= model.description().columns.size()) return;
+    const bool available = model.enabled() && model.pageEnabled(static_cast<int>(page));
+    HGDIOBJ previous = SelectObject(dc, font_);
+    SetTextColor(dc, GetSysColor(available ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    DrawTextA(dc, model.description().columns[page].c_str(), -1, &box,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(dc, previous);
+    return;
+  }
+  // A link: underlined in the link colour, grey when disabled.
+  FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+  const std::string text = WindowString(item.hwndItem);
+  HGDIOBJ previous = SelectObject(dc, linkFont_);
+  SetTextColor(dc, (item.itemState & ODS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT) : LinkColor());
+  const UINT format =
+      DT_LEFT | DT_TOP | DT_WORDBREAK | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
+  RECT drawn = box;
+  DrawTextA(dc, text.c_str(), -1, &drawn, format | DT_CALCRECT);
+  DrawTextA(dc, text.c_str(), -1, &box, format);
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+    IntersectRect(&drawn, &drawn, &item.rcItem);
+    DrawFocusRect(dc, &drawn);
+  }
+  SelectObject(dc, previous);
+}
+
+bool Win32FormView::SwitchPage(int step) {
+  // The tab control the focus is on or in, else the window's only one with
+  // page headers shown.
+  ControlModel* tabs = nullptr;
+  if (ControlModel* focused = ModelOf(GetFocus())) {
+    tabs = focused->description().kind == ControlKind::TabControl
+               ? focused
+               : form_.Find(focused->description().container);
+  }
+  if (tabs && tabs->description().tabsHidden) tabs = nullptr;
+  if (!tabs) {
+    int shown = 0;
+    for (const auto& model : form_.controls()) {
+      if (model->description().kind == ControlKind::TabControl &&
+          !model->description().tabsHidden && IsWindowVisible(Control(model->key()))) {
+        tabs = model.get();
+        ++shown;
+      }
+    }
+    if (shown != 1) return false;
+  }
+  if (!tabs->enabled() || !IsWindowVisible(Control(tabs->key()))) return false;
+  if (const int page = NextEnabledPage(*tabs, step); page >= 0) tabs->SetValue(page);
+  return true;
+}
+
+void Win32FormView::ShowCommandState(const std::string& name) {
+  const bool enabled = form_.CommandEnabled(name);
+  for (const auto& [id, command] : commands_) {
+    if (command != name) continue;
+    if (id >= kFirstToolId) {
+      SendMessageA(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELONG(enabled, 0));
+    } else {
+      EnableMenuItem(GetMenu(window_), static_cast<UINT>(id),
+                     MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+  }
 }
 
 LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -775,6 +1055,14 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case DM_GETDEFID:
+      // Enter on a link follows it, on a list's chosen line chooses the
+      // line: the dialog keyboard handling sends the default button's click
+      // to them.
+      if (ControlModel* focused = ModelOf(GetFocus())) {
+        const ControlKind kind = focused->description().kind;
+        if (kind == ControlKind::Link || (IsList(kind) && focused->value() >= 0))
+          return MAKELONG(GetDlgCtrlID(Control(focused->key())), DC_HASDEFID);
+      }
       if (HWND button = Control(form_.description().defaultControl)) {
         return MAKELONG(GetDlgCtrlID(button), DC_HASDEFID);
       }
@@ -788,6 +1076,22 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         EnableWindow(owner_, TRUE);  // before the owner would lose the activation
       DestroyWindow(window_);
       return 0;
+    case WM_SETCURSOR:
+      // Over a link, the arrow with the question mark.
+      if (ControlModel* model = ModelOf(reinterpret_cast<HWND>(wParam));
+          model && model->description().kind == ControlKind::Link && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HELP)));
+        return TRUE;
+      }
+      break;
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (ControlModel* model = ModelOf(item.hwndItem)) {
+        DrawItem(*model, item);
+        return TRUE;
+      }
+      break;
+    }
     case WM_GETMINMAXINFO:
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = minimumSize_;
       return 0;
@@ -798,6 +1102,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const bool main = owner_ == nullptr;  // HWND_MESSAGE while the view is destroyed
       window_ = nullptr;
       controls_.clear();
+      treeItems_.clear();
       byKey_.clear();
       if (main) PostQuitMessage(0);
       return 0;

@@ -49,10 +49,19 @@ class Win32FormView {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void Bind(ControlModel& model, HWND control);
+  bool Shown(const ControlModel& model);
   void MakeVisible(ControlModel& model);
   void Place();
   void OnCommand(int id, int code, HWND from);
   LRESULT OnNotify(const NMHDR& header);
+  // The control that `window` is or lies in (a combo's edit box); null when
+  // none.
+  ControlModel* ModelOf(HWND window);
+  void DrawItem(const ControlModel& model, const DRAWITEMSTRUCT& item);
+  void ShowPage(const ControlModel& tabs);
+  bool SwitchPage(int step);
+  void ShowCommandState(const std::string& name);
+  void SelectNode(const ControlModel& tree);
   bool PumpMessage(const MSG& message);
   void Create();
   void Release();
@@ -65,6 +74,7 @@ class Win32FormView {
   HWND toolbar_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
   HFONT font_ = nullptr;
+  HFONT linkFont_ = nullptr;        // the dialog font, underlined
   std::vector<HIMAGELIST> images_;  // one per tree view
   POINT minimumSize_{};             // the window's frame around the designed client area
   int baseX_ = 0, baseY_ = 0;
@@ -72,6 +82,10 @@ class Win32FormView {
   std::vector<HWND> controls_;  // in the form's order
   std::map<std::string, HWND> byKey_;
   std::map<int, std::string> commands_;  // menu and toolbar command ids
+  // The controls on each page of each tab control, and the page shown.
+  std::map<std::string, std::vector<std::vector<ControlModel*>>> pages_;
+  std::map<std::string, int> shownPage_;
+  std::map<HWND, std::vector<HTREEITEM>> treeItems_;  // each tree's items, in its model's order
 };
 
 }  // namespace quillon::gui

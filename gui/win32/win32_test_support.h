@@ -1,8 +1,9 @@
 // Helpers for tests of real Win32 windows: run the thread's messages with the
-// keyboard handling of dialogs until a condition holds, and read a window's
-// text and class.
+// keyboard handling of dialogs until a condition holds, read a window's text,
+// class and pixels, and move and click the mouse as the user's hand does.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "platform/host/windows_api.h"
@@ -39,6 +40,108 @@ inline std::string ClassOf(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
+}
+
+// Mouse input at `point` of `window`'s client area: every event carries its
+// place, so none lands where the pointer was before.
+inline INPUT MouseAt(HWND window, POINT point, DWORD flags) {
+  ClientToScreen(window, &point);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return input;
+}
+
+// The pointer to `point` of `window`'s client area, moved through the
+// system's input queue as a real move is.
+inline void MoveMouse(HWND window, POINT point) {
+  INPUT move = MouseAt(window, point, 0);
+  SendInput(1, &move, sizeof move);
+}
+
+// Clicks (twice: a double click) of the left button at `point` of `window`'s
+// client area, through the system's input queue.
+inline void ClickMouse(HWND window, POINT point, int clicks = 1) {
+  MoveMouse(window, point);
+  for (int i = 0; i < clicks; ++i) {
+    INPUT press[2] = {MouseAt(window, point, MOUSEEVENTF_LEFTDOWN),
+                      MouseAt(window, point, MOUSEEVENTF_LEFTUP)};
+    SendInput(2, press, sizeof press[0]);
+  }
+}
+
+// Keys typed through the system's input queue: each pressed and released
+// in turn, a modifier (VK_MENU, VK_CONTROL, VK_SHIFT) held for the next key.
+inline void TypeKey(WORD key, WORD modifier = 0) {
+  INPUT keys[4] = {};
+  int count = 0;
+  const auto add = [&](WORD code, DWORD flags) {
+    keys[count].type = INPUT_KEYBOARD;
+    keys[count].ki.wVk = code;
+    keys[count++].ki.dwFlags = flags;
+  };
+  if (modifier) add(modifier, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (modifier) add(modifier, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(count), keys, sizeof keys[0]);
+}
+
+// How many pixels of `window`'s client area, as drawn on the screen, are
+// exactly `color`.
+inline int PixelsOf(HWND window, COLORREF color, const RECT* within = nullptr) {
+  RECT area{};
+  GetClientRect(window, &area);
+  if (within) IntersectRect(&area, &area, within);
+  HDC dc = GetDC(window);
+  int count = 0;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (GetPixel(dc, x, y) == color) ++count;
+    }
+  }
+  ReleaseDC(window, dc);
+  return count;
+}
+
+// The colour most used in `window`'s client area, as drawn on the screen,
+// besides `background`: the ink of a text.
+inline COLORREF InkOf(HWND window, COLORREF background) {
+  RECT area{};
+  GetClientRect(window, &area);
+  HDC dc = GetDC(window);
+  std::map<COLORREF, int> counts;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      const COLORREF color = GetPixel(dc, x, y);
+      if (color != background && color != CLR_INVALID) ++counts[color];
+    }
+  }
+  ReleaseDC(window, dc);
+  COLORREF ink = CLR_INVALID;
+  int most = 0;
+  for (const auto& [color, count] : counts) {
+    if (count > most) {
+      ink = color;
+      most = count;
+    }
+  }
+  return ink;
+}
+
+// How far apart two colours are in lightness, 0 to 255.
+inline int LightnessApart(COLORREF a, COLORREF b) {
+  const auto lightness = [](COLORREF color) {
+    return (GetRValue(color) * 299 + GetGValue(color) * 587 + GetBValue(color) * 114) / 1000;
+  };
+  const int apart = lightness(a) - lightness(b);
+  return apart < 0 ? -apart : apart;
+}
+
+inline POINT Center(const RECT& rect) {
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 }  // namespace quillon::gui::testing
