@@ -216,7 +216,8 @@ Form::Form(FormDescription description)
         control.kind == ControlKind::FolderList || control.kind == ControlKind::FileList) {
       model->SetValue(-1);  // no line selected
     }
-    if (control.kind == ControlKind::Label || control.kind == ControlKind::TextBox ||
+    if (control.kind == ControlKind::Label || control.kind == ControlKind::Link ||
+        control.kind == ControlKind::TextBox ||
         control.kind == ControlKind::MultiLineText || control.kind == ControlKind::ComboBox) {
       model->SetText(control.caption);
     }

@@ -286,8 +286,7 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
   Form& form = view_.form_;
   const std::string key = model.key();
   widget->setEnabled(model.enabled());
-  model.Subscribe(
-      [this, widget](ControlModel& changed, Change change, int row) {
+  const ControlModel::Listener show = [this, widget](ControlModel& changed, Change change, int row) {
         Quietly([&] {
           switch (change) {
             case Change::Enabled:
@@ -429,8 +428,21 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
               break;
           }
         });
-      },
-      &view_);
+      };
+  model.Subscribe(show, &view_);
+  // A form filled before its view (a dialog prepared, then shown) shows what
+  // its models already hold.
+  ControlModel& state = model;
+  if (!state.lines().empty()) show(state, Change::Lines, -1);
+  if (!state.nodes().empty()) show(state, Change::Nodes, -1);
+  if (!state.rows().empty()) show(state, Change::Rows, -1);
+  show(state, Change::Range, -1);
+  show(state, Change::Value, -1);
+  show(state, Change::Text, -1);
+  if (state.checked()) show(state, Change::Checked, -1);
+  for (int page = 0; page < static_cast<int>(state.description().columns.size()); ++page) {
+    if (!state.pageEnabled(page)) show(state, Change::Enabled, page);
+  }
   MakeVisible(model, widget);
 
   // The user's side.

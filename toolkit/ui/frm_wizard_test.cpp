@@ -1,0 +1,268 @@
+// frmWizard driven through its real widgets, as an administrator drives it:
+// the start dialog answered by clicks in its own modal window, every page of
+// each kind of document walked by Next and back by Back, tree clicks, a typed
+// field, Save As through a scripted file dialog, and the file read back with
+// the engine's reader. Every page is drawn into the build folder.
+#include "toolkit/ui/frm_wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QComboBox>
+#include <QTabWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "document/document_file.h"
+#include "gui/gui_test_support.h"
+#include "gui/scripted_dialogs.h"
+#include "platform/host/host_file_system.h"
+#include "toolkit/wizard_navigation.h"
+
+namespace quillon::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+using gui::testing::Named;
+using enum Page;
+
+class FrmWizardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    folder_ = fs::temp_directory_path() / ("quillon-frmwizard-" + std::to_string(seed()));
+    fs::create_directories(folder_ / "program");
+    fs::create_directories(folder_ / "docs");
+  }
+  void TearDown() override {
+    window_.reset();
+    fs::remove_all(folder_);
+  }
+
+  void Open() {
+    window_ = std::make_unique<frmWizard>(files_, (folder_ / "program").string(),
+                                          (folder_ / "docs").string(), &dialogs_);
+    window_->wizard().Load();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  }
+
+  // Acts in the next modal window of that name from inside its own event
+  // loop, once it is shown, as the user would.
+  static void WhenShown(const QString& name, std::function<void(QWidget&)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, name, act] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal->objectName() != name || !modal->isVisible()) return;
+      timer->stop();
+      timer->deleteLater();
+      act(*modal);
+    });
+    timer->start();
+  }
+
+  static void Click(QWidget& root, const char* name) {
+    auto* widget = Named<QWidget>(root, name);
+    ASSERT_TRUE(widget);
+    ASSERT_TRUE(widget->isVisible()) << name;
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
+  }
+
+  void Trigger(const char* tool) {
+    auto* action = window_->findChild<QAction*>(tool);
+    ASSERT_TRUE(action) << tool;
+    action->trigger();
+  }
+
+  Page Showing() { return window_->wizard().navigation().CurrentPage(); }
+
+  void ClickNode(const QString& text, const QString& parent = {}) {
+    auto* tree = Named<QTreeWidget>(*window_, kPageTree);
+    ASSERT_TRUE(tree);
+    QTreeWidgetItem* found = nullptr;
+    for (QTreeWidgetItem* item : tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)) {
+      const QString itsParent = item->parent() ? item->parent()->text(0) : QString();
+      if (itsParent == parent) found = item;
+    }
+    ASSERT_TRUE(found) << text.toStdString();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(found).center());
+  }
+
+  // What the administrator sees of the page: its title, and the controls of
+  // this page and no other.
+  void ExpectShown(Page page, Variant variant) {
+    const std::string title = "lblTitle(" + std::to_string(static_cast<int>(page)) + ")";
+    auto* label = Named<QLabel>(*window_, title.c_str());
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->isVisible()) << title;
+    EXPECT_EQ(label->text().toStdString(), PageTitle(page, variant));
+    for (const auto& model : window_->wizard().form().controls()) {
+      const gui::ControlDescription& described = model->description();
+      if (described.container != kPageTabs) continue;
+      QWidget* widget = window_->findChild<QWidget*>(QString::fromStdString(model->key()));
+      ASSERT_TRUE(widget) << model->key();
+      const bool onPage = described.page == static_cast<int>(page) && model->visible();
+      EXPECT_EQ(widget->isVisible(), onPage) << model->key() << " on page " << static_cast<int>(page);
+    }
+  }
+
+  void Draw(const std::string& name) {
+    const fs::path out = fs::path(QUILLON_SCREENSHOT_DIR) / "toolkit";
+    fs::create_directories(out);
+    EXPECT_TRUE(window_->grab().save(QString::fromStdString((out / (name + ".png")).string())));
+  }
+
+  fs::path folder_;
+  gui::ScriptedDialogs dialogs_;
+  platform::HostFileSystem files_;
+  std::unique_ptr<frmWizard> window_;
+};
+
+TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) {
+  struct Kind {
+    const char* name;
+    const char* option;
+    Variant variant;
+    std::vector<Page> pages;
+  };
+  const std::vector<Kind> kinds{
+      {"ad", "optUseActiveDirectory", Variant::ActiveDirectory,
+       {General, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
+        ApplicationEventLog, DeploymentIntroduction, DeploymentGeneral, Mdac, Maintenance,
+        Populate, Prune, SetDefault, Drivers, Support}},
+      {"manual", "optUseManualConfiguration", Variant::Manual,
+       {General, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
+        FileOutput, ClientPopUp, ApplicationEventLog, DeploymentGeneral, Maintenance, Populate,
+        Prune, SetDefault, Drivers, Support}},
+  };
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    Open();
+    WhenShown("frmNewINI", [&kind](QWidget& dialog) {
+      Click(dialog, kind.option);
+      Click(dialog, "cmdSelect");
+    });
+    ASSERT_TRUE(window_->wizard().Start(""));
+    EXPECT_EQ(window_->windowTitle(), "Quillon - Deployment Toolkit [UNTITLED]");
+
+    std::vector<Page> walked{Showing()};
+    for (std::size_t step = 0; step < kind.pages.size() + 2; ++step) {
+      const Page page = Showing();
+      ExpectShown(page, kind.variant);
+      Draw(std::string(kind.name) + "-" + (page < Page(10) ? "0" : "") +
+           std::to_string(static_cast<int>(page)));
+      const std::string next = "cmdNext(" + std::to_string(static_cast<int>(page)) + ")";
+      Click(*window_, next.c_str());
+      if (Showing() == page) break;  // Next on the last page does nothing
+      walked.push_back(Showing());
+    }
+    EXPECT_EQ(walked, kind.pages);
+    std::vector<Page> back{Showing()};
+    for (std::size_t step = 0; step < kind.pages.size() + 2; ++step) {
+      const Page page = Showing();
+      const std::string name = "cmdBack(" + std::to_string(static_cast<int>(page)) + ")";
+      Click(*window_, name.c_str());
+      if (Showing() == page) break;
+      back.push_back(Showing());
+    }
+    EXPECT_EQ(back, std::vector<Page>(kind.pages.rbegin(), kind.pages.rend()));
+
+    if (kind.variant == Variant::ActiveDirectory) {
+      ClickNode("General", "Deployment");
+      EXPECT_EQ(Showing(), DeploymentGeneral);
+      ClickNode("General");
+      EXPECT_EQ(Showing(), General);
+      EXPECT_FALSE(window_->findChild<QAction*>("ID_BTN_SERVER")->isEnabled());
+    } else {
+      ClickNode("Mixed", "Manual Configuration");
+      EXPECT_EQ(Showing(), Mixed);
+      EXPECT_FALSE(window_->findChild<QAction*>("ID_BTN_MDAC")->isEnabled());
+    }
+
+    // Typed in, ticked, saved under a name, read back by the engine's reader.
+    Trigger("ID_BTN_EMAIL");
+    EXPECT_EQ(Showing(), SmtpMail);
+    Click(*window_, "chkUseSMTP");
+    auto* subject = Named<QLineEdit>(*window_, "txtEmailSubject");
+    ASSERT_TRUE(subject);
+    QTest::keyClicks(subject, "Floor 3 moved");
+    EXPECT_TRUE(window_->wizard().document().DocumentDirty);
+    const std::string path = (folder_ / "docs" / (std::string(kind.name) + ".ini")).string();
+    dialogs_.SetNextFileName(path);
+    Trigger("ID_BTN_SAVE_AS");
+    EXPECT_EQ(window_->windowTitle().toStdString(),
+              "Quillon - Deployment Toolkit [" + std::string(kind.name) + ".ini]");
+    document::MigrationDocument read;
+    ASSERT_FALSE(document::ReadDocument(files_, path, read));
+    EXPECT_EQ(read.EmailSubject, "Floor 3 moved");
+    EXPECT_TRUE(read.UseSMTP);
+    EXPECT_EQ(read.UseActiveDirectory, kind.variant == Variant::ActiveDirectory);
+    EXPECT_EQ(read.UseManualDefinitions, kind.variant == Variant::Manual);
+
+    // Nothing unsaved: the window closes without a question.
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+  }
+  EXPECT_EQ(dialogs_.unscripted, 0);
+  EXPECT_EQ(dialogs_.UnusedAnswers(), 0U);
+}
+
+TEST_F(FrmWizardTest, AnExistingDocumentIsChosenFromTheFileListAndCancelEndsTheProgram) {
+  document::MigrationDocument record = NewDocumentRecord();
+  record.UseActiveDirectory = true;
+  record.DomainName = "CORP";
+  record.EmailTo = {"", "helpdesk@example.com", "ops@example.com"};
+  ASSERT_FALSE(document::WriteDocument(files_, (folder_ / "docs" / "floor2.ini").string(), record));
+
+  Open();
+  WhenShown("frmNewINI", [](QWidget& dialog) {
+    // "&Recent" is never offered; the list of documents is.
+    auto* tabs = dialog.findChild<QTabWidget*>("sstNewINI");
+    ASSERT_TRUE(tabs);
+    EXPECT_FALSE(tabs->isTabEnabled(2));
+    tabs->setCurrentIndex(1);
+    auto* files = Named<QListWidget>(dialog, "filExistingINI");
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->count(), 1);
+    // A list shown just now lays its lines out on the next round of events.
+    QTRY_VERIFY(!files->visualItemRect(files->item(0)).isEmpty());
+    // As the platform delivers a double click: a click, then the second press.
+    const QPoint line = files->visualItemRect(files->item(0)).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, line);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, line);
+  });
+  ASSERT_TRUE(window_->wizard().Start(""));
+  EXPECT_EQ(window_->windowTitle(), "Quillon - Deployment Toolkit [floor2.ini]");
+  EXPECT_EQ(Named<QComboBox>(*window_, "cboDomainName")->currentText(), "CORP");
+  auto* recipients = Named<QListWidget>(*window_, "lstToEmailAddresses");
+  ASSERT_EQ(recipients->count(), 2);
+  EXPECT_EQ(recipients->item(1)->text(), "ops@example.com");
+  EXPECT_FALSE(window_->wizard().document().DocumentDirty);
+  window_->close();
+
+  Open();
+  WhenShown("frmNewINI", [](QWidget& dialog) {
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(window_->wizard().Start(""));
+  EXPECT_FALSE(window_->isVisible()) << "a cancelled start closes the window";
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+}  // namespace
+}  // namespace quillon::toolkit
