@@ -92,6 +92,23 @@ QTreeWidgetItem* NodeItem(QTreeWidget& tree, const std::string& key) {
   return nullptr;
 }
 
+// A caption broken into lines of at most `width` pixels at its blanks; the
+// mnemonic's "&" takes no room.
+QString WrappedCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+  const auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
+  QString wrapped, line;
+  for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+    if (!line.isEmpty() && metrics.horizontalAdvance(shown(longer)) > width) {
+      wrapped += line + QLatin1Char('\n');
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  return wrapped + line;
+}
+
 QTreeWidgetItem* RowItem(const ListRow& row) {
   QStringList cells;
   for (const std::string& cell : row.cells) cells << Text(cell);
@@ -868,7 +885,21 @@ void QtFormView::Place() {
     const Rect place =
         PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
                       designed.width, designed.height, client_->width(), client_->height());
-    widgets_[model->key()]->setGeometry(place.x, place.y, place.width, place.height);
+    QWidget* widget = widgets_[model->key()];
+    widget->setGeometry(place.x, place.y, place.width, place.height);
+    // Qt's check boxes and option buttons do not wrap their text as Windows'
+    // do: one designed for two lines or more gets its line breaks here.
+    if ((control.kind == ControlKind::CheckBox || control.kind == ControlKind::OptionButton) &&
+        place.height >= 2 * widget->fontMetrics().height()) {
+      const bool option = control.kind == ControlKind::OptionButton;
+      const int indicator =
+          widget->style()->pixelMetric(option ? QStyle::PM_ExclusiveIndicatorWidth
+                                              : QStyle::PM_IndicatorWidth) +
+          widget->style()->pixelMetric(option ? QStyle::PM_RadioButtonLabelSpacing
+                                              : QStyle::PM_CheckBoxLabelSpacing) + 4;
+      static_cast<QAbstractButton*>(widget)->setText(
+          WrappedCaption(Text(control.caption), widget->fontMetrics(), place.width - indicator));
+    }
   }
 }
 

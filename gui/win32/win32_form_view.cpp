@@ -101,12 +101,12 @@ Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfG
       return {"BUTTON",
               child | WS_TABSTOP | BS_NOTIFY | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
     case ControlKind::CheckBox:
-      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX, 0};
+      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX | BS_MULTILINE, 0};
     case ControlKind::OptionButton:
       // Automatic, so that the dialog keyboard's arrows check the member they
       // reach; the group the button checks within (up to the next WS_GROUP) is
       // the control array, which the form checks alike.
-      return {"BUTTON", child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON, 0};
+      return {"BUTTON", child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON | BS_MULTILINE, 0};
     case ControlKind::ComboBox:
       return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ComboList:
@@ -525,6 +525,14 @@ void Win32FormView::SelectNode(const ControlModel& tree) {
   SendMessageA(control, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
 }
 
+namespace {
+std::string WindowTextOf(HWND control) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+}  // namespace
+
 void Win32FormView::Bind(ControlModel& model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
@@ -534,8 +542,8 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
     SendMessageA(control, BM_SETCHECK, model.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     MoveGroupTabStop(model);
   }
-  model.Subscribe(
-      [this, control](ControlModel& changed, Change change, int row) {
+  const ControlModel::Listener show = [this, control](ControlModel& changed, Change change,
+                                                     int row) {
         if (!window_) return;
         const bool was = updating_;
         updating_ = true;
@@ -563,7 +571,9 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
           case Change::Text:
             if (kind == ControlKind::TreeView) {
               SelectNode(changed);
-            } else {
+            } else if (WindowTextOf(control) != changed.text()) {
+              // The user's own typing comes back here: writing it again would
+              // put the caret back at the start.
               SetWindowTextA(control, changed.text().c_str());
             }
             break;
@@ -669,8 +679,24 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
           }
         }
         updating_ = was;
-      },
-      this);
+      };
+  model.Subscribe(show, this);
+  // A form filled before its view (a dialog prepared, then shown) shows what
+  // its models already hold.
+  if (!model.lines().empty()) show(model, Change::Lines, -1);
+  if (!model.nodes().empty()) show(model, Change::Nodes, -1);
+  if (!model.rows().empty()) show(model, Change::Rows, -1);
+  if (model.description().kind == ControlKind::ProgressBar) {
+    show(model, Change::Range, -1);
+    show(model, Change::Value, -1);
+  }
+  if (model.description().kind != ControlKind::TabControl) show(model, Change::Value, -1);
+  // Buttons keep their captions: their models hold no text.
+  const ControlKind kind = model.description().kind;
+  const bool captioned = kind == ControlKind::Button || kind == ControlKind::CheckBox ||
+                         kind == ControlKind::OptionButton;
+  if (!captioned && model.text() != model.description().caption) show(model, Change::Text, -1);
+  if (model.checked() && !IsOption(model)) show(model, Change::Checked, -1);
 }
 
 void Win32FormView::MoveGroupTabStop(const ControlModel& changed) {

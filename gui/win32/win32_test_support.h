@@ -3,6 +3,7 @@
 // class and pixels, and move and click the mouse as the user's hand does.
 #pragma once
 
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -142,6 +143,47 @@ inline int LightnessApart(COLORREF a, COLORREF b) {
 
 inline POINT Center(const RECT& rect) {
   return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// The window as the screen shows it, frame included, as a 24-bit BMP file
+// (scripts/bmp-to-png makes a PNG of it).
+inline bool SaveWindowBitmap(HWND window, const char* path) {
+  RECT place{};
+  GetWindowRect(window, &place);
+  const int width = place.right - place.left;
+  const int height = place.bottom - place.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files keep it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+  const DWORD size = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+  header.bfSize = header.bfOffBits + size;
+  bool written = false;
+  if (FILE* file = std::fopen(path, "wb")) {
+    written = std::fwrite(&header, sizeof header, 1, file) == 1 &&
+              std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+              std::fwrite(bits, size, 1, file) == 1;
+    written = std::fclose(file) == 0 && written;
+  }
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return written;
 }
 
 }  // namespace quillon::gui::testing

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -118,6 +119,12 @@ class FrmWizardTest : public ::testing::Test {
       ASSERT_TRUE(widget) << model->key();
       const bool onPage = described.page == static_cast<int>(page) && model->visible();
       EXPECT_EQ(widget->isVisible(), onPage) << model->key() << " on page " << static_cast<int>(page);
+      if (auto* button = qobject_cast<QAbstractButton*>(widget); button && onPage) {
+        // Long captions are broken into lines to fit.
+        EXPECT_EQ(button->text().replace(QLatin1Char('\n'), QLatin1Char(' ')).toStdString(),
+                  described.caption)
+            << model->key();
+      }
     }
   }
 

@@ -1,0 +1,332 @@
+// frmWizard as a real Win32 window under a display, driven with the mouse
+// through the system's input queue: the start dialog answered in its own
+// modal loop, every page of each kind of document walked by Next and back by
+// Back, tree clicks, a typed field, Save As through a scripted file dialog,
+// the file read back with the engine's reader; every page drawn into a BMP.
+// Then QuillonToolkit.exe itself, looked at from this process.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "document/document_file.h"
+#include "gui/scripted_dialogs.h"
+#include "gui/win32/win32_form_view.h"
+#include "gui/win32/win32_test_support.h"
+#include "platform/host/host_file_system.h"
+#include "toolkit/wizard.h"
+#include "toolkit/wizard_window.h"
+
+namespace quillon::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+using gui::testing::ClickMouse;
+using gui::testing::PumpUntil;
+using gui::testing::WindowText;
+using enum Page;
+
+// The top-level window of this thread whose key is `key`, when shown.
+HWND ShownWindow(const std::string& key) {
+  struct Search {
+    std::string key;
+    HWND found = nullptr;
+  } search{key, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* wanted = reinterpret_cast<Search*>(data);
+        if (IsWindowVisible(window) && gui::ControlKeyOf(window) == wanted->key) {
+          wanted->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A click in the middle of a control, as the user's hand makes it.
+void ClickOn(HWND control) {
+  RECT area{};
+  GetClientRect(control, &area);
+  ClickMouse(control, gui::testing::Center(area));
+}
+
+// Acts in the next window of that key once it shows, from inside whatever
+// message loop runs then (a modal window's own).
+std::function<void(HWND)> pendingAction;
+std::string pendingKey;
+void CALLBACK WhenShownTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND window = ShownWindow(pendingKey);
+  if (!window || !pendingAction) return;
+  KillTimer(nullptr, timer);
+  auto act = std::move(pendingAction);
+  pendingAction = nullptr;
+  act(window);
+}
+void WhenShown(const std::string& key, std::function<void(HWND)> act) {
+  pendingKey = key;
+  pendingAction = std::move(act);
+  SetTimer(nullptr, 0, 50, WhenShownTimer);
+}
+
+class WizardWindowWin32Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    folder_ = fs::temp_directory_path() / ("quillon-wizwin-" + std::to_string(seed()));
+    fs::create_directories(folder_ / "program");
+    fs::create_directories(folder_ / "docs");
+  }
+  void TearDown() override {
+    view_.reset();
+    wizard_.reset();
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  void Open() {
+    view_.reset();
+    wizard_ = std::make_unique<Wizard>(Wizard::Environment{
+        dialogs_, files_, (folder_ / "program").string(), (folder_ / "docs").string(),
+        [] { return std::vector<std::string>{"CORP"}; },
+        [this](gui::Form& form) {
+          gui::Win32FormView modal(form, view_->window());
+          modal.RunModal();
+        }});
+    view_ = std::make_unique<gui::Win32FormView>(wizard_->form());
+    wizard_->Load();
+    SetWindowPos(view_->window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    view_->Show();
+    SetForegroundWindow(view_->window());
+    PumpUntil([] { return false; }, 300);
+  }
+
+  Page Showing() { return wizard_->navigation().CurrentPage(); }
+  HWND Control(const std::string& key) { return view_->Control(key); }
+
+  // The page's title and controls shown, every other page's hidden.
+  void ExpectShown(Page page, Variant variant) {
+    const std::string title = "lblTitle(" + std::to_string(static_cast<int>(page)) + ")";
+    EXPECT_TRUE(IsWindowVisible(Control(title))) << title;
+    EXPECT_EQ(WindowText(Control(title)), PageTitle(page, variant));
+    for (const auto& model : wizard_->form().controls()) {
+      const gui::ControlDescription& described = model->description();
+      if (described.container != kPageTabs) continue;
+      const bool onPage = described.page == static_cast<int>(page) && model->visible();
+      EXPECT_EQ(IsWindowVisible(Control(model->key())) != FALSE, onPage)
+          << model->key() << " on page " << static_cast<int>(page);
+      const bool button = described.kind == gui::ControlKind::Button ||
+                          described.kind == gui::ControlKind::CheckBox ||
+                          described.kind == gui::ControlKind::OptionButton;
+      if (onPage && button) {
+        EXPECT_EQ(WindowText(Control(model->key())), described.caption) << model->key();
+      }
+    }
+  }
+
+  void Draw(const std::string& name) {
+    const fs::path out = fs::path(QUILLON_SCREENSHOT_DIR) / "toolkit-windows";
+    fs::create_directories(out);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(gui::testing::SaveWindowBitmap(view_->window(),
+                                               (out / (name + ".bmp")).string().c_str()));
+  }
+
+  // Clicks a button and waits for the page it leads to.
+  bool Press(const std::string& key, Page from) {
+    ClickOn(Control(key));
+    return PumpUntil([&] { return Showing() != from; }, 2000);
+  }
+
+  void ClickNode(const std::string& key) {
+    HWND tree = Control(kPageTree);
+    const auto& nodes = wizard_->form()[kPageTree].nodes();
+    // The node's rectangle, through the tree's own items in node order.
+    HTREEITEM item = TreeView_GetRoot(tree);
+    std::vector<HTREEITEM> order;
+    std::function<void(HTREEITEM)> walk = [&](HTREEITEM at) {
+      for (; at; at = TreeView_GetNextSibling(tree, at)) {
+        order.push_back(at);
+        walk(TreeView_GetChild(tree, at));
+      }
+    };
+    walk(item);
+    for (std::size_t i = 0; i < nodes.size() && i < order.size(); ++i) {
+      if (nodes[i].key != key) continue;
+      RECT place{};
+      TreeView_GetItemRect(tree, order[i], &place, TRUE);
+      ClickMouse(tree, gui::testing::Center(place));
+      PumpUntil([&] { return wizard_->form()[kPageTree].text() == key; }, 2000);
+      PumpUntil([] { return false; }, 100);
+      return;
+    }
+    ADD_FAILURE() << "no node " << key;
+  }
+
+  fs::path folder_;
+  gui::ScriptedDialogs dialogs_;
+  platform::HostFileSystem files_;
+  std::unique_ptr<Wizard> wizard_;
+  std::unique_ptr<gui::Win32FormView> view_;
+};
+
+TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) {
+  struct Kind {
+    const char* name;
+    const char* option;
+    Variant variant;
+    std::vector<Page> pages;
+  };
+  const std::vector<Kind> kinds{
+      {"ad", "optUseActiveDirectory", Variant::ActiveDirectory,
+       {General, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
+        ApplicationEventLog, DeploymentIntroduction, DeploymentGeneral, Mdac, Maintenance,
+        Populate, Prune, SetDefault, Drivers, Support}},
+      {"manual", "optUseManualConfiguration", Variant::Manual,
+       {General, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
+        FileOutput, ClientPopUp, ApplicationEventLog, DeploymentGeneral, Maintenance, Populate,
+        Prune, SetDefault, Drivers, Support}},
+  };
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    Open();
+    WhenShown("frmNewINI", [&kind](HWND dialog) {
+      ClickOn(gui::FindControl(dialog, kind.option));
+      PumpUntil([] { return false; }, 100);
+      ClickOn(gui::FindControl(dialog, "cmdSelect"));
+    });
+    ASSERT_TRUE(wizard_->Start(""));
+    EXPECT_EQ(WindowText(view_->window()), "Quillon - Deployment Toolkit [UNTITLED]");
+    EXPECT_EQ(wizard_->navigation().variant(), kind.variant);
+
+    std::vector<Page> walked{Showing()};
+    for (std::size_t step = 0; step < kind.pages.size(); ++step) {
+      const Page page = Showing();
+      ExpectShown(page, kind.variant);
+      Draw(std::string(kind.name) + "-" + (page < Page(10) ? "0" : "") +
+           std::to_string(static_cast<int>(page)));
+      if (!Press("cmdNext(" + std::to_string(static_cast<int>(page)) + ")", page)) break;
+      walked.push_back(Showing());
+    }
+    EXPECT_EQ(walked, kind.pages);
+    std::vector<Page> back{Showing()};
+    for (std::size_t step = 0; step < kind.pages.size(); ++step) {
+      const Page page = Showing();
+      if (!Press("cmdBack(" + std::to_string(static_cast<int>(page)) + ")", page)) break;
+      back.push_back(Showing());
+    }
+    EXPECT_EQ(back, std::vector<Page>(kind.pages.rbegin(), kind.pages.rend()));
+
+    if (kind.variant == Variant::ActiveDirectory) {
+      ClickNode("Key61");  // "General" under "Deployment"
+      EXPECT_EQ(Showing(), DeploymentGeneral);
+      ClickNode("Key1");
+      EXPECT_EQ(Showing(), General);
+    } else {
+      ClickNode("Key33");
+      EXPECT_EQ(Showing(), Mixed);
+    }
+
+    // Typed, saved under a name, read back by the engine's reader.
+    wizard_->form().Click("ID_BTN_EMAIL");
+    ASSERT_EQ(Showing(), SmtpMail);
+    PumpUntil([] { return false; }, 100);
+    ClickOn(Control("chkUseSMTP"));
+    ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["chkUseSMTP"].checked(); }));
+    ClickOn(Control("txtEmailSubject"));
+    // Letter keys without Shift type small letters.
+    for (const char c : std::string("FLOOR")) gui::testing::TypeKey(static_cast<WORD>(c));
+    ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["txtEmailSubject"].text() == "floor"; }))
+        << wizard_->form()["txtEmailSubject"].text();
+    const std::string path = (folder_ / "docs" / (std::string(kind.name) + ".ini")).string();
+    dialogs_.SetNextFileName(path);
+    wizard_->form().Click("ID_BTN_SAVE_AS");
+    EXPECT_EQ(WindowText(view_->window()),
+              "Quillon - Deployment Toolkit [" + std::string(kind.name) + ".ini]");
+    document::MigrationDocument read;
+    ASSERT_FALSE(document::ReadDocument(files_, path, read));
+    EXPECT_EQ(read.EmailSubject, "floor");
+    EXPECT_TRUE(read.UseSMTP);
+    EXPECT_EQ(read.UseActiveDirectory, kind.variant == Variant::ActiveDirectory);
+  }
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+TEST_F(WizardWindowWin32Test, AnExistingDocumentIsChosenFromTheFileList) {
+  document::MigrationDocument record = NewDocumentRecord();
+  record.UseActiveDirectory = true;
+  record.DomainName = "CORP";
+  ASSERT_FALSE(document::WriteDocument(files_, (folder_ / "docs" / "floor2.ini").string(), record));
+  Open();
+  WhenShown("frmNewINI", [](HWND dialog) {
+    HWND tabs = gui::FindControl(dialog, "sstNewINI");
+    // The "Existing" header, clicked.
+    RECT header{};
+    TabCtrl_GetItemRect(tabs, 1, &header);
+    ClickMouse(tabs, gui::testing::Center(header));
+    HWND files = gui::FindControl(dialog, "filExistingINI");
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(files) != FALSE; }));
+    ASSERT_EQ(SendMessageA(files, LB_GETCOUNT, 0, 0), 1);
+    RECT line{};
+    SendMessageA(files, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&line));
+    ClickMouse(files, gui::testing::Center(line), 2);
+  });
+  ASSERT_TRUE(wizard_->Start(""));
+  EXPECT_EQ(WindowText(view_->window()), "Quillon - Deployment Toolkit [floor2.ini]");
+  EXPECT_EQ(WindowText(Control("cboDomainName")), "CORP");
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+// The program as an administrator starts it: a document on the command line
+// opens at once, in a window found by its controls' names.
+TEST(QuillonToolkitExeTest, OpensTheDocumentItIsGiven) {
+  const char* exe = std::getenv("QUILLON_TOOLKIT_EXE");
+  ASSERT_TRUE(exe);
+  std::random_device seed;
+  const fs::path folder = fs::temp_directory_path() / ("quillon-toolkit-exe-" + std::to_string(seed()));
+  fs::create_directories(folder);
+  platform::HostFileSystem files;
+  document::MigrationDocument record = NewDocumentRecord();
+  record.UseManualDefinitions = true;
+  record.ServerPairs = {{"", ""}, {"OLDPS01", "NEWPS01"}};
+  const std::string path = (folder / "floor 3.ini").string();
+  ASSERT_FALSE(document::WriteDocument(files, path, record));
+
+  std::string command = "\"" + std::string(exe) + "\" \"" + path + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  HWND window = nullptr;
+  PumpUntil([&] {
+    window = FindWindowA(gui::kFormWindowClass, "Quillon - Deployment Toolkit [floor 3.ini]");
+    return window != nullptr;
+  }, 15000);
+  ASSERT_TRUE(window) << "no window for the document";
+  EXPECT_EQ(gui::ControlKeyOf(window), "frmWizard");
+  HWND list = gui::FindControl(window, "lstServerPairs");
+  ASSERT_TRUE(list);
+  // Across processes Wine hands list text over in UTF-16.
+  wchar_t line[64] = {};
+  ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+  SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(std::wstring(line), L"OLDPS01 -> NEWPS01");
+  // Closed unchanged: no question, the program ends.
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 0U);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+
+}  // namespace
+}  // namespace quillon::toolkit
