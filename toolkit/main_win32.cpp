@@ -23,7 +23,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
                           [&view](gui::Form& form) {
                             gui::Win32FormView modal(form, view->window());
                             modal.RunModal();
-                          }});
+                          },
+                          {}});
   view = std::make_unique<gui::Win32FormView>(wizard.form());
   dialogs.SetOwner(view->window());
   wizard.Load();

@@ -16,15 +16,40 @@ const std::vector<std::string> kPruneTypes{"Local Printer Only", "Networked Prin
 
 Wizard::Wizard(Environment environment)
     : environment_(std::move(environment)), form_(WizardWindowDescription()) {
+  // The pages' refreshes belong to the rule editors, made after the navigation.
   WizardNavigation::Hooks navigationHooks;
+  navigationHooks.refreshPopulate = [this] { rules_->RefreshPopulatePage(); };
+  navigationHooks.refreshPrune = [this] { rules_->RefreshPrunePage(); };
+  navigationHooks.refreshSetDefault = [this] { rules_->RefreshSetDefaultPage(); };
+  navigationHooks.refreshDrivers = [this] { rules_->RefreshDriversPage(); };
+  navigationHooks.requeryDirectoryPrinters = [this](Page page) {
+    rules_->RefreshDirectoryPicker(page);
+  };
   navigationHooks.showHelp = [this](int context) { ShowHelp(context); };
   navigation_ = std::make_unique<WizardNavigation>(form_, environment_.dialogs, document_,
                                                    std::move(navigationHooks));
   FileCommands::Hooks fileHooks;
   fileHooks.askNewType = [this] { return AskNewType(); };
   fileHooks.rebuildTree = [this] { navigation_->InitializeTreeView(); };
+  fileHooks.checkBeforeSave = [this] { return checks_->ValidateBeforeSave(); };
   commands_ = std::make_unique<FileCommands>(form_, environment_.dialogs, environment_.files,
                                              document_, std::move(fileHooks));
+  RuleEditors::Hooks ruleHooks;
+  ruleHooks.variant = [this] { return navigation_->variant(); };
+  ruleHooks.loadDirectoryPrinters = [this](gui::ControlModel& picker, gui::ControlModel& bar) {
+    if (environment_.loadDirectoryPrinters) {
+      environment_.loadDirectoryPrinters(picker, bar, form_["cboDomainName"].text());
+    }
+  };
+  rules_ = std::make_unique<RuleEditors>(form_, environment_.dialogs, document_,
+                                         std::move(ruleHooks));
+  FieldChecks::Hooks checkHooks;
+  checkHooks.folderExists = [this](const std::string& folder) {
+    return environment_.files.FolderExists(folder);
+  };
+  checkHooks.refreshDrivers = [this] { rules_->RefreshDriversPage(); };
+  checks_ = std::make_unique<FieldChecks>(form_, environment_.dialogs, document_, *navigation_,
+                                          std::move(checkHooks));
   WatchForChanges(form_, document_);
 
   form_.OnClick("ID_BTN_NEW", [this] { commands_->NewDocument(); });
@@ -37,6 +62,18 @@ Wizard::Wizard(Environment environment)
   form_.OnClick("ID_BTN_ABOUT", [this] { ShowAbout(); });
   form_.OnClick("lnkMDAC", [this] { OpenWebPage(kMdacInformationUrl); });
   form_.OnClick("lnkSupport", [this] { OpenWebPage(kSupportUrl); });
+  // A chosen folder replaces the box's text; a cancelled browse leaves it.
+  for (const auto& [button, box] : {std::pair{"cmdBrowseDeployment", "txtNetworkSharePath"},
+                                    std::pair{"cmdBrowseDriverSharePath", "txtDriverSharePath"},
+                                    std::pair{"cmdBrowseFileOutput", "txtFileOutputPath"}}) {
+    const std::string target = box;
+    form_.OnClick(button, [this, target] {
+      const std::string folder = environment_.dialogs.BrowseForFolder();
+      if (folder.empty()) return;
+      form_[target].SetText(folder);
+      document_.DocumentDirty = true;
+    });
+  }
 }
 
 void Wizard::Load() {
@@ -50,6 +87,7 @@ void Wizard::Load() {
   form_["txtPrinterNameViewOnly"].SetEnabled(false);
   FillFormFromDocument(form_, document_.record);
   navigation_->InitializeTreeView();
+  checks_->ApplyOptionDependencies();
   navigation_->ClearADRefreshFlags();
   form_.SetCaption(WizardCaption(document_.DocumentFileName));
   LoadDomainNames();

@@ -14,7 +14,9 @@
 #include "gui/form.h"
 #include "platform/file_system.h"
 #include "toolkit/document_binding.h"
+#include "toolkit/field_checks.h"
 #include "toolkit/file_commands.h"
+#include "toolkit/rule_editors.h"
 #include "toolkit/start_dialog.h"
 #include "toolkit/wizard_navigation.h"
 
@@ -31,6 +33,11 @@ class Wizard {
     std::function<std::vector<std::string>()> listDomains;
     // Shows a dialog's form modally and returns when it has closed.
     std::function<void(gui::Form&)> showModal;
+    // Fills a directory picker with the printers the domain publishes,
+    // advancing its progress bar.
+    std::function<void(gui::ControlModel& picker, gui::ControlModel& bar,
+                       const std::string& domain)>
+        loadDirectoryPrinters;
   };
 
   explicit Wizard(Environment environment);
@@ -41,6 +48,7 @@ class Wizard {
   WizardDocument& document() { return document_; }
   WizardNavigation& navigation() { return *navigation_; }
   FileCommands& commands() { return *commands_; }
+  RuleEditors& rules() { return *rules_; }
 
   // The window's load, before it is shown: the new-document defaults, the
   // page tree, the domain box.
@@ -66,6 +74,8 @@ class Wizard {
   WizardDocument document_;
   std::unique_ptr<WizardNavigation> navigation_;
   std::unique_ptr<FileCommands> commands_;
+  std::unique_ptr<RuleEditors> rules_;
+  std::unique_ptr<FieldChecks> checks_;
 };
 
 // The document a command line names, as Explorer's "Open with" passes it:

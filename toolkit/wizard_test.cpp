@@ -156,7 +156,8 @@ class WizardTest : public ::testing::Test {
                                     [this](gui::Form& form) {
                                       shown_.push_back(form.description().name);
                                       if (answer_) answer_(form);
-                                    }};
+                                    },
+                                    {}};
     wizard_ = std::make_unique<Wizard>(environment);
     if (loaded) wizard_->Load();
   }

@@ -96,7 +96,8 @@ class WizardWindowWin32Test : public ::testing::Test {
         [this](gui::Form& form) {
           gui::Win32FormView modal(form, view_->window());
           modal.RunModal();
-        }});
+        },
+        {}});
     view_ = std::make_unique<gui::Win32FormView>(wizard_->form());
     wizard_->Load();
     SetWindowPos(view_->window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);

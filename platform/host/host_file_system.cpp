@@ -126,6 +126,8 @@ std::vector<std::string> HostFileSystem::ListFolders(const std::string& folder) 
 
 std::vector<std::string> HostFileSystem::ListDrives() { return file_ops::ListDrives(); }
 
+bool HostFileSystem::FolderExists(const std::string& path) { return file_ops::IsDirectory(path); }
+
 Status HostFileSystem::CreateFolders(const std::string& path) {
   return file_ops::CreateFolders(path);
 }

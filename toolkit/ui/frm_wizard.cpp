@@ -13,7 +13,7 @@ frmWizard::frmWizard(platform::FileSystem& files, const std::string& programFold
   }
   wizard_ = std::make_unique<Wizard>(Wizard::Environment{
       *dialogs, files, programFolder, startFolder, [] { return platform::ListNetworkDomains(); },
-      [this](gui::Form& form) { ShowModal(form); }});
+      [this](gui::Form& form) { ShowModal(form); }, {}});
   view_ = std::make_unique<gui::QtFormView>(wizard_->form(), *this);
 }
 

@@ -1,0 +1,189 @@
+#include "toolkit/field_checks.h"
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "toolkit/rule_editors.h"
+
+namespace quillon::toolkit {
+namespace {
+
+using gui::MessageButtons;
+using gui::MessageIcon;
+
+constexpr const char* kFolderNotFound = "Folder not found.";
+
+// The controls each check box or option turns on and off.
+struct Dependency {
+  const char* governing;
+  std::vector<const char*> dependents;
+};
+const std::vector<Dependency> kDependencies{
+    {"chkUseSMTP",
+     {"txtSMTPServerName", "txtSMTPServerPort", "txtEmailSubject", "txtSendEmailTo",
+      "lstToEmailAddresses", "txtSMTPEmailAddress", "cmdAddSendEmail", "cmdRemoveSendEmail"}},
+    {"chkUseFileOutput",
+     {"txtFileOutputPath", "cmdBrowseFileOutput", "txtFileOutputName", "chkIncludeComputerName",
+      "chkIncludeFinalStatus"}},
+    {"chkUseNotifyUser", {"txtSucessMessage"}},
+    {"chkNotifyMessageOnFailure", {"txtFailureMessage"}},
+    {"chkIncludeMDAC", {"optMDACVersion(0)", "optMDACVersion(1)", "optMDACVersion(2)"}},
+    // The Force option; the other two turn the box off as they uncheck it.
+    {"optDefault(2)", {"cboForceDefault"}},
+};
+
+std::vector<std::string> Parts(const std::string& line, const std::string& separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = line.find(separator, start);
+    parts.push_back(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return parts;
+    start = at + separator.size();
+  }
+}
+
+}  // namespace
+
+bool IsNumericText(const std::string& text) {
+  std::size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos) return false;
+  const char* begin = text.c_str() + start;
+  char* end = nullptr;
+  std::strtod(begin, &end);
+  if (end == begin) return false;
+  while (*end == ' ' || *end == '\t') ++end;
+  return *end == '\0';
+}
+
+FieldChecks::FieldChecks(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocument& document,
+                         WizardNavigation& navigation, Hooks hooks)
+    : wizard_(wizard),
+      dialogs_(dialogs),
+      document_(document),
+      navigation_(navigation),
+      hooks_(std::move(hooks)) {
+  if (!hooks_.folderExists) hooks_.folderExists = [](const std::string&) { return false; };
+  if (!hooks_.refreshDrivers) hooks_.refreshDrivers = [] {};
+  for (const char* field :
+       {"txtSMTPServerPort", "txtSMTPEmailAddress", "txtFileOutputPath", "txtNetworkSharePath"}) {
+    const std::string key = field;
+    wizard_[key].Subscribe([this, key](gui::ControlModel& model, gui::Change change, int) {
+      if (change == gui::Change::Focus && !model.focused()) FieldLeft(key);
+    });
+  }
+  for (const Dependency& dependency : kDependencies) {
+    Depend(dependency.governing, {dependency.dependents.begin(), dependency.dependents.end()});
+  }
+}
+
+void FieldChecks::Depend(const std::string& governing, std::vector<std::string> dependents) {
+  wizard_[governing].Subscribe(
+      [this, dependents = std::move(dependents)](gui::ControlModel& model, gui::Change change, int) {
+        if (change != gui::Change::Checked) return;
+        for (const std::string& dependent : dependents) wizard_[dependent].SetEnabled(model.checked());
+        document_.DocumentDirty = true;
+      });
+}
+
+void FieldChecks::ApplyOptionDependencies() {
+  for (const Dependency& dependency : kDependencies) {
+    for (const char* dependent : dependency.dependents) {
+      wizard_[dependent].SetEnabled(wizard_[dependency.governing].checked());
+    }
+  }
+}
+
+void FieldChecks::FieldLeft(const std::string& key) {
+  // A message box, or the focus put back, must not start the check of the
+  // field the focus went to.
+  if (checking_) return;
+  checking_ = true;
+  gui::ControlModel& field = wizard_[key];
+  const std::string text = field.text();
+  if (key == "txtSMTPServerPort" && !text.empty() && !IsNumericText(text)) {
+    dialogs_.ShowMessageBox("Invalid Port Number",
+                            "Incorrect port number. Please enter a valid port number (i.e. 1025)",
+                            MessageIcon::Information, MessageButtons::Ok);
+    field.SetFocus(true);
+  } else if (key == "txtSMTPEmailAddress" && !text.empty() &&
+             text.find('@') == std::string::npos) {
+    dialogs_.ShowMessageBox("Invalid Email", InvalidEmailMessage(), MessageIcon::Information,
+                            MessageButtons::Ok);
+    field.SetFocus(true);
+  } else if (key == "txtFileOutputPath" || key == "txtNetworkSharePath") {
+    const bool output = key == "txtFileOutputPath";
+    const bool tested = !text.empty() && (output ? wizard_["chkUseFileOutput"].checked()
+                                                 : navigation_.CurrentPage() ==
+                                                       Page::DeploymentGeneral);
+    if (tested && !hooks_.folderExists(text)) {
+      dialogs_.ShowMessageBox(
+          kFolderNotFound,
+          output ? "The output file folder could not be found. This may cause Quillon to work "
+                   "irregularly."
+                 : "The network share folder could not be found. You will not be able to deploy "
+                   "this INI file until the folder is created.",
+          MessageIcon::Exclamation, MessageButtons::Ok);
+    }
+    if (!text.empty() && text.back() == '\\') field.SetText(text.substr(0, text.size() - 1));
+  }
+  checking_ = false;
+}
+
+bool FieldChecks::ValidateBeforeSave() {
+  if (document_.record.UseActiveDirectory) {
+    if (wizard_["cboDomainName"].text().empty()) {
+      dialogs_.ShowMessageBox("Error Saving",
+                              std::string("The Active Directory domain name is a required field. ") +
+                                  "Please enter an Active Directory domain name, before saving.",
+                              MessageIcon::Critical, MessageButtons::Ok);
+      navigation_.ShowPage(Page::ActiveDirectory);
+      wizard_["cboDomainName"].SetFocus(true);
+      return false;
+    }
+  } else {
+    bool any = wizard_["chkDeleteNonNetworked"].checked();
+    for (const char* list : {"lstServerPairs", "lstPrinterPairs", "lstMixedPrintersAndServers",
+                             "lstPopulate", "lstManualPrune"}) {
+      any = any || !wizard_[list].lines().empty();
+    }
+    if (!any) {
+      dialogs_.ShowMessageBox(
+          "Error Saving",
+          std::string("At least one of the Manual Configurations or Maintenace methods must have "
+                      "data. ") +
+              "Please enter at least one set of Manual data before saving.",
+          MessageIcon::Critical, MessageButtons::Ok);
+      navigation_.ShowPage(Page::Servers);
+      wizard_["txtFromServer"].SetFocus(true);
+      return false;
+    }
+  }
+  if (wizard_["lstPopulate"].lines().empty()) return true;
+  hooks_.refreshDrivers();
+  const std::vector<std::string> drivers = wizard_["lstPrinterDrivers"].lines();
+  for (const std::string& line : wizard_["lstPopulate"].lines()) {
+    const std::vector<std::string> rule = Parts(line, " >> ");
+    if (rule[0] != "." || rule.size() < 2) continue;
+    bool holds = false;
+    for (const std::string& driverLine : drivers) {
+      const std::vector<std::string> parts = Parts(driverLine, " >> ");
+      if (parts[0] != rule[1]) continue;
+      holds = parts.size() >= 4 && !parts[1].empty() && !parts[3].empty();
+      break;
+    }
+    if (!holds) {
+      dialogs_.ShowMessageBox("Quillon",
+                              "When populating a local printer you must provide a driver name\n"
+                              "and port name on the drivers step. Please provide the required "
+                              "information.",
+                              MessageIcon::Critical, MessageButtons::Ok);
+      navigation_.ShowPage(Page::Drivers);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace quillon::toolkit

@@ -1,0 +1,46 @@
+// What the wizard checks: single fields when the administrator leaves them,
+// the whole document before the toolbar's saves, and the controls that
+// follow the check boxes and options governing them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "gui/dialogs.h"
+#include "gui/form.h"
+#include "toolkit/document_binding.h"
+#include "toolkit/wizard_navigation.h"
+
+namespace quillon::toolkit {
+
+// Text that reads as a number ("25", " 1025 ", "2.5e1"): no range is checked.
+bool IsNumericText(const std::string& text);
+
+class FieldChecks {
+ public:
+  struct Hooks {
+    std::function<bool(const std::string& folder)> folderExists;
+    std::function<void()> refreshDrivers;
+  };
+
+  FieldChecks(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocument& document,
+              WizardNavigation& navigation, Hooks hooks);
+
+  // Every dependent control as its governing control says (window load).
+  void ApplyOptionDependencies();
+  // The pre-save check; a refusal has said why and shows the page to mend.
+  bool ValidateBeforeSave();
+
+ private:
+  void FieldLeft(const std::string& key);
+  void Depend(const std::string& governing, std::vector<std::string> dependents);
+
+  gui::Form& wizard_;
+  gui::Dialogs& dialogs_;
+  WizardDocument& document_;
+  WizardNavigation& navigation_;
+  Hooks hooks_;
+  bool checking_ = false;  // a field's message or refocus under way
+};
+
+}  // namespace quillon::toolkit
