@@ -28,6 +28,8 @@ enum class ControlKind {
   OptionButton,  // members of one control array form one group
   ComboBox,      // editable drop-down
   ComboList,     // drop-down list, no typing
+  // The user's choice of a line (a click, also on the line already chosen,
+  // or a move by keyboard) sets the value and reports one Click.
   ListBox,
   ListView,    // report view, check box per row, columns from `columns`
   // Nodes with images from `images`. The user's choice of a node (a mouse

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -232,6 +233,31 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
       EXPECT_EQ(Showing(), Mixed);
     }
 
+    // What a document of the kind needs before it may be saved: the domain,
+    // or a server pair through its editor; typed as the user types.
+    const auto type = [](const std::string& text) {
+      for (const char c : text) gui::testing::TypeKey(static_cast<WORD>(c));
+    };
+    if (kind.variant == Variant::ActiveDirectory) {
+      wizard_->form().Click("ID_BTN_AD");
+      PumpUntil([] { return false; }, 100);
+      ClickOn(Control("cboDomainName"));
+      type("CORP");
+      ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["cboDomainName"].text() == "corp"; }))
+          << wizard_->form()["cboDomainName"].text();
+    } else {
+      wizard_->form().Click("ID_BTN_SERVER");
+      PumpUntil([] { return false; }, 100);
+      ClickOn(Control("txtFromServer"));
+      type("OLDPS");
+      ClickOn(Control("txtToServer"));
+      type("NEWPS");
+      ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["txtToServer"].text() == "newps"; }));
+      ClickOn(Control("cmdSaveServerPair"));
+      ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["lstServerPairs"].lines().size() == 1; }));
+      EXPECT_EQ(SendMessageA(Control("lstServerPairs"), LB_GETCOUNT, 0, 0), 1);
+    }
+
     // Typed, saved under a name, read back by the engine's reader.
     wizard_->form().Click("ID_BTN_EMAIL");
     ASSERT_EQ(Showing(), SmtpMail);
@@ -253,6 +279,13 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
     EXPECT_EQ(read.EmailSubject, "floor");
     EXPECT_TRUE(read.UseSMTP);
     EXPECT_EQ(read.UseActiveDirectory, kind.variant == Variant::ActiveDirectory);
+    if (kind.variant == Variant::ActiveDirectory) {
+      EXPECT_EQ(read.DomainName, "corp");
+    } else {
+      // One pair, however the file keeps a list of one.
+      const document::ServerPair saved{"oldps", "newps"};
+      EXPECT_EQ(std::count(read.ServerPairs.begin(), read.ServerPairs.end(), saved), 1);
+    }
   }
   EXPECT_EQ(dialogs_.unscripted, 0);
 }

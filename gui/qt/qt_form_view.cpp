@@ -507,10 +507,23 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
     case ControlKind::ListBox:
     case ControlKind::FolderList:
     case ControlKind::FileList: {
+      // One Click per choice of a line, as for a tree: the press (also on the
+      // line already chosen), or a key's move; not the focus coming in.
       auto* list = static_cast<QListWidget*>(widget);
-      QObject::connect(list, &QListWidget::currentRowChanged, self, [self, target](int row) {
-        if (!self->updating()) target->SetValue(row);
-      });
+      QObject::connect(list, &QListWidget::currentRowChanged, self,
+                       [self, target, list, &form, key](int row) {
+                         if (self->updating()) return;
+                         target->SetValue(row);
+                         if (row >= 0 && list->item(row)->isSelected() &&
+                             QApplication::mouseButtons() == Qt::NoButton)
+                           form.Click(key);
+                       });
+      QObject::connect(list, &QListWidget::itemPressed, self,
+                       [self, target, list, &form, key](QListWidgetItem* item) {
+                         if (self->updating() || !item) return;
+                         target->SetValue(list->row(item));
+                         form.Click(key);
+                       });
       QObject::connect(list, &QListWidget::itemDoubleClicked, self,
                        [&form, key] { form.DoubleClick(key); });
       break;

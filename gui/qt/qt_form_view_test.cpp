@@ -386,9 +386,21 @@ TEST_F(QtFormViewTest, ADoubleClickOrEnterOnAListsLineChoosesIt) {
   QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, third);
   QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, third);
   auto* files = Named<QListWidget>(root_, "filExisting");
-  QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
-                    files->visualItemRect(files->item(1)).center());
+  int lineClicks = 0;
+  form_.OnClick("filExisting", [&] { ++lineClicks; });
+  const QPoint second = files->visualItemRect(files->item(1)).center();
+  QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, second);
   EXPECT_EQ(chosen, (std::vector<std::string>{"dirExisting:2"})) << "one click is no choice";
+  // Each click on a line is one Click, also on the line already chosen, and
+  // so is a move by key; the logic's choice is none.
+  EXPECT_EQ(lineClicks, 1);
+  QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, second);
+  EXPECT_EQ(lineClicks, 2);
+  QTest::keyClick(files, Qt::Key_Up);
+  EXPECT_EQ(lineClicks, 3);
+  EXPECT_EQ(form_["filExisting"].value(), 0);
+  form_["filExisting"].SetValue(1);
+  EXPECT_EQ(lineClicks, 3);
   files->setFocus();
   QTest::keyClick(files, Qt::Key_Return);
   EXPECT_EQ(chosen, (std::vector<std::string>{"dirExisting:2", "filExisting:1"}));

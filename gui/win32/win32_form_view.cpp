@@ -848,8 +848,11 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
     case ControlKind::FolderList:
     case ControlKind::FileList:
       if (code == LBN_SETFOCUS) model.SetFocus(true);
-      if (code == LBN_SELCHANGE)
+      // The user's choice of a line, by mouse or by key: one Click.
+      if (code == LBN_SELCHANGE) {
         model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
+        if (model.value() >= 0) form_.Click(model.key());
+      }
       // A double click on a line, or Enter on the chosen line (the "default
       // button's" click, see DM_GETDEFID).
       if ((code == LBN_DBLCLK || code == BN_CLICKED) &&

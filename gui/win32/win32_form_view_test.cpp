@@ -552,10 +552,24 @@ TEST_F(Win32FormViewTest, ADoubleClickOrEnterOnAListsLineChoosesIt) {
   ClickMouse(folders, line(folders, 2), 2);
   EXPECT_TRUE(PumpUntil([&] { return !chosen.empty(); }, 2000));
   AfterDoubleClickTime();
+  int lineClicks = 0;
+  form_.OnClick("filExisting", [&] { ++lineClicks; });
   ClickMouse(files, line(files, 1));
   EXPECT_TRUE(PumpUntil([&] { return form_["filExisting"].value() == 1; }, 2000));
   Pump();
   EXPECT_EQ(chosen, (std::vector<std::string>{"dirExisting:2"})) << "one click is no choice";
+  // Each click on a line is one Click, also on the line already chosen, and
+  // so is a move by key; the logic's choice is none.
+  EXPECT_EQ(lineClicks, 1);
+  AfterDoubleClickTime();
+  ClickMouse(files, line(files, 1));
+  EXPECT_TRUE(PumpUntil([&] { return lineClicks == 2; }, 2000)) << lineClicks;
+  PressKey(files, VK_UP);
+  EXPECT_TRUE(PumpUntil([&] { return lineClicks == 3; }, 2000)) << lineClicks;
+  EXPECT_EQ(form_["filExisting"].value(), 0);
+  form_["filExisting"].SetValue(1);
+  Pump();
+  EXPECT_EQ(lineClicks, 3);
   PressKey(files, VK_RETURN);
   EXPECT_TRUE(PumpUntil([&] { return chosen.size() == 2; }, 2000));
   EXPECT_EQ(chosen, (std::vector<std::string>{"dirExisting:2", "filExisting:1"}));

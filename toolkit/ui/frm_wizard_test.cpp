@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -201,6 +202,23 @@ TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) 
       EXPECT_FALSE(window_->findChild<QAction*>("ID_BTN_MDAC")->isEnabled());
     }
 
+    // What a document of the kind needs before it may be saved: the domain,
+    // or a server pair through its editor.
+    if (kind.variant == Variant::ActiveDirectory) {
+      Trigger("ID_BTN_AD");
+      auto* domain = Named<QComboBox>(*window_, "cboDomainName");
+      ASSERT_TRUE(domain && domain->lineEdit());
+      QTest::keyClicks(domain->lineEdit(), "CORP");
+    } else {
+      Trigger("ID_BTN_SERVER");
+      QTest::keyClicks(Named<QLineEdit>(*window_, "txtFromServer"), "OLDPS");
+      QTest::keyClicks(Named<QLineEdit>(*window_, "txtToServer"), "NEWPS");
+      Click(*window_, "cmdSaveServerPair");
+      auto* pairs = Named<QListWidget>(*window_, "lstServerPairs");
+      ASSERT_EQ(pairs->count(), 1);
+      EXPECT_EQ(pairs->item(0)->text(), "OLDPS -> NEWPS");
+    }
+
     // Typed in, ticked, saved under a name, read back by the engine's reader.
     Trigger("ID_BTN_EMAIL");
     EXPECT_EQ(Showing(), SmtpMail);
@@ -220,6 +238,13 @@ TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) 
     EXPECT_TRUE(read.UseSMTP);
     EXPECT_EQ(read.UseActiveDirectory, kind.variant == Variant::ActiveDirectory);
     EXPECT_EQ(read.UseManualDefinitions, kind.variant == Variant::Manual);
+    if (kind.variant == Variant::ActiveDirectory) {
+      EXPECT_EQ(read.DomainName, "CORP");
+    } else {
+      // One pair, however the file keeps a list of one.
+      const document::ServerPair saved{"OLDPS", "NEWPS"};
+      EXPECT_EQ(std::count(read.ServerPairs.begin(), read.ServerPairs.end(), saved), 1);
+    }
 
     // Nothing unsaved: the window closes without a question.
     window_->close();
