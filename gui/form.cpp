@@ -245,6 +245,20 @@ ControlModel& Form::operator[](const std::string& key) {
   return *model;
 }
 
+bool IsList(ControlKind kind) {
+  return kind == ControlKind::ListBox || kind == ControlKind::FolderList ||
+         kind == ControlKind::FileList;
+}
+
+int NextEnabledPage(const ControlModel& tabs, int step) {
+  const int count = static_cast<int>(tabs.description().columns.size());
+  for (int i = 1; i < count; ++i) {
+    const int page = ((tabs.value() + step * i) % count + count) % count;
+    if (tabs.pageEnabled(page)) return page;
+  }
+  return -1;
+}
+
 const ControlModel* Form::Find(const std::string& key) const {
   const auto found = byKey_.find(key);
   return found == byKey_.end() ? nullptr : found->second;

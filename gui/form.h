@@ -121,6 +121,8 @@ struct FormDescription {
 // Kinds shown as a combo box: their value is the chosen line, their text that
 // line (or, in an editable one, what was typed).
 bool IsCombo(ControlKind kind);
+// Kinds shown as a list box: their value is the chosen line.
+bool IsList(ControlKind kind);
 
 // The name by which tests, tools and screen readers find a control: its name,
 // or "name(index)" for a member of a control array.
@@ -254,6 +256,10 @@ class ControlModel {
   bool enabled_ = true, visible_ = true, focused_ = false;
   std::vector<std::pair<Owner, Listener>> listeners_;
 };
+
+// The page of a tab control after (step 1) or before (-1) the one shown that
+// the user may choose, going round; -1 when there is none.
+int NextEnabledPage(const ControlModel& tabs, int step);
 
 // A window's models and events, made from its description. The front end
 // reports what the user does (Click, Activate, and the models' setters);

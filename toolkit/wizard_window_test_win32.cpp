@@ -18,6 +18,7 @@
 #include "gui/win32/win32_test_support.h"
 #include "platform/host/host_file_system.h"
 #include "toolkit/wizard.h"
+#include "toolkit/walk_test_support.h"
 #include "toolkit/wizard_window.h"
 
 namespace quillon::toolkit {
@@ -177,23 +178,8 @@ class WizardWindowWin32Test : public ::testing::Test {
 };
 
 TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) {
-  struct Kind {
-    const char* name;
-    const char* option;
-    Variant variant;
-    std::vector<Page> pages;
-  };
-  const std::vector<Kind> kinds{
-      {"ad", "optUseActiveDirectory", Variant::ActiveDirectory,
-       {General, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
-        ApplicationEventLog, DeploymentIntroduction, DeploymentGeneral, Mdac, Maintenance,
-        Populate, Prune, SetDefault, Drivers, Support}},
-      {"manual", "optUseManualConfiguration", Variant::Manual,
-       {General, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
-        FileOutput, ClientPopUp, ApplicationEventLog, DeploymentGeneral, Maintenance, Populate,
-        Prune, SetDefault, Drivers, Support}},
-  };
-  for (const Kind& kind : kinds) {
+  const std::vector<testing::DocumentKind> kinds = testing::DocumentKinds();
+  for (const testing::DocumentKind& kind : kinds) {
     SCOPED_TRACE(kind.name);
     Open();
     WhenShown("frmNewINI", [&kind](HWND dialog) {

@@ -30,21 +30,6 @@ bool IsOption(const ControlModel& model) {
   return model.description().kind == ControlKind::OptionButton;
 }
 
-bool IsList(ControlKind kind) {
-  return kind == ControlKind::ListBox || kind == ControlKind::FolderList ||
-         kind == ControlKind::FileList;
-}
-
-// The page after (step 1) or before (-1) the one shown that the user may
-// choose, going round; -1 when there is none.
-int NextEnabledPage(const ControlModel& tabs, int step) {
-  const int count = static_cast<int>(tabs.description().columns.size());
-  for (int i = 1; i < count; ++i) {
-    const int page = ((tabs.value() + step * i) % count + count) % count;
-    if (tabs.pageEnabled(page)) return page;
-  }
-  return -1;
-}
 
 // The system's link colour, unless it barely stands out from the face of
 // dialogs (as in some themes): then the usual link blue.

@@ -32,6 +32,7 @@
 #include "gui/gui_test_support.h"
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "toolkit/walk_test_support.h"
 #include "toolkit/wizard_navigation.h"
 
 namespace quillon::toolkit {
@@ -142,23 +143,8 @@ class FrmWizardTest : public ::testing::Test {
 };
 
 TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) {
-  struct Kind {
-    const char* name;
-    const char* option;
-    Variant variant;
-    std::vector<Page> pages;
-  };
-  const std::vector<Kind> kinds{
-      {"ad", "optUseActiveDirectory", Variant::ActiveDirectory,
-       {General, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
-        ApplicationEventLog, DeploymentIntroduction, DeploymentGeneral, Mdac, Maintenance,
-        Populate, Prune, SetDefault, Drivers, Support}},
-      {"manual", "optUseManualConfiguration", Variant::Manual,
-       {General, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
-        FileOutput, ClientPopUp, ApplicationEventLog, DeploymentGeneral, Maintenance, Populate,
-        Prune, SetDefault, Drivers, Support}},
-  };
-  for (const Kind& kind : kinds) {
+  const std::vector<testing::DocumentKind> kinds = testing::DocumentKinds();
+  for (const testing::DocumentKind& kind : kinds) {
     SCOPED_TRACE(kind.name);
     Open();
     WhenShown("frmNewINI", [&kind](QWidget& dialog) {
