@@ -18,11 +18,14 @@ constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
                                    "May",       "June",     "July",     "August",
                                    "September", "October",  "November", "December"};
 
+// A message box's lines, which the dialogs separate by "\n".
 std::string Lines(std::initializer_list<std::string_view> lines) {
   std::string text;
+  bool first = true;
   for (std::string_view line : lines) {
-    if (!text.empty()) text += '\n';
+    if (!first) text += '\n';
     text += line;
+    first = false;
   }
   return text;
 }
