@@ -2,6 +2,7 @@
 // client (real or simulated) the engine works on.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace quillon::platform {
@@ -14,6 +15,10 @@ std::string RunningProgramFolder();
 // Host computer and login names, the simulated client's defaults.
 std::string HostComputerName();
 std::string HostLoginName();
+// The system's table of mounted file systems (/proc/mounts, else /etc/mtab),
+// empty when neither can be read; nullopt on Windows, which names network
+// folders by their shares and has no such table.
+std::optional<std::string> ReadMountTable();
 bool StandardErrorIsTerminal();
 void SleepMilliseconds(int milliseconds);
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "platform/file_system.h"
@@ -37,6 +39,18 @@ std::string HostLoginName() {
   if (const char* user = std::getenv("USER"); user && *user) return user;
   if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) return entry->pw_name;
   return "user";
+}
+
+std::optional<std::string> ReadMountTable() {
+  for (const char* table : {"/proc/mounts", "/etc/mtab"}) {
+    // /proc files report no size: read as a stream.
+    std::ifstream file(table, std::ios::binary);
+    if (!file) continue;
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (!text.str().empty()) return text.str();
+  }
+  return std::string();
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -44,6 +44,8 @@ std::string HostLoginName() {
   return name;
 }
 
+std::optional<std::string> ReadMountTable() { return std::nullopt; }
+
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 void SleepMilliseconds(int milliseconds) {

@@ -1,0 +1,443 @@
+#include "toolkit/deployment.h"
+
+#include <cctype>
+#include <cstdio>
+#include <utility>
+
+namespace quillon::toolkit {
+namespace {
+
+using platform::Status;
+
+constexpr std::string_view kCrLf = "\r\n";
+// Windows' numbers for what the host's own calls cannot tell.
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
+
+// A message box's lines, which the dialogs separate by "\n".
+std::string Lines(std::initializer_list<std::string_view> lines) {
+  std::string text;
+  bool first = true;
+  for (std::string_view line : lines) {
+    if (!first) text += '\n';
+    text += line;
+    first = false;
+  }
+  return text;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// cmd expands "%" in every line of a batch file, comments included; "%%" is a
+// plain percent sign.
+std::string ForBatch(std::string_view text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '%') escaped += '%';
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::string ForHtml(std::string_view text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string TwoDigits(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return text;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::vector<std::string> Components(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (IsSeparator(c)) {
+      if (!part.empty()) parts.push_back(std::move(part));
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(std::move(part));
+  return parts;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// How many leading components of `path` the `prefix` covers, or 0 when it is
+// not a prefix of it.
+std::size_t PrefixLength(const std::vector<std::string>& prefix,
+                         const std::vector<std::string>& path, bool ignoreCase) {
+  if (prefix.size() > path.size()) return 0;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (ignoreCase ? !SameIgnoringCase(prefix[i], path[i]) : prefix[i] != path[i]) return 0;
+  }
+  return prefix.size();
+}
+
+std::string Joined(const std::string& start, const std::vector<std::string>& parts,
+                   std::size_t from, char separator, bool trailing) {
+  std::string path = start;
+  for (std::size_t i = from; i < parts.size(); ++i) {
+    if (path.empty() || path.back() != separator) path += separator;
+    path += parts[i];
+  }
+  if (trailing && (path.empty() || path.back() != separator)) path += separator;
+  return path;
+}
+
+// The mount table's octal escapes: "\040" blank, "\011" tab, "\012" line
+// break, "\134" backslash.
+std::string Unescaped(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const std::string_view digits = field.substr(i + 1, 3);
+      bool octal = true;
+      for (char d : digits) octal = octal && d >= '0' && d <= '7';
+      if (octal) {
+        text +=
+            static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
+        i += 3;
+        continue;
+      }
+    }
+    text += field[i];
+  }
+  return text;
+}
+
+bool IsDrivePath(std::string_view path) {
+  return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+}  // namespace
+
+DeploymentInputs ReadDeploymentInputs(gui::Form& wizard, const WizardDocument& document,
+                                      std::string toolkitFolder) {
+  DeploymentInputs inputs;
+  inputs.deploymentFolder = wizard["txtNetworkSharePath"].text();
+  inputs.includeInstaller = wizard["chkIncludeMDAC"].checked();
+  for (int option = 0; option < 3; ++option) {
+    if (wizard["optMDACVersion(" + std::to_string(option) + ")"].checked()) {
+      inputs.installerOption = option;
+      break;
+    }
+  }
+  inputs.DocumentPath = document.DocumentPath;
+  inputs.DocumentFileName = document.DocumentFileName;
+  inputs.toolkitFolder = std::move(toolkitFolder);
+  return inputs;
+}
+
+std::string InstallerFileName(const DeploymentInputs& inputs) {
+  if (!inputs.includeInstaller || !inputs.installerOption) return {};
+  const int option = *inputs.installerOption;
+  if (option < 0 || option >= static_cast<int>(std::size(kMdacInstallers))) return {};
+  return kMdacInstallers[option];
+}
+
+int DeploymentStepCount(const DeploymentInputs& inputs, bool launchPage, bool batchFile) {
+  return (inputs.includeInstaller ? 1 : 0) + 2 + (launchPage ? 1 : 0) + (batchFile ? 1 : 0);
+}
+
+std::string GeneratedOnText(const platform::LocalTime& time) {
+  const int month = (time.month >= 1 && time.month <= 12) ? time.month : 1;
+  const int hour = time.hour % 12 == 0 ? 12 : time.hour % 12;
+  return std::string(kMonths[month - 1]) + " " + TwoDigits(time.day) + ", " +
+         std::to_string(time.year) + " " + TwoDigits(hour) + ":" + TwoDigits(time.minute) + ":" +
+         TwoDigits(time.second) + (time.hour < 12 ? " AM" : " PM");
+}
+
+std::vector<CifsMount> CifsMounts(std::string_view mountTable) {
+  std::vector<CifsMount> mounts;
+  std::size_t start = 0;
+  while (start < mountTable.size()) {
+    std::size_t end = mountTable.find('\n', start);
+    if (end == std::string_view::npos) end = mountTable.size();
+    const std::string_view line = mountTable.substr(start, end - start);
+    start = end + 1;
+
+    std::vector<std::string_view> fields;
+    std::size_t i = 0;
+    while (i < line.size() && fields.size() < 3) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+      const std::size_t from = i;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+      if (i > from) fields.push_back(line.substr(from, i - from));
+    }
+    if (fields.size() < 3) continue;
+    if (fields[2] != "cifs" && fields[2] != "smb3" && fields[2] != "smbfs") continue;
+    const std::vector<std::string> share = Components(Unescaped(fields[0]));
+    if (share.size() < 2) continue;
+    mounts.push_back({Joined("\\\\", share, 0, '\\', false), Unescaped(fields[1])});
+  }
+  return mounts;
+}
+
+DeploymentFolder ResolveDeploymentFolder(std::string_view typed,
+                                         const std::optional<std::string>& mountTable) {
+  DeploymentFolder folder;
+  folder.client = std::string(typed);
+  if (!mountTable) {
+    folder.host = std::string(typed);
+    return folder;
+  }
+  const std::vector<CifsMount> mounts = CifsMounts(*mountTable);
+  const std::vector<std::string> parts = Components(typed);
+  const bool trailing = !typed.empty() && IsSeparator(typed.back());
+
+  if (typed.starts_with("\\\\")) {
+    const CifsMount* best = nullptr;
+    std::size_t covered = 0;
+    for (const CifsMount& mount : mounts) {
+      const std::size_t length = PrefixLength(Components(mount.share), parts, true);
+      if (length > covered) best = &mount, covered = length;
+    }
+    if (!best) {
+      const std::string share =
+          parts.size() >= 2 ? "\\\\" + parts[0] + "\\" + parts[1] : std::string(typed);
+      folder.unreachable = "No CIFS mount of " + share +
+                           " is listed in this computer's mount table: mount the share, then "
+                           "deploy again.";
+      return folder;
+    }
+    folder.host = Joined(best->mountPoint, parts, covered, '/', trailing);
+    return folder;
+  }
+  if (IsDrivePath(typed)) {
+    folder.unreachable = std::string(typed) +
+                         " is a Windows drive path, which this computer cannot reach: type the "
+                         "share's \\\\server\\share name or a folder of this computer.";
+    return folder;
+  }
+
+  folder.host = std::string(typed);
+  const CifsMount* best = nullptr;
+  std::size_t covered = 0;
+  if (typed.starts_with("/")) {
+    for (const CifsMount& mount : mounts) {
+      const std::vector<std::string> point = Components(mount.mountPoint);
+      const std::size_t length = PrefixLength(point, parts, false);
+      if ((length > 0 || point.empty()) && (!best || length > covered)) {
+        best = &mount, covered = length;
+      }
+    }
+  }
+  if (best) {
+    folder.client = Joined(best->share, parts, covered, '\\', trailing);
+  } else {
+    folder.namedAsTyped = true;
+  }
+  return folder;
+}
+
+Deployment::Deployment(Environment environment, DeploymentInputs inputs)
+    : environment_(std::move(environment)),
+      inputs_(std::move(inputs)),
+      folder_(ResolveDeploymentFolder(inputs_.deploymentFolder, environment_.mountTable)) {}
+
+void Deployment::Step(const std::string& caption) {
+  environment_.progress.SetCaption(caption);
+  environment_.progress.Advance();
+  environment_.progress.ProcessEvents();
+}
+
+// The typed folder and the name with the host's separator between them, as
+// typed: a trailing separator is doubled, which every system reads as one.
+std::string Deployment::HostPath(std::string_view name) const {
+  return folder_.host + platform::PathSeparator() + std::string(name);
+}
+
+Status Deployment::Copy(const std::string& from, std::string_view name) {
+  if (folder_.host.empty()) return Status::Error(kErrorPathNotFound, folder_.unreachable);
+  return environment_.files.CopyFile(from, HostPath(name));
+}
+
+void Deployment::DeployFiles() {
+  const auto fromToolkit = [this](std::string_view name) {
+    return inputs_.toolkitFolder + platform::PathSeparator() + std::string(name);
+  };
+  const auto fail = [this](const char* title, const std::string& text, gui::MessageIcon icon) {
+    environment_.dialogs.ShowMessageBox(title, text, icon, gui::MessageButtons::Ok);
+    DeploymentSucceeded = false;
+  };
+
+  if (inputs_.includeInstaller) {
+    Step("Copying MDAC file ...");
+    const std::string installer = InstallerFileName(inputs_);
+    // With no version chosen there is no file to copy or to start.
+    const Status status = installer.empty()
+                              ? Status::Error(kErrorFileNotFound, "No MDAC version is chosen.")
+                              : Copy(fromToolkit(installer), installer);
+    if (!status.ok) {
+      fail("Error",
+           Lines({"Error copying MDAC file to deployment folder. ",
+                  "Please verify your deployment folder path, ensure that you have downloaded the",
+                  "additional MDAC files from the Quillon website",
+                  "(" + std::string(kMdacDownloadUrl) + ")",
+                  "or you have configured your MDAC files as described in the User's Guide.", "",
+                  "Error:" + std::to_string(status.errorNumber),
+                  "Error Description:" + status.description}),
+           gui::MessageIcon::Critical);
+      return;
+    }
+  }
+
+  Step("Copying Quillon Engine ...");
+  if (const Status status = Copy(fromToolkit(kEngineFileName), kEngineFileName); !status.ok) {
+    fail("Error",
+         Lines({"Error copying Quillon Engine file to deployment folder. Please verify that you "
+                "have permissions to your deployment folder.",
+                "", "Error:" + std::to_string(status.errorNumber),
+                "Error Description:" + status.description}),
+         gui::MessageIcon::Critical);
+    return;
+  }
+
+  Step("Copying INI file ...");
+  if (Copy(inputs_.DocumentPath, inputs_.DocumentFileName).ok) return;
+  // Most often the document was saved in the deployment folder itself, so
+  // the copy met the same file.
+  if (!folder_.host.empty() && environment_.files.FileExists(HostPath(inputs_.DocumentFileName))) {
+    fail("INI File Write Warning",
+         Lines({"Warning: Quillon was unable to deploy your INI file to the folder specified.", "",
+                "The file already exists and is currently write protected.",
+                "If you saved your INI file to the same folder as your deployment folder,",
+                "then you can ignore this warning, becuase your INI file is already deployed.",
+                "If not, then please check your file and folder permissions."}),
+         gui::MessageIcon::Exclamation);
+  } else {
+    fail("Error Deploying INI File",
+         Lines({"Error: Quillon was unable to deploy your INI file to the folder specified.", "",
+                "Please check your file and folder permissions."}),
+         gui::MessageIcon::Critical);
+  }
+}
+
+std::string Deployment::BatchFileText(const platform::LocalTime& now) const {
+  const auto client = [this](std::string_view name) {
+    return ForBatch(folder_.client + "\\" + std::string(name));
+  };
+  std::vector<std::string> lines = {
+      "REM -- This batch file was generated by Quillon, a product of " + std::string(kMakerName) +
+          ".",
+      "REM -- For more information about Quillon, see " + std::string(kMakerUrl),
+      "REM -- ",
+      "REM -- Generated On: " + GeneratedOnText(now),
+      "REM -- Generated By: " + ForBatch(environment_.userName),
+      "REM -- Generated From Computer: " + ForBatch(environment_.computerName)};
+  if (folder_.namedAsTyped) {
+    lines.push_back(
+        "REM -- Note: no mounted network share holds the deployment folder, so it is named "
+        "here as typed.");
+  }
+  lines.insert(lines.end(), {"", ""});
+  if (const std::string installer = InstallerFileName(inputs_); !installer.empty()) {
+    lines.insert(lines.end(),
+                 {"REM -- Run the MDAC udpate first", Quoted(client(installer)), "", ""});
+  }
+  lines.push_back("REM -- Run the Quillon Engine with INI");
+  lines.push_back(Quoted(client(kEngineFileName)) + " " + Quoted(client(inputs_.DocumentFileName)));
+  std::string text;
+  for (const std::string& line : lines) text += line + std::string(kCrLf);
+  return text;
+}
+
+std::string Deployment::LaunchPageText(const platform::LocalTime& now) const {
+  const std::string site = kMakerUrl;
+  std::vector<std::string> lines = {
+      "<html><head><title>Quillon</title></head>",
+      "<body>",
+      "<h3><p>This page was generated by Quillon, a product of " + std::string(kMakerName) +
+          ".<br>",
+      "For more information about Quillon, see <a href=\"" + site + "\">" + site +
+          "</a></p></h3><br>",
+      "<p>Generated On: " + GeneratedOnText(now) + "<br>",
+      "Generated By: " + ForHtml(environment_.userName) + "<br>",
+      "Generated From Computer: " + ForHtml(environment_.computerName) + "</p><br>",
+      "<p> For each of the links below, you MUST select the RUN (or OPEN) button when<br>"
+      "prompted by your browser. Do NOT Save the files, or Quillon will NOT<br>"
+      "operate correctly.</p><br>"};
+  if (const std::string installer = InstallerFileName(inputs_); !installer.empty()) {
+    lines.push_back("<p><a href=" + Quoted(installer) +
+                    ">Please install this version of MDAC before running the Quillon "
+                    "application.</a></p>");
+    lines.push_back("<br>");
+  }
+  lines.push_back("<p>To run the Quillon application please click on the following link: ");
+  lines.push_back("<a href=" + Quoted(kEngineFileName) + ">Quillon now! </p></a>");
+  lines.push_back("</body></html>");
+  std::string text;
+  for (const std::string& line : lines) text += line + std::string(kCrLf);
+  return text;
+}
+
+// The whole file is written at once and replaces the old one only when it is
+// complete: clients run the batch file at every logon, and half a file could
+// start the installer without the engine, or the engine with a cut path.
+void Deployment::WriteDeployed(std::string_view name, const std::string& text, const char* title,
+                               const char* what) {
+  const Status status = folder_.host.empty()
+                            ? Status::Error(kErrorPathNotFound, folder_.unreachable)
+                            : environment_.files.WriteFileAtomic(HostPath(name), text);
+  if (status.ok) return;
+  environment_.dialogs.ShowMessageBox(
+      title,
+      Lines({"Error: Quillon was unable to deploy your " + std::string(what) +
+                 " file to the folder specified.",
+             "", "Please check your file and folder permissions."}),
+      gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+  // The closing message must not call a deployment without its file a success.
+  DeploymentSucceeded = false;
+}
+
+void Deployment::WriteLaunchPage() {
+  Step(inputs_.includeInstaller ? "Creating HTML file ..." : "Create HTML file ...");
+  WriteDeployed(inputs_.DocumentFileName + ".html", LaunchPageText(environment_.clock.Now()),
+                "Error Deploying HTML File", "HTML");
+}
+
+void Deployment::WriteBatchFile() {
+  Step("Creating batch file ...");
+  WriteDeployed(inputs_.DocumentFileName + ".bat", BatchFileText(environment_.clock.Now()),
+                "Error Deploying Batch File", "batch");
+}
+
+}  // namespace quillon::toolkit

@@ -1,0 +1,459 @@
+// Deploy Now's files and messages with real files in a temporary folder: the
+// exact batch file and launch page, the installer or none, a typed trailing
+// backslash, every failure's message and what it leaves, and the folder's
+// two names from a CIFS mount table. On Linux the deployment folder is typed
+// as a share that a mount table maps to the temporary folder, as an
+// administrator deploying from Linux types it.
+#include "toolkit/deployment.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "gui/scripted_dialogs.h"
+#include "platform/host/host_file_system.h"
+
+namespace quillon::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FixedClock : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return now; }
+  platform::ZonedTime NowWithOffset() override { return {now, 0}; }
+  void Sleep(int) override {}
+  platform::LocalTime now{2005, 3, 15, 14, 5, 9};
+};
+
+class RecordingProgress : public DeploymentProgress {
+ public:
+  void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+  void Advance() override { ++advanced; }
+  void ProcessEvents() override { ++processed; }
+  std::vector<std::string> captions;
+  int advanced = 0, processed = 0;
+};
+
+std::string Crlf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class DeploymentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::path(::testing::TempDir()) /
+            ("deployment-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    toolkit_ = root_ / "toolkit";
+    share_ = root_ / "share";
+    deploy_ = share_ / "site 1";
+    fs::create_directories(toolkit_);
+    fs::create_directories(deploy_);
+    fs::create_directories(root_ / "documents");
+    Write(toolkit_ / kEngineFileName, "engine program");
+    for (const char* installer : kMdacInstallers) Write(toolkit_ / installer, installer);
+    document_ = root_ / "documents" / "migrate.ini";
+    Write(document_, "[GENERAL]\r\nUseManualDefinitions=True\r\n");
+#ifdef _WIN32
+    typed_ = deploy_.string();
+#else
+    // The share as the clients name it, mounted here over the temporary folder.
+    typed_ = "\\\\files\\deploy\\site 1";
+    mountTable_ = "//files/deploy " + share_.string() + " cifs rw,vers=3.0 0 0\n";
+#endif
+  }
+  void TearDown() override {
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ec)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+    fs::remove_all(root_, ec);
+  }
+
+  static void Write(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  std::string Read(const fs::path& path) {
+    return files_.ReadFile(path.string()).value_or("<none>");
+  }
+  std::set<std::string> Deployed() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(deploy_)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  DeploymentInputs Inputs() const {
+    DeploymentInputs inputs;
+    inputs.deploymentFolder = typed_;
+    inputs.DocumentPath = document_.string();
+    inputs.DocumentFileName = document_.filename().string();
+    inputs.toolkitFolder = toolkit_.string();
+    return inputs;
+  }
+  std::unique_ptr<Deployment> Make(const DeploymentInputs& inputs, std::string user = "alice") {
+    return std::make_unique<Deployment>(
+        Deployment::Environment{dialogs_, files_, clock_, progress_, std::move(user), "PC042",
+                                mountTable_},
+        inputs);
+  }
+  // Deploy Now's order: the files, then the page and the batch file.
+  void DeployAll(Deployment& deployment) {
+    deployment.DeployFiles();
+    deployment.WriteLaunchPage();
+    deployment.WriteBatchFile();
+  }
+
+  fs::path root_, toolkit_, share_, deploy_, document_;
+  std::string typed_;
+  std::optional<std::string> mountTable_;
+  gui::ScriptedDialogs dialogs_;
+  platform::HostFileSystem files_;
+  FixedClock clock_;
+  RecordingProgress progress_;
+};
+
+TEST_F(DeploymentTest, FullDeploymentWithTheSecondInstallerWritesTheExactFiles) {
+  DeploymentInputs inputs = Inputs();
+  inputs.includeInstaller = true;
+  inputs.installerOption = 1;
+  auto deployment = Make(inputs);
+  DeployAll(*deployment);
+
+  EXPECT_TRUE(deployment->DeploymentSucceeded);
+  EXPECT_EQ(gui::Transcript(dialogs_.asked), "");
+  EXPECT_EQ(Deployed(),
+            (std::set<std::string>{"MDAC_TYP2.7SP1.EXE", "QuillonEngine.exe", "migrate.ini",
+                                   "migrate.ini.html", "migrate.ini.bat"}));
+  EXPECT_EQ(Read(deploy_ / "MDAC_TYP2.7SP1.EXE"), "MDAC_TYP2.7SP1.EXE");
+  EXPECT_EQ(Read(deploy_ / "QuillonEngine.exe"), "engine program");
+  EXPECT_EQ(Read(deploy_ / "migrate.ini"), Read(document_));
+
+  const std::string folder = typed_;
+  EXPECT_EQ(Read(deploy_ / "migrate.ini.bat"),
+            Crlf({"REM -- This batch file was generated by Quillon, a product of the Quillon "
+                  "Project.",
+                  "REM -- For more information about Quillon, see https://quillon.example",
+                  "REM -- ", "REM -- Generated On: March 15, 2005 02:05:09 PM",
+                  "REM -- Generated By: alice", "REM -- Generated From Computer: PC042", "", "",
+                  "REM -- Run the MDAC udpate first", "\"" + folder + "\\MDAC_TYP2.7SP1.EXE\"", "",
+                  "", "REM -- Run the Quillon Engine with INI",
+                  "\"" + folder + "\\QuillonEngine.exe\" \"" + folder + "\\migrate.ini\""}));
+  EXPECT_EQ(Read(deploy_ / "migrate.ini.html"),
+            Crlf({"<html><head><title>Quillon</title></head>", "<body>",
+                  "<h3><p>This page was generated by Quillon, a product of the Quillon "
+                  "Project.<br>",
+                  "For more information about Quillon, see <a "
+                  "href=\"https://quillon.example\">https://quillon.example</a></p></h3><br>",
+                  "<p>Generated On: March 15, 2005 02:05:09 PM<br>", "Generated By: alice<br>",
+                  "Generated From Computer: PC042</p><br>",
+                  "<p> For each of the links below, you MUST select the RUN (or OPEN) button "
+                  "when<br>prompted by your browser. Do NOT Save the files, or Quillon will "
+                  "NOT<br>operate correctly.</p><br>",
+                  "<p><a href=\"MDAC_TYP2.7SP1.EXE\">Please install this version of MDAC before "
+                  "running the Quillon application.</a></p>",
+                  "<br>", "<p>To run the Quillon application please click on the following link: ",
+                  "<a href=\"QuillonEngine.exe\">Quillon now! </p></a>", "</body></html>"}));
+
+  // One step per caption, each shown and repainted; the bar's maximum agrees.
+  EXPECT_EQ(progress_.captions,
+            (std::vector<std::string>{"Copying MDAC file ...", "Copying Quillon Engine ...",
+                                      "Copying INI file ...", "Creating HTML file ...",
+                                      "Creating batch file ..."}));
+  EXPECT_EQ(progress_.advanced, 5);
+  EXPECT_EQ(progress_.processed, 5);
+  EXPECT_EQ(DeploymentStepCount(inputs, true, true), 5);
+
+  // A second deployment replaces every file, with the time of its own.
+  Write(toolkit_ / kEngineFileName, "engine program, next build");
+  clock_.now = {2024, 1, 2, 0, 7, 3};
+  DeployAll(*Make(inputs));
+  EXPECT_EQ(Read(deploy_ / "QuillonEngine.exe"), "engine program, next build");
+  EXPECT_NE(Read(deploy_ / "migrate.ini.bat")
+                .find("REM -- Generated On: January 02, 2024 12:07:03 AM\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Deployed().size(), 5u) << "no temporary files are left behind";
+}
+
+TEST_F(DeploymentTest, WithoutInstallerAndWithATrailingBackslash) {
+  typed_ += "\\";
+  Write(root_ / "documents" / "Floor 2 50%.ini", "[GENERAL]\r\n");
+  document_ = root_ / "documents" / "Floor 2 50%.ini";
+  DeploymentInputs inputs = Inputs();
+  inputs.installerOption = 1;  // chosen, but not included
+  auto deployment = Make(inputs, "R&D 100%");
+  DeployAll(*deployment);
+
+  EXPECT_TRUE(deployment->DeploymentSucceeded);
+  EXPECT_EQ(Deployed(), (std::set<std::string>{"QuillonEngine.exe", "Floor 2 50%.ini",
+                                               "Floor 2 50%.ini.html", "Floor 2 50%.ini.bat"}));
+  // The folder as typed, its backslash doubled before each name; cmd reads
+  // "%%" as one percent sign.
+  const std::string folder = typed_;
+  EXPECT_EQ(Read(deploy_ / "Floor 2 50%.ini.bat"),
+            Crlf({"REM -- This batch file was generated by Quillon, a product of the Quillon "
+                  "Project.",
+                  "REM -- For more information about Quillon, see https://quillon.example",
+                  "REM -- ", "REM -- Generated On: March 15, 2005 02:05:09 PM",
+                  "REM -- Generated By: R&D 100%%", "REM -- Generated From Computer: PC042", "", "",
+                  "REM -- Run the Quillon Engine with INI",
+                  "\"" + folder + "\\QuillonEngine.exe\" \"" + folder + "\\Floor 2 50%%.ini\""}));
+  const std::string page = Read(deploy_ / "Floor 2 50%.ini.html");
+  EXPECT_NE(page.find("Generated By: R&amp;D 100%<br>\r\n"), std::string::npos) << page;
+  EXPECT_NE(page.find("operate correctly.</p><br>\r\n<p>To run the Quillon application"),
+            std::string::npos)
+      << "no installer link and no extra <br> line";
+  EXPECT_EQ(page.find("MDAC"), std::string::npos);
+  EXPECT_EQ(progress_.captions,
+            (std::vector<std::string>{"Copying Quillon Engine ...", "Copying INI file ...",
+                                      "Create HTML file ...", "Creating batch file ..."}));
+  EXPECT_EQ(DeploymentStepCount(inputs, true, true), 4);
+}
+
+TEST_F(DeploymentTest, MissingEngineIsReportedAndStopsBeforeTheDocument) {
+  fs::remove(toolkit_ / kEngineFileName);
+  DeploymentInputs inputs = Inputs();
+  inputs.includeInstaller = true;
+  inputs.installerOption = 2;
+  auto deployment = Make(inputs);
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  deployment->DeployFiles();
+
+  EXPECT_FALSE(deployment->DeploymentSucceeded);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].title, "Error");
+  EXPECT_EQ(dialogs_.asked[0].icon, gui::MessageIcon::Critical);
+  const std::string& text = dialogs_.asked[0].text;
+  const std::string start =
+      "Error copying Quillon Engine file to deployment folder. Please verify that you have "
+      "permissions to your deployment folder.\n\nError:2\nError Description:";
+  EXPECT_EQ(text.substr(0, start.size()), start) << text;
+  EXPECT_NE(text.find(kEngineFileName, start.size()), std::string::npos) << text;
+  // The installer went before it; the document does not follow.
+  EXPECT_EQ(Deployed(), (std::set<std::string>{"MDAC_TYP2.8.EXE"}));
+  EXPECT_EQ(progress_.captions,
+            (std::vector<std::string>{"Copying MDAC file ...", "Copying Quillon Engine ..."}));
+}
+
+TEST_F(DeploymentTest, DocumentAlreadyInTheFolderWarnsAndIsKept) {
+  // Saved into the deployment folder and write-protected there.
+  const fs::path saved = deploy_ / "migrate.ini";
+  Write(saved, "[GENERAL]\r\nAlwaysRun=True\r\n");
+  fs::permissions(saved, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  document_ = saved;
+  auto deployment = Make(Inputs());
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  deployment->DeployFiles();
+  EXPECT_FALSE(deployment->DeploymentSucceeded);
+  EXPECT_EQ(gui::Transcript(dialogs_.asked),
+            "message [INI File Write Warning] Exclamation OK: Warning: Quillon was unable to "
+            "deploy your INI file to the folder specified.||The file already exists and is "
+            "currently write protected.|If you saved your INI file to the same folder as your "
+            "deployment folder,|then you can ignore this warning, becuase your INI file is "
+            "already deployed.|If not, then please check your file and folder permissions.\n");
+  EXPECT_EQ(Read(saved), "[GENERAL]\r\nAlwaysRun=True\r\n");
+  EXPECT_EQ(Read(deploy_ / kEngineFileName), "engine program");
+
+  // Writable, the same file is not emptied by a copy onto itself either.
+  fs::permissions(saved, fs::perms::owner_write, fs::perm_options::add);
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  Make(Inputs())->DeployFiles();
+  EXPECT_EQ(Read(saved), "[GENERAL]\r\nAlwaysRun=True\r\n");
+
+  // A document that is nowhere, with no file of its name in the folder: an error.
+  fs::remove(saved);
+  document_ = root_ / "documents" / "gone.ini";
+  auto missing = Make(Inputs());
+  dialogs_.asked.clear();
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  missing->DeployFiles();
+  EXPECT_FALSE(missing->DeploymentSucceeded);
+  EXPECT_EQ(gui::Transcript(dialogs_.asked),
+            "message [Error Deploying INI File] Critical OK: Error: Quillon was unable to deploy "
+            "your INI file to the folder specified.||Please check your file and folder "
+            "permissions.\n");
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+TEST_F(DeploymentTest, EveryFailureIsShownInOrderAndClearsTheFlag) {
+  // No version chosen, and a folder that does not exist: the installer's
+  // message ends the copies; the page and the batch file each say they failed.
+  fs::remove_all(deploy_);
+  DeploymentInputs inputs = Inputs();
+  inputs.includeInstaller = true;
+  auto deployment = Make(inputs);
+  for (int i = 0; i < 3; ++i) dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  DeployAll(*deployment);
+
+  EXPECT_FALSE(deployment->DeploymentSucceeded);
+  EXPECT_EQ(gui::Transcript(dialogs_.asked),
+            "message [Error] Critical OK: Error copying MDAC file to deployment folder. |Please "
+            "verify your deployment folder path, ensure that you have downloaded the|additional "
+            "MDAC files from the Quillon website|(https://quillon.example/downloads/mdac)|or you "
+            "have configured your MDAC files as described in the User's Guide.||Error:2|Error "
+            "Description:No MDAC version is chosen.\n"
+            "message [Error Deploying HTML File] Critical OK: Error: Quillon was unable to deploy "
+            "your HTML file to the folder specified.||Please check your file and folder "
+            "permissions.\n"
+            "message [Error Deploying Batch File] Critical OK: Error: Quillon was unable to "
+            "deploy your batch file to the folder specified.||Please check your file and folder "
+            "permissions.\n");
+  EXPECT_EQ(progress_.captions,
+            (std::vector<std::string>{"Copying MDAC file ...", "Creating HTML file ...",
+                                      "Creating batch file ..."}));
+  EXPECT_FALSE(fs::exists(deploy_));
+
+  // A write that fails alone clears the flag too; the other file is still replaced.
+  fs::create_directories(deploy_);
+  Write(deploy_ / "migrate.ini.bat", "REM the earlier batch file\r\n");
+  fs::create_directories(deploy_ / "migrate.ini.html");  // a folder where the page goes
+  auto pageOnly = Make(Inputs());
+  dialogs_.asked.clear();
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  DeployAll(*pageOnly);
+  EXPECT_FALSE(pageOnly->DeploymentSucceeded);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].title, "Error Deploying HTML File");
+  EXPECT_EQ(Read(deploy_ / "migrate.ini.bat").find("REM the earlier"), std::string::npos);
+  EXPECT_NE(Read(deploy_ / "migrate.ini.bat").find("QuillonEngine.exe"), std::string::npos);
+  EXPECT_EQ(dialogs_.UnusedAnswers(), 0u);
+}
+
+TEST(GeneratedOnTextTest, TwelveHourClockWithTwoDigitFields) {
+  EXPECT_EQ(GeneratedOnText({2005, 3, 15, 14, 5, 9}), "March 15, 2005 02:05:09 PM");
+  EXPECT_EQ(GeneratedOnText({2024, 1, 2, 0, 7, 3}), "January 02, 2024 12:07:03 AM");
+  EXPECT_EQ(GeneratedOnText({1999, 12, 31, 12, 0, 0}), "December 31, 1999 12:00:00 PM");
+  EXPECT_EQ(GeneratedOnText({2010, 9, 9, 11, 59, 59}), "September 09, 2010 11:59:59 AM");
+}
+
+TEST(DeploymentFolderTest, SharesAndLocalFoldersByTheMountTable) {
+  const std::string table =
+      "sysfs /sys sysfs rw,nosuid 0 0\n"
+      "//files/deploy /mnt/deploy cifs rw,vers=3.0,addr=192.0.2.4 0 0\n"
+      "//Files.corp.example/Logon\\040Scripts /mnt/logon\\040scripts cifs rw 0 0\n"
+      "//files/deploy/site2 /srv/site2 smb3 rw 0 0\n"
+      "/dev/sda1 / ext4 rw,relatime 0 0\n"
+      "server:/export /mnt/nfs nfs4 rw 0 0";
+  EXPECT_EQ(CifsMounts(table),
+            (std::vector<CifsMount>{{"\\\\files\\deploy", "/mnt/deploy"},
+                                    {"\\\\Files.corp.example\\Logon Scripts", "/mnt/logon scripts"},
+                                    {"\\\\files\\deploy\\site2", "/srv/site2"}}));
+
+  struct Case {
+    std::string typed, host, client;
+    bool namedAsTyped;
+    bool reachable = true;
+  };
+  const Case cases[] = {
+      // Shares: written through their mount, named as typed.
+      {"\\\\FILES\\Deploy\\site1", "/mnt/deploy/site1", "\\\\FILES\\Deploy\\site1", false},
+      {"\\\\files\\deploy", "/mnt/deploy", "\\\\files\\deploy", false},
+      {"\\\\files\\deploy\\", "/mnt/deploy/", "\\\\files\\deploy\\", false},
+      {"\\\\files\\deploy\\site2\\east", "/srv/site2/east", "\\\\files\\deploy\\site2\\east",
+       false},
+      {"\\\\files.corp.example\\logon scripts\\q1", "/mnt/logon scripts/q1",
+       "\\\\files.corp.example\\logon scripts\\q1", false},
+      {"\\\\other\\deploy", "", "\\\\other\\deploy", false, false},
+      {"\\\\files\\elsewhere", "", "\\\\files\\elsewhere", false, false},
+      {"C:\\deploy", "", "C:\\deploy", false, false},
+      // Local folders: named to the clients by the share that holds them.
+      {"/mnt/deploy/site1", "/mnt/deploy/site1", "\\\\files\\deploy\\site1", false},
+      {"/mnt/deploy/", "/mnt/deploy/", "\\\\files\\deploy\\", false},
+      {"/srv/site2/east", "/srv/site2/east", "\\\\files\\deploy\\site2\\east", false},
+      {"/mnt/logon scripts", "/mnt/logon scripts", "\\\\Files.corp.example\\Logon Scripts", false},
+      {"/mnt/deploy2/site1", "/mnt/deploy2/site1", "/mnt/deploy2/site1", true},
+      {"/srv/quillon", "/srv/quillon", "/srv/quillon", true},
+  };
+  for (const Case& c : cases) {
+    const DeploymentFolder folder = ResolveDeploymentFolder(c.typed, table);
+    EXPECT_EQ(folder.host, c.host) << c.typed;
+    EXPECT_EQ(folder.client, c.client) << c.typed;
+    EXPECT_EQ(folder.namedAsTyped, c.namedAsTyped) << c.typed;
+    EXPECT_EQ(folder.unreachable.empty(), c.reachable) << c.typed;
+  }
+  EXPECT_EQ(ResolveDeploymentFolder("\\\\other\\deploy\\x", table).unreachable,
+            "No CIFS mount of \\\\other\\deploy is listed in this computer's mount table: mount "
+            "the share, then deploy again.");
+
+  // Where folders are named as the clients name them, nothing is looked up.
+  const DeploymentFolder windows = ResolveDeploymentFolder("\\\\other\\deploy\\", std::nullopt);
+  EXPECT_EQ(windows.host, "\\\\other\\deploy\\");
+  EXPECT_EQ(windows.client, "\\\\other\\deploy\\");
+  EXPECT_FALSE(windows.namedAsTyped);
+}
+
+#ifndef _WIN32
+TEST_F(DeploymentTest, FoldersNoShareReachesOrHolds) {
+  // A share that is not mounted: nothing is written anywhere, and the reason is given.
+  typed_ = "\\\\files\\elsewhere";
+  auto unmounted = Make(Inputs());
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+  unmounted->DeployFiles();
+  unmounted->WriteBatchFile();
+  EXPECT_FALSE(unmounted->DeploymentSucceeded);
+  ASSERT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_NE(dialogs_.asked[0].text.find(
+                "\n\nError:3\nError Description:No CIFS mount of \\\\files\\elsewhere is listed"),
+            std::string::npos)
+      << dialogs_.asked[0].text;
+  EXPECT_EQ(dialogs_.asked[1].title, "Error Deploying Batch File");
+  EXPECT_TRUE(Deployed().empty());
+
+  // A local folder on no share: used as typed, and the batch file says so.
+  typed_ = deploy_.string();
+  mountTable_ = std::string();
+  auto local = Make(Inputs());
+  DeployAll(*local);
+  EXPECT_TRUE(local->DeploymentSucceeded);
+  EXPECT_EQ(Read(deploy_ / "migrate.ini.bat"),
+            Crlf({"REM -- This batch file was generated by Quillon, a product of the Quillon "
+                  "Project.",
+                  "REM -- For more information about Quillon, see https://quillon.example",
+                  "REM -- ", "REM -- Generated On: March 15, 2005 02:05:09 PM",
+                  "REM -- Generated By: alice", "REM -- Generated From Computer: PC042",
+                  "REM -- Note: no mounted network share holds the deployment folder, so it is "
+                  "named here as typed.",
+                  "", "", "REM -- Run the Quillon Engine with INI",
+                  "\"" + typed_ + "\\QuillonEngine.exe\" \"" + typed_ + "\\migrate.ini\""}));
+}
+#endif
+
+TEST(DeploymentInputsTest, ReadFromTheWizardsControls) {
+  gui::FormDescription window;
+  window.name = "frmWizard";
+  window.controls = BoundControls();
+  gui::Form wizard(window);
+  WizardDocument document;
+  document.DocumentPath = "C:\\Migrations\\migrate.ini";
+  document.DocumentFileName = "migrate.ini";
+  wizard["txtNetworkSharePath"].SetText("\\\\files\\deploy\\");
+  wizard["chkIncludeMDAC"].SetChecked(true);
+  wizard["optMDACVersion(2)"].SetChecked(true);
+
+  DeploymentInputs inputs = ReadDeploymentInputs(wizard, document, "C:\\Program Files\\Quillon");
+  EXPECT_EQ(inputs.deploymentFolder, "\\\\files\\deploy\\");
+  EXPECT_TRUE(inputs.includeInstaller);
+  EXPECT_EQ(inputs.installerOption, 2);
+  EXPECT_EQ(inputs.DocumentPath, "C:\\Migrations\\migrate.ini");
+  EXPECT_EQ(inputs.DocumentFileName, "migrate.ini");
+  EXPECT_EQ(inputs.toolkitFolder, "C:\\Program Files\\Quillon");
+  EXPECT_EQ(InstallerFileName(inputs), "MDAC_TYP2.8.EXE");
+
+  // The first chosen option wins; none chosen names no installer.
+  wizard["optMDACVersion(0)"].SetChecked(true);
+  EXPECT_EQ(InstallerFileName(ReadDeploymentInputs(wizard, document, "")), "MDAC_TYP2.5SP3.EXE");
+  for (int i = 0; i < 3; ++i) wizard["optMDACVersion(" + std::to_string(i) + ")"].SetChecked(false);
+  EXPECT_EQ(ReadDeploymentInputs(wizard, document, "").installerOption, std::nullopt);
+}
+
+}  // namespace
+}  // namespace quillon::toolkit
