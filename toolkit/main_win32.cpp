@@ -6,6 +6,7 @@
 
 #include "gui/win32/win32_dialogs.h"
 #include "gui/win32/win32_form_view.h"
+#include "platform/host/host_clock.h"
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
 #include "platform/network_domains.h"
@@ -27,6 +28,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
                           {}});
   view = std::make_unique<gui::Win32FormView>(wizard.form());
   dialogs.SetOwner(view->window());
+  platform::HostClock clock;
+  wizard.SetDeploymentHost(
+      {clock, platform::HostLoginName(), platform::HostComputerName(), std::nullopt,
+       [&view](gui::Form& form) {
+         auto* progress = new gui::Win32FormView(form, view->window());
+         progress->Show();
+         return std::function<void()>([progress] { delete progress; });
+       },
+       [&view](bool busy) {
+         EnableWindow(view->window(), !busy);
+         SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+       }});
   wizard.Load();
   view->Show(showCommand);
   if (!wizard.Start(toolkit::CommandLineDocument(commandLine ? commandLine : ""))) return 0;

@@ -441,3 +441,85 @@ TEST_F(RuleEditorsTest, TheToolbarsSaveStopsAtTheFirstRuleBrokenAndShowsWhere) {
 
 }  // namespace
 }  // namespace quillon::toolkit
+
+namespace quillon::toolkit {
+namespace {
+
+class StillClock : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {2026, 12, 8, 14, 5, 9}; }
+  platform::ZonedTime NowWithOffset() override { return {Now(), 60}; }
+  void Sleep(int) override {}
+};
+
+TEST_F(RuleEditorsTest, DeployNowWorksFromTheSavedDocumentAndShowsItsProgress) {
+  StillClock clock;
+  std::vector<std::string> shown;
+  bool busy = false;
+  int busyChanges = 0;
+  wizard_->SetDeploymentHost({clock, "ann", "PC042", std::nullopt,
+                              [&](gui::Form& progress) {
+                                shown.push_back(progress["lblProgress"].text());
+                                return std::function<void()>(
+                                    [&shown, &progress] {
+                                      shown.push_back(progress["lblProgress"].text());
+                                    });
+                              },
+                              [&](bool on) {
+                                busy = on;
+                                ++busyChanges;
+                              }});
+  ASSERT_TRUE(files_.WriteFileAtomic((folder_ / "QuillonEngine.exe").string(), "MZ engine").ok);
+  const fs::path share = folder_ / "share";
+  fs::create_directories(share);
+  M("chkDeleteNonNetworked").SetChecked(true);
+  M("txtNetworkSharePath").SetText(share.string());
+  M("chkBatchFile").SetChecked(true);
+
+  // Never saved, then saved but changed: nothing is deployed.
+  W().Click("cmdDeployNow(0)");
+  const std::string unsaved =
+      "message [Error] Critical OK: This INI file needs to be saved. Please save your INI file "
+      "before trying to deploy.\n";
+  EXPECT_EQ(Said(), unsaved);
+  dialogs_.SetNextFileName((folder_ / "floor3.ini").string());
+  W().Click("ID_BTN_SAVE_AS");
+  M("txtEmailSubject").SetText("changed");
+  Said();  // the save dialog
+  W().Click("cmdDeployNow(1)");
+  EXPECT_EQ(Said(), unsaved);
+  W().Click("ID_BTN_SAVE");
+  M("txtNetworkSharePath").SetText((folder_ / "missing").string());
+  W().Click("ID_BTN_SAVE");
+  W().Click("cmdDeployNow(0)");
+  EXPECT_EQ(Said(),
+            "message [Error] Critical OK: The deployment folder does not exist. Please check "
+            "your deployment folder and try again.\n");
+  EXPECT_TRUE(fs::is_empty(share));
+  EXPECT_EQ(busyChanges, 0);
+
+  // Saved, into a folder that is there: the engine, the document and the
+  // batch file alone, the progress window from its first words to its last.
+  M("txtNetworkSharePath").SetText(share.string());
+  W().Click("ID_BTN_SAVE");
+  W().Click("cmdDeployNow(0)");
+  EXPECT_EQ(Said(), "message [Sucess] Information OK: Deployment successfull.\n");
+  EXPECT_TRUE(fs::exists(share / "QuillonEngine.exe"));
+  EXPECT_TRUE(fs::exists(share / "floor3.ini"));
+  EXPECT_TRUE(fs::exists(share / "floor3.ini.bat"));
+  EXPECT_FALSE(fs::exists(share / "floor3.ini.html")) << "no web page asked for";
+  EXPECT_EQ(shown, (std::vector<std::string>{"Initializing deployment process ...",
+                                             "Deployment Complete."}));
+  EXPECT_EQ(busyChanges, 2);
+  EXPECT_FALSE(busy);
+
+  // A step that fails leaves out the success message.
+  fs::remove(folder_ / "QuillonEngine.exe");
+  W().Click("cmdDeployNow(1)");
+  const std::string said = Said();
+  EXPECT_NE(said.find("Error copying Quillon Engine file to deployment folder."), std::string::npos);
+  EXPECT_EQ(said.find("Deployment successfull."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillon::toolkit

@@ -1,7 +1,9 @@
 #include "toolkit/wizard.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "toolkit/deployment.h"
 #include "toolkit/wizard_window.h"
 
 namespace quillon::toolkit {
@@ -44,9 +46,7 @@ Wizard::Wizard(Environment environment)
   rules_ = std::make_unique<RuleEditors>(form_, environment_.dialogs, document_,
                                          std::move(ruleHooks));
   FieldChecks::Hooks checkHooks;
-  checkHooks.folderExists = [this](const std::string& folder) {
-    return environment_.files.FolderExists(folder);
-  };
+  checkHooks.folderExists = [this](const std::string& folder) { return FolderExists(folder); };
   checkHooks.refreshDrivers = [this] { rules_->RefreshDriversPage(); };
   checks_ = std::make_unique<FieldChecks>(form_, environment_.dialogs, document_, *navigation_,
                                           std::move(checkHooks));
@@ -62,6 +62,8 @@ Wizard::Wizard(Environment environment)
   form_.OnClick("ID_BTN_ABOUT", [this] { ShowAbout(); });
   form_.OnClick("lnkMDAC", [this] { OpenWebPage(kMdacInformationUrl); });
   form_.OnClick("lnkSupport", [this] { OpenWebPage(kSupportUrl); });
+  form_.OnClick("cmdDeployNow(0)", [this] { DeployNow(); });
+  form_.OnClick("cmdDeployNow(1)", [this] { DeployNow(); });
   // A chosen folder replaces the box's text; a cancelled browse leaves it.
   for (const auto& [button, box] : {std::pair{"cmdBrowseDeployment", "txtNetworkSharePath"},
                                     std::pair{"cmdBrowseDriverSharePath", "txtDriverSharePath"},
@@ -185,6 +187,83 @@ void Wizard::LoadDomainNames() {
   box.SetLines(std::move(lines));
   navigation_->PopulateADRefreshPending = populatePending;
   navigation_->PruneADRefreshPending = prunePending;
+}
+
+void Wizard::SetDeploymentHost(DeploymentHost host) { deploymentHost_.emplace(std::move(host)); }
+
+bool Wizard::FolderExists(const std::string& folder) const {
+  const DeploymentFolder reached = ResolveDeploymentFolder(
+      folder, deploymentHost_ ? deploymentHost_->mountTable : std::nullopt);
+  return !reached.host.empty() && environment_.files.FolderExists(reached.host);
+}
+
+namespace {
+
+// The progress window's label and bar as a deployment drives them.
+class ProgressWindow : public DeploymentProgress {
+ public:
+  explicit ProgressWindow(gui::Form& form) : form_(form) {}
+  void SetCaption(const std::string& caption) override { form_["lblProgress"].SetText(caption); }
+  void Advance() override {
+    gui::ControlModel& bar = form_["prbProgress"];
+    bar.SetValue(std::min(bar.value() + 1, bar.maximum()));
+  }
+  void ProcessEvents() override { form_.ProcessEvents(); }
+
+ private:
+  gui::Form& form_;
+};
+
+}  // namespace
+
+bool Wizard::DeployNow() {
+  gui::Dialogs& dialogs = environment_.dialogs;
+  // Deployment always works from the saved file.
+  if (document_.DocumentPath.empty() || document_.DocumentDirty) {
+    dialogs.ShowMessageBox("Error",
+                           "This INI file needs to be saved. Please save your INI file before "
+                           "trying to deploy.",
+                           gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+    return false;
+  }
+  if (!FolderExists(form_["txtNetworkSharePath"].text())) {
+    dialogs.ShowMessageBox("Error",
+                           "The deployment folder does not exist. Please check your deployment "
+                           "folder and try again.",
+                           gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+    return false;
+  }
+  if (!deploymentHost_) return false;
+  DeploymentHost& host = *deploymentHost_;
+  const bool launchPage = form_["chkCreateHTML"].checked();
+  const bool batchFile = form_["chkBatchFile"].checked();
+  const DeploymentInputs inputs =
+      ReadDeploymentInputs(form_, document_, environment_.programFolder);
+
+  if (host.setBusy) host.setBusy(true);
+  gui::Form progressForm(ProgressDescription());
+  progressForm["prbProgress"].SetRange(0, DeploymentStepCount(inputs, launchPage, batchFile));
+  progressForm["lblProgress"].SetText("Initializing deployment process ...");
+  const std::function<void()> closeProgress =
+      host.showWindow ? host.showWindow(progressForm) : std::function<void()>();
+  progressForm.ProcessEvents();
+  ProgressWindow progress(progressForm);
+  Deployment deployment({dialogs, environment_.files, host.clock, progress, host.userName,
+                         host.computerName, host.mountTable},
+                        inputs);
+  deployment.DeploymentSucceeded = true;
+  deployment.DeployFiles();
+  if (launchPage) deployment.WriteLaunchPage();
+  if (batchFile) deployment.WriteBatchFile();
+  progress.SetCaption("Deployment Complete.");
+  progress.ProcessEvents();
+  if (closeProgress) closeProgress();
+  if (host.setBusy) host.setBusy(false);
+  if (deployment.DeploymentSucceeded) {
+    dialogs.ShowMessageBox("Sucess", "Deployment successfull.", gui::MessageIcon::Information,
+                           gui::MessageButtons::Ok);
+  }
+  return deployment.DeploymentSucceeded;
 }
 
 std::string CommandLineDocument(std::string_view arguments) {

@@ -6,12 +6,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "gui/dialogs.h"
 #include "gui/form.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "toolkit/document_binding.h"
 #include "toolkit/field_checks.h"
@@ -40,6 +42,17 @@ class Wizard {
         loadDirectoryPrinters;
   };
 
+  // What Deploy Now needs of the host besides the files and the dialogs.
+  struct DeploymentHost {
+    platform::Clock& clock;
+    std::string userName, computerName;
+    std::optional<std::string> mountTable;  // where folders are reached through CIFS mounts
+    // Shows a window that does not wait for the user; the answer closes it.
+    std::function<std::function<void()>(gui::Form&)> showWindow;
+    // The hourglass over a disabled main window while deploying, and back.
+    std::function<void(bool busy)> setBusy;
+  };
+
   explicit Wizard(Environment environment);
   Wizard(const Wizard&) = delete;
   Wizard& operator=(const Wizard&) = delete;
@@ -62,6 +75,13 @@ class Wizard {
   void ShowHelp(int context);
   std::string HelpFile() const;
 
+  void SetDeploymentHost(DeploymentHost host);
+  // Deploy Now: the saved document into the deployment folder; true when
+  // every step succeeded.
+  bool DeployNow();
+  // Whether a folder the clients name is there, as this computer reaches it.
+  bool FolderExists(const std::string& folder) const;
+
  private:
   bool RunStartDialog();
   std::optional<DocumentType> AskNewType();
@@ -76,6 +96,7 @@ class Wizard {
   std::unique_ptr<FileCommands> commands_;
   std::unique_ptr<RuleEditors> rules_;
   std::unique_ptr<FieldChecks> checks_;
+  std::optional<DeploymentHost> deploymentHost_;
 };
 
 // The document a command line names, as Explorer's "Open with" passes it:

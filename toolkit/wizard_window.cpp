@@ -417,6 +417,19 @@ gui::FormDescription NewIniDescription() {
   return form;
 }
 
+gui::FormDescription ProgressDescription() {
+  gui::FormDescription form;
+  form.name = "frmProgress";
+  form.caption = kProgramTitle;
+  form.width = 240;
+  form.height = 40;
+  form.controls = {
+      Control(Label, "lblProgress", "", {7, 7, 226, 10}, kTopWide),
+      Control(ProgressBar, "prbProgress", "", {7, 22, 226, 10}, kTopWide),
+  };
+  return form;
+}
+
 gui::FormDescription AboutDescription() {
   gui::FormDescription form;
   form.name = "frmAbout";

@@ -20,5 +20,7 @@ inline constexpr const char* kSupportUrl = "https://quillon.example/support";
 gui::FormDescription WizardWindowDescription();
 gui::FormDescription NewIniDescription();
 gui::FormDescription AboutDescription();
+// frmProgress: what Deploy Now is doing, over a bar of its steps.
+gui::FormDescription ProgressDescription();
 
 }  // namespace quillon::toolkit

@@ -1,6 +1,10 @@
 #include "toolkit/ui/frm_wizard.h"
 
+#include <QApplication>
+
 #include "gui/qt_dialogs.h"
+#include "platform/host/host_clock.h"
+#include "platform/host/process.h"
 #include "platform/network_domains.h"
 
 namespace quillon::toolkit {
@@ -15,6 +19,28 @@ frmWizard::frmWizard(platform::FileSystem& files, const std::string& programFold
       *dialogs, files, programFolder, startFolder, [] { return platform::ListNetworkDomains(); },
       [this](gui::Form& form) { ShowModal(form); }, {}});
   view_ = std::make_unique<gui::QtFormView>(wizard_->form(), *this);
+  clock_ = std::make_unique<platform::HostClock>();
+  wizard_->SetDeploymentHost(
+      {*clock_, platform::HostLoginName(), platform::HostComputerName(),
+       platform::ReadMountTable(),
+       [this](gui::Form& form) {
+         // A window of its own over this one, closed by the answer.
+         auto* window = new QWidget(this, Qt::Dialog);
+         auto* view = new gui::QtFormView(form, *window);
+         window->show();
+         return std::function<void()>([window, view] {
+           delete view;
+           delete window;
+         });
+       },
+       [this](bool busy) {
+         setEnabled(!busy);
+         if (busy) {
+           QApplication::setOverrideCursor(Qt::WaitCursor);
+         } else {
+           QApplication::restoreOverrideCursor();
+         }
+       }});
 }
 
 frmWizard::~frmWizard() = default;

@@ -30,6 +30,7 @@ class frmWizard : public QWidget {
   std::unique_ptr<gui::Dialogs> ownDialogs_;
   std::unique_ptr<Wizard> wizard_;
   std::unique_ptr<gui::QtFormView> view_;
+  std::unique_ptr<platform::Clock> clock_;
 };
 
 }  // namespace quillon::toolkit

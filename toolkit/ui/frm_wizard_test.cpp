@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QComboBox>
 #include <QTabWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -25,6 +26,8 @@
 
 #include <algorithm>
 #include <filesystem>
+
+#include <nlohmann/json.hpp>
 #include <functional>
 #include <random>
 
@@ -136,6 +139,43 @@ class FrmWizardTest : public ::testing::Test {
     EXPECT_TRUE(window_->grab().save(QString::fromStdString((out / (name + ".png")).string())));
   }
 
+  // Deploy Now from the Deployment page into a share, then the deployed
+  // engine run on the demo client with the deployed document: the
+  // connection of the old server moves to the new one.
+  void DeployAndRun(const std::string& document) {
+    const fs::path share = folder_ / "share";
+    fs::create_directories(share);
+    // This host's engine stands in for the Windows one in the toolkit's folder.
+    fs::copy_file(QUILLON_ENGINE_PATH, folder_ / "program" / "QuillonEngine.exe");
+    Trigger("ID_BTN_DEPLOYMENT");
+    ASSERT_EQ(Showing(), DeploymentGeneral);
+    QTest::keyClicks(Named<QLineEdit>(*window_, "txtNetworkSharePath"),
+                     QString::fromStdString(share.string()));
+    Click(*window_, "chkBatchFile");
+    Trigger("ID_BTN_SAVE");
+    dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);  // "Deployment successfull."
+    Click(*window_, "cmdDeployNow(0)");
+    ASSERT_FALSE(dialogs_.asked.empty());
+    EXPECT_EQ(dialogs_.asked.back().text, "Deployment successfull.");
+    const fs::path deployed = share / fs::path(document).filename();
+    EXPECT_TRUE(fs::exists(fs::path(deployed.string() + ".bat")));
+
+    const fs::path client = folder_ / "client.json";
+    fs::copy_file(QUILLON_DEMO_CLIENT, client);
+    QProcess engine;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUILLON_CLIENT", QString::fromStdString(client.string()));
+    engine.setProcessEnvironment(environment);
+    engine.start(QString::fromStdString((share / "QuillonEngine.exe").string()),
+                 {QString::fromStdString(deployed.string())});
+    ASSERT_TRUE(engine.waitForFinished(30000));
+    const auto after = nlohmann::json::parse(files_.ReadFile(client.string()).value_or("{}"));
+    std::vector<std::string> printers;
+    for (const auto& printer : after.at("printers")) printers.push_back(printer.at("name"));
+    EXPECT_NE(std::find(printers.begin(), printers.end(), "\\\\NEWSRV\\HP4"), printers.end());
+    EXPECT_EQ(std::find(printers.begin(), printers.end(), "\\\\OLDSRV\\HP4"), printers.end());
+  }
+
   fs::path folder_;
   gui::ScriptedDialogs dialogs_;
   platform::HostFileSystem files_;
@@ -197,12 +237,12 @@ TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) 
       QTest::keyClicks(domain->lineEdit(), "CORP");
     } else {
       Trigger("ID_BTN_SERVER");
-      QTest::keyClicks(Named<QLineEdit>(*window_, "txtFromServer"), "OLDPS");
-      QTest::keyClicks(Named<QLineEdit>(*window_, "txtToServer"), "NEWPS");
+      QTest::keyClicks(Named<QLineEdit>(*window_, "txtFromServer"), "OLDSRV");
+      QTest::keyClicks(Named<QLineEdit>(*window_, "txtToServer"), "NEWSRV");
       Click(*window_, "cmdSaveServerPair");
       auto* pairs = Named<QListWidget>(*window_, "lstServerPairs");
       ASSERT_EQ(pairs->count(), 1);
-      EXPECT_EQ(pairs->item(0)->text(), "OLDPS -> NEWPS");
+      EXPECT_EQ(pairs->item(0)->text(), "OLDSRV -> NEWSRV");
     }
 
     // Typed in, ticked, saved under a name, read back by the engine's reader.
@@ -228,9 +268,11 @@ TEST_F(FrmWizardTest, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWasTyped) 
       EXPECT_EQ(read.DomainName, "CORP");
     } else {
       // One pair, however the file keeps a list of one.
-      const document::ServerPair saved{"OLDPS", "NEWPS"};
+      const document::ServerPair saved{"OLDSRV", "NEWSRV"};
       EXPECT_EQ(std::count(read.ServerPairs.begin(), read.ServerPairs.end(), saved), 1);
     }
+
+    if (kind.variant == Variant::Manual) DeployAndRun(path);
 
     // Nothing unsaved: the window closes without a question.
     window_->close();
