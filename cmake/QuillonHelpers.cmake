@@ -28,16 +28,22 @@ function(quillon_library name)
 endfunction()
 
 # A GoogleTest executable. Natively every test case becomes its own CTest test;
-# cross-built executables run whole under the emulator (one Wine start each).
+# cross-built executables run whole under the emulator (one Wine start each),
+# through CROSS_WRAPPER when one is named (a command that starts the servers
+# the tests need and then runs the emulator and the executable it is given).
 function(quillon_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;CROSS_WRAPPER" ${ARGN})
   if(NOT QUILLON_BUILD_TESTS)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillon_gtest_main)
   quillon_warnings(${name})
-  if(CMAKE_CROSSCOMPILING)
+  if(CMAKE_CROSSCOMPILING AND ARG_CROSS_WRAPPER)
+    add_test(NAME ${name}
+      COMMAND ${ARG_CROSS_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
+  elseif(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "wine;${ARG_LABELS}" TIMEOUT 600)
   else()

@@ -14,6 +14,7 @@ using platform::MessageButtons;
 using platform::MessageIcon;
 
 inline constexpr const char* kBrowseForFolderTitle = "Please select a folder.";
+inline constexpr const char* kBrowseForNetworkFolderTitle = "Select a network computer or share.";
 inline constexpr int kHelpContents = -1;
 
 // A save or open dialog as the common dialog control is prepared for one.
@@ -43,6 +44,10 @@ class Dialogs {
   // The folder dialog titled kBrowseForFolderTitle, for existing folders only;
   // the chosen folder's path, or empty when cancelled.
   virtual std::string BrowseForFolder() = 0;
+  // The folder dialog titled kBrowseForNetworkFolderTitle, for a computer or
+  // share of the network: a share's path, "\\" + the name of a computer
+  // chosen, or empty when cancelled or when there is no network to browse.
+  virtual std::string BrowseForNetworkFolder() = 0;
   // A help file at a topic (kHelpContents: its contents page), through the
   // system's help handler. False when no handler could show it.
   virtual bool ShowHelp(const std::string& helpFile, int context) = 0;

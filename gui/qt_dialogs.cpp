@@ -80,13 +80,23 @@ void PrepareOpenDialog(QFileDialog& dialog, const SaveFileOptions& options) {
   if (!options.fileName.empty()) dialog.selectFile(Text(options.fileName));
 }
 
-void PrepareFolderDialog(QFileDialog& dialog) {
-  dialog.setWindowTitle(kBrowseForFolderTitle);
+namespace {
+void PrepareFolderDialogTitled(QFileDialog& dialog, const char* title) {
+  dialog.setWindowTitle(title);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
   // Windows roots the folder tree at the desktop; here the user's home is the top.
   dialog.setDirectory(QDir::home());
+}
+}  // namespace
+
+void PrepareFolderDialog(QFileDialog& dialog) {
+  PrepareFolderDialogTitled(dialog, kBrowseForFolderTitle);
+}
+
+void PrepareNetworkFolderDialog(QFileDialog& dialog) {
+  PrepareFolderDialogTitled(dialog, kBrowseForNetworkFolderTitle);
 }
 
 QStringList NameFilters(const std::string& filter) {
@@ -134,6 +144,12 @@ std::string QtDialogs::ShowOpenDialog(const SaveFileOptions& options) {
 std::string QtDialogs::BrowseForFolder() {
   QFileDialog dialog(owner_);
   PrepareFolderDialog(dialog);
+  return ChosenPath(dialog);
+}
+
+std::string QtDialogs::BrowseForNetworkFolder() {
+  QFileDialog dialog(owner_);
+  PrepareNetworkFolderDialog(dialog);
   return ChosenPath(dialog);
 }
 

@@ -21,6 +21,9 @@ class QtDialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  // Linux has no network neighbourhood: shares are folders mounted somewhere
+  // on this computer, so this is the folder dialog under its own title.
+  std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
 
@@ -35,6 +38,7 @@ void PrepareMessageBox(QMessageBox& box, const std::string& title, const std::st
 void PrepareSaveDialog(QFileDialog& dialog, const SaveFileOptions& options);
 void PrepareOpenDialog(QFileDialog& dialog, const SaveFileOptions& options);
 void PrepareFolderDialog(QFileDialog& dialog);
+void PrepareNetworkFolderDialog(QFileDialog& dialog);
 
 // Qt's name filters for "description|patterns|...": "Text (*.txt)" for
 // "Text|*.txt"; a description that already ends in its patterns stays as it is.

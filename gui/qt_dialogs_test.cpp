@@ -120,6 +120,34 @@ TEST(QtDialogsTest, ModalDialogsReturnWhatTheUserChose) {
   });
   EXPECT_EQ(dialogs.BrowseForFolder(), QDir::toNativeSeparators(folder.path()).toStdString());
   EXPECT_EQ(title, "Please select a folder.");
+
+  // The network browser: a mounted share is a folder like any other here.
+  title.clear();
+  WhenModal([&title, &folder](QWidget* dialog) {
+    auto* files = static_cast<QFileDialog*>(dialog);
+    title = files->windowTitle().toStdString();
+    files->setDirectory(folder.path());
+    static_cast<QDialog*>(files)->accept();
+  });
+  EXPECT_EQ(dialogs.BrowseForNetworkFolder(),
+            QDir::toNativeSeparators(folder.path()).toStdString());
+  EXPECT_EQ(title, "Select a network computer or share.");
+  WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+  EXPECT_EQ(dialogs.BrowseForNetworkFolder(), "") << "cancelled";
+}
+
+TEST(QtDialogsTest, FolderDialogsTakeExistingFoldersOnlyUnderTheirTitles) {
+  QFileDialog folder, network;
+  PrepareFolderDialog(folder);
+  PrepareNetworkFolderDialog(network);
+  EXPECT_EQ(folder.windowTitle(), "Please select a folder.");
+  EXPECT_EQ(network.windowTitle(), "Select a network computer or share.");
+  for (QFileDialog* dialog : {&folder, &network}) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly)) << "files are not offered";
+  }
 }
 
 }  // namespace

@@ -55,6 +55,14 @@ std::string ScriptedDialogs::BrowseForFolder() {
   return Take(folders_, std::string(), unscripted);
 }
 
+std::string ScriptedDialogs::BrowseForNetworkFolder() {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::NetworkFolder;
+  dialog.title = kBrowseForNetworkFolderTitle;
+  asked.push_back(std::move(dialog));
+  return Take(networkFolders_, std::string(), unscripted);
+}
+
 bool ScriptedDialogs::ShowHelp(const std::string& helpFile, int context) {
   AskedDialog dialog;
   dialog.kind = AskedDialog::Kind::Help;
@@ -94,6 +102,9 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
         break;
       case AskedDialog::Kind::Folder:
         text += "folder [" + dialog.title + "]\n";
+        break;
+      case AskedDialog::Kind::NetworkFolder:
+        text += "network folder [" + dialog.title + "]\n";
         break;
       case AskedDialog::Kind::Help:
         text += "help " + dialog.text + " context=" + std::to_string(dialog.context) + "\n";

@@ -13,7 +13,7 @@
 namespace quillon::gui {
 
 struct AskedDialog {
-  enum class Kind { MessageBox, SaveFile, OpenFile, Folder, Help, WebPage };
+  enum class Kind { MessageBox, SaveFile, OpenFile, Folder, NetworkFolder, Help, WebPage };
   Kind kind = Kind::MessageBox;
   std::string title, text;  // text: message boxes; the file or address of help and web pages
   int context = 0;          // help only
@@ -29,9 +29,12 @@ class ScriptedDialogs : public Dialogs {
   // answer save and open dialogs alike, in the order they come.
   void SetNextFileName(std::string path) { fileNames_.push_back(std::move(path)); }
   void SetNextFolder(std::string path) { folders_.push_back(std::move(path)); }
+  // The network browser has a queue of its own: a test that expects one kind
+  // of folder dialog is not answered by the other.
+  void SetNextNetworkFolder(std::string path) { networkFolders_.push_back(std::move(path)); }
   // Answers queued but never asked for: a dialog the test expected did not come.
   std::size_t UnusedAnswers() const {
-    return answers_.size() + fileNames_.size() + folders_.size();
+    return answers_.size() + fileNames_.size() + folders_.size() + networkFolders_.size();
   }
 
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
@@ -39,6 +42,7 @@ class ScriptedDialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
 
@@ -52,7 +56,7 @@ class ScriptedDialogs : public Dialogs {
   std::string AskFile(AskedDialog::Kind kind, const SaveFileOptions& options);
 
   std::deque<MessageAnswer> answers_;
-  std::deque<std::string> fileNames_, folders_;
+  std::deque<std::string> fileNames_, folders_, networkFolders_;
 };
 
 // One line per dialog for golden comparisons: kind, title, and the message

@@ -33,6 +33,8 @@ class FileSystem {
   // The whole content as bytes; nullopt when the file cannot be opened.
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
+  // Whether `path` is a folder that can be reached (a UNC share too, on Windows).
+  virtual bool FolderExists(const std::string& path) = 0;
   // Replaces the file's whole content so that a crash or a full disk leaves
   // either the old or the new content, never a mixture or nothing.
   virtual Status WriteFileAtomic(const std::string& path, std::string_view content) = 0;

@@ -17,6 +17,7 @@ class MemoryFileSystem : public FileSystem {
   bool failWrites = false;
   int writes = 0;
   std::set<std::string> locked;  // held by someone else
+  std::set<std::string> folders;
 
   std::optional<std::string> ReadFile(const std::string& path) override {
     if (unreadable.count(path) != 0) return std::nullopt;
@@ -27,6 +28,7 @@ class MemoryFileSystem : public FileSystem {
   bool FileExists(const std::string& path) override {
     return files.count(path) != 0 || unreadable.count(path) != 0;
   }
+  bool FolderExists(const std::string& path) override { return folders.count(path) != 0; }
   Status WriteFileAtomic(const std::string& path, std::string_view content) override {
     ++writes;
     if (failWrites) return Status::Error(5, "Access is denied.");

@@ -6,6 +6,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <string_view>
+
 #include "platform/win32/user_interface_win32.h"
 
 namespace quillon::gui {
@@ -83,6 +85,38 @@ std::string Win32Dialogs::BrowseForFolder() {
     char folder[MAX_PATH] = {};
     if (SHGetPathFromIDListA(item, folder)) chosen = folder;  // cut at the first NUL
     CoTaskMemFree(item);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
+}
+
+std::string NetworkChoice(const _ITEMIDLIST* item, const std::string& displayName) {
+  char path[MAX_PATH] = {};  // cut at the first NUL
+  // Wine answers a virtual folder with its "::{CLSID}" parsing name, which is
+  // no path; Windows fails the call for one.
+  if (SHGetPathFromIDListA(item, path) && path[0] && std::string_view(path).substr(0, 2) != "::") {
+    return path;
+  }
+  return displayName.empty() ? std::string() : "\\\\" + displayName;
+}
+
+std::string Win32Dialogs::BrowseForNetworkFolder() {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::string chosen;
+  PIDLIST_ABSOLUTE network = nullptr;
+  if (SUCCEEDED(SHGetSpecialFolderLocation(Owner(), kNetworkNeighbourhood, &network)) && network) {
+    char name[MAX_PATH] = {};  // the chosen item's display name
+    BROWSEINFOA browse{};
+    browse.hwndOwner = Owner();
+    browse.pidlRoot = network;
+    browse.pszDisplayName = name;
+    browse.lpszTitle = kBrowseForNetworkFolderTitle;
+    browse.ulFlags = kBrowseForFolderFlags;
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse)) {
+      chosen = NetworkChoice(item, name);
+      CoTaskMemFree(item);
+    }
+    CoTaskMemFree(network);
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return chosen;

@@ -7,10 +7,16 @@
 #include "gui/dialogs.h"
 #include "platform/host/windows_api.h"
 
+// The shell's item list, PCIDLIST_ABSOLUTE of <shtypes.h>, which the lean
+// <windows.h> leaves out.
+struct _ITEMIDLIST;
+
 namespace quillon::gui {
 
 // The folder dialog's flags: only file-system folders, the new dialog style.
 inline constexpr unsigned kBrowseForFolderFlags = 0x41;
+// The special folder the network browser is rooted at: the network neighbourhood.
+inline constexpr int kNetworkNeighbourhood = 18;  // CSIDL_NETWORK
 
 class Win32Dialogs : public Dialogs {
  public:
@@ -23,6 +29,9 @@ class Win32Dialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  // Rooted at the network neighbourhood with kBrowseForFolderFlags; a chosen
+  // computer, which has no file-system path, gives "\\" + its name.
+  std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
 
@@ -34,6 +43,11 @@ class Win32Dialogs : public Dialogs {
   HWND Owner() const;
   HWND owner_;
 };
+
+// What a choice in the network browser gives: the item's file-system path (a
+// share), or for an item without one (a computer) "\\" + its display name, its
+// UNC name; empty when it has neither.
+std::string NetworkChoice(const _ITEMIDLIST* item, const std::string& displayName);
 
 // The common dialog's filter: "|" becomes NUL, and a second NUL ends it.
 std::string CommonDialogFilter(const std::string& filter);

@@ -4,7 +4,10 @@
 // over it, and each dialog answered by a watcher thread that plays the user.
 #include "gui/win32/win32_form_view.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -915,6 +918,116 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   EXPECT_TRUE(found);
   EXPECT_EQ(boxOwner, modal.window());
   EnableWindow(window_, TRUE);
+}
+
+BOOL CALLBACK NoteNetworkTitle(HWND child, LPARAM data) {
+  if (Text(child) == "Select a network computer or share.") *reinterpret_cast<bool*>(data) = true;
+  return TRUE;
+}
+
+struct ChildSearch {
+  const char* className;
+  HWND hit;
+};
+
+BOOL CALLBACK FindChildOfClass(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ChildSearch*>(data);
+  if (ClassOf(child) != search->className) return TRUE;
+  search->hit = child;
+  return FALSE;
+}
+
+std::string TreeItemText(HWND tree, HTREEITEM item) {
+  char text[260] = {};
+  TVITEMA read{};
+  read.mask = TVIF_TEXT;
+  read.hItem = item;
+  read.pszText = text;
+  read.cchTextMax = sizeof text;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read));
+  return text;
+}
+
+HTREEITEM TreeItem(HWND tree, WPARAM which, HTREEITEM from = nullptr) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(from)));
+}
+
+// The shell's own name for a special folder, as its folder tree shows it.
+std::string SpecialFolderName(int folder) {
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &item)) || !item) return {};
+  SHFILEINFOA info{};
+  SHGetFileInfoA(reinterpret_cast<LPCSTR>(item), 0, &info, sizeof info,
+                 SHGFI_PIDL | SHGFI_DISPLAYNAME);
+  CoTaskMemFree(item);
+  return info.szDisplayName;
+}
+
+TEST_F(Win32FormViewTest, TheNetworkBrowserStartsAtTheNetworkAndGivesAComputerItsUncName) {
+  view_.Show();
+  Pump();
+  Win32Dialogs dialogs(window_);
+  const std::string network = SpecialFolderName(kNetworkNeighbourhood);
+  ASSERT_FALSE(network.empty());
+
+  // The dialog over the window, its title above a tree whose top is the
+  // network itself, which is no folder of the file system and cannot be chosen.
+  std::atomic<bool> found{false};
+  bool owned = false, okEnabled = true;
+  LONG style = 0;
+  std::string root, aboveRoot = "none";
+  std::thread user = Watch(
+      [](HWND dialog) {
+        if (ClassOf(dialog) != "#32770") return false;
+        bool title = false;
+        EnumChildWindows(dialog, NoteNetworkTitle, reinterpret_cast<LPARAM>(&title));
+        return title;
+      },
+      [&](HWND dialog) {
+        owned = GetWindow(dialog, GW_OWNER) == window_ && !IsWindowEnabled(window_);
+        style = GetWindowLongA(dialog, GWL_STYLE);
+        ChildSearch search{"SysTreeView32", nullptr};
+        for (int i = 0; i < 100 && !(search.hit && TreeItem(search.hit, TVGN_CARET)); ++i) {
+          EnumChildWindows(dialog, FindChildOfClass, reinterpret_cast<LPARAM>(&search));
+          Sleep(20);
+        }
+        if (search.hit) {
+          const HTREEITEM top = TreeItem(search.hit, TVGN_ROOT);
+          root = TreeItemText(search.hit, top);
+          aboveRoot = TreeItem(search.hit, TVGN_PARENT, top) ? "a parent" : "none";
+        }
+        HWND ok = GetDlgItem(dialog, IDOK);
+        okEnabled = ok && IsWindowEnabled(ok);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      },
+      found);
+  EXPECT_EQ(dialogs.BrowseForNetworkFolder(), "") << "cancelled";
+  user.join();
+  ASSERT_TRUE(found) << "no dialog titled \"Select a network computer or share.\"";
+  EXPECT_TRUE(owned) << "owned by the window, which waits";
+  EXPECT_TRUE(style & WS_THICKFRAME) << "not the new dialog style";
+  EXPECT_EQ(root, network);
+  EXPECT_EQ(aboveRoot, "none") << "rooted at the network, not the desktop";
+  EXPECT_FALSE(okEnabled) << "the network itself is no file-system folder";
+
+  // What a choice gives, on the shell's own item lists: a folder with a path
+  // gives the path; an item without one (the network folder stands in for a
+  // computer, which Wine's network lists none of) gives "\\" and its name.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  std::string folder = temp;
+  if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  PIDLIST_ABSOLUTE share = ILCreateFromPathA(folder.c_str());
+  ASSERT_TRUE(share);
+  EXPECT_EQ(NetworkChoice(share, "Temp"), folder);
+  ILFree(share);
+  PIDLIST_ABSOLUTE computer = nullptr;
+  ASSERT_TRUE(SUCCEEDED(SHGetSpecialFolderLocation(nullptr, kNetworkNeighbourhood, &computer)));
+  EXPECT_EQ(NetworkChoice(computer, "PRTSRV1"), "\\\\PRTSRV1");
+  EXPECT_EQ(NetworkChoice(computer, ""), "") << "neither a path nor a name";
+  CoTaskMemFree(computer);
+  EXPECT_EQ(kNetworkNeighbourhood, 18);
 }
 
 }  // namespace

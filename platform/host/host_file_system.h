@@ -10,6 +10,7 @@ class HostFileSystem : public FileSystem {
  public:
   std::optional<std::string> ReadFile(const std::string& path) override;
   bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
   Status WriteFileAtomic(const std::string& path, std::string_view content) override;
   Status AppendToFile(const std::string& path, std::string_view content) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,

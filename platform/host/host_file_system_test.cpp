@@ -120,6 +120,19 @@ TEST_F(HostFileSystemTest, EightBitNamesRoundTripThroughEveryCall) {
   EXPECT_TRUE(files_.AppendToFile(JoinPath(Path("Ordner \xFC/unten"), "a.log"), "x").ok);
 }
 
+TEST_F(HostFileSystemTest, FolderExistsOnlyForFolders) {
+  const std::string folder = Path("Ordner \xFC");
+  ASSERT_TRUE(files_.CreateFolders(JoinPath(folder, "unten")).ok);
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("file.ini"), "x").ok);
+  EXPECT_TRUE(files_.FolderExists(folder));
+  EXPECT_TRUE(files_.FolderExists(JoinPath(folder, "unten")));
+  EXPECT_TRUE(files_.FolderExists(folder + PathSeparator())) << "a trailing separator";
+  EXPECT_FALSE(files_.FolderExists(Path("file.ini"))) << "a file is not a folder";
+  EXPECT_FALSE(files_.FolderExists(Path("absent")));
+  EXPECT_FALSE(files_.FolderExists(JoinPath(Path("file.ini"), "below")));
+  EXPECT_FALSE(files_.FolderExists(""));
+}
+
 TEST(PathTest, JoinAndParent) {
   const std::string s(1, PathSeparator());
   EXPECT_EQ(JoinPath("dir", "f.ini"), "dir" + s + "f.ini");

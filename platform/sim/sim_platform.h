@@ -28,6 +28,7 @@ class SimFileSystem : public FileSystem {
 
   std::optional<std::string> ReadFile(const std::string& path) override;
   bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override { return host_.FolderExists(path); }
   Status WriteFileAtomic(const std::string& path, std::string_view content) override;
   Status AppendToFile(const std::string& path, std::string_view content) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, Status* status) override;
