@@ -51,8 +51,6 @@ class FileSystem {
   // Names of the folders in `folder`, without "." and ".."; empty when it
   // cannot be read.
   virtual std::vector<std::string> ListFolders(const std::string& /*folder*/) { return {}; }
-  // Whether a folder is there (false for a file of that name).
-  virtual bool FolderExists(const std::string& /*path*/) { return false; }
   // Where a browse for files starts: the drives ("C:") on Windows, "/" elsewhere.
   virtual std::vector<std::string> ListDrives() { return {}; }
   virtual Status CreateFolders(const std::string& path) = 0;

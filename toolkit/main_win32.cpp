@@ -10,12 +10,22 @@
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
 #include "platform/network_domains.h"
+#include "toolkit/directory_picker.h"
+#include "toolkit/toolkit_host.h"
 #include "toolkit/wizard.h"
+#include "toolkit/wizard_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
   using namespace quillon;
+  std::string error;
+  const auto host = toolkit::ToolkitHost::FromEnvironment(&error);
+  if (!host) {
+    MessageBoxA(nullptr, error.c_str(), toolkit::kProgramTitle, MB_OK | MB_ICONHAND);
+    return 2;
+  }
   platform::HostFileSystem files;
   gui::Win32Dialogs dialogs;
+  std::unique_ptr<toolkit::DirectoryPicker> picker;
   std::error_code noFolder;
   const std::string startFolder = std::filesystem::current_path(noFolder).string();
   std::unique_ptr<gui::Win32FormView> view;
@@ -25,7 +35,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
                             gui::Win32FormView modal(form, view->window());
                             modal.RunModal();
                           },
-                          {}});
+                          [&picker](gui::ControlModel& list, gui::ControlModel& bar,
+                                    const std::string& domain) {
+                            if (picker) picker->LoadDirectoryPrinterList(list, bar, domain);
+                          }});
+  picker = std::make_unique<toolkit::DirectoryPicker>(host->directory(), dialogs, wizard.form());
   view = std::make_unique<gui::Win32FormView>(wizard.form());
   dialogs.SetOwner(view->window());
   platform::HostClock clock;

@@ -377,6 +377,18 @@ TEST_F(RuleEditorsTest, FieldsAreCheckedWhenLeftAndOptionsGovernTheirControls) {
   leave("txtNetworkSharePath");
   EXPECT_EQ(Said(), "");
 
+  // The browse buttons: a chosen folder replaces the box's text, a cancel
+  // leaves it; the deployment folder is looked for on the network.
+  M("chkUseFileOutput").SetChecked(true);
+  dialogs_.SetNextNetworkFolder("\\\\FS01\\deploy$");
+  dialogs_.SetNextFolder("");
+  W().Click("cmdBrowseDeployment");
+  W().Click("cmdBrowseFileOutput");
+  EXPECT_EQ(M("txtNetworkSharePath").text(), "\\\\FS01\\deploy$");
+  EXPECT_EQ(M("txtFileOutputPath").text(), (folder_ / "missing").string());
+  EXPECT_EQ(dialogs_.UnusedAnswers(), 0U);
+  Said();
+
   // Each governing control turns its own on and off.
   const std::map<std::string, std::vector<std::string>> governs{
       {"chkUseSMTP", {"txtSMTPServerName", "lstToEmailAddresses", "cmdRemoveSendEmail"}},

@@ -69,8 +69,11 @@ Wizard::Wizard(Environment environment)
                                     std::pair{"cmdBrowseDriverSharePath", "txtDriverSharePath"},
                                     std::pair{"cmdBrowseFileOutput", "txtFileOutputPath"}}) {
     const std::string target = box;
-    form_.OnClick(button, [this, target] {
-      const std::string folder = environment_.dialogs.BrowseForFolder();
+    // The deployment folder is a share the clients reach: the network's browser.
+    const bool network = std::string(button) == "cmdBrowseDeployment";
+    form_.OnClick(button, [this, target, network] {
+      const std::string folder = network ? environment_.dialogs.BrowseForNetworkFolder()
+                                         : environment_.dialogs.BrowseForFolder();
       if (folder.empty()) return;
       form_[target].SetText(folder);
       document_.DocumentDirty = true;

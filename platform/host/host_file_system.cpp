@@ -74,8 +74,6 @@ std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
 
 bool HostFileSystem::FileExists(const std::string& path) { return file_ops::IsRegularFile(path); }
 
-bool HostFileSystem::FolderExists(const std::string& path) { return file_ops::IsDirectory(path); }
-
 Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
   // The temporary file lies in the target's folder so that the rename never
   // crosses file systems, and is named per process so that two runs at once

@@ -17,7 +17,6 @@ class HostFileSystem : public FileSystem {
                                                Status* status) override;
   std::vector<std::string> ListFolders(const std::string& folder) override;
   std::vector<std::string> ListDrives() override;
-  bool FolderExists(const std::string& path) override;
   std::vector<std::string> ListFiles(const std::string& folder,
                                      std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;

@@ -10,14 +10,19 @@
 namespace quillon::toolkit {
 
 frmWizard::frmWizard(platform::FileSystem& files, const std::string& programFolder,
-                     const std::string& startFolder, gui::Dialogs* dialogs) {
+                     const std::string& startFolder, gui::Dialogs* dialogs,
+                     platform::Directory* directory) {
   if (!dialogs) {
     ownDialogs_ = std::make_unique<gui::QtDialogs>(this);
     dialogs = ownDialogs_.get();
   }
   wizard_ = std::make_unique<Wizard>(Wizard::Environment{
       *dialogs, files, programFolder, startFolder, [] { return platform::ListNetworkDomains(); },
-      [this](gui::Form& form) { ShowModal(form); }, {}});
+      [this](gui::Form& form) { ShowModal(form); },
+      [this](gui::ControlModel& picker, gui::ControlModel& bar, const std::string& domain) {
+        if (picker_) picker_->LoadDirectoryPrinterList(picker, bar, domain);
+      }});
+  if (directory) picker_ = std::make_unique<DirectoryPicker>(*directory, *dialogs, wizard_->form());
   view_ = std::make_unique<gui::QtFormView>(wizard_->form(), *this);
   clock_ = std::make_unique<platform::HostClock>();
   wizard_->SetDeploymentHost(
