@@ -16,6 +16,7 @@
 #include "gui/scripted_dialogs.h"
 #include "gui/win32/win32_form_view.h"
 #include "gui/win32/win32_test_support.h"
+#include "platform/host/host_clock.h"
 #include "platform/host/host_file_system.h"
 #include "toolkit/wizard.h"
 #include "toolkit/walk_test_support.h"
@@ -169,6 +170,54 @@ class WizardWindowWin32Test : public ::testing::Test {
     ADD_FAILURE() << "no node " << key;
   }
 
+  // Deploy Now with the mouse into a share, then the batch file run as a
+  // logon script runs it: the deployed engine starts with the deployed
+  // document and writes its debug file beside itself.
+  void DeployAndRunBatchFile(const std::string& document) {
+    const fs::path share = folder_ / "share";
+    fs::create_directories(share);
+    const char* exe = std::getenv("QUILLON_TOOLKIT_EXE");
+    ASSERT_TRUE(exe);
+    fs::copy_file(fs::path(exe).parent_path() / "QuillonEngine.exe",
+                  folder_ / "program" / "QuillonEngine.exe", fs::copy_options::overwrite_existing);
+    wizard_->SetDeploymentHost({clock_, "ann", "PC042", std::nullopt,
+                                [this](gui::Form& form) {
+                                  auto* progress = new gui::Win32FormView(form, view_->window());
+                                  progress->Show();
+                                  return std::function<void()>([progress] { delete progress; });
+                                },
+                                {}});
+    wizard_->form().Click("ID_BTN_DEPLOYMENT");
+    wizard_->form()["txtNetworkSharePath"].SetText(share.string());
+    PumpUntil([] { return false; }, 100);
+    ClickOn(Control("chkBatchFile"));
+    ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["chkBatchFile"].checked(); }));
+    wizard_->form().Click("ID_BTN_SAVE");
+    dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
+    ClickOn(Control("cmdDeployNow(0)"));
+    ASSERT_TRUE(PumpUntil([&] {
+      return !dialogs_.asked.empty() && dialogs_.asked.back().text == "Deployment successfull.";
+    })) << gui::Transcript(dialogs_.asked);
+    const fs::path batch = share / (fs::path(document).filename().string() + ".bat");
+    ASSERT_TRUE(fs::exists(batch));
+
+    std::string command = "cmd.exe /c \"" + batch.string() + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, folder_.string().c_str(), &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    bool debugFile = false;
+    for (const auto& entry : fs::directory_iterator(share)) {
+      debugFile = debugFile || entry.path().extension() == ".debug";
+    }
+    EXPECT_TRUE(debugFile) << "the deployed engine did not run";
+  }
+
+  platform::HostClock clock_;
   fs::path folder_;
   gui::ScriptedDialogs dialogs_;
   platform::HostFileSystem files_;
@@ -270,6 +319,7 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
       // One pair, however the file keeps a list of one.
       const document::ServerPair saved{"oldps", "newps"};
       EXPECT_EQ(std::count(read.ServerPairs.begin(), read.ServerPairs.end(), saved), 1);
+      DeployAndRunBatchFile(path);
     }
   }
   EXPECT_EQ(dialogs_.unscripted, 0);
