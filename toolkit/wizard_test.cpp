@@ -260,7 +260,7 @@ TEST_F(WizardTest, TheStartDialogsEveryWayOut) {
     dialog.DoubleClick("filExistingINI");
   };
   ASSERT_TRUE(wizard_->Start(""));
-  EXPECT_EQ(wizard_->document().DocumentPath, Doc("Floor 2/floor2.INI"));
+  EXPECT_EQ(wizard_->document().DocumentPath, (folder_ / "docs" / "Floor 2" / "floor2.INI").string());
   EXPECT_EQ(W().caption(), "Quillon - Deployment Toolkit [floor2.INI]");
   EXPECT_EQ(W()["txtEmailSubject"].text(), "Floor two");
   EXPECT_EQ(W()["lstServerPairs"].lines(), (std::vector<std::string>{"OLDPS01 -> NEWPS01"}));
