@@ -29,22 +29,21 @@ using gui::testing::WindowText;
 using enum Page;
 
 // The top-level window of this thread whose key is `key`, when shown.
+struct WindowSearch {
+  std::string key;
+  HWND found = nullptr;
+};
+BOOL CALLBACK MatchShownWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (IsWindowVisible(window) && gui::ControlKeyOf(window) == search->key) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
 HWND ShownWindow(const std::string& key) {
-  struct Search {
-    std::string key;
-    HWND found = nullptr;
-  } search{key, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* wanted = reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(window) && gui::ControlKeyOf(window) == wanted->key) {
-          wanted->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{key, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchShownWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
