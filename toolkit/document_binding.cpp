@@ -137,6 +137,17 @@ constexpr const char* kLists[] = {"lstServerPairs", "lstPrinterPairs", "lstMixed
 
 }  // namespace
 
+std::vector<std::string> LineParts(std::string_view line, std::string_view separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = line.find(separator, start);
+    parts.emplace_back(line.substr(start, at == std::string_view::npos ? at : at - start));
+    if (at == std::string_view::npos) return parts;
+    start = at + separator.size();
+  }
+}
+
 std::string EscapeMessage(std::string_view text) {
   return ReplaceAll(text, kCrLf, kEscapedLineBreak);
 }

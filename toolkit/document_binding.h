@@ -44,6 +44,9 @@ document::PopulateRule PopulateRuleOfLine(std::string_view line);
 document::PruneRule PruneRuleOfLine(std::string_view line);
 document::PrinterDriverRule PrinterDriverOfLine(std::string_view line);
 
+// A list line cut at every `separator` (" -> " or " >> "), empty parts kept.
+std::vector<std::string> LineParts(std::string_view line, std::string_view separator);
+
 // The new-document defaults of the record alone.
 document::MigrationDocument NewDocumentRecord();
 

@@ -33,17 +33,6 @@ const std::vector<Dependency> kDependencies{
     {"optDefault(2)", {"cboForceDefault"}},
 };
 
-std::vector<std::string> Parts(const std::string& line, const std::string& separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t at = line.find(separator, start);
-    parts.push_back(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
-    if (at == std::string::npos) return parts;
-    start = at + separator.size();
-  }
-}
-
 }  // namespace
 
 bool IsNumericText(const std::string& text) {
@@ -164,11 +153,11 @@ bool FieldChecks::ValidateBeforeSave() {
   hooks_.refreshDrivers();
   const std::vector<std::string> drivers = wizard_["lstPrinterDrivers"].lines();
   for (const std::string& line : wizard_["lstPopulate"].lines()) {
-    const std::vector<std::string> rule = Parts(line, " >> ");
+    const std::vector<std::string> rule = LineParts(line, " >> ");
     if (rule[0] != "." || rule.size() < 2) continue;
     bool holds = false;
     for (const std::string& driverLine : drivers) {
-      const std::vector<std::string> parts = Parts(driverLine, " >> ");
+      const std::vector<std::string> parts = LineParts(driverLine, " >> ");
       if (parts[0] != rule[1]) continue;
       holds = parts.size() >= 4 && !parts[1].empty() && !parts[3].empty();
       break;

@@ -21,18 +21,6 @@ constexpr const char* kDeleteTitle = "Delete?";
 enum PopulateType { kLocalPopulate, kNetworkedPopulate };
 enum PruneType { kLocalOnly, kNetworkedOnly, kLocalAndNetworked, kServerOnly, kPrinterAndServer };
 
-// A line cut at every `separator`.
-std::vector<std::string> Parts(const std::string& line, const std::string& separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t at = line.find(separator, start);
-    parts.push_back(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
-    if (at == std::string::npos) return parts;
-    start = at + separator.size();
-  }
-}
-
 std::string Part(const std::vector<std::string>& parts, std::size_t index) {
   return index < parts.size() ? parts[index] : std::string();
 }
@@ -208,12 +196,12 @@ std::string RuleEditors::Join(const PairEditor& editor) const {
 
 std::vector<std::string> RuleEditors::Split(const PairEditor& editor, const std::string& line) {
   if (editor.fourBoxes) {
-    const std::vector<std::string> sides = Parts(line, kTo);
-    const std::vector<std::string> from = Parts(Part(sides, 0), kAnd);
-    const std::vector<std::string> to = Parts(Part(sides, 1), kAnd);
+    const std::vector<std::string> sides = LineParts(line, kTo);
+    const std::vector<std::string> from = LineParts(Part(sides, 0), kAnd);
+    const std::vector<std::string> to = LineParts(Part(sides, 1), kAnd);
     return {Part(from, 0), Part(from, 1), Part(to, 0), Part(to, 1)};
   }
-  const std::vector<std::string> parts = Parts(line, editor.rule ? kAnd : kTo);
+  const std::vector<std::string> parts = LineParts(line, editor.rule ? kAnd : kTo);
   return {Part(parts, 0), Part(parts, 1)};
 }
 
@@ -348,7 +336,7 @@ void RuleEditors::SelectDirectoryPrinter(Page page) {
                             MessageIcon::Critical, MessageButtons::Ok);
     return;
   }
-  const std::vector<std::string> parts = Parts(picker.text(), kAnd);
+  const std::vector<std::string> parts = LineParts(picker.text(), kAnd);
   // The type first: choosing it rewrites the boxes.
   if (populate) {
     wizard_["cboPopulateType"].SetValue(kNetworkedPopulate);
@@ -409,16 +397,16 @@ void RuleEditors::RefreshDriversPage() {
     }
   };
   for (const std::string& line : wizard_["lstMixedPrintersAndServers"].lines()) {
-    add(Part(Parts(Part(Parts(line, kTo), 1), kAnd), 1));
+    add(Part(LineParts(Part(LineParts(line, kTo), 1), kAnd), 1));
   }
-  for (const std::string& line : wizard_["lstPrinterPairs"].lines()) add(Part(Parts(line, kTo), 1));
-  for (const std::string& line : wizard_["lstPopulate"].lines()) add(Part(Parts(line, kAnd), 1));
+  for (const std::string& line : wizard_["lstPrinterPairs"].lines()) add(Part(LineParts(line, kTo), 1));
+  for (const std::string& line : wizard_["lstPopulate"].lines()) add(Part(LineParts(line, kAnd), 1));
   // A printer still a target keeps its driver details: the remembered line
   // of that printer, the last one winning. The printer's name is compared
   // whole, so "Floor 1" does not take the details of "Floor 1 Colour".
   for (std::string& target : targets) {
     for (const std::string& line : remembered) {
-      if (SameLetters(Part(Parts(line, kAnd), 0), target)) target = line;
+      if (SameLetters(Part(LineParts(line, kAnd), 0), target)) target = line;
     }
   }
   drivers.SetLines(std::move(targets));
@@ -427,7 +415,7 @@ void RuleEditors::RefreshDriversPage() {
 void RuleEditors::DriverLineClicked() {
   const std::string* line = Selected(wizard_["lstPrinterDrivers"]);
   if (!line) return;
-  const std::vector<std::string> parts = Parts(*line, kAnd);
+  const std::vector<std::string> parts = LineParts(*line, kAnd);
   wizard_["txtPrinterNameViewOnly"].SetText(parts[0]);
   wizard_["txtDriverName"].SetText(Part(parts, 1));
   wizard_["txtDriverFileName"].SetText(Part(parts, 2));
@@ -452,7 +440,7 @@ void RuleEditors::SaveDriver() {
   }
   std::vector<std::string> lines = list.lines();
   const int selected = list.value();
-  lines[static_cast<std::size_t>(selected)] = Part(Parts(*line, kAnd), 0) + kAnd + driver + kAnd +
+  lines[static_cast<std::size_t>(selected)] = Part(LineParts(*line, kAnd), 0) + kAnd + driver + kAnd +
                                               file + kAnd + wizard_["txtPortName"].text();
   SetLines("lstPrinterDrivers", std::move(lines), selected);
 }
@@ -467,11 +455,11 @@ void RuleEditors::RefreshSetDefaultPage() {
     }
   };
   for (const std::string& line : wizard_["lstMixedPrintersAndServers"].lines()) {
-    const std::vector<std::string> to = Parts(Part(Parts(line, kTo), 1), kAnd);
+    const std::vector<std::string> to = LineParts(Part(LineParts(line, kTo), 1), kAnd);
     add("\\\\" + Part(to, 0) + "\\" + Part(to, 1));
   }
   for (const std::string& line : wizard_["lstPopulate"].lines()) {
-    const std::vector<std::string> parts = Parts(line, kAnd);
+    const std::vector<std::string> parts = LineParts(line, kAnd);
     add(Part(parts, 0) == kLocal ? Part(parts, 1)
                                  : "\\\\" + Part(parts, 0) + "\\" + Part(parts, 1));
   }
