@@ -574,8 +574,13 @@ namespace {
 QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   const QString caption = Text(control.caption);
   switch (control.kind) {
-    case ControlKind::Label:
-      return new QLabel(caption, parent);
+    case ControlKind::Label: {
+      // As a Windows static: the text wraps within its box, from the top.
+      auto* label = new QLabel(caption, parent);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
     case ControlKind::TextBox:
       return new QLineEdit(caption, parent);
     case ControlKind::MultiLineText: {

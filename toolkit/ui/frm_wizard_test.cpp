@@ -133,6 +133,12 @@ class FrmWizardTest : public ::testing::Test {
     }
   }
 
+  static void DrawWindow(QWidget& window, const std::string& name) {
+    const fs::path out = fs::path(QUILLON_SCREENSHOT_DIR) / "toolkit";
+    fs::create_directories(out);
+    EXPECT_TRUE(window.grab().save(QString::fromStdString((out / (name + ".png")).string())));
+  }
+
   void Draw(const std::string& name) {
     const fs::path out = fs::path(QUILLON_SCREENSHOT_DIR) / "toolkit";
     fs::create_directories(out);
@@ -296,6 +302,7 @@ TEST_F(FrmWizardTest, AnExistingDocumentIsChosenFromTheFileListAndCancelEndsTheP
     ASSERT_TRUE(tabs);
     EXPECT_FALSE(tabs->isTabEnabled(2));
     tabs->setCurrentIndex(1);
+    DrawWindow(dialog, "frmNewINI");
     auto* files = Named<QListWidget>(dialog, "filExistingINI");
     ASSERT_TRUE(files);
     ASSERT_EQ(files->count(), 1);
@@ -313,6 +320,15 @@ TEST_F(FrmWizardTest, AnExistingDocumentIsChosenFromTheFileListAndCancelEndsTheP
   ASSERT_EQ(recipients->count(), 2);
   EXPECT_EQ(recipients->item(1)->text(), "ops@example.com");
   EXPECT_FALSE(window_->wizard().document().DocumentDirty);
+  // The about box, closed by Enter on its OK.
+  std::string version;
+  WhenShown("frmAbout", [&version](QWidget& about) {
+    DrawWindow(about, "frmAbout");
+    version = Named<QLabel>(about, "lblVersion")->text().toStdString();
+    QTest::keyClick(&about, Qt::Key_Return);
+  });
+  Trigger("ID_BTN_ABOUT");
+  EXPECT_EQ(version, "Version 3.1.1");
   window_->close();
 
   Open();
