@@ -207,6 +207,28 @@ std::size_t ProfileFile::FindKey(const Section& section, std::string_view key) c
   return std::string_view::npos;
 }
 
+std::size_t ProfileFile::LinesBefore(const Section& section) const {
+  std::size_t count = preamble_.size();
+  for (const Section& other : sections_) {
+    if (&other == &section) break;
+    count += other.lines.size();
+  }
+  return count;
+}
+
+std::size_t ProfileFile::LineOfSection(std::string_view section) const {
+  const Section* found = FindSection(section);
+  return found == nullptr ? 0 : LinesBefore(*found) + 1;
+}
+
+std::size_t ProfileFile::LineOfKey(std::string_view section, std::string_view key) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return 0;
+  std::size_t index = FindKey(*found, key);
+  if (index == std::string_view::npos) return 0;
+  return LinesBefore(*found) + index + 1;
+}
+
 std::optional<std::string> ProfileFile::GetValue(std::string_view section,
                                                  std::string_view key) const {
   const Section* found = FindSection(section);

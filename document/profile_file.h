@@ -28,6 +28,12 @@ class ProfileFile {
   // around it; nullopt when the section or the key is absent.
   std::optional<std::string> GetValue(std::string_view section, std::string_view key) const;
 
+  // The 1-based line in the parsed file of the line GetValue reads the key
+  // from (0 when absent), and of the header of the section it reads from.
+  // Counted as parsed: lines added by SetValue are not numbered.
+  std::size_t LineOfKey(std::string_view section, std::string_view key) const;
+  std::size_t LineOfSection(std::string_view section) const;
+
   // Replaces that key's value in place; a missing key is added after the last
   // non-empty line of its section, a missing section at the end of the file.
   // A value whose quotes GetValue would take off (one kind at both ends once
@@ -73,6 +79,8 @@ class ProfileFile {
   void AddLine(Line line);
   const Section* FindSection(std::string_view name) const;
   Section* FindSection(std::string_view name);
+  // Lines before `section`'s header in the parsed file.
+  std::size_t LinesBefore(const Section& section) const;
   // Index in `section.lines` of the first key line for `key`, or npos.
   std::size_t FindKey(const Section& section, std::string_view key) const;
 };

@@ -300,5 +300,44 @@ TEST(ProfileFileTest, SurvivesBinaryAndOversizedInput) {
   EXPECT_EQ(ProfileFile::Parse(std::string(1'000'000, '[')).GetValue("[", "K"), std::nullopt);
 }
 
+TEST(ProfileFileTest, LinesOfKeysAndSectionsCountEveryParsedLine) {
+  // Mixed line ends, a preamble, blank and comment lines, a duplicate section
+  // and key: the numbers are those of the lines GetValue reads.
+  const std::string text =
+      "; comment\r\n"
+      "\n"
+      "[General]\r"
+      "first=1\n"
+      "; note\r\n"
+      "Second = 2\r\n"
+      "first=shadowed\n"
+      "[Other]\n"
+      "key\n"
+      "key=3\n"
+      "[general]\n"
+      "third=4\n";
+  const ProfileFile file = ProfileFile::Parse(text);
+  EXPECT_EQ(file.LineOfSection("GENERAL"), 3u);
+  EXPECT_EQ(file.LineOfKey("general", "FIRST"), 4u);
+  EXPECT_EQ(file.LineOfKey("General", "second"), 6u);
+  EXPECT_EQ(file.LineOfSection("Other"), 8u);
+  EXPECT_EQ(file.LineOfKey("Other", "key"), 10u);
+  // The second [general] is never read, as for GetValue.
+  EXPECT_EQ(file.GetValue("General", "third"), std::nullopt);
+  EXPECT_EQ(file.LineOfKey("General", "third"), 0u);
+  EXPECT_EQ(file.LineOfKey("Missing", "first"), 0u);
+  EXPECT_EQ(file.LineOfSection("Missing"), 0u);
+
+  // A UTF-16LE file counts its lines the same way.
+  std::u16string wide = u"[A]\r\n\r\nk=v\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : wide) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  const ProfileFile utf16 = ProfileFile::Parse(bytes);
+  EXPECT_EQ(utf16.LineOfKey("a", "K"), 3u);
+}
+
 }  // namespace
 }  // namespace quillon::document
