@@ -1,0 +1,211 @@
+// The `quillon` command line: subcommands, their help and their exit codes.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "tools/quillon/quillon_cli.h"
+
+namespace quillon::tools {
+
+namespace {
+
+constexpr int kFine = 0;
+constexpr int kWarnings = 1;
+constexpr int kFailed = 2;
+
+constexpr const char* kUsage =
+    "Usage: quillon COMMAND [OPTIONS] ARGUMENTS\n"
+    "\n"
+    "Commands:\n"
+    "  decode FILE.debug...   print the text of the engine's debug files\n"
+    "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
+    "                         then what looks wrong in it\n"
+    "\n"
+    "Run 'quillon COMMAND --help' for a command's details.\n";
+
+constexpr const char* kDecodeUsage =
+    "Usage: quillon decode FILE.debug...\n"
+    "\n"
+    "Prints the text of each debug file the engine wrote (\"<computer name>.debug\"\n"
+    "beside the engine). With several files, each is headed by its name.\n"
+    "\n"
+    "Exit status: 0 when every file was printed, 2 when a file could not be read or\n"
+    "is not a debug file (the others are still printed), or on bad arguments.\n";
+
+constexpr const char* kCheckUsage =
+    "Usage: quillon check [--json] DOC\n"
+    "\n"
+    "Reads the migration document DOC as the engine reads it and lists every reason\n"
+    "the engine would refuse it, then warnings: list keys of one section with\n"
+    "different item counts, empty items that read as placeholders, mail or file\n"
+    "output switched on without their settings, a forced default printer without a\n"
+    "name, a local populate rule without a driver record, a list longer than the\n"
+    "engine reads, and deployment or output folders that do not exist.\n"
+    "Each line reads DOC:LINE: refused|warning: message.\n"
+    "\n"
+    "  --json   one JSON object instead: document, status (\"clean\", \"warnings\"\n"
+    "           or \"refused\"), exit and findings (severity, section, key, line\n"
+    "           or null, message)\n"
+    "\n"
+    "Exit status: 0 clean, 1 warnings only, 2 refused, unreadable or bad arguments.\n";
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+int BadArguments(std::ostream& err, const std::string& command, const std::string& problem) {
+  err << "quillon" << (command.empty() ? "" : " " + command) << ": " << problem << "\n"
+      << "Run 'quillon" << (command.empty() ? "" : " " + command) << " --help' for usage.\n";
+  return kFailed;
+}
+
+std::string WithLf(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result += text[i];
+  }
+  return result;
+}
+
+int Decode(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
+           std::ostream& err) {
+  std::vector<std::string> paths;
+  for (const std::string& arg : args) {
+    if (IsHelp(arg)) {
+      out << kDecodeUsage;
+      return kFine;
+    }
+    if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+      return BadArguments(err, "decode", "unknown option '" + arg + "'");
+    }
+    if (arg != "--") paths.push_back(arg);
+  }
+  if (paths.empty()) return BadArguments(err, "decode", "no debug file given");
+  int result = kFine;
+  for (const std::string& path : paths) {
+    std::optional<std::string> bytes = files.ReadFile(path);
+    if (!bytes) {
+      err << "quillon decode: " << path << ": cannot be read\n";
+      result = kFailed;
+      continue;
+    }
+    std::optional<std::string> text = DecodeDebugBytes(*bytes);
+    if (!text) {
+      err << "quillon decode: " << path << ": is not a debug file of the engine\n";
+      result = kFailed;
+      continue;
+    }
+    if (paths.size() > 1) out << "==> " << path << " <==\n";
+    out << WithLf(*text);
+  }
+  out.flush();
+  return result;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string result = "\"";
+  for (char c : text) {
+    switch (c) {
+      case '"': result += "\\\""; break;
+      case '\\': result += "\\\\"; break;
+      case '\n': result += "\\n"; break;
+      case '\r': result += "\\r"; break;
+      case '\t': result += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          result += escaped;
+        } else {
+          result += c;
+        }
+    }
+  }
+  return result + "\"";
+}
+
+int Check(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
+          std::ostream& err) {
+  bool json = false;
+  std::vector<std::string> paths;
+  for (const std::string& arg : args) {
+    if (IsHelp(arg)) {
+      out << kCheckUsage;
+      return kFine;
+    }
+    if (arg == "--json") {
+      json = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return BadArguments(err, "check", "unknown option '" + arg + "'");
+    } else {
+      paths.push_back(arg);
+    }
+  }
+  if (paths.size() != 1) {
+    return BadArguments(err, "check", paths.empty() ? "no document given"
+                                                    : "one document at a time");
+  }
+  const std::string& path = paths.front();
+  std::optional<std::string> bytes = files.ReadFile(path);
+  if (!bytes) {
+    err << "quillon check: " << path << ": cannot be read\n";
+    return kFailed;
+  }
+  std::vector<Finding> findings = CheckDocumentText(*bytes, files);
+  const auto refusals = std::count_if(findings.begin(), findings.end(),
+                                      [](const Finding& f) { return f.refusal; });
+  const auto warnings = static_cast<std::ptrdiff_t>(findings.size()) - refusals;
+  const int result = refusals > 0 ? kFailed : warnings > 0 ? kWarnings : kFine;
+  const char* status = refusals > 0 ? "refused" : warnings > 0 ? "warnings" : "clean";
+  if (json) {
+    out << "{\"document\": " << JsonString(path) << ", \"status\": \"" << status
+        << "\", \"exit\": " << result << ", \"findings\": [";
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+      const Finding& f = findings[i];
+      out << (i ? ", " : "") << "{\"severity\": \"" << (f.refusal ? "refusal" : "warning")
+          << "\", \"section\": " << JsonString(f.section) << ", \"key\": " << JsonString(f.key)
+          << ", \"line\": " << (f.line ? std::to_string(f.line) : "null")
+          << ", \"message\": " << JsonString(f.message) << "}";
+    }
+    out << "]}\n";
+  } else {
+    for (const Finding& f : findings) {
+      out << path;
+      if (f.line) out << ":" << f.line;
+      out << ": " << (f.refusal ? "refused" : "warning") << ": " << f.message << "\n";
+    }
+    if (refusals > 0) {
+      out << path << ": the engine would refuse this document (" << refusals
+          << (refusals == 1 ? " reason" : " reasons") << ", " << warnings
+          << (warnings == 1 ? " warning)" : " warnings)") << "\n";
+    } else if (warnings > 0) {
+      out << path << ": readable, " << warnings << (warnings == 1 ? " warning" : " warnings")
+          << "\n";
+    } else {
+      out << path << ": no problems found\n";
+    }
+  }
+  out.flush();
+  return result;
+}
+
+}  // namespace
+
+int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
+               std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << kUsage;
+    return kFailed;
+  }
+  const std::string& command = args.front();
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (IsHelp(command)) {
+    out << kUsage;
+    return kFine;
+  }
+  if (command == "decode") return Decode(rest, files, out, err);
+  if (command == "check") return Check(rest, files, out, err);
+  return BadArguments(err, "", "unknown command '" + command + "'");
+}
+
+}  // namespace quillon::tools

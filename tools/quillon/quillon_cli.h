@@ -1,0 +1,39 @@
+// The logic of the `quillon` command: reading the engine's debug files and
+// checking migration documents before they are deployed.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace quillon::tools {
+
+// The text of a debug file (line ends as written, CR LF), in the host's 8-bit
+// text; nullopt when the bytes cannot be one: empty, an odd number of bytes,
+// or text that does not end with a line end or holds a NUL.
+std::optional<std::string> DecodeDebugBytes(std::string_view bytes);
+
+struct Finding {
+  bool refusal = false;  // the engine would not run the document; else a warning
+  std::string section;   // empty when the finding is about no one section
+  std::string key;       // empty when about a whole section
+  std::size_t line = 0;  // 1-based; 0 when there is no line to point at
+  std::string message;
+};
+
+// Every reason the engine would refuse the document's bytes, in document
+// order, then every warning. `files` answers whether folders exist.
+std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSystem& files);
+
+// Runs `quillon` with its arguments (without the program name); returns the
+// exit code: 0 fine, 1 warnings (check), 2 refused document, bad arguments or
+// unreadable input.
+int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
+               std::ostream& out, std::ostream& err);
+
+}  // namespace quillon::tools

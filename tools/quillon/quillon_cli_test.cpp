@@ -1,0 +1,402 @@
+// Tests of the quillon command: debug files the engine wrote, documents with
+// each refusal and each warning, exit codes and the JSON shape.
+#include "tools/quillon/quillon_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "document/document_file.h"
+#include "document/profile_file.h"
+#include "engine/core/debug_log.h"
+#include "engine/core/engine_test_support.h"
+#include "platform/memory_file_system.h"
+#include "platform/text.h"
+
+namespace quillon::tools {
+namespace {
+
+using engine::testing::CompleteDocument;
+
+struct Output {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Output Quillon(platform::FileSystem& files, const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = RunQuillon(args, files, out, err);
+  return {code, out.str(), err.str()};
+}
+
+// The document with `key` of `section` set to `value` (added when missing).
+std::string With(std::string text, const char* section, const char* key, const std::string& value) {
+  document::ProfileFile file = document::ProfileFile::Parse(text);
+  file.SetValue(section, key, value);
+  return file.Serialize();
+}
+
+// The 1-based number of the first line that is exactly `line`, counted here
+// on its own, apart from the profile file's counting.
+std::size_t LineNumber(const std::string& text, const std::string& line, std::size_t after = 0) {
+  std::istringstream lines(text);
+  std::string current;
+  for (std::size_t number = 1; std::getline(lines, current); ++number) {
+    if (!current.empty() && current.back() == '\r') current.pop_back();
+    if (number > after && current == line) return number;
+  }
+  return 0;
+}
+
+std::vector<Finding> Check(const std::string& text) {
+  platform::MemoryFileSystem files;
+  return CheckDocumentText(text, files);
+}
+
+TEST(QuillonDecodeTest, ReadsWhatTheEngineWrites) {
+  // A whole engine run's debug file, as the engine wrote it beside itself.
+  engine::testing::EngineWorld world;
+  world.WriteFile(world.Path("doc.ini"), CompleteDocument());
+  world.Run(world.Path("doc.ini"));
+  std::optional<std::string> bytes = world.files.ReadFile(world.DebugFilePath());
+  ASSERT_TRUE(bytes.has_value());
+  std::optional<std::string> text = DecodeDebugBytes(*bytes);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(*text, engine::testing::DecodeDebugBytes(*bytes));
+  EXPECT_NE(text->find(">> From Server: OLDSRV\r\n"), std::string::npos);
+
+  // Every length, so that front and back meet at every parity; and text
+  // beyond ASCII, as the host's 8-bit text.
+  for (std::size_t length = 0; length < 40; ++length) {
+    const std::string line = std::string(length, 'a' + static_cast<char>(length % 26)) + "\r\n";
+    EXPECT_EQ(DecodeDebugBytes(engine::ScrambleDebugText(line)), line) << length;
+  }
+  const std::string accented = platform::Utf16ToNarrow(u"Gr\u00fc\u00dfe \u00e9t\u00e9\r\n");
+  EXPECT_EQ(DecodeDebugBytes(engine::ScrambleDebugText(accented)), accented);
+
+  // What is no debug file: nothing, an odd size, plain text, scrambled text
+  // without its line end, scrambled text holding a NUL.
+  EXPECT_EQ(DecodeDebugBytes(""), std::nullopt);
+  EXPECT_EQ(DecodeDebugBytes(engine::ScrambleDebugText("line\r\n") + "x"), std::nullopt);
+  EXPECT_EQ(DecodeDebugBytes(CompleteDocument()), std::nullopt);
+  EXPECT_EQ(DecodeDebugBytes(engine::ScrambleDebugText("no line end")), std::nullopt);
+  EXPECT_EQ(DecodeDebugBytes(engine::ScrambleDebugText(std::string("a\0b\r\n", 5))),
+            std::nullopt);
+}
+
+TEST(QuillonDecodeTest, CommandPrintsEachFileAndNamesTheBadOnes) {
+  platform::MemoryFileSystem files;
+  files.files["one.debug"] = engine::ScrambleDebugText("first\r\nsecond\r\n");
+  files.files["two.debug"] = engine::ScrambleDebugText("third\r\n");
+  files.files["doc.ini"] = CompleteDocument();
+  files.unreadable.insert("locked.debug");
+
+  Output one = Quillon(files, {"decode", "one.debug"});
+  EXPECT_EQ(one.code, 0);
+  EXPECT_EQ(one.out, "first\nsecond\n");
+  EXPECT_EQ(one.err, "");
+
+  Output both = Quillon(files, {"decode", "one.debug", "two.debug"});
+  EXPECT_EQ(both.code, 0);
+  EXPECT_EQ(both.out, "==> one.debug <==\nfirst\nsecond\n==> two.debug <==\nthird\n");
+
+  // The bad files are named; the good one is still printed.
+  Output bad = Quillon(files, {"decode", "locked.debug", "doc.ini", "missing.debug", "two.debug"});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.out, "==> two.debug <==\nthird\n");
+  EXPECT_EQ(bad.err,
+            "quillon decode: locked.debug: cannot be read\n"
+            "quillon decode: doc.ini: is not a debug file of the engine\n"
+            "quillon decode: missing.debug: cannot be read\n");
+
+  Output none = Quillon(files, {"decode"});
+  EXPECT_EQ(none.code, 2);
+  EXPECT_NE(none.err.find("no debug file given"), std::string::npos);
+  Output option = Quillon(files, {"decode", "--fast", "one.debug"});
+  EXPECT_EQ(option.code, 2);
+  EXPECT_NE(option.err.find("unknown option '--fast'"), std::string::npos);
+  Output help = Quillon(files, {"decode", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.out.rfind("Usage: quillon decode", 0), 0u);
+}
+
+TEST(QuillonCheckTest, RefusalsCarryTheirLinesAndTheEnginesWords) {
+  std::string text = CompleteDocument({{"ShowProgress=", ""},
+                                       {"AlwaysRun=", "AlwaysRun=Maybe"},
+                                       {"MDACOption=", "MDACOption=40000"},
+                                       {"FromServers=OLDSRV", "FromServers=A,B"},
+                                       {"ToServers=NEWSRV", "ToServers=X,Y,Z"},
+                                       {"[SUPPORT]", ""},
+                                       {"DebugOn=", ""}});
+  std::vector<Finding> findings = Check(text);
+  ASSERT_EQ(findings.size(), 5u);
+  for (const Finding& f : findings) EXPECT_TRUE(f.refusal) << f.message;
+
+  // The whole missing section once, without a line; then by line.
+  EXPECT_EQ(findings[0].section, "SUPPORT");
+  EXPECT_EQ(findings[0].line, 0u);
+  EXPECT_EQ(findings[0].message, "Section [SUPPORT] is missing.");
+
+  // A missing key points at its section's header.
+  EXPECT_EQ(findings[1].key, "ShowProgress");
+  EXPECT_EQ(findings[1].line, LineNumber(text, "[GENERAL]"));
+  EXPECT_EQ(findings[1].message, "[GENERAL] ShowProgress is missing.");
+
+  EXPECT_EQ(findings[2].key, "AlwaysRun");
+  EXPECT_EQ(findings[2].line, LineNumber(text, "AlwaysRun=Maybe"));
+  EXPECT_EQ(findings[2].message, "[GENERAL] AlwaysRun: \"Maybe\" is neither True nor False.");
+
+  EXPECT_EQ(findings[3].line, LineNumber(text, "ToServers=X,Y,Z"));
+  EXPECT_EQ(findings[3].message,
+            "Reading INI file, section [MANUAL DEFINITIONS SERVERS] key ToServers holds 3 items "
+            "but the list has 2 records.");
+  EXPECT_EQ(findings[4].line, LineNumber(text, "MDACOption=40000"));
+  EXPECT_EQ(findings[4].message,
+            "Reading INI file, section [DEPLOYMENT] key MDACOption: \"40000\" is outside the "
+            "range -32768 to 32767.");
+
+  // One record's list takes two items; an empty first key makes one record.
+  std::vector<Finding> two = Check(CompleteDocument({{"ToServers=NEWSRV", "ToServers=X,Y"}}));
+  ASSERT_EQ(two.size(), 1u);
+  EXPECT_FALSE(two[0].refusal);
+  std::vector<Finding> three = Check(CompleteDocument({{"ToServers=NEWSRV", "ToServers=X,Y,Z"}}));
+  ASSERT_FALSE(three.empty());
+  EXPECT_TRUE(three[0].refusal);
+  EXPECT_EQ(three[0].message,
+            "Reading INI file, section [MANUAL DEFINITIONS SERVERS] key ToServers holds 3 items "
+            "but the list has 2 records.");
+  std::vector<Finding> one = Check(CompleteDocument({{"FromServers=OLDSRV", "FromServers= "},
+                                                     {"ToServers=NEWSRV", "ToServers=X,Y"}}));
+  ASSERT_FALSE(one.empty());
+  EXPECT_EQ(one[0].message,
+            "Reading INI file, section [MANUAL DEFINITIONS SERVERS] key ToServers holds 2 items "
+            "but the list has 1 record.");
+
+  // A file that does not parse into any section is refused for every section.
+  std::vector<Finding> empty = Check("");
+  ASSERT_FALSE(empty.empty());
+  for (const Finding& f : empty) {
+    EXPECT_TRUE(f.refusal);
+    EXPECT_EQ(f.message, "Section [" + f.section + "] is missing.");
+  }
+  EXPECT_EQ(empty.size(), 14u);
+}
+
+TEST(QuillonCheckTest, RefusesExactlyWhatTheEngineRefuses) {
+  const std::string base = CompleteDocument();
+  const std::string longTrue = std::string(98, 'x') + "true";  // cut before "true"
+  const std::string shortTrue = std::string(95, 'x') + "true";
+  const std::vector<std::string> documents = {
+      base,
+      With(base, "GENERAL", "AlwaysRun", "untrue"),
+      With(base, "GENERAL", "AlwaysRun", "TRUE!"),
+      With(base, "GENERAL", "AlwaysRun", "yes"),
+      With(base, "GENERAL", "AlwaysRun", ""),
+      With(base, "GENERAL", "AlwaysRun", longTrue),
+      With(base, "GENERAL", "AlwaysRun", shortTrue),
+      With(base, "GENERAL", "AlwaysRun", std::string("fal\0se", 6)),
+      With(base, "DEPLOYMENT", "MDACOption", "32767.5"),
+      With(base, "DEPLOYMENT", "MDACOption", "32767.4"),
+      With(base, "DEPLOYMENT", "MDACOption", "-32768"),
+      With(base, "DEPLOYMENT", "MDACOption", "-32769"),
+      With(base, "DEPLOYMENT", "MDACOption", "1e9"),
+      With(base, "DEPLOYMENT", "MDACOption", "abc"),
+      With(base, "SET_DEFAULT", "DefaultType", "9e99999"),
+      With(With(base, "PRINTER_DRIVER", "PrinterName", "A,B"), "PRINTER_DRIVER", "PortName",
+           "1,2,3"),
+      With(With(base, "PRUNE", "ServerNames", "A,B,C"), "PRUNE", "PrinterNames", "1,2,3"),
+      With(base, "NOTIFICATION SMTP", "EmailTo", "a@x,b@x,c@x"),
+      "[GENERAL]\r\nUseActiveDirectory=True\r\n",
+      "\xFF\xFE",
+  };
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    document::MigrationDocument read;
+    const bool refused = document::ReadDocumentText(&documents[i], read);
+    std::vector<Finding> findings = Check(documents[i]);
+    const bool anyRefusal = std::any_of(findings.begin(), findings.end(),
+                                        [](const Finding& f) { return f.refusal; });
+    EXPECT_EQ(anyRefusal, refused) << "document " << i;
+  }
+  // Not every case above is one way: some are refused, some are not.
+  document::MigrationDocument read;
+  EXPECT_TRUE(document::ReadDocumentText(&documents[5], read));
+  EXPECT_FALSE(document::ReadDocumentText(&documents[6], read));
+}
+
+struct WarningCase {
+  std::string name;
+  std::string text;
+  std::string section, key;
+  std::string expectedLine;  // the line the warning points at
+  std::string message;
+};
+
+TEST(QuillonCheckTest, EachWarningClassPointsAtItsKey) {
+  const std::string base = CompleteDocument({{"DeploymentPath=", "DeploymentPath=\\\\srv\\deploy\\"}});
+  const std::string longList(10'050, 'p');
+  const std::vector<WarningCase> cases = {
+      {"shifted pairs",
+       With(With(With(With(base, "MANUAL DEFINITIONS MIXED", "FromServers", "S1,S2"),
+                      "MANUAL DEFINITIONS MIXED", "FromPrinters", "P1"),
+                 "MANUAL DEFINITIONS MIXED", "ToServers", "T1,T2"),
+            "MANUAL DEFINITIONS MIXED", "ToPrinters", "Q1,Q2"),
+       "MANUAL DEFINITIONS MIXED", "FromPrinters", "FromPrinters=P1",
+       "[MANUAL DEFINITIONS MIXED] FromPrinters has 1 items but FromServers has 2: items pair by "
+       "position, so one left out pairs every later item with the wrong partner."},
+      {"placeholder",
+       With(With(base, "MANUAL DEFINITIONS PRINTERS", "FromPrinters", "A, ,C"),
+            "MANUAL DEFINITIONS PRINTERS", "ToPrinters", "X,Y,Z"),
+       "MANUAL DEFINITIONS PRINTERS", "FromPrinters", "FromPrinters=A, ,C",
+       "[MANUAL DEFINITIONS PRINTERS] FromPrinters item 2 is empty and will read as \"Error in "
+       "From Printer Name\"."},
+      {"mail without server",
+       With(With(base, "NOTIFICATION SMTP", "UseSMTP", "True"), "NOTIFICATION SMTP", "EmailTo",
+            "it@example.com"),
+       "NOTIFICATION SMTP", "SMTPServerNameOrIP", "SMTPServerNameOrIP= ",
+       "Mail is switched on (UseSMTP) but SMTPServerNameOrIP is empty."},
+      {"mail without recipients",
+       With(With(base, "NOTIFICATION SMTP", "UseSMTP", "True"), "NOTIFICATION SMTP",
+            "SMTPServerNameOrIP", "mail.example.com"),
+       "NOTIFICATION SMTP", "EmailTo", "EmailTo= ",
+       "Mail is switched on (UseSMTP) but EmailTo names no recipient."},
+      {"file output without folder",
+       With(With(base, "NOTIFICATION FILE OUTPUT", "UseFileOutput", "True"),
+            "NOTIFICATION FILE OUTPUT", "FileOutputName", "report"),
+       "NOTIFICATION FILE OUTPUT", "FileOutputPath", "FileOutputPath= ",
+       "File output is switched on (UseFileOutput) but FileOutputPath is empty."},
+      {"file output without name",
+       With(With(base, "NOTIFICATION FILE OUTPUT", "UseFileOutput", "True"),
+            "NOTIFICATION FILE OUTPUT", "FileOutputPath", "\\\\srv\\reports\\"),
+       "NOTIFICATION FILE OUTPUT", "FileOutputName", "FileOutputName= ",
+       "File output is switched on (UseFileOutput) but FileOutputName is empty."},
+      {"forced default without name", With(base, "SET_DEFAULT", "DefaultType", "2"),
+       "SET_DEFAULT", "DefaultPrinterName", "DefaultPrinterName= ",
+       "DefaultType 2 forces a default printer but DefaultPrinterName is empty."},
+      {"local populate without driver",
+       With(With(With(base, "POPULATE", "ServerNames", ".,srv"), "POPULATE", "PrinterNames",
+                 "HP Color,Laser"),
+            "PRINTER_DRIVER", "PrinterName", "hp color"),
+       "POPULATE", "PrinterNames", "PrinterNames=HP Color,Laser",
+       "The local printer \"HP Color\" (server \".\") has no [PRINTER_DRIVER] record of exactly "
+       "that name; it will not be created."},
+      {"list cut", With(With(base, "PRUNE", "ServerNames", longList), "PRUNE", "PrinterNames", "x"),
+       "PRUNE", "ServerNames", "ServerNames=" + longList,
+       "[PRUNE] ServerNames is 10050 characters long; the engine reads only the first 9999 and "
+       "cuts the rest off."},
+      {"missing deployment folder", With(base, "DEPLOYMENT", "DeploymentPath", "\\\\srv\\gone"),
+       "DEPLOYMENT", "DeploymentPath", "DeploymentPath=\\\\srv\\gone",
+       "The deployment folder \"\\\\srv\\gone\" does not exist here."},
+      {"missing output folder",
+       With(With(base, "NOTIFICATION FILE OUTPUT", "FileOutputPath", "\\\\srv\\gone\\"),
+            "NOTIFICATION FILE OUTPUT", "FileOutputName", "report"),
+       "NOTIFICATION FILE OUTPUT", "FileOutputPath", "FileOutputPath=\\\\srv\\gone\\",
+       "The output folder \"\\\\srv\\gone\" does not exist here."},
+  };
+  platform::MemoryFileSystem files;
+  files.folders.insert("\\\\srv\\deploy");
+  files.folders.insert("\\\\srv\\reports");
+
+  // The base document itself is clean, with its folder present.
+  EXPECT_TRUE(CheckDocumentText(base, files).empty());
+
+  for (const WarningCase& c : cases) {
+    std::vector<Finding> findings = CheckDocumentText(c.text, files);
+    std::string all;
+    for (const Finding& f : findings) all += "\n  " + f.message;
+    ASSERT_EQ(findings.size(), 1u) << c.name << ":" << all;
+    const Finding& f = findings.front();
+    EXPECT_FALSE(f.refusal) << c.name;
+    EXPECT_EQ(f.section, c.section) << c.name;
+    EXPECT_EQ(f.key, c.key) << c.name;
+    std::size_t line = c.section == "PRUNE" ? LineNumber(c.text, c.expectedLine,
+                                                         LineNumber(c.text, "[PRUNE]"))
+                                            : LineNumber(c.text, c.expectedLine);
+    EXPECT_NE(line, 0u) << c.name;
+    EXPECT_EQ(f.line, line) << c.name;
+    EXPECT_EQ(f.message, c.message) << c.name;
+  }
+
+  // With the driver record's exact name the local rule is fine.
+  std::string exact = With(With(With(base, "POPULATE", "ServerNames", "."), "POPULATE",
+                                "PrinterNames", "HP Color"),
+                           "PRINTER_DRIVER", "PrinterName", "HP Color");
+  EXPECT_TRUE(CheckDocumentText(exact, files).empty());
+}
+
+TEST(QuillonCheckTest, CommandExitCodesTextAndJson) {
+  platform::MemoryFileSystem files;
+  files.files["clean.ini"] = CompleteDocument();
+  files.files["warned.ini"] = CompleteDocument({{"DefaultType=", "DefaultType=2"}});
+  files.files["refused.ini"] =
+      CompleteDocument({{"DefaultType=", "DefaultType=2"}, {"AlwaysRun=", "AlwaysRun=no"}});
+  files.unreadable.insert("locked.ini");
+
+  Output clean = Quillon(files, {"check", "clean.ini"});
+  EXPECT_EQ(clean.code, 0);
+  EXPECT_EQ(clean.out, "clean.ini: no problems found\n");
+
+  Output warned = Quillon(files, {"check", "warned.ini"});
+  EXPECT_EQ(warned.code, 1);
+  const std::size_t nameLine = LineNumber(files.files["warned.ini"], "DefaultPrinterName= ");
+  EXPECT_EQ(warned.out, "warned.ini:" + std::to_string(nameLine) +
+                            ": warning: DefaultType 2 forces a default printer but "
+                            "DefaultPrinterName is empty.\nwarned.ini: readable, 1 warning\n");
+
+  Output refused = Quillon(files, {"check", "refused.ini"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_EQ(refused.out.rfind("refused.ini:4: refused: [GENERAL] AlwaysRun: \"no\"", 0), 0u);
+  EXPECT_NE(refused.out.find("refused.ini: the engine would refuse this document (1 reason, 1 "
+                             "warning)\n"),
+            std::string::npos);
+
+  Output json = Quillon(files, {"check", "--json", "refused.ini"});
+  EXPECT_EQ(json.code, 2);
+  nlohmann::json parsed = nlohmann::json::parse(json.out);
+  EXPECT_EQ(parsed["document"], "refused.ini");
+  EXPECT_EQ(parsed["status"], "refused");
+  EXPECT_EQ(parsed["exit"], 2);
+  ASSERT_EQ(parsed["findings"].size(), 2u);
+  EXPECT_EQ(parsed["findings"][0]["severity"], "refusal");
+  EXPECT_EQ(parsed["findings"][0]["section"], "GENERAL");
+  EXPECT_EQ(parsed["findings"][0]["key"], "AlwaysRun");
+  EXPECT_EQ(parsed["findings"][0]["line"], 4);
+  EXPECT_EQ(parsed["findings"][0]["message"],
+            "[GENERAL] AlwaysRun: \"no\" is neither True nor False.");
+  EXPECT_EQ(parsed["findings"][1]["severity"], "warning");
+  EXPECT_EQ(parsed["findings"][1]["line"], nameLine);
+
+  // A finding without a line has null there; the status of the others.
+  files.files["nosupport.ini"] = CompleteDocument({{"[SUPPORT]", ""}, {"DebugOn=", ""}});
+  nlohmann::json missing = nlohmann::json::parse(Quillon(files, {"check", "nosupport.ini", "--json"}).out);
+  EXPECT_TRUE(missing["findings"][0]["line"].is_null());
+  EXPECT_EQ(nlohmann::json::parse(Quillon(files, {"check", "--json", "clean.ini"}).out)["status"],
+            "clean");
+  EXPECT_EQ(nlohmann::json::parse(Quillon(files, {"check", "--json", "warned.ini"}).out)["status"],
+            "warnings");
+
+  // Unreadable input and bad arguments: exit 2 and a message, nothing on stdout.
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"check", "locked.ini"},
+                                             {"check", "absent.ini"},
+                                             {"check"},
+                                             {"check", "clean.ini", "warned.ini"},
+                                             {"check", "--yaml", "clean.ini"},
+                                             {"frobnicate"},
+                                             {}}) {
+    Output bad = Quillon(files, args);
+    EXPECT_EQ(bad.code, 2) << testing::PrintToString(args);
+    EXPECT_EQ(bad.out, "") << testing::PrintToString(args);
+    EXPECT_FALSE(bad.err.empty()) << testing::PrintToString(args);
+  }
+  EXPECT_EQ(Quillon(files, {"check", "locked.ini"}).err, "quillon check: locked.ini: cannot be read\n");
+  EXPECT_EQ(Quillon(files, {"frobnicate"}).err.rfind("quillon: unknown command 'frobnicate'", 0), 0u);
+  Output help = Quillon(files, {"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("decode FILE.debug"), std::string::npos);
+  EXPECT_EQ(Quillon(files, {"check", "-h"}).out.rfind("Usage: quillon check", 0), 0u);
+}
+
+}  // namespace
+}  // namespace quillon::tools
