@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "Run 'quillon COMMAND --help' for a command's details.\n";
 
 constexpr const char* kDecodeUsage =
-    "Usage: quillon decode FILE.debug...\n"
+    "Usage: quillon decode [--] FILE.debug...\n"
     "\n"
     "Prints the text of each debug file the engine wrote (\"<computer name>.debug\"\n"
     "beside the engine). With several files, each is headed by its name.\n"
@@ -70,15 +70,18 @@ std::string WithLf(const std::string& text) {
 int Decode(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
            std::ostream& err) {
   std::vector<std::string> paths;
+  bool options = true;  // until "--": a file may begin with "-"
   for (const std::string& arg : args) {
-    if (IsHelp(arg)) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && IsHelp(arg)) {
       out << kDecodeUsage;
       return kFine;
-    }
-    if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
       return BadArguments(err, "decode", "unknown option '" + arg + "'");
+    } else {
+      paths.push_back(arg);
     }
-    if (arg != "--") paths.push_back(arg);
   }
   if (paths.empty()) return BadArguments(err, "decode", "no debug file given");
   int result = kFine;

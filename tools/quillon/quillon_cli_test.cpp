@@ -117,6 +117,10 @@ TEST(QuillonDecodeTest, CommandPrintsEachFileAndNamesTheBadOnes) {
   Output option = Quillon(files, {"decode", "--fast", "one.debug"});
   EXPECT_EQ(option.code, 2);
   EXPECT_NE(option.err.find("unknown option '--fast'"), std::string::npos);
+  files.files["-odd.debug"] = engine::ScrambleDebugText("dash\r\n");
+  Output dashed = Quillon(files, {"decode", "--", "-odd.debug"});
+  EXPECT_EQ(dashed.code, 0);
+  EXPECT_EQ(dashed.out, "dash\n");
   Output help = Quillon(files, {"decode", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillon decode", 0), 0u);
