@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
@@ -105,9 +106,37 @@ int Decode(const std::vector<std::string>& args, platform::FileSystem& files, st
   return result;
 }
 
+// A JSON string in UTF-8, whatever the host's 8-bit text: documents written
+// in a Windows code page stay readable to scripts, and invalid bytes cannot
+// make the output invalid JSON.
 std::string JsonString(std::string_view text) {
+  const std::u16string units = platform::NarrowToUtf16(text);
   std::string result = "\"";
-  for (char c : text) {
+  auto append = [&result](char32_t c) {
+    if (c < 0x80) {
+      result += static_cast<char>(c);
+    } else if (c < 0x800) {
+      result += static_cast<char>(0xC0 | (c >> 6));
+      result += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      result += static_cast<char>(0xE0 | (c >> 12));
+      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      result += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      result += static_cast<char>(0xF0 | (c >> 18));
+      result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      result += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  };
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    }
     switch (c) {
       case '"': result += "\\\""; break;
       case '\\': result += "\\\\"; break;
@@ -115,12 +144,12 @@ std::string JsonString(std::string_view text) {
       case '\r': result += "\\r"; break;
       case '\t': result += "\\t"; break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
+        if (c < 0x20) {
           char escaped[8];
           std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
           result += escaped;
         } else {
-          result += c;
+          append(c);
         }
     }
   }

@@ -380,6 +380,16 @@ TEST(QuillonCheckTest, CommandExitCodesTextAndJson) {
   EXPECT_EQ(nlohmann::json::parse(Quillon(files, {"check", "--json", "warned.ini"}).out)["status"],
             "warnings");
 
+  // Text that is no valid UTF-8 (a code page document) still gives valid JSON,
+  // with quotes, backslashes and control characters escaped.
+  files.files["cp.ini"] =
+      CompleteDocument({{"AlwaysRun=", std::string("AlwaysRun=caf\xE9 \"\\\x01")}});
+  nlohmann::json cp;
+  ASSERT_NO_THROW(cp = nlohmann::json::parse(Quillon(files, {"check", "--json", "cp.ini"}).out));
+  const std::string message = cp["findings"][0]["message"];
+  EXPECT_EQ(message.rfind("[GENERAL] AlwaysRun: \"caf", 0), 0u) << message;
+  EXPECT_NE(message.find(" \"\\\x01\" is neither"), std::string::npos) << message;
+
   // Unreadable input and bad arguments: exit 2 and a message, nothing on stdout.
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"check", "locked.ini"},
