@@ -3,7 +3,6 @@
 // itself keep its words. Line numbers come from the profile file.
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <set>
 #include <span>
 #include <string>
