@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/host/host_clock.h"
+#include "platform/host/process.h"
 #include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
 
@@ -21,6 +23,7 @@ constexpr const char* kUsage =
     "  decode FILE.debug...   print the text of the engine's debug files\n"
     "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
     "                         then what looks wrong in it\n"
+    "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "\n"
     "Run 'quillon COMMAND --help' for a command's details.\n";
 
@@ -225,6 +228,15 @@ int Check(const std::vector<std::string>& args, platform::FileSystem& files, std
 
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
                std::ostream& out, std::ostream& err) {
+  platform::HostClock clock;
+  return RunQuillon(args, files,
+                    {clock, platform::HostLoginName(), platform::HostComputerName(),
+                     platform::ReadMountTable(), platform::RunningProgramFolder()},
+                    out, err);
+}
+
+int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
+               const DeployHost& host, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
     return kFailed;
@@ -237,6 +249,7 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   }
   if (command == "decode") return Decode(rest, files, out, err);
   if (command == "check") return Check(rest, files, out, err);
+  if (command == "deploy") return Deploy(rest, files, host, out, err);
   return BadArguments(err, "", "unknown command '" + command + "'");
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace quillon::tools {
@@ -35,5 +36,25 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
 // unreadable input.
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
                std::ostream& out, std::ostream& err);
+
+// What `deploy` takes from the computer it runs on: the generated files'
+// clock, user and computer, the mount table that names the deployment folder
+// to the clients, and the folder the engine is copied from.
+struct DeployHost {
+  platform::Clock& clock;
+  std::string userName;
+  std::string computerName;
+  std::optional<std::string> mountTable;
+  std::string programFolder;
+};
+
+// RunQuillon with `deploy` working on `host` rather than on this computer.
+int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
+               const DeployHost& host, std::ostream& out, std::ostream& err);
+
+// `quillon deploy` (args after the command): 0 every step succeeded, 1 a step
+// failed, 2 bad arguments, unreadable document or missing folder.
+int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
+           const DeployHost& host, std::ostream& out, std::ostream& err);
 
 }  // namespace quillon::tools
