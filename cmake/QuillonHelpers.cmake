@@ -65,3 +65,15 @@ function(quillon_display_test name)
   set_tests_properties(${name} PROPERTIES
     LABELS "wine;gui" TIMEOUT 300 RESOURCE_LOCK wine_display_prefix)
 endfunction()
+
+# A copy of the Windows engine `source` (made by `producer`) beside `program`,
+# which takes it from its own folder when it deploys; `copy` names the step.
+function(quillon_engine_beside program copy source producer)
+  set(beside ${CMAKE_CURRENT_BINARY_DIR}/QuillonEngine.exe)
+  add_custom_command(OUTPUT ${beside}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${source} ${beside}
+    DEPENDS ${producer} ${source}
+    VERBATIM)
+  add_custom_target(${copy} ALL DEPENDS ${beside})
+  add_dependencies(${program} ${copy})
+endfunction()
