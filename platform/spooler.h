@@ -25,6 +25,7 @@ inline constexpr std::uint32_t kErrorPrinterAlreadyExists = 1802;
 inline constexpr std::uint32_t kErrorPrinterDriverAlreadyInstalled = 1795;
 
 inline constexpr std::uint32_t kPrinterAttributeDefault = 0x4;
+inline constexpr std::uint32_t kPrinterAttributeShared = 0x8;
 inline constexpr std::uint32_t kPrinterAttributeNetwork = 0x10;
 inline constexpr std::uint32_t kPrinterAttributeLocal = 0x40;
 

@@ -1,0 +1,81 @@
+// What a client computer holds for the user, read and never changed: the
+// user's printers with their level-2 details, the default printer, the
+// installed drivers and ports, the computer's facts, and the queues of print
+// servers. `quillon snapshot` turns these answers into a simulated client.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/spooler.h"
+#include "platform/status.h"
+#include "platform/system_info.h"
+
+namespace quillon::platform {
+
+// One of the user's printers. When its details cannot be read, `info` holds
+// only what the list itself gave (name, server, attributes), `failedCall`
+// names the call that failed ("OpenPrinter" or "GetPrinter") and `failure`
+// its error number and the system's text.
+struct ListedPrinter {
+  PrinterInfo2 info;
+  std::string failedCall;
+  Status failure;
+};
+
+// Each listing: `status` says why the list could not be had at all.
+struct PrinterListing {
+  Status status;
+  std::vector<ListedPrinter> printers;  // in the order the system lists them
+};
+
+struct DefaultPrinterName {
+  Status status;
+  std::optional<std::string> name;  // nullopt: the user has no default printer
+};
+
+struct DriverListing {
+  Status status;
+  std::vector<DriverInfo2> drivers;
+};
+
+struct PortListing {
+  Status status;
+  std::vector<std::string> ports;
+};
+
+// The queues a client can connect to on one print server: the shared ones,
+// with their share names.
+struct QueueListing {
+  Status status;
+  std::vector<PrinterInfo2> queues;
+};
+
+// Facts a source cannot give are nullopt.
+struct ClientFacts {
+  std::optional<OsVersion> version;  // nullopt: the client is not Windows
+  std::optional<std::string> computerName, dnsFullName, userName, profileFolder;
+};
+
+class ClientReader {
+ public:
+  virtual ~ClientReader() = default;
+  virtual ClientFacts ReadFacts() = 0;
+  // Local printers and the user's printer connections.
+  virtual PrinterListing ListPrinters() = 0;
+  virtual DefaultPrinterName GetDefaultPrinter() = 0;
+  // The drivers of the client's own environment.
+  virtual DriverListing ListDrivers() = 0;
+  virtual PortListing ListPorts() = 0;
+  // `server` as a migration document names it, without backslashes.
+  virtual QueueListing ListServerQueues(const std::string& server) = 0;
+};
+
+// The computer's own: the Windows spooler on Windows, the CUPS scheduler
+// elsewhere.
+std::unique_ptr<ClientReader> CreateHostClientReader();
+
+}  // namespace quillon::platform

@@ -1,0 +1,243 @@
+// Win32ClientReader: only enumerations, opens with default access, level-2
+// reads and closes. Each call's last-error code is read right after it and
+// carried with the system's text for it.
+#include "platform/win32/client_reader_win32.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/host/system_error_win32.h"
+#include "platform/host/windows_api.h"
+#include "platform/win32/system_info_win32.h"
+
+namespace quillon::platform::win32 {
+namespace {
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+Status Failure(const std::string& call, DWORD error) {
+  return Status::Error(error, call + ": " + SystemErrorText(error));
+}
+
+// 8-byte words, so that the records the spooler writes are aligned.
+struct Buffer {
+  std::vector<std::uint64_t> words;
+  void Resize(DWORD bytes) { words.assign(bytes / sizeof(std::uint64_t) + 1, 0); }
+  BYTE* Bytes() { return words.empty() ? nullptr : reinterpret_cast<BYTE*>(words.data()); }
+  DWORD Size() const { return words.empty() ? 0 : static_cast<DWORD>(words.size() * 8); }
+};
+
+// An enumeration sized to what the spooler asks for, asked again while the
+// list grows between the calls. `call(bytes, size, &needed, &returned)`.
+template <typename Call>
+Status Enumerate(const char* name, Buffer& buffer, DWORD& returned, Call call) {
+  buffer.words.clear();
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    DWORD needed = 0;
+    returned = 0;
+    SetLastError(0);
+    if (call(buffer.Bytes(), buffer.Size(), &needed, &returned)) return Status::Ok();
+    const DWORD error = GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
+      returned = 0;
+      return Failure(name, error);
+    }
+    buffer.Resize(needed);
+  }
+  returned = 0;
+  return Failure(name, ERROR_INSUFFICIENT_BUFFER);
+}
+
+PrinterInfo2 Decode(const PRINTER_INFO_2A& record) {
+  PrinterInfo2 info;
+  info.serverName = Text(record.pServerName);
+  info.printerName = Text(record.pPrinterName);
+  info.shareName = Text(record.pShareName);
+  info.portName = Text(record.pPortName);
+  info.driverName = Text(record.pDriverName);
+  info.comment = Text(record.pComment);
+  info.location = Text(record.pLocation);
+  info.attributes = record.Attributes;
+  return info;
+}
+
+// One printer read as the engine's inventory reads it: open, the size query
+// (which must end in 122), the sized read, close.
+void ReadPrinter(ListedPrinter& printer) {
+  HANDLE handle = nullptr;
+  SetLastError(0);
+  if (!OpenPrinterA(const_cast<char*>(printer.info.printerName.c_str()), &handle, nullptr) ||
+      !handle) {
+    printer.failedCall = "OpenPrinter";
+    printer.failure = Failure("OpenPrinter", GetLastError());
+    return;
+  }
+  DWORD needed = 0;
+  SetLastError(0);
+  BOOL ok = GetPrinterA(handle, 2, nullptr, 0, &needed);
+  DWORD error = GetLastError();
+  if (!ok && error == ERROR_INSUFFICIENT_BUFFER && needed > 0) {
+    Buffer buffer;
+    buffer.Resize(needed);
+    SetLastError(0);
+    ok = GetPrinterA(handle, 2, buffer.Bytes(), needed, &needed);
+    error = GetLastError();
+    if (ok) printer.info = Decode(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes()));
+  } else if (ok) {
+    error = ERROR_INVALID_DATA;  // a level-2 record never fits in no bytes
+    ok = FALSE;
+  }
+  if (!ok) {
+    printer.failedCall = "GetPrinter";
+    printer.failure = Failure("GetPrinter", error);
+  }
+  ClosePrinter(handle);
+}
+
+using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+
+std::optional<OsVersion> RealVersion() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (!ntdll) return std::nullopt;
+  // Through void(*)(), the one function type GCC lets any other be cast to.
+  const auto call = reinterpret_cast<RtlGetVersionCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+  if (!call) return std::nullopt;
+  OSVERSIONINFOW record{};
+  record.dwOSVersionInfoSize = sizeof record;
+  if (call(&record) != 0) return std::nullopt;
+  OsVersion version;
+  version.platformId = static_cast<int>(record.dwPlatformId);
+  version.majorVersion = static_cast<int>(record.dwMajorVersion);
+  return version;
+}
+
+std::optional<std::string> NonEmpty(std::string text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+ClientFacts Win32ClientReader::ReadFacts() {
+  Win32SystemInfo system;
+  ClientFacts facts;
+  facts.version = RealVersion();
+  if (!facts.version) facts.version = system.GetVersion();
+  facts.computerName = system.GetComputerName();
+  facts.dnsFullName = system.GetDnsFullName();
+  facts.userName = NonEmpty(system.GetUserName());
+  facts.profileFolder = NonEmpty(system.GetProfileFolder());
+  return facts;
+}
+
+PrinterListing Win32ClientReader::ListPrinters() {
+  PrinterListing listing;
+  Buffer buffer;
+  DWORD returned = 0;
+  listing.status = Enumerate("EnumPrinters", buffer, returned,
+                             [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
+                               return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
+                                                    nullptr, 4, bytes, size, needed, count);
+                             });
+  const auto* records = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.Bytes());
+  for (DWORD i = 0; i < returned; ++i) {
+    if (!records[i].pPrinterName) continue;
+    ListedPrinter printer;
+    printer.info.printerName = records[i].pPrinterName;
+    printer.info.serverName = Text(records[i].pServerName);
+    printer.info.attributes = records[i].Attributes;
+    listing.printers.push_back(std::move(printer));
+  }
+  for (ListedPrinter& printer : listing.printers) ReadPrinter(printer);
+  return listing;
+}
+
+DefaultPrinterName Win32ClientReader::GetDefaultPrinter() {
+  DefaultPrinterName result;
+  DWORD size = 0;
+  SetLastError(0);
+  if (GetDefaultPrinterA(nullptr, &size)) return result;  // no name fits in no characters
+  DWORD error = GetLastError();
+  if (error == ERROR_INSUFFICIENT_BUFFER && size > 0) {
+    std::string name(size, '\0');
+    SetLastError(0);
+    if (GetDefaultPrinterA(name.data(), &size)) {
+      name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+      result.name = name;
+      return result;
+    }
+    error = GetLastError();
+  }
+  if (error != ERROR_FILE_NOT_FOUND) result.status = Failure("GetDefaultPrinter", error);
+  return result;
+}
+
+DriverListing Win32ClientReader::ListDrivers() {
+  DriverListing listing;
+  Buffer buffer;
+  DWORD returned = 0;
+  listing.status = Enumerate("EnumPrinterDrivers", buffer, returned,
+                             [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
+                               return EnumPrinterDriversA(nullptr, nullptr, 2, bytes, size, needed,
+                                                          count);
+                             });
+  const auto* records = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.Bytes());
+  for (DWORD i = 0; i < returned; ++i) {
+    DriverInfo2 driver;
+    driver.version = records[i].cVersion;
+    driver.name = Text(records[i].pName);
+    driver.environment = Text(records[i].pEnvironment);
+    driver.driverPath = Text(records[i].pDriverPath);
+    driver.dataFile = Text(records[i].pDataFile);
+    driver.configFile = Text(records[i].pConfigFile);
+    listing.drivers.push_back(std::move(driver));
+  }
+  return listing;
+}
+
+PortListing Win32ClientReader::ListPorts() {
+  PortListing listing;
+  Buffer buffer;
+  DWORD returned = 0;
+  listing.status = Enumerate("EnumPorts", buffer, returned,
+                             [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
+                               return EnumPortsA(nullptr, 1, bytes, size, needed, count);
+                             });
+  const auto* records = reinterpret_cast<const PORT_INFO_1A*>(buffer.Bytes());
+  for (DWORD i = 0; i < returned; ++i) {
+    if (records[i].pName) listing.ports.emplace_back(records[i].pName);
+  }
+  return listing;
+}
+
+QueueListing Win32ClientReader::ListServerQueues(const std::string& server) {
+  QueueListing listing;
+  std::string name = "\\\\" + server;
+  Buffer buffer;
+  DWORD returned = 0;
+  listing.status = Enumerate("EnumPrinters", buffer, returned,
+                             [&name](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
+                               return EnumPrintersA(PRINTER_ENUM_NAME, name.data(), 2, bytes,
+                                                    size, needed, count);
+                             });
+  const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes());
+  for (DWORD i = 0; i < returned; ++i) {
+    PrinterInfo2 queue = Decode(records[i]);
+    // Clients connect to a queue by its share name; an unshared one cannot be reached.
+    if ((queue.attributes & PRINTER_ATTRIBUTE_SHARED) && !queue.shareName.empty()) {
+      listing.queues.push_back(std::move(queue));
+    }
+  }
+  return listing;
+}
+
+}  // namespace quillon::platform::win32
+
+namespace quillon::platform {
+
+std::unique_ptr<ClientReader> CreateHostClientReader() {
+  return std::make_unique<win32::Win32ClientReader>();
+}
+
+}  // namespace quillon::platform
