@@ -7,6 +7,7 @@
 #include "platform/host/process.h"
 #include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
+#include "tools/quillon/snapshot.h"
 
 namespace quillon::tools {
 
@@ -24,6 +25,7 @@ constexpr const char* kUsage =
     "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
     "                         then what looks wrong in it\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
+    "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
     "\n"
     "Run 'quillon COMMAND --help' for a command's details.\n";
 
@@ -250,6 +252,7 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   if (command == "decode") return Decode(rest, files, out, err);
   if (command == "check") return Check(rest, files, out, err);
   if (command == "deploy") return Deploy(rest, files, host, out, err);
+  if (command == "snapshot") return Snapshot(rest, files, out, err);
   return BadArguments(err, "", "unknown command '" + command + "'");
 }
 
