@@ -15,11 +15,14 @@
 #include <thread>
 
 #include "document/document_file.h"
+#include "engine/core/names.h"
 #include "platform/text.h"
 
 namespace quillon::tools {
 
 namespace {
+
+using engine::EqualsIgnoringCase;
 
 constexpr int kFine = 0;
 constexpr int kIncomplete = 1;
@@ -56,15 +59,6 @@ constexpr const char* kSnapshotUsage =
     "but something could not be read (or DOC would be refused by the engine),\n"
     "2 when nothing was written: bad arguments, an unreadable DOC, the user's\n"
     "printers could not be listed, or FILE could not be written.\n";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // "\\SRV\queue", "\\SRV" and "SRV" all name SRV.
 std::string ServerPart(std::string_view name) {
@@ -274,11 +268,8 @@ std::vector<std::string> ServersToRead(const document::MigrationDocument& docume
   for (const platform::ListedPrinter& printer : printers) {
     const platform::PrinterInfo2& info = printer.info;
     if (info.serverName.empty()) continue;
-    // The engine's short name: the printer name after "\\server\".
-    const std::size_t slash =
-        info.printerName.size() > 2 ? info.printerName.find('\\', 2) : std::string::npos;
-    const std::string shortName =
-        slash == std::string::npos ? info.printerName : info.printerName.substr(slash + 1);
+    // Matched as the engine matches a printer pair: by the name after the server.
+    const std::string_view shortName = engine::NameAfterServer(info.printerName);
     for (const document::PrinterPair& pair : document.PrinterPairs) {
       if (!pair.FromPrinter.empty() && EqualsIgnoringCase(pair.FromPrinter, shortName)) {
         AddServer(servers, info.serverName);
