@@ -353,10 +353,6 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
                       ":" + mail.port + ", subject \"" + mail.Subject() +
                       "\" (recorded, not sent)");
   }
-  for (const DryRunFileSystem::Written& file : plan.files) {
-    if (file.path == plan.debugFile || file.path == plan.storedWhere) continue;
-    notices.push_back("file " + file.path + (file.existed ? " (added to)" : " (new)"));
-  }
   for (const sim::SimMessageBox& box : plan.popups) {
     std::string text = WithLf(box.text);
     std::replace(text.begin(), text.end(), '\n', ' ');
@@ -366,8 +362,15 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
     notices.push_back("event log: " + EventTypeText(event.type) + " event " +
                       std::to_string(event.eventId) + " from " + event.source);
   }
-  if (!plan.debugText.empty()) notices.push_back("debug file " + plan.debugFile);
   List(out, "Notifications", notices);
+  std::vector<std::string> written;
+  for (const DryRunFileSystem::Written& file : plan.files) {
+    std::string what = file.existed ? "changed" : "new";
+    if (file.path == plan.debugFile) what += ", the debug file";
+    if (file.path == plan.storedWhere) what += ", the status file";
+    written.push_back(file.path + " (" + what + ")");
+  }
+  List(out, "Files written", written);
 
   out << "\nReport:\n" << Indented(plan.report, "  | ");
   if (withDebug) {

@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "document/profile_file.h"
 #include "engine/core/engine_test_support.h"
 #include "platform/memory_file_system.h"
 #include "platform/sim/sim_platform.h"
@@ -114,6 +115,17 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
                                        {"SuccessMessage=", "SuccessMessage=Moved^CRLFThanks"},
                                        {"UseFailureClientPopup=", "UseFailureClientPopup=True"},
                                        {"FailureMessage=", "FailureMessage=Call the desk"}});
+  // A local printer from a driver on the share, on a port the client has.
+  document::ProfileFile withLocal = document::ProfileFile::Parse(files.files[doc]);
+  withLocal.SetValue("POPULATE", "ServerNames", ".");
+  withLocal.SetValue("POPULATE", "PrinterNames", "Lobby");
+  withLocal.SetValue("PRINTER_DRIVER", "PrinterName", "Lobby");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverName", "Lobby Driver");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverFileName", "lobby.dll");
+  withLocal.SetValue("PRINTER_DRIVER", "PortName", "LPT1:");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverSharePath", platform::JoinPath("share", "drivers"));
+  files.files[doc] = withLocal.Serialize();
+  files.files[platform::JoinPath(platform::JoinPath("share", "drivers"), "lobby.dll")] = "MZ";
   files.files[clientFile] = sim::SerializeClient(Client(/*withC=*/true));
   const auto before = files.files;
   RecordingClock clock;
@@ -132,6 +144,11 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   EXPECT_EQ(Strings(plan["connectionsRemoved"]), std::vector<std::string>{"\\\\OLDSRV\\A"});
   EXPECT_EQ(plan["defaultBefore"], "\\\\OLDSRV\\B");
   EXPECT_EQ(plan["defaultAfter"], "\\\\OLDSRV\\B");
+  ASSERT_EQ(plan["localPrintersInstalled"].size(), 1u);
+  EXPECT_EQ(plan["localPrintersInstalled"][0]["name"], "Lobby");
+  EXPECT_EQ(plan["localPrintersInstalled"][0]["port"], "LPT1:");
+  ASSERT_EQ(plan["driversInstalled"].size(), 1u);
+  EXPECT_EQ(plan["driversInstalled"][0]["name"], "Lobby Driver");
   // The run-once store keys the outcome by the name the clients use.
   EXPECT_EQ(plan["storedOutcome"], false);
   EXPECT_NE(plan["storedIn"].get<std::string>().find("Quillon_status.log"), std::string::npos);
@@ -140,9 +157,11 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   EXPECT_EQ(Strings(plan["mails"][0]["to"]),
             (std::vector<std::string>{"it@example", "desk@example"}));
   EXPECT_EQ(plan["mails"][0]["subject"], "Computer (PC7-carol) Printer moves");
-  bool outputFile = false, statusKeyed = false;
+  bool outputFile = false, statusKeyed = false, driverCopied = false;
   for (const Json& file : plan["files"]) {
     const std::string path = file["path"];
+    driverCopied |= path == platform::JoinPath(platform::JoinPath("clients", "system32"),
+                                               "lobby.dll");
     // Only a run that stops early is named and told as a failure: failed
     // printer operations are stored as one, but reported as a success.
     outputFile |= path == platform::JoinPath(reports, "PC7_carol_SUCCESS_moves.txt");
@@ -150,6 +169,7 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   }
   EXPECT_TRUE(outputFile) << plan["files"].dump();
   EXPECT_TRUE(statusKeyed);
+  EXPECT_TRUE(driverCopied) << plan["files"].dump();
   ASSERT_EQ(plan["popups"].size(), 1u);
   EXPECT_EQ(plan["popups"][0]["text"], "Moved\nThanks");
   ASSERT_EQ(plan["events"].size(), 1u);
