@@ -1,11 +1,14 @@
 // The `quillon` command line: subcommands, their help and their exit codes.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/host/host_clock.h"
+#include "platform/ldap/ldap_directory.h"
 #include "platform/host/process.h"
 #include "platform/text.h"
+#include "tools/quillon/plan.h"
 #include "tools/quillon/quillon_cli.h"
 #include "tools/quillon/snapshot.h"
 
@@ -24,6 +27,7 @@ constexpr const char* kUsage =
     "  decode FILE.debug...   print the text of the engine's debug files\n"
     "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
     "                         then what looks wrong in it\n"
+    "  plan DOC               what the engine would do on a client, without doing it\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
     "\n"
@@ -111,13 +115,20 @@ int Decode(const std::vector<std::string>& args, platform::FileSystem& files, st
   return result;
 }
 
-// A JSON string in UTF-8, whatever the host's 8-bit text: documents written
-// in a Windows code page stay readable to scripts, and invalid bytes cannot
-// make the output invalid JSON.
-std::string JsonString(std::string_view text) {
+}  // namespace
+
+std::string Utf8Text(std::string_view text) {
   const std::u16string units = platform::NarrowToUtf16(text);
-  std::string result = "\"";
-  auto append = [&result](char32_t c) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    }
     if (c < 0x80) {
       result += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -133,15 +144,24 @@ std::string JsonString(std::string_view text) {
       result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       result += static_cast<char>(0x80 | (c & 0x3F));
     }
-  };
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-    }
+  }
+  return result;
+}
+
+SlowProgress::SlowProgress(std::ostream& err, std::string command,
+                           std::chrono::milliseconds after)
+    : err_(err), command_(std::move(command)), due_(std::chrono::steady_clock::now() + after) {}
+
+void SlowProgress::Say(const std::string& text) {
+  if (text == last_ || std::chrono::steady_clock::now() < due_) return;
+  last_ = text;
+  said_ = true;
+  err_ << "quillon " << command_ << ": " << text << "\n" << std::flush;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string result = "\"";
+  for (char c : Utf8Text(text)) {
     switch (c) {
       case '"': result += "\\\""; break;
       case '\\': result += "\\\\"; break;
@@ -149,17 +169,19 @@ std::string JsonString(std::string_view text) {
       case '\r': result += "\\r"; break;
       case '\t': result += "\\t"; break;
       default:
-        if (c < 0x20) {
+        if (static_cast<unsigned char>(c) < 0x20) {
           char escaped[8];
           std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
           result += escaped;
         } else {
-          append(c);
+          result += c;
         }
     }
   }
   return result + "\"";
 }
+
+namespace {
 
 int Check(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
           std::ostream& err) {
@@ -231,14 +253,17 @@ int Check(const std::vector<std::string>& args, platform::FileSystem& files, std
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
                std::ostream& out, std::ostream& err) {
   platform::HostClock clock;
+  platform::LdapDirectory directory;
+  const std::unique_ptr<platform::ClientReader> client = platform::CreateHostClientReader();
   return RunQuillon(args, files,
                     {clock, platform::HostLoginName(), platform::HostComputerName(),
-                     platform::ReadMountTable(), platform::RunningProgramFolder()},
+                     platform::ReadMountTable(), platform::RunningProgramFolder(), &directory,
+                     SnapshotForPlan(*client, files, err)},
                     out, err);
 }
 
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
-               const DeployHost& host, std::ostream& out, std::ostream& err) {
+               const CommandHost& host, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     err << kUsage;
     return kFailed;
@@ -252,6 +277,12 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   if (command == "decode") return Decode(rest, files, out, err);
   if (command == "check") return Check(rest, files, out, err);
   if (command == "deploy") return Deploy(rest, files, host, out, err);
+  if (command == "plan") {
+    return PlanCommand(rest, files,
+                       {host.clock, host.computerName, host.userName, host.directory,
+                        host.snapshot},
+                       out, err);
+  }
   if (command == "snapshot") return Snapshot(rest, files, out, err);
   return BadArguments(err, "", "unknown command '" + command + "'");
 }

@@ -84,7 +84,7 @@ class PrintingProgress : public toolkit::DeploymentProgress {
 }  // namespace
 
 int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
-           const DeployHost& host, std::ostream& out, std::ostream& err) {
+           const CommandHost& host, std::ostream& out, std::ostream& err) {
   std::vector<std::string> operands;
   bool batchFile = false, launchPage = false;
   std::optional<int> installer;

@@ -2,7 +2,9 @@
 // checking migration documents before they are deployed.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -10,7 +12,9 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/directory.h"
 #include "platform/file_system.h"
+#include "platform/sim/sim_client.h"
 
 namespace quillon::tools {
 
@@ -18,6 +22,30 @@ namespace quillon::tools {
 // text; nullopt when the bytes cannot be one: empty, an odd number of bytes,
 // or text that does not end with a line end or holds a NUL.
 std::optional<std::string> DecodeDebugBytes(std::string_view bytes);
+
+// Text in the host's 8-bit form as UTF-8, whatever the code page: output for
+// scripts stays readable, and invalid bytes cannot make it invalid.
+std::string Utf8Text(std::string_view text);
+// A JSON string literal of the text, in UTF-8.
+std::string JsonString(std::string_view text);
+
+// Says what a command is doing on standard error, but only once it has run
+// for longer than `after`: quick commands stay quiet.
+class SlowProgress {
+ public:
+  explicit SlowProgress(std::ostream& err, std::string command,
+                        std::chrono::milliseconds after = std::chrono::seconds(1));
+  void Say(const std::string& text);
+  // Whether anything was said (a finished line is then worth a newline).
+  bool Said() const { return said_; }
+
+ private:
+  std::ostream& err_;
+  std::string command_;
+  std::chrono::steady_clock::time_point due_;
+  std::string last_;
+  bool said_ = false;
+};
 
 struct Finding {
   bool refusal = false;  // the engine would not run the document; else a warning
@@ -37,24 +65,31 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
                std::ostream& out, std::ostream& err);
 
-// What `deploy` takes from the computer it runs on: the generated files'
-// clock, user and computer, the mount table that names the deployment folder
-// to the clients, and the folder the engine is copied from.
-struct DeployHost {
+// What the commands take from the computer they run on: the clock, user and
+// computer, the mount table that names a deployment folder to the clients and
+// the folder the engine is copied from (deploy); the directory that answers a
+// client without its own, and the snapshot of this computer (plan).
+struct CommandHost {
   platform::Clock& clock;
   std::string userName;
   std::string computerName;
   std::optional<std::string> mountTable;
   std::string programFolder;
+  platform::Directory* directory = nullptr;
+  // Makes a client file's state of this computer for the servers a document
+  // names; empty where that cannot be done.
+  std::function<bool(const std::string& documentFile, platform::sim::SimClientState* client,
+                     std::string* error)>
+      snapshot;
 };
 
-// RunQuillon with `deploy` working on `host` rather than on this computer.
+// RunQuillon with the commands working on `host` rather than on this computer.
 int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files,
-               const DeployHost& host, std::ostream& out, std::ostream& err);
+               const CommandHost& host, std::ostream& out, std::ostream& err);
 
 // `quillon deploy` (args after the command): 0 every step succeeded, 1 a step
 // failed, 2 bad arguments, unreadable document or missing folder.
 int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
-           const DeployHost& host, std::ostream& out, std::ostream& err);
+           const CommandHost& host, std::ostream& out, std::ostream& err);
 
 }  // namespace quillon::tools

@@ -491,7 +491,7 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
   // A table with no share: the folder is named to the clients as typed.
   const std::optional<std::string> mountTable = "/dev/sda1 / ext4 rw 0 0\n";
 #endif
-  const DeployHost host{clock, "ann", "PC042", mountTable, program.string()};
+  const CommandHost host{clock, "ann", "PC042", mountTable, program.string(), nullptr, {}};
   const auto quillon = [&](std::vector<std::string> args) {
     args.insert(args.begin(), "deploy");
     std::ostringstream out, err;

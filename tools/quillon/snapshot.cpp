@@ -16,7 +16,7 @@
 
 #include "document/document_file.h"
 #include "engine/core/names.h"
-#include "platform/text.h"
+#include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
 
@@ -75,40 +75,8 @@ void AddServer(std::vector<std::string>& servers, std::string_view name) {
   servers.push_back(server);
 }
 
-// The host's 8-bit text (the ANSI code page on Windows) as UTF-8, which is
-// what JSON holds.
-std::string Utf8(std::string_view text) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return std::string(text);
-  const std::u16string units = platform::NarrowToUtf16(text);
-  std::string result;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      result += static_cast<char>(c);
-    } else if (c < 0x800) {
-      result += static_cast<char>(0xC0 | (c >> 6));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      result += static_cast<char>(0xE0 | (c >> 12));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      result += static_cast<char>(0xF0 | (c >> 18));
-      result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return result;
-}
+// JSON holds UTF-8; the host's 8-bit text is the ANSI code page on Windows.
+std::string Utf8(std::string_view text) { return Utf8Text(text); }
 
 // Messages stay in the host's own text, which is what its console shows.
 std::string Reason(const platform::Status& status) {
@@ -385,6 +353,33 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
     result.warnings.push_back("the ports cannot be listed: " + Reason(ports.status));
   }
   return result;
+}
+
+std::function<bool(const std::string&, platform::sim::SimClientState*, std::string*)>
+SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err) {
+  return [&reader, &files, &err](const std::string& documentFile,
+                                 platform::sim::SimClientState* client, std::string* error) {
+    const std::optional<std::string> bytes = files.ReadFile(documentFile);
+    if (!bytes) {
+      *error = documentFile + ": cannot be read";
+      return false;
+    }
+    // A document the engine refuses is the plan's to report; its servers are still read.
+    document::MigrationDocument document;
+    document::ReadDocumentText(&*bytes, document);
+    SnapshotRequest request;
+    request.document = &document;
+    SnapshotResult result = TakeSnapshot(reader, request);
+    if (!result.printersListed) {
+      *error = "the user's printers cannot be listed: " + result.listingError;
+      return false;
+    }
+    for (const std::string& warning : result.warnings) {
+      err << "quillon plan: warning: " << warning << "\n";
+    }
+    *client = std::move(result.state);
+    return true;
+  };
 }
 
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files,

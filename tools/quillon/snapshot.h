@@ -47,6 +47,14 @@ struct SnapshotResult {
 SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotRequest& request,
                             const std::function<void(const std::string&)>& step = {});
 
+// For `quillon plan` without a client file: a snapshot through `reader` with
+// the queues of the servers the document at `documentFile` names. What cannot
+// be read goes to `err` as the plan's warnings; false, with the reason, when
+// the document or the user's printers cannot be read.
+std::function<bool(const std::string& documentFile, platform::sim::SimClientState* client,
+                   std::string* error)>
+SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err);
+
 // `quillon snapshot` (args after the command) over `reader`. Progress lines go
 // to `err` once the command has run for `progressAfter`.
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files,

@@ -324,7 +324,7 @@ TEST(QuillonSnapshotTest, TheEngineRunsOnASnapshotAsItWouldOnTheClient) {
                               {Connection("OLDSRV", "Plotter"), {}, {}}};
   client.defaultPrinter.name = "\\\\OLDSRV\\HP4";
   client.servers["OLDSRV"] = Queues({"HP4", "Plotter"});
-  client.servers["NEWSRV"] = Queues({"HP4"});
+  client.servers["NEWSRV"] = Queues({"HP4", "Plotter"});
   const std::string snapshot = world.Path("client.json");
 
   const Output taken = Snap(client, {"--servers-of", document, "-o", snapshot});
@@ -334,14 +334,38 @@ TEST(QuillonSnapshotTest, TheEngineRunsOnASnapshotAsItWouldOnTheClient) {
   platform::sim::LoadResult loaded = platform::sim::LoadClient(snapshot);
   ASSERT_TRUE(loaded.ok) << loaded.error;
 
-  // The server pair OLDSRV to NEWSRV moves HP4 and the default with it; the
-  // plotter has no queue on NEWSRV, so it stays where it is.
+  // `quillon plan` without a client file plans on such a snapshot, and reads
+  // the user's status file without writing it.
+  platform::HostFileSystem files;
+  auto plan = [&]() {
+    std::ostringstream out, err;
+    CommandHost host{world.clock, "admin", "ADMINPC", std::nullopt, "", nullptr,
+                     SnapshotForPlan(client, files, err)};
+    const int code = RunQuillon({"plan", document}, files, host, out, err);
+    return Output{code, out.str(), err.str()};
+  };
+  const fs::path statusFile = fs::path(world.ProfileFolder()) / "Quillon_status.log";
+  const Output planned = plan();
+  EXPECT_EQ(planned.code, 0) << planned.err;
+  EXPECT_NE(planned.out.find("The run would succeed.\n\n"
+                             "Connections added (2):\n  \\\\NEWSRV\\HP4\n  \\\\NEWSRV\\Plotter\n"
+                             "Connections removed (2):\n  \\\\OLDSRV\\HP4\n  \\\\OLDSRV\\Plotter\n"
+                             "Default printer: \\\\OLDSRV\\HP4 -> \\\\NEWSRV\\HP4\n"),
+            std::string::npos)
+      << planned.out;
+  EXPECT_FALSE(fs::exists(statusFile));
+
+  // The server pair OLDSRV to NEWSRV moves both, and the default with HP4.
   world.state = loaded.state;
   world.Run("\"" + document + "\"");
   EXPECT_EQ(world.PrinterNames(),
-            (std::vector<std::string>{"\\\\OLDSRV\\Plotter", "\\\\NEWSRV\\HP4"}));
+            (std::vector<std::string>{"\\\\NEWSRV\\HP4", "\\\\NEWSRV\\Plotter"}));
   EXPECT_EQ(world.state.defaultPrinter, std::optional<std::string>("\\\\NEWSRV\\HP4"));
-  EXPECT_TRUE(fs::exists(fs::path(world.ProfileFolder()) / "Quillon_status.log"));
+  EXPECT_TRUE(fs::exists(statusFile));
+  // Planned again, the user's real status says the document has run.
+  const Output again = plan();
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.out.find("already succeeded"), std::string::npos) << again.out;
 
   // NEWSRV out of reach: said with its reason, left out of the file, and the
   // engine keeps the user's connection as it would on the client.
@@ -356,14 +380,14 @@ TEST(QuillonSnapshotTest, TheEngineRunsOnASnapshotAsItWouldOnTheClient) {
   ASSERT_TRUE(loaded.ok) << loaded.error;
   ASSERT_EQ(loaded.state.printServers.size(), 1u);
   EXPECT_EQ(loaded.state.printServers[0].first, "OLDSRV");
-  EngineWorld again;
-  again.state = loaded.state;
-  again.state.profileFolder = again.ProfileFolder();
-  const std::string againDocument = again.WriteFile(again.Path("migration.ini"), CompleteDocument());
-  const auto context = again.Run("\"" + againDocument + "\"");
-  EXPECT_EQ(again.PrinterNames(),
+  EngineWorld other;
+  other.state = loaded.state;
+  other.state.profileFolder = other.ProfileFolder();
+  const std::string otherDocument = other.WriteFile(other.Path("migration.ini"), CompleteDocument());
+  const auto context = other.Run("\"" + otherDocument + "\"");
+  EXPECT_EQ(other.PrinterNames(),
             (std::vector<std::string>{"\\\\OLDSRV\\HP4", "\\\\OLDSRV\\Plotter"}));
-  EXPECT_EQ(again.Calls({"AddPrinterConnection"}),
+  EXPECT_EQ(other.Calls({"AddPrinterConnection"}),
             (std::vector<std::string>{"AddPrinterConnection \\\\NEWSRV\\HP4",
                                       "AddPrinterConnection \\\\NEWSRV\\Plotter"}));
   EXPECT_NE(context->RunMessage.find("1722"), std::string::npos) << context->RunMessage;

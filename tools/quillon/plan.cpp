@@ -1,0 +1,549 @@
+// `quillon plan`: the engine's own run on a copy of a client, so that what it
+// tells cannot differ from what a logon would do to that client.
+#include "tools/quillon/plan.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/core/debug_log.h"
+#include "engine/core/run_context.h"
+#include "engine/core/run_sequence.h"
+#include "engine/core/run_status.h"
+#include "platform/event_log.h"
+#include "platform/sim/sim_platform.h"
+#include "tools/quillon/quillon_cli.h"
+
+namespace quillon::tools {
+
+namespace sim = platform::sim;
+
+namespace {
+
+constexpr int kSucceeds = 0;
+constexpr int kFails = 1;
+constexpr int kBadInput = 2;
+
+constexpr const char* kPlanUsage =
+    "Usage: quillon plan [--client FILE] [--as PATH] [--json] [--debug] DOC\n"
+    "\n"
+    "Runs the engine on a copy of a client with the migration document DOC and\n"
+    "tells what the run would do: the connections added and removed, the default\n"
+    "printer before and after, local printers, drivers and ports installed, the\n"
+    "outcome the run-once store would keep, the notifications and the report.\n"
+    "Nothing changes: not the client file, not the status store, no file is\n"
+    "written, no mail is sent (the mail is shown as a server accepting it would\n"
+    "receive it) and no event is written.\n"
+    "\n"
+    "  --client FILE  the client: a client file as 'quillon snapshot' writes it\n"
+    "                 (its folder's profile/ holds the user's status file);\n"
+    "                 without it, a snapshot of this computer\n"
+    "  --as PATH      the name the clients run the document by (as the logon\n"
+    "                 script gives it); the run-once status is kept under it.\n"
+    "                 Default: DOC as given\n"
+    "  --json         one JSON object instead of text\n"
+    "  --debug        the run's debug text after the report\n"
+    "\n"
+    "Exit status: 0 the run would succeed (or has already succeeded), 1 it would\n"
+    "fail, 2 bad arguments, an unreadable document or client.\n";
+
+std::string WithLf(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result += text[i];
+  }
+  return result;
+}
+
+bool IsConnection(const sim::SimPrinter& printer) { return !printer.serverName.empty(); }
+
+const sim::SimPrinter* Find(const std::vector<sim::SimPrinter>& printers, std::string_view name) {
+  for (const sim::SimPrinter& printer : printers) {
+    if (sim::EqualsIgnoringCase(printer.name, name)) return &printer;
+  }
+  return nullptr;
+}
+
+// Printers of `from` that `other` lacks, in `from`'s order.
+void Missing(const std::vector<sim::SimPrinter>& from, const std::vector<sim::SimPrinter>& other,
+             std::vector<std::string>* connections, std::vector<PlannedPrinter>* locals) {
+  for (const sim::SimPrinter& printer : from) {
+    if (Find(other, printer.name)) continue;
+    if (IsConnection(printer)) {
+      connections->push_back(printer.name);
+    } else {
+      locals->push_back({printer.name, printer.driverName, printer.portName});
+    }
+  }
+}
+
+std::optional<std::string> StoredOutcome(std::string_view statusFile, std::string_view document) {
+  std::optional<std::string> outcome;
+  std::size_t at = 0;
+  while (at < statusFile.size()) {
+    std::size_t end = statusFile.find('\n', at);
+    if (end == std::string_view::npos) end = statusFile.size();
+    std::string_view line = statusFile.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > document.size() && line.substr(0, document.size()) == document &&
+        line[document.size()] == ',') {
+      std::string_view rest = line.substr(document.size() + 1);
+      outcome = std::string(rest.substr(0, rest.find(',')));
+    }
+    at = end + 1;
+  }
+  return outcome;
+}
+
+// The run's user interface: its pop-ups recorded by the client, its progress
+// labels handed on.
+class PlanUserInterface : public platform::UserInterface {
+ public:
+  PlanUserInterface(platform::UserInterface& client,
+                    std::function<void(const std::string&)> progress)
+      : client_(client), progress_(std::move(progress)) {}
+
+  platform::MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                                         platform::MessageIcon icon,
+                                         platform::MessageButtons buttons) override {
+    return client_.ShowMessageBox(title, text, icon, buttons);
+  }
+
+  std::unique_ptr<platform::ProgressWindow> CreateProgressWindow(
+      const std::string& /*caption*/, const std::string& label) override {
+    return std::make_unique<Window>(label, progress_);
+  }
+
+ private:
+  class Window : public platform::ProgressWindow {
+   public:
+    Window(std::string label, const std::function<void(const std::string&)>& progress)
+        : label_(std::move(label)), progress_(progress) {}
+    void SetLabel(const std::string& text) override {
+      label_ = text;
+      if (shown_ && progress_) progress_(label_);
+    }
+    void SetBarMaximum(int) override {}
+    void SetBarValue(int) override {}
+    void Show() override {
+      shown_ = true;
+      if (progress_) progress_(label_);
+    }
+    void Repaint() override {}
+    void ProcessMessages() override {}
+    void Close() override {}
+
+   private:
+    std::string label_;
+    const std::function<void(const std::string&)>& progress_;
+    bool shown_ = false;
+  };
+
+  platform::UserInterface& client_;
+  std::function<void(const std::string&)> progress_;
+};
+
+// The client's registry, noting the values the run writes.
+class RecordingRegistry : public platform::Registry {
+ public:
+  explicit RecordingRegistry(platform::Registry& client) : client_(client) {}
+  std::optional<std::string> GetValue(const std::string& keyPath,
+                                      const std::string& valueName) override {
+    return client_.GetValue(keyPath, valueName);
+  }
+  platform::Status SetValue(const std::string& keyPath, const std::string& valueName,
+                            const std::string& value) override {
+    platform::Status status = client_.SetValue(keyPath, valueName, value);
+    if (status.ok) written.emplace_back(keyPath + " (" + valueName + ")", value);
+    return status;
+  }
+  std::vector<std::pair<std::string, std::string>> written;
+
+ private:
+  platform::Registry& client_;
+};
+
+}  // namespace
+
+Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
+             platform::FileSystem& files, platform::Clock& clock) {
+  const std::string documentPath =
+      settings.documentPath.empty() ? settings.documentFile : settings.documentPath;
+  DryRunFileSystem dryRun(files);
+  if (documentPath != settings.documentFile) {
+    if (std::optional<std::string> bytes = files.ReadFile(settings.documentFile)) {
+      dryRun.Provide(documentPath, std::move(*bytes));
+    }
+  }
+  RecordingMailNetwork mail;
+
+  sim::SimClientState after = client;
+  sim::SimHost host;
+  host.clientPath = settings.clientPath;
+  // The engine runs from the deployment folder, beside the document.
+  host.programFolder = platform::ParentFolder(settings.documentFile);
+  host.hostComputerName = settings.hostComputerName;
+  host.hostLoginName = settings.hostLoginName;
+  host.echoProgress = false;
+  host.echoMessageBoxes = false;
+  host.realDirectory = settings.realDirectory;
+  host.network = &mail;
+  sim::SimPlatform simulated(after, host, dryRun, clock);
+  const platform::Platform own = simulated.AsPlatform();
+  PlanUserInterface ui(own.ui, settings.progress);
+  RecordingRegistry registry(own.registry);
+  platform::Platform services{own.system,  registry,  own.profileStrings,
+                              own.files,   ui,            own.clock,
+                              own.spooler, own.directory, own.eventLog,
+                              own.network};
+
+  engine::RunContext context(services);
+  engine::RunEngine(context, documentPath);
+
+  Plan plan;
+  plan.documentRead = !context.ReadError && !context.DocumentPath.empty();
+  plan.succeeded = !context.AbortStatus && context.OperationsSucceeded;
+  plan.aborted = context.AbortStatus;
+  Missing(after.printers, client.printers, &plan.connectionsAdded, &plan.localAdded);
+  Missing(client.printers, after.printers, &plan.connectionsRemoved, &plan.localRemoved);
+  for (const sim::SimDriver& driver : after.drivers) {
+    const bool had = std::any_of(client.drivers.begin(), client.drivers.end(),
+                                 [&driver](const sim::SimDriver& d) {
+                                   return sim::EqualsIgnoringCase(d.name, driver.name) &&
+                                          sim::EqualsIgnoringCase(d.environment,
+                                                                  driver.environment);
+                                 });
+    if (!had) plan.driversInstalled.push_back(driver);
+  }
+  for (const std::string& port : after.ports) {
+    const bool had = std::any_of(client.ports.begin(), client.ports.end(),
+                                 [&port](const std::string& p) {
+                                   return sim::EqualsIgnoringCase(p, port);
+                                 });
+    if (!had) plan.portsAdded.push_back(port);
+  }
+  plan.defaultBefore = client.defaultPrinter;
+  plan.defaultAfter = after.defaultPrinter;
+  plan.popups.assign(after.messageBoxes.begin() +
+                         static_cast<std::ptrdiff_t>(client.messageBoxes.size()),
+                     after.messageBoxes.end());
+  plan.events.assign(after.eventLog.begin() + static_cast<std::ptrdiff_t>(client.eventLog.size()),
+                     after.eventLog.end());
+  plan.mails = mail.mails;
+  plan.files = dryRun.WrittenFiles();
+
+  const std::string statusFile =
+      platform::JoinPath(services.system.GetProfileFolder(), engine::kStatusFileName);
+  for (const DryRunFileSystem::Written& written : plan.files) {
+    if (written.path != statusFile) continue;
+    if (auto outcome = StoredOutcome(written.content, documentPath)) {
+      plan.storedOutcome = *outcome;
+      plan.storedWhere = statusFile;
+    }
+  }
+  // Older systems keep the outcome in the registry.
+  for (const auto& [key, value] : registry.written) {
+    if (key.rfind(engine::kStatusRegistryRoot, 0) != 0) continue;
+    plan.storedOutcome = value;
+    plan.storedWhere = key;
+  }
+  plan.alreadySucceeded = plan.documentRead && plan.storedOutcome.empty() && plan.succeeded;
+
+  std::string_view report = context.RunMessage;
+  while (report.substr(0, 2) == "\r\n") report.remove_prefix(2);
+  plan.report = WithLf(report);
+  plan.debugFile = platform::JoinPath(services.system.GetProgramFolder(),
+                                      engine::GetComputerName(context) + ".debug");
+  for (const DryRunFileSystem::Written& written : plan.files) {
+    if (written.path != plan.debugFile) continue;
+    if (std::optional<std::string> text = DecodeDebugBytes(written.content)) {
+      plan.debugText = WithLf(*text);
+    }
+  }
+  return plan;
+}
+
+namespace {
+
+std::string ChangeOfDefault(const Plan& plan) {
+  const std::string before = plan.defaultBefore.value_or("");
+  const std::string after = plan.defaultAfter.value_or("");
+  if (before == after) return before.empty() ? "none (unchanged)" : before + " (unchanged)";
+  return (before.empty() ? "none" : before) + " -> " + (after.empty() ? "none" : after);
+}
+
+void List(std::ostream& out, const char* title, const std::vector<std::string>& lines) {
+  out << title << " (" << lines.size() << ")" << (lines.empty() ? ": none\n" : ":\n");
+  for (const std::string& line : lines) out << "  " << line << "\n";
+}
+
+std::string EventTypeText(int type) {
+  switch (type) {
+    case platform::kEventTypeWarning: return "Warning";
+    case platform::kEventTypeInformation: return "Information";
+    default: return "type " + std::to_string(type);
+  }
+}
+
+std::string Indented(std::string_view text, const char* prefix) {
+  std::string result;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    if (end == text.size() && at == end && at != 0) break;
+    result += prefix;
+    result.append(text.substr(at, end - at));
+    result += "\n";
+    at = end + 1;
+  }
+  return result;
+}
+
+void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
+               const std::string& clientName, bool withDebug) {
+  out << "Plan of " << document << " on " << clientName << "\n";
+  if (!plan.documentRead) {
+    out << "The engine could not read the document: the run would stop there.\n";
+  } else if (plan.alreadySucceeded) {
+    out << "The document has already succeeded for this user: the run would only say so.\n";
+  } else if (plan.succeeded) {
+    out << "The run would succeed.\n";
+  } else if (plan.aborted) {
+    out << "The run would FAIL: it stops before its end and reports the failure.\n";
+  } else {
+    out << "The run would FAIL: printer operations fail. The outcome stored is a failure, so\n"
+           "the document runs again at the next logon; its notifications still report a\n"
+           "success (only a run that stops early reports a failure).\n";
+  }
+  out << "\n";
+  List(out, "Connections added", plan.connectionsAdded);
+  List(out, "Connections removed", plan.connectionsRemoved);
+  out << "Default printer: " << ChangeOfDefault(plan) << "\n";
+  auto printers = [](const std::vector<PlannedPrinter>& list) {
+    std::vector<std::string> lines;
+    for (const PlannedPrinter& p : list) {
+      lines.push_back(p.name + " (driver " + p.driverName + ", port " + p.portName + ")");
+    }
+    return lines;
+  };
+  List(out, "Local printers installed", printers(plan.localAdded));
+  if (!plan.localRemoved.empty()) List(out, "Local printers removed", printers(plan.localRemoved));
+  std::vector<std::string> drivers;
+  for (const sim::SimDriver& d : plan.driversInstalled) {
+    drivers.push_back(d.name + (d.environment.empty() ? "" : " (" + d.environment + ")"));
+  }
+  List(out, "Drivers installed", drivers);
+  List(out, "Ports added", plan.portsAdded);
+  out << "Outcome stored: ";
+  if (plan.storedOutcome.empty()) {
+    out << "nothing\n";
+  } else {
+    out << (plan.storedOutcome == "True" ? "success" : "failure") << " ("
+        << plan.storedOutcome << " in " << plan.storedWhere << ")\n";
+  }
+
+  std::vector<std::string> notices;
+  for (const RecordedMail& mail : plan.mails) {
+    std::string to;
+    for (const std::string& r : mail.recipients) to += (to.empty() ? "" : ", ") + r;
+    notices.push_back("e-mail from " + mail.from + " to " + to + " through " + mail.server +
+                      ":" + mail.port + ", subject \"" + mail.Subject() +
+                      "\" (recorded, not sent)");
+  }
+  for (const sim::SimMessageBox& box : plan.popups) {
+    std::string text = WithLf(box.text);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    notices.push_back("pop-up \"" + box.title + "\": " + text);
+  }
+  for (const sim::SimEvent& event : plan.events) {
+    notices.push_back("event log: " + EventTypeText(event.type) + " event " +
+                      std::to_string(event.eventId) + " from " + event.source);
+  }
+  List(out, "Notifications", notices);
+  std::vector<std::string> written;
+  for (const DryRunFileSystem::Written& file : plan.files) {
+    std::string what = file.existed ? "changed" : "new";
+    if (file.path == plan.debugFile) what += ", the debug file";
+    if (file.path == plan.storedWhere) what += ", the status file";
+    written.push_back(file.path + " (" + what + ")");
+  }
+  List(out, "Files written", written);
+
+  out << "\nReport:\n" << Indented(plan.report, "  | ");
+  if (withDebug) {
+    out << "\nDebug text:\n" << Indented(plan.debugText, "  | ");
+  }
+}
+
+void WriteJson(std::ostream& out, const Plan& plan, const std::string& document,
+               const std::string& clientName, bool withDebug) {
+  using Json = nlohmann::ordered_json;
+  auto text = [](std::string_view value) { return Json(Utf8Text(value)); };
+  auto texts = [&text](const std::vector<std::string>& values) {
+    Json list = Json::array();
+    for (const std::string& value : values) list.push_back(text(value));
+    return list;
+  };
+  auto optionalText = [&text](const std::optional<std::string>& value) {
+    return value ? text(*value) : Json(nullptr);
+  };
+  auto printers = [&text](const std::vector<PlannedPrinter>& list) {
+    Json result = Json::array();
+    for (const PlannedPrinter& p : list) {
+      result.push_back({{"name", text(p.name)},
+                        {"driver", text(p.driverName)},
+                        {"port", text(p.portName)}});
+    }
+    return result;
+  };
+  Json json;
+  json["document"] = text(document);
+  json["client"] = text(clientName);
+  json["outcome"] = !plan.documentRead         ? "unreadable"
+                    : plan.alreadySucceeded    ? "already succeeded"
+                    : plan.succeeded           ? "success"
+                                               : "failure";
+  json["connectionsAdded"] = texts(plan.connectionsAdded);
+  json["connectionsRemoved"] = texts(plan.connectionsRemoved);
+  json["defaultBefore"] = optionalText(plan.defaultBefore);
+  json["defaultAfter"] = optionalText(plan.defaultAfter);
+  json["localPrintersInstalled"] = printers(plan.localAdded);
+  json["localPrintersRemoved"] = printers(plan.localRemoved);
+  Json drivers = Json::array();
+  for (const sim::SimDriver& d : plan.driversInstalled) {
+    drivers.push_back({{"name", text(d.name)}, {"environment", text(d.environment)}});
+  }
+  json["driversInstalled"] = drivers;
+  json["portsAdded"] = texts(plan.portsAdded);
+  json["storedOutcome"] =
+      plan.storedOutcome.empty() ? Json(nullptr) : Json(plan.storedOutcome == "True");
+  json["storedIn"] = plan.storedWhere.empty() ? Json(nullptr) : text(plan.storedWhere);
+  Json mails = Json::array();
+  for (const RecordedMail& mail : plan.mails) {
+    mails.push_back({{"server", text(mail.server)},
+                     {"port", text(mail.port)},
+                     {"from", text(mail.from)},
+                     {"to", texts(mail.recipients)},
+                     {"subject", text(mail.Subject())}});
+  }
+  json["mails"] = mails;
+  Json files = Json::array();
+  for (const DryRunFileSystem::Written& file : plan.files) {
+    files.push_back({{"path", text(file.path)}, {"existed", file.existed},
+                     {"bytes", file.content.size()}});
+  }
+  json["files"] = files;
+  Json popups = Json::array();
+  for (const sim::SimMessageBox& box : plan.popups) {
+    popups.push_back({{"title", text(box.title)}, {"text", text(WithLf(box.text))}});
+  }
+  json["popups"] = popups;
+  Json events = Json::array();
+  for (const sim::SimEvent& event : plan.events) {
+    events.push_back({{"source", text(event.source)},
+                      {"type", EventTypeText(event.type)},
+                      {"id", event.eventId},
+                      {"message", text(WithLf(event.message))}});
+  }
+  json["events"] = events;
+  json["report"] = text(plan.report);
+  if (withDebug) json["debug"] = text(plan.debugText);
+  out << json.dump(2) << "\n";
+}
+
+int BadPlanArguments(std::ostream& err, const std::string& problem) {
+  err << "quillon plan: " << problem << "\nRun 'quillon plan --help' for usage.\n";
+  return kBadInput;
+}
+
+}  // namespace
+
+int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& files,
+                const PlanHost& host, std::ostream& out, std::ostream& err) {
+  std::optional<std::string> clientFile, alias;
+  bool json = false, debug = false;
+  std::vector<std::string> documents;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      out << kPlanUsage;
+      return kSucceeds;
+    }
+    if (arg == "--client" || arg == "--as") {
+      if (i + 1 == args.size()) return BadPlanArguments(err, arg + " needs a value");
+      (arg == "--client" ? clientFile : alias) = args[++i];
+    } else if (arg == "--json") {
+      json = true;
+    } else if (arg == "--debug") {
+      debug = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return BadPlanArguments(err, "unknown option '" + arg + "'");
+    } else {
+      documents.push_back(arg);
+    }
+  }
+  if (documents.size() != 1) {
+    return BadPlanArguments(err, documents.empty() ? "no document given"
+                                                   : "one document at a time");
+  }
+  const std::string& document = documents.front();
+  if (!files.ReadFile(document)) {
+    err << "quillon plan: " << document << ": cannot be read\n";
+    return kBadInput;
+  }
+
+  SlowProgress progress(err, "plan");
+  sim::SimClientState client;
+  std::string clientName;
+  if (clientFile) {
+    std::optional<std::string> text = files.ReadFile(*clientFile);
+    if (!text) {
+      err << "quillon plan: " << *clientFile << ": cannot be read\n";
+      return kBadInput;
+    }
+    sim::LoadResult loaded = sim::ParseClient(*text, *clientFile);
+    if (!loaded.ok) {
+      err << "quillon plan: " << loaded.error << "\n";
+      return kBadInput;
+    }
+    client = std::move(loaded.state);
+    clientName = "the client " + *clientFile;
+  } else {
+    if (!host.snapshot) {
+      return BadPlanArguments(err, "this program cannot take a snapshot here; give --client FILE");
+    }
+    progress.Say("taking a snapshot of this computer ...");
+    std::string error;
+    if (!host.snapshot(document, &client, &error)) {
+      err << "quillon plan: the snapshot of this computer failed: " << error << "\n";
+      return kBadInput;
+    }
+    clientName = "this computer";
+  }
+
+  PlanSettings settings;
+  settings.documentFile = document;
+  settings.documentPath = alias.value_or("");
+  settings.clientPath = clientFile.value_or("");
+  settings.hostComputerName = host.computerName;
+  settings.hostLoginName = host.loginName;
+  settings.realDirectory = host.realDirectory;
+  settings.progress = [&progress](const std::string& label) { progress.Say(label); };
+  const Plan plan = PlanRun(client, settings, files, host.clock);
+
+  std::string who = client.computerName && *client.computerName ? **client.computerName
+                                                                : host.computerName;
+  clientName += " (computer " + who + ", user " + client.userName.value_or(host.loginName) + ")";
+  if (json) {
+    WriteJson(out, plan, alias.value_or(document), clientName, debug);
+  } else {
+    WriteText(out, plan, alias.value_or(document), clientName, debug);
+  }
+  out.flush();
+  return plan.documentRead && plan.succeeded ? kSucceeds : kFails;
+}
+
+}  // namespace quillon::tools

@@ -1,0 +1,83 @@
+// A dry run of the engine: the real run's code on a copy of a client, with its
+// files, mail and pop-ups kept in memory, and what it would change told apart.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/directory.h"
+#include "platform/file_system.h"
+#include "platform/sim/sim_client.h"
+#include "tools/quillon/dry_run.h"
+
+namespace quillon::tools {
+
+struct PlanSettings {
+  std::string documentFile;  // where the document is read from here
+  std::string documentPath;  // the name the clients run it by; empty: documentFile
+  std::string clientPath;    // the client file; its folder holds profile/ and system32/
+  std::string hostComputerName = "LOCALHOST";
+  std::string hostLoginName = "user";
+  // Answers directory queries of a client without a "directory" key.
+  platform::Directory* realDirectory = nullptr;
+  // Receives the run's progress labels; null: none.
+  std::function<void(const std::string&)> progress;
+};
+
+struct PlannedPrinter {
+  std::string name, driverName, portName;
+};
+
+struct Plan {
+  bool documentRead = false;     // false: the engine could not read the document
+  bool succeeded = false;        // the outcome the run stores
+  // The run stopped early (unreadable document, failed directory query): the
+  // only kind of failure its notifications report as one.
+  bool aborted = false;
+  bool alreadySucceeded = false;  // the run-once guard would stop it
+  std::vector<std::string> connectionsAdded, connectionsRemoved;
+  std::vector<PlannedPrinter> localAdded, localRemoved;
+  std::vector<platform::sim::SimDriver> driversInstalled;
+  std::vector<std::string> portsAdded;
+  std::optional<std::string> defaultBefore, defaultAfter;
+  // "True" or "False" as the run-once store would keep it; empty: nothing stored.
+  std::string storedOutcome;
+  std::string storedWhere;  // the status file, or the registry key
+  std::string report;       // the report text, line ends as LF
+  std::vector<RecordedMail> mails;
+  std::vector<platform::sim::SimMessageBox> popups;
+  std::vector<platform::sim::SimEvent> events;
+  std::vector<DryRunFileSystem::Written> files;  // every file the run would write
+  std::string debugFile;                         // where the debug file would go
+  std::string debugText;                         // its text, LF line ends; empty: none
+};
+
+// Runs the engine on a copy of `client`; neither `client` nor any file changes.
+Plan PlanRun(const platform::sim::SimClientState& client, const PlanSettings& settings,
+             platform::FileSystem& files, platform::Clock& clock);
+
+// Makes a client of this computer for `plan` without --client (a snapshot);
+// false with the reason when it cannot.
+using SnapshotTaker = std::function<bool(const std::string& documentFile,
+                                         platform::sim::SimClientState* client,
+                                         std::string* error)>;
+
+struct PlanHost {
+  platform::Clock& clock;
+  std::string computerName, loginName;
+  platform::Directory* realDirectory = nullptr;
+  SnapshotTaker snapshot;  // empty: --client is required
+  bool progressToTerminal = false;
+};
+
+// `quillon plan` (args after the command): 0 the run would succeed, 1 it would
+// fail, 2 bad arguments or unreadable input.
+int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& files,
+                const PlanHost& host, std::ostream& out, std::ostream& err);
+
+}  // namespace quillon::tools

@@ -1,0 +1,368 @@
+// Tests of `quillon plan`: every channel of a run shown while nothing is
+// touched, and (where the engine program is built) the plan set against the
+// engine's real run on the same client afterwards.
+#include "tools/quillon/plan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+
+#include "document/profile_file.h"
+#include "engine/core/engine_test_support.h"
+#include "platform/memory_file_system.h"
+#include "platform/sim/sim_platform.h"
+#include "tools/quillon/quillon_cli.h"
+
+namespace quillon::tools {
+namespace {
+
+namespace sim = platform::sim;
+using engine::testing::CompleteDocument;
+using engine::testing::RecordingClock;
+using Json = nlohmann::json;
+
+sim::SimQueue Queue(const std::string& share) {
+  sim::SimQueue queue;
+  queue.shareName = share;
+  queue.driverName = "HP LaserJet 4 PCL6";
+  queue.portName = "IP_" + share;
+  return queue;
+}
+
+sim::SimPrinter Connection(const std::string& server, const std::string& share) {
+  sim::SimPrinter printer;
+  printer.serverName = "\\\\" + server;
+  printer.name = printer.serverName + "\\" + share;
+  printer.shareName = share;
+  printer.driverName = "HP LaserJet 4 PCL6";
+  printer.portName = "IP_" + share;
+  printer.attributes = 16;
+  return printer;
+}
+
+// Connections to OLDSRV's A and B (the default) and to OTHER's D, and a local
+// printer. NEWSRV has A and B; with `withC`, OLDSRV's C too, which NEWSRV lacks.
+sim::SimClientState Client(bool withC) {
+  sim::SimClientState client;
+  client.computerName = std::optional<std::string>("PC7");
+  client.userName = "carol";
+  client.os = sim::SimOs{};
+  client.printServers = {{"OLDSRV", {Queue("A"), Queue("B"), Queue("C")}},
+                         {"NEWSRV", {Queue("A"), Queue("B")}},
+                         {"OTHER", {Queue("D")}}};
+  client.printers = {Connection("OLDSRV", "A"), Connection("OLDSRV", "B")};
+  if (withC) client.printers.push_back(Connection("OLDSRV", "C"));
+  client.printers.push_back(Connection("OTHER", "D"));
+  sim::SimPrinter local;
+  local.name = "Label Writer";
+  local.portName = "USB001";
+  local.driverName = "Generic / Text Only";
+  local.attributes = 64;
+  client.printers.push_back(local);
+  client.defaultPrinter = "\\\\OLDSRV\\B";
+  sim::SimDriver driver;
+  driver.name = "HP LaserJet 4 PCL6";
+  driver.environment = "Windows x64";
+  client.drivers = {driver};
+  client.ports = {"LPT1:", "USB001"};
+  client.directory.emplace();  // no directory reaches out to a real one
+  return client;
+}
+
+struct Output {
+  int code;
+  std::string out, err;
+};
+
+Output Plan(platform::FileSystem& files, RecordingClock& clock,
+            const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  CommandHost host{clock, "admin", "ADMINPC", std::nullopt, "", nullptr, {}};
+  std::vector<std::string> all{"plan"};
+  all.insert(all.end(), args.begin(), args.end());
+  const int code = RunQuillon(all, files, host, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> Strings(const Json& list) {
+  std::vector<std::string> result;
+  for (const Json& item : list) result.push_back(item.get<std::string>());
+  return result;
+}
+
+TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
+  const std::string doc = platform::JoinPath("share", "moves.ini");
+  const std::string clientFile = platform::JoinPath("clients", "pc7.json");
+  const std::string reports = platform::JoinPath("share", "reports");
+  platform::MemoryFileSystem files;
+  files.files[doc] = CompleteDocument({{"UseSMTP=", "UseSMTP=True"},
+                                       {"SMTPServerNameOrIP=", "SMTPServerNameOrIP=mail.example"},
+                                       {"EmailSubject=", "EmailSubject=Printer moves"},
+                                       {"EmailTo=", "EmailTo=it@example,desk@example"},
+                                       {"EmailFrom=", "EmailFrom=quillon@example"},
+                                       {"UseFileOutput=", "UseFileOutput=True"},
+                                       {"FileOutputPath=", "FileOutputPath=" + reports},
+                                       {"FileOutputName=", "FileOutputName=moves.txt"},
+                                       {"IncludeComputerName=", "IncludeComputerName=True"},
+                                       {"IncludeOutcome=", "IncludeOutcome=True"},
+                                       {"WriteToEventLog=", "WriteToEventLog=True"},
+                                       {"UseClientPopup=", "UseClientPopup=True"},
+                                       {"UseSuccessClientPopup=", "UseSuccessClientPopup=True"},
+                                       {"SuccessMessage=", "SuccessMessage=Moved^CRLFThanks"},
+                                       {"UseFailureClientPopup=", "UseFailureClientPopup=True"},
+                                       {"FailureMessage=", "FailureMessage=Call the desk"}});
+  // A local printer from a driver on the share, on a port the client has.
+  document::ProfileFile withLocal = document::ProfileFile::Parse(files.files[doc]);
+  withLocal.SetValue("POPULATE", "ServerNames", ".");
+  withLocal.SetValue("POPULATE", "PrinterNames", "Lobby");
+  withLocal.SetValue("PRINTER_DRIVER", "PrinterName", "Lobby");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverName", "Lobby Driver");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverFileName", "lobby.dll");
+  withLocal.SetValue("PRINTER_DRIVER", "PortName", "LPT1:");
+  withLocal.SetValue("PRINTER_DRIVER", "DriverSharePath", platform::JoinPath("share", "drivers"));
+  files.files[doc] = withLocal.Serialize();
+  files.files[platform::JoinPath(platform::JoinPath("share", "drivers"), "lobby.dll")] = "MZ";
+  files.files[clientFile] = sim::SerializeClient(Client(/*withC=*/true));
+  const auto before = files.files;
+  RecordingClock clock;
+
+  // C is not on NEWSRV: A moves, B's connection fails, so the run fails.
+  sim::SimClientState client = Client(true);
+  client.failures.push_back({"AddPrinterConnection", "\\\\NEWSRV\\B", 1722, {}});
+  files.files[clientFile] = sim::SerializeClient(client);
+  const auto withFailure = files.files;
+  const std::string alias = "\\\\FS1\\Deploy\\moves.ini";
+  Output json = Plan(files, clock, {"--client", clientFile, "--as", alias, "--json", "--debug", doc});
+  ASSERT_EQ(json.code, 1) << json.err;
+  const Json plan = Json::parse(json.out);
+  EXPECT_EQ(plan["outcome"], "failure");
+  EXPECT_EQ(Strings(plan["connectionsAdded"]), std::vector<std::string>{"\\\\NEWSRV\\A"});
+  EXPECT_EQ(Strings(plan["connectionsRemoved"]), std::vector<std::string>{"\\\\OLDSRV\\A"});
+  EXPECT_EQ(plan["defaultBefore"], "\\\\OLDSRV\\B");
+  EXPECT_EQ(plan["defaultAfter"], "\\\\OLDSRV\\B");
+  ASSERT_EQ(plan["localPrintersInstalled"].size(), 1u);
+  EXPECT_EQ(plan["localPrintersInstalled"][0]["name"], "Lobby");
+  EXPECT_EQ(plan["localPrintersInstalled"][0]["port"], "LPT1:");
+  ASSERT_EQ(plan["driversInstalled"].size(), 1u);
+  EXPECT_EQ(plan["driversInstalled"][0]["name"], "Lobby Driver");
+  // The run-once store keys the outcome by the name the clients use.
+  EXPECT_EQ(plan["storedOutcome"], false);
+  EXPECT_NE(plan["storedIn"].get<std::string>().find("Quillon_status.log"), std::string::npos);
+  ASSERT_EQ(plan["mails"].size(), 1u);
+  EXPECT_EQ(plan["mails"][0]["server"], "mail.example");
+  EXPECT_EQ(Strings(plan["mails"][0]["to"]),
+            (std::vector<std::string>{"it@example", "desk@example"}));
+  EXPECT_EQ(plan["mails"][0]["subject"], "Computer (PC7-carol) Printer moves");
+  bool outputFile = false, statusKeyed = false, driverCopied = false;
+  for (const Json& file : plan["files"]) {
+    const std::string path = file["path"];
+    driverCopied |= path == platform::JoinPath(platform::JoinPath("clients", "system32"),
+                                               "lobby.dll");
+    // Only a run that stops early is named and told as a failure: failed
+    // printer operations are stored as one, but reported as a success.
+    outputFile |= path == platform::JoinPath(reports, "PC7_carol_SUCCESS_moves.txt");
+    statusKeyed |= path.find("Quillon_status.log") != std::string::npos;
+  }
+  EXPECT_TRUE(outputFile) << plan["files"].dump();
+  EXPECT_TRUE(statusKeyed);
+  EXPECT_TRUE(driverCopied) << plan["files"].dump();
+  ASSERT_EQ(plan["popups"].size(), 1u);
+  EXPECT_EQ(plan["popups"][0]["text"], "Moved\nThanks");
+  ASSERT_EQ(plan["events"].size(), 1u);
+  EXPECT_EQ(plan["events"][0]["type"], "Information");
+  const std::string report = plan["report"];
+  EXPECT_NE(report.find("Migrating: \\\\OLDSRV\\A to \\\\NEWSRV\\A"), std::string::npos) << report;
+  EXPECT_NE(report.find("\\\\NEWSRV\\B"), std::string::npos);
+  EXPECT_NE(plan["debug"].get<std::string>().find("BEGIN DEBUG"), std::string::npos);
+  // Nothing was written anywhere: not the client, not a report, not a status.
+  EXPECT_EQ(files.writes, 0);
+  EXPECT_EQ(files.files, withFailure);
+
+  // The same plan as text: the lines an administrator reads first.
+  Output text = Plan(files, clock, {"--client", clientFile, doc});
+  EXPECT_EQ(text.code, 1);
+  EXPECT_NE(text.out.find("The run would FAIL: printer operations fail."), std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("Connections added (1):\n  \\\\NEWSRV\\A\n"), std::string::npos);
+  EXPECT_NE(text.out.find("Default printer: \\\\OLDSRV\\B (unchanged)\n"), std::string::npos);
+  EXPECT_NE(text.out.find("e-mail from quillon@example to it@example, desk@example through "
+                          "mail.example:25"),
+            std::string::npos);
+  EXPECT_NE(text.out.find("Outcome stored: failure (False in "), std::string::npos);
+
+  // An older system keeps the outcome in the registry, under the client's name
+  // of the document; a successful run moves the default with B.
+  files.files = before;
+  sim::SimClientState old = Client(false);
+  old.os->majorVersion = 4;  // NT 4.0
+  files.files[clientFile] = sim::SerializeClient(old);
+  Output registry = Plan(files, clock, {"--client", clientFile, "--as", alias, "--json", doc});
+  ASSERT_EQ(registry.code, 0) << registry.out;
+  const Json oldPlan = Json::parse(registry.out);
+  EXPECT_EQ(oldPlan["outcome"], "success");
+  EXPECT_EQ(oldPlan["defaultAfter"], "\\\\NEWSRV\\B");
+  EXPECT_EQ(oldPlan["storedOutcome"], true);
+  EXPECT_EQ(oldPlan["storedIn"], "HKEY_CURRENT_USER\\Software\\Quillon\\" + alias +
+                                     "\\carol (SUCCESS)");
+  EXPECT_EQ(files.writes, 0);
+
+  // Bad arguments and unreadable input: exit 2 and a reason, nothing run.
+  files.files["broken.json"] = "{\"printers\": 7}";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{doc}, "give --client FILE"},
+      {{"--client"}, "--client needs a value"},
+      {{"--client", clientFile, "--frobnicate", doc}, "unknown option '--frobnicate'"},
+      {{"--client", clientFile}, "no document given"},
+      {{"--client", clientFile, doc, doc}, "one document at a time"},
+      {{"--client", clientFile, "missing.ini"}, "missing.ini: cannot be read"},
+      {{"--client", "missing.json", doc}, "missing.json: cannot be read"},
+      {{"--client", "broken.json", doc}, "broken.json"},
+  };
+  for (const auto& [args, message] : bad) {
+    Output refused = Plan(files, clock, args);
+    EXPECT_EQ(refused.code, 2) << message;
+    EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+  EXPECT_EQ(Plan(files, clock, {"--help"}).code, 0);
+}
+
+#ifdef QUILLON_ENGINE_PATH
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void Spit(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Every file under `root` with its bytes.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) tree[entry.path().string()] = Slurp(entry.path());
+  }
+  return tree;
+}
+
+// What changed between two client files: connections added and removed (in
+// the order they stand in the files) and the default printer after.
+struct Changes {
+  std::vector<std::string> added, removed;
+  std::string defaultAfter;
+};
+
+Changes Between(const sim::SimClientState& before, const sim::SimClientState& after) {
+  auto has = [](const sim::SimClientState& client, const std::string& name) {
+    for (const auto& printer : client.printers) {
+      if (sim::EqualsIgnoringCase(printer.name, name)) return true;
+    }
+    return false;
+  };
+  Changes changes;
+  for (const auto& p : after.printers) {
+    if (!p.serverName.empty() && !has(before, p.name)) changes.added.push_back(p.name);
+  }
+  for (const auto& p : before.printers) {
+    if (!p.serverName.empty() && !has(after, p.name)) changes.removed.push_back(p.name);
+  }
+  changes.defaultAfter = after.defaultPrinter.value_or("");
+  return changes;
+}
+
+// The report's lines after its "Report At" header, whose time differs.
+std::string ReportBody(const std::string& report) {
+  std::string text;
+  for (char c : report) {
+    if (c != '\r') text += c;
+  }
+  const std::size_t header = text.find("Report At: ");
+  if (header != std::string::npos) text.erase(0, text.find('\n', header) + 1);
+  while (!text.empty() && text.front() == '\n') text.erase(0, 1);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+TEST(QuillonPlanTest, AgreesWithTheEngineRunThatFollows) {
+  std::random_device seed;
+  const fs::path root = fs::temp_directory_path() / ("quillon-plan-" + std::to_string(seed()));
+  const fs::path deploy = root / "Deploy Share";
+  fs::create_directories(deploy);
+  fs::create_directories(root / "reports");
+  fs::copy_file(QUILLON_ENGINE_PATH, deploy / "QuillonEngine");
+  const fs::path doc = deploy / "moves.ini";
+  Spit(doc, CompleteDocument({{"UseFileOutput=", "UseFileOutput=True"},
+                              {"FileOutputPath=", "FileOutputPath=" + (root / "reports").string()},
+                              {"FileOutputName=", "FileOutputName=moves.txt"},
+                              {"IncludeOutcome=", "IncludeOutcome=True"},
+                              {"WriteToEventLog=", "WriteToEventLog=True"}}));
+  const fs::path clientFile = root / "client.json";
+  platform::HostFileSystem files;
+  RecordingClock clock;
+
+  // A partly failing run (C is missing on NEWSRV, B's connection fails), then
+  // a clean one on a client without C.
+  sim::SimClientState failing = Client(true);
+  failing.failures.push_back({"AddPrinterConnection", "\\\\NEWSRV\\B", 1722, {}});
+  int round = 0;
+  for (const sim::SimClientState& client : {failing, Client(false)}) {
+    SCOPED_TRACE(round++);
+    fs::remove_all(root / "profile");
+    fs::remove_all(root / "reports");
+    fs::create_directories(root / "reports");
+    Spit(clientFile, sim::SerializeClient(client));
+    const auto untouched = Tree(root);
+
+    Output planned = Plan(files, clock, {"--client", clientFile.string(), "--json", doc.string()});
+    ASSERT_NE(planned.code, 2) << planned.err;
+    const Json plan = Json::parse(planned.out);
+    EXPECT_EQ(Tree(root), untouched) << "the plan wrote a file";
+
+    const std::string command = "QUILLON_CLIENT='" + clientFile.string() + "' '" +
+                                (deploy / "QuillonEngine").string() + "' '" + doc.string() +
+                                "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const sim::LoadResult after = sim::LoadClient(clientFile.string());
+    ASSERT_TRUE(after.ok) << after.error;
+    const Changes done = Between(client, after.state);
+    EXPECT_EQ(Strings(plan["connectionsAdded"]), done.added);
+    EXPECT_EQ(Strings(plan["connectionsRemoved"]), done.removed);
+    EXPECT_EQ(plan["defaultAfter"], done.defaultAfter);
+    EXPECT_EQ(planned.code == 0, plan["outcome"] == "success");
+
+    // The run-once store and the report file say what the plan said.
+    const std::string status = Slurp(root / "profile" / "Quillon_status.log");
+    EXPECT_EQ(status, doc.string() + "," + (plan["storedOutcome"] == true ? "True" : "False") +
+                          "\r\n");
+    std::string reportFile;
+    for (const Json& file : plan["files"]) {
+      const std::string path = file["path"];
+      if (path.rfind((root / "reports").string(), 0) == 0) reportFile = path;
+    }
+    ASSERT_TRUE(fs::exists(reportFile)) << plan["files"].dump();
+    const std::string written = Slurp(reportFile);
+    EXPECT_EQ(ReportBody(written), ReportBody(plan["report"])) << written;
+  }
+  // The clean run has succeeded: the guard now stops the next one.
+  Output again = Plan(files, clock, {"--client", clientFile.string(), doc.string()});
+  EXPECT_EQ(again.code, 0);
+  EXPECT_NE(again.out.find("The document has already succeeded for this user"),
+            std::string::npos)
+      << again.out;
+  EXPECT_NE(again.out.find("Connections added (0): none\n"), std::string::npos);
+  EXPECT_NE(again.out.find("Outcome stored: nothing\n"), std::string::npos);
+  fs::remove_all(root);
+}
+#endif
+
+}  // namespace
+}  // namespace quillon::tools
