@@ -1,5 +1,5 @@
-// The logic of the `quillon` command: reading the engine's debug files and
-// checking migration documents before they are deployed.
+// The logic of the `quillon` command: the administrator's companion before a
+// migration (check, snapshot, plan, deploy) and after it (report, decode).
 #pragma once
 
 #include <chrono>
