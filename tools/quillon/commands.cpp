@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
     "                         then what looks wrong in it\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
+    "  report FOLDER          summarise the engine's reports under a deployment share\n"
     "\n"
     "Run 'quillon COMMAND --help' for a command's details.\n";
 
@@ -250,6 +251,7 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   if (command == "decode") return Decode(rest, files, out, err);
   if (command == "check") return Check(rest, files, out, err);
   if (command == "deploy") return Deploy(rest, files, host, out, err);
+  if (command == "report") return Report(rest, files, ThisHostsReportHost(), out, err);
   return BadArguments(err, "", "unknown command '" + command + "'");
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -56,5 +57,19 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
 // failed, 2 bad arguments, unreadable document or missing folder.
 int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
            const DeployHost& host, std::ostream& out, std::ostream& err);
+
+// What `report` takes from the computer it runs on: whether its progress may
+// be shown (standard error is a terminal) and a steady clock in seconds.
+struct ReportHost {
+  bool progressToTerminal = false;
+  std::function<double()> seconds;
+};
+ReportHost ThisHostsReportHost();
+
+// `quillon report` (args after the command): 0 no user's last run failed,
+// 1 some user's last run failed, 2 bad arguments, a folder that cannot be
+// read or a page that cannot be written.
+int Report(const std::vector<std::string>& args, platform::FileSystem& files,
+           const ReportHost& host, std::ostream& out, std::ostream& err);
 
 }  // namespace quillon::tools
