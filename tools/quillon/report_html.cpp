@@ -88,7 +88,7 @@ std::string Chart(const Summary& summary, std::string* caption) {
   for (const Slot& slot : slots) largest = std::max(largest, slot.counts.Total());
   const long step = GridStep(largest);
   const long top = step * 4;
-  const double slotWidth = std::clamp(760.0 / static_cast<double>(slots.size()), 4.0, 36.0);
+  const double slotWidth = std::clamp(960.0 / static_cast<double>(slots.size()), 4.0, 36.0);
   const double left = 56, plotTop = 12, plotHeight = 200, bottom = 40;
   const double width = left + slotWidth * static_cast<double>(slots.size()) + 12;
   const double height = plotTop + plotHeight + bottom;
@@ -185,6 +185,7 @@ th[aria-sort="ascending"] button::after { content: " \25B2"; font-size: 10px; }
 th[aria-sort="descending"] button::after { content: " \25BC"; font-size: 10px; }
 .number { text-align: right; font-variant-numeric: tabular-nums; }
 .outcome { font-weight: 600; white-space: nowrap; }
+.time { white-space: nowrap; font-variant-numeric: tabular-nums; }
 .outcome.failed { color: var(--failed); } .outcome.succeeded { color: var(--ok); } .outcome.already { color: #546e7a; }
 tr.failed td:first-child { box-shadow: inset 3px 0 var(--failed); }
 .lines { font-family: ui-monospace, Consolas, monospace; font-size: 12px; }
@@ -283,7 +284,13 @@ std::string HtmlPage(const Summary& summary) {
           Header("Last run", false) + Header("Runs", true) + Header("Succeeded", true) +
           Header("Failed", true) + Header("Already done", true) + Header("Lines of the last run", false) +
           "</tr></thead>\n<tbody>\n";
-  for (const auto& [key, user] : summary.users) {
+  // Those whose last run failed first: what needs looking at.
+  std::vector<const UserSummary*> rows;
+  for (const auto& [key, user] : summary.users) rows.push_back(&user);
+  std::stable_partition(rows.begin(), rows.end(),
+                        [](const UserSummary* user) { return user->lastOutcome == Outcome::Failed; });
+  for (const UserSummary* row : rows) {
+    const UserSummary& user = *row;
     const Outcome outcome = user.lastOutcome;
     const char* outcomeClass = outcome == Outcome::Failed      ? "failed"
                                : outcome == Outcome::Succeeded ? "succeeded"
@@ -301,7 +308,7 @@ std::string HtmlPage(const Summary& summary) {
     page += std::string("<tr") + (outcome == Outcome::Failed ? " class=\"failed\"" : "") + ">" +
             Cell(Escaped(UserName(user.computer))) + Cell(Escaped(UserName(user.user))) +
             Cell(OutcomeName(outcome), {}, (std::string("outcome ") + outcomeClass).c_str()) +
-            Cell(when, user.lastTime ? when : std::string(" ")) + NumberCell(user.runs) +
+            Cell(when, user.lastTime ? when : std::string(" "), "time") + NumberCell(user.runs) +
             NumberCell(user.succeeded) + NumberCell(user.failed) + NumberCell(user.alreadyDone) +
             Cell(lines, {}, "lines") + "</tr>\n";
   }
