@@ -40,12 +40,11 @@ std::string Number(double value) {
   return result;
 }
 
-// A round step for four grid lines that reach at least `largest`.
+// A round step for the grid lines: at most five of them reach `largest`.
 long GridStep(long largest) {
-  const long quarter = std::max(1L, (largest + 3) / 4);
   for (long scale = 1;; scale *= 10) {
-    for (long factor : {1L, 2L, 5L}) {
-      if (factor * scale >= quarter) return factor * scale;
+    for (long step : {scale, 2 * scale, scale >= 10 ? 25 * scale / 10 : 2 * scale, 5 * scale}) {
+      if (step * 5 >= largest) return step;
     }
   }
 }
@@ -87,19 +86,21 @@ std::string Chart(const Summary& summary, std::string* caption) {
   long largest = 1;
   for (const Slot& slot : slots) largest = std::max(largest, slot.counts.Total());
   const long step = GridStep(largest);
-  const long top = step * 4;
+  const long lines = (largest + step - 1) / step;
+  const long top = step * lines;
   const double slotWidth = std::clamp(960.0 / static_cast<double>(slots.size()), 4.0, 36.0);
   const double left = 56, plotTop = 12, plotHeight = 200, bottom = 40;
-  const double width = left + slotWidth * static_cast<double>(slots.size()) + 12;
+  // Room on the right for the last day's label, centred under its bar.
+  const double width = left + slotWidth * static_cast<double>(slots.size()) + 40;
   const double height = plotTop + plotHeight + bottom;
   auto y = [&](double value) { return plotTop + plotHeight - plotHeight * value / static_cast<double>(top); };
 
   std::string svg = "<svg id=\"chart\" role=\"img\" aria-labelledby=\"chart-title\" width=\"" +
                     Number(width) + "\" height=\"" + Number(height) + "\" viewBox=\"0 0 " +
                     Number(width) + " " + Number(height) + "\">\n<title id=\"chart-title\">Runs per day by outcome</title>\n";
-  for (int line = 0; line <= 4; ++line) {
+  for (long line = 0; line <= lines; ++line) {
     const double at = y(static_cast<double>(step * line));
-    svg += "<line class=\"grid\" x1=\"" + Number(left) + "\" x2=\"" + Number(width - 8) + "\" y1=\"" +
+    svg += "<line class=\"grid\" x1=\"" + Number(left) + "\" x2=\"" + Number(width - 36) + "\" y1=\"" +
            Number(at) + "\" y2=\"" + Number(at) + "\"/><text class=\"axis\" x=\"" + Number(left - 6) +
            "\" y=\"" + Number(at + 4) + "\" text-anchor=\"end\">" + Grouped(step * line) + "</text>\n";
   }
@@ -134,7 +135,7 @@ std::string Chart(const Summary& summary, std::string* caption) {
     }
     svg += "</g>\n";
   }
-  svg += "<line class=\"baseline\" x1=\"" + Number(left) + "\" x2=\"" + Number(width - 8) + "\" y1=\"" +
+  svg += "<line class=\"baseline\" x1=\"" + Number(left) + "\" x2=\"" + Number(width - 36) + "\" y1=\"" +
          Number(y(0)) + "\" y2=\"" + Number(y(0)) + "\"/>\n</svg>\n";
   return svg;
 }
