@@ -37,6 +37,15 @@ void WriteColumns(std::ostream& out, const std::vector<std::vector<std::string>>
   }
 }
 
+// A name from the file system as text for a terminal: its control bytes (a
+// file name may hold an escape sequence) as "?".
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
 std::string DayName(long long day) { return day == kUnknownDay ? "unknown day" : IsoDay(day); }
 
 std::string CsvField(const std::string& text) {
@@ -110,12 +119,12 @@ std::string IssuesSentence(const IssueList& issues, IssueGroup group) {
   return {};
 }
 
-std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : name; }
+std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
 
 int ExitCode(const Summary& summary) { return summary.UsersFailing() > 0 ? 1 : 0; }
 
 void WriteText(const Summary& summary, std::ostream& out) {
-  out << "Quillon report of " << summary.folder << "\n";
+  out << "Quillon report of " << Printable(summary.folder) << "\n";
   out << "Files: " << Grouped(summary.filesFound) << " found; read "
       << Plural(summary.outputFiles, "output file", "output files") << ", "
       << Plural(summary.debugFiles, "debug file", "debug files") << ", "
@@ -142,7 +151,7 @@ void WriteText(const Summary& summary, std::ostream& out) {
       out << "  " << UserName(user.computer) << " " << UserName(user.user) << ", "
           << (user.lastTime ? user.lastTime->Iso() : "unknown time") << ", "
           << Plural(user.failed, "failed run", "failed runs") << " of " << Grouped(user.runs)
-          << ": " << user.lastFile << "\n";
+          << ": " << Printable(user.lastFile) << "\n";
       for (const Problem& problem : user.lastProblems) {
         out << "    " << problem.line << "\n";
         if (!problem.explanation.empty()) out << "      " << problem.explanation << "\n";
@@ -194,7 +203,7 @@ void WriteText(const Summary& summary, std::ostream& out) {
   if (!summary.issues.files.empty()) {
     out << "\nFiles skipped or not read whole:\n";
     for (const auto& [file, issue] : summary.issues.files) {
-      out << "  " << file << ": " << IssueName(issue) << "\n";
+      out << "  " << Printable(file) << ": " << IssueName(issue) << "\n";
     }
     long listed = static_cast<long>(summary.issues.files.size());
     long all = 0;
