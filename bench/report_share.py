@@ -48,7 +48,9 @@ def general_date(day, seconds):
 
 
 def report(rng, computer, user, printers, old_to_new, outcome):
-    """One run's report text as RunMessage holds it, each line led by CR LF."""
+    """One run's report text as RunMessage holds it, each line led by CR LF.
+    The connections a run moves are replaced in `printers`, so a later run
+    finds them on the new server."""
     lines = [f"* ----- Computer: {computer} Username: {user} Printers ----- *"]
     if outcome == "already":
         return ("\r\nThis INI file has already succeeded on this machine."
@@ -81,6 +83,7 @@ def report(rng, computer, user, printers, old_to_new, outcome):
             lines += [f"Populated networked printer: {new}", f"Deleted networked printer: {old}"]
             if index == 0:
                 lines.append(f"Set default printer: {new}")
+            printers[index] = (old_to_new[server], queue)
     return "".join("\r\n" + line for line in lines)
 
 
@@ -103,7 +106,9 @@ def output_files(rng, computer, user, runs):
                 + report(rng, computer, user, printers, old_to_new, outcome) + "\r\n")
         files["FAILED_" if outcome == "aborted" else "SUCCESS_"].append(text)
         succeeded = succeeded or outcome == "succeeded"
-        day = min(28, day + rng.randint(1, 3))
+        day += rng.randint(1, 2)
+        if day > 28:
+            break
     return {prefix: "".join(chunks).encode("ascii") for prefix, chunks in files.items() if chunks}
 
 
@@ -176,7 +181,7 @@ def main():
         seen.add(user_index)
         site = sites[user_index % len(sites)]
         name = f"moves-{2020 + document}.txt" if args.files > users else "moves.txt"
-        for prefix, data in output_files(rng, computer, user, rng.randint(2, 10)).items():
+        for prefix, data in output_files(rng, computer, user, rng.randint(2, 16)).items():
             if made == args.files:
                 break
             path = os.path.join(args.folder, "reports", site, f"{computer}_{user}_{prefix}{name}")
