@@ -344,7 +344,6 @@ TEST(QuillonReportTest, DatesInTheClientsOwnForm) {
            Case{"2026-12-08 18:22:18", "2026-12-08 18:22:18"},    // Swedish, ISO
            Case{"2026/12/8 18:22:18", "2026-12-08 18:22:18"},     // Chinese, Japanese
            Case{"2026. 12. 08. 18:22:18", "2026-12-08 18:22:18"}, // Hungarian
-           Case{"2026-12-08 \xEC\x98\xA4\xED\x9B\x84 6:22:18", "2026-12-08 18:22:18"},  // Korean
            Case{"8/12/26 6:22 p.m.", "2026-08-12 18:22:00"},      // a custom short form
            Case{"25/12/2026 09:00:00", "2026-12-25 09:00:00"},    // day told by its value
            Case{"12/25/2026 9:00:00 AM", "2026-12-25 09:00:00"},
@@ -365,6 +364,22 @@ TEST(QuillonReportTest, DatesInTheClientsOwnForm) {
     } else {
       EXPECT_FALSE(date.has_value()) << c.text << " read as " << date->Iso();
     }
+  }
+
+  // Korean and Japanese afternoons, in the host's own text where its code
+  // page has them (a Windows of that code page; UTF-8 elsewhere).
+  int eastAsian = 0;
+  for (const std::u16string& text : {std::u16string(u"2026-12-08 \uC624\uD6C4 6:22:18"),
+                                     std::u16string(u"2026/12/08 \u5348\u5F8C 6:22:18")}) {
+    const std::string narrow = platform::Utf16ToNarrow(text);
+    if (platform::NarrowToUtf16(narrow) != text) continue;
+    const std::optional<report::DateTime> date = ParseGeneralDate(narrow);
+    ASSERT_TRUE(date.has_value()) << narrow;
+    EXPECT_EQ(date->Iso(), "2026-12-08 18:22:18") << narrow;
+    ++eastAsian;
+  }
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    EXPECT_EQ(eastAsian, 2);
   }
 
   // A client with day-first dates and a 12-hour clock (Australia): once one
