@@ -30,7 +30,7 @@ constexpr const char* kReportUsage =
     "file it wrote) counts once. Dates are read in the client's own date form; a\n"
     "date that cannot be read counts under \"unknown day\". Files that do not\n"
     "begin as the engine's reports and are not named as its files are ignored;\n"
-    "damaged ones are skipped or read as far as they go, and counted.\n"
+    "damaged ones are skipped or read around the damage, and counted.\n"
     "\n"
     "  --csv            one CSV table (UTF-8) whose first column says what a row\n"
     "                   is: summary, user, day, server, skipped, read_in_part or\n"
