@@ -1,5 +1,9 @@
-// Path helpers shared by every file system implementation.
+// Path helpers shared by every file system implementation, and the listing
+// and piecewise reading of those that offer nothing better.
 #include "platform/file_system.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace quillon::platform {
 
@@ -38,6 +42,43 @@ std::string ParentFolder(std::string_view path) {
     }
   }
   return ".";
+}
+
+namespace {
+
+class WholeFileReader : public ReadableFile {
+ public:
+  explicit WholeFileReader(std::string content) : content_(std::move(content)) {}
+  std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+    const std::size_t count = std::min(size, content_.size() - at_);
+    std::memcpy(buffer, content_.data() + at_, count);
+    at_ += count;
+    return count;
+  }
+
+ private:
+  std::string content_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::optional<std::vector<FolderEntry>> FileSystem::ListFolder(const std::string& folder) {
+  if (!FolderExists(folder)) return std::nullopt;
+  std::vector<FolderEntry> entries;
+  for (std::string& name : ListFolders(folder)) {
+    entries.push_back({std::move(name), FolderEntry::Kind::Folder, 0, std::nullopt});
+  }
+  for (std::string& name : ListFiles(folder, "")) {
+    entries.push_back({std::move(name), FolderEntry::Kind::File, 0, std::nullopt});
+  }
+  return entries;
+}
+
+std::unique_ptr<ReadableFile> FileSystem::OpenForReading(const std::string& path) {
+  std::optional<std::string> content = ReadFile(path);
+  if (!content) return nullptr;
+  return std::make_unique<WholeFileReader>(std::move(*content));
 }
 
 }  // namespace quillon::platform

@@ -2,12 +2,14 @@
 // separator between a folder and a name.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/status.h"
 
 namespace quillon::platform {
@@ -19,6 +21,29 @@ class WritableFile {
   virtual Status Append(std::string_view bytes) = 0;
   // Flushes and closes; the file's outcome is known only after this.
   virtual Status Close() = 0;
+};
+
+// A file opened for reading from its start, piece by piece, so that a large
+// file need not be held whole.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Up to `size` bytes into `buffer`: how many were read, 0 at the end of the
+  // file; nullopt when reading failed.
+  virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
+};
+
+// One entry of a folder listing.
+struct FolderEntry {
+  enum class Kind {
+    File,    // a regular file, or a link to one
+    Folder,  // a folder itself, never a link to one, so a walk cannot loop
+    Other,   // a link to a folder, a broken link, a pipe, a device: neither read nor entered
+  };
+  std::string name;
+  Kind kind = Kind::Other;
+  std::uint64_t size = 0;              // bytes, for files
+  std::optional<LocalTime> modified;   // local time of the last write, when known
 };
 
 // An exclusive lock that other processes honour; released on destruction.
@@ -51,6 +76,13 @@ class FileSystem {
   // Names of the folders in `folder`, without "." and ".."; empty when it
   // cannot be read.
   virtual std::vector<std::string> ListFolders(const std::string& /*folder*/) { return {}; }
+  // Every entry of `folder` (without "." and ".."), in the order the listing
+  // returns them; nullopt when the folder does not exist or cannot be read.
+  // The default is made of the calls above and knows no sizes or times.
+  virtual std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
+  // Opens a file for reading in pieces; null when it cannot be opened (a
+  // folder is no file). The default reads the whole file at once.
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path);
   // Where a browse for files starts: the drives ("C:") on Windows, "/" elsewhere.
   virtual std::vector<std::string> ListDrives() { return {}; }
   virtual Status CreateFolders(const std::string& path) = 0;

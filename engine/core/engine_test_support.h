@@ -15,11 +15,12 @@ namespace quillon::engine::testing {
 
 class RecordingClock : public platform::Clock {
  public:
-  platform::LocalTime Now() override { return {2026, 12, 8, 9, 30, 15}; }
+  platform::LocalTime Now() override { return now; }
   // Central European Time.
   platform::ZonedTime NowWithOffset() override { return {Now(), 60}; }
   void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
   std::vector<int> sleeps;
+  platform::LocalTime now{2026, 12, 8, 9, 30, 15};  // a test may move it
 };
 
 // A complete document: server pair OLDSRV to NEWSRV, manual method on, debug on.

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
+#include "platform/file_system.h"
 #include "platform/status.h"
 
 namespace quillon::platform::file_ops {
@@ -17,6 +20,9 @@ bool IsDirectory(const std::string& path);
 // Names of the regular files in `folder`, in the order the listing returns them.
 std::vector<std::string> ListRegularFiles(const std::string& folder);
 std::vector<std::string> ListSubfolders(const std::string& folder);
+// Every entry with its kind, size and time of last write; nullopt when the
+// folder cannot be listed.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 std::vector<std::string> ListDrives();
 Status CreateFolders(const std::string& path);
 Status CopyReplacing(const std::string& from, const std::string& to);

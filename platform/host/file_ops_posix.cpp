@@ -1,7 +1,11 @@
 // File operations on POSIX: paths are passed through as bytes.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <cerrno>
 #include <cstring>
@@ -60,6 +64,53 @@ std::vector<std::string> ListSubfolders(const std::string& folder) {
     if (it->is_directory(typeError)) names.push_back(it->path().filename().native());
   }
   return names;
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!listing) return std::nullopt;
+  const int descriptor = ::dirfd(listing);
+  std::vector<FolderEntry> entries;
+  while (true) {
+    errno = 0;
+    const dirent* found = ::readdir(listing);
+    if (!found) break;
+    const std::string name = found->d_name;
+    if (name == "." || name == "..") continue;
+    FolderEntry entry;
+    entry.name = name;
+    struct stat own {};
+    if (::fstatat(descriptor, found->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0) {
+      entries.push_back(std::move(entry));
+      continue;
+    }
+    struct stat target = own;
+    const bool link = S_ISLNK(own.st_mode);
+    // A link is read when it leads to a file, never entered when it leads to
+    // a folder: a link to a folder above would make the walk endless.
+    if (link && ::fstatat(descriptor, found->d_name, &target, 0) != 0) {
+      entries.push_back(std::move(entry));
+      continue;
+    }
+    if (S_ISREG(target.st_mode)) {
+      entry.kind = FolderEntry::Kind::File;
+      entry.size = static_cast<std::uint64_t>(target.st_size);
+    } else if (S_ISDIR(target.st_mode) && !link) {
+      entry.kind = FolderEntry::Kind::Folder;
+    }
+    std::tm local{};
+    const std::time_t written = target.st_mtime;
+    if (::localtime_r(&written, &local)) {
+      entry.modified = LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                 local.tm_hour,        local.tm_min,     local.tm_sec};
+    }
+    entries.push_back(std::move(entry));
+  }
+  // A listing that broke off is not passed on as if it were whole.
+  const bool broken = errno != 0;
+  ::closedir(listing);
+  if (broken) return std::nullopt;
+  return entries;
 }
 
 std::vector<std::string> ListDrives() { return {"/"}; }

@@ -76,6 +76,46 @@ std::vector<std::string> ListSubfolders(const std::string& folder) {
   return names;
 }
 
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // A drive's empty root has not even "." and "..".
+    if (GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(folder)) {
+      return std::vector<FolderEntry>{};
+    }
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    FolderEntry entry;
+    entry.name = name;
+    const DWORD attributes = found.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      // Junctions and folder links are not entered: one that points above
+      // would make a walk endless.
+      entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FolderEntry::Kind::Other
+                                                               : FolderEntry::Kind::Folder;
+    } else if (!(attributes & FILE_ATTRIBUTE_DEVICE)) {
+      entry.kind = FolderEntry::Kind::File;
+      entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    }
+    SYSTEMTIME utc{}, local{};
+    if (FileTimeToSystemTime(&found.ftLastWriteTime, &utc) &&
+        SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+      entry.modified = LocalTime{local.wYear, local.wMonth, local.wDay,
+                                 local.wHour, local.wMinute, local.wSecond};
+    }
+    entries.push_back(std::move(entry));
+  } while (FindNextFileA(search, &found));
+  const bool broken = GetLastError() != ERROR_NO_MORE_FILES;
+  FindClose(search);
+  if (broken) return std::nullopt;
+  return entries;
+}
+
 std::vector<std::string> ListDrives() {
   std::vector<std::string> drives;
   const DWORD mask = GetLogicalDrives();

@@ -56,7 +56,29 @@ class StdioWritableFile : public WritableFile {
   std::string path_;
 };
 
+class StdioReadableFile : public ReadableFile {
+ public:
+  explicit StdioReadableFile(std::FILE* file) : file_(file) {}
+  ~StdioReadableFile() override { std::fclose(file_); }
+  std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+    // Bytes read before an error are handed over; the next call reports it.
+    const std::size_t got = std::fread(buffer, 1, size, file_);
+    if (got == 0 && std::ferror(file_) != 0) return std::nullopt;
+    return got;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
 }  // namespace
+
+std::unique_ptr<ReadableFile> HostFileSystem::OpenForReading(const std::string& path) {
+  if (file_ops::IsDirectory(path)) return nullptr;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return nullptr;
+  return std::make_unique<StdioReadableFile>(file);
+}
 
 std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
   if (file_ops::IsDirectory(path)) return std::nullopt;
@@ -122,6 +144,10 @@ std::vector<std::string> HostFileSystem::ListFiles(const std::string& folder,
 
 std::vector<std::string> HostFileSystem::ListFolders(const std::string& folder) {
   return file_ops::ListSubfolders(folder);
+}
+
+std::optional<std::vector<FolderEntry>> HostFileSystem::ListFolder(const std::string& folder) {
+  return file_ops::ListFolder(folder);
 }
 
 std::vector<std::string> HostFileSystem::ListDrives() { return file_ops::ListDrives(); }

@@ -16,6 +16,8 @@ class HostFileSystem : public FileSystem {
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,
                                                Status* status) override;
   std::vector<std::string> ListFolders(const std::string& folder) override;
+  std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
   std::vector<std::string> ListDrives() override;
   std::vector<std::string> ListFiles(const std::string& folder,
                                      std::string_view suffix) override;

@@ -3,8 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <map>
 #include <random>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quillon::platform {
 namespace {
@@ -128,6 +136,74 @@ TEST_F(HostFileSystemTest, FolderExistsOnlyForFolders) {
   EXPECT_FALSE(files_.FolderExists(Path("absent")));
   EXPECT_FALSE(files_.FolderExists(JoinPath(Path("file.ini"), "below")));
   EXPECT_FALSE(files_.FolderExists(""));
+}
+
+TEST_F(HostFileSystemTest, ListFolderGivesKindsSizesAndTimesAndReadsInPieces) {
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("report.txt"), std::string(70000, 'r')).ok);
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("empty.txt"), "").ok);
+  ASSERT_TRUE(files_.CreateFolders(Path("below")).ok);
+#ifndef _WIN32
+  // A link to a folder above is not entered; a link to a file is a file; a
+  // pipe is neither, so nothing opens it and waits.
+  ASSERT_EQ(::symlink("..", Path("up").c_str()), 0);
+  ASSERT_EQ(::symlink("report.txt", Path("linked.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("absent", Path("broken").c_str()), 0);
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+#endif
+  const std::time_t before = std::time(nullptr);
+  std::optional<std::vector<FolderEntry>> entries = files_.ListFolder(folder_.string());
+  ASSERT_TRUE(entries.has_value());
+  std::map<std::string, FolderEntry> byName;
+  for (const FolderEntry& entry : *entries) byName[entry.name] = entry;
+  using Kind = FolderEntry::Kind;
+  std::map<std::string, Kind> kinds;
+  for (const auto& [name, entry] : byName) kinds[name] = entry.kind;
+  std::map<std::string, Kind> expected = {
+      {"report.txt", Kind::File}, {"empty.txt", Kind::File}, {"below", Kind::Folder}};
+#ifndef _WIN32
+  expected.insert({{"up", Kind::Other}, {"linked.txt", Kind::File}, {"broken", Kind::Other},
+                   {"pipe", Kind::Other}});
+  EXPECT_EQ(byName["linked.txt"].size, 70000u);
+#endif
+  EXPECT_EQ(kinds, expected);
+  EXPECT_EQ(byName["report.txt"].size, 70000u);
+  EXPECT_EQ(byName["empty.txt"].size, 0u);
+  // Written a moment ago, in local time.
+  ASSERT_TRUE(byName["report.txt"].modified.has_value());
+  const LocalTime& written = *byName["report.txt"].modified;
+  std::tm now{};
+#ifdef _WIN32
+  localtime_s(&now, &before);
+#else
+  localtime_r(&before, &now);
+#endif
+  const long long apart =
+      (DaysSinceEpoch(written.year, written.month, written.day) * 86400 + written.hour * 3600 +
+       written.minute * 60 + written.second) -
+      (DaysSinceEpoch(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday) * 86400 + now.tm_hour * 3600 +
+       now.tm_min * 60 + now.tm_sec);
+  EXPECT_LE(std::abs(apart), 120) << "written " << apart << " s from now";
+
+  EXPECT_FALSE(files_.ListFolder(Path("absent")).has_value());
+  EXPECT_FALSE(files_.ListFolder(Path("report.txt")).has_value()) << "a file is no folder";
+  const auto below = files_.ListFolder(Path("below"));
+  ASSERT_TRUE(below.has_value()) << "an empty folder is listed";
+  EXPECT_TRUE(below->empty());
+
+  // Read in pieces: every byte once, then the end.
+  std::unique_ptr<ReadableFile> file = files_.OpenForReading(Path("report.txt"));
+  ASSERT_TRUE(file);
+  std::string read;
+  char buffer[4096];
+  while (true) {
+    std::optional<std::size_t> got = file->Read(buffer, sizeof buffer);
+    ASSERT_TRUE(got.has_value());
+    if (*got == 0) break;
+    read.append(buffer, *got);
+  }
+  EXPECT_EQ(read, std::string(70000, 'r'));
+  EXPECT_EQ(files_.OpenForReading(Path("below")), nullptr) << "a folder is no file";
+  EXPECT_EQ(files_.OpenForReading(Path("absent")), nullptr);
 }
 
 TEST(PathTest, JoinAndParent) {

@@ -30,6 +30,7 @@ constexpr const char* kUsage =
     "  plan DOC               what the engine would do on a client, without doing it\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
+    "  report FOLDER          summarise the engine's reports under a deployment share\n"
     "\n"
     "Run 'quillon COMMAND --help' for a command's details.\n";
 
@@ -284,6 +285,7 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
                        out, err);
   }
   if (command == "snapshot") return Snapshot(rest, files, out, err);
+  if (command == "report") return Report(rest, files, ThisHostsReportHost(), out, err);
   return BadArguments(err, "", "unknown command '" + command + "'");
 }
 

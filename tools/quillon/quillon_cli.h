@@ -92,4 +92,18 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
 int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
            const CommandHost& host, std::ostream& out, std::ostream& err);
 
+// What `report` takes from the computer it runs on: whether its progress may
+// be shown (standard error is a terminal) and a steady clock in seconds.
+struct ReportHost {
+  bool progressToTerminal = false;
+  std::function<double()> seconds;
+};
+ReportHost ThisHostsReportHost();
+
+// `quillon report` (args after the command): 0 no user's last run failed,
+// 1 some user's last run failed, 2 bad arguments, a folder that cannot be
+// read or a page that cannot be written.
+int Report(const std::vector<std::string>& args, platform::FileSystem& files,
+           const ReportHost& host, std::ostream& out, std::ostream& err);
+
 }  // namespace quillon::tools

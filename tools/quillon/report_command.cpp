@@ -1,0 +1,182 @@
+// `quillon report`: its arguments, its progress on standard error, its output
+// forms and its exit status.
+#include <chrono>
+#include <sstream>
+
+#include "platform/host/process.h"
+#include "tools/quillon/quillon_cli.h"
+#include "tools/quillon/report.h"
+#include "tools/quillon/report_format.h"
+
+namespace quillon::tools {
+
+namespace {
+
+constexpr const char* kReportUsage =
+    "Usage: quillon report [--csv | --json] [--html OUT.html] FOLDER\n"
+    "\n"
+    "Summarises what the engine reported under FOLDER (a deployment share) and\n"
+    "its sub-folders: the notification output files, the e-mail back-ups\n"
+    "(<computer>_<date>_<time>_EmailFailure.txt) and the debug files\n"
+    "(<computer>.debug). Per computer and user: the last run's outcome and time,\n"
+    "its lines that failed and the number of runs; then the runs per day and the\n"
+    "connections moved away from each old print server.\n"
+    "\n"
+    "A run failed when it was aborted (a FAILED_ file, a directory error) or a\n"
+    "printer operation failed (\"Error (N) ...\"), also in a file named SUCCESS_:\n"
+    "the engine stores such a run as failed and runs again at the next logon. A\n"
+    "run the run-once guard stopped is \"already done\". A run that two files\n"
+    "report (an output file and its e-mail back-up, a debug file and the output\n"
+    "file it wrote) counts once. Dates are read in the client's own date form; a\n"
+    "date that cannot be read counts under \"unknown day\". Files that do not\n"
+    "begin as the engine's reports and are not named as its files are ignored;\n"
+    "damaged ones are skipped or read around the damage, and counted.\n"
+    "\n"
+    "  --csv            one CSV table (UTF-8) whose first column says what a row\n"
+    "                   is: summary, user, day, server, skipped, read_in_part or\n"
+    "                   repaired\n"
+    "  --json           one JSON object (UTF-8)\n"
+    "  --html OUT.html  also write a page with a chart of the outcomes per day and\n"
+    "                   tables that sort by any column; it loads nothing from\n"
+    "                   elsewhere, so it works offline\n"
+    "\n"
+    "Without --csv or --json the summary is printed as text. Progress goes to\n"
+    "standard error when that is a terminal and reading takes over a second.\n"
+    "\n"
+    "Exit status: 0 no user's last run failed, 1 some user's last run failed,\n"
+    "2 bad arguments, a FOLDER that is missing or cannot be read, or a page that\n"
+    "cannot be written.\n";
+
+constexpr int kFine = 0;
+constexpr int kBad = 2;
+
+int Bad(std::ostream& err, const std::string& problem) {
+  err << "quillon report: " << problem << "\n"
+      << "Run 'quillon report --help' for usage.\n";
+  return kBad;
+}
+
+// One line on a terminal, rewritten in place; shown only once the work has
+// taken a second, and wiped before anything else is printed.
+class ProgressLine {
+ public:
+  ProgressLine(const ReportHost& host, std::ostream& err)
+      : host_(host), err_(err), start_(Now()) {}
+
+  void Update(long done, long total) {
+    if (!host_.progressToTerminal) return;
+    const double now = Now();
+    if (now - start_ < 1.0) return;
+    if (shown_ && now - lastShown_ < 0.1 && !(total > 0 && done == total)) return;
+    std::string text = total == 0 ? "Looking for files: " + report::Grouped(done) + " found"
+                                  : "Reading files: " + report::Grouped(done) + " of " +
+                                        report::Grouped(total);
+    const std::size_t width = text.size();
+    if (text.size() < width_) text.append(width_ - text.size(), ' ');
+    err_ << "\r" << text << std::flush;
+    width_ = width;
+    shown_ = true;
+    lastShown_ = now;
+  }
+
+  void Clear() {
+    if (shown_) err_ << "\r" << std::string(width_, ' ') << "\r" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  double Now() const { return host_.seconds ? host_.seconds() : 0.0; }
+
+  const ReportHost& host_;
+  std::ostream& err_;
+  double start_;
+  double lastShown_ = 0;
+  bool shown_ = false;
+  std::size_t width_ = 0;
+};
+
+}  // namespace
+
+ReportHost ThisHostsReportHost() {
+  return {platform::StandardErrorIsTerminal(), [] {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+          }};
+}
+
+int Report(const std::vector<std::string>& args, platform::FileSystem& files,
+           const ReportHost& host, std::ostream& out, std::ostream& err) {
+  enum class Form { Text, Csv, Json } form = Form::Text;
+  std::optional<std::string> html;
+  std::vector<std::string> folders;
+  bool options = true;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--help" || arg == "-h")) {
+      out << kReportUsage;
+      return kFine;
+    } else if (options && (arg == "--csv" || arg == "--json")) {
+      const Form chosen = arg == "--csv" ? Form::Csv : Form::Json;
+      if (form != Form::Text && form != chosen) return Bad(err, "--csv and --json exclude each other");
+      form = chosen;
+    } else if (options && (arg == "--html" || arg.rfind("--html=", 0) == 0)) {
+      if (arg == "--html") {
+        if (i + 1 >= args.size()) return Bad(err, "--html needs the name of the page to write");
+        html = args[++i];
+      } else {
+        html = arg.substr(7);
+      }
+      if (html->empty()) return Bad(err, "--html needs the name of the page to write");
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      return Bad(err, "unknown option '" + arg + "'");
+    } else {
+      folders.push_back(arg);
+    }
+  }
+  if (folders.size() != 1) {
+    return Bad(err, folders.empty() ? "no folder given" : "one folder at a time");
+  }
+  const std::string& folder = folders.front();
+  if (!files.ListFolder(folder)) {
+    const char* problem = files.FolderExists(folder) ? "cannot be read"
+                          : files.FileExists(folder) ? "is not a folder"
+                                                     : "does not exist";
+    err << "quillon report: " << folder << ": " << problem << "\n";
+    return kBad;
+  }
+
+  ProgressLine progress(host, err);
+  report::ReadOptions readOptions;
+  readOptions.progress = [&progress](long done, long total) { progress.Update(done, total); };
+  const report::Summary summary = report::ReadShare(files, folder, readOptions);
+  progress.Clear();
+
+  if (html) {
+    const platform::Status written = files.WriteFileAtomic(*html, report::HtmlPage(summary));
+    if (!written.ok) {
+      err << "quillon report: " << *html << ": cannot be written: " << written.description << "\n";
+      return kBad;
+    }
+  }
+  switch (form) {
+    case Form::Csv: report::WriteCsv(summary, out); break;
+    case Form::Json: report::WriteJson(summary, out); break;
+    case Form::Text:
+      if (html) {
+        out << "Wrote " << *html << ": " << report::Grouped(summary.runs) << " runs by "
+            << report::Grouped(static_cast<long>(summary.users.size())) << " users, "
+            << report::Grouped(summary.UsersFailing()) << " failed at their last run; "
+            << report::IssuesSentence(summary.issues, report::IssueGroup::Skipped) << "\n";
+      } else {
+        report::WriteText(summary, out);
+      }
+      break;
+  }
+  out.flush();
+  return report::ExitCode(summary);
+}
+
+}  // namespace quillon::tools

@@ -1,0 +1,334 @@
+// The report's summary as readable text, as CSV and as JSON. Text keeps the
+// host's 8-bit text; CSV and JSON are UTF-8 whatever the host, for scripts.
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "tools/quillon/report.h"
+#include "tools/quillon/report_format.h"
+
+namespace quillon::tools::report {
+
+namespace {
+
+std::string Plural(long count, const char* one, const char* many) {
+  return Grouped(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Padded(const std::string& text, std::size_t width, bool right) {
+  if (text.size() >= width) return text;
+  const std::string pad(width - text.size(), ' ');
+  return right ? pad + text : text + pad;
+}
+
+// Rows of cells printed in columns, numbers to the right.
+void WriteColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                  const std::vector<bool>& right) {
+  std::vector<std::size_t> widths(right.size(), 0);
+  for (const auto& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  for (const auto& row : rows) {
+    std::string line = "  ";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += (i ? "  " : "") + Padded(row[i], i + 1 == row.size() && !right[i] ? 0 : widths[i], right[i]);
+    }
+    out << line << "\n";
+  }
+}
+
+// A name from the file system as text for a terminal: its control bytes (a
+// file name may hold an escape sequence) as "?".
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
+std::string DayName(long long day) { return day == kUnknownDay ? "unknown day" : IsoDay(day); }
+
+std::string CsvField(const std::string& text) {
+  const std::string utf8 = Utf8(text);
+  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+  std::string quoted = "\"";
+  for (char c : utf8) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string ProblemsJoined(const UserSummary& user) {
+  std::string joined;
+  for (const Problem& problem : user.lastProblems) {
+    if (!joined.empty()) joined += " | ";
+    joined += problem.line;
+  }
+  if (user.lastProblemsLeftOut > 0) {
+    joined += " | (" + Grouped(static_cast<long long>(user.lastProblemsLeftOut)) + " more)";
+  }
+  return joined;
+}
+
+}  // namespace
+
+std::string JsonText(std::string_view narrow) {
+  const std::string utf8 = Utf8(narrow);
+  std::string result = "\"";
+  for (char c : utf8) {
+    switch (c) {
+      case '"': result += "\\\""; break;
+      case '\\': result += "\\\\"; break;
+      case '\n': result += "\\n"; break;
+      case '\r': result += "\\r"; break;
+      case '\t': result += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          result += escaped;
+        } else {
+          result += c;
+        }
+    }
+  }
+  return result + "\"";
+}
+
+std::string IssuesSentence(const IssueList& issues, IssueGroup group) {
+  long count = 0;
+  std::string reasons;
+  for (const auto& [issue, n] : issues.counts) {
+    const bool skips = IssueSkips(issue);
+    const bool inGroup = group == IssueGroup::Skipped     ? skips
+                         : group == IssueGroup::ReadInPart ? (issue == FileIssue::CutShort ||
+                                                              issue == FileIssue::Junk)
+                                                           : issue == FileIssue::NotUtf8;
+    if (!inGroup || n == 0) continue;
+    count += n;
+    reasons += (reasons.empty() ? ": " : ", ") + Grouped(n) + " " + IssueName(issue);
+  }
+  switch (group) {
+    case IssueGroup::Skipped: return Plural(count, "file", "files") + " skipped" + reasons;
+    case IssueGroup::ReadInPart: return Plural(count, "file", "files") + " read in part" + reasons;
+    case IssueGroup::Repaired:
+      return Plural(count, "file", "files") + (count == 1 ? " was" : " were") +
+             " not UTF-8, read as Windows-1252";
+  }
+  return {};
+}
+
+std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
+
+int ExitCode(const Summary& summary) { return summary.UsersFailing() > 0 ? 1 : 0; }
+
+void WriteText(const Summary& summary, std::ostream& out) {
+  out << "Quillon report of " << Printable(summary.folder) << "\n";
+  out << "Files: " << Grouped(summary.filesFound) << " found; read "
+      << Plural(summary.outputFiles, "output file", "output files") << ", "
+      << Plural(summary.debugFiles, "debug file", "debug files") << ", "
+      << Plural(summary.mailBackups, "e-mail back-up", "e-mail back-ups") << "; "
+      << Grouped(summary.ignoredFiles) << " other " << (summary.ignoredFiles == 1 ? "file" : "files")
+      << " ignored (no reports)\n";
+  out << IssuesSentence(summary.issues, IssueGroup::Skipped) << "\n";
+  if (summary.issues.ReadInPart() > 0) {
+    out << IssuesSentence(summary.issues, IssueGroup::ReadInPart) << "\n";
+  }
+  if (summary.issues.Repaired() > 0) out << IssuesSentence(summary.issues, IssueGroup::Repaired) << "\n";
+  out << "Runs: " << Grouped(summary.runs) << " by "
+      << Plural(static_cast<long>(summary.users.size()), "user", "users") << " on "
+      << Plural(summary.computers, "computer", "computers") << ": " << Grouped(summary.succeeded)
+      << " succeeded, " << Grouped(summary.failed) << " failed, " << Grouped(summary.alreadyDone)
+      << " already done\n";
+  const long failing = summary.UsersFailing();
+  out << "Last run failed: " << Plural(failing, "user", "users") << "\n";
+
+  if (failing > 0) {
+    out << "\nFailed at their last run:\n";
+    for (const auto& [key, user] : summary.users) {
+      if (user.lastOutcome != Outcome::Failed) continue;
+      out << "  " << UserName(user.computer) << " " << UserName(user.user) << ", "
+          << (user.lastTime ? user.lastTime->Iso() : "unknown time") << ", "
+          << Plural(user.failed, "failed run", "failed runs") << " of " << Grouped(user.runs)
+          << ": " << Printable(user.lastFile) << "\n";
+      for (const Problem& problem : user.lastProblems) {
+        out << "    " << problem.line << "\n";
+        if (!problem.explanation.empty()) out << "      " << problem.explanation << "\n";
+      }
+      if (user.lastProblemsLeftOut > 0) {
+        out << "    (" << Grouped(static_cast<long long>(user.lastProblemsLeftOut))
+            << " more lines)\n";
+      }
+    }
+  }
+
+  if (!summary.users.empty()) {
+    out << "\nEvery computer and user:\n";
+    std::vector<std::vector<std::string>> rows = {
+        {"COMPUTER", "USER", "LAST OUTCOME", "LAST RUN", "RUNS", "SUCCEEDED", "FAILED", "ALREADY DONE"}};
+    for (const auto& [key, user] : summary.users) {
+      rows.push_back({UserName(user.computer), UserName(user.user), OutcomeName(user.lastOutcome),
+                      user.lastTime ? user.lastTime->Iso() : "unknown", Grouped(user.runs),
+                      Grouped(user.succeeded), Grouped(user.failed), Grouped(user.alreadyDone)});
+    }
+    WriteColumns(out, rows, {false, false, false, false, true, true, true, true});
+  }
+
+  if (!summary.days.empty()) {
+    out << "\nRuns per day:\n";
+    std::vector<std::vector<std::string>> rows = {{"DAY", "RUNS", "SUCCEEDED", "FAILED", "ALREADY DONE"}};
+    auto add = [&rows](long long day, const DayCounts& counts) {
+      rows.push_back({DayName(day), Grouped(counts.Total()), Grouped(counts.succeeded),
+                      Grouped(counts.failed), Grouped(counts.alreadyDone)});
+    };
+    for (const auto& [day, counts] : summary.days) {
+      if (day != kUnknownDay) add(day, counts);
+    }
+    if (auto unknown = summary.days.find(kUnknownDay); unknown != summary.days.end()) {
+      add(kUnknownDay, unknown->second);
+    }
+    WriteColumns(out, rows, {false, true, true, true, true});
+  }
+
+  if (!summary.oldServers.empty()) {
+    out << "\nOld servers (connections moved away from them):\n";
+    std::vector<std::vector<std::string>> rows = {{"SERVER", "MOVES", "FAILED MOVES"}};
+    for (const auto& [key, server] : summary.oldServers) {
+      rows.push_back({server.name, Grouped(server.moves), Grouped(server.failedMoves)});
+    }
+    WriteColumns(out, rows, {false, true, true});
+  }
+
+  if (!summary.issues.files.empty()) {
+    out << "\nFiles skipped or not read whole:\n";
+    for (const auto& [file, issue] : summary.issues.files) {
+      out << "  " << Printable(file) << ": " << IssueName(issue) << "\n";
+    }
+    long listed = static_cast<long>(summary.issues.files.size());
+    long all = 0;
+    for (const auto& [issue, n] : summary.issues.counts) all += n;
+    if (all > listed) out << "  (" << Grouped(all - listed) << " more)\n";
+  }
+}
+
+void WriteCsv(const Summary& summary, std::ostream& out) {
+  out << "record,computer,user,day,server,file,outcome,when,runs,succeeded,failed,already_done,"
+         "moves,failed_moves,detail\r\n";
+  auto row = [&out](std::initializer_list<std::string> fields) {
+    bool first = true;
+    for (const std::string& field : fields) {
+      out << (first ? "" : ",") << field;
+      first = false;
+    }
+    out << "\r\n";
+  };
+  auto n = [](long long value) { return std::to_string(value); };
+  std::string sentence = IssuesSentence(summary.issues, IssueGroup::Skipped);
+  if (summary.issues.ReadInPart() > 0) {
+    sentence += "; " + IssuesSentence(summary.issues, IssueGroup::ReadInPart);
+  }
+  if (summary.issues.Repaired() > 0) sentence += "; " + IssuesSentence(summary.issues, IssueGroup::Repaired);
+  row({"summary", "", "", "", "", CsvField(summary.folder), "", "", n(summary.runs), n(summary.succeeded),
+       n(summary.failed), n(summary.alreadyDone), "", "", CsvField(sentence)});
+  for (const auto& [key, user] : summary.users) {
+    row({"user", CsvField(user.computer), CsvField(user.user), "", "", CsvField(user.lastFile),
+         OutcomeName(user.lastOutcome), user.lastTime ? user.lastTime->Iso() : "", n(user.runs),
+         n(user.succeeded), n(user.failed), n(user.alreadyDone), "", "",
+         CsvField(ProblemsJoined(user))});
+  }
+  auto dayRow = [&](long long day, const DayCounts& counts) {
+    row({"day", "", "", day == kUnknownDay ? "unknown" : IsoDay(day), "", "", "", "", n(counts.Total()),
+         n(counts.succeeded), n(counts.failed), n(counts.alreadyDone), "", "", ""});
+  };
+  for (const auto& [day, counts] : summary.days) {
+    if (day != kUnknownDay) dayRow(day, counts);
+  }
+  if (auto unknown = summary.days.find(kUnknownDay); unknown != summary.days.end()) {
+    dayRow(kUnknownDay, unknown->second);
+  }
+  for (const auto& [key, server] : summary.oldServers) {
+    row({"server", "", "", "", CsvField(server.name), "", "", "", "", "", "", "", n(server.moves),
+         n(server.failedMoves), ""});
+  }
+  for (const auto& [file, issue] : summary.issues.files) {
+    const char* record = IssueSkips(issue) ? "skipped" : issue == FileIssue::NotUtf8 ? "repaired"
+                                                                                     : "read_in_part";
+    row({record, "", "", "", "", CsvField(file), "", "", "", "", "", "", "", "", IssueName(issue)});
+  }
+}
+
+void WriteJson(const Summary& summary, std::ostream& out) {
+  auto orNull = [](const std::string& text) { return text.empty() ? std::string("null") : JsonText(text); };
+  out << "{\"folder\": " << JsonText(summary.folder) << ", \"exit\": " << ExitCode(summary)
+      << ",\n \"files\": {\"found\": " << summary.filesFound << ", \"outputFiles\": " << summary.outputFiles
+      << ", \"debugFiles\": " << summary.debugFiles << ", \"mailBackups\": " << summary.mailBackups
+      << ", \"ignored\": " << summary.ignoredFiles << ", \"skipped\": " << summary.issues.Skipped()
+      << ", \"readInPart\": " << summary.issues.ReadInPart()
+      << ", \"repaired\": " << summary.issues.Repaired()
+      << ", \"skippedSummary\": " << JsonText(IssuesSentence(summary.issues, IssueGroup::Skipped))
+      << "},\n \"fileIssues\": [";
+  long all = 0;
+  for (const auto& [issue, count] : summary.issues.counts) all += count;
+  for (std::size_t i = 0; i < summary.issues.files.size(); ++i) {
+    const auto& [file, issue] = summary.issues.files[i];
+    out << (i ? ",\n  " : "\n  ") << "{\"file\": " << JsonText(file) << ", \"issue\": "
+        << JsonText(IssueName(issue)) << ", \"skipped\": " << (IssueSkips(issue) ? "true" : "false")
+        << "}";
+  }
+  out << "],\n \"fileIssuesLeftOut\": " << (all - static_cast<long>(summary.issues.files.size()))
+      << ",\n \"runs\": {\"total\": " << summary.runs << ", \"succeeded\": " << summary.succeeded
+      << ", \"failed\": " << summary.failed << ", \"alreadyDone\": " << summary.alreadyDone
+      << "},\n \"computers\": " << summary.computers << ", \"usersFailing\": " << summary.UsersFailing()
+      << ",\n \"users\": [";
+  bool first = true;
+  for (const auto& [key, user] : summary.users) {
+    out << (first ? "\n  " : ",\n  ") << "{\"computer\": " << orNull(user.computer)
+        << ", \"user\": " << orNull(user.user) << ", \"lastOutcome\": \"" << OutcomeName(user.lastOutcome)
+        << "\", \"lastRun\": ";
+    if (user.lastTime) {
+      std::string iso = user.lastTime->Iso();
+      iso[10] = 'T';
+      out << "\"" << iso << "\"";
+    } else {
+      out << "null";
+    }
+    out << ", \"lastRunText\": " << JsonText(user.lastTimeText) << ", \"lastFile\": " << JsonText(user.lastFile)
+        << ", \"runs\": " << user.runs << ", \"succeeded\": " << user.succeeded
+        << ", \"failed\": " << user.failed << ", \"alreadyDone\": " << user.alreadyDone
+        << ", \"mailFailures\": " << user.mailFailures << ", \"problems\": [";
+    for (std::size_t i = 0; i < user.lastProblems.size(); ++i) {
+      const Problem& problem = user.lastProblems[i];
+      out << (i ? ", " : "") << "{\"severity\": \"" << (problem.failure ? "failure" : "warning")
+          << "\", \"line\": " << JsonText(problem.line)
+          << ", \"explanation\": " << orNull(problem.explanation) << "}";
+    }
+    out << "], \"problemsLeftOut\": " << user.lastProblemsLeftOut << "}";
+    first = false;
+  }
+  out << "],\n \"days\": [";
+  first = true;
+  auto day = [&](long long at, const DayCounts& counts) {
+    out << (first ? "\n  " : ",\n  ") << "{\"day\": "
+        << (at == kUnknownDay ? std::string("null") : "\"" + IsoDay(at) + "\"")
+        << ", \"runs\": " << counts.Total() << ", \"succeeded\": " << counts.succeeded
+        << ", \"failed\": " << counts.failed << ", \"alreadyDone\": " << counts.alreadyDone << "}";
+    first = false;
+  };
+  for (const auto& [at, counts] : summary.days) {
+    if (at != kUnknownDay) day(at, counts);
+  }
+  if (auto unknown = summary.days.find(kUnknownDay); unknown != summary.days.end()) {
+    day(kUnknownDay, unknown->second);
+  }
+  out << "],\n \"oldServers\": [";
+  first = true;
+  for (const auto& [key, server] : summary.oldServers) {
+    out << (first ? "\n  " : ",\n  ") << "{\"server\": " << JsonText(server.name)
+        << ", \"moves\": " << server.moves << ", \"failedMoves\": " << server.failedMoves << "}";
+    first = false;
+  }
+  out << "]}\n";
+}
+
+}  // namespace quillon::tools::report

@@ -1,0 +1,551 @@
+// Tests of `quillon report`: a share filled by real engine runs (output files,
+// an e-mail back-up, debug files) and by damaged files, read back into totals
+// and each user's last run; the client's date forms; the command's arguments,
+// output forms and progress.
+#include "tools/quillon/report.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "engine/core/engine_test_support.h"
+#include "platform/host/host_file_system.h"
+#include "platform/memory_file_system.h"
+#include "platform/text.h"
+#include "tools/quillon/quillon_cli.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quillon::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::testing::CompleteDocument;
+using engine::testing::EngineWorld;
+using nlohmann::json;
+
+struct Output {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Output RunReport(platform::FileSystem& files, const std::vector<std::string>& args,
+                 const ReportHost& host = {}) {
+  std::ostringstream out, err;
+  const int code = Report(args, files, host, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The last outcome the engine stored in a world's status file.
+std::string StoredOutcome(const EngineWorld& world) {
+  const std::string status = ReadBytes(platform::JoinPath(world.ProfileFolder(), "Quillon_status.log"));
+  const std::size_t comma = status.rfind(',');
+  return comma == std::string::npos ? "" : status.substr(comma + 1, status.find('\r', comma) - comma - 1);
+}
+
+// One client whose engine runs from the share, as at logon: its debug file
+// and e-mail back-ups land in the share beside the engine.
+struct Client {
+  Client(const std::string& share, const std::string& computer, const std::string& user) {
+    world.host.programFolder = share;
+    world.state.computerName = std::optional<std::string>(computer);
+    world.state.userName = user;
+    world.AddQueue("NEWSRV", "HP4");
+    world.AddQueue("NEWSRV", "HP5");
+  }
+  // A connection the user has, the first one the default printer.
+  void Connect(const std::string& server, const std::string& share) {
+    if (!world.state.defaultPrinter) world.state.defaultPrinter = "\\\\" + server + "\\" + share;
+    world.AddConnection(server, share);
+  }
+  void Run(const std::string& document, platform::LocalTime at) {
+    world.clock.now = at;
+    world.WriteFile(world.Path("doc.ini"), document);
+    world.Run(world.Path("doc.ini"));
+  }
+  EngineWorld world;
+};
+
+std::string OutputDocument(const std::string& folder, const std::string& name, bool perUser,
+                           std::vector<std::pair<std::string, std::string>> more = {}) {
+  more.insert(more.end(), {{"UseFileOutput=", "UseFileOutput=True"},
+                           {"FileOutputPath=", "FileOutputPath=" + folder},
+                           {"FileOutputName=", "FileOutputName=" + name},
+                           {"IncludeComputerName=", perUser ? "IncludeComputerName=True"
+                                                            : "IncludeComputerName=False"},
+                           {"IncludeOutcome=", perUser ? "IncludeOutcome=True" : "IncludeOutcome=False"}});
+  return CompleteDocument(more);
+}
+
+// The entry of a user, or with `computer` of the computer whose user no file named.
+const json* UserNamed(const json& report, const std::string& user, const std::string& computer = "") {
+  for (const json& entry : report["users"]) {
+    if (computer.empty() ? entry["user"] == user : entry["computer"] == computer && entry["user"].is_null()) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
+TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastRun) {
+  EngineWorld scratch;  // only for its temporary folder
+  const std::string share = platform::JoinPath(scratch.ProgramFolder(), "share");
+  const std::string reports = platform::JoinPath(share, "reports");
+  fs::create_directories(reports);
+  const std::string perUser = OutputDocument(reports, "moves.txt", true);
+
+  // Two connections moved, then the run-once guard.
+  Client alice(share, "PC001", "alice");
+  alice.Connect("OLDSRV", "HP4");
+  alice.Connect("OLDSRV", "HP5");
+  alice.Run(perUser, {2026, 12, 1, 8, 55, 0});
+  alice.Run(perUser, {2026, 12, 2, 9, 5, 0});
+  // The new server lacks the queue: a failed move in a file named SUCCESS_,
+  // stored as a failure, so it runs again the next day.
+  Client bob(share, "PC002", "bob");
+  bob.Connect("OLDSRV", "HP6");
+  bob.Run(perUser, {2026, 12, 1, 9, 10, 0});
+  bob.Run(perUser, {2026, 12, 2, 9, 12, 0});
+  // One file for every user, and mail that no server takes: the run is in the
+  // shared file and in an e-mail back-up beside the engine.
+  Client carol(share, "PC003", "carol");
+  carol.Connect("OLDSRV", "HP4");
+  carol.Run(OutputDocument(reports, "site.txt", false,
+                           {{"UseSMTP=", "UseSMTP=True"},
+                            {"SMTPServerNameOrIP=", "SMTPServerNameOrIP=127.0.0.1"},
+                            {"ServerPort=", "ServerPort=1"},
+                            {"EmailTo=", "EmailTo=ops@corp.example"},
+                            {"EmailFrom=", "EmailFrom=quillon@corp.example"}}),
+            {2026, 12, 2, 10, 0, 0});
+  // No output file at all, and a directory that does not answer: the debug
+  // file alone tells of this run.
+  Client dave(share, "PC004", "dave");
+  dave.Connect("OLDSRV", "HP4");
+  dave.world.Publish("other.example", "NEWSRV-HP4", {"HP4"});
+  dave.Run(CompleteDocument({{"UseActiveDirectory=", "UseActiveDirectory=True"},
+                             {"DomainName=", "DomainName=corp.example"}}),
+           {2026, 12, 3, 7, 0, 0});
+  // A file cut inside its second report, and one where a crash left zeros
+  // between two reports (more than any line holds).
+  Client hank(share, "PC008", "hank");
+  hank.Connect("OLDSRV", "HP4");
+  hank.Run(perUser, {2026, 12, 3, 9, 0, 0});
+  hank.Run(perUser, {2026, 12, 4, 9, 0, 0});
+  const std::string hankFile = platform::JoinPath(reports, "PC008_hank_SUCCESS_moves.txt");
+  std::string hankBytes = ReadBytes(hankFile);
+  const std::size_t guard = hankBytes.rfind("This INI file has already");
+  ASSERT_NE(guard, std::string::npos);
+  WriteBytes(hankFile, hankBytes.substr(0, guard + 12));
+  Client judy(share, "PC010", "judy");
+  judy.Connect("OLDSRV", "HP5");
+  judy.Run(perUser, {2026, 12, 3, 11, 0, 0});
+  const std::string judyFile = platform::JoinPath(reports, "PC010_judy_SUCCESS_moves.txt");
+  WriteBytes(judyFile, ReadBytes(judyFile) + std::string(100000, '\0'));
+  judy.Run(perUser, {2026, 12, 4, 11, 0, 0});
+
+  // Written as a Windows client writes them: a date in no form a client
+  // writes, and a printer name in Windows-1252.
+  WriteBytes(platform::JoinPath(reports, "PC006_frank_SUCCESS_moves.txt"),
+             "\r\n\r\nReport At: yesterday at noon\r\n\r\n\r\n"
+             "* ----- Computer: PC006 Username: frank Printers ----- *\r\nLocal Printer: Fax\r\n");
+  WriteBytes(platform::JoinPath(reports, "PC011_kim_SUCCESS_moves.txt"),
+             "\r\n\r\nReport At: 04.12.2026 15:30:00\r\n\r\n\r\n"
+             "* ----- Computer: PC011 Username: kim Printers ----- *\r\n"
+             "\\\\OLDSRV2\\\xC9tiquettes (\\\\OLDSRV2)\r\n\r\n"
+             "* ----- Migrating Networked Printers Between Servers ----- *\r\n"
+             "Migrating: \\\\OLDSRV2\\\xC9tiquettes to \\\\NEWSRV\\\xC9tiquettes\r\n"
+             "Error (1797) populating network printer: \\\\NEWSRV\\\xC9tiquettes\r\n"
+             "What error 1797 means: the printer's driver is not installed on the client.\r\n"
+             "Not removing \\\\OLDSRV2\\\xC9tiquettes: the new connection \\\\NEWSRV\\\xC9tiquettes "
+             "could not be added.\r\n");
+  // Named as the engine's, but nothing of it can be read.
+  WriteBytes(platform::JoinPath(reports, "PC007_gina_SUCCESS_moves.txt"), "");
+  WriteBytes(platform::JoinPath(reports, "PC009_ivan_FAILED_moves.txt"),
+             std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  WriteBytes(platform::JoinPath(share, "PC012.debug"), "scrambled? no: plain text\r\n");
+  // The share's other files are no reports and pass in silence.
+  WriteBytes(platform::JoinPath(share, "migration.ini"), CompleteDocument());
+  WriteBytes(platform::JoinPath(share, "QuillonEngine.exe"), std::string("MZ\x90\0\3\0\0\0", 8));
+  WriteBytes(platform::JoinPath(share, "notes.txt"), "Moved the Plan Room plotter by hand.\r\n");
+#ifndef _WIN32
+  // Neither a pipe nor a link back up may stop the walk.
+  ASSERT_EQ(::mkfifo(platform::JoinPath(reports, "PC013_lou_SUCCESS_moves.txt").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("..", platform::JoinPath(reports, "up").c_str()), 0);
+#endif
+
+  platform::HostFileSystem files;
+  Output run = RunReport(files, {"--json", share});
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_EQ(run.err, "");
+  const json report = json::parse(run.out);
+
+  EXPECT_EQ(report["files"]["outputFiles"], 7);  // alice, bob, site, hank, judy, frank, kim
+  EXPECT_EQ(report["files"]["debugFiles"], 6);
+  EXPECT_EQ(report["files"]["mailBackups"], 1);
+  EXPECT_EQ(report["files"]["ignored"], 3);
+  EXPECT_EQ(report["files"]["skippedSummary"],
+            "3 files skipped: 1 empty, 1 not a report of the engine, 1 not a debug file of the engine");
+  EXPECT_EQ(report["files"]["readInPart"], 2);
+  EXPECT_EQ(report["files"]["repaired"], platform::NarrowCharsetName() == "UTF-8" ? 1 : 0);
+  std::map<std::string, std::string> issues;
+  for (const json& issue : report["fileIssues"]) issues[issue["file"]] = issue["issue"];
+  const auto inReports = [](const char* name) { return platform::JoinPath("reports", name); };
+  std::map<std::string, std::string> expectedIssues = {
+      {"PC012.debug", "not a debug file of the engine"},
+      {inReports("PC007_gina_SUCCESS_moves.txt"), "empty"},
+      {inReports("PC009_ivan_FAILED_moves.txt"), "not a report of the engine"},
+      {inReports("PC008_hank_SUCCESS_moves.txt"), "cut short, read up to the cut"},
+      {inReports("PC010_judy_SUCCESS_moves.txt"), "binary junk, read around it"}};
+  // Where the host's own text is UTF-8, a Windows client's bytes are not.
+  const bool utf8Host = platform::NarrowCharsetName() == "UTF-8";
+  if (utf8Host) {
+    expectedIssues[inReports("PC011_kim_SUCCESS_moves.txt")] = "not UTF-8, read as Windows-1252";
+  }
+  EXPECT_EQ(issues, expectedIssues);
+
+  // Carol's run counts once although two files hold it; every other computer's
+  // debug file holds a run its output file already holds, except dave's.
+  EXPECT_EQ(report["runs"], (json{{"total", 12}, {"succeeded", 6}, {"failed", 4}, {"alreadyDone", 2}}));
+  EXPECT_EQ(report["computers"], 8);
+  EXPECT_EQ(report["usersFailing"], 3);
+
+  struct Last {
+    const char* user;
+    const char* outcome;
+    std::optional<json> when;  // absent: the debug file's own time, below
+    int runs;
+  };
+  for (const Last& expected : {Last{"alice", "already done", "2026-12-02T09:05:00", 2},
+                               Last{"bob", "failed", "2026-12-02T09:12:00", 2},
+                               Last{"carol", "succeeded", "2026-12-02T10:00:00", 1},
+                               Last{"dave", "failed", std::nullopt, 1},
+                               Last{"hank", "succeeded", "2026-12-04T09:00:00", 2},
+                               Last{"judy", "already done", "2026-12-04T11:00:00", 2},
+                               Last{"frank", "succeeded", nullptr, 1},
+                               Last{"kim", "failed", "2026-12-04T15:30:00", 1}}) {
+    // A debug file names its computer, not its user.
+    const json* user = std::string(expected.user) == "dave" ? UserNamed(report, "", "PC004")
+                                                            : UserNamed(report, expected.user);
+    ASSERT_NE(user, nullptr) << expected.user;
+    EXPECT_EQ((*user)["lastOutcome"], expected.outcome) << expected.user;
+    EXPECT_EQ((*user)["runs"], expected.runs) << expected.user;
+    if (expected.when) {
+      EXPECT_EQ((*user)["lastRun"], *expected.when) << expected.user;
+    }
+  }
+  // The engine's own verdict, stored for its run-once guard, is the report's.
+  for (const auto& [client, stored] : {std::pair{&alice, "True"}, std::pair{&bob, "False"},
+                                       std::pair{&carol, "True"}, std::pair{&dave, "False"},
+                                       std::pair{&judy, "True"}}) {
+    EXPECT_EQ(StoredOutcome(client->world), stored);
+  }
+
+  const json& bobsRun = *UserNamed(report, "bob");
+  EXPECT_EQ(bobsRun["lastFile"], inReports("PC002_bob_SUCCESS_moves.txt"));
+  ASSERT_EQ(bobsRun["problems"].size(), 2u);
+  EXPECT_EQ(bobsRun["problems"][0]["severity"], "failure");
+  EXPECT_EQ(bobsRun["problems"][0]["line"], "Error (1801) populating network printer: \\\\NEWSRV\\HP6");
+  EXPECT_EQ(bobsRun["problems"][0]["explanation"].get<std::string>().rfind("What error 1801 means: ", 0), 0u);
+  EXPECT_EQ(bobsRun["problems"][1]["severity"], "warning");
+  EXPECT_EQ(bobsRun["problems"][1]["line"].get<std::string>().rfind("Not removing \\\\OLDSRV\\HP6", 0), 0u);
+  EXPECT_EQ((*UserNamed(report, "carol"))["mailFailures"], 1);
+  EXPECT_EQ((*UserNamed(report, "carol"))["lastFile"], inReports("site.txt"));
+  const json& davesRun = *UserNamed(report, "", "PC004");
+  EXPECT_EQ(davesRun["lastFile"], "PC004.debug");
+  ASSERT_FALSE(davesRun["problems"].empty());
+  EXPECT_EQ(davesRun["problems"][0]["line"], "ERROR: Accessing Active Directory. <<");
+  EXPECT_EQ(davesRun["problems"][0]["severity"], "failure");
+  EXPECT_EQ((*UserNamed(report, "kim"))["problems"][0]["line"],
+            "Error (1797) populating network printer: \\\\NEWSRV\\\xC3\x89tiquettes");
+
+  // Per day; dave's debug file is dated by when it was written.
+  std::map<std::string, json> days;
+  for (const json& day : report["days"]) {
+    days[day["day"].is_null() ? "unknown" : day["day"].get<std::string>()] = day;
+  }
+  const auto listed = files.ListFolder(share);
+  ASSERT_TRUE(listed.has_value());
+  std::string davesDay;
+  for (const auto& entry : *listed) {
+    if (entry.name == "PC004.debug" && entry.modified) {
+      davesDay = report::IsoDay(platform::DaysSinceEpoch(entry.modified->year, entry.modified->month,
+                                                         entry.modified->day));
+    }
+  }
+  ASSERT_FALSE(davesDay.empty());
+  std::map<std::string, std::array<int, 3>> expectedDays = {{"2026-12-01", {1, 1, 0}},
+                                                            {"2026-12-02", {1, 1, 1}},
+                                                            {"2026-12-03", {2, 0, 0}},
+                                                            {"2026-12-04", {1, 1, 1}},
+                                                            {"unknown", {1, 0, 0}}};
+  expectedDays[davesDay][1] += 1;
+  ASSERT_EQ(days.size(), expectedDays.size());
+  for (const auto& [day, counts] : expectedDays) {
+    EXPECT_EQ(days[day]["succeeded"], counts[0]) << day;
+    EXPECT_EQ(days[day]["failed"], counts[1]) << day;
+    EXPECT_EQ(days[day]["alreadyDone"], counts[2]) << day;
+  }
+  EXPECT_EQ(report["days"].back()["day"], nullptr) << "the unknown day comes last";
+
+  EXPECT_EQ(report["oldServers"],
+            json::parse(R"([{"server": "OLDSRV", "moves": 7, "failedMoves": 2},
+                            {"server": "OLDSRV2", "moves": 1, "failedMoves": 1}])"));
+
+  // The text says the same, the skipped files first of all.
+  Output text = RunReport(files, {share});
+  EXPECT_EQ(text.code, 1);
+  EXPECT_NE(text.out.find(std::string("\n3 files skipped: 1 empty, 1 not a report of the engine, 1 not a "
+                                      "debug file of the engine\n2 files read in part: 1 cut short, read up "
+                                      "to the cut, 1 binary junk, read around it\n") +
+                          (utf8Host ? "1 file was not UTF-8, read as Windows-1252\n" : "") +
+                          "Runs: 12 by 8 users on 8 computers: 6 succeeded, 4 failed, 2 already done\n"
+                          "Last run failed: 3 users\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("  PC002 bob, 2026-12-02 09:12:00, 2 failed runs of 2: " +
+                          inReports("PC002_bob_SUCCESS_moves.txt") +
+                          "\n    Error (1801) populating network printer: \\\\NEWSRV\\HP6\n      What error 1801 means: "),
+            std::string::npos)
+      << text.out;
+}
+
+TEST(QuillonReportTest, DatesInTheClientsOwnForm) {
+  using report::ParseGeneralDate;
+  struct Case {
+    const char* text;
+    const char* iso;  // nullptr: unreadable
+  };
+  for (const Case& c : {
+           Case{"12/8/2026 6:22:18 PM", "2026-12-08 18:22:18"},   // United States
+           Case{"12/1/2024 12:30:00 AM", "2024-12-01 00:30:00"},
+           Case{"3/15/2005 12:05:09 PM", "2005-03-15 12:05:09"},
+           Case{"08.12.2026 18:22:18", "2026-12-08 18:22:18"},    // German
+           Case{"08/12/2026 18:22:18", "2026-12-08 18:22:18"},    // British, French
+           Case{"8-12-2026 18:22:18", "2026-12-08 18:22:18"},     // Dutch
+           Case{"2026-12-08 18:22:18", "2026-12-08 18:22:18"},    // Swedish, ISO
+           Case{"2026/12/8 18:22:18", "2026-12-08 18:22:18"},     // Chinese, Japanese
+           Case{"2026. 12. 08. 18:22:18", "2026-12-08 18:22:18"}, // Hungarian
+           Case{"8/12/26 6:22 p.m.", "2026-08-12 18:22:00"},      // a custom short form
+           Case{"25/12/2026 09:00:00", "2026-12-25 09:00:00"},    // day told by its value
+           Case{"12/25/2026 9:00:00 AM", "2026-12-25 09:00:00"},
+           Case{"2/29/2024 1:00:00 PM", "2024-02-29 13:00:00"},
+           Case{"8/12/2569 18:22:18", nullptr},   // Thai Buddhist era: no plausible year
+           Case{"2/29/2023 1:00:00 PM", nullptr},
+           Case{"13/13/2026 10:00:00", nullptr},
+           Case{"12/8/2026 25:00:00", nullptr},
+           Case{"12/8/2026 13:00:00 PM", nullptr},
+           Case{"yesterday at noon", nullptr},
+           Case{"", nullptr},
+           Case{"20261208 182218", nullptr},
+       }) {
+    const std::optional<report::DateTime> date = ParseGeneralDate(c.text);
+    if (c.iso) {
+      ASSERT_TRUE(date.has_value()) << c.text;
+      EXPECT_EQ(date->Iso(), c.iso) << c.text;
+    } else {
+      EXPECT_FALSE(date.has_value()) << c.text << " read as " << date->Iso();
+    }
+  }
+
+  // Korean and Japanese afternoons, in the host's own text where its code
+  // page has them (a Windows of that code page; UTF-8 elsewhere).
+  int eastAsian = 0;
+  for (const std::u16string& text : {std::u16string(u"2026-12-08 \uC624\uD6C4 6:22:18"),
+                                     std::u16string(u"2026/12/08 \u5348\u5F8C 6:22:18")}) {
+    const std::string narrow = platform::Utf16ToNarrow(text);
+    if (platform::NarrowToUtf16(narrow) != text) continue;
+    const std::optional<report::DateTime> date = ParseGeneralDate(narrow);
+    ASSERT_TRUE(date.has_value()) << narrow;
+    EXPECT_EQ(date->Iso(), "2026-12-08 18:22:18") << narrow;
+    ++eastAsian;
+  }
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    EXPECT_EQ(eastAsian, 2);
+  }
+
+  // A client with day-first dates and a 12-hour clock (Australia): once one
+  // of its dates shows the order, the file's others are read that way too;
+  // an order learnt for one form says nothing of another.
+  std::map<std::string, report::DateOrder> orders;
+  EXPECT_EQ(ParseGeneralDate("3/12/2026 9:00:00 AM", &orders)->Iso(), "2026-03-12 09:00:00");
+  EXPECT_EQ(ParseGeneralDate("25/11/2026 9:00:00 AM", &orders)->Iso(), "2026-11-25 09:00:00");
+  EXPECT_EQ(ParseGeneralDate("3/12/2026 9:00:00 AM", &orders)->Iso(), "2026-12-03 09:00:00");
+  EXPECT_EQ(ParseGeneralDate("3.12.2026 09:00:00", &orders)->Iso(), "2026-12-03 09:00:00");
+  EXPECT_EQ(ParseGeneralDate("12.25.2026 09:00:00", &orders)->Iso(), "2026-12-25 09:00:00");
+  EXPECT_EQ(ParseGeneralDate("3.12.2026 09:00:00", &orders)->Iso(), "2026-03-12 09:00:00");
+}
+
+std::string Dated(int day, int hour) {
+  return "12/" + std::to_string(day) + "/2026 " + std::to_string(hour) + ":00:00 AM";
+}
+
+std::string SuccessReport(const std::string& when, const std::string& computer, const std::string& user) {
+  return "\r\n\r\nReport At: " + when + "\r\n\r\n\r\n* ----- Computer: " + computer + " Username: " + user +
+         " Printers ----- *\r\n\\\\OLDSRV\\HP4 (\\\\OLDSRV)\r\n\r\n"
+         "* ----- Migrating Networked Printers Between Servers ----- *\r\n"
+         "Migrating: \\\\OLDSRV\\HP4 to \\\\NEWSRV\\HP4\r\nPopulated networked printer: \\\\NEWSRV\\HP4\r\n"
+         "Deleted networked printer: \\\\OLDSRV\\HP4\r\n";
+}
+
+TEST(QuillonReportTest, CommandArgumentsFormsAndProgress) {
+  platform::MemoryFileSystem files;
+  const std::string share = "share";
+  const auto at = [&](const std::string& name) { return platform::JoinPath(share, name); };
+  files.folders.insert(share);
+  files.files[at("PC1_ann_SUCCESS_moves.txt")] = SuccessReport(Dated(1, 9), "PC1", "ann") +
+                                                 SuccessReport(Dated(3, 9), "PC1", "ann");
+  files.files[at(platform::JoinPath("east", "PC2_ben_FAILED_moves.txt"))] =
+      "\r\n\r\nReport At: " + Dated(2, 10) +
+      "\r\n\r\n\r\nError accessing Active Directory. Try installing an MDAC update.\r\n"
+      "> Error Number: -2147016646\r\n> Error Description: The server is not operational.\r\n";
+  files.files[at("PC3_cy, \"the\" third_SUCCESS_moves.txt")] = SuccessReport(Dated(2, 11), "PC3", "cy, \"the\" third");
+  files.unreadable.insert(at("PC4_dee_SUCCESS_moves.txt"));
+  files.folders.insert(at("locked"));
+  files.unreadableFolders.insert(at("locked"));
+  files.files["a file"] = "x";
+  files.folders.insert("closed");
+  files.unreadableFolders.insert("closed");
+
+  // Arguments.
+  Output help = RunReport(files, {"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.out.rfind("Usage: quillon report [--csv | --json] [--html OUT.html] FOLDER\n", 0), 0u);
+  EXPECT_NE(help.out.find("Exit status: 0 no user's last run failed, 1 some user's last run failed,\n2 "),
+            std::string::npos);
+  std::ostringstream out, err;
+  EXPECT_EQ(RunQuillon({"--help"}, files, out, err), 0);
+  EXPECT_NE(out.str().find("  report FOLDER "), std::string::npos);
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{}, "quillon report: no folder given\n"},
+           {{"share", "other"}, "quillon report: one folder at a time\n"},
+           {{"--csv", "--json", "share"}, "quillon report: --csv and --json exclude each other\n"},
+           {{"--fast", "share"}, "quillon report: unknown option '--fast'\n"},
+           {{"share", "--html"}, "quillon report: --html needs the name of the page to write\n"},
+           {{"missing"}, "quillon report: missing: does not exist\n"},
+           {{"a file"}, "quillon report: a file: is not a folder\n"},
+           {{"closed"}, "quillon report: closed: cannot be read\n"}}) {
+    Output bad = RunReport(files, args);
+    EXPECT_EQ(bad.code, 2) << message;
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err.rfind(message, 0), 0u) << bad.err;
+  }
+
+  // CSV: one table, every row as many fields as the header, the odd user
+  // name quoted, the unreadable file and folder named.
+  Output csv = RunReport(files, {"--csv", share});
+  EXPECT_EQ(csv.code, 1);
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(csv.out);
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_FALSE(line.empty());
+    ASSERT_EQ(line.back(), '\r');
+    line.pop_back();
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (quoted && line[i] == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (line[i] == '"') {
+        quoted = !quoted;
+      } else if (line[i] == ',' && !quoted) {
+        fields.emplace_back();
+      } else {
+        fields.back() += line[i];
+      }
+    }
+    rows.push_back(fields);
+  }
+  ASSERT_EQ(rows.size(), 1u + 1 + 3 + 3 + 1 + 2);  // header, summary, users, days, server, issues
+  for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size()) << row[0];
+  EXPECT_EQ(rows[0][0], "record");
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"summary", "", "", "", "", "share", "", "", "4", "3", "1",
+                                               "0", "", "", "2 files skipped: 1 cannot be read, 1 folder cannot be listed"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"user", "PC1", "ann", "", "", "PC1_ann_SUCCESS_moves.txt",
+                                               "succeeded", "2026-12-03 09:00:00", "2", "2", "0", "0", "",
+                                               "", ""}));
+  EXPECT_EQ(rows[3][2], "ben");
+  EXPECT_EQ(rows[3][6], "failed");
+  EXPECT_EQ(rows[3][14],
+            "Error accessing Active Directory. Try installing an MDAC update.");
+  EXPECT_EQ(rows[4][2], "cy, \"the\" third");
+  EXPECT_EQ(rows[5][0], "day");
+  EXPECT_EQ(rows[5][3], "2026-12-01");
+  EXPECT_EQ(rows[8], (std::vector<std::string>{"server", "", "", "", "OLDSRV", "", "", "", "", "", "", "",
+                                               "3", "0", ""}));
+  EXPECT_EQ(rows[9][0], "skipped");
+  EXPECT_EQ(rows[9][5], "locked");
+  EXPECT_EQ(rows[10][5], "PC4_dee_SUCCESS_moves.txt");
+  EXPECT_EQ(rows[10][14], "cannot be read");
+
+  // JSON: the shape scripts rely on.
+  Output jsonRun = RunReport(files, {"--json", share});
+  EXPECT_EQ(jsonRun.code, 1);
+  const json report = json::parse(jsonRun.out);
+  EXPECT_EQ(report["exit"], 1);
+  EXPECT_EQ(report["files"]["skippedSummary"], "2 files skipped: 1 cannot be read, 1 folder cannot be listed");
+  EXPECT_EQ(report["users"][1]["problems"][0],
+            json::parse(R"({"severity": "failure", "line": "Error accessing Active Directory. Try installing an MDAC update.",
+              "explanation": "Error Number: -2147016646 Error Description: The server is not operational."})"));
+  EXPECT_EQ(report["users"][1]["lastFile"], platform::JoinPath("east", "PC2_ben_FAILED_moves.txt"));
+  for (const char* key : {"folder", "exit", "files", "fileIssues", "fileIssuesLeftOut", "runs", "computers",
+                          "usersFailing", "users", "days", "oldServers"}) {
+    EXPECT_TRUE(report.contains(key)) << key;
+  }
+
+  // The page is written through the files; standard output says so.
+  Output page = RunReport(files, {"--html", "out.html", share});
+  EXPECT_EQ(page.code, 1);
+  EXPECT_EQ(page.out,
+            "Wrote out.html: 4 runs by 3 users, 1 failed at their last run; 2 files skipped: 1 cannot be "
+            "read, 1 folder cannot be listed\n");
+  ASSERT_EQ(files.files.count("out.html"), 1u);
+  EXPECT_EQ(files.files["out.html"].rfind("<!DOCTYPE html>", 0), 0u);
+  files.failWrites = true;
+  Output unwritten = RunReport(files, {"--html=out.html", "--json", share});
+  EXPECT_EQ(unwritten.code, 2);
+  EXPECT_EQ(unwritten.err, "quillon report: out.html: cannot be written: Access is denied.\n");
+  files.failWrites = false;
+
+  // Progress: on a terminal only, once a second has gone, on standard error,
+  // wiped before the report; standard output stays clean.
+  double now = 0;
+  ReportHost slow{true, [&now] { return now += 0.4; }};
+  for (int i = 0; i < 300; ++i) {
+    files.files[at(platform::JoinPath("bulk", "n" + std::to_string(i) + ".txt"))] = "not a report";
+  }
+  Output shown = RunReport(files, {"--json", share}, slow);
+  EXPECT_EQ(json::parse(shown.out)["files"]["ignored"], 300);
+  EXPECT_NE(shown.err.find("\rLooking for files: 192 found"), std::string::npos) << shown.err;
+  const std::string last = "Reading files: 304 of 304";
+  EXPECT_NE(shown.err.find("\r" + last), std::string::npos) << shown.err;
+  EXPECT_EQ(shown.err.substr(shown.err.size() - 2 - last.size()),
+            "\r" + std::string(last.size(), ' ') + "\r");
+  ReportHost notTerminal{false, [&now] { return now += 0.4; }};
+  EXPECT_EQ(RunReport(files, {"--json", share}, notTerminal).err, "");
+  now = 0;
+  ReportHost quick{true, [] { return 0.0; }};
+  EXPECT_EQ(RunReport(files, {"--json", share}, quick).err, "");
+}
+
+}  // namespace
+}  // namespace quillon::tools
