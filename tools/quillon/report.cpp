@@ -1162,21 +1162,9 @@ std::string Grouped(long long number) {
 }
 
 std::string Utf8(std::string_view narrow) {
+  // Reports are mostly UTF-8 already on a UTF-8 host: no conversion then.
   if (HostTextIsUtf8() && IsUtf8(narrow)) return std::string(narrow);
-  const std::u16string units = platform::NarrowToUtf16(narrow);
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
+  return Utf8Text(narrow);
 }
 
 }  // namespace quillon::tools::report

@@ -18,9 +18,6 @@ std::string IssuesSentence(const IssueList& issues, IssueGroup group);
 // A computer or user name, "(unknown)" when no file said it.
 std::string UserName(const std::string& name);
 
-// A JSON string in UTF-8 of the host's 8-bit text.
-std::string JsonText(std::string_view narrow);
-
 // 1 when some user's last run failed, else 0.
 int ExitCode(const Summary& summary);
 

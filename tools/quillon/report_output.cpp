@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/quillon/quillon_cli.h"
 #include "tools/quillon/report.h"
 #include "tools/quillon/report_format.h"
 
@@ -72,29 +73,6 @@ std::string ProblemsJoined(const UserSummary& user) {
 }
 
 }  // namespace
-
-std::string JsonText(std::string_view narrow) {
-  const std::string utf8 = Utf8(narrow);
-  std::string result = "\"";
-  for (char c : utf8) {
-    switch (c) {
-      case '"': result += "\\\""; break;
-      case '\\': result += "\\\\"; break;
-      case '\n': result += "\\n"; break;
-      case '\r': result += "\\r"; break;
-      case '\t': result += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          result += escaped;
-        } else {
-          result += c;
-        }
-    }
-  }
-  return result + "\"";
-}
 
 std::string IssuesSentence(const IssueList& issues, IssueGroup group) {
   long count = 0;
@@ -259,21 +237,21 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
 }
 
 void WriteJson(const Summary& summary, std::ostream& out) {
-  auto orNull = [](const std::string& text) { return text.empty() ? std::string("null") : JsonText(text); };
-  out << "{\"folder\": " << JsonText(summary.folder) << ", \"exit\": " << ExitCode(summary)
+  auto orNull = [](const std::string& text) { return text.empty() ? std::string("null") : JsonString(text); };
+  out << "{\"folder\": " << JsonString(summary.folder) << ", \"exit\": " << ExitCode(summary)
       << ",\n \"files\": {\"found\": " << summary.filesFound << ", \"outputFiles\": " << summary.outputFiles
       << ", \"debugFiles\": " << summary.debugFiles << ", \"mailBackups\": " << summary.mailBackups
       << ", \"ignored\": " << summary.ignoredFiles << ", \"skipped\": " << summary.issues.Skipped()
       << ", \"readInPart\": " << summary.issues.ReadInPart()
       << ", \"repaired\": " << summary.issues.Repaired()
-      << ", \"skippedSummary\": " << JsonText(IssuesSentence(summary.issues, IssueGroup::Skipped))
+      << ", \"skippedSummary\": " << JsonString(IssuesSentence(summary.issues, IssueGroup::Skipped))
       << "},\n \"fileIssues\": [";
   long all = 0;
   for (const auto& [issue, count] : summary.issues.counts) all += count;
   for (std::size_t i = 0; i < summary.issues.files.size(); ++i) {
     const auto& [file, issue] = summary.issues.files[i];
-    out << (i ? ",\n  " : "\n  ") << "{\"file\": " << JsonText(file) << ", \"issue\": "
-        << JsonText(IssueName(issue)) << ", \"skipped\": " << (IssueSkips(issue) ? "true" : "false")
+    out << (i ? ",\n  " : "\n  ") << "{\"file\": " << JsonString(file) << ", \"issue\": "
+        << JsonString(IssueName(issue)) << ", \"skipped\": " << (IssueSkips(issue) ? "true" : "false")
         << "}";
   }
   out << "],\n \"fileIssuesLeftOut\": " << (all - static_cast<long>(summary.issues.files.size()))
@@ -293,14 +271,14 @@ void WriteJson(const Summary& summary, std::ostream& out) {
     } else {
       out << "null";
     }
-    out << ", \"lastRunText\": " << JsonText(user.lastTimeText) << ", \"lastFile\": " << JsonText(user.lastFile)
+    out << ", \"lastRunText\": " << JsonString(user.lastTimeText) << ", \"lastFile\": " << JsonString(user.lastFile)
         << ", \"runs\": " << user.runs << ", \"succeeded\": " << user.succeeded
         << ", \"failed\": " << user.failed << ", \"alreadyDone\": " << user.alreadyDone
         << ", \"mailFailures\": " << user.mailFailures << ", \"problems\": [";
     for (std::size_t i = 0; i < user.lastProblems.size(); ++i) {
       const Problem& problem = user.lastProblems[i];
       out << (i ? ", " : "") << "{\"severity\": \"" << (problem.failure ? "failure" : "warning")
-          << "\", \"line\": " << JsonText(problem.line)
+          << "\", \"line\": " << JsonString(problem.line)
           << ", \"explanation\": " << orNull(problem.explanation) << "}";
     }
     out << "], \"problemsLeftOut\": " << user.lastProblemsLeftOut << "}";
@@ -324,7 +302,7 @@ void WriteJson(const Summary& summary, std::ostream& out) {
   out << "],\n \"oldServers\": [";
   first = true;
   for (const auto& [key, server] : summary.oldServers) {
-    out << (first ? "\n  " : ",\n  ") << "{\"server\": " << JsonText(server.name)
+    out << (first ? "\n  " : ",\n  ") << "{\"server\": " << JsonString(server.name)
         << ", \"moves\": " << server.moves << ", \"failedMoves\": " << server.failedMoves << "}";
     first = false;
   }
