@@ -12,6 +12,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "platform/test_browser.h"
 #include "platform/test_process.h"
 #include "toolkit/deployment.h"
 
@@ -21,6 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using platform::test_process::Spawn;
 using platform::test_process::WaitFor;
+using platform::test_process::FileUrl;
+using platform::test_process::ProbeResult;
+using platform::test_process::RunProbe;
 
 class FixedClock : public platform::Clock {
  public:
@@ -66,28 +70,11 @@ frame.onload = () => {
 </script></body></html>
 )";
 
-std::string FileUrl(const fs::path& path) {
-  std::string url = "file://";
-  for (char c : path.string()) url += c == ' ' ? std::string("%20") : std::string(1, c);
-  return url;
-}
-
 std::string ReadAll(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-std::string Unescaped(std::string text) {
-  for (const auto& [entity, plain] :
-       {std::pair{"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
-    for (std::size_t at = text.find(entity); at != std::string::npos;
-         at = text.find(entity, at + 1)) {
-      text.replace(at, std::string(entity).size(), plain);
-    }
-  }
-  return text;
 }
 
 class LaunchPageBrowserTest : public ::testing::Test {
@@ -149,25 +136,11 @@ class LaunchPageBrowserTest : public ::testing::Test {
     std::string html = kProbe;
     html.replace(html.find("PAGE"), 4, FileUrl(page));
     std::ofstream(probe, std::ios::binary) << html;
-    const fs::path log = root_ / "dom.txt";
-    fs::remove(log);
-    EXPECT_EQ(Chromium({"--allow-file-access-from-files", "--virtual-time-budget=5000",
-                        "--dump-dom", FileUrl(probe)},
-                       log),
-              0);
-    const std::string dom = ReadAll(log);
-    const std::string open = "<pre id=\"result\">";
-    const std::size_t start = dom.find(open);
-    const std::size_t end = dom.find("</pre>", start);
-    if (start == std::string::npos || end == std::string::npos) {
-      ADD_FAILURE() << dom.substr(0, 3000);
-      return {};
-    }
-    std::vector<std::string> lines;
-    std::istringstream result(
-        Unescaped(dom.substr(start + open.size(), end - start - open.size())));
-    for (std::string line; std::getline(result, line);) lines.push_back(line);
-    return lines;
+    const ProbeResult result =
+        RunProbe(QUILLON_CHROMIUM, root_ / "profile", {}, probe, root_ / "dom.txt");
+    EXPECT_EQ(result.exitStatus, 0);
+    if (!result.lines) ADD_FAILURE() << result.dom.substr(0, 3000);
+    return result.lines.value_or(std::vector<std::string>{});
   }
 
   void Screenshot(const fs::path& page, const std::string& name) {

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/host/host_file_system.h"
+#include "platform/test_browser.h"
 #include "platform/test_process.h"
 #include "tools/quillon/quillon_cli.h"
 
@@ -29,8 +30,9 @@ namespace quillon::tools {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::test_process::Spawn;
-using platform::test_process::WaitFor;
+using platform::test_process::FileUrl;
+using platform::test_process::ProbeResult;
+using platform::test_process::RunProbe;
 
 // Takes every connection on a loopback port, keeps its first line (the
 // request a browser sends its proxy) and closes it at once, so a page that
@@ -134,30 +136,6 @@ frame.onload = () => {
 </script></body></html>
 )";
 
-std::string FileUrl(const fs::path& path) {
-  std::string url = "file://";
-  for (char c : path.string()) url += c == ' ' ? std::string("%20") : std::string(1, c);
-  return url;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-std::string Unescaped(std::string text) {
-  for (const auto& [entity, plain] :
-       {std::pair{"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
-    for (std::size_t at = text.find(entity); at != std::string::npos;
-         at = text.find(entity, at + 1)) {
-      text.replace(at, std::string(entity).size(), plain);
-    }
-  }
-  return text;
-}
-
 std::string ReportText(const std::string& day, const std::string& computer, const std::string& user,
                    bool failed) {
   return "\r\n\r\nReport At: " + day + "\r\n\r\n\r\n* ----- Computer: " + computer +
@@ -192,35 +170,22 @@ class ReportPageBrowserTest : public ::testing::Test {
     std::string html = kProbe;
     html.replace(html.find("PAGE"), 4, FileUrl(page));
     std::ofstream(probe, std::ios::binary) << html;
-    const fs::path log = root_ / "dom.txt";
-    fs::remove(log);
     const std::string proxy = "--proxy-server=http://127.0.0.1:" + std::to_string(proxy_.port());
-    const std::vector<std::string> argv = {
-        QUILLON_CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu",
-        "--user-data-dir=" + (root_ / "profile").string(), proxy,
-        // Loopback too goes through the proxy. The browser's own calls home
-        // (sign-in, updates, network time), which no switch stops in
-        // headless Chromium, go nowhere instead.
-        "--proxy-bypass-list=<-loopback>;" + std::string(kBrowsersOwn),
-        "--host-resolver-rules=MAP accounts.google.com ~NOTFOUND, MAP update.googleapis.com "
-        "~NOTFOUND, MAP clients2.google.com ~NOTFOUND",
-        "--disable-background-networking", "--disable-component-update", "--no-first-run",
-        "--disable-sync", "--disable-features=NetworkTimeServiceQuerying",
-        "--allow-file-access-from-files", "--virtual-time-budget=5000", "--dump-dom",
-        FileUrl(probe)};
-    EXPECT_EQ(WaitFor(Spawn(argv, log.string()), std::chrono::seconds(60)), 0);
-    const std::string dom = ReadAll(log);
-    const std::string open = "<pre id=\"result\">";
-    const std::size_t start = dom.find(open);
-    const std::size_t end = dom.find("</pre>", start);
-    if (start == std::string::npos || end == std::string::npos) {
-      ADD_FAILURE() << dom.substr(0, 3000);
-      return {};
-    }
-    std::vector<std::string> lines;
-    std::istringstream result(Unescaped(dom.substr(start + open.size(), end - start - open.size())));
-    for (std::string line; std::getline(result, line);) lines.push_back(line);
-    return lines;
+    const ProbeResult result = RunProbe(
+        QUILLON_CHROMIUM, root_ / "profile",
+        {proxy,
+         // Loopback too goes through the proxy. The browser's own calls home
+         // (sign-in, updates, network time), which no switch stops in
+         // headless Chromium, go nowhere instead.
+         "--proxy-bypass-list=<-loopback>;" + std::string(kBrowsersOwn),
+         "--host-resolver-rules=MAP accounts.google.com ~NOTFOUND, MAP update.googleapis.com "
+         "~NOTFOUND, MAP clients2.google.com ~NOTFOUND",
+         "--disable-background-networking", "--disable-component-update", "--no-first-run",
+         "--disable-sync", "--disable-features=NetworkTimeServiceQuerying"},
+        probe, root_ / "dom.txt");
+    EXPECT_EQ(result.exitStatus, 0);
+    if (!result.lines) ADD_FAILURE() << result.dom.substr(0, 3000);
+    return result.lines.value_or(std::vector<std::string>{});
   }
 
   fs::path root_;
