@@ -87,7 +87,7 @@ void RunMigration(RunContext& context) {
   const bool alreadySucceeded = HasAlreadySucceeded(context);
   if (alreadySucceeded && !doc.AlwaysRun) {
     WriteDebugLine(context, ">> This INI file has already successed on this machine.");
-    context.AppendRunMessage("This INI file has already succeeded on this machine.");
+    context.AppendRunMessage(kAlreadySucceededText);
     context.AppendRunMessage(
         "If you would like to run this INI file again, please save it as a different name or ");
     context.AppendRunMessage("please select the Always Run feature on the General step.");

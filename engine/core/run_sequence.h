@@ -10,6 +10,10 @@ namespace quillon::engine {
 
 struct RunContext;
 
+// The report's line when the run-once guard stops a run.
+inline constexpr std::string_view kAlreadySucceededText =
+    "This INI file has already succeeded on this machine.";
+
 // One whole run, from the opening banner to the debug file.
 void RunEngine(RunContext& context, const std::string& commandLine);
 

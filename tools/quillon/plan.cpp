@@ -249,7 +249,11 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
     plan.storedOutcome = value;
     plan.storedWhere = key;
   }
-  plan.alreadySucceeded = plan.documentRead && plan.storedOutcome.empty() && plan.succeeded;
+  // The guard's own words, not a missing status line: a status that could not
+  // be stored is no guard.
+  plan.alreadySucceeded =
+      plan.documentRead &&
+      context.RunMessage.find(engine::kAlreadySucceededText) != std::string::npos;
 
   std::string_view report = context.RunMessage;
   while (report.substr(0, 2) == "\r\n") report.remove_prefix(2);

@@ -209,6 +209,13 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   EXPECT_EQ(oldPlan["storedIn"], "HKEY_CURRENT_USER\\Software\\Quillon\\" + alias +
                                      "\\carol (SUCCESS)");
   EXPECT_EQ(files.writes, 0);
+  // A status the registry refuses is no "already succeeded".
+  old.failures.push_back({"RegSetValueEx", std::nullopt, 5, {}});
+  files.files[clientFile] = sim::SerializeClient(old);
+  const Json refused = Json::parse(
+      Plan(files, clock, {"--client", clientFile, "--as", alias, "--json", doc}).out);
+  EXPECT_EQ(refused["outcome"], "success");
+  EXPECT_EQ(refused["storedOutcome"], nullptr);
 
   // Bad arguments and unreadable input: exit 2 and a reason, nothing run.
   files.files["broken.json"] = "{\"printers\": 7}";
