@@ -8,6 +8,7 @@
 
 #include "platform/host/system_error_win32.h"
 #include "platform/host/windows_api.h"
+#include "platform/win32/spooler_win32.h"
 #include "platform/win32/system_info_win32.h"
 
 namespace quillon::platform::win32 {
@@ -48,19 +49,6 @@ Status Enumerate(const char* name, Buffer& buffer, DWORD& returned, Call call) {
   return Failure(name, ERROR_INSUFFICIENT_BUFFER);
 }
 
-PrinterInfo2 Decode(const PRINTER_INFO_2A& record) {
-  PrinterInfo2 info;
-  info.serverName = Text(record.pServerName);
-  info.printerName = Text(record.pPrinterName);
-  info.shareName = Text(record.pShareName);
-  info.portName = Text(record.pPortName);
-  info.driverName = Text(record.pDriverName);
-  info.comment = Text(record.pComment);
-  info.location = Text(record.pLocation);
-  info.attributes = record.Attributes;
-  return info;
-}
-
 // One printer read as the engine's inventory reads it: open, the size query
 // (which must end in 122), the sized read, close.
 void ReadPrinter(ListedPrinter& printer) {
@@ -82,7 +70,10 @@ void ReadPrinter(ListedPrinter& printer) {
     SetLastError(0);
     ok = GetPrinterA(handle, 2, buffer.Bytes(), needed, &needed);
     error = GetLastError();
-    if (ok) printer.info = Decode(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes()));
+    if (ok) {
+      printer.info =
+          DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes()));
+    }
   } else if (ok) {
     error = ERROR_INVALID_DATA;  // a level-2 record never fits in no bytes
     ok = FALSE;
@@ -223,7 +214,7 @@ QueueListing Win32ClientReader::ListServerQueues(const std::string& server) {
                              });
   const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
-    PrinterInfo2 queue = Decode(records[i]);
+    PrinterInfo2 queue = DecodePrinterInfo2(records[i]);
     // Clients connect to a queue by its share name; an unshared one cannot be reached.
     if ((queue.attributes & PRINTER_ATTRIBUTE_SHARED) && !queue.shareName.empty()) {
       listing.queues.push_back(std::move(queue));

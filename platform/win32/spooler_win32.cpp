@@ -22,30 +22,6 @@ char* Chars(const std::string& text) {
 
 SpoolerResult Outcome(BOOL ok, DWORD error) { return {ok != FALSE, ok ? 0 : error}; }
 
-PrinterInfo2 Decode(const PRINTER_INFO_2A& record) {
-  PrinterInfo2 info;
-  info.serverName = Text(record.pServerName);
-  info.printerName = Text(record.pPrinterName);
-  info.shareName = Text(record.pShareName);
-  info.portName = Text(record.pPortName);
-  info.driverName = Text(record.pDriverName);
-  info.comment = Text(record.pComment);
-  info.location = Text(record.pLocation);
-  info.separatorFile = Text(record.pSepFile);
-  info.printProcessor = Text(record.pPrintProcessor);
-  info.datatype = Text(record.pDatatype);
-  info.parameters = Text(record.pParameters);
-  info.attributes = record.Attributes;
-  info.priority = record.Priority;
-  info.defaultPriority = record.DefaultPriority;
-  info.startTime = record.StartTime;
-  info.untilTime = record.UntilTime;
-  info.status = record.Status;
-  info.jobs = record.cJobs;
-  info.averagePpm = record.AveragePPM;
-  return info;
-}
-
 // The strings point into `info`, which must outlive the record.
 void Encode(const PrinterInfo2& info, PRINTER_INFO_2A& record) {
   record.pServerName = Chars(info.serverName);
@@ -99,6 +75,30 @@ Enumeration EnumerateAll(DWORD flags, DWORD level, std::vector<unsigned char>& b
 
 }  // namespace
 
+PrinterInfo2 DecodePrinterInfo2(const PRINTER_INFO_2A& record) {
+  PrinterInfo2 info;
+  info.serverName = Text(record.pServerName);
+  info.printerName = Text(record.pPrinterName);
+  info.shareName = Text(record.pShareName);
+  info.portName = Text(record.pPortName);
+  info.driverName = Text(record.pDriverName);
+  info.comment = Text(record.pComment);
+  info.location = Text(record.pLocation);
+  info.separatorFile = Text(record.pSepFile);
+  info.printProcessor = Text(record.pPrintProcessor);
+  info.datatype = Text(record.pDatatype);
+  info.parameters = Text(record.pParameters);
+  info.attributes = record.Attributes;
+  info.priority = record.Priority;
+  info.defaultPriority = record.DefaultPriority;
+  info.startTime = record.StartTime;
+  info.untilTime = record.UntilTime;
+  info.status = record.Status;
+  info.jobs = record.cJobs;
+  info.averagePpm = record.AveragePPM;
+  return info;
+}
+
 UserPrinterList ListUserPrinters() {
   UserPrinterList list;
   std::vector<unsigned char> buffer;
@@ -136,7 +136,9 @@ SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::siz
   result.needed = listed.needed;
   if (listed.ok) {
     const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < listed.returned; ++i) result.value.push_back(Decode(records[i]));
+    for (DWORD i = 0; i < listed.returned; ++i) {
+      result.value.push_back(DecodePrinterInfo2(records[i]));
+    }
   }
   return result;
 }
@@ -164,7 +166,7 @@ SizedResult<PrinterInfo2> Win32Spooler::GetPrinter(PrinterHandle printer, std::s
   result.error = ok ? 0 : error;
   result.needed = needed;
   if (ok) {
-    result.value = Decode(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+    result.value = DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
     lastRead_[printer] = std::move(buffer);
   }
   return result;

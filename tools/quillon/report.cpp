@@ -110,24 +110,6 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // A Windows client writes its reports in its ANSI code page; on a host whose
 // text is UTF-8 a line that is not UTF-8 is read as Windows-1252, the code page
 // of Western European and American clients.
@@ -136,13 +118,14 @@ std::string FromWindows1252(std::string_view text) {
       0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
       0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
       0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
+  std::u16string units;
+  units.reserve(text.size());
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+    units += byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : static_cast<char16_t>(byte);
   }
-  return out;
+  // Only called on a host whose 8-bit text is UTF-8.
+  return platform::Utf16ToNarrow(units);
 }
 
 bool HostTextIsUtf8() {
