@@ -75,6 +75,26 @@ std::optional<std::vector<FolderEntry>> FileSystem::ListFolder(const std::string
   return entries;
 }
 
+std::optional<std::string> FileSystem::ReadRegularFile(const std::string& path,
+                                                      std::uint64_t limit, Status* status) {
+  std::optional<std::string> content = ReadFile(path);
+  if (!content) {
+    if (status) *status = Status::Error(2, path + ": cannot be read");
+    return std::nullopt;
+  }
+  if (content->size() > limit) {
+    if (status) *status = Status::Error(223, TooLargeText(path, limit));
+    return std::nullopt;
+  }
+  if (status) *status = Status::Ok();
+  return content;
+}
+
+std::string TooLargeText(const std::string& path, std::uint64_t limit) {
+  return path + ": is larger than " + std::to_string(limit / (1024 * 1024)) +
+         " MB, more than such a file can hold";
+}
+
 std::unique_ptr<ReadableFile> FileSystem::OpenForReading(const std::string& path) {
   std::optional<std::string> content = ReadFile(path);
   if (!content) return nullptr;

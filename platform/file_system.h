@@ -36,14 +36,15 @@ class ReadableFile {
 // One entry of a folder listing.
 struct FolderEntry {
   enum class Kind {
-    File,    // a regular file, or a link to one
+    File,    // a regular file itself, never a link to one
     Folder,  // a folder itself, never a link to one, so a walk cannot loop
-    Other,   // a link to a folder, a broken link, a pipe, a device: neither read nor entered
+    Other,   // a link, a pipe, a device: neither read nor entered
   };
   std::string name;
   Kind kind = Kind::Other;
   std::uint64_t size = 0;              // bytes, for files
   std::optional<LocalTime> modified;   // local time of the last write, when known
+  bool link = false;  // a symbolic link, junction or other reparse point
 };
 
 // An exclusive lock that other processes honour; released on destruction.
@@ -55,13 +56,24 @@ class FileLock {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // The whole content as bytes; nullopt when the file cannot be opened.
+  // The whole content as bytes; nullopt when the file cannot be opened. A
+  // pipe or device is not a file: it is refused, never waited on.
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  // For files on ground that users can write (a deployment share, its reports,
+  // a debug file handed in): only a regular file, never reached through a link
+  // in its last component, opened without waiting, and only when it holds at
+  // most `limit` bytes; otherwise nullopt, with the reason in `status`.
+  // The default trusts ReadFile and checks only the size.
+  virtual std::optional<std::string> ReadRegularFile(const std::string& path,
+                                                     std::uint64_t limit, Status* status);
   virtual bool FileExists(const std::string& path) = 0;
   // Whether `path` is a folder that can be reached (a UNC share too, on Windows).
   virtual bool FolderExists(const std::string& path) = 0;
   // Replaces the file's whole content so that a crash or a full disk leaves
-  // either the old or the new content, never a mixture or nothing.
+  // either the old or the new content, never a mixture or nothing. The new
+  // content goes into a file created anew beside it (never into a file or a
+  // link that was there before), which is then renamed over the name: a link
+  // of that name is replaced, not followed, and the file belongs to its writer.
   virtual Status WriteFileAtomic(const std::string& path, std::string_view content) = 0;
   // Appends to the file, creating it if it does not exist.
   virtual Status AppendToFile(const std::string& path, std::string_view content) = 0;
@@ -80,8 +92,9 @@ class FileSystem {
   // returns them; nullopt when the folder does not exist or cannot be read.
   // The default is made of the calls above and knows no sizes or times.
   virtual std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
-  // Opens a file for reading in pieces; null when it cannot be opened (a
-  // folder is no file). The default reads the whole file at once.
+  // Opens a file for reading in pieces; null when it cannot be opened. Only
+  // a regular file is opened, never through a link in its last component,
+  // and never waiting on a pipe. The default reads the whole file at once.
   virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path);
   // Where a browse for files starts: the drives ("C:") on Windows, "/" elsewhere.
   virtual std::vector<std::string> ListDrives() { return {}; }
@@ -96,6 +109,9 @@ class FileSystem {
   virtual std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
                                                 bool* busy) = 0;
 };
+
+// Why ReadRegularFile refused a file over `limit` bytes.
+std::string TooLargeText(const std::string& path, std::uint64_t limit);
 
 // The host's path separator.
 char PathSeparator();

@@ -25,6 +25,15 @@ std::vector<std::string> ListSubfolders(const std::string& folder);
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 std::vector<std::string> ListDrives();
 Status CreateFolders(const std::string& path);
+// Opens a regular file for reading without waiting on a pipe or device (those
+// are refused); with `followLink` false, a link in the last component is
+// refused too. The file's size, when the system knows it, goes to `size`.
+std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::uint64_t& size,
+                                 Status& status);
+// Creates a file that did not exist (never opening an existing file or link)
+// for writing, named `stem` followed by a random part and ".tmp"; its name
+// goes to `created`.
+std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status);
 Status CopyReplacing(const std::string& from, const std::string& to);
 // Forces the file's written data to the disk.
 Status SyncToDisk(std::FILE* file, const std::string& path);

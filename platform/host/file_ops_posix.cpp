@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <random>
 
 #include <cerrno>
 #include <cstring>
@@ -84,22 +85,17 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
       entries.push_back(std::move(entry));
       continue;
     }
-    struct stat target = own;
-    const bool link = S_ISLNK(own.st_mode);
-    // A link is read when it leads to a file, never entered when it leads to
-    // a folder: a link to a folder above would make the walk endless.
-    if (link && ::fstatat(descriptor, found->d_name, &target, 0) != 0) {
-      entries.push_back(std::move(entry));
-      continue;
-    }
-    if (S_ISREG(target.st_mode)) {
+    // A link is neither read nor entered: it may lead out of the folder
+    // (to a private file) or above it (an endless walk).
+    entry.link = S_ISLNK(own.st_mode);
+    if (S_ISREG(own.st_mode)) {
       entry.kind = FolderEntry::Kind::File;
-      entry.size = static_cast<std::uint64_t>(target.st_size);
-    } else if (S_ISDIR(target.st_mode) && !link) {
+      entry.size = static_cast<std::uint64_t>(own.st_size);
+    } else if (S_ISDIR(own.st_mode)) {
       entry.kind = FolderEntry::Kind::Folder;
     }
     std::tm local{};
-    const std::time_t written = target.st_mtime;
+    const std::time_t written = own.st_mtime;
     if (::localtime_r(&written, &local)) {
       entry.modified = LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                                  local.tm_hour,        local.tm_min,     local.tm_sec};
@@ -120,6 +116,75 @@ Status CreateFolders(const std::string& path) {
   fs::create_directories(fs::path(path), ec);
   if (ec) return ErrorCodeStatus("Creating folder " + path, ec);
   return Status::Ok();
+}
+
+std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::uint64_t& size,
+                                 Status& status) {
+  // O_NONBLOCK: opening a pipe nobody writes to would otherwise wait for ever.
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
+  const int descriptor = ::open(path.c_str(), flags);
+  if (descriptor < 0) {
+    const int number = errno;
+    status = Status::Error(static_cast<std::uint32_t>(number),
+                           number == ELOOP ? path + ": is a link, which is not followed here"
+                                           : path + ": " + std::strerror(number));
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    status = Status::Error(EINVAL, path + ": is not a regular file");
+    return nullptr;
+  }
+  // A regular file never blocks, but reads should not fail with EAGAIN on
+  // network file systems that honour the flag.
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(descriptor, "rb");
+  if (!file) {
+    const int number = errno;
+    ::close(descriptor);
+    status = Status::Error(static_cast<std::uint32_t>(number), path + ": " + std::strerror(number));
+    return nullptr;
+  }
+  size = static_cast<std::uint64_t>(info.st_size);
+  status = Status::Ok();
+  return file;
+}
+
+std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status) {
+  // A name nobody can foresee, and O_EXCL | O_NOFOLLOW: whatever a user put
+  // beside the target beforehand, the file written is a new one of our own.
+  static std::mt19937_64 random{std::random_device{}() ^
+                                (static_cast<std::uint64_t>(::getpid()) << 32)};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char part[24];
+    std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(random()));
+    const std::string name = stem + part;
+    const int descriptor =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+      if (errno == EEXIST) continue;
+      const int number = errno;
+      status = Status::Error(static_cast<std::uint32_t>(number),
+                             "Creating " + name + ": " + std::strerror(number));
+      return nullptr;
+    }
+    std::FILE* file = ::fdopen(descriptor, "wb");
+    if (!file) {
+      const int number = errno;
+      ::close(descriptor);
+      ::unlink(name.c_str());
+      status = Status::Error(static_cast<std::uint32_t>(number),
+                             "Opening " + name + ": " + std::strerror(number));
+      return nullptr;
+    }
+    created = name;
+    status = Status::Ok();
+    return file;
+  }
+  status = Status::Error(EEXIST, "Creating a temporary file beside " + stem +
+                                     ": every name tried was already taken");
+  return nullptr;
 }
 
 Status CopyReplacing(const std::string& from, const std::string& to) {

@@ -2,7 +2,11 @@
 // is read in the same code page as fopen reads it.
 #include "platform/host/windows_api.h"
 
+#include <fcntl.h>
 #include <io.h>
+
+#include <cstdio>
+#include <random>
 
 #include "platform/file_system.h"
 #include "platform/host/file_ops.h"
@@ -93,11 +97,13 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     FolderEntry entry;
     entry.name = name;
     const DWORD attributes = found.dwFileAttributes;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      // Junctions and folder links are not entered: one that points above
-      // would make a walk endless.
-      entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FolderEntry::Kind::Other
-                                                               : FolderEntry::Kind::Folder;
+    // Links and junctions are neither read nor entered: one may lead out of
+    // the folder (to a private file) or above it (an endless walk).
+    entry.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (entry.link) {
+      entry.kind = FolderEntry::Kind::Other;
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      entry.kind = FolderEntry::Kind::Folder;
     } else if (!(attributes & FILE_ATTRIBUTE_DEVICE)) {
       entry.kind = FolderEntry::Kind::File;
       entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
@@ -136,6 +142,74 @@ Status CreateFolders(const std::string& path) {
     return LastErrorStatus("Creating folder " + path);
   }
   return Status::Ok();
+}
+
+std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::uint64_t& size,
+                                 Status& status) {
+  // Without FILE_FLAG_OPEN_REPARSE_POINT a link is opened at its target.
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                              nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    status = LastErrorStatus(path);
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    CloseHandle(handle);
+    status = Status::Error(ERROR_INVALID_PARAMETER, path + ": is not a regular file");
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    status = Status::Error(ERROR_TOO_MANY_OPEN_FILES, path + ": cannot be opened");
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "rb");
+  if (!file) {
+    _close(descriptor);
+    status = Status::Error(ERROR_TOO_MANY_OPEN_FILES, path + ": cannot be opened");
+    return nullptr;
+  }
+  size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  status = Status::Ok();
+  return file;
+}
+
+std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status) {
+  // CREATE_NEW never opens what a user put there beforehand, a link included.
+  static std::mt19937_64 random{std::random_device{}() ^
+                                (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32)};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char part[24];
+    std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(random()));
+    const std::string name = stem + part;
+    HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      status = LastErrorStatus("Creating " + name);
+      return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), 0);
+    std::FILE* file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
+    if (!file) {
+      if (descriptor < 0) CloseHandle(handle); else _close(descriptor);
+      DeleteFileA(name.c_str());
+      status = Status::Error(ERROR_TOO_MANY_OPEN_FILES, "Opening " + name);
+      return nullptr;
+    }
+    created = name;
+    status = Status::Ok();
+    return file;
+  }
+  status = Status::Error(ERROR_FILE_EXISTS, "Creating a temporary file beside " + stem +
+                                                ": every name tried was already taken");
+  return nullptr;
 }
 
 Status CopyReplacing(const std::string& from, const std::string& to) {

@@ -2,9 +2,11 @@
 // text on both hosts; everything else through file_ops.
 #include "platform/host/host_file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "platform/host/file_ops.h"
 
@@ -74,23 +76,69 @@ class StdioReadableFile : public ReadableFile {
 }  // namespace
 
 std::unique_ptr<ReadableFile> HostFileSystem::OpenForReading(const std::string& path) {
-  if (file_ops::IsDirectory(path)) return nullptr;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::uint64_t size = 0;
+  Status status;
+  std::FILE* file = file_ops::OpenRegularForReading(path, /*followLink=*/false, size, status);
   if (!file) return nullptr;
   return std::make_unique<StdioReadableFile>(file);
 }
 
-std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
-  if (file_ops::IsDirectory(path)) return std::nullopt;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return std::nullopt;
+namespace {
+// Reads at most `limit` bytes, and one more to tell a file that goes on (a
+// kernel pseudo-file says it holds nothing and never ends).
+std::optional<std::string> ReadUpTo(std::FILE* file, std::uint64_t limit, bool& tooLarge) {
   std::string content;
   char buffer[65536];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-  bool failed = std::ferror(file) != 0;
+  tooLarge = false;
+  while (true) {
+    const std::uint64_t room = limit + 1 - content.size();
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, room));
+    const std::size_t got = std::fread(buffer, 1, want, file);
+    if (got == 0) break;
+    content.append(buffer, got);
+    if (content.size() > limit) {
+      tooLarge = true;
+      break;
+    }
+  }
+  const bool failed = !tooLarge && std::ferror(file) != 0;
   std::fclose(file);
-  if (failed) return std::nullopt;
+  if (failed || tooLarge) return std::nullopt;
+  return content;
+}
+}  // namespace
+
+std::optional<std::string> HostFileSystem::ReadFile(const std::string& path) {
+  std::uint64_t size = 0;
+  Status status;
+  std::FILE* file = file_ops::OpenRegularForReading(path, /*followLink=*/true, size, status);
+  if (!file) return std::nullopt;
+  bool tooLarge = false;
+  return ReadUpTo(file, std::numeric_limits<std::uint64_t>::max() - 1, tooLarge);
+}
+
+std::optional<std::string> HostFileSystem::ReadRegularFile(const std::string& path,
+                                                          std::uint64_t limit, Status* status) {
+  std::uint64_t size = 0;
+  Status opened;
+  std::FILE* file = file_ops::OpenRegularForReading(path, /*followLink=*/false, size, opened);
+  if (!file) {
+    if (status) *status = opened;
+    return std::nullopt;
+  }
+  if (size > limit) {
+    std::fclose(file);
+    if (status) *status = Status::Error(EFBIG, TooLargeText(path, limit));
+    return std::nullopt;
+  }
+  bool tooLarge = false;
+  std::optional<std::string> content = ReadUpTo(file, limit, tooLarge);
+  if (status) {
+    *status = content ? Status::Ok()
+                      : Status::Error(tooLarge ? EFBIG : EIO,
+                                      tooLarge ? TooLargeText(path, limit)
+                                               : path + ": reading failed");
+  }
   return content;
 }
 
@@ -98,12 +146,14 @@ bool HostFileSystem::FileExists(const std::string& path) { return file_ops::IsRe
 
 Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
   // The temporary file lies in the target's folder so that the rename never
-  // crosses file systems, and is named per process so that two runs at once
-  // cannot write into each other's. Its data reaches the disk before the rename,
-  // or a power cut could leave the new name on an empty file.
-  const std::string temporary = path + "." + std::to_string(file_ops::ProcessId()) + ".tmp";
-  std::FILE* handle = std::fopen(temporary.c_str(), "wb");
-  if (!handle) return ErrnoStatus("Opening " + temporary);
+  // crosses file systems, and is created anew under an unforeseeable name so
+  // that neither another run nor a planted file or link can take it over. Its
+  // data reaches the disk before the rename, or a power cut could leave the new
+  // name on an empty file.
+  std::string temporary;
+  Status created;
+  std::FILE* handle = file_ops::CreateNewTemporary(path, temporary, created);
+  if (!handle) return created;
   StdioWritableFile file(handle, temporary);
   Status status = file.Append(content);
   Status finished = file.Finish(/*sync=*/true);

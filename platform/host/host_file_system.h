@@ -9,6 +9,8 @@ namespace quillon::platform {
 class HostFileSystem : public FileSystem {
  public:
   std::optional<std::string> ReadFile(const std::string& path) override;
+  std::optional<std::string> ReadRegularFile(const std::string& path, std::uint64_t limit,
+                                             Status* status) override;
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
   Status WriteFileAtomic(const std::string& path, std::string_view content) override;

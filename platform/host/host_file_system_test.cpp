@@ -143,8 +143,8 @@ TEST_F(HostFileSystemTest, ListFolderGivesKindsSizesAndTimesAndReadsInPieces) {
   ASSERT_TRUE(files_.WriteFileAtomic(Path("empty.txt"), "").ok);
   ASSERT_TRUE(files_.CreateFolders(Path("below")).ok);
 #ifndef _WIN32
-  // A link to a folder above is not entered; a link to a file is a file; a
-  // pipe is neither, so nothing opens it and waits.
+  // No link is entered or read, whether to a folder above or to a file that
+  // may lie outside; a pipe is no file either, so nothing opens it and waits.
   ASSERT_EQ(::symlink("..", Path("up").c_str()), 0);
   ASSERT_EQ(::symlink("report.txt", Path("linked.txt").c_str()), 0);
   ASSERT_EQ(::symlink("absent", Path("broken").c_str()), 0);
@@ -161,9 +161,10 @@ TEST_F(HostFileSystemTest, ListFolderGivesKindsSizesAndTimesAndReadsInPieces) {
   std::map<std::string, Kind> expected = {
       {"report.txt", Kind::File}, {"empty.txt", Kind::File}, {"below", Kind::Folder}};
 #ifndef _WIN32
-  expected.insert({{"up", Kind::Other}, {"linked.txt", Kind::File}, {"broken", Kind::Other},
+  expected.insert({{"up", Kind::Other}, {"linked.txt", Kind::Other}, {"broken", Kind::Other},
                    {"pipe", Kind::Other}});
-  EXPECT_EQ(byName["linked.txt"].size, 70000u);
+  EXPECT_TRUE(byName["linked.txt"].link && byName["up"].link && byName["broken"].link);
+  EXPECT_FALSE(byName["pipe"].link || byName["report.txt"].link);
 #endif
   EXPECT_EQ(kinds, expected);
   EXPECT_EQ(byName["report.txt"].size, 70000u);
@@ -205,6 +206,55 @@ TEST_F(HostFileSystemTest, ListFolderGivesKindsSizesAndTimesAndReadsInPieces) {
   EXPECT_EQ(files_.OpenForReading(Path("below")), nullptr) << "a folder is no file";
   EXPECT_EQ(files_.OpenForReading(Path("absent")), nullptr);
 }
+
+#ifndef _WIN32
+// What a user with write access to a share can put where the tools read and
+// write: pipes, links out of it, files that never end, planted temporaries.
+TEST_F(HostFileSystemTest, HostileGroundIsNeitherFollowedNorWaitedOn) {
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("private"), "secret").ok);
+  ASSERT_EQ(::symlink(Path("private").c_str(), Path("report.txt").c_str()), 0);
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  Status why;
+  // Each of these would block for ever or read the private file.
+  EXPECT_FALSE(files_.ReadRegularFile(Path("report.txt"), 1 << 20, &why));
+  EXPECT_NE(why.description.find("link"), std::string::npos) << why.description;
+  EXPECT_FALSE(files_.ReadRegularFile(Path("pipe"), 1 << 20, &why));
+  EXPECT_NE(why.description.find("not a regular file"), std::string::npos) << why.description;
+  EXPECT_FALSE(files_.ReadFile(Path("pipe")).has_value());
+  EXPECT_EQ(files_.OpenForReading(Path("pipe")), nullptr);
+  EXPECT_EQ(files_.OpenForReading(Path("report.txt")), nullptr);
+  EXPECT_EQ(files_.ReadFile(Path("report.txt")), std::optional<std::string>("secret"))
+      << "trusted reads still follow links";
+
+  // Bounded by the limit, whether the size is told (a large file) or not (a
+  // kernel pseudo-file reports 0 bytes and goes on).
+  ASSERT_TRUE(files_.WriteFileAtomic(Path("big"), std::string(5000, 'x')).ok);
+  EXPECT_EQ(files_.ReadRegularFile(Path("big"), 5000, &why),
+            std::optional<std::string>(std::string(5000, 'x')));
+  EXPECT_FALSE(files_.ReadRegularFile(Path("big"), 4999, &why));
+  EXPECT_NE(why.description.find("larger than"), std::string::npos) << why.description;
+  if (fs::exists("/proc/self/maps")) {
+    EXPECT_FALSE(files_.ReadRegularFile("/proc/self/maps", 16, &why)) << "reported size 0";
+  }
+
+  // A link planted where the file is written is replaced, not written
+  // through; so is a file of someone else's. Planted temporaries of any name
+  // are never opened.
+  const std::string target = Path("QuillonEngine.exe");
+  ASSERT_EQ(::symlink(Path("private").c_str(), target.c_str()), 0);
+  for (int i = 0; i < 64; ++i) {
+    ASSERT_EQ(::symlink(Path("private").c_str(), (target + "." + std::to_string(i) + ".tmp").c_str()),
+              0);
+  }
+  ASSERT_TRUE(files_.WriteFileAtomic(target, "engine").ok);
+  EXPECT_EQ(files_.ReadFile(Path("private")), std::optional<std::string>("secret"));
+  struct stat written {};
+  ASSERT_EQ(::lstat(target.c_str(), &written), 0);
+  EXPECT_TRUE(S_ISREG(written.st_mode));
+  EXPECT_EQ(written.st_uid, ::geteuid());
+  EXPECT_EQ(files_.ReadRegularFile(target, 100, &why), std::optional<std::string>("engine"));
+}
+#endif
 
 TEST(PathTest, JoinAndParent) {
   const std::string s(1, PathSeparator());

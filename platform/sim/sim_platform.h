@@ -27,6 +27,10 @@ class SimFileSystem : public FileSystem {
   SimFileSystem(FileSystem& host, const SimClientState& state) : host_(host), state_(state) {}
 
   std::optional<std::string> ReadFile(const std::string& path) override;
+  std::optional<std::string> ReadRegularFile(const std::string& path, std::uint64_t limit,
+                                             Status* status) override {
+    return host_.ReadRegularFile(path, limit, status);
+  }
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override { return host_.FolderExists(path); }
   Status WriteFileAtomic(const std::string& path, std::string_view content) override;
