@@ -29,16 +29,6 @@ namespace fs = std::filesystem;
 using platform::AccessEntry;
 using platform::FileSecurity;
 
-// The findings about `path` that are not notes.
-std::vector<AuditFinding> About(const std::vector<AuditFinding>& findings,
-                                const std::string& path) {
-  std::vector<AuditFinding> about;
-  for (const AuditFinding& f : findings) {
-    if (!f.note && f.path == path) about.push_back(f);
-  }
-  return about;
-}
-
 std::string Described(const std::vector<AuditFinding>& findings) {
   std::string text;
   for (const AuditFinding& f : findings) {
@@ -215,6 +205,16 @@ TEST(DeploymentAuditTest, CifsMountTableSaysWhoseModesAreSeen) {
 
 #ifndef _WIN32
 
+// The findings about `path` that are not notes.
+std::vector<AuditFinding> About(const std::vector<AuditFinding>& findings,
+                                const std::string& path) {
+  std::vector<AuditFinding> about;
+  for (const AuditFinding& f : findings) {
+    if (!f.note && f.path == path) about.push_back(f);
+  }
+  return about;
+}
+
 void Write(const fs::path& path, const std::string& text, fs::perms mode) {
   std::ofstream(path, std::ios::binary) << text;
   fs::permissions(path, mode);
@@ -372,7 +372,11 @@ TEST(DeploymentAuditTest, WindowsDescriptorsFromSddl) {
   ASSERT_EQ(found.size(), 1u) << Described(found);
   EXPECT_EQ(found[0].right, "ownership");
   EXPECT_EQ(found[0].sid, "S-1-5-32-545");
-  found = JudgeSddl("O:BAD:NO_ACCESS_CONTROL", engine, false);
+  // No access list (which SDDL's NO_ACCESS_CONTROL means, though Wine reads it as an empty one).
+  SECURITY_DESCRIPTOR open;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+  found = JudgeWindowsSecurity(engine, platform::win32::SecurityFromDescriptor(&open), "");
   ASSERT_EQ(found.size(), 1u) << Described(found);
   EXPECT_EQ(found[0].right, "full control");
   EXPECT_TRUE(JudgeSddl("O:BAD:(D;;WDWO;;;WD)(A;;0x1200a9;;;WD)(A;;WDWO;;;BU)", engine, false)
@@ -385,9 +389,39 @@ TEST(DeploymentAuditTest, WindowsDescriptorsFromSddl) {
       "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;AU)(A;;0x2;;;AU)"
       "(A;OIIO;0x1301bf;;;CO)";
   EXPECT_TRUE(JudgeSddl(recommended, "C:\\deploy", true).empty());
-  found = JudgeSddl((std::string(recommended) + "(A;;DC;;;BU)").c_str(), "C:\\deploy", true);
+  found = JudgeSddl((std::string(recommended) + "(A;;0x40;;;BU)").c_str(), "C:\\deploy", true);
   ASSERT_EQ(found.size(), 1u) << Described(found);
   EXPECT_EQ(found[0].right, "delete files inside (delete child)");
+}
+
+// Real files: written here, so owned by this account with only read for
+// others; a DLL put beside the engine is still found.
+TEST(DeploymentAuditTest, RealFilesThroughTheirOwnDescriptors) {
+  const fs::path folder = fs::path(::testing::TempDir()) / "quillon-audit-real";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string engine = (folder / "QuillonEngine.exe").string();
+  std::ofstream(engine) << "engine";
+  std::ofstream(folder / "office.ini") << "[DEPLOYMENT]";
+  platform::Status status;
+  const std::optional<FileSecurity> read = platform::ReadFileSecurity(engine, false, status);
+  ASSERT_TRUE(read) << status.description;
+  EXPECT_EQ(read->model, FileSecurity::Model::Windows);
+  EXPECT_TRUE(read->hasDacl);
+  EXPECT_FALSE(read->dacl.empty());
+  EXPECT_TRUE(read->ownerSid.starts_with("S-1-5-")) << read->ownerSid;
+  EXPECT_EQ(read->ownerSid, platform::CurrentAccount().sid);
+
+  platform::HostFileSystem files;
+  DeploymentAudit audit = AuditDeploymentFolder(folder.string(), files, std::nullopt);
+  EXPECT_FALSE(audit.error);
+  EXPECT_FALSE(audit.Unsafe()) << Described(audit.findings);
+  std::ofstream(folder / "version.dll") << "planted";
+  audit = AuditDeploymentFolder(folder.string(), files, std::nullopt);
+  ASSERT_EQ(audit.findings.size(), 1u) << Described(audit.findings);
+  EXPECT_EQ(audit.findings[0].path, (folder / "version.dll").string());
+  EXPECT_EQ(audit.findings[0].fix, "del \"" + (folder / "version.dll").string() + "\"");
+  fs::remove_all(folder);
 }
 
 #endif
