@@ -8,6 +8,8 @@
 #include "platform/ldap/ldap_directory.h"
 #include "platform/host/process.h"
 #include "platform/text.h"
+#include "toolkit/deployment.h"
+#include "tools/quillon/deployment_audit.h"
 #include "tools/quillon/plan.h"
 #include "tools/quillon/quillon_cli.h"
 #include "tools/quillon/snapshot.h"
@@ -27,6 +29,8 @@ constexpr const char* kUsage =
     "  decode FILE.debug...   print the text of the engine's debug files\n"
     "  check [--json] DOC     list what the engine would refuse in a migration document,\n"
     "                         then what looks wrong in it\n"
+    "  check --deployment FOLDER\n"
+    "                         say whether users can change what clients run from FOLDER\n"
     "  plan DOC               what the engine would do on a client, without doing it\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
@@ -45,6 +49,7 @@ constexpr const char* kDecodeUsage =
 
 constexpr const char* kCheckUsage =
     "Usage: quillon check [--json] DOC\n"
+    "       quillon check [--json] --deployment FOLDER\n"
     "\n"
     "Reads the migration document DOC as the engine reads it and lists every reason\n"
     "the engine would refuse it, then warnings: list keys of one section with\n"
@@ -58,7 +63,25 @@ constexpr const char* kCheckUsage =
     "           or \"refused\"), exit and findings (severity, section, key, line\n"
     "           or null, message)\n"
     "\n"
-    "Exit status: 0 clean, 1 warnings only, 2 refused, unreadable or bad arguments.\n";
+    "Exit status: 0 clean, 1 warnings only, 2 refused, unreadable or bad arguments.\n"
+    "\n"
+    "With --deployment, audits the deployment FOLDER instead: users must be able to\n"
+    "create their debug files there, but whoever can replace the engine, a\n"
+    "document, its batch file or page, or put a DLL beside the engine, runs code on\n"
+    "every client at the next logon. On Windows each file's owner and access list\n"
+    "is checked for what Everyone, Authenticated Users, Users and Domain Users may\n"
+    "do; elsewhere the owners and modes, and on a CIFS mount what the mount shows.\n"
+    "Each finding names the file, the account and the right, with a command line\n"
+    "that mends it; notes say what must be checked elsewhere (the share's\n"
+    "permissions on the server).\n"
+    "\n"
+    "  --json   one JSON object: folder, status (\"safe\", \"unsafe\", \"unverified\"\n"
+    "           when there are notes only, or \"unreadable\"), exit and findings\n"
+    "           (severity \"unsafe\" or \"note\", path, account, sid, right,\n"
+    "           message, fix; null where there is none)\n"
+    "\n"
+    "Exit status with --deployment: 0 no finding (notes allowed), 1 findings,\n"
+    "2 a folder that cannot be read or bad arguments.\n";
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -184,22 +207,54 @@ std::string JsonString(std::string_view text) {
 
 namespace {
 
-int Check(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
-          std::ostream& err) {
+int CheckDeployment(const std::string& typed, bool json, platform::FileSystem& files,
+                    const CommandHost& host, std::ostream& out, std::ostream& err) {
+  const toolkit::DeploymentFolder reached = toolkit::ResolveDeploymentFolder(typed, host.mountTable);
+  if (reached.host.empty()) {
+    err << "quillon check: " << TerminalText(reached.unreachable) << "\n";
+    return kFailed;
+  }
+  const DeploymentAudit audit = AuditDeploymentFolder(reached.host, files, host.mountTable);
+  const int result = audit.error ? kFailed : audit.Unsafe() ? kWarnings : kFine;
+  if (json) {
+    PrintDeploymentAuditJson(audit, result, out);
+  } else if (audit.error) {
+    err << "quillon check: " << TerminalText(*audit.error) << "\n";
+  } else {
+    PrintDeploymentAudit(audit, out);
+  }
+  out.flush();
+  return result;
+}
+
+int Check(const std::vector<std::string>& args, platform::FileSystem& files,
+          const CommandHost& host, std::ostream& out, std::ostream& err) {
   bool json = false;
+  std::optional<std::string> deployment;
   std::vector<std::string> paths;
-  for (const std::string& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (IsHelp(arg)) {
       out << kCheckUsage;
       return kFine;
     }
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--deployment") {
+      if (i + 1 == args.size()) return BadArguments(err, "check", "--deployment needs a folder");
+      if (deployment) return BadArguments(err, "check", "one deployment folder at a time");
+      deployment = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       return BadArguments(err, "check", "unknown option '" + arg + "'");
     } else {
       paths.push_back(arg);
     }
+  }
+  if (deployment) {
+    if (!paths.empty()) {
+      return BadArguments(err, "check", "a document or --deployment FOLDER, not both");
+    }
+    return CheckDeployment(*deployment, json, files, host, out, err);
   }
   if (paths.size() != 1) {
     return BadArguments(err, "check", paths.empty() ? "no document given"
@@ -276,7 +331,7 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
     return kFine;
   }
   if (command == "decode") return Decode(rest, files, out, err);
-  if (command == "check") return Check(rest, files, out, err);
+  if (command == "check") return Check(rest, files, host, out, err);
   if (command == "deploy") return Deploy(rest, files, host, out, err);
   if (command == "plan") {
     return PlanCommand(rest, files,

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "toolkit/deployment.h"
+#include "tools/quillon/deployment_audit.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
@@ -158,6 +159,9 @@ int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
                            gui::MessageButtons::Ok);
   }
   err.flush();
+  // Whoever can change what was deployed runs code on every client: say so.
+  PrintDeploymentAudit(AuditDeploymentFolder(deployment.folder().host, files, host.mountTable),
+                       err);
   return deployment.DeploymentSucceeded ? kFine : kStepFailed;
 }
 

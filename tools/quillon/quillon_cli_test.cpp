@@ -19,6 +19,7 @@
 #include "platform/memory_file_system.h"
 #include "platform/text.h"
 #include "toolkit/deployment.h"
+#include "tools/quillon/deployment_audit.h"
 
 namespace quillon::tools {
 namespace {
@@ -531,7 +532,12 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
   EXPECT_EQ(FolderContents(deploy), expected);
   std::string progress = "Initializing deployment process ...\n";
   for (const std::string& caption : generatorProgress.captions) progress += caption + "\n";
-  EXPECT_EQ(done.err, progress + "Deployment Complete.\nSucess: Deployment successfull.\n");
+  // The folder's audit comes after deploy's own outcome.
+  std::ostringstream audit;
+  PrintDeploymentAudit(AuditDeploymentFolder(deploy.string(), files, mountTable), audit);
+  EXPECT_NE(audit.str().find(deploy.string() + ": "), std::string::npos);
+  EXPECT_EQ(done.err,
+            progress + "Deployment Complete.\nSucess: Deployment successfull.\n" + audit.str());
 
   // Without --page and --batch, and without an installer: the copies only.
   Empty(deploy);
