@@ -344,17 +344,13 @@ std::string Deployment::HostPath(std::string_view name) const {
   return folder_.host + platform::PathSeparator() + std::string(name);
 }
 
-// A copy is the source read whole and written as a new file renamed over
-// the name: copying onto a file a user planted would leave it theirs, and a
-// planted link would be written through. The source may itself lie in the
-// folder (a document saved there), so it is read only as a regular file.
+// A copy is a new file renamed over the name: copying onto a file a user
+// planted would leave it theirs, and a planted link would be written
+// through. The source may itself lie in the folder (a document saved there),
+// so it is read only as a regular file.
 Status Deployment::Copy(const std::string& from, std::string_view name) {
   if (folder_.host.empty()) return Status::Error(kErrorPathNotFound, folder_.unreachable);
-  Status read;
-  const std::optional<std::string> content =
-      environment_.files.ReadRegularFile(from, kDeployedFileLimit, &read);
-  if (!content) return read;
-  return environment_.files.WriteFileAtomic(HostPath(name), *content);
+  return environment_.files.CopyFileAnew(from, HostPath(name), kDeployedFileLimit);
 }
 
 bool Deployment::Deploy(bool launchPage, bool batchFile) {

@@ -504,9 +504,18 @@ TEST_F(DeploymentTest, PlantedFilesAndLinksAreReplacedNeverWrittenThrough) {
       }
     }
   }
+  // An engine that may be run is deployed so (Samba refuses to start a file
+  // without it); the document is not made runnable.
+  fs::permissions(toolkit_ / kEngineFileName, fs::perms::owner_all | fs::perms::group_read |
+                                                  fs::perms::group_exec);
   auto deployment = Make(inputs);
   EXPECT_TRUE(deployment->Deploy(true, true));
   EXPECT_EQ(gui::Transcript(dialogs_.asked), "");
+  const auto runnable = [](const fs::path& path) {
+    return (fs::status(path).permissions() & fs::perms::owner_exec) != fs::perms::none;
+  };
+  EXPECT_TRUE(runnable(deploy_ / kEngineFileName));
+  EXPECT_FALSE(runnable(deploy_ / "migrate.ini"));
 
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
