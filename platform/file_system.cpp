@@ -90,6 +90,14 @@ std::optional<std::string> FileSystem::ReadRegularFile(const std::string& path,
   return content;
 }
 
+Status FileSystem::CopyFileAnew(const std::string& from, const std::string& to,
+                                std::uint64_t limit) {
+  Status read;
+  const std::optional<std::string> content = ReadRegularFile(from, limit, &read);
+  if (!content) return read;
+  return WriteFileAtomic(to, *content);
+}
+
 std::string TooLargeText(const std::string& path, std::uint64_t limit) {
   return path + ": is larger than " + std::to_string(limit / (1024 * 1024)) +
          " MB, more than such a file can hold";

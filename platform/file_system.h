@@ -101,6 +101,14 @@ class FileSystem {
   virtual Status CreateFolders(const std::string& path) = 0;
   // Copies a file, replacing the target if it exists.
   virtual Status CopyFile(const std::string& from, const std::string& to) = 0;
+  // Copies a regular file of at most `limit` bytes, never read through a
+  // link, the way WriteFileAtomic writes: into a file created anew and renamed
+  // over `to`, never into a file or link that was there. A source that may be
+  // run (POSIX execute permission) gives a copy that may be run; Windows has
+  // no such mark. The default reads through ReadRegularFile and writes
+  // through WriteFileAtomic.
+  virtual Status CopyFileAnew(const std::string& from, const std::string& to,
+                              std::uint64_t limit);
   // Takes the exclusive lock of the file `path` (created when missing, never
   // removed) if no one else holds it; null, with the reason in `status`, when
   // it could not be had, and `busy` set when that reason is another holder

@@ -32,38 +32,33 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-// cmd expands "%" in every line of a batch file, comments included; "%%" is a
-// plain percent sign.
-std::string ForBatch(std::string_view text) {
-  std::string escaped;
-  for (char c : text) {
-    if (c == '%') escaped += '%';
-    escaped += c;
-  }
-  return escaped;
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
 }
 
-std::string ForHtml(std::string_view text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      default:
-        escaped += c;
-    }
+std::string HexByte(char c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The character in words, for the refusal.
+std::string CharacterName(char c) {
+  switch (c) {
+    case '"':
+      return "a double quote (\")";
+    case '!':
+      return "an exclamation mark (!)";
+    case '\r':
+      return "a carriage return (CR)";
+    case '\n':
+      return "a line feed (LF)";
+    case '\0':
+      return "a NUL character";
+    default:
+      return "the control character " + HexByte(c);
   }
-  return escaped;
 }
 
 std::string TwoDigits(int value) {
@@ -148,6 +143,70 @@ bool IsDrivePath(std::string_view path) {
 }
 
 }  // namespace
+
+std::optional<std::string> EscapeForBatch(std::string_view text, BatchPlace place,
+                                          std::string* refused) {
+  std::string escaped;
+  for (const char c : text) {
+    if (c == '"' || IsControl(c) || (c == '!' && place == BatchPlace::QuotedPath)) {
+      if (refused) *refused = CharacterName(c);
+      return std::nullopt;
+    }
+    // cmd expands "%" in every line, remarks included; "%%" is one percent sign.
+    if (c == '%' || (c == '^' && place == BatchPlace::Remark)) escaped += c;
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::string EscapeForHtml(std::string_view text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string VisibleText(std::string_view text) {
+  std::string visible;
+  for (const char c : text) {
+    switch (c) {
+      case '\r':
+        visible += "<CR>";
+        break;
+      case '\n':
+        visible += "<LF>";
+        break;
+      case '\t':
+        visible += "<TAB>";
+        break;
+      case '\0':
+        visible += "<NUL>";
+        break;
+      default:
+        visible += IsControl(c) ? "<" + HexByte(c) + ">" : std::string(1, c);
+    }
+  }
+  return visible;
+}
 
 DeploymentInputs ReadDeploymentInputs(gui::Form& wizard, const WizardDocument& document,
                                       std::string toolkitFolder) {
@@ -285,18 +344,38 @@ std::string Deployment::HostPath(std::string_view name) const {
   return folder_.host + platform::PathSeparator() + std::string(name);
 }
 
+// A copy is a new file renamed over the name: copying onto a file a user
+// planted would leave it theirs, and a planted link would be written
+// through. The source may itself lie in the folder (a document saved there),
+// so it is read only as a regular file.
 Status Deployment::Copy(const std::string& from, std::string_view name) {
   if (folder_.host.empty()) return Status::Error(kErrorPathNotFound, folder_.unreachable);
-  return environment_.files.CopyFile(from, HostPath(name));
+  return environment_.files.CopyFileAnew(from, HostPath(name), kDeployedFileLimit);
 }
 
-void Deployment::DeployFiles() {
+bool Deployment::Deploy(bool launchPage, bool batchFile) {
+  if (batchFile) {
+    if (const std::string refusal = BatchFileRefusal(); !refusal.empty()) {
+      environment_.dialogs.ShowMessageBox("Error", refusal + "\nNothing was deployed.",
+                                          gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+      DeploymentSucceeded = false;
+      return false;
+    }
+  }
+  if (!DeployFiles()) return false;
+  if (launchPage) WriteLaunchPage();
+  if (batchFile) WriteBatchFile();
+  return DeploymentSucceeded;
+}
+
+bool Deployment::DeployFiles() {
   const auto fromToolkit = [this](std::string_view name) {
     return inputs_.toolkitFolder + platform::PathSeparator() + std::string(name);
   };
   const auto fail = [this](const char* title, const std::string& text, gui::MessageIcon icon) {
     environment_.dialogs.ShowMessageBox(title, text, icon, gui::MessageButtons::Ok);
     DeploymentSucceeded = false;
+    return false;
   };
 
   if (inputs_.includeInstaller) {
@@ -307,62 +386,79 @@ void Deployment::DeployFiles() {
                               ? Status::Error(kErrorFileNotFound, "No MDAC version is chosen.")
                               : Copy(fromToolkit(installer), installer);
     if (!status.ok) {
-      fail("Error",
-           Lines({"Error copying MDAC file to deployment folder. ",
-                  "Please verify your deployment folder path, ensure that you have downloaded the",
-                  "additional MDAC files from the Quillon website",
-                  "(" + std::string(kMdacDownloadUrl) + ")",
-                  "or you have configured your MDAC files as described in the User's Guide.", "",
-                  "Error:" + std::to_string(status.errorNumber),
-                  "Error Description:" + status.description}),
-           gui::MessageIcon::Critical);
-      return;
+      return fail(
+          "Error",
+          Lines({"Error copying MDAC file to deployment folder. ",
+                 "Please verify your deployment folder path, ensure that you have downloaded the",
+                 "additional MDAC files from the Quillon website",
+                 "(" + std::string(kMdacDownloadUrl) + ")",
+                 "or you have configured your MDAC files as described in the User's Guide.", "",
+                 "Error:" + std::to_string(status.errorNumber),
+                 "Error Description:" + status.description}),
+          gui::MessageIcon::Critical);
     }
   }
 
   Step("Copying Quillon Engine ...");
   if (const Status status = Copy(fromToolkit(kEngineFileName), kEngineFileName); !status.ok) {
-    fail("Error",
-         Lines({"Error copying Quillon Engine file to deployment folder. Please verify that you "
-                "have permissions to your deployment folder.",
-                "", "Error:" + std::to_string(status.errorNumber),
-                "Error Description:" + status.description}),
-         gui::MessageIcon::Critical);
-    return;
+    return fail("Error",
+                Lines({"Error copying Quillon Engine file to deployment folder. Please verify "
+                       "that you have permissions to your deployment folder.",
+                       "", "Error:" + std::to_string(status.errorNumber),
+                       "Error Description:" + status.description}),
+                gui::MessageIcon::Critical);
   }
 
   Step("Copying INI file ...");
-  if (Copy(inputs_.DocumentPath, inputs_.DocumentFileName).ok) return;
-  // Most often the document was saved in the deployment folder itself, so
-  // the copy met the same file.
+  if (Copy(inputs_.DocumentPath, inputs_.DocumentFileName).ok) return true;
+  // The file is there but could not be replaced: write-protected where the
+  // rename needs it, or the document saved there cannot be read.
   if (!folder_.host.empty() && environment_.files.FileExists(HostPath(inputs_.DocumentFileName))) {
-    fail("INI File Write Warning",
-         Lines({"Warning: Quillon was unable to deploy your INI file to the folder specified.", "",
-                "The file already exists and is currently write protected.",
-                "If you saved your INI file to the same folder as your deployment folder,",
-                "then you can ignore this warning, becuase your INI file is already deployed.",
-                "If not, then please check your file and folder permissions."}),
-         gui::MessageIcon::Exclamation);
-  } else {
-    fail("Error Deploying INI File",
-         Lines({"Error: Quillon was unable to deploy your INI file to the folder specified.", "",
-                "Please check your file and folder permissions."}),
-         gui::MessageIcon::Critical);
+    return fail(
+        "INI File Write Warning",
+        Lines({"Warning: Quillon was unable to deploy your INI file to the folder specified.", "",
+               "The file already exists and is currently write protected.",
+               "If you saved your INI file to the same folder as your deployment folder,",
+               "then you can ignore this warning, becuase your INI file is already deployed.",
+               "If not, then please check your file and folder permissions."}),
+        gui::MessageIcon::Exclamation);
   }
+  return fail("Error Deploying INI File",
+              Lines({"Error: Quillon was unable to deploy your INI file to the folder specified.",
+                     "", "Please check your file and folder permissions."}),
+              gui::MessageIcon::Critical);
 }
 
-std::string Deployment::BatchFileText(const platform::LocalTime& now) const {
-  const auto client = [this](std::string_view name) {
-    return ForBatch(folder_.client + "\\" + std::string(name));
+// Every text of the batch file passes EscapeForBatch; the first that cannot
+// stand in it refuses the whole file, named as the administrator knows it.
+Deployment::BatchFile Deployment::BatchFileText(const platform::LocalTime& now) const {
+  BatchFile file;
+  const auto put = [&file](const char* what, std::string_view text, BatchPlace place) {
+    std::string refused;
+    if (std::optional<std::string> escaped = EscapeForBatch(text, place, &refused)) {
+      return std::move(*escaped);
+    }
+    if (file.refusal.empty()) {
+      file.refusal = Lines({"Error: Quillon cannot write the batch file, because " +
+                                std::string(what) + " cannot be written into it safely:",
+                            VisibleText(text), "It holds " + refused + ".", "",
+                            "Please use a name without it, or deploy without the batch file."});
+    }
+    return std::string();
+  };
+  const auto client = [&](std::string_view name, const char* what) {
+    return Quoted(put("the deployment folder", folder_.client, BatchPlace::QuotedPath) + "\\" +
+                  put(what, name, BatchPlace::QuotedPath));
   };
   std::vector<std::string> lines = {
       "REM -- This batch file was generated by Quillon, a product of " + std::string(kMakerName) +
           ".",
       "REM -- For more information about Quillon, see " + std::string(kMakerUrl),
       "REM -- ",
-      "REM -- Generated On: " + GeneratedOnText(now),
-      "REM -- Generated By: " + ForBatch(environment_.userName),
-      "REM -- Generated From Computer: " + ForBatch(environment_.computerName)};
+      "REM -- Generated On: " + put("the date", GeneratedOnText(now), BatchPlace::Remark),
+      "REM -- Generated By: " + put("the user name", environment_.userName, BatchPlace::Remark),
+      "REM -- Generated From Computer: " +
+          put("the computer name", environment_.computerName, BatchPlace::Remark)};
   if (folder_.namedAsTyped) {
     lines.push_back(
         "REM -- Note: no mounted network share holds the deployment folder, so it is named "
@@ -370,39 +466,47 @@ std::string Deployment::BatchFileText(const platform::LocalTime& now) const {
   }
   lines.insert(lines.end(), {"", ""});
   if (const std::string installer = InstallerFileName(inputs_); !installer.empty()) {
-    lines.insert(lines.end(),
-                 {"REM -- Run the MDAC udpate first", Quoted(client(installer)), "", ""});
+    lines.insert(lines.end(), {"REM -- Run the MDAC udpate first",
+                               client(installer, "the installer's name"), "", ""});
   }
   lines.push_back("REM -- Run the Quillon Engine with INI");
-  lines.push_back(Quoted(client(kEngineFileName)) + " " + Quoted(client(inputs_.DocumentFileName)));
-  std::string text;
-  for (const std::string& line : lines) text += line + std::string(kCrLf);
-  return text;
+  lines.push_back(client(kEngineFileName, "the engine's name") + " " +
+                  client(inputs_.DocumentFileName, "the document name"));
+  if (!file.refusal.empty()) return file;
+  for (const std::string& line : lines) file.text += line + std::string(kCrLf);
+  return file;
+}
+
+std::string Deployment::BatchFileRefusal() const {
+  return BatchFileText(environment_.clock.Now()).refusal;
 }
 
 std::string Deployment::LaunchPageText(const platform::LocalTime& now) const {
+  const auto link = [](std::string_view target) {
+    return "<a href=" + Quoted(EscapeForHtml(target)) + ">";
+  };
   const std::string site = kMakerUrl;
   std::vector<std::string> lines = {
       "<html><head><title>Quillon</title></head>",
       "<body>",
-      "<h3><p>This page was generated by Quillon, a product of " + std::string(kMakerName) +
+      "<h3><p>This page was generated by Quillon, a product of " + EscapeForHtml(kMakerName) +
           ".<br>",
-      "For more information about Quillon, see <a href=\"" + site + "\">" + site +
+      "For more information about Quillon, see " + link(site) + EscapeForHtml(site) +
           "</a></p></h3><br>",
-      "<p>Generated On: " + GeneratedOnText(now) + "<br>",
-      "Generated By: " + ForHtml(environment_.userName) + "<br>",
-      "Generated From Computer: " + ForHtml(environment_.computerName) + "</p><br>",
+      "<p>Generated On: " + EscapeForHtml(GeneratedOnText(now)) + "<br>",
+      "Generated By: " + EscapeForHtml(environment_.userName) + "<br>",
+      "Generated From Computer: " + EscapeForHtml(environment_.computerName) + "</p><br>",
       "<p> For each of the links below, you MUST select the RUN (or OPEN) button when<br>"
       "prompted by your browser. Do NOT Save the files, or Quillon will NOT<br>"
       "operate correctly.</p><br>"};
   if (const std::string installer = InstallerFileName(inputs_); !installer.empty()) {
-    lines.push_back("<p><a href=" + Quoted(installer) +
-                    ">Please install this version of MDAC before running the Quillon "
+    lines.push_back("<p>" + link(installer) +
+                    "Please install this version of MDAC before running the Quillon "
                     "application.</a></p>");
     lines.push_back("<br>");
   }
   lines.push_back("<p>To run the Quillon application please click on the following link: ");
-  lines.push_back("<a href=" + Quoted(kEngineFileName) + ">Quillon now! </p></a>");
+  lines.push_back(link(kEngineFileName) + "Quillon now! </p></a>");
   lines.push_back("</body></html>");
   std::string text;
   for (const std::string& line : lines) text += line + std::string(kCrLf);
@@ -436,8 +540,15 @@ void Deployment::WriteLaunchPage() {
 
 void Deployment::WriteBatchFile() {
   Step("Creating batch file ...");
-  WriteDeployed(inputs_.DocumentFileName + ".bat", BatchFileText(environment_.clock.Now()),
-                "Error Deploying Batch File", "batch");
+  const BatchFile file = BatchFileText(environment_.clock.Now());
+  if (!file.refusal.empty()) {
+    environment_.dialogs.ShowMessageBox("Error", file.refusal, gui::MessageIcon::Critical,
+                                        gui::MessageButtons::Ok);
+    DeploymentSucceeded = false;
+    return;
+  }
+  WriteDeployed(inputs_.DocumentFileName + ".bat", file.text, "Error Deploying Batch File",
+                "batch");
 }
 
 }  // namespace quillon::toolkit

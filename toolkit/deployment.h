@@ -9,6 +9,7 @@
 // the host's mount table (ResolveDeploymentFolder).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,32 @@ class DeploymentProgress {
 // How many steps DeployFiles and the chosen writers report: the bar's maximum.
 int DeploymentStepCount(const DeploymentInputs& inputs, bool launchPage, bool batchFile);
 
+// Where a text stands in a line of the batch file: in a "REM -- " remark, or
+// inside a double-quoted path of a command.
+enum class BatchPlace { Remark, QuotedPath };
+
+// `text` written so that cmd reads it back unchanged at `place` and runs
+// nothing of it: "%" doubled everywhere, "^" doubled in a remark (a caret
+// ending a remark would carry the next line into it). Inside quotes "&", "|",
+// "<", ">", "(", ")" and "^" are plain. Nothing can protect a double quote or
+// a control character (CR, LF, NUL, ...), nor inside a path a "!", which cmd
+// expands when delayed expansion is on: nullopt then, and `refused` says
+// which character it was.
+std::optional<std::string> EscapeForBatch(std::string_view text, BatchPlace place,
+                                          std::string* refused);
+
+// Text and attribute values of the launch page: "&", "<", ">", '"' and "'" as
+// character references.
+std::string EscapeForHtml(std::string_view text);
+
+// Control characters made visible ("<CR>", "<LF>", "<0x1B>") so that a name
+// can be shown in a message or on a terminal as it is.
+std::string VisibleText(std::string_view text);
+
+// The most a deployed file may hold: sources are read whole before the
+// target is replaced.
+inline constexpr std::uint64_t kDeployedFileLimit = 256ull * 1024 * 1024;
+
 // "March 15, 2005 02:05:09 PM": full month, two-digit day, four-digit year,
 // a 12-hour clock with AM or PM.
 std::string GeneratedOnText(const platform::LocalTime& time);
@@ -94,8 +121,11 @@ DeploymentFolder ResolveDeploymentFolder(std::string_view typed,
                                          const std::optional<std::string>& mountTable);
 
 // The three operations of Deploy Now, in this order: DeployFiles, then
-// WriteLaunchPage and WriteBatchFile as chosen. Failures are shown in message
-// boxes and clear DeploymentSucceeded; nothing is thrown.
+// WriteLaunchPage and WriteBatchFile as chosen (Deploy runs them so).
+// Failures are shown in message boxes and clear DeploymentSucceeded; nothing
+// is thrown. Every file is written anew and renamed over its name, so a file
+// or link that a user planted in the folder is replaced, never written
+// through.
 class Deployment {
  public:
   struct Environment {
@@ -112,12 +142,23 @@ class Deployment {
 
   Deployment(Environment environment, DeploymentInputs inputs);
 
+  // The whole of Deploy Now: nothing at all when the batch file is chosen
+  // but a text cannot stand in it (BatchFileRefusal); then the copies, and
+  // the page and the batch file only when every copy succeeded, since both
+  // start what the copies put there. Returns DeploymentSucceeded.
+  bool Deploy(bool launchPage, bool batchFile);
+
+  // Why the batch file cannot be written (a name or text that a batch line
+  // cannot hold safely, named with its character); empty when it can.
+  std::string BatchFileRefusal() const;
+
   // Copies the installer (when included), the engine and the document; stops
-  // at the first group that fails.
-  void DeployFiles();
+  // at the first group that fails. True when every copy succeeded.
+  bool DeployFiles();
   // DocumentFileName + ".html": links to the installer and the engine.
   void WriteLaunchPage();
-  // DocumentFileName + ".bat": runs the installer, then the engine with the document.
+  // DocumentFileName + ".bat": runs the installer, then the engine with the
+  // document. Refused, with nothing written, as BatchFileRefusal says.
   void WriteBatchFile();
 
   // Set by the caller before the operations; cleared by any failure.
@@ -127,7 +168,12 @@ class Deployment {
 
  private:
   std::string LaunchPageText(const platform::LocalTime& now) const;
-  std::string BatchFileText(const platform::LocalTime& now) const;
+  // The batch file's text, or why it cannot be written.
+  struct BatchFile {
+    std::string text;
+    std::string refusal;
+  };
+  BatchFile BatchFileText(const platform::LocalTime& now) const;
   void Step(const std::string& caption);
   std::string HostPath(std::string_view name) const;
   platform::Status Copy(const std::string& from, std::string_view name);

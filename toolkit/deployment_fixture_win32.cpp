@@ -2,7 +2,9 @@
 // launch page and the batch file, with this computer's and user's names and
 // the time of the run. Message boxes are answered and printed, one line each.
 // Started without arguments it stands in for an MDAC installer that a batch
-// file runs: it leaves "installer ran.txt" in its own folder.
+// file runs: it leaves "installer ran.txt" in its own folder. Started with
+// one argument it stands in for the engine: it appends its command line, as
+// the engine would read it, to "engine ran.txt" in its own folder.
 // Usage: toolkit_deployment_fixture TOOLKIT_FOLDER DEPLOYMENT_FOLDER DOCUMENT [MDAC_OPTION]
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +37,12 @@ int main(int argc, char** argv) {
         platform::JoinPath(platform::RunningProgramFolder(), "installer ran.txt"), "ran\r\n");
     return status.ok ? 0 : 1;
   }
+  if (argc == 2) {
+    const auto status =
+        files.AppendToFile(platform::JoinPath(platform::RunningProgramFolder(), "engine ran.txt"),
+                           platform::CommandLineText(argc, argv) + "\r\n");
+    return status.ok ? 0 : 1;
+  }
   if (argc < 4) {
     std::fprintf(stderr, "usage: %s TOOLKIT_FOLDER DEPLOYMENT_FOLDER DOCUMENT [MDAC_OPTION]\n",
                  argv[0]);
@@ -58,9 +66,7 @@ int main(int argc, char** argv) {
   toolkit::Deployment deployment({dialogs, files, clock, progress, platform::HostLoginName(),
                                   platform::HostComputerName(), platform::ReadMountTable()},
                                  inputs);
-  deployment.DeployFiles();
-  deployment.WriteLaunchPage();
-  deployment.WriteBatchFile();
+  deployment.Deploy(/*launchPage=*/true, /*batchFile=*/true);
   std::printf("%s", gui::Transcript(dialogs.asked).c_str());
   return deployment.DeploymentSucceeded ? 0 : 1;
 }

@@ -525,12 +525,20 @@ TEST_F(RuleEditorsTest, DeployNowWorksFromTheSavedDocumentAndShowsItsProgress) {
   EXPECT_EQ(busyChanges, 2);
   EXPECT_FALSE(busy);
 
-  // A step that fails leaves out the success message.
+  // A step that fails stops the deployment: no batch file to start the
+  // missing engine, no success message, and the window says it failed.
   fs::remove(folder_ / "QuillonEngine.exe");
+  fs::remove(share / "QuillonEngine.exe");
+  fs::remove(share / "floor3.ini.bat");
+  shown.clear();
   W().Click("cmdDeployNow(1)");
   const std::string said = Said();
   EXPECT_NE(said.find("Error copying Quillon Engine file to deployment folder."), std::string::npos);
   EXPECT_EQ(said.find("Deployment successfull."), std::string::npos);
+  EXPECT_FALSE(fs::exists(share / "floor3.ini.bat"));
+  EXPECT_EQ(shown, (std::vector<std::string>{"Initializing deployment process ...",
+                                             "Deployment failed."}));
+  EXPECT_FALSE(busy);
 }
 
 }  // namespace

@@ -97,6 +97,46 @@ class BatchFileRun(unittest.TestCase):
                   if line.startswith(engine_run.windows_path(self.root))]
         self.assertEqual(stored, [deployed_document + ",True"])
 
+    def test_hostile_but_legal_names_run_nothing_but_the_engine(self):
+        # Names that cmd would read as commands outside quotes, and as
+        # variables unless "%" is doubled. The engine is a stand-in that
+        # records its command line; an injected "mkdir" would leave a folder.
+        toolkit = self.root / "toolkit"
+        toolkit.mkdir()
+        shutil.copyfile(ARGS.fixture, toolkit / "QuillonEngine.exe")
+        shutil.copyfile(ARGS.fixture, toolkit / "MDAC_TYP2.7SP1.EXE")
+        documents = self.root / "documents"
+        documents.mkdir()
+        name = "Floor & mkdir injected & (2) 50% ^ok.ini"
+        (documents / name).write_bytes(engine_run.document_text().encode("ascii"))
+        deploy = self.root / "deploy & mkdir injected & (1) %USERNAME% ^x"
+        deploy.mkdir()
+
+        made = engine_run.wine(ARGS.fixture, engine_run.windows_path(toolkit),
+                               engine_run.windows_path(deploy),
+                               engine_run.windows_path(documents / name), "1")
+        self.assertEqual(made.returncode, 0, made.stdout + made.stderr[-2000:])
+        folder = engine_run.windows_path(deploy)
+        batch = (deploy / (name + ".bat")).read_bytes().decode("latin-1")
+        self.assertTrue(batch.endswith(
+            'REM -- Run the Quillon Engine with INI\r\n"' + folder.replace("%", "%%")
+            + '\\QuillonEngine.exe" "' + folder.replace("%", "%%")
+            + '\\Floor & mkdir injected & (2) 50%% ^ok.ini"\r\n'), batch)
+
+        # A logon script that names the batch file (cmd /c would strip the
+        # quotes of a path holding "&" given on its own command line).
+        logon = self.root / "logon.bat"
+        logon.write_bytes(('"' + engine_run.windows_path(deploy / (name + ".bat")).replace(
+            "%", "%%") + '"\r\n').encode("latin-1"))
+        ran = engine_run.wine("cmd", "/c", engine_run.windows_path(logon), cwd=self.root,
+                              timeout=120)
+        self.assertEqual(ran.returncode, 0, ran.stdout + ran.stderr[-2000:])
+        self.assertTrue((deploy / "installer ran.txt").exists(), ran.stdout)
+        self.assertEqual((deploy / "engine ran.txt").read_bytes().decode("latin-1"),
+                         '"' + folder + '\\' + name + '"\r\n')
+        self.assertEqual([p for p in self.root.rglob("injected")], [], ran.stdout)
+
+
 
 def main():
     global ARGS

@@ -255,18 +255,18 @@ bool Wizard::DeployNow() {
                          host.computerName, host.mountTable},
                         inputs);
   deployment.DeploymentSucceeded = true;
-  deployment.DeployFiles();
-  if (launchPage) deployment.WriteLaunchPage();
-  if (batchFile) deployment.WriteBatchFile();
-  progress.SetCaption("Deployment Complete.");
+  // A failed step has shown its own message; the window must not call the
+  // deployment complete.
+  const bool deployed = deployment.Deploy(launchPage, batchFile);
+  progress.SetCaption(deployed ? "Deployment Complete." : "Deployment failed.");
   progress.ProcessEvents();
   if (closeProgress) closeProgress();
   if (host.setBusy) host.setBusy(false);
-  if (deployment.DeploymentSucceeded) {
+  if (deployed) {
     dialogs.ShowMessageBox("Sucess", "Deployment successfull.", gui::MessageIcon::Information,
                            gui::MessageButtons::Ok);
   }
-  return deployment.DeploymentSucceeded;
+  return deployed;
 }
 
 std::string CommandLineDocument(std::string_view arguments) {

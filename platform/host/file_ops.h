@@ -35,6 +35,11 @@ std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::
 // goes to `created`.
 std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status);
 Status CopyReplacing(const std::string& from, const std::string& to);
+// Whether the regular file may be run (an execute permission on POSIX; never
+// on Windows, which marks no file so).
+bool MayBeRun(const std::string& path);
+// Lets the open file be run by whoever may read it (POSIX); nothing on Windows.
+void LetRun(std::FILE* file);
 // Forces the file's written data to the disk.
 Status SyncToDisk(std::FILE* file, const std::string& path);
 unsigned long ProcessId();

@@ -197,6 +197,22 @@ Status CopyReplacing(const std::string& from, const std::string& to) {
   return Status::Ok();
 }
 
+bool MayBeRun(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
+void LetRun(std::FILE* file) {
+  // Through the descriptor, never the name: the folder may be one that others
+  // can write, where the name could be swapped for a link.
+  struct stat info {};
+  const int descriptor = fileno(file);
+  if (::fstat(descriptor, &info) != 0) return;
+  const mode_t mode = info.st_mode & 07777;
+  ::fchmod(descriptor, mode | ((mode & (S_IRUSR | S_IRGRP | S_IROTH)) >> 2));
+}
+
 Status SyncToDisk(std::FILE* file, const std::string& path) {
   if (fsync(fileno(file)) != 0) {
     int number = errno;

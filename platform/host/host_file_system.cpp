@@ -145,6 +145,19 @@ std::optional<std::string> HostFileSystem::ReadRegularFile(const std::string& pa
 bool HostFileSystem::FileExists(const std::string& path) { return file_ops::IsRegularFile(path); }
 
 Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
+  return WriteAnew(path, content, /*runnable=*/false);
+}
+
+Status HostFileSystem::CopyFileAnew(const std::string& from, const std::string& to,
+                                    std::uint64_t limit) {
+  Status read;
+  const std::optional<std::string> content = ReadRegularFile(from, limit, &read);
+  if (!content) return read;
+  return WriteAnew(to, *content, file_ops::MayBeRun(from));
+}
+
+Status HostFileSystem::WriteAnew(const std::string& path, std::string_view content,
+                                 bool runnable) {
   // The temporary file lies in the target's folder so that the rename never
   // crosses file systems, and is created anew under an unforeseeable name so
   // that neither another run nor a planted file or link can take it over. Its
@@ -154,6 +167,7 @@ Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view
   Status created;
   std::FILE* handle = file_ops::CreateNewTemporary(path, temporary, created);
   if (!handle) return created;
+  if (runnable) file_ops::LetRun(handle);
   StdioWritableFile file(handle, temporary);
   Status status = file.Append(content);
   Status finished = file.Finish(/*sync=*/true);

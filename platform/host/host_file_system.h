@@ -25,8 +25,14 @@ class HostFileSystem : public FileSystem {
                                      std::string_view suffix) override;
   Status CreateFolders(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
+  Status CopyFileAnew(const std::string& from, const std::string& to,
+                      std::uint64_t limit) override;
   std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
                                         bool* busy) override;
+
+ private:
+  // WriteFileAtomic's way, the new file marked to be run when `runnable`.
+  Status WriteAnew(const std::string& path, std::string_view content, bool runnable);
 };
 
 // Moves `from` over `to`, replacing it in one step.

@@ -29,9 +29,14 @@ constexpr const char* kDeployUsage =
     "\n"
     "Progress and the toolkit's messages are written to standard error.\n"
     "\n"
+    "A step that fails stops the deployment: no page or batch file is written\n"
+    "when a copy failed.\n"
+    "\n"
     "Exit status: 0 when every step succeeded, 1 when a step failed (its message\n"
-    "says which), 2 on bad arguments, an unreadable DOC or a FOLDER that does not\n"
-    "exist.\n";
+    "says which), 2 on bad arguments, a DOC that is not a readable regular file, a\n"
+    "FOLDER that does not exist, or a name the batch file cannot hold safely (with\n"
+    "a double quote, a line break or another control character, or a \"!\" in a\n"
+    "path); then nothing is written.\n";
 
 int BadDeployArguments(std::ostream& err, const std::string& problem) {
   err << "quillon deploy: " << problem << "\n"
@@ -119,8 +124,11 @@ int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
   }
   const std::string& document = operands[0];
   const std::string& folder = operands[1];
-  if (!files.ReadFile(document)) {
-    err << "quillon deploy: " << document << ": cannot be read\n";
+  // DOC may lie on the share itself: read only as a regular file, never
+  // through a link, never waiting on a pipe.
+  platform::Status read;
+  if (!files.ReadRegularFile(document, toolkit::kDeployedFileLimit, &read)) {
+    err << "quillon deploy: " << toolkit::VisibleText(read.description) << "\n";
     return kFailed;
   }
   // The same test as Deploy Now, with the same message.
@@ -145,24 +153,33 @@ int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
 
   PrintingDialogs dialogs(err);
   PrintingProgress progress(err);
-  progress.SetCaption("Initializing deployment process ...");
   toolkit::Deployment deployment({dialogs, files, host.clock, progress, host.userName,
                                   host.computerName, host.mountTable},
                                  inputs);
+  // A name the batch file cannot hold is a bad argument: refused before
+  // anything is written.
+  if (batchFile) {
+    if (const std::string refusal = deployment.BatchFileRefusal(); !refusal.empty()) {
+      PrintMessage(err, "Error", refusal + "\nNothing was deployed.");
+      return kFailed;
+    }
+  }
+  progress.SetCaption("Initializing deployment process ...");
   deployment.DeploymentSucceeded = true;
-  deployment.DeployFiles();
-  if (launchPage) deployment.WriteLaunchPage();
-  if (batchFile) deployment.WriteBatchFile();
-  progress.SetCaption("Deployment Complete.");
-  if (deployment.DeploymentSucceeded) {
+  const bool deployed = deployment.Deploy(launchPage, batchFile);
+  if (deployed) {
+    progress.SetCaption("Deployment Complete.");
     dialogs.ShowMessageBox("Sucess", "Deployment successfull.", gui::MessageIcon::Information,
                            gui::MessageButtons::Ok);
+  } else {
+    progress.SetCaption("Deployment failed.");
   }
-  err.flush();
-  // Whoever can change what was deployed runs code on every client: say so.
+  // Whoever can change what was deployed runs code on every client: say so,
+  // after a failed deployment too, since what was there before still runs.
   PrintDeploymentAudit(AuditDeploymentFolder(deployment.folder().host, files, host.mountTable),
                        err);
-  return deployment.DeploymentSucceeded ? kFine : kStepFailed;
+  err.flush();
+  return deployed ? kFine : kStepFailed;
 }
 
 }  // namespace quillon::tools

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,6 +21,10 @@
 #include "platform/text.h"
 #include "toolkit/deployment.h"
 #include "tools/quillon/deployment_audit.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace quillon::tools {
 namespace {
@@ -511,10 +516,7 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
     toolkit::Deployment deployment({dialogs, files, clock, progress, "ann", "PC042", mountTable},
                                    inputs);
     deployment.DeploymentSucceeded = true;
-    deployment.DeployFiles();
-    deployment.WriteLaunchPage();
-    deployment.WriteBatchFile();
-    return deployment.DeploymentSucceeded;
+    return deployment.Deploy(true, true);
   };
 
   RecordingDialogs generatorDialogs;
@@ -563,6 +565,63 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
     EXPECT_NE(failed.err.find(printed + "\n"), std::string::npos) << failed.err;
   }
   EXPECT_EQ(failed.err.find("Deployment successfull."), std::string::npos);
+  // The failed copy stops it: nothing that would start the missing engine,
+  // and the deployment is not called complete.
+  EXPECT_EQ(FolderContents(deploy).size(), 1u) << "the installer alone";
+  EXPECT_EQ(failed.err.find("Deployment Complete."), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("\nDeployment failed.\n"), std::string::npos) << failed.err;
+  write(program / toolkit::kEngineFileName, "engine program");
+
+  // The installer missing: nothing is copied or written after it.
+  Empty(deploy);
+  fs::remove(program / "MDAC_TYP2.8.EXE");
+  Output noInstaller = quillon({document, deploy.string(), "--batch", "--page", "--mdac", "2"});
+  EXPECT_EQ(noInstaller.code, 1);
+  EXPECT_NE(noInstaller.err.find("Error: Error copying MDAC file to deployment folder."),
+            std::string::npos)
+      << noInstaller.err;
+  EXPECT_TRUE(fs::is_empty(deploy));
+  EXPECT_NE(noInstaller.err.find("Copying MDAC file ...\nError: "), std::string::npos);
+  EXPECT_EQ(noInstaller.err.find("Deployment Complete."), std::string::npos);
+  EXPECT_NE(noInstaller.err.find("\nDeployment failed.\n"), std::string::npos) << noInstaller.err;
+  EXPECT_NE(noInstaller.err.find(deploy.string() + ": ",
+                                 noInstaller.err.find("\nDeployment failed.\n")),
+            std::string::npos)
+      << "the folder is audited after a failed deployment too: " << noInstaller.err;
+
+#ifndef _WIN32
+  // A name the batch file cannot hold (Windows names cannot hold a double
+  // quote, Samba's can): refused before anything is written.
+  const std::string quoted = (root / "documents" / "x\" & calc & \"y.ini").string();
+  write(quoted, CompleteDocument());
+  Output unsafe = quillon({quoted, deploy.string(), "--batch", "--page"});
+  EXPECT_EQ(unsafe.code, 2);
+  EXPECT_EQ(unsafe.err,
+            "Error: Error: Quillon cannot write the batch file, because the document name cannot "
+            "be written into it safely:\n    x\" & calc & \"y.ini\n    It holds a double quote "
+            "(\").\n    \n    Please use a name without it, or deploy without the batch file.\n"
+            "    Nothing was deployed.\n");
+  EXPECT_TRUE(fs::is_empty(deploy));
+  // Without the batch file it is only a file name.
+  EXPECT_EQ(quillon({quoted, deploy.string(), "--page"}).code, 0);
+  EXPECT_EQ(FolderContents(deploy).size(), 3u);
+  Empty(deploy);
+
+  // DOC must be a regular file of its own: a pipe is refused at once, not
+  // waited on, and a link is not followed.
+  const fs::path pipe = root / "documents" / "pipe.ini", link = root / "documents" / "link.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  fs::create_symlink(document, link);
+  for (const fs::path& doc : {pipe, link}) {
+    const auto started = std::chrono::steady_clock::now();
+    Output refused = quillon({doc.string(), deploy.string(), "--batch"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(refused.code, 2) << doc;
+    EXPECT_EQ(refused.err.rfind("quillon deploy: " + doc.string() + ": is ", 0), 0u)
+        << refused.err;
+    EXPECT_TRUE(fs::is_empty(deploy));
+  }
+#endif
 
   // Refused before anything is written: exit 2, the folder untouched.
   Empty(deploy);
