@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "tools/quillon/plan.h"
 #include "tools/quillon/quillon_cli.h"
+#include "tools/quillon/report.h"
 #include "tools/quillon/snapshot.h"
 
 namespace quillon::tools {
@@ -39,6 +40,10 @@ constexpr const char* kDecodeUsage =
     "\n"
     "Prints the text of each debug file the engine wrote (\"<computer name>.debug\"\n"
     "beside the engine). With several files, each is headed by its name.\n"
+    "\n"
+    "Control characters in the text other than tabs and line ends are shown as\n"
+    "^[ (C0) or \\x9b (C1), never passed to the terminal. Only regular files of at\n"
+    "most 64 MB are read, never through a link.\n"
     "\n"
     "Exit status: 0 when every file was printed, 2 when a file could not be read or\n"
     "is not a debug file (the others are still printed), or on bad arguments.\n";
@@ -97,20 +102,29 @@ int Decode(const std::vector<std::string>& args, platform::FileSystem& files, st
   if (paths.empty()) return BadArguments(err, "decode", "no debug file given");
   int result = kFine;
   for (const std::string& path : paths) {
-    std::optional<std::string> bytes = files.ReadFile(path);
+    // A debug file lies in the share, where users can write: a pipe or a
+    // link in its place is refused, and no more is read than a run writes.
+    const std::string shown = VisibleText(path);
+    platform::Status status;
+    std::optional<std::string> bytes = files.ReadRegularFile(path, report::kLargestDebugFile, &status);
     if (!bytes) {
-      err << "quillon decode: " << path << ": cannot be read\n";
+      const bool tooLarge = status.description == platform::TooLargeText(path, report::kLargestDebugFile);
+      err << "quillon decode: " << shown
+          << (tooLarge ? ": is larger than " + std::to_string(report::kLargestDebugFile >> 20) +
+                             " MB, more than a debug file of the engine holds\n"
+                       : std::string(": cannot be read\n"));
       result = kFailed;
       continue;
     }
     std::optional<std::string> text = DecodeDebugBytes(*bytes);
     if (!text) {
-      err << "quillon decode: " << path << ": is not a debug file of the engine\n";
+      err << "quillon decode: " << shown << ": is not a debug file of the engine\n";
       result = kFailed;
       continue;
     }
-    if (paths.size() > 1) out << "==> " << path << " <==\n";
-    out << WithLf(*text);
+    if (paths.size() > 1) out << "==> " << shown << " <==\n";
+    // Lines and tabs as the engine wrote them; any other control shown, not obeyed.
+    out << VisibleText(WithLf(*text), /*keepLayout=*/true);
   }
   out.flush();
   return result;
