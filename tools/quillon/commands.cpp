@@ -132,37 +132,6 @@ int Decode(const std::vector<std::string>& args, platform::FileSystem& files, st
 
 }  // namespace
 
-std::string Utf8Text(std::string_view text) {
-  const std::u16string units = platform::NarrowToUtf16(text);
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-    }
-    if (c < 0x80) {
-      result += static_cast<char>(c);
-    } else if (c < 0x800) {
-      result += static_cast<char>(0xC0 | (c >> 6));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      result += static_cast<char>(0xE0 | (c >> 12));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      result += static_cast<char>(0xF0 | (c >> 18));
-      result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return result;
-}
-
 SlowProgress::SlowProgress(std::ostream& err, std::string command,
                            std::chrono::milliseconds after)
     : err_(err), command_(std::move(command)), due_(std::chrono::steady_clock::now() + after) {}
@@ -172,28 +141,6 @@ void SlowProgress::Say(const std::string& text) {
   last_ = text;
   said_ = true;
   err_ << "quillon " << command_ << ": " << text << "\n" << std::flush;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string result = "\"";
-  for (char c : Utf8Text(text)) {
-    switch (c) {
-      case '"': result += "\\\""; break;
-      case '\\': result += "\\\\"; break;
-      case '\n': result += "\\n"; break;
-      case '\r': result += "\\r"; break;
-      case '\t': result += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          result += escaped;
-        } else {
-          result += c;
-        }
-    }
-  }
-  return result + "\"";
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
 #include "tools/quillon/report.h"
 #include "tools/quillon/report_format.h"
@@ -41,31 +40,6 @@ void WriteColumns(std::ostream& out, const std::vector<std::vector<std::string>>
 
 // Text from the share (names, lines of reports) as a terminal may show it.
 std::string Printable(std::string_view text) { return VisibleText(text); }
-
-// The length of the UTF-8 sequence at the start of `text`, 0 when none is.
-std::size_t Utf8Sequence(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char c = p[0];
-  std::size_t extra;
-  char32_t code, minimum;
-  if (c < 0x80) return 1;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1, code = c & 0x1F, minimum = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2, code = c & 0x0F, minimum = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3, code = c & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (extra >= text.size()) return 0;
-  for (std::size_t j = 1; j <= extra; ++j) {
-    if ((p[j] & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (p[j] & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return extra + 1;
-}
 
 std::string DayName(long long day) { return day == kUnknownDay ? "unknown day" : IsoDay(day); }
 
@@ -376,49 +350,3 @@ void WriteJson(const Summary& summary, std::ostream& out) {
 
 }  // namespace quillon::tools::report
 
-namespace quillon::tools {
-
-std::string VisibleText(std::string_view text, bool keepLayout) {
-  static const bool utf8 = platform::NarrowCharsetName() == "UTF-8";
-  std::string out;
-  out.reserve(text.size());
-  auto hex = [&out](unsigned value) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    out += "\\x";
-    out += kDigits[(value >> 4) & 0xF];
-    out += kDigits[value & 0xF];
-  };
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c == 0x7F) {
-      if (keepLayout && (c == '\t' || c == '\n')) {
-        out += static_cast<char>(c);
-      } else {
-        out += '^';
-        out += c == 0x7F ? '?' : static_cast<char>(c + 0x40);
-      }
-      ++i;
-      continue;
-    }
-    // In an 8-bit code page of Windows the bytes 0x80 to 0x9F are letters.
-    if (c < 0x80 || !utf8) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    const std::size_t length = report::Utf8Sequence(text.substr(i));
-    if (length == 0) {
-      hex(c);  // a terminal could take a stray byte for a C1 control
-      ++i;
-    } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-      hex(static_cast<unsigned char>(text[i + 1]));  // U+0080 to U+009F: C1 controls
-      i += 2;
-    } else {
-      out.append(text.substr(i, length));
-      i += length;
-    }
-  }
-  return out;
-}
-
-}  // namespace quillon::tools
