@@ -803,7 +803,7 @@ class ShareReader {
     };
     // The back-up holds the report without a "Report At: " line; two runs of
     // one second on one computer are appended to the same back-up.
-    bool junk = false;
+    bool junk = false, tooMany = false;
     while (std::optional<LineSource::Line> line = lines.Next()) {
       if (line->junk) {
         junk = true;
@@ -813,6 +813,12 @@ class ShareReader {
       const bool starts = StartsWith(text, kIdentityStart) || text == kAlreadySucceeded;
       if (!run || (starts && run->hasBody)) {
         commit();
+        // Back-ups are held until the output files are read: a file of
+        // endless runs must not fill memory.
+        if (runs >= kRunsPerBackup) {
+          tooMany = true;
+          break;
+        }
         run.emplace();
         run->source = Source::MailBackup;
         run->computer = computer;
@@ -831,8 +837,12 @@ class ShareReader {
     }
     ++summary_.mailBackups;
     if (junk) Issue(relative, FileIssue::Junk);
-    if ((lines.cutLine() && !lines.truncated()) || lines.readError()) Issue(relative, FileIssue::CutShort);
-    if (lines.truncated()) Issue(relative, FileIssue::Truncated);
+    if (tooMany) {
+      Issue(relative, FileIssue::TooManyRuns);
+    } else {
+      if ((lines.cutLine() && !lines.truncated()) || lines.readError()) Issue(relative, FileIssue::CutShort);
+      if (lines.truncated()) Issue(relative, FileIssue::Truncated);
+    }
     if (repaired) Issue(relative, FileIssue::NotUtf8);
   }
 
@@ -1179,6 +1189,7 @@ const char* IssueName(FileIssue issue) {
     case FileIssue::Link: return "link, not followed";
     case FileIssue::NotAFile: return "not a regular file";
     case FileIssue::Truncated: return "larger than a report file can be, read up to the bound";
+    case FileIssue::TooManyRuns: return "more runs than an e-mail back-up holds, read the first ones";
     case FileIssue::CutShort: return "cut short, read up to the cut";
     case FileIssue::Junk: return "binary junk, read around it";
     case FileIssue::NotUtf8: return "not UTF-8, read as Windows-1252";
@@ -1188,7 +1199,7 @@ const char* IssueName(FileIssue issue) {
 
 bool IssueSkips(FileIssue issue) {
   return issue != FileIssue::CutShort && issue != FileIssue::Junk && issue != FileIssue::Truncated &&
-         issue != FileIssue::NotUtf8;
+         issue != FileIssue::TooManyRuns && issue != FileIssue::NotUtf8;
 }
 
 long IssueList::Skipped() const {

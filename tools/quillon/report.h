@@ -96,6 +96,9 @@ inline constexpr std::size_t kKeptProblems = 100'000;  // lines kept of all user
 inline constexpr std::size_t kMovesPerRun = 1'000;     // moves of one run counted by server
 inline constexpr std::size_t kKeptServers = 1'000;     // old servers counted by name
 inline constexpr std::size_t kKeptUsers = 100'000;     // computers and users listed
+// Runs of one e-mail back-up (held until the output files are read); the
+// engine appends a second only when two runs end in the same second.
+inline constexpr std::size_t kRunsPerBackup = 16;
 
 // Why a file was not read whole. Skipped files gave nothing; the others gave
 // what they held up to the damage, or were read with their bytes repaired.
@@ -110,6 +113,7 @@ enum class FileIssue {
   NotAFile,        // skipped: a pipe, device or other entry that is no regular file
   CutShort,        // read in part: ends inside a report
   Truncated,       // read in part: larger than kLargestReportFile, read up to it
+  TooManyRuns,     // read in part: an e-mail back-up of more than kRunsPerBackup runs
   Junk,            // read in part: binary bytes among its reports, skipped
   NotUtf8,         // read whole: bytes that are no UTF-8, read as Windows-1252
 };

@@ -655,9 +655,18 @@ TEST(QuillonReportTest, HostileShareIsNeitherFollowedNorObeyedAndItsSummaryIsBou
                     "Migrating: \\\\T" + std::to_string(i) + "\\P to \\\\NEWSRV\\P\r\n");
   }
   files.files[at("site.txt")] = users;
+  // An e-mail back-up of endless runs: only the first are held.
+  std::string backup;
+  for (int i = 0; i < 40; ++i) {
+    backup += "* ----- Computer: PC9 Username: b" + std::to_string(i) + " Printers ----- *\r\nLocal Printer: Fax\r\n";
+  }
+  files.files[at("PC9_12.08.2026_18.22.18_EmailFailure.txt")] = backup;
 
   report::Summary summary = report::ReadShare(files, share);
-  EXPECT_EQ(summary.runs, 5'103);
+  EXPECT_EQ(summary.runs, 5'103 + static_cast<long>(report::kRunsPerBackup));
+  ASSERT_EQ(summary.issues.files.size(), 2u);
+  EXPECT_EQ(summary.issues.files[0], std::make_pair(std::string("PC9_12.08.2026_18.22.18_EmailFailure.txt"),
+                                                    report::FileIssue::TooManyRuns));
   EXPECT_EQ(summary.failedFilesUnread, 1);
   EXPECT_EQ(summary.days.at(report::kUnknownDay).Total(), 1) << "-1/-1/2026 is no day";
   EXPECT_EQ(summary.oldServers.size(), report::kKeptServers);
@@ -710,7 +719,7 @@ TEST(QuillonReportTest, HostileShareIsNeitherFollowedNorObeyedAndItsSummaryIsBou
   EXPECT_EQ(jsonReport["exit"], 1);
 
   const std::string page = report::HtmlPage(summary);
-  EXPECT_NE(page.find("<p class=\"muted\" id=\"users-not-shown\">and 103 more computers and users not shown on "
+  EXPECT_NE(page.find("<p class=\"muted\" id=\"users-not-shown\">and 119 more computers and users not shown on "
                       "this page (more than 5,000)"),
             std::string::npos);
   EXPECT_NE(page.find("id=\"moves-not-shown\">and 5,301 more moves"), std::string::npos);
