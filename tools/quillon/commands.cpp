@@ -12,6 +12,7 @@
 #include "tools/quillon/deployment_audit.h"
 #include "tools/quillon/plan.h"
 #include "tools/quillon/quillon_cli.h"
+#include "tools/quillon/report.h"
 #include "tools/quillon/snapshot.h"
 
 namespace quillon::tools {
@@ -43,6 +44,10 @@ constexpr const char* kDecodeUsage =
     "\n"
     "Prints the text of each debug file the engine wrote (\"<computer name>.debug\"\n"
     "beside the engine). With several files, each is headed by its name.\n"
+    "\n"
+    "Control characters in the text other than tabs and line ends are shown as\n"
+    "^[ (C0) or \\x9b (C1), never passed to the terminal. Only regular files of at\n"
+    "most 64 MB are read, never through a link.\n"
     "\n"
     "Exit status: 0 when every file was printed, 2 when a file could not be read or\n"
     "is not a debug file (the others are still printed), or on bad arguments.\n";
@@ -120,57 +125,35 @@ int Decode(const std::vector<std::string>& args, platform::FileSystem& files, st
   if (paths.empty()) return BadArguments(err, "decode", "no debug file given");
   int result = kFine;
   for (const std::string& path : paths) {
-    std::optional<std::string> bytes = files.ReadFile(path);
+    // A debug file lies in the share, where users can write: a pipe or a
+    // link in its place is refused, and no more is read than a run writes.
+    const std::string shown = VisibleText(path);
+    platform::Status status;
+    std::optional<std::string> bytes = files.ReadRegularFile(path, report::kLargestDebugFile, &status);
     if (!bytes) {
-      err << "quillon decode: " << path << ": cannot be read\n";
+      const bool tooLarge = status.description == platform::TooLargeText(path, report::kLargestDebugFile);
+      err << "quillon decode: " << shown
+          << (tooLarge ? ": is larger than " + std::to_string(report::kLargestDebugFile >> 20) +
+                             " MB, more than a debug file of the engine holds\n"
+                       : std::string(": cannot be read\n"));
       result = kFailed;
       continue;
     }
     std::optional<std::string> text = DecodeDebugBytes(*bytes);
     if (!text) {
-      err << "quillon decode: " << path << ": is not a debug file of the engine\n";
+      err << "quillon decode: " << shown << ": is not a debug file of the engine\n";
       result = kFailed;
       continue;
     }
-    if (paths.size() > 1) out << "==> " << path << " <==\n";
-    out << WithLf(*text);
+    if (paths.size() > 1) out << "==> " << shown << " <==\n";
+    // Lines and tabs as the engine wrote them; any other control shown, not obeyed.
+    out << VisibleText(WithLf(*text), /*keepLayout=*/true);
   }
   out.flush();
   return result;
 }
 
 }  // namespace
-
-std::string Utf8Text(std::string_view text) {
-  const std::u16string units = platform::NarrowToUtf16(text);
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-    }
-    if (c < 0x80) {
-      result += static_cast<char>(c);
-    } else if (c < 0x800) {
-      result += static_cast<char>(0xC0 | (c >> 6));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      result += static_cast<char>(0xE0 | (c >> 12));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      result += static_cast<char>(0xF0 | (c >> 18));
-      result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return result;
-}
 
 SlowProgress::SlowProgress(std::ostream& err, std::string command,
                            std::chrono::milliseconds after)
@@ -183,35 +166,13 @@ void SlowProgress::Say(const std::string& text) {
   err_ << "quillon " << command_ << ": " << text << "\n" << std::flush;
 }
 
-std::string JsonString(std::string_view text) {
-  std::string result = "\"";
-  for (char c : Utf8Text(text)) {
-    switch (c) {
-      case '"': result += "\\\""; break;
-      case '\\': result += "\\\\"; break;
-      case '\n': result += "\\n"; break;
-      case '\r': result += "\\r"; break;
-      case '\t': result += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          result += escaped;
-        } else {
-          result += c;
-        }
-    }
-  }
-  return result + "\"";
-}
-
 namespace {
 
 int CheckDeployment(const std::string& typed, bool json, platform::FileSystem& files,
                     const CommandHost& host, std::ostream& out, std::ostream& err) {
   const toolkit::DeploymentFolder reached = toolkit::ResolveDeploymentFolder(typed, host.mountTable);
   if (reached.host.empty()) {
-    err << "quillon check: " << TerminalText(reached.unreachable) << "\n";
+    err << "quillon check: " << VisibleText(reached.unreachable) << "\n";
     return kFailed;
   }
   const DeploymentAudit audit = AuditDeploymentFolder(reached.host, files, host.mountTable);
@@ -219,7 +180,7 @@ int CheckDeployment(const std::string& typed, bool json, platform::FileSystem& f
   if (json) {
     PrintDeploymentAuditJson(audit, result, out);
   } else if (audit.error) {
-    err << "quillon check: " << TerminalText(*audit.error) << "\n";
+    err << "quillon check: " << VisibleText(*audit.error) << "\n";
   } else {
     PrintDeploymentAudit(audit, out);
   }

@@ -128,7 +128,7 @@ int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
   // through a link, never waiting on a pipe.
   platform::Status read;
   if (!files.ReadRegularFile(document, toolkit::kDeployedFileLimit, &read)) {
-    err << "quillon deploy: " << toolkit::VisibleText(read.description) << "\n";
+    err << "quillon deploy: " << VisibleText(read.description) << "\n";
     return kFailed;
   }
   // The same test as Deploy Now, with the same message.

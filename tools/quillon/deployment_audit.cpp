@@ -550,33 +550,10 @@ DeploymentAudit AuditDeploymentFolder(const std::string& folder, platform::FileS
 
 // ---- Output -------------------------------------------------------------
 
-std::string TerminalText(std::string_view text) {
-  const std::string utf8 = Utf8Text(text);
-  std::string result;
-  result.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    char escaped[8];
-    if (byte < 0x20 || byte == 0x7F) {
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      result += escaped;
-    } else if (byte == 0xC2 && i + 1 < utf8.size() &&
-               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-      // U+0080 to U+009F: terminals take some of them as control sequences.
-      std::snprintf(escaped, sizeof escaped, "\\x%02x",
-                    static_cast<unsigned char>(utf8[i + 1]));
-      result += escaped;
-      ++i;
-    } else {
-      result += utf8[i];
-    }
-  }
-  return result;
-}
 
 void PrintDeploymentAudit(const DeploymentAudit& audit, std::ostream& out) {
   if (audit.error) {
-    out << TerminalText(*audit.error) << "\n";
+    out << VisibleText(*audit.error) << "\n";
     return;
   }
   std::size_t unsafe = 0;
@@ -586,16 +563,16 @@ void PrintDeploymentAudit(const DeploymentAudit& audit, std::ostream& out) {
     std::string message = f.message;
     std::string head = f.path;
     if (message.starts_with(f.path + ": ")) message = message.substr(f.path.size() + 2);
-    out << TerminalText(head) << ": " << (f.note ? "note" : "unsafe") << ": "
-        << TerminalText(message) << "\n";
-    if (!f.fix.empty()) out << "    mend: " << TerminalText(f.fix) << "\n";
+    out << VisibleText(head) << ": " << (f.note ? "note" : "unsafe") << ": "
+        << VisibleText(message) << "\n";
+    if (!f.fix.empty()) out << "    mend: " << VisibleText(f.fix) << "\n";
   }
   if (unsafe > 0) {
-    out << TerminalText(audit.folder) << ": unsafe: " << unsafe
+    out << VisibleText(audit.folder) << ": unsafe: " << unsafe
         << (unsafe == 1 ? " finding" : " findings")
         << ": users can change what every client runs at logon\n";
   } else {
-    out << TerminalText(audit.folder)
+    out << VisibleText(audit.folder)
         << ": no user can change the deployment as far as can be seen from here\n";
   }
   out.flush();

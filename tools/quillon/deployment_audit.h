@@ -84,8 +84,4 @@ void PrintDeploymentAudit(const DeploymentAudit& audit, std::ostream& out);
 // "unverified" when only notes were found), exit and findings.
 void PrintDeploymentAuditJson(const DeploymentAudit& audit, int exit, std::ostream& out);
 
-// Text from the folder made harmless on a terminal: control characters
-// (C0, DEL, C1) shown as \xNN, the rest as UTF-8.
-std::string TerminalText(std::string_view text);
-
 }  // namespace quillon::tools

@@ -26,6 +26,13 @@ std::optional<std::string> DecodeDebugBytes(std::string_view bytes);
 // Text in the host's 8-bit form as UTF-8, whatever the code page: output for
 // scripts stays readable, and invalid bytes cannot make it invalid.
 std::string Utf8Text(std::string_view text);
+// Text from files users can write, safe to print on a terminal: control
+// characters shown as "^[" (C0, and "^?" for DEL) and, where the host's text
+// is UTF-8, C1 controls and bytes that are no UTF-8 as "\x9b", so that no
+// escape sequence in a file can move the cursor or rewrite the screen. With
+// `keepLayout` tabs and line feeds stay as they are.
+std::string VisibleText(std::string_view text, bool keepLayout = false);
+
 // A JSON string literal of the text, in UTF-8.
 std::string JsonString(std::string_view text);
 

@@ -21,9 +21,12 @@
 #include "platform/text.h"
 #include "toolkit/deployment.h"
 #include "tools/quillon/deployment_audit.h"
+#include "tools/quillon/report.h"
 
+#include <chrono>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace quillon::tools {
@@ -136,6 +139,51 @@ TEST(QuillonDecodeTest, CommandPrintsEachFileAndNamesTheBadOnes) {
   Output help = Quillon(files, {"decode", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillon decode", 0), 0u);
+}
+
+TEST(QuillonDecodeTest, HostileFilesAreRefusedOrBoundedAndTheirControlsShownNotObeyed) {
+  platform::MemoryFileSystem files;
+  const bool utf8 = platform::NarrowCharsetName() == "UTF-8";
+  // A line that would clear the screen and print a line of its own, a bell,
+  // a carriage return that would overwrite, and a C1 control sequence introducer.
+  files.files["evil.debug"] = engine::ScrambleDebugText(
+      "ERROR: \x1b[2J\x1b[Hquillon decode: all clear\r\n\tindented\x07 bell\r\nover\rwritten\r\n" +
+      platform::Utf16ToNarrow(u"C1 \u009b31m red\r\n"));
+  Output evil = Quillon(files, {"decode", "evil.debug"});
+  EXPECT_EQ(evil.code, 0);
+  EXPECT_EQ(evil.out, std::string("ERROR: ^[[2J^[[Hquillon decode: all clear\n\tindented^G bell\nover^Mwritten\n") +
+                          (utf8 ? "C1 \\x9b31m red\n" : platform::Utf16ToNarrow(u"C1 \u009b31m red\n")));
+  EXPECT_EQ(evil.out.find('\x1b'), std::string::npos);
+
+  // Larger than a debug file can be: refused without decoding it.
+  files.files["big.debug"] = std::string(report::kLargestDebugFile + 2, 'x');
+  Output big = Quillon(files, {"decode", "big.debug", "evil\x1b]0;title\x07.debug"});
+  EXPECT_EQ(big.code, 2);
+  EXPECT_EQ(big.out, "");
+  EXPECT_EQ(big.err,
+            "quillon decode: big.debug: is larger than 64 MB, more than a debug file of the engine holds\n"
+            "quillon decode: evil^[]0;title^G.debug: cannot be read\n");
+  files.files.erase("big.debug");
+
+#ifndef _WIN32
+  // A pipe is not waited on and a link is not followed, on the host's own files.
+  engine::testing::EngineWorld scratch;
+  const std::string folder = scratch.ProgramFolder();
+  const std::string pipe = platform::JoinPath(folder, "pipe.debug");
+  const std::string real = platform::JoinPath(folder, "real.debug");
+  const std::string link = platform::JoinPath(folder, "link.debug");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::ofstream(real, std::ios::binary) << engine::ScrambleDebugText("real\r\n");
+  ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+  platform::HostFileSystem host;
+  const auto start = std::chrono::steady_clock::now();
+  Output hostile = Quillon(host, {"decode", pipe, link, real});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(hostile.code, 2);
+  EXPECT_EQ(hostile.out, "==> " + real + " <==\nreal\n");
+  EXPECT_EQ(hostile.err, "quillon decode: " + pipe + ": cannot be read\nquillon decode: " + link +
+                             ": cannot be read\n");
+#endif
 }
 
 TEST(QuillonCheckTest, RefusalsCarryTheirLinesAndTheEnginesWords) {

@@ -24,9 +24,6 @@ namespace {
 constexpr std::size_t kChunk = 64 * 1024;
 // No line the engine writes comes near this; a longer one is binary junk.
 constexpr std::size_t kLongestLine = 64 * 1024;
-// A run writes a few hundred kilobytes of debug text at most.
-constexpr std::uint64_t kLargestDebugFile = 64ull * 1024 * 1024;
-constexpr std::size_t kProblemsPerRun = 50;
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -78,6 +75,15 @@ std::string_view ServerOf(std::string_view printer) {
 }
 
 // ---------------------------------------------------------------- text
+
+// A line as the summary keeps it: at most kLongestKeptLine bytes, cut at a
+// character's start and marked, so that no user's file can fill memory.
+std::string Kept(std::string_view line) {
+  if (line.size() <= kLongestKeptLine) return std::string(line);
+  std::size_t end = kLongestKeptLine - 3;
+  while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
+  return std::string(line.substr(0, end)) + "...";
+}
 
 bool IsUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -167,7 +173,8 @@ class LineSource {
     bool junk = false;
   };
 
-  explicit LineSource(platform::ReadableFile& file) : file_(file) {}
+  // Reads at most `limit` bytes of the file.
+  LineSource(platform::ReadableFile& file, std::uint64_t limit) : file_(file), limit_(limit) {}
 
   // The next line; nullopt at the end of the file or after a read error.
   std::optional<Line> Next() {
@@ -201,9 +208,18 @@ class LineSource {
       }
       buffer_.erase(0, at_);
       at_ = 0;
+      if (bytes_ >= limit_) {
+        // Whether anything lies beyond the bound, without reading it.
+        char beyond;
+        const std::optional<std::size_t> more = file_.Read(&beyond, 1);
+        truncated_ = more && *more > 0;
+        ended_ = true;
+        continue;
+      }
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, limit_ - bytes_));
       const std::size_t had = buffer_.size();
-      buffer_.resize(had + kChunk);
-      const std::optional<std::size_t> got = file_.Read(buffer_.data() + had, kChunk);
+      buffer_.resize(had + want);
+      const std::optional<std::size_t> got = file_.Read(buffer_.data() + had, want);
       buffer_.resize(had + got.value_or(0));
       bytes_ += got.value_or(0);
       if (!got) {
@@ -216,8 +232,10 @@ class LineSource {
   }
 
   bool readError() const { return readError_; }
-  // The last line had no line end: the file was cut inside it.
+  // The last line had no line end: the file was cut inside it (or at the bound).
   bool cutLine() const { return cutLine_; }
+  // The file holds more than the bound; what lies beyond was not read.
+  bool truncated() const { return truncated_; }
   std::uint64_t bytes() const { return bytes_; }
 
  private:
@@ -228,12 +246,14 @@ class LineSource {
   }
 
   platform::ReadableFile& file_;
+  const std::uint64_t limit_;
   std::string buffer_;
   std::size_t at_ = 0;
   bool ended_ = false;
   bool overlong_ = false;
   bool readError_ = false;
   bool cutLine_ = false;
+  bool truncated_ = false;
   std::uint64_t bytes_ = 0;
 };
 
@@ -261,6 +281,7 @@ struct Run {
   std::vector<Problem> problems;
   std::size_t problemsLeftOut = 0;
   std::vector<Move> moves;
+  long movesLeftOut = 0;  // beyond kMovesPerRun, or a name no printer has
   std::uint64_t hash = kHashStart;
   // Debug runs: the files the run's report went to (last parts, lower case).
   std::string wroteOutput, wroteBackup;
@@ -277,15 +298,25 @@ struct Run {
       ++problemsLeftOut;
       return;
     }
-    problems.push_back({isFailure, std::string(line), {}});
+    problems.push_back({isFailure, Kept(line), {}});
   }
 
   // Detail that belongs to the problem before it.
   void Explain(std::string_view text) {
     if (problems.empty() || problemsLeftOut > 0) return;
     std::string& explanation = problems.back().explanation;
+    if (explanation.size() >= kLongestKeptLine) return;
     if (!explanation.empty()) explanation += " ";
-    explanation += text;
+    explanation = Kept(explanation + std::string(text));
+  }
+
+  void AddMove(std::string_view oldName, std::string_view newName, bool failed) {
+    if (moves.size() >= kMovesPerRun || oldName.size() > kLongestKeptLine ||
+        newName.size() > kLongestKeptLine) {
+      ++movesLeftOut;
+      return;
+    }
+    moves.push_back({std::string(oldName), std::string(newName), failed});
   }
 
   Move* MoveNamed(std::string_view name, bool byNewName) {
@@ -334,7 +365,7 @@ void AddReportLine(Run& run, std::string_view line) {
     std::string_view names = line.substr(11);
     const std::size_t to = names.find(" to \\\\");
     if (to != std::string_view::npos) {
-      run.moves.push_back({std::string(names.substr(0, to)), std::string(names.substr(to + 4))});
+      run.AddMove(names.substr(0, to), names.substr(to + 4), false);
     }
     return;
   }
@@ -445,7 +476,7 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
   } else if (moves.state == DebugMoves::State::Matched &&
              (StartsWith(line, kAdded) || StartsWith(line, kAddFailed))) {
     const bool failed = StartsWith(line, kAddFailed);
-    moves.newName = std::string(line.substr(failed ? kAddFailed.size() : kAdded.size()));
+    moves.newName = Kept(line.substr(failed ? kAddFailed.size() : kAdded.size()));
     moves.addFailed = failed;
     moves.state = DebugMoves::State::Added;
   } else if (moves.state == DebugMoves::State::Added && detail) {
@@ -455,8 +486,7 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
     const std::size_t prefix = StartsWith(line, kRemoved)        ? kRemoved.size()
                                : StartsWith(line, kRemoveFailed) ? kRemoveFailed.size()
                                                                  : kKept.size();
-    run.moves.push_back({std::string(line.substr(prefix)), moves.newName,
-                         moves.addFailed || !StartsWith(line, kRemoved)});
+    run.AddMove(line.substr(prefix), moves.newName, moves.addFailed || !StartsWith(line, kRemoved));
     moves.state = DebugMoves::State::Idle;
   } else {
     moves.state = DebugMoves::State::Idle;
@@ -585,6 +615,10 @@ class ShareReader {
           below.push_back(entryRelative);
         } else if (entry.kind == platform::FolderEntry::Kind::File) {
           visit(platform::JoinPath(folder_, entryRelative), entryRelative, entry);
+        } else if (first) {
+          // A link could lead out of the share to a file its user may not
+          // see; a pipe or device could stall the read. Named, never opened.
+          Issue(entryRelative, entry.link ? FileIssue::Link : FileIssue::NotAFile);
         }
       }
       pending.insert(pending.end(), below.rbegin(), below.rend());
@@ -627,6 +661,12 @@ class ShareReader {
 
   void Issue(const std::string& relative, FileIssue issue) {
     ++summary_.issues.counts[issue];
+    std::size_t markerAt = 0;
+    bool namedFailed = false;
+    if (IssueSkips(issue) && FindOutcomeMarker(BaseName(relative), &markerAt, &namedFailed) &&
+        namedFailed) {
+      ++summary_.failedFilesUnread;
+    }
     if (summary_.issues.files.size() < kListedIssueFiles) {
       summary_.issues.files.emplace_back(relative, issue);
     }
@@ -652,7 +692,7 @@ class ShareReader {
       Issue(relative, FileIssue::CannotBeRead);
       return;
     }
-    LineSource lines(*file);
+    LineSource lines(*file, options_.largestReportFile);
 
     // The engine's own bytes open every output file: two line ends, then the
     // first report's "Report At: " line. A file that opens otherwise is not a
@@ -729,10 +769,12 @@ class ShareReader {
     // The engine appends each report whole, ending it with a line end: a file
     // that ends otherwise, or with a report that has nothing after its time,
     // was cut.
-    const bool cut = lines.cutLine() || lines.readError() || (run && !run->hasBody);
+    const bool cut = (lines.cutLine() && !lines.truncated()) || lines.readError() ||
+                     (run && !run->hasBody && !lines.truncated());
     commit();
     if (junk) Issue(relative, FileIssue::Junk);
     if (cut) Issue(relative, FileIssue::CutShort);
+    if (lines.truncated()) Issue(relative, FileIssue::Truncated);
     if (repaired) Issue(relative, FileIssue::NotUtf8);
   }
 
@@ -745,7 +787,7 @@ class ShareReader {
       Issue(relative, FileIssue::CannotBeRead);
       return;
     }
-    LineSource lines(*file);
+    LineSource lines(*file, options_.largestReportFile);
     bool repaired = false;
     std::optional<Run> run;
     std::size_t runs = 0;
@@ -761,7 +803,7 @@ class ShareReader {
     };
     // The back-up holds the report without a "Report At: " line; two runs of
     // one second on one computer are appended to the same back-up.
-    bool junk = false;
+    bool junk = false, tooMany = false;
     while (std::optional<LineSource::Line> line = lines.Next()) {
       if (line->junk) {
         junk = true;
@@ -771,6 +813,12 @@ class ShareReader {
       const bool starts = StartsWith(text, kIdentityStart) || text == kAlreadySucceeded;
       if (!run || (starts && run->hasBody)) {
         commit();
+        // Back-ups are held until the output files are read: a file of
+        // endless runs must not fill memory.
+        if (runs >= kRunsPerBackup) {
+          tooMany = true;
+          break;
+        }
         run.emplace();
         run->source = Source::MailBackup;
         run->computer = computer;
@@ -789,7 +837,12 @@ class ShareReader {
     }
     ++summary_.mailBackups;
     if (junk) Issue(relative, FileIssue::Junk);
-    if (lines.cutLine() || lines.readError()) Issue(relative, FileIssue::CutShort);
+    if (tooMany) {
+      Issue(relative, FileIssue::TooManyRuns);
+    } else {
+      if ((lines.cutLine() && !lines.truncated()) || lines.readError()) Issue(relative, FileIssue::CutShort);
+      if (lines.truncated()) Issue(relative, FileIssue::Truncated);
+    }
     if (repaired) Issue(relative, FileIssue::NotUtf8);
   }
 
@@ -818,17 +871,18 @@ class ShareReader {
 
   void ReadDebugFile(const std::string& path, const std::string& relative,
                      const platform::FolderEntry& entry) {
-    if (entry.size > kLargestDebugFile) {
+    const std::uint64_t limit = options_.largestDebugFile;
+    if (entry.size > limit) {
       Issue(relative, FileIssue::TooLarge);
       return;
     }
-    std::optional<std::string> bytes = files_.ReadFile(path);
+    // Read whole, but never beyond the bound: the file may have grown, or
+    // been swapped for a link or a pipe, since it was listed.
+    platform::Status status;
+    std::optional<std::string> bytes = files_.ReadRegularFile(path, limit, &status);
     if (!bytes) {
-      Issue(relative, FileIssue::CannotBeRead);
-      return;
-    }
-    if (bytes->size() > kLargestDebugFile) {
-      Issue(relative, FileIssue::TooLarge);
+      Issue(relative, status.description == platform::TooLargeText(path, limit) ? FileIssue::TooLarge
+                                                                                 : FileIssue::CannotBeRead);
       return;
     }
     std::optional<std::string> text = DecodeDebugBytes(*bytes);
@@ -869,16 +923,34 @@ class ShareReader {
 
   void Fold(const Run& run) {
     const Outcome outcome = run.GetOutcome();
-    UserSummary& user = summary_.users[Lower(run.computer) + '\t' + Lower(run.user)];
-    if (user.runs == 0) user.computer = run.computer, user.user = run.user;
-    const bool first = user.runs == 0;
-    ++user.runs;
     ++summary_.runs;
     DayCounts& day = summary_.days[run.when ? run.when->Day() : kUnknownDay];
     switch (outcome) {
-      case Outcome::Succeeded: ++user.succeeded, ++summary_.succeeded, ++day.succeeded; break;
-      case Outcome::Failed: ++user.failed, ++summary_.failed, ++day.failed; break;
-      case Outcome::AlreadyDone: ++user.alreadyDone, ++summary_.alreadyDone, ++day.alreadyDone; break;
+      case Outcome::Succeeded: ++summary_.succeeded, ++day.succeeded; break;
+      case Outcome::Failed: ++summary_.failed, ++day.failed; break;
+      case Outcome::AlreadyDone: ++summary_.alreadyDone, ++day.alreadyDone; break;
+    }
+    FoldMoves(run);
+    if (run.source == Source::OutputFile) CoverDebugRun(run);
+
+    const std::string key = Lower(run.computer) + '\t' + Lower(run.user);
+    auto found = summary_.users.find(key);
+    if (found == summary_.users.end()) {
+      if (summary_.users.size() >= kKeptUsers) {
+        ++summary_.runsOfUsersNotShown;
+        if (outcome == Outcome::Failed) ++summary_.failedRunsOfUsersNotShown;
+        return;
+      }
+      found = summary_.users.emplace(key, UserSummary{}).first;
+    }
+    UserSummary& user = found->second;
+    if (user.runs == 0) user.computer = run.computer, user.user = run.user;
+    const bool first = user.runs == 0;
+    ++user.runs;
+    switch (outcome) {
+      case Outcome::Succeeded: ++user.succeeded; break;
+      case Outcome::Failed: ++user.failed; break;
+      case Outcome::AlreadyDone: ++user.alreadyDone; break;
     }
     if (run.mailFailed) ++user.mailFailures;
     const std::uint64_t order = ++order_;
@@ -895,19 +967,34 @@ class ShareReader {
       user.lastTime = run.when;
       user.lastTimeText = run.whenText;
       user.lastFile = run.file;
-      user.lastProblems = run.problems;
-      user.lastProblemsLeftOut = run.problemsLeftOut;
+      // The lines of every user's last run share one bound.
+      keptProblems_ -= user.lastProblems.size();
+      const std::size_t room = kKeptProblems - keptProblems_;
+      const std::size_t keep = std::min(room, run.problems.size());
+      user.lastProblems.assign(run.problems.begin(), run.problems.begin() + static_cast<std::ptrdiff_t>(keep));
+      user.lastProblemsLeftOut = run.problemsLeftOut + (run.problems.size() - keep);
+      keptProblems_ += keep;
       user.lastOrder = order;
     }
+  }
+
+  void FoldMoves(const Run& run) {
+    summary_.movesNotShown += run.movesLeftOut;
     for (const Move& move : run.moves) {
       const std::string_view server = ServerOf(move.oldName);
       if (server.empty()) continue;
-      ServerCounts& counts = summary_.oldServers[Upper(server)];
-      if (counts.name.empty()) counts.name = std::string(server);
-      ++counts.moves;
-      if (move.failed) ++counts.failedMoves;
+      const std::string key = Upper(server);
+      auto found = summary_.oldServers.find(key);
+      if (found == summary_.oldServers.end()) {
+        if (summary_.oldServers.size() >= kKeptServers) {
+          ++summary_.movesNotShown;
+          continue;
+        }
+        found = summary_.oldServers.emplace(key, ServerCounts{std::string(server), 0, 0}).first;
+      }
+      ++found->second.moves;
+      if (move.failed) ++found->second.failedMoves;
     }
-    if (run.source == Source::OutputFile) CoverDebugRun(run);
   }
 
   // A debug file's run whose report went to this run's output file is in
@@ -950,6 +1037,7 @@ class ShareReader {
   Summary summary_;
   long done_ = 0, total_ = 0;
   std::uint64_t order_ = 0;
+  std::size_t keptProblems_ = 0;
   std::string repairedLine_;
   std::vector<PendingBackup> backups_;
   std::unordered_map<std::string, std::vector<std::size_t>> backupsByComputer_;
@@ -1010,6 +1098,11 @@ std::optional<DateTime> ParseGeneralDate(std::string_view text,
     if (text[i] < '0' || text[i] > '9') {
       ++i;
       continue;
+    }
+    // "-1/-1/2026": a minus before a number that follows no other number
+    // makes it negative, which no field of a date is.
+    if (i > 0 && text[i - 1] == '-' && (i == 1 || text[i - 2] < '0' || text[i - 2] > '9')) {
+      return std::nullopt;
     }
     const std::size_t start = i;
     int value = 0;
@@ -1093,6 +1186,10 @@ const char* IssueName(FileIssue issue) {
     case FileIssue::NotAReport: return "not a report of the engine";
     case FileIssue::NotADebugFile: return "not a debug file of the engine";
     case FileIssue::TooLarge: return "too large for a debug file";
+    case FileIssue::Link: return "link, not followed";
+    case FileIssue::NotAFile: return "not a regular file";
+    case FileIssue::Truncated: return "larger than a report file can be, read up to the bound";
+    case FileIssue::TooManyRuns: return "more runs than an e-mail back-up holds, read the first ones";
     case FileIssue::CutShort: return "cut short, read up to the cut";
     case FileIssue::Junk: return "binary junk, read around it";
     case FileIssue::NotUtf8: return "not UTF-8, read as Windows-1252";
@@ -1101,7 +1198,8 @@ const char* IssueName(FileIssue issue) {
 }
 
 bool IssueSkips(FileIssue issue) {
-  return issue != FileIssue::CutShort && issue != FileIssue::Junk && issue != FileIssue::NotUtf8;
+  return issue != FileIssue::CutShort && issue != FileIssue::Junk && issue != FileIssue::Truncated &&
+         issue != FileIssue::TooManyRuns && issue != FileIssue::NotUtf8;
 }
 
 long IssueList::Skipped() const {
@@ -1113,7 +1211,7 @@ long IssueList::Skipped() const {
 long IssueList::ReadInPart() const {
   long count = 0;
   for (const auto& [issue, n] : counts) {
-    count += (issue == FileIssue::CutShort || issue == FileIssue::Junk) ? n : 0;
+    count += (!IssueSkips(issue) && issue != FileIssue::NotUtf8) ? n : 0;
   }
   return count;
 }

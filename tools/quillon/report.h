@@ -66,7 +66,7 @@ struct UserSummary {
   std::optional<DateTime> lastTime;
   std::string lastTimeText;  // as the file wrote it
   std::string lastFile;      // relative to the folder read
-  std::vector<Problem> lastProblems;
+  std::vector<Problem> lastProblems;  // at most kProblemsPerRun, fewer when kKeptProblems ran out
   std::size_t lastProblemsLeftOut = 0;
   std::uint64_t lastOrder = 0;
 };
@@ -84,6 +84,22 @@ struct ServerCounts {
   long failedMoves = 0;  // of those, moves whose new connection or removal failed
 };
 
+// What the summary keeps, so that its memory and its page follow these bounds
+// and not what users put into the share; every output says what was left out.
+// The engine writes a few kilobytes per run, a debug file of a few hundred
+// kilobytes, and printer names of at most a few hundred characters.
+inline constexpr std::uint64_t kLargestReportFile = 512ull * 1024 * 1024;  // read up to it
+inline constexpr std::uint64_t kLargestDebugFile = 64ull * 1024 * 1024;    // skipped beyond it
+inline constexpr std::size_t kLongestKeptLine = 512;   // a problem line, cut beyond it ("...")
+inline constexpr std::size_t kProblemsPerRun = 50;     // lines kept of a user's last run
+inline constexpr std::size_t kKeptProblems = 100'000;  // lines kept of all users' last runs
+inline constexpr std::size_t kMovesPerRun = 1'000;     // moves of one run counted by server
+inline constexpr std::size_t kKeptServers = 1'000;     // old servers counted by name
+inline constexpr std::size_t kKeptUsers = 100'000;     // computers and users listed
+// Runs of one e-mail back-up (held until the output files are read); the
+// engine appends a second only when two runs end in the same second.
+inline constexpr std::size_t kRunsPerBackup = 16;
+
 // Why a file was not read whole. Skipped files gave nothing; the others gave
 // what they held up to the damage, or were read with their bytes repaired.
 enum class FileIssue {
@@ -93,7 +109,11 @@ enum class FileIssue {
   NotAReport,      // skipped: named as a report, but holds none
   NotADebugFile,   // skipped: named ".debug", but not the engine's scrambled text
   TooLarge,        // skipped: a ".debug" file larger than any run writes
+  Link,            // skipped: a link, never followed out of the folder
+  NotAFile,        // skipped: a pipe, device or other entry that is no regular file
   CutShort,        // read in part: ends inside a report
+  Truncated,       // read in part: larger than kLargestReportFile, read up to it
+  TooManyRuns,     // read in part: an e-mail back-up of more than kRunsPerBackup runs
   Junk,            // read in part: binary bytes among its reports, skipped
   NotUtf8,         // read whole: bytes that are no UTF-8, read as Windows-1252
 };
@@ -104,7 +124,7 @@ struct IssueList {
   std::map<FileIssue, long> counts;
   std::vector<std::pair<std::string, FileIssue>> files;  // the first kListedIssueFiles
   long Skipped() const;
-  long ReadInPart() const;  // cut or junk
+  long ReadInPart() const;  // cut, junk or truncated
   long Repaired() const;    // not UTF-8
 };
 inline constexpr std::size_t kListedIssueFiles = 1000;
@@ -120,6 +140,12 @@ struct Summary {
   std::map<std::string, ServerCounts> oldServers;  // keyed in upper case
   long runs = 0, succeeded = 0, failed = 0, alreadyDone = 0;
   long computers = 0;
+  // What the bounds above left out of the lists; the totals count everything.
+  long runsOfUsersNotShown = 0, failedRunsOfUsersNotShown = 0;  // beyond kKeptUsers
+  long movesNotShown = 0;  // beyond kKeptServers or kMovesPerRun, or an overlong name
+  // Files named as a failed run (FAILED_) that could not be read: a failure
+  // may be hidden there.
+  long failedFilesUnread = 0;
   long UsersFailing() const;  // users whose last run failed
 };
 
@@ -127,6 +153,9 @@ struct ReadOptions {
   // Called now and then with the files handled so far and the files found;
   // `total` is 0 while the folder is still being looked through.
   std::function<void(long done, long total)> progress;
+  // Bounds of a file's bytes (tests set smaller ones).
+  std::uint64_t largestReportFile = kLargestReportFile;
+  std::uint64_t largestDebugFile = kLargestDebugFile;
 };
 
 // Reads every report under `folder`, its sub-folders too. The folder must be

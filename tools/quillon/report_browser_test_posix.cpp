@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -129,6 +130,7 @@ frame.onload = () => {
   out.push('last run ' + users());
   const sorted = doc.querySelector('#users th[aria-sort]');
   out.push('sorted ' + (sorted ? sorted.textContent + ' ' + sorted.getAttribute('aria-sort') : 'none'));
+  out.push('title ' + doc.title);
   const fetched = frame.contentWindow.performance.getEntriesByType('resource');
   out.push('fetched ' + fetched.length + Array.from(fetched, entry => ' ' + entry.name).join(''));
   document.getElementById('result').textContent = out.join('\n');
@@ -228,7 +230,7 @@ TEST_F(ReportPageBrowserTest, ChartsEachDaySortsByAnyColumnAndFetchesNothing) {
 
   proxy_.Clear();
   const std::vector<std::string> lines = Probe(page);
-  ASSERT_EQ(lines.size(), 8u);
+  ASSERT_EQ(lines.size(), 9u);
   // One slot per day from the first to the last, the empty ones too, then the
   // unknown day; a bar per outcome a day has.
   EXPECT_EQ(lines[0],
@@ -240,8 +242,26 @@ TEST_F(ReportPageBrowserTest, ChartsEachDaySortsByAnyColumnAndFetchesNothing) {
   EXPECT_EQ(lines[4], "runs PC3:cy PC2:bob PC1:ann PC4:dee");
   EXPECT_EQ(lines[5], "last run PC3:cy PC4:dee PC2:bob PC1:ann");
   EXPECT_EQ(lines[6], "sorted Last run ascending");
-  EXPECT_EQ(lines[7], "fetched 0");
+  EXPECT_EQ(lines[7].rfind("title Quillon report: ", 0), 0u) << lines[7];
+  EXPECT_EQ(lines[8], "fetched 0");
   EXPECT_EQ(proxy_.Requests(), std::vector<std::string>{}) << "nothing left the page";
+
+  // A script that an escaping fault let into the page does not run; the
+  // page's own still sorts.
+  std::string html;
+  {
+    std::ifstream file(page, std::ios::binary);
+    html.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  const std::size_t body = html.find("<main>");
+  ASSERT_NE(body, std::string::npos);
+  html.insert(body, "<script>document.title='pwned'</script><img src=x onerror=\"document.title='pwned'\">");
+  const fs::path injected = root_ / "injected.html";
+  std::ofstream(injected, std::ios::binary) << html;
+  const std::vector<std::string> attacked = Probe(injected);
+  ASSERT_EQ(attacked.size(), 9u);
+  EXPECT_EQ(attacked[7].rfind("title Quillon report: ", 0), 0u) << attacked[7];
+  EXPECT_EQ(attacked[2], "user PC1:ann PC2:bob PC3:cy PC4:dee");
 }
 
 }  // namespace

@@ -32,9 +32,19 @@ constexpr const char* kReportUsage =
     "begin as the engine's reports and are not named as its files are ignored;\n"
     "damaged ones are skipped or read around the damage, and counted.\n"
     "\n"
+    "Users can write into a share, so only regular files inside FOLDER are read:\n"
+    "links (never followed), pipes and devices are listed as skipped. An output\n"
+    "file or e-mail back-up is read up to 512 MB (a back-up up to its 16th run),\n"
+    "a debug file only when it holds at most 64 MB. The summary keeps at most\n"
+    "100,000 computers and users, 1,000 old servers, 50 lines of 512 bytes of\n"
+    "each user's last run and 100,000 such lines in all; every output form says\n"
+    "what it left out. Control characters from the files are shown as ^[ or \\x9b\n"
+    "in the text form.\n"
+    "\n"
     "  --csv            one CSV table (UTF-8) whose first column says what a row\n"
-    "                   is: summary, user, day, server, skipped, read_in_part or\n"
-    "                   repaired\n"
+    "                   is: summary, user, day, server, not_shown, skipped,\n"
+    "                   read_in_part or repaired; a cell that begins with = + - @\n"
+    "                   is prefixed with ' so that a spreadsheet keeps it as text\n"
     "  --json           one JSON object (UTF-8)\n"
     "  --html OUT.html  also write a page with a chart of the outcomes per day and\n"
     "                   tables that sort by any column; it loads nothing from\n"
@@ -44,6 +54,7 @@ constexpr const char* kReportUsage =
     "standard error when that is a terminal and reading takes over a second.\n"
     "\n"
     "Exit status: 0 no user's last run failed, 1 some user's last run failed,\n"
+    "or a failure may be hidden (a file named FAILED_ that could not be read),\n"
     "2 bad arguments, a FOLDER that is missing or cannot be read, or a page that\n"
     "cannot be written.\n";
 
@@ -144,7 +155,7 @@ int Report(const std::vector<std::string>& args, platform::FileSystem& files,
     const char* problem = files.FolderExists(folder) ? "cannot be read"
                           : files.FileExists(folder) ? "is not a folder"
                                                      : "does not exist";
-    err << "quillon report: " << folder << ": " << problem << "\n";
+    err << "quillon report: " << VisibleText(folder) << ": " << problem << "\n";
     return kBad;
   }
 
@@ -157,7 +168,8 @@ int Report(const std::vector<std::string>& args, platform::FileSystem& files,
   if (html) {
     const platform::Status written = files.WriteFileAtomic(*html, report::HtmlPage(summary));
     if (!written.ok) {
-      err << "quillon report: " << *html << ": cannot be written: " << written.description << "\n";
+      err << "quillon report: " << VisibleText(*html) << ": cannot be written: "
+          << VisibleText(written.description) << "\n";
       return kBad;
     }
   }
@@ -166,7 +178,7 @@ int Report(const std::vector<std::string>& args, platform::FileSystem& files,
     case Form::Json: report::WriteJson(summary, out); break;
     case Form::Text:
       if (html) {
-        out << "Wrote " << *html << ": " << report::Grouped(summary.runs) << " runs by "
+        out << "Wrote " << VisibleText(*html) << ": " << report::Grouped(summary.runs) << " runs by "
             << report::Grouped(static_cast<long>(summary.users.size())) << " users, "
             << report::Grouped(summary.UsersFailing()) << " failed at their last run; "
             << report::IssuesSentence(summary.issues, report::IssueGroup::Skipped) << "\n";

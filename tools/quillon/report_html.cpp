@@ -2,6 +2,8 @@
 // inline SVG, the table sorting a few lines of inline script, and the page's
 // own policy forbids it to load anything at all.
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -14,6 +16,72 @@ namespace {
 
 // The chart shows at most this many days, the latest ones.
 constexpr long long kChartDays = 366;
+// The page lists at most this many computers and users, those whose last run
+// failed first; the text, CSV and JSON forms list every one kept.
+constexpr std::size_t kPageUsers = 5'000;
+
+// SHA-256 (FIPS 180-4) of the page's own script, which its policy names as
+// the only script that may run: an injected one, whatever the escaping
+// missed, does not.
+std::array<std::uint8_t, 32> Sha256(std::string_view data) {
+  static constexpr std::uint32_t kRound[64] = {
+      0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+      0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+      0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+      0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+      0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+      0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+      0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+      0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+  std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  std::string message(data);
+  const std::uint64_t bits = static_cast<std::uint64_t>(data.size()) * 8;
+  message += static_cast<char>(0x80);
+  while (message.size() % 64 != 56) message += '\0';
+  for (int shift = 56; shift >= 0; shift -= 8) message += static_cast<char>((bits >> shift) & 0xFF);
+  auto rotate = [](std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); };
+  for (std::size_t block = 0; block < message.size(); block += 64) {
+    std::uint32_t w[64];
+    for (int i = 0; i < 16; ++i) {
+      w[i] = 0;
+      for (int j = 0; j < 4; ++j) {
+        w[i] = (w[i] << 8) | static_cast<std::uint8_t>(message[block + static_cast<std::size_t>(4 * i + j)]);
+      }
+    }
+    for (int i = 16; i < 64; ++i) {
+      const std::uint32_t s0 = rotate(w[i - 15], 7) ^ rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+      const std::uint32_t s1 = rotate(w[i - 2], 17) ^ rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+    for (int i = 0; i < 64; ++i) {
+      const std::uint32_t t1 = k + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) + ((e & f) ^ (~e & g)) +
+                               kRound[i] + w[i];
+      const std::uint32_t t2 = (rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+      k = g, g = f, f = e, e = d + t1, d = c, c = b, b = a, a = t1 + t2;
+    }
+    h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += k;
+  }
+  std::array<std::uint8_t, 32> digest{};
+  for (std::size_t i = 0; i < 32; ++i) digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
+  return digest;
+}
+
+std::string Base64(const std::array<std::uint8_t, 32>& bytes) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::uint32_t chunk = (static_cast<std::uint32_t>(bytes[i]) << 16) |
+                                (i + 1 < bytes.size() ? static_cast<std::uint32_t>(bytes[i + 1]) << 8 : 0) |
+                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+    out += kAlphabet[(chunk >> 18) & 63];
+    out += kAlphabet[(chunk >> 12) & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[(chunk >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kAlphabet[chunk & 63] : '=';
+  }
+  return out;
+}
 
 std::string Escaped(std::string_view narrow) {
   const std::string utf8 = Utf8(narrow);
@@ -231,7 +299,7 @@ std::string HtmlPage(const Summary& summary) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-      "style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
+      "style-src 'unsafe-inline'; script-src 'sha256-" + Base64(Sha256(kScript)) + "'\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>Quillon report: " +
       Escaped(summary.folder) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<header><h1>Quillon report</h1><p>" +
@@ -262,6 +330,9 @@ std::string HtmlPage(const Summary& summary) {
   if (summary.issues.Repaired() > 0) {
     page += "<p>" + Escaped(IssuesSentence(summary.issues, IssueGroup::Repaired)) + ".</p>\n";
   }
+  if (summary.failedFilesUnread > 0) {
+    page += "<p id=\"failed-unread\">" + Escaped(FailedUnreadSentence(summary)) + ".</p>\n";
+  }
   if (!summary.issues.files.empty()) {
     page += "<details><summary>Files skipped or not read whole</summary><ul>";
     for (const auto& [file, issue] : summary.issues.files) {
@@ -290,6 +361,8 @@ std::string HtmlPage(const Summary& summary) {
   for (const auto& [key, user] : summary.users) rows.push_back(&user);
   std::stable_partition(rows.begin(), rows.end(),
                         [](const UserSummary* user) { return user->lastOutcome == Outcome::Failed; });
+  const std::size_t usersLeftOut = rows.size() > kPageUsers ? rows.size() - kPageUsers : 0;
+  rows.resize(rows.size() - usersLeftOut);
   for (const UserSummary* row : rows) {
     const UserSummary& user = *row;
     const Outcome outcome = user.lastOutcome;
@@ -313,9 +386,18 @@ std::string HtmlPage(const Summary& summary) {
             NumberCell(user.succeeded) + NumberCell(user.failed) + NumberCell(user.alreadyDone) +
             Cell(lines, {}, "lines") + "</tr>\n";
   }
-  page += "</tbody></table></section>\n";
+  page += "</tbody></table>\n";
+  if (usersLeftOut > 0) {
+    page += "<p class=\"muted\" id=\"users-not-shown\">and " + Grouped(static_cast<long long>(usersLeftOut)) +
+            " more computers and users not shown on this page (more than " +
+            Grouped(static_cast<long long>(kPageUsers)) + "); the text, CSV and JSON forms list them.</p>\n";
+  }
+  if (summary.runsOfUsersNotShown > 0) {
+    page += "<p class=\"muted\">" + Escaped(UsersNotShownSentence(summary)) + ".</p>\n";
+  }
+  page += "</section>\n";
 
-  if (!summary.oldServers.empty()) {
+  if (!summary.oldServers.empty() || summary.movesNotShown > 0) {
     page += "<section><h2>Old servers</h2><p class=\"muted\">Connections the runs moved away from each server.</p>\n"
             "<table id=\"servers\" class=\"sortable\"><thead><tr>" +
             Header("Server", false) + Header("Moves", true) + Header("Failed moves", true) +
@@ -324,7 +406,11 @@ std::string HtmlPage(const Summary& summary) {
       page += "<tr>" + Cell(Escaped(server.name)) + NumberCell(server.moves) + NumberCell(server.failedMoves) +
               "</tr>\n";
     }
-    page += "</tbody></table></section>\n";
+    page += "</tbody></table>\n";
+    if (summary.movesNotShown > 0) {
+      page += "<p class=\"muted\" id=\"moves-not-shown\">" + Escaped(MovesNotShownSentence(summary)) + ".</p>\n";
+    }
+    page += "</section>\n";
   }
 
   page += "<section><details><summary>Runs per day as numbers</summary>\n<table id=\"days\" class=\"sortable\"><thead><tr>" +

@@ -38,19 +38,19 @@ void WriteColumns(std::ostream& out, const std::vector<std::vector<std::string>>
   }
 }
 
-// A name from the file system as text for a terminal: its control bytes (a
-// file name may hold an escape sequence) as "?".
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return text;
-}
+// Text from the share (names, lines of reports) as a terminal may show it.
+std::string Printable(std::string_view text) { return VisibleText(text); }
 
 std::string DayName(long long day) { return day == kUnknownDay ? "unknown day" : IsoDay(day); }
 
-std::string CsvField(const std::string& text) {
-  const std::string utf8 = Utf8(text);
+// Every field of every row goes through here: UTF-8, a text that a
+// spreadsheet would take for a formula made plain text by a leading "'", and
+// quoted when it holds a separator, a quote or a line end.
+std::string CsvField(std::string_view text) {
+  std::string utf8 = Utf8(text);
+  if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos) {
+    utf8.insert(0, 1, '\'');
+  }
   if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
   std::string quoted = "\"";
   for (char c : utf8) {
@@ -80,8 +80,7 @@ std::string IssuesSentence(const IssueList& issues, IssueGroup group) {
   for (const auto& [issue, n] : issues.counts) {
     const bool skips = IssueSkips(issue);
     const bool inGroup = group == IssueGroup::Skipped     ? skips
-                         : group == IssueGroup::ReadInPart ? (issue == FileIssue::CutShort ||
-                                                              issue == FileIssue::Junk)
+                         : group == IssueGroup::ReadInPart ? (!skips && issue != FileIssue::NotUtf8)
                                                            : issue == FileIssue::NotUtf8;
     if (!inGroup || n == 0) continue;
     count += n;
@@ -97,9 +96,35 @@ std::string IssuesSentence(const IssueList& issues, IssueGroup group) {
   return {};
 }
 
+std::string UsersNotShownSentence(const Summary& summary) {
+  if (summary.runsOfUsersNotShown == 0) return {};
+  return "and " + Plural(summary.runsOfUsersNotShown, "more run", "more runs") + " (" +
+         Grouped(summary.failedRunsOfUsersNotShown) + " failed) of users not shown: more than " +
+         Grouped(static_cast<long long>(kKeptUsers)) + " computers and users";
+}
+
+std::string MovesNotShownSentence(const Summary& summary) {
+  if (summary.movesNotShown == 0) return {};
+  return "and " + Plural(summary.movesNotShown, "more move", "more moves") +
+         " not shown by server: more than " + Grouped(static_cast<long long>(kKeptServers)) +
+         " servers, more than " + Grouped(static_cast<long long>(kMovesPerRun)) +
+         " moves in one run, or names no printer has";
+}
+
+std::string FailedUnreadSentence(const Summary& summary) {
+  if (summary.failedFilesUnread == 0) return {};
+  return Plural(summary.failedFilesUnread, "file", "files") + " named FAILED_ could not be read: " +
+         "a failure may be hidden";
+}
+
 std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
 
-int ExitCode(const Summary& summary) { return summary.UsersFailing() > 0 ? 1 : 0; }
+int ExitCode(const Summary& summary) {
+  return summary.UsersFailing() > 0 || summary.failedFilesUnread > 0 ||
+                 summary.failedRunsOfUsersNotShown > 0
+             ? 1
+             : 0;
+}
 
 void WriteText(const Summary& summary, std::ostream& out) {
   out << "Quillon report of " << Printable(summary.folder) << "\n";
@@ -121,6 +146,7 @@ void WriteText(const Summary& summary, std::ostream& out) {
       << " already done\n";
   const long failing = summary.UsersFailing();
   out << "Last run failed: " << Plural(failing, "user", "users") << "\n";
+  if (summary.failedFilesUnread > 0) out << FailedUnreadSentence(summary) << "\n";
 
   if (failing > 0) {
     out << "\nFailed at their last run:\n";
@@ -131,8 +157,8 @@ void WriteText(const Summary& summary, std::ostream& out) {
           << Plural(user.failed, "failed run", "failed runs") << " of " << Grouped(user.runs)
           << ": " << Printable(user.lastFile) << "\n";
       for (const Problem& problem : user.lastProblems) {
-        out << "    " << problem.line << "\n";
-        if (!problem.explanation.empty()) out << "      " << problem.explanation << "\n";
+        out << "    " << Printable(problem.line) << "\n";
+        if (!problem.explanation.empty()) out << "      " << Printable(problem.explanation) << "\n";
       }
       if (user.lastProblemsLeftOut > 0) {
         out << "    (" << Grouped(static_cast<long long>(user.lastProblemsLeftOut))
@@ -152,6 +178,7 @@ void WriteText(const Summary& summary, std::ostream& out) {
     }
     WriteColumns(out, rows, {false, false, false, false, true, true, true, true});
   }
+  if (summary.runsOfUsersNotShown > 0) out << "  " << UsersNotShownSentence(summary) << "\n";
 
   if (!summary.days.empty()) {
     out << "\nRuns per day:\n";
@@ -169,13 +196,14 @@ void WriteText(const Summary& summary, std::ostream& out) {
     WriteColumns(out, rows, {false, true, true, true, true});
   }
 
-  if (!summary.oldServers.empty()) {
+  if (!summary.oldServers.empty() || summary.movesNotShown > 0) {
     out << "\nOld servers (connections moved away from them):\n";
     std::vector<std::vector<std::string>> rows = {{"SERVER", "MOVES", "FAILED MOVES"}};
     for (const auto& [key, server] : summary.oldServers) {
-      rows.push_back({server.name, Grouped(server.moves), Grouped(server.failedMoves)});
+      rows.push_back({Printable(server.name), Grouped(server.moves), Grouped(server.failedMoves)});
     }
     WriteColumns(out, rows, {false, true, true});
+    if (summary.movesNotShown > 0) out << "  " << MovesNotShownSentence(summary) << "\n";
   }
 
   if (!summary.issues.files.empty()) {
@@ -196,7 +224,7 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
   auto row = [&out](std::initializer_list<std::string> fields) {
     bool first = true;
     for (const std::string& field : fields) {
-      out << (first ? "" : ",") << field;
+      out << (first ? "" : ",") << CsvField(field);
       first = false;
     }
     out << "\r\n";
@@ -207,13 +235,17 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
     sentence += "; " + IssuesSentence(summary.issues, IssueGroup::ReadInPart);
   }
   if (summary.issues.Repaired() > 0) sentence += "; " + IssuesSentence(summary.issues, IssueGroup::Repaired);
-  row({"summary", "", "", "", "", CsvField(summary.folder), "", "", n(summary.runs), n(summary.succeeded),
-       n(summary.failed), n(summary.alreadyDone), "", "", CsvField(sentence)});
+  if (summary.failedFilesUnread > 0) sentence += "; " + FailedUnreadSentence(summary);
+  row({"summary", "", "", "", "", summary.folder, "", "", n(summary.runs), n(summary.succeeded),
+       n(summary.failed), n(summary.alreadyDone), "", "", sentence});
   for (const auto& [key, user] : summary.users) {
-    row({"user", CsvField(user.computer), CsvField(user.user), "", "", CsvField(user.lastFile),
-         OutcomeName(user.lastOutcome), user.lastTime ? user.lastTime->Iso() : "", n(user.runs),
-         n(user.succeeded), n(user.failed), n(user.alreadyDone), "", "",
-         CsvField(ProblemsJoined(user))});
+    row({"user", user.computer, user.user, "", "", user.lastFile, OutcomeName(user.lastOutcome),
+         user.lastTime ? user.lastTime->Iso() : "", n(user.runs), n(user.succeeded), n(user.failed),
+         n(user.alreadyDone), "", "", ProblemsJoined(user)});
+  }
+  if (summary.runsOfUsersNotShown > 0) {
+    row({"not_shown", "", "", "", "", "", "", "", n(summary.runsOfUsersNotShown), "",
+         n(summary.failedRunsOfUsersNotShown), "", "", "", UsersNotShownSentence(summary)});
   }
   auto dayRow = [&](long long day, const DayCounts& counts) {
     row({"day", "", "", day == kUnknownDay ? "unknown" : IsoDay(day), "", "", "", "", n(counts.Total()),
@@ -226,13 +258,17 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
     dayRow(kUnknownDay, unknown->second);
   }
   for (const auto& [key, server] : summary.oldServers) {
-    row({"server", "", "", "", CsvField(server.name), "", "", "", "", "", "", "", n(server.moves),
+    row({"server", "", "", "", server.name, "", "", "", "", "", "", "", n(server.moves),
          n(server.failedMoves), ""});
+  }
+  if (summary.movesNotShown > 0) {
+    row({"not_shown", "", "", "", "", "", "", "", "", "", "", "", n(summary.movesNotShown), "",
+         MovesNotShownSentence(summary)});
   }
   for (const auto& [file, issue] : summary.issues.files) {
     const char* record = IssueSkips(issue) ? "skipped" : issue == FileIssue::NotUtf8 ? "repaired"
                                                                                      : "read_in_part";
-    row({record, "", "", "", "", CsvField(file), "", "", "", "", "", "", "", "", IssueName(issue)});
+    row({record, "", "", "", "", file, "", "", "", "", "", "", "", "", IssueName(issue)});
   }
 }
 
@@ -245,7 +281,10 @@ void WriteJson(const Summary& summary, std::ostream& out) {
       << ", \"readInPart\": " << summary.issues.ReadInPart()
       << ", \"repaired\": " << summary.issues.Repaired()
       << ", \"skippedSummary\": " << JsonString(IssuesSentence(summary.issues, IssueGroup::Skipped))
-      << "},\n \"fileIssues\": [";
+      << ", \"failedUnread\": " << summary.failedFilesUnread
+      << "},\n \"notShown\": {\"runsOfUsers\": " << summary.runsOfUsersNotShown
+      << ", \"failedRunsOfUsers\": " << summary.failedRunsOfUsersNotShown
+      << ", \"moves\": " << summary.movesNotShown << "},\n \"fileIssues\": [";
   long all = 0;
   for (const auto& [issue, count] : summary.issues.counts) all += count;
   for (std::size_t i = 0; i < summary.issues.files.size(); ++i) {
@@ -310,3 +349,4 @@ void WriteJson(const Summary& summary, std::ostream& out) {
 }
 
 }  // namespace quillon::tools::report
+

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "engine/core/debug_log.h"
 #include "engine/core/engine_test_support.h"
 #include "platform/host/host_file_system.h"
 #include "platform/memory_file_system.h"
@@ -202,8 +205,16 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
   EXPECT_EQ(report["files"]["debugFiles"], 6);
   EXPECT_EQ(report["files"]["mailBackups"], 1);
   EXPECT_EQ(report["files"]["ignored"], 3);
-  EXPECT_EQ(report["files"]["skippedSummary"],
-            "3 files skipped: 1 empty, 1 not a report of the engine, 1 not a debug file of the engine");
+#ifndef _WIN32
+  const std::string skipped =
+      "5 files skipped: 1 empty, 1 not a report of the engine, 1 not a debug file of the engine, "
+      "1 link, not followed, 1 not a regular file";
+#else
+  const std::string skipped =
+      "3 files skipped: 1 empty, 1 not a report of the engine, 1 not a debug file of the engine";
+#endif
+  EXPECT_EQ(report["files"]["skippedSummary"], skipped);
+  EXPECT_EQ(report["files"]["failedUnread"], 1) << "ivan's FAILED_ file holds no report";
   EXPECT_EQ(report["files"]["readInPart"], 2);
   EXPECT_EQ(report["files"]["repaired"], platform::NarrowCharsetName() == "UTF-8" ? 1 : 0);
   std::map<std::string, std::string> issues;
@@ -215,6 +226,10 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
       {inReports("PC009_ivan_FAILED_moves.txt"), "not a report of the engine"},
       {inReports("PC008_hank_SUCCESS_moves.txt"), "cut short, read up to the cut"},
       {inReports("PC010_judy_SUCCESS_moves.txt"), "binary junk, read around it"}};
+#ifndef _WIN32
+  expectedIssues[inReports("PC013_lou_SUCCESS_moves.txt")] = "not a regular file";
+  expectedIssues[inReports("up")] = "link, not followed";
+#endif
   // Where the host's own text is UTF-8, a Windows client's bytes are not.
   const bool utf8Host = platform::NarrowCharsetName() == "UTF-8";
   if (utf8Host) {
@@ -313,12 +328,13 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
   // The text says the same, the skipped files first of all.
   Output text = RunReport(files, {share});
   EXPECT_EQ(text.code, 1);
-  EXPECT_NE(text.out.find(std::string("\n3 files skipped: 1 empty, 1 not a report of the engine, 1 not a "
-                                      "debug file of the engine\n2 files read in part: 1 cut short, read up "
-                                      "to the cut, 1 binary junk, read around it\n") +
+  EXPECT_NE(text.out.find("\n" + skipped +
+                          "\n2 files read in part: 1 cut short, read up to the cut, 1 binary junk, read "
+                          "around it\n" +
                           (utf8Host ? "1 file was not UTF-8, read as Windows-1252\n" : "") +
                           "Runs: 12 by 8 users on 8 computers: 6 succeeded, 4 failed, 2 already done\n"
-                          "Last run failed: 3 users\n"),
+                          "Last run failed: 3 users\n"
+                          "1 file named FAILED_ could not be read: a failure may be hidden\n"),
             std::string::npos)
       << text.out;
   EXPECT_NE(text.out.find("  PC002 bob, 2026-12-02 09:12:00, 2 failed runs of 2: " +
@@ -356,6 +372,8 @@ TEST(QuillonReportTest, DatesInTheClientsOwnForm) {
            Case{"yesterday at noon", nullptr},
            Case{"", nullptr},
            Case{"20261208 182218", nullptr},
+           Case{"-1/-1/2026 9:00:00 AM", nullptr},  // negative numbers are no day
+           Case{"12/-8/2026 9:00:00 AM", nullptr},
        }) {
     const std::optional<report::DateTime> date = ParseGeneralDate(c.text);
     if (c.iso) {
@@ -429,7 +447,8 @@ TEST(QuillonReportTest, CommandArgumentsFormsAndProgress) {
   Output help = RunReport(files, {"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillon report [--csv | --json] [--html OUT.html] FOLDER\n", 0), 0u);
-  EXPECT_NE(help.out.find("Exit status: 0 no user's last run failed, 1 some user's last run failed,\n2 "),
+  EXPECT_NE(help.out.find("Exit status: 0 no user's last run failed, 1 some user's last run failed,\nor a "
+                          "failure may be hidden"),
             std::string::npos);
   std::ostringstream out, err;
   EXPECT_EQ(RunQuillon({"--help"}, files, out, err), 0);
@@ -546,6 +565,254 @@ TEST(QuillonReportTest, CommandArgumentsFormsAndProgress) {
   ReportHost quick{true, [] { return 0.0; }};
   EXPECT_EQ(RunReport(files, {"--json", share}, quick).err, "");
 }
+
+// A strict RFC 4180 reader: fields quoted or not, a quoted field may hold
+// separators, doubled quotes and line ends, every record ends in CR LF. Fails
+// the test on anything else.
+std::vector<std::vector<std::string>> StrictCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> record(1);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::string& field = record.back();
+    if (text[i] == '"' && field.empty()) {
+      for (++i;; ++i) {
+        if (i >= text.size()) {
+          ADD_FAILURE() << "a quoted field without its end";
+          return records;
+        }
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';
+            ++i;
+          } else {
+            ++i;
+            break;
+          }
+        } else {
+          field += text[i];
+        }
+      }
+      if (i < text.size() && text[i] != ',' && text[i] != '\r') {
+        ADD_FAILURE() << "text after a quoted field at byte " << i;
+        return records;
+      }
+      continue;
+    }
+    if (text[i] == ',') {
+      record.emplace_back();
+      ++i;
+    } else if (text[i] == '\r') {
+      if (i + 1 >= text.size() || text[i + 1] != '\n') {
+        ADD_FAILURE() << "a bare CR at byte " << i;
+        return records;
+      }
+      records.push_back(record);
+      record.assign(1, "");
+      i += 2;
+    } else if (text[i] == '"' || text[i] == '\n') {
+      ADD_FAILURE() << "a quote or line feed inside an unquoted field at byte " << i;
+      return records;
+    } else {
+      field += text[i++];
+    }
+  }
+  EXPECT_TRUE(record.size() == 1 && record[0].empty()) << "the last record lacks its CR LF";
+  return records;
+}
+
+std::string Report(const std::string& when, const std::string& computer, const std::string& user,
+                   const std::string& body) {
+  return "\r\n\r\nReport At: " + when + "\r\n\r\n\r\n* ----- Computer: " + computer + " Username: " + user +
+         " Printers ----- *\r\n" + body;
+}
+
+TEST(QuillonReportTest, HostileShareIsNeitherFollowedNorObeyedAndItsSummaryIsBounded) {
+  platform::MemoryFileSystem files;
+  const std::string share = "share";
+  const auto at = [&](const std::string& name) { return platform::JoinPath(share, name); };
+  files.folders.insert(share);
+  // Names a spreadsheet would take for formulas, a C1 control sequence and
+  // an overlong line, a date with negative numbers.
+  const std::string c1 = platform::Utf16ToNarrow(u"\u009b2J");
+  files.files[at("PC1_=HYPERLINK(1)_SUCCESS_moves.txt")] =
+      Report(Dated(1, 9), "@SUM(A1)", "=HYPERLINK(1)",
+             "Migrating: \\\\+EVIL\\HP4 to \\\\NEWSRV\\HP4\r\nError (5) deleting network printer: \\\\+EVIL\\HP4\r\n"
+             "Warning " + c1 + " fake\r\nWarning " + std::string(5000, 'w') + "\r\n");
+  files.files[at("PC2_-2+3_SUCCESS_moves.txt")] = Report("-1/-1/2026 9:00:00 AM", "PC2", "-2+3", "\r\n");
+  // Files named as failed runs that cannot be read: a failure may be hidden.
+  files.unreadable.insert(at("PC3_zed_FAILED_moves.txt"));
+  // More users than the page lists, each moving from a server of its own:
+  // more servers than the summary keeps; one run with more moves than any
+  // run makes.
+  std::string many;
+  for (std::size_t i = 0; i < report::kKeptServers + 200; ++i) {
+    many += "Migrating: \\\\S" + std::to_string(i) + "\\P to \\\\NEWSRV\\P\r\n";
+  }
+  files.files[at("PC4_bulk_SUCCESS_moves.txt")] = Report(Dated(2, 9), "PC4", "bulk", many);
+  std::string users;
+  for (int i = 0; i < 5'100; ++i) {
+    users += Report(Dated(3, 9), "U" + std::to_string(i), "u",
+                    "Migrating: \\\\T" + std::to_string(i) + "\\P to \\\\NEWSRV\\P\r\n");
+  }
+  files.files[at("site.txt")] = users;
+  // A Windows client's bytes: its CSV row names an issue with a comma in it.
+  files.files[at("PC8_kim_SUCCESS_moves.txt")] =
+      Report(Dated(4, 9), "PC8", "kim", "Warning: \\\\OLD\\\xC9tiquettes\r\n");
+  // An e-mail back-up of endless runs: only the first are held.
+  std::string backup;
+  for (int i = 0; i < 40; ++i) {
+    backup += "* ----- Computer: PC9 Username: b" + std::to_string(i) + " Printers ----- *\r\nLocal Printer: Fax\r\n";
+  }
+  files.files[at("PC9_12.08.2026_18.22.18_EmailFailure.txt")] = backup;
+
+  report::Summary summary = report::ReadShare(files, share);
+  EXPECT_EQ(summary.runs, 5'104 + static_cast<long>(report::kRunsPerBackup));
+  EXPECT_NE(std::find(summary.issues.files.begin(), summary.issues.files.end(),
+                      std::make_pair(std::string("PC9_12.08.2026_18.22.18_EmailFailure.txt"),
+                                     report::FileIssue::TooManyRuns)),
+            summary.issues.files.end());
+  EXPECT_EQ(summary.failedFilesUnread, 1);
+  EXPECT_EQ(summary.days.at(report::kUnknownDay).Total(), 1) << "-1/-1/2026 is no day";
+  EXPECT_EQ(summary.oldServers.size(), report::kKeptServers);
+  // 1,200 moves of one run: 1,000 counted, of them 999 by servers kept after
+  // +EVIL; then 5,100 users' servers, none kept.
+  EXPECT_EQ(summary.movesNotShown, 200 + 1 + 5'100);
+  const report::UserSummary& formula = summary.users.begin()->second;
+  EXPECT_EQ(formula.user, "=HYPERLINK(1)");
+  ASSERT_EQ(formula.lastProblems.size(), 3u);
+  EXPECT_EQ(formula.lastProblems[2].line.size(), report::kLongestKeptLine);
+  EXPECT_EQ(formula.lastProblems[2].line.substr(report::kLongestKeptLine - 4), "w...");
+
+  Output text = RunReport(files, {share});
+  EXPECT_EQ(text.code, 1) << "the FAILED_ file that could not be read";
+  EXPECT_NE(text.out.find("1 file named FAILED_ could not be read: a failure may be hidden\n"), std::string::npos);
+  EXPECT_NE(text.out.find("\n  and 5,301 more moves not shown by server: more than 1,000 servers, more than "
+                          "1,000 moves in one run, or names no printer has\n"),
+            std::string::npos);
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    EXPECT_EQ(text.out.find(c1), std::string::npos);
+    EXPECT_NE(text.out.find("Warning \\x9b2J fake"), std::string::npos);
+  }
+
+  // Every row as many fields as the header, read by a strict reader; no cell
+  // begins as a formula.
+  Output csv = RunReport(files, {"--csv", share});
+  const auto rows = StrictCsv(csv.out);
+  ASSERT_GT(rows.size(), 5'000u);
+  std::size_t notShown = 0;
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), rows[0].size()) << row[0];
+    for (const std::string& cell : row) {
+      EXPECT_EQ(std::string("=+-@\t\r").find(cell.empty() ? 'x' : cell[0]), std::string::npos) << cell;
+    }
+    if (row[0] == "not_shown") {
+      ++notShown;
+      EXPECT_EQ(row[12], "5301");
+    }
+    if (row[0] == "user" && row[1] == "'@SUM(A1)") {
+      EXPECT_EQ(row[2], "'=HYPERLINK(1)");
+      ++notShown;
+    }
+  }
+  EXPECT_EQ(notShown, 2u) << "the not_shown row and the formula user's";
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    EXPECT_NE(csv.out.find("\r\nrepaired,,,,,PC8_kim_SUCCESS_moves.txt,,,,,,,,,\"not UTF-8, read as Windows-1252\"\r\n"),
+              std::string::npos);
+  }
+  EXPECT_NE(csv.out.find("\r\nserver,,,,'+EVIL,"), std::string::npos);
+
+  const json jsonReport = json::parse(RunReport(files, {"--json", share}).out);
+  EXPECT_EQ(jsonReport["notShown"], (json{{"runsOfUsers", 0}, {"failedRunsOfUsers", 0}, {"moves", 5301}}));
+  EXPECT_EQ(jsonReport["files"]["failedUnread"], 1);
+  EXPECT_EQ(jsonReport["exit"], 1);
+
+  const std::string page = report::HtmlPage(summary);
+  EXPECT_NE(page.find("<p class=\"muted\" id=\"users-not-shown\">and 120 more computers and users not shown on "
+                      "this page (more than 5,000)"),
+            std::string::npos);
+  EXPECT_NE(page.find("id=\"moves-not-shown\">and 5,301 more moves"), std::string::npos);
+  EXPECT_NE(page.find("id=\"failed-unread\">1 file named FAILED_"), std::string::npos);
+  EXPECT_LT(page.size(), 5'000'000u);
+}
+
+#ifndef _WIN32
+TEST(QuillonReportTest, LinksPipesAndHugeFilesInTheShare) {
+  EngineWorld scratch;
+  const std::string share = platform::JoinPath(scratch.ProgramFolder(), "share");
+  const std::string secret = platform::JoinPath(scratch.ProgramFolder(), "private.txt");
+  fs::create_directories(share);
+  // A file only its owner may read, in a report's form, and links named as
+  // the engine's files to it, to a folder out of the share and to an
+  // endless device.
+  WriteBytes(secret, SuccessReport(Dated(1, 9), "SECRETPC", "payroll-2026"));
+  ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), platform::JoinPath(share, "PC1_eve_SUCCESS_moves.txt").c_str()), 0);
+  ASSERT_EQ(::symlink(scratch.ProgramFolder().c_str(), platform::JoinPath(share, "up").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/zero", platform::JoinPath(share, "PC2.debug").c_str()), 0);
+  ASSERT_EQ(::mkfifo(platform::JoinPath(share, "PC3_eve_FAILED_moves.txt").c_str(), 0600), 0);
+  WriteBytes(platform::JoinPath(share, "PC4_ann_SUCCESS_moves.txt"), SuccessReport(Dated(2, 9), "PC4", "ann"));
+
+  platform::HostFileSystem files;
+  for (const std::vector<std::string>& form :
+       {std::vector<std::string>{}, {"--csv"}, {"--json"}, {"--html", platform::JoinPath(share, "page.html")}}) {
+    std::vector<std::string> args = form;
+    args.push_back(share);
+    Output run = RunReport(files, args);
+    std::string all = run.out + run.err;
+    if (!form.empty() && form[0] == "--html") all += ReadBytes(form[1]);
+    EXPECT_EQ(run.code, 1) << "a FAILED_ file that could not be read";
+    EXPECT_EQ(all.find("payroll"), std::string::npos) << all;
+    EXPECT_EQ(all.find("SECRETPC"), std::string::npos) << all;
+    for (const char* named : {"PC1_eve_SUCCESS_moves.txt", "PC2.debug", "up"}) {
+      EXPECT_NE(all.find(std::string(named) + (form.empty() ? ": link, not followed" : "")), std::string::npos)
+          << named << all;
+    }
+    EXPECT_NE(all.find("link, not followed"), std::string::npos);
+    EXPECT_NE(all.find("not a regular file"), std::string::npos);
+    fs::remove(platform::JoinPath(share, "page.html"));
+  }
+
+  // A pipe swapped in for a file after the folder was listed is not waited
+  // on; files beyond the bounds are read up to them or skipped, and said so.
+  struct Swapped : platform::HostFileSystem {
+    std::optional<std::vector<platform::FolderEntry>> ListFolder(const std::string& folder) override {
+      auto entries = platform::HostFileSystem::ListFolder(folder);
+      if (entries) {
+        for (auto& entry : *entries) {
+          if (entry.name == "PC3_eve_FAILED_moves.txt") entry.kind = platform::FolderEntry::Kind::File;
+        }
+      }
+      return entries;
+    }
+  } swapped;
+  ASSERT_EQ(::mkfifo(platform::JoinPath(share, "PC5.debug").c_str(), 0600), 0);
+  std::string big;
+  for (int day = 1; day <= 20; ++day) big += SuccessReport(Dated(day, 9), "PC6", "bea");
+  WriteBytes(platform::JoinPath(share, "PC6_bea_SUCCESS_moves.txt"), big);
+  WriteBytes(platform::JoinPath(share, "PC7.debug"),
+             engine::ScrambleDebugText("*****     BEGIN DEBUG     *****\r\n" + std::string(3000, 'x') + "\r\n"));
+  report::ReadOptions bounds;
+  bounds.largestReportFile = SuccessReport(Dated(1, 9), "PC6", "bea").size() * 3 + 10;
+  bounds.largestDebugFile = 2000;
+  const auto start = std::chrono::steady_clock::now();
+  const report::Summary summary = report::ReadShare(swapped, share, bounds);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  std::map<std::string, std::string> issues;
+  for (const auto& [file, issue] : summary.issues.files) issues[file] = report::IssueName(issue);
+  EXPECT_EQ(issues, (std::map<std::string, std::string>{
+                        {"PC1_eve_SUCCESS_moves.txt", "link, not followed"},
+                        {"PC2.debug", "link, not followed"},
+                        {"PC3_eve_FAILED_moves.txt", "cannot be read"},
+                        {"PC5.debug", "not a regular file"},
+                        {"PC6_bea_SUCCESS_moves.txt", "larger than a report file can be, read up to the bound"},
+                        {"PC7.debug", "too large for a debug file"},
+                        {"up", "link, not followed"}}));
+  EXPECT_EQ(summary.failedFilesUnread, 1);
+  EXPECT_EQ(summary.users.size(), 2u);
+  EXPECT_EQ(summary.runs, 1 + 3) << "ann's run and bea's first three, up to the bound";
+}
+#endif
 
 }  // namespace
 }  // namespace quillon::tools
