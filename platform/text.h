@@ -22,6 +22,7 @@ std::string Utf16ToNarrow(std::u16string_view text);
 struct NarrowText {
   std::string text;
   bool exact = true;
+  bool operator==(const NarrowText&) const = default;
 };
 NarrowText Utf8ToNarrow(std::string_view utf8);
 
