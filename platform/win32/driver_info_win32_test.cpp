@@ -9,7 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/host/windows_api.h"
 #include "platform/win32/spooler_win32.h"
+#include "platform/win32/system_info_win32.h"
 
 namespace quillon::platform::win32 {
 namespace {
@@ -76,7 +78,9 @@ TEST(Win32DriverInfoSourceTest, ListsPrintersAndRefusesAnUnknownOne) {
 
 // A local printer on FILE: with a driver of the test's own, added through the
 // backend's spooler (Wine registers a driver without looking at its files),
-// so that there is always a driver to read; removed again at the end.
+// so that there is always a driver to read; removed again at the end. The
+// driver is the system's own environment's, as on Windows, where printers
+// print through those: a 32-bit program must find it there too.
 class Win32DriverInfoPrinterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,6 +88,8 @@ class Win32DriverInfoPrinterTest : public ::testing::Test {
     driver.version = 3;
     driver.name = kDriver;
     driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qinv.drv";
+    ASSERT_NE(NativeDriverEnvironment(), nullptr);
+    driver.environment = NativeDriverEnvironment();
     ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok);
     PrinterInfo2 printer;
     printer.printerName = kPrinter;
@@ -101,6 +107,8 @@ class Win32DriverInfoPrinterTest : public ::testing::Test {
     if (opened.handle == 0) return;
     spooler_.DeletePrinter(opened.handle);
     spooler_.ClosePrinter(opened.handle);
+    DeletePrinterDriverA(nullptr, const_cast<char*>(NativeDriverEnvironment()),
+                         const_cast<char*>(kDriver));
   }
 
   static constexpr const char* kDriver = "Quillon Inventory Test Driver";
@@ -127,6 +135,7 @@ TEST_F(Win32DriverInfoPrinterTest, ReadsTheDriverOfEveryListedPrinter) {
     EXPECT_FALSE(read.value.environment.empty());
     if (name == kPrinter) {
       EXPECT_EQ(read.value.name, kDriver);
+      EXPECT_EQ(read.value.environment, NativeDriverEnvironment());
       EXPECT_EQ(read.value.version, 3u);
       const std::string& path = read.value.driverPath;
       EXPECT_TRUE(path.size() >= 8 && path.compare(path.size() - 8, 8, "qinv.drv") == 0) << path;
