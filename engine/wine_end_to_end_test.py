@@ -12,6 +12,7 @@ The Wine prefix is the one in WINEPREFIX; a message box case runs in
 PREFIX under an Xvfb of its own (scripts/wine-with-display)."""
 
 import argparse
+import base64
 import getpass
 import os
 import shutil
@@ -375,6 +376,26 @@ class WineRun(unittest.TestCase):
         self.assertIn(">> Finished getting list of AD printers, abort status: False", lines)
         self.assertEqual(self.status_lines(), [windows_path(document) + ",True"])
 
+    def test_directory_names_beyond_ascii_are_read_in_the_code_page(self):
+        # The prefix's code page is 1252: "Büro" has a form there, "Łódź" has
+        # not, and reads "?ód?" without look-alikes standing in.
+        printers = "ou=Printers,dc=corp,dc=example"
+        with Slapd(self.case / "slapd", [
+                (printers, ["objectClass: organizationalUnit", "ou: Printers"]),
+                (f"cn=PRTSRV2-Büro,{printers}", Slapd.queue("PRTSRV2-Büro", "Büro")),
+                (f"cn=PRTSRV2-Łódź,{printers}", Slapd.queue("PRTSRV2-Łódź", "Łódź"))]) as server:
+            deploy = Deployment(self.case)
+            domain = f"127.0.0.1:{server.port}/dc=corp,dc=example"
+            document = deploy.write("ad.ini", {("GENERAL", "UseActiveDirectory"): "True",
+                                               ("ACTIVE DIRECTORY", "DomainName"): domain,
+                                               ("PRUNE", "DeleteADOrphans"): "True"})
+            self.assert_ran(deploy.run(windows_path(document)))
+        _, lines = deploy.debug_lines()
+        published = [line for line in lines if line.startswith(">> AD Printer: ")]
+        self.assertEqual(published, [">> AD Printer: Büro (\\\\PRTSRV2\\Büro)",
+                                     ">> AD Printer: ?ód? (\\\\PRTSRV2\\?ód?)"])
+        self.assertIn(">> Finished getting list of AD printers, abort status: False", lines)
+
     def test_event_log_calls_are_made(self):
         deploy = Deployment(self.case)
         document = deploy.write("event.ini", {("GENERAL", "AlwaysRun"): "True",
@@ -471,9 +492,17 @@ objectclass ( 1.3.6.1.4.1.99999.1.2.1 NAME 'printQueue' SUP top STRUCTURAL
 """
 
     @staticmethod
+    def line(attribute, value):
+        """An LDIF line; a value beyond ASCII goes in base64, as LDIF asks."""
+        if value.isascii():
+            return attribute + ": " + value
+        return attribute + ":: " + base64.b64encode(value.encode("utf-8")).decode("ascii")
+
+    @staticmethod
     def queue(name, *shares):
-        return (["objectClass: printQueue", "objectCategory: printQueue", "cn: " + name,
-                 "name: " + name] + ["printShareName: " + share for share in shares])
+        return (["objectClass: printQueue", "objectCategory: printQueue", Slapd.line("cn", name),
+                 Slapd.line("name", name)]
+                + [Slapd.line("printShareName", share) for share in shares])
 
     def __init__(self, folder, entries, size_limit=1000):
         self.folder = Path(folder)
@@ -504,7 +533,7 @@ objectclass ( 1.3.6.1.4.1.99999.1.2.1 NAME 'printQueue' SUP top STRUCTURAL
         ldif = ["dn: dc=corp,dc=example", "objectClass: dcObject", "objectClass: organization",
                 "dc: corp", "o: corp", ""]
         for dn, attributes in self.entries:
-            ldif += ["dn: " + dn, *attributes, ""]
+            ldif += [Slapd.line("dn", dn), *attributes, ""]
         (self.folder / "entries.ldif").write_text("\n".join(ldif) + "\n")
         subprocess.run(["/usr/sbin/slapadd", "-q", "-f", str(self.folder / "slapd.conf"),
                         "-l", str(self.folder / "entries.ldif")], check=True,

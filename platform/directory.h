@@ -20,10 +20,14 @@ struct DirectoryBinding {
   std::string credentialFailure;
 };
 
-// One published print queue: its "name" and the first "printShareName" value.
+// One published print queue: its "name" and the first "printShareName" value,
+// in the 8-bit text printer names have on this system.
 struct DirectoryRow {
   std::string name;
   std::string printShareName;
+  // False when either text had characters that 8-bit text cannot hold here
+  // (they read "?"): such a row names no printer exactly.
+  bool exact = true;
   bool operator==(const DirectoryRow&) const = default;
 };
 

@@ -25,7 +25,8 @@ class DriverInfoSource {
   virtual PrinterNames EnumPrinterNames() = 0;
   // With default access.
   virtual HandleResult OpenPrinter(const std::string& name) = 0;
-  // The driver information of the current environment. With too small a
+  // The printer's driver as installed on this computer (on Windows, for the
+  // system's own environment), never fetched from a print server. With too small a
   // buffer: error 122 and the size needed in bytes.
   virtual SizedResult<DriverInfo2> GetPrinterDriver(PrinterHandle printer,
                                                     std::size_t bufferSize) = 0;

@@ -14,6 +14,18 @@ std::u16string NarrowToUtf16(std::string_view text);
 // lacks to the nearest character it has, or "?".
 std::string Utf16ToNarrow(std::u16string_view text);
 
+// Text in UTF-8 from a protocol (a directory's strings) as 8-bit text.
+// `exact` is false when something was lost on the way: bytes that are not
+// UTF-8, or (on Windows) a character the ANSI code page lacks, which becomes
+// "?" and is never replaced by a look-alike, so a lossy name cannot pass for
+// another.
+struct NarrowText {
+  std::string text;
+  bool exact = true;
+  bool operator==(const NarrowText&) const = default;
+};
+NarrowText Utf8ToNarrow(std::string_view utf8);
+
 // The MIME (IANA) name of the 8-bit text's character set, for a mail's
 // Content-Type: "UTF-8" on POSIX; on Windows the ANSI code page's, such as
 // "windows-1252".

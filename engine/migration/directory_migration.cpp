@@ -50,8 +50,8 @@ void QueryDirectoryPrinters(RunContext& context) {
   WriteDebugLine(context, ">> * ----- AD Printers ----- * <<");
   for (const platform::DirectoryRow& row : query.rows) {
     DirectoryPrinter printer = MakeDirectoryPrinter(row.name, row.printShareName);
-    const std::string listing =
-        printer.PrinterName + " (\\\\" + printer.ServerName + "\\" + printer.ShareName + ")";
+    printer.Exact = row.exact;
+    const std::string listing = Listing(printer);
     context.DirectoryPrinters.push_back(std::move(printer));
     context.AppendRunMessage(listing);
     WriteDebugLine(context, ">> AD Printer: " + listing);
@@ -69,6 +69,15 @@ void MigrateByDirectory(RunContext& context) {
     const std::string_view clientServer = ClientServer(printer);
     const std::string oldName = OldName(printer);
     for (const DirectoryPrinter& published : context.DirectoryPrinters) {
+      if (!published.Exact) {
+        // The move would name a printer that the directory does not publish.
+        if (MayBePublishedAs(printer, published, /*sameServer=*/false)) {
+          WriteDebugLine(context, ">> Not migrating " + oldName +
+                                      " by an AD printer whose name this computer cannot write: " +
+                                      Listing(published));
+        }
+        continue;
+      }
       if (MatchesPublished(context, printer, published, " / ")) {
         found = true;
         if (!EqualsIgnoringCase(published.ServerName, clientServer)) {

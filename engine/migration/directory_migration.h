@@ -12,6 +12,9 @@ struct DirectoryPrinter {
   std::string PrinterName;  // the queue's "name" after its first "-"
   std::string ServerName;   // the "name" before its first "-"
   std::string ShareName;    // the first "printShareName" value
+  // False when the directory's text had characters this computer's printer
+  // names cannot hold: they read "?", and the row names no printer exactly.
+  bool Exact = true;
   bool operator==(const DirectoryPrinter&) const = default;
 };
 

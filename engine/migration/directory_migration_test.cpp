@@ -72,6 +72,24 @@ TEST_F(DirectoryMigrationTest, ConnectionsMoveToTheServerThatPublishesThem) {
             "Set default printer: \\\\PRTSRV2\\HP4\r\n");
 }
 
+// A directory name this computer cannot write reads with "?" for what was
+// lost; it must not match a connection whose name has a "?" of its own, nor
+// be moved to.
+TEST_F(DirectoryMigrationTest, NoMoveByANameNotReadWhole) {
+  world_.AddConnection("PRTSRV1", "Caf?");
+  auto context = Inventoried();
+  DirectoryPrinter unreadable{"Caf?", "PRTSRV2", "Caf?"};
+  unreadable.Exact = false;
+  context->DirectoryPrinters = {unreadable};
+  MigrateByDirectory(*context);
+  EXPECT_EQ(Moves(), std::vector<std::string>{});
+  EXPECT_EQ(context->debugLog.text(),
+            ">> * ----- Migrating Printers using AD ----- * <<\r\n"
+            ">> Not migrating \\\\PRTSRV1\\Caf? by an AD printer whose name this computer cannot "
+            "write: Caf? (\\\\PRTSRV2\\Caf?)\r\n"
+            ">> Printer not found in AD: \\\\PRTSRV1\\Caf? (\\\\PRTSRV1)\r\n");
+}
+
 TEST_F(DirectoryMigrationTest, MatchesByShareOrQueueNameOnEveryPublishingServer) {
   world_.AddQueue("PRTSRV2", "HP4");
   world_.AddQueue("PRTSRV3", "HP4");

@@ -131,7 +131,16 @@ void PruneDirectoryOrphans(RunContext& context) {
   }
   for (const ClientPrinter& printer : context.NetworkedPrinters) {
     bool onServer = false;
+    // A printer the directory names in characters this computer cannot write
+    // may be this very connection: it is never taken for an orphan.
+    const DirectoryPrinter* unreadable = nullptr;
     for (const DirectoryPrinter& published : context.DirectoryPrinters) {
+      if (!published.Exact) {
+        if (!unreadable && MayBePublishedAs(printer, published, /*sameServer=*/true)) {
+          unreadable = &published;
+        }
+        continue;
+      }
       if (MatchesPublished(context, printer, published, " \\ ")) {
         // Server names are compared as Windows compares them, without regard to case.
         if (EqualsIgnoringCase(ClientServer(printer), published.ServerName)) {
@@ -145,7 +154,18 @@ void PruneDirectoryOrphans(RunContext& context) {
       UpdateProgress(context, "");
     }
     if (!printer.ServerName.empty() && !onServer && !printer.ShortName.empty()) {
-      DeleteNetworkedPrinter(context, OldName(printer));
+      if (unreadable) {
+        WriteDebugLine(context, ">> Not removing " + OldName(printer) +
+                                    ": AD publishes a printer this computer cannot write the "
+                                    "name of: " + Listing(*unreadable));
+      } else if (printer.PrinterName.find('?') != std::string::npos) {
+        // "?" is what a character the code page lacks becomes: the name read
+        // is not the connection's own.
+        WriteDebugLine(context, ">> Not removing " + OldName(printer) +
+                                    ": its name was not read whole");
+      } else {
+        DeleteNetworkedPrinter(context, OldName(printer));
+      }
     }
     UpdateProgress(context, "");
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/core/engine_test_support.h"
+#include "engine/migration/directory_migration.h"
+#include "engine/migration/printer_move.h"
 #include "engine/printers/client_printers.h"
 
 namespace quillon::engine {
@@ -131,6 +133,48 @@ TEST_F(MaintenanceTest, OrphansAreConnectionsNoQueueIsPublishedForOnTheirServer)
   PruneDirectoryOrphans(*empty);
   EXPECT_EQ(Calls({"DeletePrinterConnection"}).size(), 1u);
   EXPECT_NE(empty->RunMessage.find("Active Directory published no printers"), std::string::npos);
+}
+
+// "?ód?" is how a queue named "Łódź" reads on a computer whose code page has
+// no "Ł" or "ź": any connection that name may stand for on its server stays,
+// and so does one whose own name came back with such a "?".
+TEST_F(MaintenanceTest, NamesNotReadWholeAreNeverTakenForOrphans) {
+  world_.AddConnection("PRTSRV1", "Lódz");   // what "?ód?" may be: kept
+  world_.AddConnection("PRTSRV1", "Caf?");   // a name read with a lost character: kept
+  world_.AddConnection("PRTSRV1", "Other");  // no queue may be it: an orphan
+  world_.AddConnection("PRTSRV2", "Lódz");   // "?ód?" is on PRTSRV1 only: an orphan
+  world_.AddConnection("PRTSRV3", "HP4");    // published exactly: kept
+  auto context = Inventoried();
+  DirectoryPrinter unreadable{"?ód?", "PRTSRV1", "?ód?"};
+  unreadable.Exact = false;
+  context->DirectoryPrinters = {unreadable, {"HP4", "PRTSRV3", "HP4"}};
+  PruneDirectoryOrphans(*context);
+  EXPECT_EQ(Calls({"DeletePrinterConnection"}),
+            (std::vector<std::string>{"DeletePrinterConnection \\\\PRTSRV1\\Other",
+                                      "DeletePrinterConnection \\\\PRTSRV2\\Lódz"}));
+  const std::string debug = context->debugLog.text();
+  EXPECT_NE(debug.find(">> Not removing \\\\PRTSRV1\\Lódz: AD publishes a printer this computer "
+                       "cannot write the name of: ?ód? (\\\\PRTSRV1\\?ód?)\r\n"),
+            std::string::npos)
+      << debug;
+  EXPECT_NE(debug.find(">> Not removing \\\\PRTSRV1\\Caf?: its name was not read whole\r\n"),
+            std::string::npos)
+      << debug;
+}
+
+TEST(LossyNameTest, EachQuestionMarkStandsForOneOrMoreCharacters) {
+  EXPECT_TRUE(MayBe("?ód?", "Lódz"));
+  EXPECT_TRUE(MayBe("?ód?", "Łódź"));  // several bytes each
+  EXPECT_FALSE(MayBe("?ód?", "ód"));  // a "?" is never nothing
+  EXPECT_FALSE(MayBe("?ód?", "Lodz"));
+  EXPECT_TRUE(MayBe("caf?", "CAFE"));
+  EXPECT_TRUE(MayBe("a?b?c", "axbxbyc"));  // the first "?" must take "xbx"... or "x"
+  EXPECT_TRUE(MayBe("a?bc", "axbybc"));    // ... and go on past an early "b"
+  EXPECT_FALSE(MayBe("a?bc", "axbyb"));
+  EXPECT_TRUE(MayBe("HP4", "hp4"));
+  EXPECT_FALSE(MayBe("HP4", "HP40"));
+  EXPECT_FALSE(MayBe("??", "x"));
+  EXPECT_TRUE(MayBe("??", "xy"));
 }
 
 TEST_F(MaintenanceTest, RunMaintenanceOrderOrphansOnlyWithTheDirectoryAndTheForcedDefault) {

@@ -4,6 +4,7 @@
 
 #include "engine/core/names.h"
 #include "engine/core/run_context.h"
+#include "engine/migration/directory_migration.h"
 #include "engine/printers/default_printer.h"
 #include "engine/printers/printer_operations.h"
 
@@ -30,6 +31,39 @@ bool MatchesPublished(RunContext& context, const ClientPrinter& printer,
   WriteDebugLine(context, ">> Printer names (Client/AD): " + printer.ShortName + separator +
                               published.PrinterName);
   return true;
+}
+
+std::string Listing(const DirectoryPrinter& published) {
+  return published.PrinterName + " (\\\\" + published.ServerName + "\\" + published.ShareName +
+         ")";
+}
+
+bool MayBe(std::string_view lossy, std::string_view name) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t p = 0, n = 0;
+  std::size_t resume = kNone, resumeAt = 0;  // the last "?": where the text goes on after it
+  while (n < name.size()) {
+    if (p < lossy.size() && lossy[p] == '?') {
+      resume = ++p;
+      resumeAt = ++n;
+    } else if (p < lossy.size() && LowerAscii(lossy[p]) == LowerAscii(name[n])) {
+      ++p;
+      ++n;
+    } else if (resume != kNone) {
+      p = resume;  // the last "?" takes one character more
+      n = ++resumeAt;
+    } else {
+      return false;
+    }
+  }
+  return p == lossy.size();
+}
+
+bool MayBePublishedAs(const ClientPrinter& printer, const DirectoryPrinter& published,
+                      bool sameServer) {
+  if (sameServer && !MayBe(published.ServerName, ClientServer(printer))) return false;
+  return MayBe(published.ShareName, printer.ShortName) ||
+         MayBe(published.PrinterName, printer.ShortName);
 }
 
 void MovePrinter(RunContext& context, const std::string& oldName, const std::string& newName) {

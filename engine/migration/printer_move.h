@@ -22,6 +22,19 @@ std::string OldName(const ClientPrinter& printer);
 bool MatchesPublished(RunContext& context, const ClientPrinter& printer,
                       const DirectoryPrinter& published, const char* separator);
 
+// "name (\\server\share)", as the directory's printers are listed.
+std::string Listing(const DirectoryPrinter& published);
+
+// Whether `lossy`, text in which each "?" stands for characters lost in a
+// conversion, may be `name`: each "?" for one or more characters, the rest
+// equal ignoring case.
+bool MayBe(std::string_view lossy, std::string_view name);
+
+// Whether a directory printer whose text is not exact may be the connection's
+// printer (on the connection's own server with `sameServer`).
+bool MayBePublishedAs(const ClientPrinter& printer, const DirectoryPrinter& published,
+                      bool sameServer);
+
 // Replaces `oldName` by `newName`: the new connection first, and the old one
 // is removed, and the default printer carried over with "DefaultType" 1, only
 // once the new one exists.

@@ -53,6 +53,15 @@ std::u16string NarrowToUtf16(std::string_view text) {
   return out;
 }
 
+// The 8-bit text is UTF-8 here: only what is not well-formed is replaced.
+NarrowText Utf8ToNarrow(std::string_view utf8) {
+  NarrowText result;
+  const std::u16string wide = NarrowToUtf16(utf8);
+  result.text = Utf16ToNarrow(wide);
+  result.exact = result.text == utf8;
+  return result;
+}
+
 std::string Utf16ToNarrow(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

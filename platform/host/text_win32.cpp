@@ -1,6 +1,8 @@
 // ANSI code page to UTF-16 and back through the system's own tables.
 #include "platform/host/windows_api.h"
 
+#include <string>
+
 #include "platform/text.h"
 
 namespace quillon::platform {
@@ -52,6 +54,43 @@ std::string Utf16ToNarrow(std::u16string_view text) {
   std::string narrow(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide, units, narrow.data(), length, nullptr, nullptr);
   return narrow;
+}
+
+NarrowText Utf8ToNarrow(std::string_view utf8) {
+  NarrowText result;
+  if (utf8.empty()) return result;
+  const int bytes = static_cast<int>(utf8.size());
+  int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), bytes, nullptr, 0);
+  DWORD strict = MB_ERR_INVALID_CHARS;
+  if (units == 0) {
+    // Not UTF-8 throughout: converted with U+FFFD for what is not, and marked.
+    result.exact = false;
+    strict = 0;
+    units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0);
+  }
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, strict, utf8.data(), bytes, wide.data(), units);
+
+  const UINT codePage = GetACP();
+  if (codePage == CP_UTF8) {
+    // A system whose ANSI code page is UTF-8 loses nothing (and refuses the
+    // flags below for it).
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr,
+                                           nullptr);
+    result.text.assign(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, result.text.data(), length, nullptr,
+                        nullptr);
+    return result;
+  }
+  // No best fit: "\u0141" must not quietly become "L" and name another printer.
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units,
+                                         nullptr, 0, "?", &usedDefault);
+  result.text.assign(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, result.text.data(),
+                      length, "?", &usedDefault);
+  if (usedDefault) result.exact = false;
+  return result;
 }
 
 }  // namespace quillon::platform

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/ldap/ldap_session.h"
+#include "platform/text.h"
 
 namespace quillon::platform {
 namespace {
@@ -262,9 +263,16 @@ DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
                          {"name", "printShareName"}, options_.pageSize, cookie, page);
     if (!status.ok()) return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
     for (LdapEntryValues& values : page) {
+      // The directory's strings are UTF-8; printer names are compared in the
+      // system's 8-bit text.
       DirectoryRow row;
-      if (!values[0].empty()) row.name = std::move(values[0].front());
-      if (!values[1].empty()) row.printShareName = std::move(values[1].front());
+      for (auto [value, text] : {std::pair{&values[0], &row.name},
+                                 std::pair{&values[1], &row.printShareName}}) {
+        if (value->empty()) continue;
+        NarrowText narrow = Utf8ToNarrow(value->front());
+        *text = std::move(narrow.text);
+        row.exact = row.exact && narrow.exact;
+      }
       query.rows.push_back(std::move(row));
     }
   } while (!cookie.empty());

@@ -188,6 +188,7 @@ TEST(LdapDirectory, RowsKeepTheServersOrderAndTheFirstShareName) {
       PrintQueueEntry(kPrinters, "PRTSRV1-NOSHARE", {}),
       PrintQueueEntry(kPrinters, "NONAME", {"X"}, /*withName=*/false),
       PrintQueueEntry(kPrinters, "AAA-FIRST, ALPHABETICALLY", {"A,1"}),
+      PrintQueueEntry(kPrinters, "PRTSRV2-Büro", {"Büro"}),
   };
   SlapdFixture server(options);
   REQUIRE_SERVER(server);
@@ -203,7 +204,8 @@ TEST(LdapDirectory, RowsKeepTheServersOrderAndTheFirstShareName) {
                                               {"PRT-SRV-LASER", "Laser 1"},
                                               {"PRTSRV1-NOSHARE", ""},
                                               {"", "X"},
-                                              {"AAA-FIRST, ALPHABETICALLY", "A,1"}};
+                                              {"AAA-FIRST, ALPHABETICALLY", "A,1"},
+                                              {"PRTSRV2-Büro", "Büro"}};
   EXPECT_EQ(query.rows, expected);
 }
 
@@ -346,6 +348,22 @@ TEST(LdapDirectory, KerberosIsTriedWithoutKrb5ccnameAndItsFailureIsKept) {
   }
   std::filesystem::remove_all(folder);
   REQUIRE_SERVER(server);
+}
+
+// A server that sends what is not UTF-8 (here Latin-1 bytes): the row says
+// that its text was not read whole, so that no printer is taken for it.
+TEST(LdapDirectory, TextThatIsNotUtf8MarksItsRow) {
+  ldap_test::ResponderOptions options;
+  options.queueNames = {"NEWSRV-B\xFCro", "NEWSRV-Büro"};
+  ldap_test::LdapResponder server(options);
+  ASSERT_TRUE(server.listening());
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind("LDAP://" + server.HostPort());
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  DirectoryQuery query = directory.QueryPrintQueues(binding, "");
+  ASSERT_TRUE(query.ok) << query.errorDescription;
+  EXPECT_EQ(query.rows, (std::vector<DirectoryRow>{{"NEWSRV-B\uFFFDro", "S0", false},
+                                                   {"NEWSRV-Büro", "S1", true}}));
 }
 
 std::vector<std::string> QueueNames(int count) {

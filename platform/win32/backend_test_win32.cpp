@@ -215,6 +215,23 @@ TEST(Win32Text, TheCharsetIsTheAnsiCodePagesMimeName) {
   EXPECT_EQ(NarrowCharsetName(), CodePageCharsetName(GetACP()));
 }
 
+// The directory's UTF-8 as the names EnumPrintersA gives: "Büro" in the
+// code page's own byte; what the code page lacks is "?", never a look-alike
+// (best fit would make "Ł" an "L" and the name another printer's).
+TEST(Win32Text, DirectoryTextIsTheCodePagesWithoutLookAlikes) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the expected bytes are code page 1252's";
+  NarrowText buero = Utf8ToNarrow("B\xC3\xBCro");
+  EXPECT_EQ(buero.text, "B\xFCro");
+  EXPECT_TRUE(buero.exact);
+  NarrowText lodz = Utf8ToNarrow("\xC5\x81\xC3\xB3""d\xC5\xBA");
+  EXPECT_EQ(lodz.text, "?\xF3""d?");
+  EXPECT_FALSE(lodz.exact);
+  NarrowText latin1 = Utf8ToNarrow("B\xFCro");  // not UTF-8 at all
+  EXPECT_FALSE(latin1.exact);
+  EXPECT_EQ(latin1.text.substr(0, 1), "B");
+  EXPECT_EQ(Utf8ToNarrow("HP4"), (NarrowText{"HP4", true}));
+}
+
 TEST(Win32Platform, FilesAreTheHostsRealFiles) {
   Win32Platform client;
   Platform services = client.AsPlatform();

@@ -168,11 +168,20 @@ DriverListing Win32ClientReader::ListDrivers() {
   DriverListing listing;
   Buffer buffer;
   DWORD returned = 0;
-  listing.status = Enumerate("EnumPrinterDrivers", buffer, returned,
-                             [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
-                               return EnumPrinterDriversA(nullptr, nullptr, 2, bytes, size, needed,
-                                                          count);
-                             });
+  // Every environment's, each record naming its own: a 32-bit program asking
+  // for its own would not see the 64-bit drivers that printers print through.
+  // Systems that know no "all" (before Windows 2000) have only their own.
+  auto inEnvironment = [&](const char* environment) {
+    return Enumerate("EnumPrinterDrivers", buffer, returned,
+                     [environment](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
+                       return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2,
+                                                  bytes, size, needed, count);
+                     });
+  };
+  listing.status = inEnvironment("all");
+  if (!listing.status.ok && listing.status.errorNumber == ERROR_INVALID_ENVIRONMENT) {
+    listing.status = inEnvironment(nullptr);
+  }
   const auto* records = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
     DriverInfo2 driver;

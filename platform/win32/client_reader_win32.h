@@ -15,7 +15,7 @@ class Win32ClientReader : public ClientReader {
   // default access and read at level 2, as the engine's inventory reads it.
   PrinterListing ListPrinters() override;
   DefaultPrinterName GetDefaultPrinter() override;
-  // EnumPrinterDrivers at level 2 for the current environment.
+  // EnumPrinterDrivers at level 2 for every environment ("all").
   DriverListing ListDrivers() override;
   // EnumPorts at level 1.
   PortListing ListPorts() override;

@@ -1,6 +1,6 @@
 // Win32DriverInfoSource: EnumPrinters at level 4 (names only, the cheap level),
-// OpenPrinter with default access, GetPrinterDriver at level 2, ClosePrinter.
-// Each call returns its own last-error code, as the seam's spooler does.
+// OpenPrinter with default access, the driver as below, ClosePrinter. Each
+// call returns its own last-error code, as the seam's spooler does.
 #include "platform/win32/driver_info_win32.h"
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 // With <winspool.h>, whose macros for our method names it undoes.
 #include "platform/host/windows_api.h"
 #include "platform/win32/spooler_win32.h"
+#include "platform/win32/system_info_win32.h"
 
 namespace quillon::platform::win32 {
 
@@ -22,6 +23,24 @@ static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2A) == 48,
 // Buffers of 8-byte words, so that the structures the spooler writes are aligned.
 std::vector<std::uint64_t> Buffer(std::size_t bytes) {
   return std::vector<std::uint64_t>(bytes / sizeof(std::uint64_t) + 1);
+}
+
+// A sized spooler call, asked again while what it lists grows meanwhile.
+// `call(bytes, size, &needed)`; the last-error code when it fails, else 0.
+template <typename Call>
+DWORD ReadSized(std::vector<std::uint64_t>& buffer, Call call) {
+  buffer.clear();
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    DWORD needed = 0;
+    BYTE* bytes = buffer.empty() ? nullptr : reinterpret_cast<BYTE*>(buffer.data());
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
+    SetLastError(0);
+    if (call(bytes, size, &needed)) return 0;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) return error ? error : ERROR_INVALID_DATA;
+    buffer = Buffer(needed);
+  }
+  return ERROR_INSUFFICIENT_BUFFER;
 }
 
 std::string ReadString(const char* text, const char* begin, const char* end) {
@@ -72,22 +91,47 @@ HandleResult Win32DriverInfoSource::OpenPrinter(const std::string& name) {
   return result;
 }
 
+// GetPrinterDriver would install a connection's driver from its server when
+// this computer lacks it (a download, and on Windows 10 a prompt): the
+// printer's level-2 record names the driver, and the drivers installed here
+// for the system's own environment are searched for it.
 SizedResult<DriverInfo2> Win32DriverInfoSource::GetPrinterDriver(PrinterHandle printer,
                                                                  std::size_t bufferSize) {
   SizedResult<DriverInfo2> result;
-  std::vector<std::uint64_t> buffer = Buffer(bufferSize);
-  BYTE* bytes = bufferSize ? reinterpret_cast<BYTE*>(buffer.data()) : nullptr;
-  DWORD needed = 0;
-  SetLastError(0);
-  if (!GetPrinterDriverA(ToHandle(printer), nullptr, 2, bytes, static_cast<DWORD>(bufferSize),
-                         &needed)) {
-    result.error = GetLastError();
-    result.needed = needed;
+  std::vector<std::uint64_t> buffer;
+  result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
+    return GetPrinterA(ToHandle(printer), 2, bytes, size, needed);
+  });
+  if (result.error != 0) return result;
+  const PrinterInfo2 record =
+      DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+
+  DWORD returned = 0;
+  const char* environment = NativeDriverEnvironment();
+  result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
+    return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2, bytes, size, needed,
+                               &returned);
+  });
+  if (result.error != 0) return result;
+  const char* begin = reinterpret_cast<const char*>(buffer.data());
+  const std::size_t size = buffer.size() * sizeof(std::uint64_t);
+  for (DWORD i = 0; i < returned; ++i) {
+    const std::size_t offset = i * sizeof(DRIVER_INFO_2A);
+    DriverInfo2 driver = DecodeDriverInfo2(begin + offset, size - offset);
+    // Driver names are told apart without regard to case, as printer names are.
+    if (driver.name.empty() || lstrcmpiA(driver.name.c_str(), record.driverName.c_str()) != 0) {
+      continue;
+    }
+    result.needed = DriverInfo2Size(driver);
+    if (bufferSize < result.needed) {
+      result.error = ERROR_INSUFFICIENT_BUFFER;
+      return result;
+    }
+    result.ok = true;
+    result.value = std::move(driver);
     return result;
   }
-  result.ok = true;
-  result.needed = needed;
-  result.value = DecodeDriverInfo2(bytes, bufferSize);
+  result.error = ERROR_UNKNOWN_PRINTER_DRIVER;  // not installed here: not fetched either
   return result;
 }
 

@@ -1,6 +1,7 @@
 // The driver inventory over the Windows spooler: installed printers (local ones
-// and connections), and each one's level-2 driver information for the current
-// environment, through winspool's ANSI entry points.
+// and connections), and each one's level-2 driver information as installed on
+// this computer for the system's own environment, through winspool's ANSI
+// entry points.
 #pragma once
 
 #include <cstddef>

@@ -7,9 +7,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/host/windows_api.h"
 #include "platform/win32/spooler_win32.h"
+#include "platform/win32/system_info_win32.h"
 
 namespace quillon::platform::win32 {
 namespace {
@@ -76,15 +80,27 @@ TEST(Win32DriverInfoSourceTest, ListsPrintersAndRefusesAnUnknownOne) {
 
 // A local printer on FILE: with a driver of the test's own, added through the
 // backend's spooler (Wine registers a driver without looking at its files),
-// so that there is always a driver to read; removed again at the end.
+// so that there is always a driver to read; removed again at the end. The
+// driver is read as installed for the system's own environment, which
+// printers print through: a 32-bit program must find it there too. Wine makes
+// a printer only with a driver of the program's own environment, so a 32-bit
+// run on 64-bit installs both, told apart by their files.
 class Win32DriverInfoPrinterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DriverInfo2 driver;
-    driver.version = 3;
-    driver.name = kDriver;
-    driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qinv.drv";
-    ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok);
+    ASSERT_NE(NativeDriverEnvironment(), nullptr);
+    environments_ = {{NativeDriverEnvironment(), "qinv.drv"}};
+    if (sizeof(void*) == 4 && std::string(NativeDriverEnvironment()) != "Windows NT x86") {
+      environments_.emplace_back("Windows NT x86", "qinv86.drv");
+    }
+    for (const auto& [environment, file] : environments_) {
+      DriverInfo2 driver;
+      driver.version = 3;
+      driver.name = kDriver;
+      driver.environment = environment;
+      driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\" + file;
+      ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok) << environment;
+    }
     PrinterInfo2 printer;
     printer.printerName = kPrinter;
     printer.portName = "FILE:";
@@ -98,11 +114,17 @@ class Win32DriverInfoPrinterTest : public ::testing::Test {
   }
   void TearDown() override {
     const HandleResult opened = spooler_.OpenPrinter(kPrinter, PrinterAccess::AllAccess);
-    if (opened.handle == 0) return;
-    spooler_.DeletePrinter(opened.handle);
-    spooler_.ClosePrinter(opened.handle);
+    if (opened.handle != 0) {
+      spooler_.DeletePrinter(opened.handle);
+      spooler_.ClosePrinter(opened.handle);
+    }
+    for (const auto& [environment, file] : environments_) {
+      DeletePrinterDriverA(nullptr, const_cast<char*>(environment.c_str()),
+                           const_cast<char*>(kDriver));
+    }
   }
 
+  std::vector<std::pair<std::string, std::string>> environments_;  // and the driver's file
   static constexpr const char* kDriver = "Quillon Inventory Test Driver";
   static constexpr const char* kPrinter = "Quillon Inventory Test Printer";
   Win32Spooler spooler_;
@@ -127,6 +149,7 @@ TEST_F(Win32DriverInfoPrinterTest, ReadsTheDriverOfEveryListedPrinter) {
     EXPECT_FALSE(read.value.environment.empty());
     if (name == kPrinter) {
       EXPECT_EQ(read.value.name, kDriver);
+      EXPECT_EQ(read.value.environment, NativeDriverEnvironment());
       EXPECT_EQ(read.value.version, 3u);
       const std::string& path = read.value.driverPath;
       EXPECT_TRUE(path.size() >= 8 && path.compare(path.size() - 8, 8, "qinv.drv") == 0) << path;

@@ -98,4 +98,37 @@ std::string Win32SystemInfo::GetErrorText(std::uint32_t code) {
   return text == "Error " + std::to_string(code) ? std::string() : text;  // no message of its own
 }
 
+const char* NativeDriverEnvironment() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return nullptr;
+  // Both looked up at run time: neither is there before Windows 10 1511 and
+  // XP respectively. Through void(*)(), which GCC lets any function become.
+  using IsWow64Process2Call = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+  const auto isWow64Process2 = reinterpret_cast<IsWow64Process2Call>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "IsWow64Process2")));
+  USHORT processMachine = 0, nativeMachine = 0;
+  if (isWow64Process2 && isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine)) {
+    switch (nativeMachine) {
+      case 0x8664: return "Windows x64";     // IMAGE_FILE_MACHINE_AMD64
+      case 0xAA64: return "Windows ARM64";   // IMAGE_FILE_MACHINE_ARM64
+      case 0x014C: return "Windows NT x86";  // IMAGE_FILE_MACHINE_I386
+      case 0x0200: return "Windows IA64";    // IMAGE_FILE_MACHINE_IA64
+      default: break;
+    }
+  }
+  using GetNativeSystemInfoCall = void(WINAPI*)(SYSTEM_INFO*);
+  const auto getNativeSystemInfo = reinterpret_cast<GetNativeSystemInfoCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetNativeSystemInfo")));
+  if (!getNativeSystemInfo) return nullptr;
+  SYSTEM_INFO system{};
+  getNativeSystemInfo(&system);
+  switch (system.wProcessorArchitecture) {
+    case 9: return "Windows x64";     // PROCESSOR_ARCHITECTURE_AMD64
+    case 12: return "Windows ARM64";  // PROCESSOR_ARCHITECTURE_ARM64
+    case 6: return "Windows IA64";    // PROCESSOR_ARCHITECTURE_IA64
+    case 0: return "Windows NT x86";  // PROCESSOR_ARCHITECTURE_INTEL
+    default: return nullptr;
+  }
+}
+
 }  // namespace quillon::platform::win32

@@ -18,4 +18,11 @@ class Win32SystemInfo : public SystemInfo {
   std::string GetErrorText(std::uint32_t code) override;
 };
 
+// The spooler's name for the system's own driver environment ("Windows x64",
+// "Windows NT x86", "Windows ARM64"), whatever this program's: a 32-bit
+// program on 64-bit Windows left to its own sees only 32-bit drivers, while
+// printers print through the native ones. Null before Windows XP, where
+// there is only the one environment and the spooler knows it.
+const char* NativeDriverEnvironment();
+
 }  // namespace quillon::platform::win32

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/sim/sim_client.h"
 #include "platform/text.h"
@@ -184,6 +186,51 @@ TEST_F(QuillonSnapshotWineTest, QuillonExeWritesWhatTheSpoolerAndTheSystemSay) {
   EXPECT_NE(std::find_if(unknown.begin(), unknown.end(),
                          [&](const auto& q) { return q.shareName == shareName_; }),
             unknown.end());
+}
+
+// The drivers of every environment are listed, each with its own: a 32-bit
+// quillon.exe on 64-bit Windows sees the 64-bit drivers that printers there
+// print through, and a 64-bit one the 32-bit drivers kept for clients.
+TEST(QuillonSnapshotDriversWineTest, DriversOfEveryEnvironmentAreListed) {
+  const std::string suffix = std::to_string(GetCurrentProcessId());
+  const std::vector<std::pair<std::string, std::string>> added = {
+      {"Quillon Snapshot x64 Driver " + suffix, "Windows x64"},
+      {"Quillon Snapshot x86 Driver " + suffix, "Windows NT x86"}};
+  platform::win32::Win32Spooler spooler;
+  for (const auto& [name, environment] : added) {
+    platform::DriverInfo2 driver;
+    driver.version = 3;
+    driver.name = name;
+    driver.environment = environment;
+    driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qtest.drv";
+    const platform::SpoolerResult installed = spooler.AddPrinterDriver(driver);
+    ASSERT_TRUE(installed.ok) << environment << ": error " << installed.error;
+  }
+  const std::string folder =
+      Environment("TEMP") + "\\quillon-snapshot-drivers-" + suffix;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string output = folder + "\\client.json";
+  const int code = RunProgram("\"" + OwnFolder() + "\\quillon.exe\" snapshot -o \"" + output + "\"");
+  const platform::sim::LoadResult loaded = platform::sim::LoadClient(output);
+  for (const auto& [name, environment] : added) {
+    DeletePrinterDriverA(nullptr, const_cast<char*>(environment.c_str()),
+                         const_cast<char*>(name.c_str()));
+  }
+  DeleteFileA(output.c_str());
+  RemoveDirectoryA(folder.c_str());
+
+  ASSERT_EQ(code, 0);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  for (const auto& [name, environment] : added) {
+    const auto& drivers = loaded.state.drivers;
+    const auto found = std::find_if(drivers.begin(), drivers.end(),
+                                    [&](const auto& d) { return d.name == name; });
+    ASSERT_NE(found, drivers.end()) << name;
+    EXPECT_EQ(found->environment, environment);
+    EXPECT_EQ(std::count_if(drivers.begin(), drivers.end(),
+                            [&](const auto& d) { return d.name == name; }),
+              1);
+  }
 }
 
 }  // namespace
