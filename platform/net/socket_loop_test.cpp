@@ -80,33 +80,6 @@ TEST(SocketLoopTest, ConnectionFailuresArriveAsErrorEventsWithWinsockNumbers) {
   }
 }
 
-#ifndef _WIN32
-// A listener on the loopback address of `family`; the port, or 0 when the host
-// has no such loopback (a machine without IPv6).
-int Listen(int family, int* fd) {
-  *fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  if (family == AF_INET) {
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    v4->sin_family = AF_INET;
-    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    length = sizeof *v4;
-  } else {
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    v6->sin6_family = AF_INET6;
-    v6->sin6_addr = in6addr_loopback;
-    length = sizeof *v6;
-  }
-  if (*fd < 0 || ::bind(*fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::listen(*fd, 1) != 0 ||
-      ::getsockname(*fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
-                                 : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-}
-
 // What the port reader says of a port is what the loop's Connect does with
 // it: the same failure for a port the host cannot use, a number otherwise.
 TEST(SocketLoopTest, PortsAreReadAsConnectReadsThem) {
@@ -139,6 +112,33 @@ TEST(SocketLoopTest, PortsAreReadAsConnectReadsThem) {
   EXPECT_NE(ReadPortAsHost("mail.example", "99999999999999999999999")
                 .description.find("mail.example:99999999999999999999999"),
             std::string::npos);
+}
+
+#ifndef _WIN32
+// A listener on the loopback address of `family`; the port, or 0 when the host
+// has no such loopback (a machine without IPv6).
+int Listen(int family, int* fd) {
+  *fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (family == AF_INET) {
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+    v4->sin_family = AF_INET;
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof *v4;
+  } else {
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_addr = in6addr_loopback;
+    length = sizeof *v6;
+  }
+  if (*fd < 0 || ::bind(*fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::listen(*fd, 1) != 0 ||
+      ::getsockname(*fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
+                                 : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
 }
 
 TEST(SocketLoopTest, TheLocalAddressOfAConnectionOverIpv4AndIpv6) {
