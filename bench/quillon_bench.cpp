@@ -1,6 +1,7 @@
 // The quillon command's whole commands as an administrator runs them, files on
 // disk: `check` of a 1 MB document, `plan` of 4,000 pairs against a client of
-// 500 connections.
+// 500 connections, and `plan` of 50 server pairs against clients of 20,000 and
+// 200,000 connections, every one of them moved.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -132,6 +133,48 @@ void BM_PlanFourThousandPairs(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PlanFourThousandPairs)->Unit(benchmark::kMillisecond);
+
+// 50 old servers whose queues all stand on the matching new server too; every
+// connection of the client is on an old one, so the run removes and adds each
+// (the plan's work grows with the printers, not with the pairs).
+void BM_PlanManyPrinters(benchmark::State& state) {
+  const int connections = static_cast<int>(state.range(0));
+  const fs::path folder = Folder();
+  const fs::path doc = folder / "servers.ini";
+  Spit(doc, Document(Items("OLD", 0, 50), Items("NEW", 0, 50), " ", " ", " ", " ", " ", " "));
+  platform::sim::SimClientState client;
+  client.computerName = std::optional<std::string>("PC1");
+  client.userName = "bench";
+  client.directory.emplace();
+  for (int s = 0; s < 50; ++s) {
+    client.printServers.push_back({"OLD" + std::to_string(s), {}});
+    client.printServers.push_back({"NEW" + std::to_string(s), {}});
+  }
+  for (int i = 0; i < connections; ++i) {
+    const int s = i % 50;
+    platform::sim::SimPrinter printer;
+    printer.serverName = "\\\\OLD" + std::to_string(s);
+    printer.shareName = "Q" + std::to_string(i);
+    printer.name = printer.serverName + "\\" + printer.shareName;
+    printer.attributes = 0x10;
+    client.printers.push_back(printer);
+    platform::sim::SimQueue queue;
+    queue.shareName = printer.shareName;
+    client.printServers[2 * s].second.push_back(queue);
+    client.printServers[2 * s + 1].second.push_back(queue);
+  }
+  client.defaultPrinter = client.printers.back().name;
+  const fs::path clientFile = folder / ("client-" + std::to_string(connections) + ".json");
+  Spit(clientFile, platform::sim::SerializeClient(client));
+  for (auto _ : state) {
+    const int code = Run({"plan", "--client", clientFile.string(), doc.string()});
+    if (code != 0) state.SkipWithError("the plan did not succeed");
+  }
+  state.counters["connections"] = connections;
+  fs::remove(clientFile);
+}
+BENCHMARK(BM_PlanManyPrinters)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -62,6 +62,18 @@ class Network {
   virtual std::unique_ptr<SocketLoop> CreateSocketLoop(SocketEvents& events) = 0;
 };
 
+// What the host's Connect(host, port) makes of `port` before anything leaves
+// the machine: the port number the system resolver reads from the text (a
+// service name included), or the failure the loop's OnError would report for
+// it: a text the resolver does not take, or port 0, on which nothing listens.
+// `host` is only named in the failure, never looked up.
+struct PortReading {
+  std::uint16_t number = 0;
+  std::uint32_t error = 0;  // 0: the connect goes ahead on `number`
+  std::string description;
+};
+PortReading ReadPortAsHost(const std::string& host, const std::string& port);
+
 // The host's sockets (POSIX or Winsock). The tick interval is a parameter so
 // that tests can run a 30-tick watchdog in milliseconds.
 std::unique_ptr<Network> CreateHostNetwork(

@@ -1,4 +1,5 @@
 // The socket loop's system calls over POSIX non-blocking sockets and poll(2).
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -29,6 +30,13 @@ SocketFailure Failure(int error) {
   return {number, std::strerror(error)};
 }
 
+SocketFailure ResolveFailure(int resolved, const std::string& host, const std::string& port) {
+  const bool hostUnknown = resolved == EAI_NONAME || resolved == EAI_FAIL ||
+                           resolved == EAI_AGAIN || resolved == EAI_NODATA;
+  return {hostUnknown ? kErrorHostNotFound : kErrorInvalidArgument,
+          std::string(::gai_strerror(resolved)) + " (" + host + ":" + port + ")"};
+}
+
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 class PosixSocketSystem : public SocketSystem {
@@ -42,12 +50,7 @@ class PosixSocketSystem : public SocketSystem {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int resolved = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-    if (resolved != 0) {
-      const bool hostUnknown = resolved == EAI_NONAME || resolved == EAI_FAIL ||
-                               resolved == EAI_AGAIN || resolved == EAI_NODATA;
-      return {hostUnknown ? kErrorHostNotFound : kErrorInvalidArgument,
-              std::string(::gai_strerror(resolved)) + " (" + host + ":" + port + ")"};
-    }
+    if (resolved != 0) return ResolveFailure(resolved, host, port);
     for (addrinfo* entry = found; entry; entry = entry->ai_next) {
       const auto* bytes = reinterpret_cast<const unsigned char*>(entry->ai_addr);
       addresses->push_back({{bytes, bytes + entry->ai_addrlen}, entry->ai_family});
@@ -137,6 +140,32 @@ class PosixSocketSystem : public SocketSystem {
 };
 
 }  // namespace
+
+PortReading ReadPortAsHost(const std::string& host, const std::string& port) {
+  // The same resolver call as Connect's, on a numeric host so that nothing is
+  // looked up: the port text is read the same way.
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  const int resolved = ::getaddrinfo("127.0.0.1", port.c_str(), &hints, &found);
+  if (resolved != 0) {
+    SocketFailure failure = ResolveFailure(resolved, host, port);
+    return {0, failure.number, std::move(failure.description)};
+  }
+  std::uint16_t number = 0;
+  if (found && found->ai_family == AF_INET) {
+    number = ntohs(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_port);
+  }
+  ::freeaddrinfo(found);
+  // Nothing can listen on port 0: the connect is refused.
+  if (number == 0) {
+    SocketFailure failure = Failure(ECONNREFUSED);
+    return {0, failure.number, std::move(failure.description)};
+  }
+  return {number, 0, {}};
+}
 
 std::unique_ptr<Network> CreateHostNetwork(std::chrono::milliseconds tickInterval) {
   return NetworkOver(tickInterval, [] { return std::make_unique<PosixSocketSystem>(); });

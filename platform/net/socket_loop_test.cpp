@@ -80,6 +80,40 @@ TEST(SocketLoopTest, ConnectionFailuresArriveAsErrorEventsWithWinsockNumbers) {
   }
 }
 
+// What the port reader says of a port is what the loop's Connect does with
+// it: the same failure for a port the host cannot use, a number otherwise.
+TEST(SocketLoopTest, PortsAreReadAsConnectReadsThem) {
+  auto network = CreateHostNetwork(std::chrono::milliseconds(5));
+  for (const std::string port : {"99999999999999999999999", "0", "no-such-service", "1"}) {
+    SCOPED_TRACE(port);
+    const PortReading reading = ReadPortAsHost("127.0.0.1", port);
+    RecordingEvents events;
+    auto loop = network->CreateSocketLoop(events);
+    loop->Connect("127.0.0.1", port);
+    RunUntil(*loop, [&] { return !events.errors.empty() || events.connects > 0; });
+    if (port == "1") {
+      // Usable, and refused only by the peer, which the reader never asks.
+      EXPECT_EQ(reading.error, 0u) << reading.description;
+      EXPECT_EQ(reading.number, 1);
+      continue;
+    }
+    EXPECT_NE(reading.error, 0u);
+    ASSERT_EQ(events.errors.size(), 1u);
+#ifdef _WIN32
+    // Port 0 is refused by Windows itself, by Wine's host only at the connect.
+    if (port == "0") continue;
+#endif
+    EXPECT_EQ(events.errors[0], reading.error);
+    EXPECT_EQ(events.lastDescription, reading.description);
+  }
+  EXPECT_EQ(ReadPortAsHost("mail.example", "25").number, 25);
+  EXPECT_EQ(ReadPortAsHost("mail.example", "025").number, 25);
+  // The host is named, never looked up.
+  EXPECT_NE(ReadPortAsHost("mail.example", "99999999999999999999999")
+                .description.find("mail.example:99999999999999999999999"),
+            std::string::npos);
+}
+
 #ifndef _WIN32
 // A listener on the loopback address of `family`; the port, or 0 when the host
 // has no such loopback (a machine without IPv6).

@@ -17,6 +17,12 @@ SocketFailure Failure(int error) {
   return {number, win32::SystemErrorText(number)};
 }
 
+SocketFailure ResolveFailure(int resolved, const std::string& host, const std::string& port) {
+  SocketFailure failure = Failure(resolved);
+  failure.description += " (" + host + ":" + port + ")";
+  return failure;
+}
+
 class WinsockSocketSystem : public SocketSystem {
  public:
   WinsockSocketSystem() {
@@ -36,11 +42,7 @@ class WinsockSocketSystem : public SocketSystem {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int resolved = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-    if (resolved != 0) {
-      SocketFailure failure = Failure(resolved);
-      failure.description += " (" + host + ":" + port + ")";
-      return failure;
-    }
+    if (resolved != 0) return ResolveFailure(resolved, host, port);
     for (addrinfo* entry = found; entry; entry = entry->ai_next) {
       const auto* bytes = reinterpret_cast<const unsigned char*>(entry->ai_addr);
       addresses->push_back({{bytes, bytes + entry->ai_addrlen}, entry->ai_family});
@@ -170,6 +172,38 @@ class WinsockSocketSystem : public SocketSystem {
 };
 
 }  // namespace
+
+PortReading ReadPortAsHost(const std::string& host, const std::string& port) {
+  WSADATA data;
+  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+    return {0, kErrorNetworkUnreachable, "Winsock could not be started."};
+  }
+  // The same resolver call as Connect's, on a numeric host so that nothing is
+  // looked up: the port text is read the same way.
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  const int resolved = ::getaddrinfo("127.0.0.1", port.c_str(), &hints, &found);
+  PortReading reading;
+  if (resolved != 0) {
+    SocketFailure failure = ResolveFailure(resolved, host, port);
+    reading = {0, failure.number, std::move(failure.description)};
+  } else {
+    if (found && found->ai_family == AF_INET) {
+      reading.number = ntohs(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_port);
+    }
+    ::freeaddrinfo(found);
+    // Windows refuses a connect to port 0 at once: no such remote address.
+    if (reading.number == 0) {
+      SocketFailure failure = Failure(WSAEADDRNOTAVAIL);
+      reading = {0, failure.number, std::move(failure.description)};
+    }
+  }
+  ::WSACleanup();
+  return reading;
+}
 
 std::unique_ptr<Network> CreateHostNetwork(std::chrono::milliseconds tickInterval) {
   return NetworkOver(tickInterval, [] { return std::make_unique<WinsockSocketSystem>(); });

@@ -25,6 +25,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string CaseKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) c = LowerAscii(c);
+  return key;
+}
+
 namespace {
 
 template <typename Value>

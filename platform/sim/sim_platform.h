@@ -19,6 +19,9 @@ namespace quillon::platform::sim {
 // Windows compares printer, server, driver, port and profile names without
 // regard to ASCII letter case; so does everything on the simulated client.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// The same for two names exactly when EqualsIgnoringCase holds for them: the
+// key under which an index finds a name.
+std::string CaseKey(std::string_view name);
 
 // The host's files, except that a `failures` entry of call "CopyFile" (its name
 // matched against the source path or the source's file name) makes a copy fail.
@@ -155,7 +158,13 @@ class SimPlatform : public SystemInfo,
     const SimQueue* queue = nullptr;
   };
 
+  // The first of the user's printers of that name, through the printer index.
   SimPrinter* FindPrinter(std::string_view name);
+  std::optional<std::size_t> PrinterPosition(std::string_view name);
+  void IndexPrinters();
+  bool PrinterIndexCurrent() const;
+  // Keeps the index with `printers` across an append at the end.
+  void AppendPrinter(SimPrinter printer);
   // The winIni entry, or the NT 4.0 answer derived from the spooler's state.
   std::optional<std::string> LookUpProfileString(const std::string& section,
                                                  const std::string& key);
@@ -176,6 +185,18 @@ class SimPlatform : public SystemInfo,
   // behind the spooler's back is never answered wrongly.
   std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> queueIndex_;
   bool queueIndexBuilt_ = false;
+  // The user's printers by CaseKey → their places, in list order. A place is
+  // given once (from 0 at each rebuild, then to each appended printer) and
+  // never reused; removed places are counted in a Fenwick tree, so a place's
+  // position in `printers` is the place less the removed places before it, and
+  // neither a removal nor an append costs more than a logarithm. A `printers`
+  // whose length the index does not expect was changed behind the spooler's
+  // back: the index is rebuilt, as it is when a hit names another printer.
+  std::unordered_map<std::string, std::vector<std::size_t>> printerPlaces_;
+  std::vector<std::size_t> removedPlaces_;  // the Fenwick tree, 1-based
+  std::size_t nextPlace_ = 0;
+  std::size_t removedCount_ = 0;
+  bool printerIndexBuilt_ = false;
   PrinterHandle lastHandle_ = 0;
   std::unordered_map<EventSourceHandle, std::string> eventSources_;
   EventSourceHandle lastEventSource_ = 0;

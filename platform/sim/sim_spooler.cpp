@@ -1,8 +1,8 @@
 // The simulated client's print spooler: printers, connections to the listed
 // print servers' queues, drivers, ports and the default printer, with the
-// last-error codes Windows gives. A call looks at most at the user's printers
-// (queues through an index) and never rebuilds the state, so a run of many
-// calls stays linear.
+// last-error codes Windows gives. Printers and queues are found through
+// indexes and the state is never rebuilt, so a run of many calls does not
+// slow down with the square of the printers.
 #include <unordered_set>
 #include <utility>
 
@@ -60,13 +60,66 @@ std::size_t PrinterInfoSize(const PrinterInfo2& info) {
 
 SpoolerResult Failed(std::uint32_t error) { return SpoolerResult{false, error}; }
 
+// Removed places before `place`: the Fenwick tree's prefix sum.
+std::size_t RemovedBefore(const std::vector<std::size_t>& tree, std::size_t place) {
+  std::size_t count = 0;
+  for (std::size_t i = place; i > 0; i -= i & (~i + 1)) count += tree[i];
+  return count;
+}
+
+void MarkRemoved(std::vector<std::size_t>& tree, std::size_t place) {
+  for (std::size_t i = place + 1; i < tree.size(); i += i & (~i + 1)) ++tree[i];
+}
+
 }  // namespace
 
-SimPrinter* SimPlatform::FindPrinter(std::string_view name) {
-  for (SimPrinter& printer : state_.printers) {
-    if (EqualsIgnoringCase(printer.name, name)) return &printer;
+void SimPlatform::IndexPrinters() {
+  const std::vector<SimPrinter>& printers = state_.printers;
+  printerPlaces_.clear();
+  printerPlaces_.reserve(printers.size());
+  for (std::size_t i = 0; i < printers.size(); ++i) {
+    printerPlaces_[CaseKey(printers[i].name)].push_back(i);
   }
-  return nullptr;
+  // Room for as many appends again (and some) before the next rebuild.
+  removedPlaces_.assign(2 * printers.size() + 65, 0);
+  nextPlace_ = printers.size();
+  removedCount_ = 0;
+  printerIndexBuilt_ = true;
+}
+
+bool SimPlatform::PrinterIndexCurrent() const {
+  return printerIndexBuilt_ && nextPlace_ - removedCount_ == state_.printers.size();
+}
+
+std::optional<std::size_t> SimPlatform::PrinterPosition(std::string_view name) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1 || !PrinterIndexCurrent()) IndexPrinters();
+    auto found = printerPlaces_.find(CaseKey(name));
+    if (found == printerPlaces_.end()) return std::nullopt;
+    const std::size_t place = found->second.front();
+    const std::size_t position = place - RemovedBefore(removedPlaces_, place);
+    if (position < state_.printers.size() &&
+        EqualsIgnoringCase(state_.printers[position].name, name)) {
+      return position;
+    }
+  }
+  return std::nullopt;  // not reached: a fresh index is right
+}
+
+SimPrinter* SimPlatform::FindPrinter(std::string_view name) {
+  std::optional<std::size_t> position = PrinterPosition(name);
+  return position ? &state_.printers[*position] : nullptr;
+}
+
+void SimPlatform::AppendPrinter(SimPrinter printer) {
+  const bool current = PrinterIndexCurrent();
+  std::string key = CaseKey(printer.name);
+  state_.printers.push_back(std::move(printer));
+  if (!current || nextPlace_ + 1 >= removedPlaces_.size()) {
+    printerIndexBuilt_ = false;  // rebuilt at the next look-up
+    return;
+  }
+  printerPlaces_[std::move(key)].push_back(nextPlace_++);
 }
 
 // A run against thousands of queues looks one up at every open and add; the
@@ -156,15 +209,21 @@ PrinterHandle SimPlatform::NewHandle(OpenedPrinter opened) {
 }
 
 void SimPlatform::RemovePrinter(std::string_view name) {
-  for (auto it = state_.printers.begin(); it != state_.printers.end(); ++it) {
-    if (!EqualsIgnoringCase(it->name, name)) continue;
-    // Windows leaves no default rather than picking another printer.
-    if (state_.defaultPrinter && EqualsIgnoringCase(*state_.defaultPrinter, it->name)) {
-      state_.defaultPrinter = "";
-    }
-    state_.printers.erase(it);
-    return;
+  const std::optional<std::size_t> position = PrinterPosition(name);
+  if (!position) return;
+  const auto it = state_.printers.begin() + static_cast<std::ptrdiff_t>(*position);
+  // Windows leaves no default rather than picking another printer.
+  if (state_.defaultPrinter && EqualsIgnoringCase(*state_.defaultPrinter, it->name)) {
+    state_.defaultPrinter = "";
   }
+  // The look-up left the index current, and the name's first place is this
+  // printer's.
+  auto places = printerPlaces_.find(CaseKey(it->name));
+  MarkRemoved(removedPlaces_, places->second.front());
+  ++removedCount_;
+  places->second.erase(places->second.begin());
+  if (places->second.empty()) printerPlaces_.erase(places);
+  state_.printers.erase(it);
 }
 
 void SimPlatform::Record(const char* call, std::string name, bool result, std::uint32_t error) {
@@ -307,7 +366,7 @@ SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name) {
     printer.comment = listed.queue->comment;
     printer.location = listed.queue->location;
     printer.attributes = kPrinterAttributeNetwork;
-    state_.printers.push_back(std::move(printer));
+    AppendPrinter(std::move(printer));
   }
   Record("AddPrinterConnection", name, result.ok, result.error);
   return result;
@@ -355,7 +414,7 @@ HandleResult SimPlatform::AddPrinter(const PrinterInfo2& info) {
     printer.comment = info.comment;
     printer.location = info.location;
     printer.attributes = info.attributes | kPrinterAttributeLocal;
-    state_.printers.push_back(std::move(printer));
+    AppendPrinter(std::move(printer));
     result.handle = NewHandle(OpenedPrinter{info.printerName});
   }
   Record("AddPrinter", info.printerName, result.handle != 0, result.error);

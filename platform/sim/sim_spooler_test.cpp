@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -794,6 +795,87 @@ TEST_F(SimSpoolerTest, CopyFileFailsWhereAFailureIsInjected) {
   EXPECT_EQ(files_.ReadFile(JoinPath(system, "plain.dll")), std::optional<std::string>("plain.dll"));
   // Failures of the host still come through.
   EXPECT_FALSE(files.CopyFile(JoinPath(share, "absent.dll"), JoinPath(system, "x.dll")).ok);
+}
+
+// The printer index against a plain list scan, over a long random run of adds
+// and deletes with names in any letter case, duplicates in the list, and the
+// list changed behind the spooler's back now and then: the same printers in
+// the same order, the first of a name winning, at every step.
+TEST(SimPrinterIndexTest, AnswersAsAScanOfTheListDoes) {
+  SimClientState state;
+  state.printServers.push_back({"SRV", {}});
+  for (int i = 0; i < 40; ++i) {
+    SimQueue queue;
+    queue.shareName = "Q" + std::to_string(i);
+    state.printServers[0].second.push_back(queue);
+  }
+  auto connection = [](int i, bool upper) {
+    SimPrinter printer;
+    printer.serverName = upper ? "\\\\SRV" : "\\\\srv";
+    printer.shareName = (upper ? "Q" : "q") + std::to_string(i);
+    printer.name = printer.serverName + "\\" + printer.shareName;
+    return printer;
+  };
+  // Duplicates of one name in two spellings; the spelling tells them apart.
+  state.printers = {connection(1, true), connection(2, true), connection(1, false)};
+  state.defaultPrinter = connection(2, true).name;
+  HostFileSystem files;
+  NoClock clock;
+  SimHost host;
+  host.echoMessageBoxes = false;
+  SimPlatform client(state, host, files, clock);
+  Spooler& spooler = client;
+
+  std::vector<std::string> model = Names(state);
+  auto first = [&model](const std::string& name) {
+    return std::find_if(model.begin(), model.end(),
+                        [&name](const std::string& n) { return EqualsIgnoringCase(n, name); });
+  };
+  std::mt19937 random(7);
+  for (int step = 0; step < 4000; ++step) {
+    const int i = static_cast<int>(random() % 48);  // Q40 to Q47 are not listed
+    const std::string name = connection(i, random() % 2 == 0).name;
+    switch (random() % 9) {
+      case 0:
+        // Behind the spooler's back: an append, or a removal.
+        if (random() % 2 == 0 || model.empty()) {
+          state.printers.push_back(connection(i, random() % 2 == 0));
+          model.push_back(state.printers.back().name);
+        } else {
+          const std::size_t at = random() % model.size();
+          state.printers.erase(state.printers.begin() + static_cast<std::ptrdiff_t>(at));
+          model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        break;
+      case 1: case 2: case 3: {
+        const bool had = first(name) != model.end();
+        const SpoolerResult added = spooler.AddPrinterConnection(name);
+        EXPECT_EQ(added.ok, i < 40) << name;
+        if (added.ok && !had) model.push_back("\\\\SRV\\Q" + std::to_string(i));
+        break;
+      }
+      default: {
+        const auto found = first(name);
+        EXPECT_EQ(spooler.DeletePrinterConnection(name).ok, found != model.end()) << name;
+        if (found != model.end()) model.erase(found);
+        break;
+      }
+    }
+    ASSERT_EQ(Names(state), model) << "step " << step;
+    const auto found = first(name);
+    const HandleResult opened = spooler.OpenPrinter(name, PrinterAccess::Default);
+    if (found != model.end() && i < 40) {
+      ASSERT_NE(opened.handle, 0u) << name;
+      // The first printer of the name, in its own spelling.
+      EXPECT_EQ(spooler.GetPrinter(opened.handle, 4096).value.printerName, *found);
+      spooler.ClosePrinter(opened.handle);
+    }
+  }
+  // Removing the default leaves none, as Windows does.
+  spooler.AddPrinterConnection(connection(2, true).name);
+  ASSERT_TRUE(spooler.SetDefaultPrinter(connection(2, true).name).ok);
+  ASSERT_TRUE(spooler.DeletePrinterConnection(connection(2, false).name).ok);
+  EXPECT_EQ(state.defaultPrinter, std::optional<std::string>(""));
 }
 
 }  // namespace

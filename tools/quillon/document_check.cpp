@@ -18,8 +18,22 @@ namespace quillon::tools {
 namespace {
 
 // The reader's buffers, the terminating NUL included.
+constexpr std::size_t kStringBuffer = 1000;
 constexpr std::size_t kNumberBuffer = 100;
 constexpr std::size_t kListBuffer = 10000;
+constexpr unsigned kHighestPort = 65535;
+
+// A port the engine's connect can use: decimal digits naming 1 to 65535.
+bool UsablePort(std::string_view port) {
+  if (port.empty()) return false;
+  unsigned value = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > kHighestPort) return false;
+  }
+  return value != 0;
+}
 
 std::string Trim(std::string value) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -69,7 +83,7 @@ class Walker {
       : file_(file), refusals_(refusals), warnings_(warnings) {}
 
   void Boolean(const char* section, const char* key, bool&) {
-    std::optional<std::string> value = Value(section, key);
+    std::optional<std::string> value = Value(section, key, kNumberBuffer);
     if (!value) return;
     std::string cut = Cut(*value, kNumberBuffer);
     if (!ContainsIgnoringCase(cut, "true") && !ContainsIgnoringCase(cut, "false")) {
@@ -77,9 +91,15 @@ class Walker {
                                "\" is neither True nor False.");
     }
   }
-  void Integer(const char* section, const char* key, std::int16_t&) { Value(section, key); }
-  void String(const char* section, const char* key, std::string&) { Value(section, key); }
-  void Path(const char* section, const char* key, std::string&) { Value(section, key); }
+  void Integer(const char* section, const char* key, std::int16_t&) {
+    Value(section, key, kNumberBuffer);
+  }
+  void String(const char* section, const char* key, std::string&) {
+    Value(section, key, kStringBuffer);
+  }
+  void Path(const char* section, const char* key, std::string&) {
+    Value(section, key, kStringBuffer);
+  }
 
   template <class Record>
   void List(const char* section, std::vector<Record>&,
@@ -89,7 +109,7 @@ class Walker {
     std::size_t firstCount = 0;
     const char* firstKey = nullptr;
     for (const auto& key : keys) {
-      std::optional<std::string> raw = Value(section, key.name);
+      std::optional<std::string> raw = Value(section, key.name, kListBuffer);
       if (!raw) continue;
       if (raw->size() > kListBuffer - 1) {
         Warn(section, key.name,
@@ -124,9 +144,21 @@ class Walker {
   }
 
  private:
-  std::optional<std::string> Value(const char* section, const char* key) {
+  // The raw value; a NUL within what the engine reads of it is told.
+  std::optional<std::string> Value(const char* section, const char* key, std::size_t capacity) {
     std::optional<std::string> value = file_.GetValue(section, key);
-    if (value) return value;
+    if (value) {
+      const std::size_t nul = value->find('\0');
+      if (nul != std::string::npos && nul < capacity - 1) {
+        Warn(section, key,
+             std::string("[") + section + "] " + key + " (line " +
+                 std::to_string(file_.LineOfKey(section, key)) +
+                 ") holds a NUL character after " + std::to_string(nul) +
+                 " characters; the engine reads the value only up to it, as \"" +
+                 Cut(*value, capacity) + "\".");
+      }
+      return value;
+    }
     if (file_.LineOfSection(section) == 0) {
       if (missingSections_.insert(section).second) {
         refusals_.push_back(
@@ -239,6 +271,13 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
       warn("NOTIFICATION SMTP", "EmailTo",
            "Mail is switched on (UseSMTP) but EmailTo names no recipient.");
     }
+  }
+  // An empty port is what the toolkit keeps for a document without mail.
+  if ((d.UseSMTP || !d.ServerPort.empty()) && !UsablePort(d.ServerPort)) {
+    warn("NOTIFICATION SMTP", "ServerPort",
+         "ServerPort \"" + d.ServerPort +
+             "\" is not a port the mail can go through: give decimal digits naming 1 to " +
+             std::to_string(kHighestPort) + ".");
   }
   if (d.UseFileOutput) {
     if (d.FileOutputPath.empty()) {

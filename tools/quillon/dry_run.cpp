@@ -1,6 +1,8 @@
 #include "tools/quillon/dry_run.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/sim/sim_platform.h"
 
@@ -11,6 +13,22 @@ namespace platform = quillon::platform;
 namespace {
 
 constexpr std::uint32_t kFileNotFound = 2;
+
+// How the host's files reach the system: its stdio calls set errno, its
+// other calls are the system's own (on Windows, the Windows API's).
+enum HostCall { kThroughCLibrary, kThroughSystem };
+
+// What the host's file system says of a file whose folder is not there.
+platform::Status MissingFolder(int call, const std::string& what) {
+#ifdef _WIN32
+  if (call == kThroughSystem) {
+    return platform::Status::Error(3, what + ": The system cannot find the path specified.");
+  }
+#else
+  (void)call;
+#endif
+  return platform::Status::Error(ENOENT, what + ": " + std::strerror(ENOENT));
+}
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() &&
@@ -77,24 +95,56 @@ bool DryRunFileSystem::FileExists(const std::string& path) {
   return files_.count(path) != 0 || base_.FileExists(path);
 }
 
-bool DryRunFileSystem::FolderExists(const std::string& path) {
-  return folders_.count(path) != 0 || base_.FolderExists(path);
+bool DryRunFileSystem::FolderExists(const std::string& path) { return FolderReachable(path); }
+
+bool DryRunFileSystem::FolderReachable(const std::string& folder) {
+  // A folder created in the run brings every folder above it.
+  const std::string below = platform::JoinPath(folder, "");
+  auto created = folders_.lower_bound(folder);
+  if (created != folders_.end() &&
+      (*created == folder || created->compare(0, below.size(), below) == 0)) {
+    return true;
+  }
+  created = folders_.lower_bound(below);
+  if (created != folders_.end() && created->compare(0, below.size(), below) == 0) return true;
+  return base_.FolderExists(folder);
+}
+
+const platform::Status* DryRunFileSystem::RefusedForFolder(const std::string& path, int call,
+                                                           const std::string& what) {
+  if (files_.count(path) != 0 || FolderReachable(platform::ParentFolder(path))) return nullptr;
+  refused_.push_back({path, MissingFolder(call, what)});
+  return &refused_.back().status;
 }
 
 platform::Status DryRunFileSystem::WriteFileAtomic(const std::string& path,
                                                    std::string_view content) {
+  // The host first creates a temporary file of an unforeseeable name beside it.
+  if (const platform::Status* refused =
+          RefusedForFolder(path, kThroughSystem, "Creating " + path + ".<random>.tmp")) {
+    return *refused;
+  }
   EntryFor(path, false).content = content;
   return platform::Status::Ok();
 }
 
 platform::Status DryRunFileSystem::AppendToFile(const std::string& path,
                                                 std::string_view content) {
+  if (const platform::Status* refused =
+          RefusedForFolder(path, kThroughCLibrary, "Opening " + path)) {
+    return *refused;
+  }
   EntryFor(path, true).content += content;
   return platform::Status::Ok();
 }
 
 std::unique_ptr<platform::WritableFile> DryRunFileSystem::OpenForWriting(const std::string& path,
                                                                          platform::Status* status) {
+  if (const platform::Status* refused =
+          RefusedForFolder(path, kThroughCLibrary, "Opening " + path)) {
+    if (status != nullptr) *status = *refused;
+    return nullptr;
+  }
   if (status != nullptr) *status = platform::Status::Ok();
   return std::make_unique<MemoryWritableFile>(EntryFor(path, false).content);
 }
@@ -120,16 +170,26 @@ platform::Status DryRunFileSystem::CopyFile(const std::string& from, const std::
   if (!content) {
     return platform::Status::Error(kFileNotFound, "The system cannot find the file specified.");
   }
+  if (const platform::Status* refused =
+          RefusedForFolder(to, kThroughSystem, "Copying " + from + " to " + to)) {
+    return *refused;
+  }
   EntryFor(to, false).content = std::move(*content);
   return platform::Status::Ok();
 }
 
-std::unique_ptr<platform::FileLock> DryRunFileSystem::TryLockFile(const std::string& /*path*/,
+std::unique_ptr<platform::FileLock> DryRunFileSystem::TryLockFile(const std::string& path,
                                                                   platform::Status* status,
                                                                   bool* busy) {
+  if (busy != nullptr) *busy = false;
+  // The host creates the lock file when it is missing.
+  if (const platform::Status* refused =
+          RefusedForFolder(path, kThroughSystem, "Opening " + path)) {
+    if (status != nullptr) *status = *refused;
+    return nullptr;
+  }
   // Nobody else can reach the run's files in memory.
   if (status != nullptr) *status = platform::Status::Ok();
-  if (busy != nullptr) *busy = false;
   return std::make_unique<MemoryLock>();
 }
 
@@ -156,14 +216,25 @@ namespace {
 // one per ProcessEvents, as the host's loop delivers what is ready.
 class RecordingSmtpLoop : public platform::net::SocketLoop {
  public:
-  RecordingSmtpLoop(platform::net::SocketEvents& events, std::vector<RecordedMail>& mails)
-      : events_(events), mails_(mails) {}
+  RecordingSmtpLoop(platform::net::SocketEvents& events, RecordingMailNetwork& network,
+                    const RecordingMailNetwork::PortReader& readPort)
+      : events_(events), mails_(network.mails), refused_(network.refused), readPort_(readPort) {}
 
   void Connect(const std::string& host, const std::string& port) override {
     mail_ = RecordedMail{};
     mail_.server = host;
     mail_.port = port;
     open_ = true;
+    const platform::net::PortReading reading = readPort_(host, port);
+    if (reading.error != 0) {
+      // As the host's loop: open until the error is delivered, on the next call.
+      refused_.push_back({host, port, reading.error, reading.description});
+      pending_.push_back([this, reading] {
+        open_ = false;
+        events_.OnError(reading.error, reading.description);
+      });
+      return;
+    }
     pending_.push_back([this] { events_.OnConnect(); });
     Reply("220 quillon plan: mail is recorded, not sent");
   }
@@ -267,6 +338,8 @@ class RecordingSmtpLoop : public platform::net::SocketLoop {
 
   platform::net::SocketEvents& events_;
   std::vector<RecordedMail>& mails_;
+  std::vector<RefusedMail>& refused_;
+  RecordingMailNetwork::PortReader readPort_;
   std::deque<std::function<void()>> pending_;
   RecordedMail mail_;
   std::string received_;
@@ -278,7 +351,7 @@ class RecordingSmtpLoop : public platform::net::SocketLoop {
 
 std::unique_ptr<platform::net::SocketLoop> RecordingMailNetwork::CreateSocketLoop(
     platform::net::SocketEvents& events) {
-  return std::make_unique<RecordingSmtpLoop>(events, mails);
+  return std::make_unique<RecordingSmtpLoop>(events, *this, readPort_);
 }
 
 }  // namespace quillon::tools

@@ -3,6 +3,7 @@
 #include "tools/quillon/plan.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -59,18 +60,14 @@ std::string WithLf(std::string_view text) {
 
 bool IsConnection(const sim::SimPrinter& printer) { return !printer.serverName.empty(); }
 
-const sim::SimPrinter* Find(const std::vector<sim::SimPrinter>& printers, std::string_view name) {
-  for (const sim::SimPrinter& printer : printers) {
-    if (sim::EqualsIgnoringCase(printer.name, name)) return &printer;
-  }
-  return nullptr;
-}
-
 // Printers of `from` that `other` lacks, in `from`'s order.
 void Missing(const std::vector<sim::SimPrinter>& from, const std::vector<sim::SimPrinter>& other,
              std::vector<std::string>* connections, std::vector<PlannedPrinter>* locals) {
+  std::unordered_set<std::string> names;
+  names.reserve(other.size());
+  for (const sim::SimPrinter& printer : other) names.insert(sim::CaseKey(printer.name));
   for (const sim::SimPrinter& printer : from) {
-    if (Find(other, printer.name)) continue;
+    if (names.count(sim::CaseKey(printer.name)) != 0) continue;
     if (IsConnection(printer)) {
       connections->push_back(printer.name);
     } else {
@@ -232,7 +229,9 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
   plan.events.assign(after.eventLog.begin() + static_cast<std::ptrdiff_t>(client.eventLog.size()),
                      after.eventLog.end());
   plan.mails = mail.mails;
+  plan.mailsRefused = mail.refused;
   plan.files = dryRun.WrittenFiles();
+  plan.filesRefused = dryRun.RefusedFiles();
 
   const std::string statusFile =
       platform::JoinPath(services.system.GetProfileFolder(), engine::kStatusFileName);
@@ -357,6 +356,11 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
                       ":" + mail.port + ", subject \"" + mail.Subject() +
                       "\" (recorded, not sent)");
   }
+  for (const RefusedMail& mail : plan.mailsRefused) {
+    notices.push_back("e-mail through " + mail.server + ":" + mail.port +
+                      " FAILS before any server is reached: error " +
+                      std::to_string(mail.error) + " " + mail.description);
+  }
   for (const sim::SimMessageBox& box : plan.popups) {
     std::string text = WithLf(box.text);
     std::replace(text.begin(), text.end(), '\n', ' ');
@@ -375,6 +379,14 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
     written.push_back(file.path + " (" + what + ")");
   }
   List(out, "Files written", written);
+  if (!plan.filesRefused.empty()) {
+    std::vector<std::string> refused;
+    for (const DryRunFileSystem::Refused& file : plan.filesRefused) {
+      refused.push_back(file.path + " (error " + std::to_string(file.status.errorNumber) + ": " +
+                        file.status.description + ")");
+    }
+    List(out, "Files that could not be written", refused);
+  }
 
   out << "\nReport:\n" << Indented(plan.report, "  | ");
   if (withDebug) {
@@ -434,12 +446,27 @@ void WriteJson(std::ostream& out, const Plan& plan, const std::string& document,
                      {"subject", text(mail.Subject())}});
   }
   json["mails"] = mails;
+  Json mailsRefused = Json::array();
+  for (const RefusedMail& mail : plan.mailsRefused) {
+    mailsRefused.push_back({{"server", text(mail.server)},
+                            {"port", text(mail.port)},
+                            {"error", mail.error},
+                            {"description", text(mail.description)}});
+  }
+  json["mailsFailed"] = mailsRefused;
   Json files = Json::array();
   for (const DryRunFileSystem::Written& file : plan.files) {
     files.push_back({{"path", text(file.path)}, {"existed", file.existed},
                      {"bytes", file.content.size()}});
   }
   json["files"] = files;
+  Json refused = Json::array();
+  for (const DryRunFileSystem::Refused& file : plan.filesRefused) {
+    refused.push_back({{"path", text(file.path)},
+                       {"error", file.status.errorNumber},
+                       {"description", text(file.status.description)}});
+  }
+  json["filesNotWritten"] = refused;
   Json popups = Json::array();
   for (const sim::SimMessageBox& box : plan.popups) {
     popups.push_back({{"title", text(box.title)}, {"text", text(WithLf(box.text))}});

@@ -50,9 +50,12 @@ struct Plan {
   std::string storedWhere;  // the status file, or the registry key
   std::string report;       // the report text, line ends as LF
   std::vector<RecordedMail> mails;
+  std::vector<RefusedMail> mailsRefused;  // connects that fail before any server
   std::vector<platform::sim::SimMessageBox> popups;
   std::vector<platform::sim::SimEvent> events;
   std::vector<DryRunFileSystem::Written> files;  // every file the run would write
+  // Files the run would try to write and fail, their folder missing.
+  std::vector<DryRunFileSystem::Refused> filesRefused;
   std::string debugFile;                         // where the debug file would go
   std::string debugText;                         // its text, LF line ends; empty: none
 };

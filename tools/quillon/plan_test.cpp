@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -127,6 +128,9 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   files.files[doc] = withLocal.Serialize();
   files.files[platform::JoinPath(platform::JoinPath("share", "drivers"), "lobby.dll")] = "MZ";
   files.files[clientFile] = sim::SerializeClient(Client(/*withC=*/true));
+  // The deployment folder (the engine's own, for its debug file) and the
+  // report folder are there; the client's folders the run creates itself.
+  files.folders = {"share", reports};
   const auto before = files.files;
   RecordingClock clock;
 
@@ -236,6 +240,119 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
     EXPECT_EQ(refused.out, "");
   }
   EXPECT_EQ(Plan(files, clock, {"--help"}).code, 0);
+}
+
+// Writes fail where the host's would, the folder missing: the plan shows
+// the engine's own reaction, and every refusal with the host's error.
+TEST(QuillonPlanTest, DryRunFilesFailWhereTheFolderIsMissing) {
+  platform::MemoryFileSystem host;
+  host.folders = {"share"};
+  DryRunFileSystem files(host);
+  const std::string missing = platform::JoinPath("nowhere", "out.txt");
+  EXPECT_EQ(files.AppendToFile(platform::JoinPath("share", "a.txt"), "x").ok, true);
+  const platform::Status appended = files.AppendToFile(missing, "x");
+  EXPECT_FALSE(appended.ok);
+  EXPECT_EQ(appended.errorNumber, static_cast<std::uint32_t>(ENOENT));
+  EXPECT_NE(appended.description.find("Opening " + missing + ": "), std::string::npos);
+  platform::Status opened;
+  EXPECT_EQ(files.OpenForWriting(missing, &opened), nullptr);
+  EXPECT_FALSE(opened.ok);
+  EXPECT_FALSE(files.WriteFileAtomic(missing, "x").ok);
+  EXPECT_FALSE(files.CopyFile(platform::JoinPath("share", "a.txt"), missing).ok);
+  platform::Status locked;
+  bool busy = true;
+  EXPECT_EQ(files.TryLockFile(missing + ".lock", &locked, &busy), nullptr);
+  EXPECT_FALSE(locked.ok);
+  EXPECT_FALSE(busy);
+#ifdef _WIN32
+  // The calls straight to Windows give its path error.
+  EXPECT_EQ(locked.errorNumber, 3u);
+  EXPECT_NE(locked.description.find("The system cannot find the path specified."),
+            std::string::npos);
+#else
+  EXPECT_EQ(locked.errorNumber, static_cast<std::uint32_t>(ENOENT));
+#endif
+  EXPECT_FALSE(files.FileExists(missing));
+  EXPECT_EQ(files.RefusedFiles().size(), 5u);
+  // A folder the run creates takes files, and so do the folders above it.
+  const std::string deep = platform::JoinPath(platform::JoinPath("nowhere", "a"), "b");
+  ASSERT_TRUE(files.CreateFolders(deep).ok);
+  EXPECT_TRUE(files.FolderExists("nowhere"));
+  EXPECT_FALSE(files.FolderExists("now"));
+  EXPECT_TRUE(files.AppendToFile(missing, "y").ok);
+  EXPECT_TRUE(files.WriteFileAtomic(platform::JoinPath(deep, "c.txt"), "z").ok);
+  EXPECT_FALSE(files.AppendToFile(platform::JoinPath("now", "d.txt"), "z").ok);
+  ASSERT_EQ(files.WrittenFiles().size(), 3u);
+  EXPECT_EQ(files.WrittenFiles()[1].path, missing);
+  EXPECT_EQ(host.writes, 0);
+}
+
+TEST(QuillonPlanTest, ShowsTheFailuresTheEngineWouldMeet) {
+  const std::string doc = platform::JoinPath("share", "moves.ini");
+  const std::string clientFile = platform::JoinPath("clients", "pc7.json");
+  const std::string reports = platform::JoinPath("share", "no-such-reports");
+  platform::MemoryFileSystem files;
+  files.folders = {"share"};
+  files.files[clientFile] = sim::SerializeClient(Client(false));
+  RecordingClock clock;
+  auto document = [&](const std::string& port) {
+    return CompleteDocument({{"UseSMTP=", "UseSMTP=True"},
+                             {"SMTPServerNameOrIP=", "SMTPServerNameOrIP=mail.example"},
+                             {"ServerPort=25", "ServerPort=" + port},
+                             {"EmailTo=", "EmailTo=it@example"},
+                             {"EmailFrom=", "EmailFrom=quillon@example"},
+                             {"UseFileOutput=", "UseFileOutput=True"},
+                             {"FileOutputPath=", "FileOutputPath=" + reports},
+                             {"FileOutputName=", "FileOutputName=moves.txt"}});
+  };
+  for (const std::string port : {"99999999999999999999999", "0", "25"}) {
+    SCOPED_TRACE(port);
+    files.files[doc] = document(port);
+    ASSERT_NE(files.files[doc].find("ServerPort=" + port + "\r\n"), std::string::npos);
+    Output json = Plan(files, clock, {"--client", clientFile, "--json", "--debug", doc});
+    ASSERT_EQ(json.code, 0) << json.err;
+    const Json plan = Json::parse(json.out);
+    const std::string debug = plan["debug"];
+
+    // The report file is not written: its folder is missing.
+    for (const Json& file : plan["files"]) {
+      EXPECT_EQ(file["path"].get<std::string>().find(reports), std::string::npos) << file;
+    }
+    ASSERT_EQ(plan["filesNotWritten"].size(), 1u) << plan["filesNotWritten"].dump();
+    EXPECT_EQ(plan["filesNotWritten"][0]["path"], platform::JoinPath(reports, "moves.txt"));
+    EXPECT_EQ(plan["filesNotWritten"][0]["error"], ENOENT);
+    EXPECT_NE(debug.find("ERROR: Saving notification output file"), std::string::npos) << debug;
+
+    // The port as the host's loop reads it: no server sees a connect the
+    // host would fail, and the plan shows the host's own failure.
+    const platform::net::PortReading reading =
+        platform::net::ReadPortAsHost("mail.example", port);
+    if (port == "25") {
+      EXPECT_EQ(plan["mails"].size(), 1u);
+      EXPECT_EQ(plan["mailsFailed"].size(), 0u);
+      continue;
+    }
+    EXPECT_EQ(plan["mails"].size(), 0u);
+    ASSERT_EQ(plan["mailsFailed"].size(), 1u);
+    EXPECT_NE(reading.error, 0u);
+    EXPECT_EQ(plan["mailsFailed"][0]["error"], reading.error);
+    EXPECT_EQ(plan["mailsFailed"][0]["description"], reading.description);
+    EXPECT_NE(debug.find("ERROR: Sending SMTP email"), std::string::npos) << debug;
+    EXPECT_NE(debug.find(reading.description), std::string::npos) << debug;
+
+    Output text = Plan(files, clock, {"--client", clientFile, doc});
+    EXPECT_NE(text.out.find("e-mail through mail.example:" + port +
+                            " FAILS before any server is reached: error " +
+                            std::to_string(reading.error)),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Files that could not be written (1):\n  " +
+                            platform::JoinPath(reports, "moves.txt") + " (error " +
+                            std::to_string(ENOENT) + ": Opening "),
+              std::string::npos)
+        << text.out;
+  }
+  EXPECT_EQ(files.writes, 0);
 }
 
 #ifdef QUILLON_ENGINE_PATH

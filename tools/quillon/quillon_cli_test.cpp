@@ -300,7 +300,7 @@ struct WarningCase {
 TEST(QuillonCheckTest, EachWarningClassPointsAtItsKey) {
   const std::string base = CompleteDocument({{"DeploymentPath=", "DeploymentPath=\\\\srv\\deploy\\"}});
   const std::string longList(10'050, 'p');
-  const std::vector<WarningCase> cases = {
+  std::vector<WarningCase> cases = {
       {"shifted pairs",
        With(With(With(With(base, "MANUAL DEFINITIONS MIXED", "FromServers", "S1,S2"),
                       "MANUAL DEFINITIONS MIXED", "FromPrinters", "P1"),
@@ -358,6 +358,16 @@ TEST(QuillonCheckTest, EachWarningClassPointsAtItsKey) {
        "NOTIFICATION FILE OUTPUT", "FileOutputPath", "FileOutputPath=\\\\srv\\gone\\",
        "The output folder \"\\\\srv\\gone\" does not exist here."},
   };
+  auto port = [&base](const std::string& value) {
+    return WarningCase{"port " + value, With(base, "NOTIFICATION SMTP", "ServerPort", value),
+                       "NOTIFICATION SMTP", "ServerPort", "ServerPort=" + value,
+                       "ServerPort \"" + value +
+                           "\" is not a port the mail can go through: give decimal digits "
+                           "naming 1 to 65535."};
+  };
+  for (const char* value : {"99999999999999999999999", "0", "65536", "+25", "2 5", "smtp"}) {
+    cases.push_back(port(value));
+  }
   platform::MemoryFileSystem files;
   files.folders.insert("\\\\srv\\deploy");
   files.folders.insert("\\\\srv\\reports");
@@ -387,6 +397,53 @@ TEST(QuillonCheckTest, EachWarningClassPointsAtItsKey) {
                                 "PrinterNames", "HP Color"),
                            "PRINTER_DRIVER", "PrinterName", "HP Color");
   EXPECT_TRUE(CheckDocumentText(exact, files).empty());
+
+  // Ports the connect can use; no port at all while mail is off.
+  for (const char* value : {"1", "025", "65535"}) {
+    EXPECT_TRUE(CheckDocumentText(With(base, "NOTIFICATION SMTP", "ServerPort", value), files)
+                    .empty())
+        << value;
+  }
+  EXPECT_TRUE(CheckDocumentText(With(base, "NOTIFICATION SMTP", "ServerPort", ""), files).empty());
+  EXPECT_EQ(CheckDocumentText(With(With(base, "NOTIFICATION SMTP", "ServerPort", ""),
+                                   "NOTIFICATION SMTP", "UseSMTP", "True"),
+                              files)
+                .size(),
+            3u);  // no server, no recipient, no port
+
+  // A NUL inside a value: the engine reads up to it, and says nothing.
+  struct NulCase {
+    const char *section, *key;
+    std::string value, message;
+  };
+  const NulCase nuls[] = {
+      {"NOTIFICATION SMTP", "EmailSubject", std::string("Printer\0moves", 13),
+       "holds a NUL character after 7 characters; the engine reads the value only up to it, "
+       "as \"Printer\"."},
+      {"MANUAL DEFINITIONS SERVERS", "ToServers", std::string("NEWSRV\0,X", 9),
+       "holds a NUL character after 6 characters; the engine reads the value only up to it, "
+       "as \"NEWSRV\"."},
+      {"GENERAL", "AlwaysRun", std::string("True\0", 5),
+       "holds a NUL character after 4 characters; the engine reads the value only up to it, "
+       "as \"True\"."},
+  };
+  for (const NulCase& c : nuls) {
+    const std::string text = With(base, c.section, c.key, c.value);
+    ASSERT_NE(text.find(std::string(c.key) + "=" + c.value), std::string::npos) << c.key;
+    std::vector<Finding> findings = CheckDocumentText(text, files);
+    ASSERT_EQ(findings.size(), 1u) << c.key;
+    const std::size_t line = LineNumber(text, std::string(c.key) + "=" + c.value);
+    EXPECT_FALSE(findings[0].refusal);
+    EXPECT_EQ(findings[0].section, c.section);
+    EXPECT_EQ(findings[0].key, c.key);
+    EXPECT_EQ(findings[0].line, line);
+    EXPECT_EQ(findings[0].message, std::string("[") + c.section + "] " + c.key + " (line " +
+                                       std::to_string(line) + ") " + c.message);
+  }
+  // Past what the engine reads, a NUL changes nothing.
+  const std::string late = std::string(1200, 's') + '\0';
+  EXPECT_TRUE(CheckDocumentText(With(base, "NOTIFICATION SMTP", "EmailSubject", late), files)
+                  .empty());
 }
 
 TEST(QuillonCheckTest, CommandExitCodesTextAndJson) {
