@@ -312,7 +312,9 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
   } else if (key == "systemFolder") {
     s.systemFolder = ReadString(v, at);
   } else if (key == "printers") {
-    s.printers = ReadArray<SimPrinter>(v, at, ReadPrinter);
+    std::vector<SimPrinter> printers = ReadArray<SimPrinter>(v, at, ReadPrinter);
+    s.printers.assign(std::make_move_iterator(printers.begin()),
+                      std::make_move_iterator(printers.end()));
   } else if (key == "defaultPrinter") {
     s.defaultPrinter = ReadString(v, at);
   } else if (key == "printServers") {
@@ -464,6 +466,13 @@ Json ToJson(const std::string& text) { return text; }
 
 template <typename Item>
 Json ToJson(const std::vector<Item>& items) {
+  Json a = Json::array();
+  for (const auto& item : items) a.push_back(ToJson(item));
+  return a;
+}
+
+template <typename Item>
+Json ToJson(const std::deque<Item>& items) {
   Json a = Json::array();
   for (const auto& item : items) a.push_back(ToJson(item));
   return a;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -85,7 +86,9 @@ struct SimClientState {
   std::optional<std::string> userName;  // absent: the host's login name
   std::optional<SimOs> os;              // absent: NT 10
   std::optional<std::string> profileFolder, systemFolder;
-  std::vector<SimPrinter> printers;
+  // A deque: a migration removes the old connections, listed first, while it
+  // appends the new ones, and a deque erases from its shorter end.
+  std::deque<SimPrinter> printers;
   std::optional<std::string> defaultPrinter;
   OrderedMap<std::vector<SimQueue>> printServers;
   std::vector<SimDriver> drivers;

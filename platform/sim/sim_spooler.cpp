@@ -74,7 +74,7 @@ void MarkRemoved(std::vector<std::size_t>& tree, std::size_t place) {
 }  // namespace
 
 void SimPlatform::IndexPrinters() {
-  const std::vector<SimPrinter>& printers = state_.printers;
+  const auto& printers = state_.printers;
   printerPlaces_.clear();
   printerPlaces_.reserve(printers.size());
   for (std::size_t i = 0; i < printers.size(); ++i) {

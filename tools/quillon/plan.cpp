@@ -3,6 +3,7 @@
 #include "tools/quillon/plan.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_set>
 
 #include <nlohmann/json.hpp>
@@ -61,7 +62,7 @@ std::string WithLf(std::string_view text) {
 bool IsConnection(const sim::SimPrinter& printer) { return !printer.serverName.empty(); }
 
 // Printers of `from` that `other` lacks, in `from`'s order.
-void Missing(const std::vector<sim::SimPrinter>& from, const std::vector<sim::SimPrinter>& other,
+void Missing(const std::deque<sim::SimPrinter>& from, const std::deque<sim::SimPrinter>& other,
              std::vector<std::string>* connections, std::vector<PlannedPrinter>* locals) {
   std::unordered_set<std::string> names;
   names.reserve(other.size());
