@@ -200,8 +200,9 @@ std::optional<AdsPath> ParseAdsPath(const std::string& path) {
   return parsed;
 }
 
-bool NamesOneServer(const std::string& host,
-                    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords) {
+bool NamesOneServer(
+    const std::string& host,
+    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords) {
   if (host.empty()) return false;
   if (host.find(':') != std::string::npos) return true;  // an IPv6 address
   int parts = 0;

@@ -31,8 +31,9 @@ std::optional<AdsPath> ParseAdsPath(const std::string& path);
 // `hasLocatorRecords` asks it, nullopt when it cannot answer (then the locator
 // decides, as it does for every name). A single-label name may be a NetBIOS
 // domain name, which only the locator knows: never one server here.
-bool NamesOneServer(const std::string& host,
-                    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords);
+bool NamesOneServer(
+    const std::string& host,
+    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords);
 
 // The HRESULT that Windows' directory objects report for an LDAP result code
 // (client codes numbered 0x51 and up), e.g. 0x8007203A for "server down".
