@@ -77,3 +77,32 @@ function(quillon_engine_beside program copy source producer)
   add_custom_target(${copy} ALL DEPENDS ${beside})
   add_dependencies(${program} ${copy})
 endfunction()
+
+# A Windows program without the common controls' windows gets the manifest
+# that names the Windows versions it knows and asks for the caller's rights;
+# windowed programs get theirs, with the common controls, from
+# quillon_windowed_program. A resource in a static library would be left out.
+function(quillon_program_manifest target)
+  set(QUILLON_PROGRAM_MANIFEST ${PROJECT_SOURCE_DIR}/platform/win32/program.manifest)
+  set(rc ${PROJECT_BINARY_DIR}/platform/win32/program.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/platform/win32/program.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+    OBJECT_DEPENDS ${QUILLON_PROGRAM_MANIFEST})
+endfunction()
+
+# Checks the manifest built into a Windows program (scripts/check-manifest);
+# COMMON_CONTROLS for the programs with windows.
+function(quillon_manifest_test target)
+  cmake_parse_arguments(ARG "COMMON_CONTROLS" "" "" ${ARGN})
+  if(NOT QUILLON_BUILD_TESTS)
+    return()
+  endif()
+  set(flags)
+  if(ARG_COMMON_CONTROLS)
+    set(flags --common-controls)
+  endif()
+  add_test(NAME ${target}_manifest
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/check-manifest ${flags}
+            $<TARGET_FILE:${target}>)
+endfunction()

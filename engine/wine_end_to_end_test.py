@@ -398,6 +398,9 @@ class WineRun(unittest.TestCase):
 
     def test_event_log_calls_are_made(self):
         deploy = Deployment(self.case)
+        key = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Quillon"
+        # An earlier run's registration would be kept; this run makes its own.
+        wine("reg", "delete", key, "/v", "EventMessageFile", "/f")
         document = deploy.write("event.ini", {("GENERAL", "AlwaysRun"): "True",
                                               ("NOTIFICATION FILE OUTPUT", "WriteToEventLog"):
                                                   "True"})
@@ -414,9 +417,9 @@ class WineRun(unittest.TestCase):
         self.assertRegex(reports[0], r"ReportEventA \([0-9A-F]+,0x0004,0x0000,0x00004e21,"
                                      r"0+,0x0001,0x[0-9a-f]{8},")
         self.assertIn('ReportEventW L"\\r\\n* ----- Computer: ' + self.computer, result.stderr)
-        key = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Quillon"
+        # The engine names itself: it carries the message table of its events.
         registered = fixture("registry", key + "\\EventMessageFile")
-        self.assertEqual(registered.stdout.strip().lower(), "c:\\windows\\system32\\evntmsg.dll")
+        self.assertEqual(registered.stdout.strip().lower(), windows_path(deploy.engine).lower())
 
     def test_report_is_mailed_over_smtp(self):
         with SmtpServer() as smtp:

@@ -37,6 +37,9 @@ class EventLog {
                                      std::uint16_t category, std::uint32_t eventId,
                                      const std::string& message, std::string_view rawData) = 0;
   virtual EventLogResult DeregisterEventSource(EventSourceHandle source) = 0;
+  // The file whose message table lets the event viewer show this program's
+  // event texts; empty when there is none to name.
+  virtual std::string MessageFile() { return {}; }
 };
 
 }  // namespace quillon::platform

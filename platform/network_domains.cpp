@@ -45,6 +45,16 @@ void AddDomainOnce(std::vector<std::string>& names, std::string name) {
   if (!known) names.push_back(std::move(name));
 }
 
+std::vector<std::string> LocatedDomainNames(const std::vector<LocatedDomain>& domains) {
+  std::vector<std::string> names;
+  for (const LocatedDomain& domain : domains) {
+    std::string dns = std::string(Trim(domain.dnsName));
+    while (!dns.empty() && dns.back() == '.') dns.pop_back();
+    AddDomainOnce(names, dns.empty() ? std::string(Trim(domain.netbiosName)) : dns);
+  }
+  return names;
+}
+
 std::vector<std::string> KerberosRealmsOf(std::string_view configuration) {
   std::string defaultRealm;
   std::vector<std::string> realms;

@@ -1,6 +1,8 @@
 // The domains the network offers, for the toolkit's domain box: on Windows the
-// domains the browse service announces, elsewhere the Kerberos realms of the
-// system's configuration and the computer's DNS domain.
+// computer's domain and the domains it trusts, as the domain controller
+// locator names them (else, outside a domain, those the browse service still
+// announces on old networks), elsewhere the Kerberos realms of the system's
+// configuration and the computer's DNS domain.
 #pragma once
 
 #include <string>
@@ -24,5 +26,15 @@ std::string DnsDomainOf(std::string_view resolverConfiguration);
 
 // Adds `name` unless empty or already there (letters compared without regard to case).
 void AddDomainOnce(std::vector<std::string>& names, std::string name);
+
+// A domain as the domain controller locator names it: its DNS name, and the
+// NetBIOS name, which a pre-Windows 2000 domain has alone.
+struct LocatedDomain {
+  std::string dnsName;
+  std::string netbiosName;
+};
+// Each domain once, in the order given, by its DNS name (how the directory is
+// reached) without the root's dot, else by its NetBIOS name.
+std::vector<std::string> LocatedDomainNames(const std::vector<LocatedDomain>& domains);
 
 }  // namespace quillon::platform

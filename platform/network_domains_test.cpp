@@ -5,6 +5,19 @@
 namespace quillon::platform {
 namespace {
 
+TEST(NetworkDomainsTest, LocatedDomainsByDnsNameElseNetbiosNameEachOnce) {
+  const std::vector<LocatedDomain> located = {
+      {"corp.example.com", "CORP"},        // the computer's own
+      {"lab.corp.example.com.", "LAB"},    // a child, written with the root's dot
+      {"", "LEGACY"},                      // a Windows NT 4 domain: NetBIOS name only
+      {"CORP.EXAMPLE.COM", "CORP"},        // the own domain again, among the trusts
+      {" ", ""},                           // nothing to call it by
+  };
+  EXPECT_EQ(LocatedDomainNames(located),
+            (std::vector<std::string>{"corp.example.com", "lab.corp.example.com", "LEGACY"}));
+  EXPECT_TRUE(LocatedDomainNames({}).empty());
+}
+
 TEST(NetworkDomainsTest, RealmsAndDnsDomainAsTheSystemConfiguresThem) {
   // A realm's own settings in braces hold "=" lines too: they are not realms.
   const char* krb5 =

@@ -34,6 +34,14 @@ class ProgressWindow {
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
+  // Whether a window shown now reaches anyone: a start-up script, a scheduled
+  // task or a service runs on a desktop nobody sees, where a modal box would
+  // wait for ever. When it does not, `why` says so for the debug log. Seen
+  // unless an implementation knows better.
+  virtual bool DesktopIsSeen(std::string& why) {
+    why.clear();
+    return true;
+  }
   // Modal: returns when the user has answered.
   virtual MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                        MessageIcon icon, MessageButtons buttons) = 0;

@@ -72,11 +72,9 @@ void LocateDocument(RunContext& context, const std::string& commandLine) {
     ReadDocumentInto(context);
     return;
   }
-  context.platform.ui.ShowMessageBox("Error",
-                                     "Unable to find INI file. Please check your deployment "
-                                     "and try again.",
-                                     platform::MessageIcon::Critical,
-                                     platform::MessageButtons::Ok);
+  ShowMessageToUser(context, "Error",
+                    "Unable to find INI file. Please check your deployment and try again.",
+                    platform::MessageIcon::Critical, platform::MessageButtons::Ok);
   WriteDebugLine(context, "ERROR: Unable to find an INI File.");
 }
 
@@ -150,8 +148,8 @@ void RunEngine(RunContext& context, const std::string& commandLine) {
   if (context.AbortStatus) {
     const char* text =
         "Unable to get INI file contents, please check your file path and permissions.";
-    context.platform.ui.ShowMessageBox("Quillon", text, platform::MessageIcon::Critical,
-                                       platform::MessageButtons::Ok);
+    ShowMessageToUser(context, "Quillon", text, platform::MessageIcon::Critical,
+                      platform::MessageButtons::Ok);
     WriteDebugLine(context, text);
   } else {
     StartProgress(context);

@@ -1,5 +1,6 @@
 #include "engine/notification/event_log_writer.h"
 
+#include "engine/core/names.h"
 #include "engine/core/run_context.h"
 
 namespace quillon::engine {
@@ -10,15 +11,23 @@ void WriteEventError(RunContext& context, std::uint32_t number, const std::strin
                   description);
 }
 
-// The message file lets the event viewer show the text; without it the event
-// is still worth having, so a failed registration (a user without rights on
-// the machine's key, as at most logons) is noted and the event reported.
+// The message file lets the event viewer show the text: the engine's own
+// program, which carries the message table. A value already there is kept (an
+// administrator may have pointed it elsewhere), except the system folder's
+// EvntMsg.dll that earlier versions registered and Windows does not have.
+// Without it the event is still worth having, so a failed registration (a
+// user without rights on the machine's key, as at most logons) is noted and
+// the event reported.
 void RegisterMessageFile(RunContext& context, const std::string& source) {
   const std::string key = kEventLogApplicationKey + source;
-  if (!context.platform.registry.GetValue(key, "EventMessageFile").value_or("").empty()) return;
-
-  const std::string messageFile =
+  const std::string present =
+      context.platform.registry.GetValue(key, "EventMessageFile").value_or("");
+  const std::string missing =
       platform::JoinPath(context.platform.system.GetSystemFolder(), "EvntMsg.dll");
+  if (!present.empty() && !EqualsIgnoringCase(present, missing)) return;
+
+  const std::string messageFile = context.platform.eventLog.MessageFile();
+  if (messageFile.empty()) return;
   const platform::Status written =
       context.platform.registry.SetValue(key, "EventMessageFile", messageFile);
   if (!written) {

@@ -49,6 +49,17 @@ std::string DecodePopupText(const std::string& text) {
   return decoded;
 }
 
+platform::MessageAnswer ShowMessageToUser(RunContext& context, const std::string& title,
+                                          const std::string& text, platform::MessageIcon icon,
+                                          platform::MessageButtons buttons) {
+  std::string why;
+  if (!context.platform.ui.DesktopIsSeen(why)) {
+    WriteDebugLine(context, ">> Message box \"" + title + "\" not shown: " + why);
+    return platform::DeclinedAnswer(buttons);
+  }
+  return context.platform.ui.ShowMessageBox(title, text, icon, buttons);
+}
+
 void ShowClientPopup(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   const std::string* message = nullptr;
@@ -60,8 +71,8 @@ void ShowClientPopup(RunContext& context) {
     message = &doc.FailureMessage;
   }
   if (!message) return;
-  context.platform.ui.ShowMessageBox("Quillon", DecodePopupText(*message),
-                                     platform::MessageIcon::None, platform::MessageButtons::Ok);
+  ShowMessageToUser(context, "Quillon", DecodePopupText(*message), platform::MessageIcon::None,
+                    platform::MessageButtons::Ok);
 }
 
 void LogNotificationEvent(RunContext& context) {

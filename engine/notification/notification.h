@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/user_interface.h"
+
 namespace quillon::engine {
 
 struct RunContext;
@@ -14,6 +16,11 @@ void WriteOutputFile(RunContext& context);
 // Shows the success or failure message the outcome calls for, if it is on.
 void ShowClientPopup(RunContext& context);
 void LogNotificationEvent(RunContext& context);
+// A message box, only where someone can answer it: on a desktop nobody sees
+// it is not shown (the debug log says why) and counts as declined.
+platform::MessageAnswer ShowMessageToUser(RunContext& context, const std::string& title,
+                                          const std::string& text, platform::MessageIcon icon,
+                                          platform::MessageButtons buttons);
 
 // The output file's full name for this run's outcome.
 std::string OutputFileName(RunContext& context);

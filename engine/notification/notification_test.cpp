@@ -16,6 +16,30 @@ using testing::EngineWorld;
 const char* const kMessageFileKey =
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\EventLog\\Application\\Quillon";
 
+// The Windows client's event log, whose program carries the message table.
+class EventLogWithMessageFile : public platform::EventLog {
+ public:
+  EventLogWithMessageFile(platform::EventLog& log, std::string file)
+      : log_(log), file_(std::move(file)) {}
+  platform::EventSourceResult RegisterEventSource(const std::string& name) override {
+    return log_.RegisterEventSource(name);
+  }
+  platform::EventLogResult ReportEvent(platform::EventSourceHandle source, std::uint16_t type,
+                                       std::uint16_t category, std::uint32_t eventId,
+                                       const std::string& message,
+                                       std::string_view rawData) override {
+    return log_.ReportEvent(source, type, category, eventId, message, rawData);
+  }
+  platform::EventLogResult DeregisterEventSource(platform::EventSourceHandle source) override {
+    return log_.DeregisterEventSource(source);
+  }
+  std::string MessageFile() override { return file_; }
+
+ private:
+  platform::EventLog& log_;
+  std::string file_;
+};
+
 class NotificationTest : public ::testing::Test {
  protected:
   std::unique_ptr<RunContext> Context(bool failed) {
@@ -31,6 +55,24 @@ class NotificationTest : public ::testing::Test {
     const std::string folder = world_.Path("reports");
     world_.files.CreateFolders(folder);
     return folder;
+  }
+
+  // Logs the run's event through an event log that names `program` as its
+  // message file, as the Windows client does; gives the run's debug text.
+  std::string LogWithMessageFile(const std::string& program) {
+    auto base = Context(false);
+    platform::Platform& client = base->platform;
+    EventLogWithMessageFile log(client.eventLog, program);
+    platform::Platform services{client.system,  client.registry,  client.profileStrings,
+                                client.files,   client.ui,        client.clock,
+                                client.spooler, client.directory, log,
+                                client.network};
+    RunContext context(services);
+    context.document = base->document;
+    context.RunMessage = base->RunMessage;
+    LogNotificationEvent(context);
+    EXPECT_FALSE(context.AbortStatus) << "the event log never fails the run";
+    return context.debugLog.text();
   }
 
   std::string MessageFile() {
@@ -162,6 +204,60 @@ TEST_F(NotificationTest, PopupShowsOnlyTheMessageTheOutcomeCallsFor) {
   }
 }
 
+// The simulated client's boxes on a desktop that nobody sees (a start-up
+// script, a scheduled task), as the Windows client reports it.
+class UnseenDesktop : public platform::UserInterface {
+ public:
+  explicit UnseenDesktop(platform::UserInterface& shown) : shown_(shown) {}
+  bool DesktopIsSeen(std::string& why) override {
+    why = "the program runs in session 0";
+    return false;
+  }
+  platform::MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
+                                         platform::MessageIcon icon,
+                                         platform::MessageButtons buttons) override {
+    return shown_.ShowMessageBox(title, text, icon, buttons);
+  }
+  std::unique_ptr<platform::ProgressWindow> CreateProgressWindow(
+      const std::string& caption, const std::string& label) override {
+    return shown_.CreateProgressWindow(caption, label);
+  }
+
+ private:
+  platform::UserInterface& shown_;
+};
+
+TEST_F(NotificationTest, PopupOnADesktopNobodySeesIsNotShownAndTheLogSaysWhy) {
+  auto seen = Context(true);
+  platform::Platform& client = seen->platform;
+  UnseenDesktop unseen(client.ui);
+  platform::Platform services{client.system,  client.registry,  client.profileStrings,
+                              client.files,   unseen,           client.clock,
+                              client.spooler, client.directory, client.eventLog,
+                              client.network};
+  RunContext context(services);
+  context.document = seen->document;
+  context.AbortStatus = true;
+  context.document.UseClientPopup = context.document.UseFailureClientPopup = true;
+  context.document.FailureMessage = "Call the help desk";
+  ShowClientPopup(context);
+  EXPECT_TRUE(world_.state.messageBoxes.empty());
+  EXPECT_EQ(context.debugLog.text(),
+            ">> Showing client pop-up failure message. <<\r\n"
+            ">> Message box \"Quillon\" not shown: the program runs in session 0\r\n");
+  // The answer of a box nobody could answer is the declining one.
+  EXPECT_EQ(ShowMessageToUser(context, "Refresh", "?", platform::MessageIcon::Question,
+                              platform::MessageButtons::YesNo),
+            platform::MessageAnswer::No);
+  EXPECT_TRUE(world_.state.messageBoxes.empty());
+
+  // Where the desktop is seen, the same box is shown.
+  seen->document = context.document;
+  ShowClientPopup(*seen);
+  ASSERT_EQ(world_.state.messageBoxes.size(), 1u);
+  EXPECT_EQ(world_.state.messageBoxes[0].text, "Call the help desk");
+}
+
 TEST_F(NotificationTest, PopupMarkersBecomeLineBreaksOnlyInTheirExactForm) {
   EXPECT_EQ(DecodePopupText("Printers moved.^CRLFThank you."), "Printers moved.\r\nThank you.");
   EXPECT_EQ(DecodePopupText("a^crlfb"), "a^crlfb");
@@ -187,15 +283,31 @@ TEST_F(NotificationTest, EventTypesAndTheMessageFileRegisteredOnce) {
   EXPECT_EQ(world_.state.eventLog[1].message, "");
   EXPECT_EQ(world_.state.eventLog[1].extra["rawDataBytes"], 1);
 
-  const std::string expectedFile = platform::JoinPath(
-      world_.NewContext()->platform.system.GetSystemFolder(), "EvntMsg.dll");
-  EXPECT_EQ(MessageFile(), expectedFile);
+  // The simulated client's program carries no message table: nothing to name.
+  EXPECT_EQ(MessageFile(), "<missing>");
+}
 
-  // A later run finds the value and leaves it as it is.
-  world_.NewContext()->platform.registry.SetValue(kMessageFileKey, "EventMessageFile",
-                                                  "C:\\Custom\\Messages.dll");
-  LogNotificationEvent(*Context(false));
+TEST_F(NotificationTest, TheProgramIsRegisteredAsMessageFileUnlessAnotherFileIs) {
+  const std::string engine = "\\\\FS1\\Deploy\\QuillonEngine.exe";
+  EXPECT_EQ(LogWithMessageFile(engine), ">> Logged event in application event log.\r\n");
+  EXPECT_EQ(MessageFile(), engine);
+  // A run from another folder keeps the first registration.
+  LogWithMessageFile("C:\\Elsewhere\\QuillonEngine.exe");
+  EXPECT_EQ(MessageFile(), engine);
+
+  // Earlier versions named a file that Windows does not have: it is replaced.
+  platform::Registry& registry = world_.NewContext()->platform.registry;
+  const std::string system = world_.NewContext()->platform.system.GetSystemFolder();
+  registry.SetValue(kMessageFileKey, "EventMessageFile",
+                    platform::JoinPath(system, "EVNTMSG.DLL"));
+  LogWithMessageFile(engine);
+  EXPECT_EQ(MessageFile(), engine);
+
+  // An administrator's own file stays.
+  registry.SetValue(kMessageFileKey, "EventMessageFile", "C:\\Custom\\Messages.dll");
+  LogWithMessageFile(engine);
   EXPECT_EQ(MessageFile(), "C:\\Custom\\Messages.dll");
+  EXPECT_EQ(world_.state.eventLog.size(), 4u);
 }
 
 TEST_F(NotificationTest, AReportTooLongForOneEventIsCutNotLost) {
@@ -235,11 +347,8 @@ TEST_F(NotificationTest, EventLogFailuresAreLoggedAndNeverClaimedAsLogged) {
     world_.state.eventLog.clear();
     world_.state.registry.clear();
     world_.state.failures = {{c.call, std::nullopt, 1502, {}}};
-    auto context = Context(false);
-    LogNotificationEvent(*context);
-    EXPECT_EQ(context->debugLog.text(), c.expectedLog) << c.call;
+    EXPECT_EQ(LogWithMessageFile("C:\\Deploy\\QuillonEngine.exe"), c.expectedLog) << c.call;
     EXPECT_EQ(world_.state.eventLog.size(), c.events) << c.call;
-    EXPECT_FALSE(context->AbortStatus);
   }
 }
 

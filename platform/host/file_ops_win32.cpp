@@ -33,12 +33,23 @@ DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str
 
 }  // namespace
 
+// A virus scanner or the indexer opens a file just written, and the old one,
+// for a moment without sharing its deletion: the rename meets a sharing
+// violation or access denied. It is tried again in short pauses for about a
+// second before the failure stands.
 Status ReplaceFile(const std::string& from, const std::string& to) {
-  if (!MoveFileExA(from.c_str(), to.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return LastErrorStatus("Renaming " + from + " to " + to);
+  constexpr int kPauseMilliseconds = 50;
+  constexpr int kPauses = 20;
+  for (int pause = 0;; ++pause) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return Status::Ok();
+    }
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || pause == kPauses) {
+      return LastErrorStatus("Renaming " + from + " to " + to);
+    }
+    Sleep(kPauseMilliseconds);
   }
-  return Status::Ok();
 }
 
 namespace file_ops {
@@ -253,8 +264,14 @@ Status TryLockExclusive(const std::string& path, LockHandle& handle, bool& busy)
   return Status::Ok();
 }
 
+// Released before the handle is closed: the locks of a closed handle go only
+// when the system gets round to them, and the next run may try before then.
 void Unlock(LockHandle handle) {
-  if (handle != -1) CloseHandle(reinterpret_cast<HANDLE>(handle));  // closing releases the lock
+  if (handle == -1) return;
+  HANDLE file = reinterpret_cast<HANDLE>(handle);
+  OVERLAPPED start = {};
+  UnlockFileEx(file, 0, 1, 0, &start);
+  CloseHandle(file);
 }
 
 }  // namespace file_ops

@@ -9,7 +9,12 @@
 #include <map>
 #include <random>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <chrono>
+#include <thread>
+
+#include "platform/host/windows_api.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -252,6 +257,47 @@ TEST_F(HostFileSystemTest, HostileGroundIsNeitherFollowedNorWaitedOn) {
   EXPECT_TRUE(S_ISREG(written.st_mode));
   EXPECT_EQ(written.st_uid, ::geteuid());
   EXPECT_EQ(files_.ReadRegularFile(target, 100, &why), std::optional<std::string>("engine"));
+}
+#endif
+
+#ifdef _WIN32
+// A virus scanner or the indexer holding the file being replaced (open without
+// sharing its deletion) for a moment delays the replacement; one that keeps
+// holding it makes it fail, after about a second, with the system's reason.
+TEST_F(HostFileSystemTest, AReplaceWaitsOutAShortHoldOnTheFile) {
+  using namespace std::chrono_literals;
+  const std::string path = Path("status.ini");
+  ASSERT_TRUE(files_.WriteFileAtomic(path, "old").ok);
+  const auto hold = [&path] {
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE held = hold();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread scanner([held] {
+    Sleep(300);
+    CloseHandle(held);
+  });
+  const Status replaced = files_.WriteFileAtomic(path, "new");
+  scanner.join();
+  EXPECT_TRUE(replaced.ok) << replaced.errorNumber << " " << replaced.description;
+  EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>("new"));
+
+  held = hold();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const auto start = std::chrono::steady_clock::now();
+  const Status refused = files_.WriteFileAtomic(path, "newer");
+  const auto waited = std::chrono::steady_clock::now() - start;
+  CloseHandle(held);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_TRUE(refused.errorNumber == ERROR_SHARING_VIOLATION ||
+              refused.errorNumber == ERROR_ACCESS_DENIED)
+      << refused.errorNumber << " " << refused.description;
+  EXPECT_GE(waited, 900ms);
+  EXPECT_LT(waited, 5s);
+  EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>("new"));
+  EXPECT_EQ(files_.ListFiles(folder_.string(), ""), std::vector<std::string>{"status.ini"})
+      << "no temporary file left";
 }
 #endif
 

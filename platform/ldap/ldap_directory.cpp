@@ -201,6 +201,29 @@ std::optional<AdsPath> ParseAdsPath(const std::string& path) {
   return parsed;
 }
 
+bool NamesOneServer(
+    const std::string& host,
+    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords) {
+  if (host.empty()) return false;
+  if (host.find(':') != std::string::npos) return true;  // an IPv6 address
+  int parts = 0;
+  bool numeric = true;
+  for (std::size_t from = 0;; ++parts) {
+    const std::size_t dot = host.find('.', from);
+    const std::string_view part =
+        std::string_view(host).substr(from, dot == std::string::npos ? host.npos : dot - from);
+    numeric = numeric && !part.empty() && part.size() <= 3 &&
+              part.find_first_not_of("0123456789") == std::string_view::npos;
+    if (dot == std::string::npos) break;
+    from = dot + 1;
+  }
+  ++parts;
+  if (numeric && parts == 4) return true;  // an IPv4 address
+  if (parts == 1) return false;
+  const std::optional<bool> records = hasLocatorRecords(host);
+  return records.has_value() && !*records;
+}
+
 std::int64_t DirectoryErrorNumber(int ldapCode) {
   if (ldapCode == kLdapSuccess) return 0;
   return static_cast<std::int32_t>(0x80070000u | Win32Code(ldapCode));

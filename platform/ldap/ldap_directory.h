@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,16 @@ struct AdsPath {
 
 // nullopt for anything that is not "LDAP://" + host[:port][/base DN].
 std::optional<AdsPath> ParseAdsPath(const std::string& path);
+
+// Whether `host` names one server rather than a domain whose controllers the
+// domain controller locator finds: an address, or a dotted name for which the
+// DNS has no locator records ("_ldap._tcp.dc._msdcs." + host);
+// `hasLocatorRecords` asks it, nullopt when it cannot answer (then the locator
+// decides, as it does for every name). A single-label name may be a NetBIOS
+// domain name, which only the locator knows: never one server here.
+bool NamesOneServer(
+    const std::string& host,
+    const std::function<std::optional<bool>(const std::string&)>& hasLocatorRecords);
 
 // The HRESULT that Windows' directory objects report for an LDAP result code
 // (client codes numbered 0x51 and up), e.g. 0x8007203A for "server down".

@@ -66,6 +66,32 @@ TEST(AdsPath, SplitsHostPortAndBaseDn) {
   }
 }
 
+TEST(AdsPath, OneServerIsAnAddressOrANameWithoutLocatorRecords) {
+  std::vector<std::string> asked;
+  const auto dns = [&asked](std::optional<bool> answer) {
+    return [&asked, answer](const std::string& name) {
+      asked.push_back(name);
+      return answer;
+    };
+  };
+  // Addresses: no question to the DNS.
+  EXPECT_TRUE(NamesOneServer("192.0.2.17", dns(true)));
+  EXPECT_TRUE(NamesOneServer("2001:db8::5", dns(true)));
+  EXPECT_TRUE(asked.empty());
+  // A NetBIOS domain name and a single-label server look alike: the locator decides.
+  EXPECT_FALSE(NamesOneServer("CORP", dns(false)));
+  EXPECT_FALSE(NamesOneServer("", dns(false)));
+  EXPECT_TRUE(asked.empty());
+  // A domain has the locator's records; a server's name has none.
+  EXPECT_FALSE(NamesOneServer("corp.example.com", dns(true)));
+  EXPECT_TRUE(NamesOneServer("dc1.corp.example.com", dns(false)));
+  EXPECT_EQ(asked, (std::vector<std::string>{"corp.example.com", "dc1.corp.example.com"}));
+  // Numbers that are no address, and a DNS that cannot answer.
+  EXPECT_FALSE(NamesOneServer("10.1.2", dns(true)));
+  EXPECT_FALSE(NamesOneServer("1000.1.2.3", dns(true)));
+  EXPECT_FALSE(NamesOneServer("dc1.corp.example.com", dns(std::nullopt)));
+}
+
 TEST(LdapDirectory, MalformedPathsFailWithoutTouchingTheNetwork) {
   const char* paths[] = {"",
                          "corp.example.com",

@@ -4,9 +4,12 @@
 #include "platform/host/windows_api.h"
 
 #include <rpc.h>  // the identity record of a Negotiate bind
+#include <windns.h>
 #include <winldap.h>
 
+#include "platform/ldap/ldap_directory.h"
 #include "platform/ldap/ldap_session.h"
+#include "platform/text.h"
 
 namespace quillon::platform {
 namespace {
@@ -64,6 +67,19 @@ LdapStatus Await(LDAP* ld, ULONG id, int timeoutSeconds, MessageGuard& result) {
   return {};
 }
 
+// Whether the DNS has the domain controller locator's records for `host`,
+// that is whether it is a domain; nullopt when the DNS cannot say.
+std::optional<bool> HasLocatorRecords(const std::string& host) {
+  const std::u16string name = NarrowToUtf16("_ldap._tcp.dc._msdcs." + host);
+  PDNS_RECORD records = nullptr;
+  const DNS_STATUS status = DnsQuery_W(reinterpret_cast<PCWSTR>(name.c_str()), DNS_TYPE_SRV,
+                                       DNS_QUERY_STANDARD, nullptr, &records, nullptr);
+  if (records) DnsRecordListFree(records, DnsFreeRecordList);
+  if (status == ERROR_SUCCESS) return true;
+  if (status == DNS_ERROR_RCODE_NAME_ERROR || status == DNS_INFO_NO_RECORDS) return false;
+  return std::nullopt;
+}
+
 bool RunningOnWine() {
   static const bool wine = [] {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -93,6 +109,12 @@ LdapStatus LdapSession::Open(const std::string& host, int port, int timeoutSecon
       ldap_set_option(ld, LDAP_OPT_SIZELIMIT, &noLimit) != LDAP_SUCCESS) {
     Close();
     return Failure(LDAP_LOCAL_ERROR, "setting the connection options failed");
+  }
+  // One server's name is looked up as a host at once, not first as a domain
+  // through the locator's DNS queries, which for a host only fail; an option
+  // wldap32 does not take changes nothing but that.
+  if (NamesOneServer(host, HasLocatorRecords)) {
+    ldap_set_option(ld, LDAP_OPT_AREC_EXCLUSIVE, LDAP_OPT_ON);
   }
   l_timeval timeout{timeoutSeconds, 0};
   const ULONG connected = ldap_connect(ld, &timeout);

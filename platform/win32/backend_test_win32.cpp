@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -404,6 +406,64 @@ TEST_F(Win32SpoolerTest, WineStubsAnswerAsTheyDo) {
   SpoolerResult port = spooler_.AddPort("No Such Monitor", nullptr);
   EXPECT_FALSE(port.ok);
   EXPECT_NE(port.error, 0u);
+}
+
+// A start-up script or an unattended task runs on a window station nobody
+// sees, where a message box would wait for ever: there a box is neither shown
+// nor waited on, and the reason names the station.
+TEST(Win32UserInterface, BoxesOnlyWhereSomeoneSeesThem) {
+  Win32UserInterface ui;
+  std::string why = "stale";
+  EXPECT_TRUE(ui.DesktopIsSeen(why)) << why;
+  EXPECT_EQ(why, "");
+
+  HWINSTA own = GetProcessWindowStation();
+  const std::wstring name = L"QuillonUnseen" + std::to_wstring(GetCurrentProcessId());
+  HWINSTA unseen = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(unseen, nullptr) << GetLastError();
+  ASSERT_TRUE(SetProcessWindowStation(unseen)) << GetLastError();
+  const bool seen = ui.DesktopIsSeen(why);
+  std::future<MessageAnswer> answer = std::async(std::launch::async, [&ui] {
+    return ui.ShowMessageBox("Quillon", "Nobody reads this", MessageIcon::Question,
+                             MessageButtons::YesNo);
+  });
+  if (answer.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    std::fprintf(stderr, "the message box on the unseen station is waiting\n");
+    std::fflush(stderr);
+    ExitProcess(1);  // the box's thread would keep the test from ending
+  }
+  SetProcessWindowStation(own);
+  CloseWindowStation(unseen);
+  EXPECT_FALSE(seen);
+  EXPECT_NE(why.find("QuillonUnseen"), std::string::npos) << why;
+  EXPECT_EQ(answer.get(), MessageAnswer::No);
+
+  EXPECT_TRUE(ui.DesktopIsSeen(why)) << "back on the interactive station: " << why;
+}
+
+// The program carries the message table (linked in as into the engine) and
+// names itself as the message file; read as the event viewer reads it, each
+// event's text is its insertion string.
+TEST(Win32EventLog, TheProgramIsAMessageFileThatGivesEachEventItsText) {
+  Win32EventLog log;
+  char own[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, own, MAX_PATH);
+  const std::string file = log.MessageFile();
+  EXPECT_EQ(Lower(file), Lower(std::string(own, length)));
+
+  HMODULE data = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(data, nullptr) << GetLastError();
+  const std::wstring inserted = L"\r\n\r\nReport At: 12/8/2026\r\nComputer: PC042 100%";
+  for (DWORD eventId : {20001u, 20002u}) {
+    DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(inserted.c_str())};
+    wchar_t text[256] = {};
+    const DWORD written =
+        FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, data, eventId,
+                       MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, 256,
+                       reinterpret_cast<va_list*>(arguments));
+    EXPECT_EQ(std::wstring(text, written), inserted) << eventId << " " << GetLastError();
+  }
+  FreeLibrary(data);
 }
 
 TEST(Win32EventLog, SourceIsRegisteredReportedToAndDeregistered) {

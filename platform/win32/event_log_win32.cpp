@@ -40,4 +40,17 @@ EventLogResult Win32EventLog::DeregisterEventSource(EventSourceHandle source) {
   return Outcome(ok, GetLastError());
 }
 
+std::string Win32EventLog::MessageFile() {
+  if (!FindResourceA(nullptr, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MESSAGETABLE))) {
+    return {};
+  }
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  const std::string file(path, length);
+  // A character the code page lacks comes out as '?', which no real path holds.
+  if (file.find('?') != std::string::npos) return {};
+  return file;
+}
+
 }  // namespace quillon::platform::win32

@@ -13,6 +13,9 @@ class Win32EventLog : public EventLog {
                              std::uint32_t eventId, const std::string& message,
                              std::string_view rawData) override;
   EventLogResult DeregisterEventSource(EventSourceHandle source) override;
+  // The running program, when it carries the message table
+  // (platform/win32/event_messages.mc) and its path has an ANSI form.
+  std::string MessageFile() override;
 };
 
 }  // namespace quillon::platform::win32

@@ -4,6 +4,7 @@
 #include "platform/win32/user_interface_win32.h"
 
 #include "platform/host/windows_api.h"
+#include "platform/text.h"
 
 #include <commctrl.h>
 
@@ -149,9 +150,40 @@ MessageAnswer MessageBoxAnswer(int result, MessageButtons buttons) {
   }
 }
 
+bool Win32UserInterface::DesktopIsSeen(std::string& why) {
+  why.clear();
+  DWORD session = 0;
+  const bool sessionKnown = ProcessIdToSessionId(GetCurrentProcessId(), &session) != 0;
+  if (sessionKnown && session == 0) {
+    why = "the program runs in session 0 (a service, start-up script or scheduled task), "
+          "whose desktop no user sees";
+    return false;
+  }
+  HWINSTA station = GetProcessWindowStation();
+  USEROBJECTFLAGS flags{};
+  wchar_t name[256] = {};
+  DWORD needed = 0;
+  if (station &&
+      GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) &&
+      GetUserObjectInformationW(station, UOI_NAME, name, sizeof name - sizeof name[0], &needed)) {
+    if (lstrcmpiW(name, L"WinSta0") == 0 && (flags.dwFlags & WSF_VISIBLE)) return true;
+    why = "the program runs on the window station " +
+          Utf16ToNarrow(reinterpret_cast<const char16_t*>(name)) +
+          ", which is not the interactive one a user sees";
+    return false;
+  }
+  const DWORD console = WTSGetActiveConsoleSessionId();
+  if (!sessionKnown || session == console) return true;
+  why = "the program runs in session " + std::to_string(session) +
+        ", not the console's, and its window station cannot be asked";
+  return false;
+}
+
 MessageAnswer Win32UserInterface::ShowMessageBox(const std::string& title,
                                                  const std::string& text, MessageIcon icon,
                                                  MessageButtons buttons) {
+  std::string unseen;
+  if (!DesktopIsSeen(unseen)) return DeclinedAnswer(buttons);
   const UINT style = MessageBoxStyle(icon, buttons) | MB_TASKMODAL | MB_SETFOREGROUND;
   return MessageBoxAnswer(MessageBoxA(nullptr, text.c_str(), title.c_str(), style), buttons);
 }

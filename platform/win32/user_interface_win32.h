@@ -8,8 +8,14 @@ namespace quillon::platform::win32 {
 
 class Win32UserInterface : public UserInterface {
  public:
+  // Seen when the process is outside session 0 (where services, start-up
+  // scripts and unattended tasks run) and on the interactive window station
+  // WinSta0; when the station cannot be asked, when it is in the console's
+  // session.
+  bool DesktopIsSeen(std::string& why) override;
   // Task-modal: every window of the engine waits until the box is answered.
-  // A box that cannot be shown (no desktop) counts as declined.
+  // A box that cannot be shown (no desktop, or one nobody sees) counts as
+  // declined.
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                MessageIcon icon, MessageButtons buttons) override;
   std::unique_ptr<ProgressWindow> CreateProgressWindow(const std::string& caption,
