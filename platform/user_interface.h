@@ -34,7 +34,7 @@ class ProgressWindow {
   virtual void SetBarValue(int value) = 0;
   virtual void Show() = 0;
   virtual void Repaint() = 0;
-  // Lets pending window messages be processed (the window stays responsive).
+  // Lets the calling thread's pending window messages be processed.
   virtual void ProcessMessages() = 0;
   virtual void Close() = 0;
   // Counts since the last call; a window nobody can close refuses nothing.

@@ -9,6 +9,8 @@ namespace quillon::platform::win32 {
 class Win32UserInterface : public UserInterface {
  public:
   // Task-modal: every window of the engine waits until the box is answered.
+  // While a progress window is open the box belongs to it and is shown by its
+  // thread, so that the window goes on answering and is disabled meanwhile.
   // A box that cannot be shown (no desktop) counts as declined.
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
                                MessageIcon icon, MessageButtons buttons) override;
@@ -23,7 +25,9 @@ unsigned MessageBoxStyle(MessageIcon icon, MessageButtons buttons);
 MessageAnswer MessageBoxAnswer(int result, MessageButtons buttons);
 
 // The window handle (HWND) of a progress window made here; null for any other
-// or for one that is closed. The spooler passes it as the owner of AddPort's
+// or for one that is closed. The window lives on a thread of its own, which
+// runs only its message loop, and refuses to close or to let the session end
+// until the engine closes it. The spooler passes it as the owner of AddPort's
 // dialogs.
 void* NativeWindowOf(ProgressWindow* window);
 
