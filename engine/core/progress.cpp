@@ -13,7 +13,8 @@ void NoteRefusedRequests(RunContext& context) {
     WriteDebugLine(context, ">> The user tried to close the progress window; the run goes on.");
   }
   if (refused.endSession > 0) {
-    WriteDebugLine(context, ">> Windows asked to end the session; it waits until the run has ended.");
+    WriteDebugLine(context,
+                   ">> Windows asked to end the session; it waits until the run has ended.");
   }
 }
 
