@@ -17,6 +17,14 @@ MessageAnswer DeclinedAnswer(MessageButtons buttons);
 const char* ToString(MessageIcon icon);
 const char* ToString(MessageButtons buttons);
 
+// What a progress window refused since it was last asked: the user's attempts
+// to close it and the system's requests to end the session, both of which
+// would stop a run half-way.
+struct RefusedRequests {
+  int close = 0;
+  int endSession = 0;
+};
+
 // A small window with a label above a bar; nothing in it can be operated.
 class ProgressWindow {
  public:
@@ -26,9 +34,11 @@ class ProgressWindow {
   virtual void SetBarValue(int value) = 0;
   virtual void Show() = 0;
   virtual void Repaint() = 0;
-  // Lets pending window messages be processed (the window stays responsive).
+  // Lets the calling thread's pending window messages be processed.
   virtual void ProcessMessages() = 0;
   virtual void Close() = 0;
+  // Counts since the last call; a window nobody can close refuses nothing.
+  virtual RefusedRequests TakeRefusedRequests() { return {}; }
 };
 
 class UserInterface {

@@ -3,6 +3,22 @@
 #include "engine/core/run_context.h"
 
 namespace quillon::engine {
+namespace {
+
+// The window refuses to close while the run goes on; whoever reads the debug
+// file learns that the user (or the system) tried.
+void NoteRefusedRequests(RunContext& context) {
+  const platform::RefusedRequests refused = context.progress.window->TakeRefusedRequests();
+  if (refused.close > 0) {
+    WriteDebugLine(context, ">> The user tried to close the progress window; the run goes on.");
+  }
+  if (refused.endSession > 0) {
+    WriteDebugLine(context,
+                   ">> Windows asked to end the session; it waits until the run has ended.");
+  }
+}
+
+}  // namespace
 
 void StartProgress(RunContext& context) {
   if (!context.document.ShowProgress) return;
@@ -26,6 +42,7 @@ void UpdateProgress(RunContext& context, const std::string& text) {
   progress.barValue = progress.barValue != 100 ? progress.barValue + 1 : 1;
   progress.window->SetBarValue(progress.barValue);
   progress.window->ProcessMessages();
+  NoteRefusedRequests(context);
 }
 
 void FinishProgress(RunContext& context) {
@@ -37,6 +54,7 @@ void FinishProgress(RunContext& context) {
   progress.window->SetBarValue(progress.barValue);
   progress.window->ProcessMessages();
   context.platform.clock.Sleep(2000);
+  NoteRefusedRequests(context);
   progress.window->Close();
   progress.window.reset();
 }

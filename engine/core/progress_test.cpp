@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
@@ -22,6 +24,9 @@ class RecordingUi : public platform::UserInterface {
     void Repaint() override { ui_.Log("repaint"); }
     void ProcessMessages() override { ui_.Log("pump"); }
     void Close() override { ui_.Log("close"); }
+    platform::RefusedRequests TakeRefusedRequests() override {
+      return std::exchange(ui_.refused, {});
+    }
 
    private:
     RecordingUi& ui_;
@@ -41,6 +46,7 @@ class RecordingUi : public platform::UserInterface {
   std::vector<std::string> calls;
   std::string label;
   int bar = 0;
+  platform::RefusedRequests refused;  // what the window refused since last asked
 };
 
 class ProgressTest : public ::testing::Test {
@@ -123,6 +129,28 @@ TEST_F(ProgressTest, ARunShowsEveryStepInOrder) {
                         "Initializing notification methods ...",
                         "Quillon finished ...",
                     }));
+  EXPECT_EQ(ui_.calls.back(), "close");
+}
+
+// The window stays while the run goes on; the debug text says once for each
+// progress step at which someone had tried to close it or to end the session.
+TEST_F(ProgressTest, RefusedClosesAndSessionEndsAreNotedInTheDebugText) {
+  context_->document.ShowProgress = true;
+  context_->document.DebugOn = true;
+  const std::string closed =
+      ">> The user tried to close the progress window; the run goes on.\r\n";
+  const std::string ending =
+      ">> Windows asked to end the session; it waits until the run has ended.\r\n";
+  StartProgress(*context_);
+  UpdateProgress(*context_, "a");
+  EXPECT_EQ(context_->debugLog.text(), "") << "nothing refused, nothing written";
+  ui_.refused = {2, 0};
+  UpdateProgress(*context_, "b");
+  UpdateProgress(*context_, "c");
+  EXPECT_EQ(context_->debugLog.text(), closed);
+  ui_.refused = {1, 1};
+  FinishProgress(*context_);
+  EXPECT_EQ(context_->debugLog.text(), closed + closed + ending);
   EXPECT_EQ(ui_.calls.back(), "close");
 }
 

@@ -1,12 +1,18 @@
-// The progress window lives on the engine's only thread and is drawn only when
-// the engine lets it: Show, Repaint and ProcessMessages, which the progress
-// calls make at their fixed points. Between them it does not repaint.
+// The progress window lives on a thread of its own that does nothing but run
+// its message loop: the engine's thread blocks in spooler and directory calls
+// for seconds, and a window whose thread does not answer is shown as "Not
+// responding" and closed by the user, which ends the process mid-move. The
+// engine's thread reaches the window by sent messages, so each call has taken
+// effect when it returns.
 #include "platform/win32/user_interface_win32.h"
 
 #include "platform/host/windows_api.h"
 #include "platform/text.h"
 
 #include <commctrl.h>
+
+#include <atomic>
+#include <functional>
 
 namespace quillon::platform::win32 {
 namespace {
@@ -17,10 +23,58 @@ constexpr int kLabelHeight = 34;  // two lines of the dialog font
 constexpr int kBarHeight = 18;
 constexpr int kClientHeight = kMargin + kLabelHeight + 6 + kBarHeight + kMargin;
 
+// Sent to the window with a `std::function<void()>*` to run on its thread.
+constexpr UINT kRunOnWindowThread = WM_APP + 1;
+
+// What the system shows while the engine holds up a logoff or shutdown.
+constexpr wchar_t kShutdownBlockReason[] = L"Moving your printers";
+
+// The open progress window, which owns the engine's message boxes.
+std::atomic<HWND> openProgressWindow{nullptr};
+
+struct Refusals {
+  std::atomic<int> close{0};
+  std::atomic<int> endSession{0};
+};
+
+// The reason shown for a held-up shutdown exists from Windows Vista on; on
+// earlier systems refusing the query is all there is.
+template <typename Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                : nullptr;
+}
+
 // Nothing in the window can be operated, closing included: it goes when the
-// engine is done with it.
+// engine is done with it, and the session waits for that too.
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) return 0;
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* refusals = reinterpret_cast<Refusals*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_CLOSE:
+      if (refusals) ++refusals->close;
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        if (refusals) ++refusals->close;
+        return 0;
+      }
+      break;
+    case WM_QUERYENDSESSION:
+      if (refusals) ++refusals->endSession;
+      return FALSE;
+    case kRunOnWindowThread:
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default: break;
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -40,59 +94,67 @@ bool RegisterProgressClass() {
   return registered;
 }
 
+// Runs `work` on the window's thread and returns when it has; false when the
+// window is gone.
+bool RunOnWindowThread(HWND window, const std::function<void()>& work) {
+  bool ran = false;
+  const std::function<void()> call = [&] {
+    work();
+    ran = true;
+  };
+  if (window) SendMessageA(window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
+  return ran;
+}
+
 class Win32ProgressWindow : public ProgressWindow {
  public:
-  Win32ProgressWindow(const std::string& caption, const std::string& label) {
+  Win32ProgressWindow(const std::string& caption, const std::string& label)
+      : caption_(caption), initialLabel_(label) {
     if (!RegisterProgressClass()) return;
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION;
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{0, 0, 800, 600};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + ((work.right - work.left) - width) / 2;
-    const int y = work.top + ((work.bottom - work.top) - height) / 2;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    window_ = CreateWindowExA(0, kProgressWindowClass, caption.c_str(), style, x, y, width, height,
-                              nullptr, nullptr, instance, nullptr);
-    if (!window_) return;
-    const int inner = kClientWidth - 2 * kMargin;
-    label_ = CreateWindowExA(0, "STATIC", label.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, kMargin,
-                             kMargin, inner, kLabelHeight, window_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLabelId)),
-                             instance, nullptr);
-    bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, kMargin,
-                           kMargin + kLabelHeight + 6, inner, kBarHeight, window_,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
-                           instance, nullptr);
-    HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
-    if (label_) SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ready_) return;
+    thread_ = CreateThread(nullptr, 0, &Win32ProgressWindow::WindowThread, this, 0, nullptr);
+    if (!thread_) return;
+    const HANDLE either[] = {ready_, thread_};
+    WaitForMultipleObjects(2, either, FALSE, INFINITE);
+    if (window_) {
+      openProgressWindow = window_;
+    } else {
+      WaitForSingleObject(thread_, INFINITE);
+    }
   }
-  ~Win32ProgressWindow() override { Close(); }
+  ~Win32ProgressWindow() override {
+    Close();
+    if (thread_) CloseHandle(thread_);
+    if (ready_) CloseHandle(ready_);
+  }
   Win32ProgressWindow(const Win32ProgressWindow&) = delete;
   Win32ProgressWindow& operator=(const Win32ProgressWindow&) = delete;
 
   void SetLabel(const std::string& text) override {
-    if (label_) SetWindowTextA(label_, text.c_str());
+    RunOnWindowThread(window_, [&] { SetWindowTextA(label_, text.c_str()); });
   }
   void SetBarMaximum(int maximum) override {
-    if (bar_) SendMessageA(bar_, PBM_SETRANGE32, 0, maximum);
+    RunOnWindowThread(window_, [&] { SendMessageA(bar_, PBM_SETRANGE32, 0, maximum); });
   }
   void SetBarValue(int value) override {
-    if (bar_) SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    RunOnWindowThread(window_,
+                      [&] { SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0); });
   }
   void Show() override {
-    if (!window_) return;
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
+    RunOnWindowThread(window_, [&] {
+      ShowWindow(window_, SW_SHOWNORMAL);
+      UpdateWindow(window_);
+    });
   }
   void Repaint() override {
-    if (window_) {
+    RunOnWindowThread(window_, [&] {
       RedrawWindow(window_, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
+    });
   }
+  // The window answers by itself; this only serves what was sent to the
+  // calling thread's own queue.
   void ProcessMessages() override {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -107,18 +169,94 @@ class Win32ProgressWindow : public ProgressWindow {
   }
   void Close() override {
     if (!window_) return;
-    DestroyWindow(window_);
+    HWND window = window_;
+    openProgressWindow.compare_exchange_strong(window, nullptr);
+    RunOnWindowThread(window_, [this] {
+      using DestroyReason = BOOL(WINAPI*)(HWND);
+      if (auto destroyReason = User32Function<DestroyReason>("ShutdownBlockReasonDestroy")) {
+        destroyReason(window_);
+      }
+      DestroyWindow(window_);
+    });
+    WaitForSingleObject(thread_, INFINITE);
     window_ = label_ = bar_ = nullptr;
-    ProcessMessages();
+  }
+  RefusedRequests TakeRefusedRequests() override {
+    return {refusals_.close.exchange(0), refusals_.endSession.exchange(0)};
   }
 
   HWND window() const { return window_; }
 
  private:
+  static DWORD WINAPI WindowThread(void* self) {
+    auto& progress = *static_cast<Win32ProgressWindow*>(self);
+    const bool created = progress.Create();
+    SetEvent(progress.ready_);
+    if (!created) return 0;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    return 0;
+  }
+
+  // On the window's thread, before the engine's thread goes on.
+  bool Create() {
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION;
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{0, 0, 800, 600};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + ((work.right - work.left) - width) / 2;
+    const int y = work.top + ((work.bottom - work.top) - height) / 2;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND window = CreateWindowExA(0, kProgressWindowClass, caption_.c_str(), style, x, y, width,
+                                  height, nullptr, nullptr, instance, &refusals_);
+    if (!window) return false;
+    const int inner = kClientWidth - 2 * kMargin;
+    label_ = CreateWindowExA(0, "STATIC", initialLabel_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
+                             kMargin, kMargin, inner, kLabelHeight, window,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLabelId)),
+                             instance, nullptr);
+    bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, kMargin,
+                           kMargin + kLabelHeight + 6, inner, kBarHeight, window,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
+                           instance, nullptr);
+    HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+    if (label_) SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    using CreateReason = BOOL(WINAPI*)(HWND, LPCWSTR);
+    if (auto createReason = User32Function<CreateReason>("ShutdownBlockReasonCreate")) {
+      createReason(window, kShutdownBlockReason);
+    }
+    window_ = window;
+    return true;
+  }
+
+  std::string caption_;
+  std::string initialLabel_;
+  Refusals refusals_;
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
   HWND window_ = nullptr;
   HWND label_ = nullptr;
   HWND bar_ = nullptr;
 };
+
+// A box shown while the progress window is open belongs to it and is shown by
+// its thread: modal for it, and the window keeps being drawn meanwhile.
+int OwnedMessageBox(const std::string& text, const std::string& title, UINT style) {
+  HWND owner = openProgressWindow.load();
+  int result = 0;
+  if (RunOnWindowThread(owner, [&] {
+        result = MessageBoxA(owner, text.c_str(), title.c_str(), style);
+      })) {
+    return result;
+  }
+  return MessageBoxA(nullptr, text.c_str(), title.c_str(), style);
+}
 
 }  // namespace
 
@@ -185,7 +323,7 @@ MessageAnswer Win32UserInterface::ShowMessageBox(const std::string& title,
   std::string unseen;
   if (!DesktopIsSeen(unseen)) return DeclinedAnswer(buttons);
   const UINT style = MessageBoxStyle(icon, buttons) | MB_TASKMODAL | MB_SETFOREGROUND;
-  return MessageBoxAnswer(MessageBoxA(nullptr, text.c_str(), title.c_str(), style), buttons);
+  return MessageBoxAnswer(OwnedMessageBox(text, title, style), buttons);
 }
 
 std::unique_ptr<ProgressWindow> Win32UserInterface::CreateProgressWindow(

@@ -14,6 +14,8 @@ class Win32UserInterface : public UserInterface {
   // session.
   bool DesktopIsSeen(std::string& why) override;
   // Task-modal: every window of the engine waits until the box is answered.
+  // While a progress window is open the box belongs to it and is shown by its
+  // thread, so that the window goes on answering and is disabled meanwhile.
   // A box that cannot be shown (no desktop, or one nobody sees) counts as
   // declined.
   MessageAnswer ShowMessageBox(const std::string& title, const std::string& text,
@@ -29,7 +31,9 @@ unsigned MessageBoxStyle(MessageIcon icon, MessageButtons buttons);
 MessageAnswer MessageBoxAnswer(int result, MessageButtons buttons);
 
 // The window handle (HWND) of a progress window made here; null for any other
-// or for one that is closed. The spooler passes it as the owner of AddPort's
+// or for one that is closed. The window lives on a thread of its own, which
+// runs only its message loop, and refuses to close or to let the session end
+// until the engine closes it. The spooler passes it as the owner of AddPort's
 // dialogs.
 void* NativeWindowOf(ProgressWindow* window);
 
