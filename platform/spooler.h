@@ -16,6 +16,9 @@ class ProgressWindow;
 using PrinterHandle = std::uint64_t;
 
 inline constexpr std::uint32_t kErrorFileNotFound = 2;          // no default printer
+inline constexpr std::uint32_t kErrorNotFound = 1168;           // no default printer, too
+inline constexpr std::uint32_t kErrorCancelled = 1223;          // a prompt was cancelled
+inline constexpr std::uint32_t kErrorPrinterDriverDownloadNeeded = 3019;
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kErrorRpcServerUnavailable = 1722;  // print server unreachable
 inline constexpr std::uint32_t kErrorUnknownPort = 1796;
@@ -67,12 +70,24 @@ struct SizedResult {
 
 enum class PrinterAccess { Default, AllAccess };
 
+// Whether adding a connection may show Point and Print or credential prompts.
+// A logon run says Never: a prompt nobody can answer would hold the run.
+enum class ConnectionPrompts { Allowed, Never };
+
+// The user's printers as the spooler lists them; a failed listing (the Print
+// Spooler service stopped) is not an empty one.
+struct PrinterNameList {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::vector<std::string> names;
+};
+
 class Spooler {
  public:
   virtual ~Spooler() = default;
   // The device names of the user's printers, local printers and printer
   // connections, in the order the spooler lists them.
-  virtual std::vector<std::string> EnumPrinterNames() = 0;
+  virtual PrinterNameList EnumPrinterNames() = 0;
   // EnumPrinters with PRINTER_ENUM_DEFAULT at level 2 (Windows 95/98/ME).
   virtual SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) = 0;
   virtual HandleResult OpenPrinter(const std::string& name, PrinterAccess access) = 0;
@@ -80,7 +95,9 @@ class Spooler {
   // SetPrinter at level 2, command 0.
   virtual SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) = 0;
   virtual void ClosePrinter(PrinterHandle printer) = 0;
-  virtual SpoolerResult AddPrinterConnection(const std::string& name) = 0;
+  // With Never, a connection that would need a prompt fails at once (3019).
+  virtual SpoolerResult AddPrinterConnection(const std::string& name,
+                                             ConnectionPrompts prompts) = 0;
   virtual SpoolerResult DeletePrinterConnection(const std::string& name) = 0;
   // AddPrinter on the local machine at level 2.
   virtual HandleResult AddPrinter(const PrinterInfo2& info) = 0;

@@ -102,7 +102,8 @@ void RunMigration(RunContext& context) {
                                                 : "Completed getting list of client printers ...");
 
     UpdateProgress(context, "Getting current default printer ...");
-    context.InitialDefaultPrinter = GetDefaultPrinterName(context);
+    // Without the printers' list the default is not asked: one failure, one report.
+    if (!context.AbortStatus) context.InitialDefaultPrinter = GetDefaultPrinterName(context);
     UpdateProgress(context, "Finished getting current default printer ...");
 
     if (!context.AbortStatus) {

@@ -233,6 +233,59 @@ TEST_F(RunSequenceTest, AStatusFileThatCannotBeWrittenStillEndsInNotification) {
   EXPECT_FALSE(context->AbortStatus);
 }
 
+TEST_F(RunSequenceTest, ASpoolerThatCannotBeAskedFailsTheRunAndSaysWhy) {
+  world_.AddQueue("NEWSRV", "HP4");
+  world_.AddConnection("OLDSRV", "HP4");
+  const std::string path = world_.WriteFile(world_.Path("m.ini"), CompleteDocument());
+  const std::string stopped =
+      "The Print Spooler service is not running on this computer: start it, and have an "
+      "administrator set it to start automatically (it may have been stopped or disabled on "
+      "purpose since the 2021 print spooler hardening). No printer was moved, and the run is not "
+      "recorded as done, so it runs again next time.";
+  struct Case {
+    const char* call;
+    std::uint32_t error;
+    std::string report;  // the failure's own line
+    std::string words;
+  };
+  const Case cases[] = {
+      {"EnumPrinters", 1722,
+       "Error (1722) getting the list of printers from the Print Spooler.", stopped},
+      {"EnumPrinters", 5, "Error (5) getting the list of printers from the Print Spooler.",
+       "The Print Spooler service on this computer could not be asked: the user is not allowed"},
+      {"GetDefaultPrinter", 1722, "Error (1722) determining default printer.", stopped},
+  };
+  for (const Case& c : cases) {
+    world_.state.failures = {{c.call, std::nullopt, c.error, {}}};
+    world_.state.spoolerCalls.clear();
+    auto run = world_.Run(path);
+    EXPECT_TRUE(run->AbortStatus) << c.call;
+    const std::string status = world_.files.ReadFile(StatusFile()).value_or("");
+    EXPECT_NE(status.find(path + ",False\r\n"), std::string::npos) << c.call;
+    EXPECT_EQ(status.find(",True"), std::string::npos) << c.call;
+    EXPECT_TRUE(world_.Calls({"AddPrinterConnection", "DeletePrinterConnection"}).empty());
+    EXPECT_EQ(world_.PrinterNames(), std::vector<std::string>{"\\\\OLDSRV\\HP4"});
+    const std::string words = "What error " + std::to_string(c.error) + " means: " + c.words;
+    const std::size_t line = run->RunMessage.find("\r\n" + c.report + "\r\n" + words);
+    EXPECT_NE(line, std::string::npos) << run->RunMessage;
+    const std::string log = world_.DebugFileText().value_or("");
+    EXPECT_NE(log.find("SYSTEM ERROR: " + std::to_string(c.error) + "\r\n>> " + words),
+              std::string::npos)
+        << log;
+    // One failure, one report: a failed listing does not go on to the default.
+    EXPECT_EQ(world_.Calls({"GetDefaultPrinter"}).size(),
+              std::string(c.call) == "EnumPrinters" ? 0u : 1u);
+  }
+
+  // "No default printer" in either form Windows gives is no failure: the run moves and is done.
+  world_.state.failures = {{"GetDefaultPrinter", std::nullopt, 1168, {}}};
+  auto run = world_.Run(path);
+  EXPECT_FALSE(run->AbortStatus) << run->RunMessage;
+  EXPECT_EQ(world_.PrinterNames(), std::vector<std::string>{"\\\\NEWSRV\\HP4"});
+  EXPECT_NE(world_.files.ReadFile(StatusFile()).value_or("").find(path + ",True"),
+            std::string::npos);
+}
+
 TEST_F(RunSequenceTest, RecordFailureAbortsAndReportsTheError) {
   auto context = world_.NewContext();
   RecordFailure(*context, "Error querying Active Directory", -2147217865,

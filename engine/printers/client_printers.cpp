@@ -4,6 +4,7 @@
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
 #include "engine/core/run_status.h"
+#include "engine/printers/printer_failure.h"
 
 namespace quillon::engine {
 
@@ -18,7 +19,16 @@ void GetClientPrinters(RunContext& context, bool report) {
     WriteDebugLine(context, ">> * ----- My Printers ----- * <<");
   }
 
-  for (const std::string& device : spooler.EnumPrinterNames()) {
+  const platform::PrinterNameList listed = spooler.EnumPrinterNames();
+  if (!listed.ok) {
+    // An empty list would look like a user without printers and the run
+    // would be stored as done.
+    ReportSpoolerUnavailable(context, "ERROR: Getting client's list of printers.", listed.error,
+                             "Error (" + std::to_string(listed.error) +
+                                 ") getting the list of printers from the Print Spooler.");
+    return;
+  }
+  for (const std::string& device : listed.names) {
     const platform::HandleResult opened =
         spooler.OpenPrinter(device, platform::PrinterAccess::Default);
     if (opened.handle == 0) {

@@ -53,14 +53,15 @@ std::string DefaultFromProfile(RunContext& context) {
 std::string DefaultFromSpooler(RunContext& context) {
   const auto found = context.platform.spooler.GetDefaultPrinter(kNameBuffer);
   if (found.ok) return found.value.substr(0, found.value.find('\0'));
-  if (found.error == platform::kErrorFileNotFound) {
+  if (found.error == platform::kErrorFileNotFound || found.error == platform::kErrorNotFound) {
     // Nothing to mend: the user simply has no default printer.
     WriteDebugLine(context, "ERROR: No default printer set.");
     WriteDebugLine(context, "SYSTEM ERROR: " + Code(found.error));
     context.AppendRunMessage("Warning no currently set default printer.");
   } else {
-    ReportPrinterFailure(context, "ERROR: Getting default printer name.", found.error,
-                         "Error (" + Code(found.error) + ") determining default printer.");
+    // A default printer that cannot be read cannot be carried over either.
+    ReportSpoolerUnavailable(context, "ERROR: Getting default printer name.", found.error,
+                             "Error (" + Code(found.error) + ") determining default printer.");
   }
   return {};
 }

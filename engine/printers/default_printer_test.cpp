@@ -35,11 +35,11 @@ TEST(DefaultPrinterTest, WindowsTwoThousandAndLaterUseTheSpooler) {
   EXPECT_EQ(none->RunMessage, "\r\nWarning no currently set default printer.");
   EXPECT_EQ(none->debugLog.text(), "ERROR: No default printer set.\r\nSYSTEM ERROR: 2\r\n");
 
-  // Any other failure of the query is reported but not counted either.
+  // Any other failure of the query means the spooler cannot be asked: the run stops.
   world.state.failures.push_back({"GetDefaultPrinter", std::nullopt, 1722, {}});
   auto failed = world.NewContext();
   EXPECT_EQ(GetDefaultPrinterName(*failed), "");
-  EXPECT_TRUE(failed->OperationsSucceeded);
+  EXPECT_TRUE(failed->AbortStatus);
   EXPECT_EQ(testing::WithoutExplanations(failed->RunMessage), "\r\nError (1722) determining default printer.");
 }
 

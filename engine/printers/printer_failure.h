@@ -20,4 +20,13 @@ std::string ExplainError(RunContext& context, std::uint32_t code);
 void ReportPrinterFailure(RunContext& context, const std::string& debug, std::uint32_t code,
                           const std::string& report);
 
+// Plain words for a failure of this computer's own Print Spooler (listing the
+// printers, reading the default printer).
+std::string ExplainSpoolerUnavailable(RunContext& context, std::uint32_t code);
+
+// Like ReportPrinterFailure, but nothing can be moved without the spooler: the
+// run stops (AbortStatus) and its success is not stored.
+void ReportSpoolerUnavailable(RunContext& context, const std::string& debug, std::uint32_t code,
+                              const std::string& report);
+
 }  // namespace quillon::engine

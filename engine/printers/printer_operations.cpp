@@ -105,7 +105,8 @@ void DeleteLocalPrinter(RunContext& context, const std::string& name) {
 }
 
 bool AddNetworkedPrinter(RunContext& context, const std::string& name) {
-  const platform::SpoolerResult added = context.platform.spooler.AddPrinterConnection(name);
+  const platform::SpoolerResult added =
+      context.platform.spooler.AddPrinterConnection(name, platform::ConnectionPrompts::Never);
   if (added.ok) {
     Succeed(context, ">> Added networked printer: " + name, "Populated networked printer: " + name);
     return true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/core/engine_test_support.h"
+#include "engine/printers/printer_failure.h"
 
 namespace quillon::engine {
 namespace {
@@ -44,6 +45,39 @@ TEST(PrinterOperationsTest, ConnectionsAreAddedAndRemovedWithTheirReports) {
 // Every failed operation is followed by what its code means: the spooler
 // hardening's codes in plain words, their HRESULT form alike, and the system's
 // own text for codes without an explanation of ours.
+TEST(PrinterOperationsTest, AConnectionThatWouldPromptFailsAtOnceWithPlainWords) {
+  testing::EngineWorld world;
+  world.AddQueue("NEWSRV", "HP4");
+  world.state.printServers[0].second[0].needsPrompt = true;
+  auto context = world.NewContext();
+
+  EXPECT_FALSE(AddNetworkedPrinter(*context, "\\\\NEWSRV\\HP4"));
+  EXPECT_TRUE(world.PrinterNames().empty());
+  EXPECT_EQ(world.Calls({"AddPrinterConnection"}),
+            std::vector<std::string>{"AddPrinterConnection \\\\NEWSRV\\HP4"});
+  EXPECT_TRUE(world.clock.sleeps.empty());
+  EXPECT_EQ(context->RunMessage,
+            "\r\nError (3019) populating network printer: \\\\NEWSRV\\HP4\r\nWhat error 3019 means: "
+            "the client does not have this printer's driver and the user may not download it "
+            "(print spooler hardening since 2021). An administrator must install the driver on "
+            "the client first (or deploy it by policy), or the print server must offer a "
+            "package-aware driver; a connection being moved stays on its old server.");
+
+  // The codes a hardened spooler gives otherwise are explained too, in both forms.
+  struct Case {
+    std::uint32_t code;
+    const char* words;
+  };
+  const Case cases[] = {
+      {1223, "nobody gave them"},          {0x800704C7u, "Point and Print"},
+      {283, "RpcAuthnLevelPrivacyEnabled"}, {0x8007011Bu, "disagree on RPC authentication"},
+      {1805, "\"Windows 4.0\" drivers"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NE(ExplainError(*context, c.code).find(c.words), std::string::npos) << c.code;
+  }
+}
+
 TEST(PrinterOperationsTest, FailuresAreExplainedAfterTheirOwnLines) {
   testing::EngineWorld world;
   world.AddQueue("NEWSRV", "HP4");
@@ -95,7 +129,7 @@ TEST(PrinterOperationsTest, FailuresAreExplainedAfterTheirOwnLines) {
 class StaleErrorSpooler : public platform::Spooler {
  public:
   explicit StaleErrorSpooler(platform::Spooler& inner) : inner_(inner) {}
-  std::vector<std::string> EnumPrinterNames() override { return inner_.EnumPrinterNames(); }
+  platform::PrinterNameList EnumPrinterNames() override { return inner_.EnumPrinterNames(); }
   platform::SizedResult<std::vector<platform::PrinterInfo2>> EnumDefaultPrinter(std::size_t size) override {
     return inner_.EnumDefaultPrinter(size);
   }
@@ -109,8 +143,9 @@ class StaleErrorSpooler : public platform::Spooler {
     return Stale(inner_.SetPrinter(h, info));
   }
   void ClosePrinter(platform::PrinterHandle h) override { inner_.ClosePrinter(h); }
-  platform::SpoolerResult AddPrinterConnection(const std::string& name) override {
-    return Stale(inner_.AddPrinterConnection(name));
+  platform::SpoolerResult AddPrinterConnection(const std::string& name,
+                                               platform::ConnectionPrompts prompts) override {
+    return Stale(inner_.AddPrinterConnection(name, prompts));
   }
   platform::SpoolerResult DeletePrinterConnection(const std::string& name) override {
     return Stale(inner_.DeletePrinterConnection(name));

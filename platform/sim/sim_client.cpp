@@ -185,7 +185,10 @@ SimQueue ReadQueue(const Json& value, const std::string& where) {
     else if (key == "portName") q.portName = ReadString(v, at);
     else if (key == "comment") q.comment = ReadString(v, at);
     else if (key == "location") q.location = ReadString(v, at);
-    else return false;
+    else if (key == "needsPrompt") {
+      if (!v.is_boolean()) Fail(at, "must be true or false");
+      q.needsPrompt = v.get<bool>();
+    } else return false;
     return true;
   });
   return q;
@@ -398,6 +401,7 @@ Json ToJson(const SimQueue& q) {
   o["portName"] = q.portName;
   o["comment"] = q.comment;
   o["location"] = q.location;
+  if (q.needsPrompt) o["needsPrompt"] = true;  // absent in files written before it existed
   AppendExtra(o, q.extra);
   return o;
 }

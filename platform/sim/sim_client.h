@@ -25,6 +25,10 @@ struct SimPrinter {
 struct SimQueue {
   std::string shareName, driverName, portName, comment, location;
   Json extra = Json::object();
+  // Connecting would show a Point and Print or credential prompt (the driver
+  // must be fetched and the user may not install it). After `extra`, so that
+  // brace-initialised queues keep their meaning.
+  bool needsPrompt = false;
 };
 
 struct SimDriver {

@@ -37,7 +37,7 @@ const char* const kFullClient = R"({
   "defaultPrinter": "\\\\OLDSRV\\HP4",
   "printServers": {
     "NEWSRV": [ { "shareName": "HP4", "driverName": "HP LaserJet 4", "portName": "P1",
-                  "comment": "", "location": "", "duplex": true } ],
+                  "comment": "", "location": "", "needsPrompt": true, "duplex": true } ],
     "EMPTY": []
   },
   "drivers": [ "HP LaserJet 4",
@@ -235,6 +235,8 @@ TEST_F(SimClientTest, InvalidFilesAreRefusedWithTheKeyPathAndLeftUntouched) {
       {R"({"printServers": {"S": {}}})", R"("printServers.S" must be an array)"},
       {R"({"printServers": {"S": [{"shareName": 1}]}})",
        R"("printServers.S[0].shareName" must be a string)"},
+      {R"({"printServers": {"S": [{"needsPrompt": "yes"}]}})",
+       R"("printServers.S[0].needsPrompt" must be true or false)"},
       {R"({"drivers": [1]})", R"("drivers[0]" must be a string or an object)"},
       {R"({"drivers": [{"version": "3"}]})", R"("drivers[0].version" must be a number)"},
       {R"({"drivers": [{"environment": 3}]})", R"("drivers[0].environment" must be a string)"},

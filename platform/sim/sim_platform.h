@@ -111,14 +111,17 @@ class SimPlatform : public SystemInfo,
   // Spooler (sim_spooler.cpp). Every call but ClosePrinter is appended to
   // `spoolerCalls`; injected failures are matched on the Windows function name,
   // EnumDefaultPrinter's as "EnumPrinters". GetDefaultPrinter and
-  // EnumDefaultPrinter take no name, so only name-less injections reach them.
-  std::vector<std::string> EnumPrinterNames() override;
+  // EnumDefaultPrinter take no name, so only name-less injections reach them;
+  // an "EnumPrinters" one fails EnumPrinterNames too, as it would on Windows.
+  // A queue that `needsPrompt` fails a connection with 3019 when prompts are
+  // Never, with 1223 (the prompt cancelled) when they are Allowed.
+  PrinterNameList EnumPrinterNames() override;
   SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) override;
   HandleResult OpenPrinter(const std::string& name, PrinterAccess access) override;
   SizedResult<PrinterInfo2> GetPrinter(PrinterHandle printer, std::size_t bufferSize) override;
   SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) override;
   void ClosePrinter(PrinterHandle printer) override;
-  SpoolerResult AddPrinterConnection(const std::string& name) override;
+  SpoolerResult AddPrinterConnection(const std::string& name, ConnectionPrompts prompts) override;
   SpoolerResult DeletePrinterConnection(const std::string& name) override;
   HandleResult AddPrinter(const PrinterInfo2& info) override;
   SpoolerResult DeletePrinter(PrinterHandle printer) override;

@@ -235,12 +235,17 @@ void SimPlatform::Record(const char* call, std::string name, bool result, std::u
   state_.spoolerCalls.push_back(std::move(record));
 }
 
-std::vector<std::string> SimPlatform::EnumPrinterNames() {
-  std::vector<std::string> names;
-  names.reserve(state_.printers.size());
-  for (const SimPrinter& printer : state_.printers) names.push_back(printer.name);
-  Record("EnumPrinters", "", true, 0);
-  return names;
+PrinterNameList SimPlatform::EnumPrinterNames() {
+  PrinterNameList list;
+  if (auto error = InjectedFailure("EnumPrinters", "")) {
+    list.error = *error;
+  } else {
+    list.ok = true;
+    list.names.reserve(state_.printers.size());
+    for (const SimPrinter& printer : state_.printers) list.names.push_back(printer.name);
+  }
+  Record("EnumPrinters", "", list.ok, list.error);
+  return list;
 }
 
 SizedResult<std::vector<PrinterInfo2>> SimPlatform::EnumDefaultPrinter(std::size_t bufferSize) {
@@ -343,7 +348,8 @@ SpoolerResult SimPlatform::SetPrinter(PrinterHandle printer, const PrinterInfo2&
 
 void SimPlatform::ClosePrinter(PrinterHandle printer) { handles_.erase(printer); }
 
-SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name) {
+SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name,
+                                                ConnectionPrompts prompts) {
   SpoolerResult result{true, 0};
   auto connection = ParseConnectionName(name);
   ListedQueue listed =
@@ -356,6 +362,10 @@ SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name) {
     result = Failed(kErrorRpcServerUnavailable);
   } else if (!listed.queue) {
     result = Failed(kErrorInvalidPrinterName);
+  } else if (listed.queue->needsPrompt && !FindPrinter(name)) {
+    // Nobody at a logon run can answer an administrator's prompt.
+    result = Failed(prompts == ConnectionPrompts::Never ? kErrorPrinterDriverDownloadNeeded
+                                                        : kErrorCancelled);
   } else if (!FindPrinter(name)) {
     SimPrinter printer;
     printer.serverName = "\\\\" + *listed.server;

@@ -122,7 +122,7 @@ class SimSpoolerTest : public ::testing::Test {
 };
 
 TEST_F(SimSpoolerTest, OpenPrinterFindsPrintersCachedConnectionsAndListedQueues) {
-  EXPECT_EQ(spooler().EnumPrinterNames(),
+  EXPECT_EQ(spooler().EnumPrinterNames().names,
             (std::vector<std::string>{kStale, kLaser, kCached, "Local"}));
   struct Case {
     std::string name;
@@ -257,13 +257,13 @@ TEST_F(SimSpoolerTest, AddPrinterConnectionTakesTheQueueDetails) {
   };
   const std::string before = WorldOf(state_);
   for (const Case& c : refused) {
-    SpoolerResult added = spooler().AddPrinterConnection(c.name);
+    SpoolerResult added = spooler().AddPrinterConnection(c.name, ConnectionPrompts::Never);
     EXPECT_FALSE(added.ok) << c.name;
     EXPECT_EQ(added.error, c.error) << c.name;
   }
   EXPECT_EQ(WorldOf(state_), before);
 
-  SpoolerResult added = spooler().AddPrinterConnection(R"(\\newsrv\hp4)");
+  SpoolerResult added = spooler().AddPrinterConnection(R"(\\newsrv\hp4)", ConnectionPrompts::Never);
   EXPECT_TRUE(added.ok);
   EXPECT_EQ(added.error, 0u);
   ASSERT_EQ(state_.printers.size(), 5u);
@@ -278,10 +278,30 @@ TEST_F(SimSpoolerTest, AddPrinterConnectionTakesTheQueueDetails) {
   EXPECT_EQ(connection.attributes, 0x10u);
   // Existing connections, in any spelling, succeed and add nothing.
   for (const std::string name : {R"(\\NEWSRV\HP4)", R"(\\OLDSRV\LASER)"}) {
-    EXPECT_TRUE(spooler().AddPrinterConnection(name).ok) << name;
+    EXPECT_TRUE(spooler().AddPrinterConnection(name, ConnectionPrompts::Never).ok) << name;
   }
   EXPECT_EQ(state_.printers.size(), 5u);
   EXPECT_EQ(Info(Open(R"(\\NEWSRV\hp4)")).printerName, R"(\\NEWSRV\HP4)");
+}
+
+TEST_F(SimSpoolerTest, AQueueThatNeedsAPromptIsRefusedWithoutOne) {
+  state_.printServers[0].second[1].needsPrompt = true;  // Color on NEWSRV
+  state_.printServers[1].second[0].needsPrompt = true;  // laser on OldSrv, already connected
+  const std::string before = WorldOf(state_);
+  const SpoolerResult never =
+      spooler().AddPrinterConnection(R"(\\NEWSRV\Color)", ConnectionPrompts::Never);
+  EXPECT_FALSE(never.ok);
+  EXPECT_EQ(never.error, 3019u) << "fails at once rather than waiting on a prompt";
+  // With prompts allowed nobody at a logon answers one: it ends cancelled.
+  const SpoolerResult allowed =
+      spooler().AddPrinterConnection(R"(\\NEWSRV\Color)", ConnectionPrompts::Allowed);
+  EXPECT_FALSE(allowed.ok);
+  EXPECT_EQ(allowed.error, 1223u);
+  // An existing connection needs no driver download; other queues connect as before.
+  EXPECT_TRUE(spooler().AddPrinterConnection(kLaser, ConnectionPrompts::Never).ok);
+  EXPECT_EQ(WorldOf(state_), before);
+  EXPECT_TRUE(spooler().AddPrinterConnection(R"(\\NEWSRV\HP4)", ConnectionPrompts::Never).ok);
+  EXPECT_EQ(state_.printers.back().name, R"(\\NEWSRV\HP4)");
 }
 
 TEST_F(SimSpoolerTest, DeletingTheDefaultLeavesNoDefault) {
@@ -575,7 +595,7 @@ TEST_F(SimSpoolerTest, InjectedFailuresFailTheCallAndChangeNothing) {
                     info.attributes = kPrinterAttributeDefault;
                     auto r = spooler().SetPrinter(cached, info);
                     return std::pair(r.ok, r.error); }, 1003},
-      {"connect", [&] { auto r = spooler().AddPrinterConnection(R"(\\newsrv\hp4)");
+      {"connect", [&] { auto r = spooler().AddPrinterConnection(R"(\\newsrv\hp4)", ConnectionPrompts::Never);
                         return std::pair(r.ok, r.error); }, 1004},
       {"disconnect", [&] { auto r = spooler().DeletePrinterConnection(kLaser);
                            return std::pair(r.ok, r.error); }, 1005},
@@ -593,6 +613,9 @@ TEST_F(SimSpoolerTest, InjectedFailuresFailTheCallAndChangeNothing) {
                             return std::pair(r.ok, r.error); }, 1011},
       {"enum default", [&] { auto r = spooler().EnumDefaultPrinter(4096);
                              return std::pair(r.ok, r.error); }, 1012},
+      {"list", [&] { auto r = spooler().EnumPrinterNames();
+                     EXPECT_TRUE(r.names.empty());
+                     return std::pair(r.ok, r.error); }, 1012},
   };
   for (const Case& c : cases) {
     auto [ok, error] = c.call();
@@ -602,7 +625,7 @@ TEST_F(SimSpoolerTest, InjectedFailuresFailTheCallAndChangeNothing) {
   EXPECT_EQ(WorldOf(state_), before);
   EXPECT_EQ(spooler().GetDefaultPrinter(1024).value, kLaser);
   // The same calls on names no failure names go through.
-  EXPECT_TRUE(spooler().AddPrinterConnection(R"(\\NEWSRV\Color)").ok);
+  EXPECT_TRUE(spooler().AddPrinterConnection(R"(\\NEWSRV\Color)", ConnectionPrompts::Never).ok);
   EXPECT_TRUE(spooler().GetPrinter(Open(kCached), 4096).ok);
   EXPECT_TRUE(spooler().AddPort("LPT3:", nullptr).ok);
 
@@ -620,7 +643,7 @@ TEST_F(SimSpoolerTest, EveryCallIsRecordedInOrder) {
   spooler().GetPrinter(laser, 4096);
   spooler().ClosePrinter(laser);
   spooler().OpenPrinter(kStale, PrinterAccess::Default);
-  spooler().AddPrinterConnection(R"(\\NEWSRV\HP4)");
+  spooler().AddPrinterConnection(R"(\\NEWSRV\HP4)", ConnectionPrompts::Never);
   spooler().DeletePrinterConnection(kLaser);
   spooler().AddPort("LPT2:", nullptr);
   DriverInfo2 driver;
@@ -667,7 +690,7 @@ TEST_F(SimSpoolerTest, EveryCallIsRecordedInOrder) {
 }
 
 TEST_F(SimSpoolerTest, ChangesSurviveASaveAndALoad) {
-  ASSERT_TRUE(spooler().AddPrinterConnection(R"(\\NEWSRV\Color)").ok);
+  ASSERT_TRUE(spooler().AddPrinterConnection(R"(\\NEWSRV\Color)", ConnectionPrompts::Never).ok);
   ASSERT_TRUE(spooler().DeletePrinterConnection(kStale).ok);
   ASSERT_TRUE(spooler().AddPort("IP_10.0.0.7", nullptr).ok);
   DriverInfo2 driver{3, "Color Drv", "Windows x64", "c.dll", "c.ppd", "cui.dll"};
@@ -714,7 +737,7 @@ TEST_F(SimSpoolerTest, ManyConnectionsAgainstManyQueues) {
                       Json::object()});
   }
   for (int i = 0; i < 500; ++i) {
-    ASSERT_TRUE(spooler().AddPrinterConnection(R"(\\newsrv\q)" + std::to_string(i * 4)).ok) << i;
+    ASSERT_TRUE(spooler().AddPrinterConnection(R"(\\newsrv\q)" + std::to_string(i * 4), ConnectionPrompts::Never).ok) << i;
   }
   ASSERT_EQ(state_.printers.size(), 504u);
   EXPECT_EQ(state_.printers.back().name, R"(\\NEWSRV\Q1996)");
@@ -756,7 +779,7 @@ TEST_F(SimSpoolerTest, QueueLookupsFollowAStateChangedBehindTheSpooler) {
   for (const Case& c : cases) {
     EXPECT_EQ(spooler().OpenPrinter(c.name, PrinterAccess::Default).error, c.openError) << c.name;
     const std::size_t count = state_.printers.size();
-    EXPECT_EQ(spooler().AddPrinterConnection(c.name).error, c.connectError) << c.name;
+    EXPECT_EQ(spooler().AddPrinterConnection(c.name, ConnectionPrompts::Never).error, c.connectError) << c.name;
     if (c.connectError == 0) {
       ASSERT_EQ(state_.printers.size(), count + 1) << c.name;
       EXPECT_EQ(state_.printers.back().portName, c.port) << c.name;
@@ -849,7 +872,7 @@ TEST(SimPrinterIndexTest, AnswersAsAScanOfTheListDoes) {
         break;
       case 1: case 2: case 3: {
         const bool had = first(name) != model.end();
-        const SpoolerResult added = spooler.AddPrinterConnection(name);
+        const SpoolerResult added = spooler.AddPrinterConnection(name, ConnectionPrompts::Never);
         EXPECT_EQ(added.ok, i < 40) << name;
         if (added.ok && !had) model.push_back("\\\\SRV\\Q" + std::to_string(i));
         break;
@@ -872,7 +895,7 @@ TEST(SimPrinterIndexTest, AnswersAsAScanOfTheListDoes) {
     }
   }
   // Removing the default leaves none, as Windows does.
-  spooler.AddPrinterConnection(connection(2, true).name);
+  spooler.AddPrinterConnection(connection(2, true).name, ConnectionPrompts::Never);
   ASSERT_TRUE(spooler.SetDefaultPrinter(connection(2, true).name).ok);
   ASSERT_TRUE(spooler.DeletePrinterConnection(connection(2, false).name).ok);
   EXPECT_EQ(state.defaultPrinter, std::optional<std::string>(""));

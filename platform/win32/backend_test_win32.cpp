@@ -18,6 +18,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/spooler_win32.h"
 
 namespace quillon::platform::win32 {
 namespace {
@@ -303,7 +304,7 @@ TEST_F(Win32SpoolerTest, LocalPrinterIsAddedListedReadChangedAndDeleted) {
   ASSERT_NE(added.handle, 0u) << "error " << added.error;
   EXPECT_EQ(added.error, 0u) << "a success reports no code, whatever the spooler left";
   spooler_.ClosePrinter(added.handle);
-  EXPECT_TRUE(Contains(spooler_.EnumPrinterNames(), printerName_));
+  EXPECT_TRUE(Contains(spooler_.EnumPrinterNames().names, printerName_));
 
   HandleResult opened = spooler_.OpenPrinter(printerName_, PrinterAccess::Default);
   ASSERT_NE(opened.handle, 0u) << opened.error;
@@ -347,7 +348,7 @@ TEST_F(Win32SpoolerTest, LocalPrinterIsAddedListedReadChangedAndDeleted) {
   EXPECT_TRUE(deleted.ok);
   EXPECT_EQ(deleted.error, 0u);
   spooler_.ClosePrinter(owned.handle);
-  EXPECT_FALSE(Contains(spooler_.EnumPrinterNames(), printerName_));
+  EXPECT_FALSE(Contains(spooler_.EnumPrinterNames().names, printerName_));
   HandleResult gone = spooler_.OpenPrinter(printerName_, PrinterAccess::Default);
   EXPECT_EQ(gone.handle, 0u);
   EXPECT_EQ(gone.error, kErrorInvalidPrinterName);
@@ -386,6 +387,64 @@ TEST_F(Win32SpoolerTest, DefaultPrinterIsSetAndReadThroughSpoolerAndProfile) {
   EXPECT_EQ(spooler_.GetDefaultPrinter(1024).value, printerName_);
 }
 
+// What a stand-in for AddPrinterConnection2W was given.
+struct WideConnectionCall {
+  int calls = 0;
+  void* window = nullptr;
+  std::wstring name;
+  unsigned long level = 0;
+  DWORD flags = 0;
+  const void* driverName = nullptr;
+};
+WideConnectionCall wideConnection;
+
+int __stdcall RecordWideConnection(void* window, const wchar_t* name, unsigned long level,
+                                   void* info) {
+  ++wideConnection.calls;
+  wideConnection.window = window;
+  wideConnection.name = name;
+  wideConnection.level = level;
+  const auto* record = static_cast<const PRINTER_CONNECTION_INFO_1*>(info);
+  wideConnection.flags = record->dwFlags;
+  wideConnection.driverName = record->pszDriverName;
+  SetLastError(3019);  // what Windows gives when only a prompt could fetch the driver
+  return FALSE;
+}
+
+TEST(Win32Connection, WithoutPromptsTheWideCallIsAskedForNoUi) {
+  // Looked up in winspool.drv by name: Windows since Vista has it, Wine 8 not.
+  const bool exported =
+      GetProcAddress(GetModuleHandleA("winspool.drv"), "AddPrinterConnection2W") != nullptr;
+  EXPECT_EQ(FindAddConnectionWithoutPrompts() != nullptr, exported);
+
+  wideConnection = {};
+  // "B\xFCro" is "Büro" in the Western code pages.
+  const std::string name = "\\\\SRV\\B\xFCro";
+  const SpoolerResult refused =
+      AddConnection(name, ConnectionPrompts::Never, &RecordWideConnection);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.error, 3019u);
+  ASSERT_EQ(wideConnection.calls, 1);
+  EXPECT_EQ(wideConnection.window, nullptr);
+  EXPECT_EQ(wideConnection.level, 1u);
+  EXPECT_EQ(wideConnection.flags, static_cast<DWORD>(PRINTER_CONNECTION_NO_UI));
+  EXPECT_EQ(wideConnection.driverName, nullptr);
+  if (GetACP() == 1252) {
+    EXPECT_EQ(wideConnection.name, L"\\\\SRV\\B\u00FCro");
+  } else {
+    EXPECT_EQ(wideConnection.name.substr(0, 7), L"\\\\SRV\\B");
+  }
+
+  // Prompts allowed, or no wide call: the ANSI call, as before (Wine refuses it).
+  const SpoolerResult allowed =
+      AddConnection("\\\\NOSRV\\Queue", ConnectionPrompts::Allowed, &RecordWideConnection);
+  const SpoolerResult missing =
+      AddConnection("\\\\NOSRV\\Queue", ConnectionPrompts::Never, nullptr);
+  EXPECT_EQ(wideConnection.calls, 1);
+  EXPECT_FALSE(allowed.ok);
+  EXPECT_FALSE(missing.ok);
+}
+
 // What Wine has only as stubs, pinned so that a change shows here. The
 // engine's handling of the Windows answers is tested on the simulated client.
 TEST_F(Win32SpoolerTest, WineStubsAnswerAsTheyDo) {
@@ -397,9 +456,14 @@ TEST_F(Win32SpoolerTest, WineStubsAnswerAsTheyDo) {
 
   // Printer connections: Wine refuses every one without a code, and removes
   // any, existing or not, successfully.
-  SpoolerResult connection = spooler_.AddPrinterConnection("\\\\NOSRV\\Queue");
+  // Wine has no AddPrinterConnection2W, so AddPrinterConnectionA answers.
+  SpoolerResult connection =
+      spooler_.AddPrinterConnection("\\\\NOSRV\\Queue", ConnectionPrompts::Never);
   EXPECT_FALSE(connection.ok);
   EXPECT_EQ(connection.error, 0u);
+  const PrinterNameList listed = spooler_.EnumPrinterNames();
+  EXPECT_TRUE(listed.ok);
+  EXPECT_EQ(listed.error, 0u);
   EXPECT_TRUE(spooler_.DeletePrinterConnection("\\\\NOSRV\\Queue").ok);
 
   // A port of a monitor that does not exist.

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/host/windows_api.h"
+#include "platform/text.h"
 #include "platform/win32/user_interface_win32.h"
 
 namespace quillon::platform::win32 {
@@ -125,7 +126,10 @@ UserPrinterList ListUserPrinters() {
   return list;
 }
 
-std::vector<std::string> Win32Spooler::EnumPrinterNames() { return ListUserPrinters().names; }
+PrinterNameList Win32Spooler::EnumPrinterNames() {
+  UserPrinterList listed = ListUserPrinters();
+  return {listed.ok, listed.ok ? 0 : listed.error, std::move(listed.names)};
+}
 
 SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::size_t bufferSize) {
   std::vector<unsigned char> buffer(bufferSize, 0);
@@ -189,10 +193,35 @@ void Win32Spooler::ClosePrinter(PrinterHandle printer) {
   if (printer != 0) ::ClosePrinter(ToHandle(printer));
 }
 
-SpoolerResult Win32Spooler::AddPrinterConnection(const std::string& name) {
+AddConnectionWithoutPromptsCall FindAddConnectionWithoutPrompts() {
+  HMODULE spooler = GetModuleHandleA("winspool.drv");
+  if (!spooler) return nullptr;
+  // Through void(*)(), which GCC lets any function become.
+  return reinterpret_cast<AddConnectionWithoutPromptsCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(spooler, "AddPrinterConnection2W")));
+}
+
+SpoolerResult AddConnection(const std::string& name, ConnectionPrompts prompts,
+                            AddConnectionWithoutPromptsCall withoutPrompts) {
+  if (prompts == ConnectionPrompts::Never && withoutPrompts) {
+    const std::u16string wide = NarrowToUtf16(name);
+    PRINTER_CONNECTION_INFO_1 info{};
+    info.dwFlags = PRINTER_CONNECTION_NO_UI;
+    info.pszDriverName = nullptr;
+    SetLastError(0);
+    const BOOL ok =
+        withoutPrompts(nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), 1, &info);
+    return Outcome(ok, GetLastError());
+  }
   SetLastError(0);
   const BOOL ok = AddPrinterConnectionA(const_cast<char*>(name.c_str()));
   return Outcome(ok, GetLastError());
+}
+
+SpoolerResult Win32Spooler::AddPrinterConnection(const std::string& name,
+                                                 ConnectionPrompts prompts) {
+  static const AddConnectionWithoutPromptsCall withoutPrompts = FindAddConnectionWithoutPrompts();
+  return AddConnection(name, prompts, withoutPrompts);
 }
 
 SpoolerResult Win32Spooler::DeletePrinterConnection(const std::string& name) {

@@ -28,14 +28,29 @@ struct UserPrinterList {
 };
 UserPrinterList ListUserPrinters();
 
+// AddPrinterConnection2W's shape (window, name, level, PRINTER_CONNECTION_INFO_1*).
+using AddConnectionWithoutPromptsCall = int(__stdcall*)(void*, const wchar_t*, unsigned long,
+                                                        void*);
+
+// winspool's AddPrinterConnection2W, looked up at run time: null where it is
+// missing (before Windows Vista, and in Wine).
+AddConnectionWithoutPromptsCall FindAddConnectionWithoutPrompts();
+
+// With Never and a `withoutPrompts` call: that call at level 1 with
+// PRINTER_CONNECTION_NO_UI and the name converted from the ANSI code page, so
+// a driver that would need a prompt fails at once (3019). Otherwise
+// AddPrinterConnectionA, which may wait on a prompt.
+SpoolerResult AddConnection(const std::string& name, ConnectionPrompts prompts,
+                            AddConnectionWithoutPromptsCall withoutPrompts);
+
 class Win32Spooler : public Spooler {
  public:
   Win32Spooler() = default;
   Win32Spooler(const Win32Spooler&) = delete;
   Win32Spooler& operator=(const Win32Spooler&) = delete;
 
-  // ListUserPrinters' names.
-  std::vector<std::string> EnumPrinterNames() override;
+  // ListUserPrinters' names, or its error.
+  PrinterNameList EnumPrinterNames() override;
   SizedResult<std::vector<PrinterInfo2>> EnumDefaultPrinter(std::size_t bufferSize) override;
   HandleResult OpenPrinter(const std::string& name, PrinterAccess access) override;
   SizedResult<PrinterInfo2> GetPrinter(PrinterHandle printer, std::size_t bufferSize) override;
@@ -44,7 +59,8 @@ class Win32Spooler : public Spooler {
   // as it is.
   SpoolerResult SetPrinter(PrinterHandle printer, const PrinterInfo2& info) override;
   void ClosePrinter(PrinterHandle printer) override;
-  SpoolerResult AddPrinterConnection(const std::string& name) override;
+  // AddConnection with FindAddConnectionWithoutPrompts' call.
+  SpoolerResult AddPrinterConnection(const std::string& name, ConnectionPrompts prompts) override;
   SpoolerResult DeletePrinterConnection(const std::string& name) override;
   HandleResult AddPrinter(const PrinterInfo2& info) override;
   SpoolerResult DeletePrinter(PrinterHandle printer) override;
