@@ -18,10 +18,10 @@ using Json = nlohmann::ordered_json;
 struct SimPrinter {
   std::string name, serverName, shareName, portName, driverName, comment, location;
   std::uint32_t attributes = 0;
+  Json extra = Json::object();  // members this program does not know, kept as they were
   // A connection every user of the computer gets (Group Policy, printui /ga);
   // absent is false, and stays absent on saving.
-  std::optional<bool> perMachine;
-  Json extra = Json::object();  // members this program does not know, kept as they were
+  std::optional<bool> perMachine = std::nullopt;
 };
 
 struct SimQueue {
