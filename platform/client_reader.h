@@ -24,6 +24,8 @@ struct ListedPrinter {
   PrinterInfo2 info;
   std::string failedCall;
   Status failure;
+  // A connection the computer gives every user (Group Policy, printui /ga).
+  bool perMachine = false;
 };
 
 // Each listing: `status` says why the list could not be had at all.
@@ -58,6 +60,8 @@ struct QueueListing {
 struct ClientFacts {
   std::optional<OsVersion> version;  // nullopt: the client is not Windows
   std::optional<std::string> computerName, dnsFullName, userName, profileFolder;
+  // The user's LegacyDefaultPrinterMode (true: 1); nullopt where it is not set.
+  std::optional<bool> legacyDefaultPrinterMode = std::nullopt;
 };
 
 class ClientReader {

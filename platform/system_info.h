@@ -13,6 +13,9 @@ struct OsVersion {
   std::uint32_t error = 0;  // non-zero: the query failed with this last-error code
   int platformId = 2;       // 1 = Windows 95/98/ME, 2 = NT family
   int majorVersion = 10;
+  // The build, also where the major version is held back from programs
+  // without a manifest (Windows 10 1511 is 10586); 0 when not known.
+  std::uint32_t buildNumber = 0;
 };
 
 class SystemInfo {

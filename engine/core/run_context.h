@@ -36,6 +36,12 @@ struct RunContext {
   std::vector<ClientPrinter> LocalPrinters;
   // The print queues the directory publishes, as the query found them.
   std::vector<DirectoryPrinter> DirectoryPrinters;
+  // Connections the computer gives every user, read with the printers; the
+  // engine neither adds nor removes them.
+  std::vector<std::string> PerMachineConnections;
+  // What the report has said once already.
+  std::vector<std::string> PerMachineConnectionsNoted;
+  bool ManagedDefaultNoted = false;
 
   DebugLog debugLog;
   Progress progress;

@@ -7,6 +7,7 @@
 #include "engine/migration/directory_migration.h"
 #include "engine/printers/default_printer.h"
 #include "engine/printers/printer_operations.h"
+#include "engine/printers/printer_policies.h"
 
 namespace quillon::engine {
 
@@ -67,6 +68,9 @@ bool MayBePublishedAs(const ClientPrinter& printer, const DirectoryPrinter& publ
 }
 
 void MovePrinter(RunContext& context, const std::string& oldName, const std::string& newName) {
+  // Neither added nor removed: the user could not remove it, and a new
+  // connection beside it would only double it.
+  if (LeftToPolicy(context, oldName)) return;
   context.AppendRunMessage("Migrating: " + oldName + " to " + newName);
   if (!AddNetworkedPrinter(context, newName)) {
     WriteDebugLine(context, ">> Keeping old printer, new connection failed: " + oldName);

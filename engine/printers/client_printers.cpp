@@ -5,6 +5,7 @@
 #include "engine/core/run_sequence.h"
 #include "engine/core/run_status.h"
 #include "engine/printers/printer_failure.h"
+#include "engine/printers/printer_policies.h"
 
 namespace quillon::engine {
 
@@ -13,6 +14,7 @@ void GetClientPrinters(RunContext& context, bool report) {
   WriteDebugLine(context, ">> Getting client's list of printers <<");
   context.NetworkedPrinters.clear();
   context.LocalPrinters.clear();
+  context.PerMachineConnections = ReadPerMachineConnections(context.platform.registry);
   if (report) {
     context.AppendRunMessage("* ----- Computer: " + GetComputerName(context) + " Username: " +
                              GetLoggedOnUserName(context) + " Printers ----- *");

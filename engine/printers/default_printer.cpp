@@ -3,6 +3,7 @@
 #include "engine/core/names.h"
 #include "engine/core/run_context.h"
 #include "engine/printers/printer_failure.h"
+#include "engine/printers/printer_policies.h"
 
 namespace quillon::engine {
 namespace {
@@ -169,6 +170,7 @@ void MakeDefaultPrinter(RunContext& context, const std::string& name) {
     const platform::SpoolerResult set = context.platform.spooler.SetDefaultPrinter(name);
     if (set.ok) {
       ReportSet(context, "Set default printer: ", name);
+      NoteManagedDefaultPrinter(context);
     } else {
       Fail(context, "ERROR: Setting default printer: " + name, set.error,
            "Error (" + Code(set.error) + ") setting default printer: " + name);

@@ -2,6 +2,7 @@
 
 #include "engine/core/run_context.h"
 #include "engine/printers/printer_failure.h"
+#include "engine/printers/printer_policies.h"
 
 namespace quillon::engine {
 namespace {
@@ -76,6 +77,7 @@ void AddPrinterOnPort(RunContext& context, const std::string& portName,
 }  // namespace
 
 void DeleteNetworkedPrinter(RunContext& context, const std::string& name) {
+  if (LeftToPolicy(context, name)) return;
   const platform::SpoolerResult removed =
       context.platform.spooler.DeletePrinterConnection(name);
   if (!removed.ok) {

@@ -9,6 +9,7 @@ namespace quillon::engine {
 
 struct RunContext;
 
+// A per-machine connection is left to the policy that pushes it, and said so.
 void DeleteNetworkedPrinter(RunContext& context, const std::string& name);
 void DeleteLocalPrinter(RunContext& context, const std::string& name);
 // True when the connection exists afterwards, so that a caller never removes

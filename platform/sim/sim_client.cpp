@@ -95,6 +95,11 @@ std::uint32_t ReadCode(const Json& value, const std::string& where) {
       ReadInteger(value, where, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
+bool ReadBool(const Json& value, const std::string& where) {
+  if (!value.is_boolean()) Fail(where, "must be true or false");
+  return value.get<bool>();
+}
+
 int ReadInt(const Json& value, const std::string& where) {
   return static_cast<int>(ReadInteger(value, where, std::numeric_limits<int>::min(),
                                       std::numeric_limits<int>::max()));
@@ -151,6 +156,7 @@ SimOs ReadOs(const Json& value, const std::string& where) {
                                           const std::string& at) {
     if (key == "platformId") os.platformId = ReadInt(v, at);
     else if (key == "majorVersion") os.majorVersion = ReadInt(v, at);
+    else if (key == "buildNumber") os.buildNumber = ReadCode(v, at);
     else if (key == "error") os.error = ReadCode(v, at);
     else return false;
     return true;
@@ -170,6 +176,7 @@ SimPrinter ReadPrinter(const Json& value, const std::string& where) {
     else if (key == "comment") p.comment = ReadString(v, at);
     else if (key == "location") p.location = ReadString(v, at);
     else if (key == "attributes") p.attributes = ReadCode(v, at);
+    else if (key == "perMachine") p.perMachine = ReadBool(v, at);
     else return false;
     return true;
   });
@@ -320,6 +327,8 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
                       std::make_move_iterator(printers.end()));
   } else if (key == "defaultPrinter") {
     s.defaultPrinter = ReadString(v, at);
+  } else if (key == "legacyDefaultPrinterMode") {
+    s.legacyDefaultPrinterMode = ReadBool(v, at);
   } else if (key == "printServers") {
     s.printServers = ReadMap<std::vector<SimQueue>>(v, at, [](const Json& q, const std::string& w) {
       return ReadArray<SimQueue>(q, w, ReadQueue);
@@ -375,6 +384,7 @@ Json ToJson(const SimOs& os) {
   Json o = Json::object();
   o["platformId"] = os.platformId;
   o["majorVersion"] = os.majorVersion;
+  if (os.buildNumber) o["buildNumber"] = *os.buildNumber;
   o["error"] = os.error;
   AppendExtra(o, os.extra);
   return o;
@@ -390,6 +400,7 @@ Json ToJson(const SimPrinter& p) {
   o["comment"] = p.comment;
   o["location"] = p.location;
   o["attributes"] = p.attributes;
+  if (p.perMachine) o["perMachine"] = *p.perMachine;
   AppendExtra(o, p.extra);
   return o;
 }
@@ -516,6 +527,7 @@ const KnownKey kKnownKeys[] = {
     QUILLON_OPTIONAL_KEY(systemFolder, *s.systemFolder),
     QUILLON_LIST_KEY(printers),
     QUILLON_OPTIONAL_KEY(defaultPrinter, *s.defaultPrinter),
+    QUILLON_OPTIONAL_KEY(legacyDefaultPrinterMode, *s.legacyDefaultPrinterMode),
     QUILLON_LIST_KEY(printServers),
     QUILLON_LIST_KEY(drivers),
     QUILLON_LIST_KEY(ports),

@@ -20,6 +20,9 @@ struct SimPrinter {
   std::string name, serverName, shareName, portName, driverName, comment, location;
   std::uint32_t attributes = 0;
   Json extra = Json::object();  // members this program does not know, kept as they were
+  // A connection every user of the computer gets (Group Policy, printui /ga);
+  // absent is false, and stays absent on saving.
+  std::optional<bool> perMachine = std::nullopt;
 };
 
 struct SimQueue {
@@ -76,6 +79,7 @@ struct SimOs {
   int majorVersion = 10;
   std::uint32_t error = 0;
   Json extra = Json::object();
+  std::optional<std::uint32_t> buildNumber = std::nullopt;  // absent: not known
 };
 
 // Ordered maps keep the file's order of servers, sections and keys.
@@ -94,6 +98,10 @@ struct SimClientState {
   // appends the new ones, and a deque erases from its shorter end.
   std::deque<SimPrinter> printers;
   std::optional<std::string> defaultPrinter;
+  // The user's LegacyDefaultPrinterMode: true, Windows leaves the default
+  // printer alone; false, Windows manages it. Absent: as Windows does without
+  // the value, managed only where the os record's build is 10586 (1511) or later.
+  std::optional<bool> legacyDefaultPrinterMode;
   OrderedMap<std::vector<SimQueue>> printServers;
   std::vector<SimDriver> drivers;
   std::vector<std::string> ports;

@@ -24,17 +24,18 @@ const char* const kFullClient = R"({
   "computerName": null,
   "dnsFullName": "pc042.corp.example",
   "userName": "jdoe",
-  "os": { "platformId": 2, "majorVersion": 5, "error": 0, "build": 2195 },
+  "os": { "platformId": 2, "majorVersion": 5, "buildNumber": 2195, "error": 0, "build": 2195 },
   "profileFolder": "prof",
   "systemFolder": "/opt/sys32",
   "printers": [
     { "name": "\\\\OLDSRV\\HP4", "serverName": "\\\\OLDSRV", "shareName": "HP4",
       "portName": "IP_10.0.0.4", "driverName": "HP LaserJet 4", "comment": "2nd floor",
-      "location": "B2", "attributes": 4294967295, "status": "ready" },
+      "location": "B2", "attributes": 4294967295, "perMachine": true, "status": "ready" },
     { "name": "Local", "serverName": "", "shareName": "", "portName": "LPT1:",
       "driverName": "Generic", "comment": "", "location": "", "attributes": 64 }
   ],
   "defaultPrinter": "\\\\OLDSRV\\HP4",
+  "legacyDefaultPrinterMode": false,
   "printServers": {
     "NEWSRV": [ { "shareName": "HP4", "driverName": "HP LaserJet 4", "portName": "P1",
                   "comment": "", "location": "", "needsPrompt": true, "duplex": true } ],
@@ -104,7 +105,8 @@ TEST_F(SimClientTest, FullClientSurvivesLoadAndSave) {
   EXPECT_EQ(s.keysPresent,
             (std::vector<std::string>{"comment", "computerName", "dnsFullName", "userName", "os",
                                       "profileFolder", "systemFolder", "printers",
-                                      "defaultPrinter", "printServers", "drivers", "ports",
+                                      "defaultPrinter", "legacyDefaultPrinterMode",
+                                      "printServers", "drivers", "ports",
                                       "future", "winIni", "registry", "directory", "failures",
                                       "messageBoxes", "eventLog", "spoolerCalls", "zlast"}));
   // The typed state is what the engine works on: spot-check each kind of member.
@@ -113,6 +115,10 @@ TEST_F(SimClientTest, FullClientSurvivesLoadAndSave) {
   EXPECT_EQ(s.dnsFullName, std::optional<std::optional<std::string>>("pc042.corp.example"));
   EXPECT_EQ(s.os->majorVersion, 5);
   EXPECT_EQ(s.os->extra, Json({{"build", 2195}}));
+  EXPECT_EQ(s.os->buildNumber, std::optional<std::uint32_t>(2195));
+  EXPECT_EQ(s.legacyDefaultPrinterMode, std::optional<bool>(false));
+  EXPECT_EQ(s.printers[0].perMachine, std::optional<bool>(true));
+  EXPECT_EQ(s.printers[1].perMachine, std::nullopt);
   ASSERT_EQ(s.printers.size(), 2u);
   EXPECT_EQ(s.printers[0].name, "\\\\OLDSRV\\HP4");
   EXPECT_EQ(s.printers[0].attributes, 4294967295u);
@@ -231,6 +237,9 @@ TEST_F(SimClientTest, InvalidFilesAreRefusedWithTheKeyPathAndLeftUntouched) {
       {R"({"printers": [{"attributes": -1}]})", R"("printers[0].attributes" must not be negative)"},
       {R"({"printers": [{"location": false}]})", R"("printers[0].location" must be a string)"},
       {R"({"defaultPrinter": null})", R"("defaultPrinter" must be a string)"},
+      {R"({"legacyDefaultPrinterMode": 1})", R"("legacyDefaultPrinterMode" must be true or false)"},
+      {R"({"printers": [{"perMachine": "yes"}]})", R"("printers[0].perMachine" must be true or false)"},
+      {R"({"os": {"buildNumber": -1}})", R"("os.buildNumber" must not be negative)"},
       {R"({"printServers": []})", R"("printServers" must be an object)"},
       {R"({"printServers": {"S": {}}})", R"("printServers.S" must be an array)"},
       {R"({"printServers": {"S": [{"shareName": 1}]}})",

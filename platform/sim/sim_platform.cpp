@@ -7,6 +7,8 @@
 #include <iostream>
 #include <utility>
 
+#include "platform/printer_registry.h"
+
 namespace quillon::platform::sim {
 
 namespace {
@@ -159,6 +161,7 @@ OsVersion SimPlatform::GetVersion() {
     version.platformId = state_.os->platformId;
     version.majorVersion = state_.os->majorVersion;
     version.error = state_.os->error;
+    version.buildNumber = state_.os->buildNumber.value_or(0);
   }
   return version;
 }
@@ -218,6 +221,38 @@ std::optional<std::string> SimPlatform::GetValue(const std::string& keyPath,
   std::string* value = Find(*key, valueName);
   if (!value) return std::nullopt;
   return value->substr(0, value->find('\0'));
+}
+
+std::optional<std::uint32_t> SimPlatform::GetNumber(const std::string& keyPath,
+                                                    const std::string& valueName) {
+  if (EqualsIgnoringCase(keyPath, kUserWindowsSettingsKey) &&
+      EqualsIgnoringCase(valueName, kLegacyDefaultPrinterModeValue) &&
+      state_.legacyDefaultPrinterMode) {
+    return *state_.legacyDefaultPrinterMode ? 1u : 0u;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> SimPlatform::ListSubkeys(const std::string& keyPath) {
+  std::vector<std::string> names;
+  if (EqualsIgnoringCase(keyPath, kPerMachineConnectionsKey)) {
+    for (const SimPrinter& printer : state_.printers) {
+      if (!printer.perMachine.value_or(false)) continue;
+      if (auto subkey = SubkeyOfConnectionName(printer.name)) names.push_back(*subkey);
+    }
+    return names;
+  }
+  const std::string prefix = keyPath + "\\";
+  for (const auto& [key, values] : state_.registry) {
+    if (key.size() <= prefix.size() || !EqualsIgnoringCase(key.substr(0, prefix.size()), prefix)) {
+      continue;
+    }
+    std::string name = key.substr(prefix.size(), key.find('\\', prefix.size()) - prefix.size());
+    bool listed = false;
+    for (const std::string& known : names) listed = listed || EqualsIgnoringCase(known, name);
+    if (!listed) names.push_back(std::move(name));
+  }
+  return names;
 }
 
 Status SimPlatform::SetValue(const std::string& keyPath, const std::string& valueName,

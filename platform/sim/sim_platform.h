@@ -96,6 +96,12 @@ class SimPlatform : public SystemInfo,
   // Registry
   std::optional<std::string> GetValue(const std::string& keyPath,
                                       const std::string& valueName) override;
+  // LegacyDefaultPrinterMode from the client's `legacyDefaultPrinterMode`;
+  // the per-machine connections' subkeys from its printers marked so; other
+  // numbers are not kept, other subkeys are the `registry` keys' names.
+  std::optional<std::uint32_t> GetNumber(const std::string& keyPath,
+                                         const std::string& valueName) override;
+  std::vector<std::string> ListSubkeys(const std::string& keyPath) override;
   Status SetValue(const std::string& keyPath, const std::string& valueName,
                   const std::string& value) override;
   // ProfileStrings

@@ -253,5 +253,48 @@ TEST(SimProfileStringsTest, CallsReturnTheirErrorAndCutToTheBuffer) {
   EXPECT_EQ(injected.error, 1450u);
 }
 
+TEST_F(SimPlatformTest, PerMachineConnectionsAndTheDefaultPrinterModeAsWindowsKeepsThem) {
+  auto connection = [](const std::string& server, const std::string& share) {
+    SimPrinter printer;
+    printer.name = "\\\\" + server + "\\" + share;
+    printer.serverName = "\\\\" + server;
+    printer.shareName = share;
+    return printer;
+  };
+  state_.printers = {connection("OLDSRV", "HP4"), connection("OLDSRV", "HP5"),
+                     connection("NEWSRV", "HP6")};
+  state_.printers[0].perMachine = true;
+  state_.printers[2].perMachine = false;
+  state_.registry = {{"HKEY_CURRENT_USER\\Software\\Quillon\\a.ini", {{"alice", "True"}}},
+                     {"HKEY_CURRENT_USER\\Software\\Quillon\\b.ini", {}},
+                     {"HKEY_CURRENT_USER\\Software\\Quillon\\A.ini\\deeper", {}}};
+  SimPlatform client = Client();
+  const std::string windows =
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+
+  // No key in the client file: no value, as on a Windows that never wrote one.
+  EXPECT_EQ(client.GetNumber(windows, "LegacyDefaultPrinterMode"), std::nullopt);
+  state_.legacyDefaultPrinterMode = true;
+  EXPECT_EQ(client.GetNumber(windows, "legacydefaultprintermode"), std::optional<std::uint32_t>(1));
+  state_.legacyDefaultPrinterMode = false;
+  EXPECT_EQ(client.GetNumber(windows, "LegacyDefaultPrinterMode"), std::optional<std::uint32_t>(0));
+  EXPECT_EQ(client.GetNumber(windows, "Device"), std::nullopt);
+
+  EXPECT_EQ(client.ListSubkeys(
+                "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Connections"),
+            std::vector<std::string>{",,OLDSRV,HP4"});
+  EXPECT_EQ(client.ListSubkeys("HKEY_CURRENT_USER\\Software\\Quillon"),
+            (std::vector<std::string>{"a.ini", "b.ini"}));
+  EXPECT_TRUE(client.ListSubkeys("HKEY_CURRENT_USER\\Software\\Other").empty());
+
+  // The user cannot remove the computer's connection: refused, still listed.
+  const SpoolerResult refused = client.DeletePrinterConnection("\\\\oldsrv\\hp4");
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.error, 5u);
+  EXPECT_TRUE(client.DeletePrinterConnection("\\\\OLDSRV\\HP5").ok);
+  EXPECT_TRUE(client.DeletePrinterConnection("\\\\NEWSRV\\HP6").ok);
+  EXPECT_EQ(client.EnumPrinterNames(), std::vector<std::string>{"\\\\OLDSRV\\HP4"});
+}
+
 }  // namespace
 }  // namespace quillon::platform::sim

@@ -389,6 +389,9 @@ SpoolerResult SimPlatform::DeletePrinterConnection(const std::string& name) {
     result = Failed(*error);
   } else if (!printer || printer->serverName.empty()) {
     result = Failed(kErrorInvalidPrinterName);
+  } else if (printer->perMachine.value_or(false)) {
+    // The computer's connection: a user may not remove it, and it stays listed.
+    result = Failed(kErrorAccessDenied);
   } else {
     RemovePrinter(name);
   }

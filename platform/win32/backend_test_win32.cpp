@@ -50,6 +50,13 @@ TEST(Win32SystemInfo, FactsAgreeWithTheSystemsOtherSources) {
   EXPECT_EQ(version.error, 0u);
   EXPECT_EQ(version.platformId, 2);  // the NT family
   EXPECT_GE(version.majorVersion, 5);
+  // The real build, also without a manifest: the one the system keeps.
+  char build[32] = {};
+  DWORD buildSize = sizeof build;
+  ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                         "CurrentBuildNumber", RRF_RT_REG_SZ, nullptr, build, &buildSize),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::to_string(version.buildNumber), std::string(build));
 
   char netbios[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof netbios;
@@ -138,6 +145,44 @@ TEST_F(Win32RegistryTest, ValuesRoundTripUnderTheCurrentUser) {
   EXPECT_EQ(registry_.GetValue(root_, "Missing"), std::nullopt);
   EXPECT_EQ(registry_.GetValue(root_ + "\\No such key", "SUCCESS"), std::nullopt);
   EXPECT_EQ(registry_.GetValue("HKEY_NOWHERE\\Software", "SUCCESS"), std::nullopt);
+}
+
+TEST_F(Win32RegistryTest, NumbersAndSubkeys) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, subkey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD legacy = 1, large = 0xFFFFFFFF;
+  RegSetValueExA(key, "LegacyDefaultPrinterMode", 0, REG_DWORD,
+                 reinterpret_cast<const BYTE*>(&legacy), 4);
+  RegSetValueExA(key, "Large", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&large), 4);
+  RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+  const unsigned long long wide = 1;
+  RegSetValueExA(key, "Wide", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&wide), 8);
+  for (const char* name : {",,OLDSRV,HP4", ",,NEWSRV,Plotter 2"}) {
+    HKEY sub = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(key, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(sub, "Server", 0, REG_SZ, reinterpret_cast<const BYTE*>("\\\\OLDSRV"), 9);
+    RegCloseKey(sub);
+  }
+  RegCloseKey(key);
+
+  EXPECT_EQ(registry_.GetNumber(root_, "legacydefaultprintermode"),
+            std::optional<std::uint32_t>(1));
+  EXPECT_EQ(registry_.GetNumber("HKCU\\" + subkey_, "Large"),
+            std::optional<std::uint32_t>(0xFFFFFFFFu));
+  for (const char* other : {"Text", "Wide", "Missing"}) {
+    EXPECT_EQ(registry_.GetNumber(root_, other), std::nullopt) << other;
+  }
+  EXPECT_EQ(registry_.GetNumber(root_ + "\\No such key", "Large"), std::nullopt);
+
+  std::vector<std::string> subkeys = registry_.ListSubkeys(root_);
+  std::sort(subkeys.begin(), subkeys.end());
+  EXPECT_EQ(subkeys, (std::vector<std::string>{",,NEWSRV,Plotter 2", ",,OLDSRV,HP4"}));
+  EXPECT_TRUE(registry_.ListSubkeys(root_ + "\\,,OLDSRV,HP4").empty());
+  EXPECT_TRUE(registry_.ListSubkeys(root_ + "\\No such key").empty());
+  EXPECT_TRUE(registry_.ListSubkeys("HKEY_NOWHERE\\Software").empty());
 }
 
 TEST_F(Win32RegistryTest, FailuresCarryTheSystemsNumberAndText) {

@@ -8,6 +8,8 @@
 
 #include "platform/host/system_error_win32.h"
 #include "platform/host/windows_api.h"
+#include "platform/printer_registry.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/spooler_win32.h"
 #include "platform/win32/system_info_win32.h"
 
@@ -100,6 +102,7 @@ std::optional<OsVersion> RealVersion() {
   OsVersion version;
   version.platformId = static_cast<int>(record.dwPlatformId);
   version.majorVersion = static_cast<int>(record.dwMajorVersion);
+  version.buildNumber = record.dwBuildNumber;
   return version;
 }
 
@@ -119,6 +122,10 @@ ClientFacts Win32ClientReader::ReadFacts() {
   facts.dnsFullName = system.GetDnsFullName();
   facts.userName = NonEmpty(system.GetUserName());
   facts.profileFolder = NonEmpty(system.GetProfileFolder());
+  if (const auto mode = Win32Registry().GetNumber(std::string(kUserWindowsSettingsKey),
+                                                  std::string(kLegacyDefaultPrinterModeValue))) {
+    facts.legacyDefaultPrinterMode = *mode == 1;
+  }
   return facts;
 }
 
@@ -141,6 +148,18 @@ PrinterListing Win32ClientReader::ListPrinters() {
     listing.printers.push_back(std::move(printer));
   }
   for (ListedPrinter& printer : listing.printers) ReadPrinter(printer);
+  // The spooler lists the computer's connections as the user's; only the
+  // registry tells them apart.
+  for (const std::string& subkey :
+       Win32Registry().ListSubkeys(std::string(kPerMachineConnectionsKey))) {
+    const std::optional<std::string> name = ConnectionNameOfSubkey(subkey);
+    if (!name) continue;
+    for (ListedPrinter& printer : listing.printers) {
+      if (lstrcmpiA(name->c_str(), printer.info.printerName.c_str()) == 0) {
+        printer.perMachine = true;
+      }
+    }
+  }
   return listing;
 }
 

@@ -109,6 +109,47 @@ std::optional<std::string> Win32Registry::GetValue(const std::string& keyPath,
   return text;
 }
 
+std::optional<std::uint32_t> Win32Registry::GetNumber(const std::string& keyPath,
+                                                      const std::string& valueName) {
+  const KeyPath parsed = ParseKeyPath(keyPath);
+  if (!parsed.root) return std::nullopt;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  DWORD type = 0;
+  DWORD number = 0;
+  DWORD size = sizeof number;
+  const LONG read = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE*>(&number), &size);
+  RegCloseKey(key);
+  if (read != ERROR_SUCCESS || type != REG_DWORD || size != sizeof number) return std::nullopt;
+  return static_cast<std::uint32_t>(number);
+}
+
+std::vector<std::string> Win32Registry::ListSubkeys(const std::string& keyPath) {
+  std::vector<std::string> names;
+  const KeyPath parsed = ParseKeyPath(keyPath);
+  if (!parsed.root) return names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) !=
+      ERROR_SUCCESS) {
+    return names;
+  }
+  // Key names are at most 255 characters.
+  char name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof name;
+    const LONG result =
+        RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
 Status Win32Registry::SetValue(const std::string& keyPath, const std::string& valueName,
                                const std::string& value) {
   const KeyPath parsed = ParseKeyPath(keyPath);

@@ -35,6 +35,19 @@ OsVersion Win32SystemInfo::GetVersion() {
   version.error = ok ? 0 : error;
   version.platformId = static_cast<int>(record.dwPlatformId);
   version.majorVersion = static_cast<int>(record.dwMajorVersion);
+  version.buildNumber = ok ? record.dwBuildNumber & 0xFFFF : 0;
+  // Without a manifest naming Windows 10, GetVersionEx stops at 6.2 build
+  // 9200; ntdll's RtlGetVersion tells the real build (found at run time, so
+  // nothing is imported that older systems lack).
+  using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+  if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+    // Through void(*)(), the one function type GCC lets any other be cast to.
+    const auto call = reinterpret_cast<RtlGetVersionCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW real{};
+    real.dwOSVersionInfoSize = sizeof real;
+    if (call && call(&real) == 0) version.buildNumber = real.dwBuildNumber;
+  }
   return version;
 }
 

@@ -151,6 +151,13 @@ class RecordingRegistry : public platform::Registry {
                                       const std::string& valueName) override {
     return client_.GetValue(keyPath, valueName);
   }
+  std::optional<std::uint32_t> GetNumber(const std::string& keyPath,
+                                         const std::string& valueName) override {
+    return client_.GetNumber(keyPath, valueName);
+  }
+  std::vector<std::string> ListSubkeys(const std::string& keyPath) override {
+    return client_.ListSubkeys(keyPath);
+  }
   platform::Status SetValue(const std::string& keyPath, const std::string& valueName,
                             const std::string& value) override {
     platform::Status status = client_.SetValue(keyPath, valueName, value);

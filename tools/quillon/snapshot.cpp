@@ -280,8 +280,12 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
     os.platformId = facts.version->platformId;
     os.majorVersion = facts.version->majorVersion;
     os.error = facts.version->error;
+    if (facts.version->buildNumber != 0) os.buildNumber = facts.version->buildNumber;
     state.os = os;
   }
+  // Absent where the user has no value: a run on the snapshot then decides by
+  // the build, as Windows does.
+  state.legacyDefaultPrinterMode = facts.legacyDefaultPrinterMode;
   if (facts.profileFolder) state.profileFolder = Utf8(*facts.profileFolder);
   for (const char* key : {"userName", "os", "profileFolder", "printers", "defaultPrinter"}) {
     keys.push_back(key);
@@ -289,6 +293,7 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
 
   for (const platform::ListedPrinter& printer : listing.printers) {
     state.printers.push_back(AsSimPrinter(printer.info));
+    if (printer.perMachine) state.printers.back().perMachine = true;
     if (printer.failedCall.empty()) continue;
     const std::string& name = printer.info.printerName;
     state.failures.push_back(Failure(printer.failedCall, Utf8(name), printer.failure.errorNumber));

@@ -393,6 +393,54 @@ TEST(QuillonSnapshotTest, TheEngineRunsOnASnapshotAsItWouldOnTheClient) {
   EXPECT_NE(context->RunMessage.find("1722"), std::string::npos) << context->RunMessage;
 }
 
+TEST(QuillonSnapshotTest, PerMachineConnectionsAndTheDefaultPrinterModeGoThroughTheFile) {
+  EngineWorld world;
+  const std::string document = world.WriteFile(world.Path("migration.ini"), CompleteDocument());
+  ScriptedClient client;
+  client.facts.version = platform::OsVersion{0, 2, 10, 19045};
+  client.facts.userName = "alice";
+  client.facts.profileFolder = world.ProfileFolder();
+  client.printers.printers = {{Connection("OLDSRV", "HP4"), {}, {}, true},
+                              {Connection("OLDSRV", "Plotter"), {}, {}}};
+  client.defaultPrinter.name = "\\\\OLDSRV\\Plotter";
+  client.servers["OLDSRV"] = Queues({"HP4", "Plotter"});
+  client.servers["NEWSRV"] = Queues({"HP4", "Plotter"});
+  const std::string snapshot = world.Path("client.json");
+
+  for (const std::optional<bool> legacyMode : {std::optional<bool>(), std::optional<bool>(true)}) {
+    client.facts.legacyDefaultPrinterMode = legacyMode;
+    const Output taken = Snap(client, {"--servers-of", document, "-o", snapshot});
+    ASSERT_EQ(taken.code, 0) << taken.err;
+    const platform::sim::LoadResult loaded = platform::sim::LoadClient(snapshot);
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    ASSERT_EQ(loaded.state.printers.size(), 2u);
+    EXPECT_EQ(loaded.state.printers[0].perMachine, std::optional<bool>(true));
+    EXPECT_EQ(loaded.state.printers[1].perMachine, std::nullopt);
+    ASSERT_TRUE(loaded.state.os.has_value());
+    EXPECT_EQ(loaded.state.os->buildNumber, std::optional<std::uint32_t>(19045));
+    // Without the user's value the key stays out, and the build decides.
+    EXPECT_EQ(loaded.state.legacyDefaultPrinterMode, legacyMode);
+    const std::string text = ReadAll(snapshot);
+    EXPECT_EQ(text.find("legacyDefaultPrinterMode") != std::string::npos, legacyMode.has_value());
+
+    // The engine on the snapshot leaves the per-machine connection, moves the
+    // other with the default, and says that Windows may replace the default
+    // unless the user's value keeps it.
+    world.state = loaded.state;
+    fs::remove(fs::path(world.ProfileFolder()) / "Quillon_status.log");
+    auto run = world.Run("\"" + document + "\"");
+    EXPECT_EQ(world.PrinterNames(),
+              (std::vector<std::string>{"\\\\OLDSRV\\HP4", "\\\\NEWSRV\\Plotter"}));
+    EXPECT_EQ(world.state.defaultPrinter, std::optional<std::string>("\\\\NEWSRV\\Plotter"));
+    EXPECT_TRUE(run->OperationsSucceeded);
+    EXPECT_NE(run->RunMessage.find("\\\\OLDSRV\\HP4 is a per-machine connection"),
+              std::string::npos);
+    EXPECT_EQ(run->RunMessage.find("Windows manages the default printer") != std::string::npos,
+              !legacyMode.has_value())
+        << run->RunMessage;
+  }
+}
+
 TEST(QuillonSnapshotTest, ArgumentsFailuresAndProgress) {
   TempFolder folder;
   ScriptedClient client;
