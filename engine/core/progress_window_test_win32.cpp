@@ -24,7 +24,7 @@ class SlowSpooler : public platform::Spooler {
  public:
   SlowSpooler(platform::Spooler& inner, DWORD delayMs) : inner_(inner), delayMs_(delayMs) {}
 
-  std::vector<std::string> EnumPrinterNames() override { return inner_.EnumPrinterNames(); }
+  platform::PrinterNameList EnumPrinterNames() override { return inner_.EnumPrinterNames(); }
   platform::SizedResult<std::vector<platform::PrinterInfo2>> EnumDefaultPrinter(
       std::size_t bufferSize) override {
     return inner_.EnumDefaultPrinter(bufferSize);
@@ -42,11 +42,12 @@ class SlowSpooler : public platform::Spooler {
     return inner_.SetPrinter(printer, info);
   }
   void ClosePrinter(platform::PrinterHandle printer) override { inner_.ClosePrinter(printer); }
-  platform::SpoolerResult AddPrinterConnection(const std::string& name) override {
+  platform::SpoolerResult AddPrinterConnection(const std::string& name,
+                                               platform::ConnectionPrompts prompts) override {
     inSlowCall = true;
     Sleep(delayMs_);
     inSlowCall = false;
-    return inner_.AddPrinterConnection(name);
+    return inner_.AddPrinterConnection(name, prompts);
   }
   platform::SpoolerResult DeletePrinterConnection(const std::string& name) override {
     return inner_.DeletePrinterConnection(name);

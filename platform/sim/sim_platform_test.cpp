@@ -293,7 +293,7 @@ TEST_F(SimPlatformTest, PerMachineConnectionsAndTheDefaultPrinterModeAsWindowsKe
   EXPECT_EQ(refused.error, 5u);
   EXPECT_TRUE(client.DeletePrinterConnection("\\\\OLDSRV\\HP5").ok);
   EXPECT_TRUE(client.DeletePrinterConnection("\\\\NEWSRV\\HP6").ok);
-  EXPECT_EQ(client.EnumPrinterNames(), std::vector<std::string>{"\\\\OLDSRV\\HP4"});
+  EXPECT_EQ(client.EnumPrinterNames().names, std::vector<std::string>{"\\\\OLDSRV\\HP4"});
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string command = argv[i];
     if (command == "printers") {
-      for (const std::string& printer : spooler.EnumPrinterNames()) {
+      for (const std::string& printer : spooler.EnumPrinterNames().names) {
         std::printf("printer: %s\n", printer.c_str());
       }
       continue;
