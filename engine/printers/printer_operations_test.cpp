@@ -127,6 +127,12 @@ class StaleErrorSpooler : public platform::Spooler {
   platform::SpoolerResult AddPort(const std::string& name, platform::ProgressWindow* owner) override {
     return Stale(inner_.AddPort(name, owner));
   }
+  platform::SpoolerResult AddPrinterDriverFromFolder(const platform::DriverInfo2& info) override {
+    return Stale(inner_.AddPrinterDriverFromFolder(info));
+  }
+  platform::SpoolerResult AddLocalPort(const std::string& name) override {
+    return Stale(inner_.AddLocalPort(name));
+  }
   platform::SizedResult<std::string> GetDefaultPrinter(std::size_t chars) override {
     return inner_.GetDefaultPrinter(chars);
   }

@@ -71,6 +71,8 @@ struct SimOs {
   int majorVersion = 10;
   std::uint32_t error = 0;
   Json extra = Json::object();
+  // The spooler's native driver environment on NT; absent: "Windows x64".
+  std::optional<std::string> environment = std::nullopt;
 };
 
 // Ordered maps keep the file's order of servers, sections and keys.
@@ -84,6 +86,9 @@ struct SimClientState {
   std::optional<std::optional<std::string>> dnsFullName;
   std::optional<std::string> userName;  // absent: the host's login name
   std::optional<SimOs> os;              // absent: NT 10
+  // Whether the engine runs as an administrator (an elevated token on NT).
+  // Absent: it does, as every client file before the key was known assumed.
+  std::optional<bool> elevated;
   std::optional<std::string> profileFolder, systemFolder;
   std::vector<SimPrinter> printers;
   std::optional<std::string> defaultPrinter;
