@@ -26,6 +26,8 @@ inline constexpr std::uint32_t kErrorUnknownPrinterDriver = 1797;
 inline constexpr std::uint32_t kErrorInvalidPrinterName = 1801;
 inline constexpr std::uint32_t kErrorPrinterAlreadyExists = 1802;
 inline constexpr std::uint32_t kErrorPrinterDriverAlreadyInstalled = 1795;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidEnvironment = 1805;
 
 inline constexpr std::uint32_t kPrinterAttributeDefault = 0x4;
 inline constexpr std::uint32_t kPrinterAttributeShared = 0x8;
@@ -105,7 +107,16 @@ class Spooler {
   // AddPrinterDriver on the local machine at level 2.
   virtual SpoolerResult AddPrinterDriver(const DriverInfo2& info) = 0;
   // AddPort on the local machine; the text goes where Windows takes the monitor name.
+  // Windows NT's port monitors answer it with a dialog: Windows 95/98/ME only.
   virtual SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) = 0;
+  // AddPrinterDriverEx on the local machine at level 2 with APD_COPY_NEW_FILES
+  // and APD_COPY_FROM_DIRECTORY: the spooler copies the files from where the
+  // record's full paths name them into its own driver folder (Windows NT).
+  virtual SpoolerResult AddPrinterDriverFromFolder(const DriverInfo2& info) = 0;
+  // A port of the Local Port monitor added without any dialog: XcvData
+  // "AddPort" on ",XcvMonitor Local Port" opened for server administration
+  // (Windows NT). A standard user is refused with 5.
+  virtual SpoolerResult AddLocalPort(const std::string& portName) = 0;
   virtual SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) = 0;
   virtual SpoolerResult SetDefaultPrinter(const std::string& name) = 0;
 };

@@ -36,6 +36,14 @@ class SystemInfo {
   virtual std::string GetProgramFolder() = 0;
   // The system's message text for a Windows error number; empty when it has none.
   virtual std::string GetErrorText(std::uint32_t code) = 0;
+  // Whether this program runs with an administrator's rights (on NT an
+  // elevated token, not a filtered one): what installing a printer driver or
+  // adding a port takes. Always true on Windows 95/98/ME.
+  virtual bool IsElevated() = 0;
+  // The spooler's name for the system's own driver environment ("Windows x64",
+  // "Windows NT x86"), whatever this program's; empty where the spooler knows
+  // only one and needs none named.
+  virtual std::string GetNativeDriverEnvironment() = 0;
 };
 
 }  // namespace quillon::platform

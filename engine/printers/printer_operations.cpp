@@ -74,6 +74,62 @@ void AddPrinterOnPort(RunContext& context, const std::string& portName,
   }
 }
 
+// What a standard user is told instead of a refusal from the spooler.
+constexpr const char* kDriverNeedsAdministrator =
+    "installing a printer driver needs an administrator since the 2021 print spooler "
+    "hardening; stage the driver on the client beforehand (as an administrator, or by "
+    "policy), or install it as an administrator.";
+constexpr const char* kPortNeedsAdministrator =
+    "adding a printer port needs an administrator; add the port on the client beforehand (as "
+    "an administrator, or by policy), or run the migration as an administrator.";
+
+// Windows 95/98/ME; a version that cannot be read is taken for NT, as
+// everywhere else in the engine.
+bool IsWindows9x(RunContext& context) {
+  const platform::OsVersion version = context.platform.system.GetVersion();
+  return version.error == 0 && version.platformId == 1;
+}
+
+void ExplainInBoth(RunContext& context, std::uint32_t code, const std::string& text) {
+  const std::string explanation = "What error " + Code(code) + " means: " + text;
+  WriteDebugLine(context, ">> " + explanation);
+  context.AppendRunMessage(explanation);
+}
+
+void ReportDriverOutcome(RunContext& context, const std::string& driverName,
+                         const std::string& printerName,
+                         const platform::SpoolerResult& registered) {
+  if (registered.ok || registered.error == platform::kErrorPrinterDriverAlreadyInstalled) return;
+  ReportPrinterFailure(context, "ERROR: Adding printer driver: " + driverName, registered.error,
+                       "Warning (" + Code(registered.error) +
+                           ") unable to add provided driver information: " + printerName);
+}
+
+// NT takes version-3 drivers of its own environment, which its spooler copies
+// from the share itself: nothing goes into the system folder, which a 32-bit
+// engine would only see redirected. A standard user is refused, so is not
+// sent to be refused.
+void InstallDriverOnNt(RunContext& context, const std::string& driverSharePath,
+                       const std::string& driverFileName, const std::string& driverName,
+                       const std::string& printerName) {
+  if (!context.platform.system.IsElevated()) {
+    WriteDebugLine(context, "ERROR: Adding printer driver, the user is not an administrator: " +
+                                driverName);
+    context.AppendRunMessage("Warning (" + Code(platform::kErrorAccessDenied) +
+                             ") unable to add provided driver information: " + printerName);
+    ExplainInBoth(context, platform::kErrorAccessDenied, kDriverNeedsAdministrator);
+    return;
+  }
+  platform::DriverInfo2 driver;
+  driver.version = 3;
+  driver.name = driverName;
+  driver.environment = context.platform.system.GetNativeDriverEnvironment();
+  driver.driverPath = driver.dataFile = driver.configFile =
+      platform::JoinPath(driverSharePath, driverFileName);
+  ReportDriverOutcome(context, driverName, printerName,
+                      context.platform.spooler.AddPrinterDriverFromFolder(driver));
+}
+
 }  // namespace
 
 void DeleteNetworkedPrinter(RunContext& context, const std::string& name) {
@@ -122,6 +178,10 @@ void InstallSharedDriver(RunContext& context, const std::string& driverSharePath
                          const std::string& driverFileName, const std::string& driverName,
                          const std::string& printerName) {
   if (driverName.empty() || driverFileName.empty()) return;
+  if (!IsWindows9x(context)) {
+    InstallDriverOnNt(context, driverSharePath, driverFileName, driverName, printerName);
+    return;
+  }
   const std::string systemFolder = context.platform.system.GetSystemFolder();
   const std::string target = platform::JoinPath(systemFolder, driverFileName);
 
@@ -140,12 +200,8 @@ void InstallSharedDriver(RunContext& context, const std::string& driverSharePath
   driver.name = driverName;
   driver.environment = "Windows 4.0";
   driver.driverPath = driver.dataFile = driver.configFile = target;
-  const platform::SpoolerResult registered = context.platform.spooler.AddPrinterDriver(driver);
-  if (!registered.ok && registered.error != platform::kErrorPrinterDriverAlreadyInstalled) {
-    ReportPrinterFailure(context, "ERROR: Adding printer driver: " + driverName, registered.error,
-                         "Warning (" + Code(registered.error) +
-                             ") unable to add provided driver information: " + printerName);
-  }
+  ReportDriverOutcome(context, driverName, printerName,
+                      context.platform.spooler.AddPrinterDriver(driver));
 }
 
 void AddLocalPrinter(RunContext& context, const std::string& portName,
@@ -159,12 +215,19 @@ void AddNetworkedPrinterAsLocal(RunContext& context, const std::string& portName
                                 const std::string& driverSharePath,
                                 const std::string& driverFileName, const std::string& driverName,
                                 const std::string& printerName) {
+  // NT's port monitors answer AddPort with a dialog; there the port is added
+  // without one.
+  platform::Spooler& spooler = context.platform.spooler;
   const platform::SpoolerResult port =
-      context.platform.spooler.AddPort(portName, context.progress.window.get());
+      IsWindows9x(context) ? spooler.AddPort(portName, context.progress.window.get())
+                           : spooler.AddLocalPort(portName);
   if (!port.ok) {
     WriteDebugLine(context, "ERROR: Adding network port to client local printer: " + printerName +
                                 " : " + portName);
     WriteDebugLine(context, "SYSTEM ERROR: " + Code(port.error));
+    if (port.error == platform::kErrorAccessDenied) {
+      ExplainInBoth(context, port.error, kPortNeedsAdministrator);
+    }
   }
   InstallSharedDriver(context, driverSharePath, driverFileName, driverName, printerName);
   AddPrinterOnPort(context, portName, driverName, printerName, kNetworkedTexts);

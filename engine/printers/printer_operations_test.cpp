@@ -162,6 +162,12 @@ class StaleErrorSpooler : public platform::Spooler {
   platform::SpoolerResult AddPort(const std::string& name, platform::ProgressWindow* owner) override {
     return Stale(inner_.AddPort(name, owner));
   }
+  platform::SpoolerResult AddPrinterDriverFromFolder(const platform::DriverInfo2& info) override {
+    return Stale(inner_.AddPrinterDriverFromFolder(info));
+  }
+  platform::SpoolerResult AddLocalPort(const std::string& name) override {
+    return Stale(inner_.AddLocalPort(name));
+  }
   platform::SizedResult<std::string> GetDefaultPrinter(std::size_t chars) override {
     return inner_.GetDefaultPrinter(chars);
   }
@@ -203,8 +209,11 @@ TEST(PrinterOperationsTest, ACallThatSucceededIsASuccessWhateverCodeItLeft) {
   EXPECT_EQ(world.PrinterNames(), (std::vector<std::string>{"\\\\NEWSRV\\HP4", "New Local"}));
 }
 
+// Windows 95/98/ME: the driver file is copied into the system folder and
+// registered there as a "Windows 4.0" driver, the port added through AddPort.
 TEST(PrinterOperationsTest, LocalPrintersPortsAndDrivers) {
   testing::EngineWorld world;
+  world.state.os = platform::sim::SimOs{1, 4, 0, {}};
   world.AddLocal("Old Local");
   world.state.ports.push_back("LPT1:");
   world.state.drivers.push_back({"Generic / Text Only", "", "", "", "", 0, true, {}});
@@ -283,6 +292,7 @@ TEST(PrinterOperationsTest, LocalPrintersPortsAndDrivers) {
 
 TEST(PrinterOperationsTest, DriverRegistrationFailureWarnsWithItsCode) {
   testing::EngineWorld world;
+  world.state.os = platform::sim::SimOs{1, 4, 0, {}};
   world.state.ports.push_back("LPT1:");
   world.state.drivers.push_back({"HP Driver", "", "", "", "", 0, true, {}});
   world.state.failures.push_back({"AddPrinterDriver", std::nullopt, 5, {}});
@@ -297,6 +307,82 @@ TEST(PrinterOperationsTest, DriverRegistrationFailureWarnsWithItsCode) {
   EXPECT_NE(context->debugLog.text().find("ERROR: Copying printer driver to windows folder.\r\n"
                                           "ERROR: 32\r\nERROR DESCRIPTION: Injected failure\r\n"),
             std::string::npos);
+}
+
+// Windows NT: a version-3 driver of the system's own environment, copied by
+// the spooler from the share (nothing into the system folder); ports added
+// without a dialog. A standard user is told what it takes instead of being
+// sent to be refused.
+TEST(PrinterOperationsTest, DriversAndPortsOnNtByElevation) {
+  testing::EngineWorld world;
+  world.state.os = platform::sim::SimOs{2, 10, 0, {}};
+  world.state.os->environment = "Windows NT x86";
+  world.state.ports.push_back("LPT1:");
+  world.state.drivers.push_back({"Generic / Text Only", "", "", "", "", 0, true, {}});
+  const std::string share = world.Path("drivers");
+  world.WriteFile(platform::JoinPath(share, "hpdrv.dll"), "driver bytes");
+  {
+    auto context = world.NewContext();
+    AddLocalPrinter(*context, "LPT1:", share, "hpdrv.dll", "HP Driver", "Office");
+    AddLocalPrinter(*context, "LPT1:", share, "missing.dll", "Other Driver", "Second");
+    AddNetworkedPrinterAsLocal(*context, "\\\\PRTSRV1\\HP4", "", "", "Generic / Text Only",
+                               "HP4");
+    EXPECT_FALSE(context->OperationsSucceeded) << "Second has no driver";
+    ASSERT_EQ(world.state.drivers.size(), 2u);
+    const platform::sim::SimDriver& added = world.state.drivers[1];
+    EXPECT_EQ(added.name, "HP Driver");
+    EXPECT_EQ(added.version, 3u);
+    EXPECT_EQ(added.environment, "Windows NT x86");
+    EXPECT_EQ(added.driverPath, platform::JoinPath(share, "hpdrv.dll"));
+    EXPECT_EQ(added.configFile, added.driverPath);
+    const std::string system = context->platform.system.GetSystemFolder();
+    EXPECT_FALSE(world.files.FileExists(platform::JoinPath(system, "hpdrv.dll")));
+    EXPECT_EQ(world.state.ports.back(), "\\\\PRTSRV1\\HP4");
+    EXPECT_EQ(world.Calls({"AddPrinterDriver", "AddPrinterDriverEx", "AddPort", "XcvData"}),
+              (std::vector<std::string>{"AddPrinterDriverEx HP Driver",
+                                        "AddPrinterDriverEx Other Driver",
+                                        "XcvData \\\\PRTSRV1\\HP4"}));
+    EXPECT_EQ(testing::WithoutExplanations(context->RunMessage),
+              "\r\nPopulated local printer: Office"
+              "\r\nWarning (2) unable to add provided driver information: Second"
+              "\r\nError (1797) populating local printer: Second"
+              "\r\nPopulated networked printer: HP4");
+  }
+  world.state.elevated = false;
+  world.state.spoolerCalls.clear();
+  auto context = world.NewContext();
+  AddLocalPrinter(*context, "LPT1:", share, "hpdrv.dll", "New Driver", "Third");
+  AddNetworkedPrinterAsLocal(*context, "\\\\PRTSRV1\\Q2", "", "", "Generic / Text Only", "Q2");
+  EXPECT_EQ(world.Calls({"AddPrinterDriver", "AddPrinterDriverEx", "AddPort", "XcvData"}),
+            std::vector<std::string>{"XcvData \\\\PRTSRV1\\Q2"})
+      << "no driver install is tried for a standard user";
+  const std::string driverNeeded =
+      "What error 5 means: installing a printer driver needs an administrator since the 2021 "
+      "print spooler hardening; stage the driver on the client beforehand (as an "
+      "administrator, or by policy), or install it as an administrator.";
+  const std::string portNeeded =
+      "What error 5 means: adding a printer port needs an administrator; add the port on the "
+      "client beforehand (as an administrator, or by policy), or run the migration as an "
+      "administrator.";
+  const std::string& report = context->RunMessage;
+  EXPECT_EQ(report.substr(0, report.find("\r\nError (1797)")),
+            "\r\nWarning (5) unable to add provided driver information: Third\r\n" +
+                driverNeeded)
+      << report;
+  EXPECT_NE(report.find("\r\n" + portNeeded + "\r\nError (1796) populating networked printer: Q2"),
+            std::string::npos)
+      << report;
+  const std::string& log = context->debugLog.text();
+  EXPECT_NE(log.find("ERROR: Adding printer driver, the user is not an administrator: New "
+                     "Driver\r\n>> " + driverNeeded + "\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("ERROR: Adding network port to client local printer: Q2 : "
+                     "\\\\PRTSRV1\\Q2\r\nSYSTEM ERROR: 5\r\n>> " + portNeeded + "\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("SYSTEM ERROR: 5\r\n>> What error 5 means: installing"), std::string::npos)
+      << "no code is claimed from a call that was not made";
 }
 
 }  // namespace

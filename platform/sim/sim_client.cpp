@@ -68,6 +68,11 @@ std::string ReadString(const Json& value, const std::string& where) {
   return value.get<std::string>();
 }
 
+bool ReadBool(const Json& value, const std::string& where) {
+  if (!value.is_boolean()) Fail(where, "must be true or false");
+  return value.get<bool>();
+}
+
 // Whole numbers only: 5.5, 5.0 and "5" are all refused.
 std::int64_t ReadInteger(const Json& value, const std::string& where, std::int64_t low,
                          std::int64_t high) {
@@ -158,6 +163,7 @@ SimOs ReadOs(const Json& value, const std::string& where) {
     else if (key == "majorVersion") os.majorVersion = ReadInt(v, at);
     else if (key == "buildNumber") os.buildNumber = ReadCode(v, at);
     else if (key == "error") os.error = ReadCode(v, at);
+    else if (key == "environment") os.environment = ReadString(v, at);
     else return false;
     return true;
   });
@@ -317,6 +323,8 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
     s.userName = ReadString(v, at);
   } else if (key == "os") {
     s.os = ReadOs(v, at);
+  } else if (key == "elevated") {
+    s.elevated = ReadBool(v, at);
   } else if (key == "profileFolder") {
     s.profileFolder = ReadString(v, at);
   } else if (key == "systemFolder") {
@@ -386,6 +394,7 @@ Json ToJson(const SimOs& os) {
   o["majorVersion"] = os.majorVersion;
   if (os.buildNumber) o["buildNumber"] = *os.buildNumber;
   o["error"] = os.error;
+  if (os.environment) o["environment"] = *os.environment;
   AppendExtra(o, os.extra);
   return o;
 }
@@ -523,6 +532,7 @@ const KnownKey kKnownKeys[] = {
     QUILLON_OPTIONAL_KEY(dnsFullName, *s.dnsFullName ? Json(**s.dnsFullName) : Json(nullptr)),
     QUILLON_OPTIONAL_KEY(userName, *s.userName),
     QUILLON_OPTIONAL_KEY(os, ToJson(*s.os)),
+    QUILLON_OPTIONAL_KEY(elevated, *s.elevated),
     QUILLON_OPTIONAL_KEY(profileFolder, *s.profileFolder),
     QUILLON_OPTIONAL_KEY(systemFolder, *s.systemFolder),
     QUILLON_LIST_KEY(printers),

@@ -80,6 +80,8 @@ struct SimOs {
   std::uint32_t error = 0;
   Json extra = Json::object();
   std::optional<std::uint32_t> buildNumber = std::nullopt;  // absent: not known
+  // The spooler's native driver environment on NT; absent: "Windows x64".
+  std::optional<std::string> environment = std::nullopt;
 };
 
 // Ordered maps keep the file's order of servers, sections and keys.
@@ -93,6 +95,9 @@ struct SimClientState {
   std::optional<std::optional<std::string>> dnsFullName;
   std::optional<std::string> userName;  // absent: the host's login name
   std::optional<SimOs> os;              // absent: NT 10
+  // Whether the engine runs as an administrator (an elevated token on NT).
+  // Absent: it does, as every client file before the key was known assumed.
+  std::optional<bool> elevated;
   std::optional<std::string> profileFolder, systemFolder;
   // A deque: a migration removes the old connections, listed first, while it
   // appends the new ones, and a deque erases from its shorter end.

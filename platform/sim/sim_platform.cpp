@@ -198,6 +198,15 @@ std::string SimPlatform::GetSystemFolder() { return ClientFolder(state_.systemFo
 
 std::string SimPlatform::GetProgramFolder() { return host_.programFolder; }
 
+bool SimPlatform::IsNt() const { return !state_.os || state_.os->platformId != 1; }
+
+bool SimPlatform::IsElevated() { return !IsNt() || state_.elevated.value_or(true); }
+
+std::string SimPlatform::GetNativeDriverEnvironment() {
+  if (!IsNt()) return "";
+  return state_.os ? state_.os->environment.value_or("Windows x64") : "Windows x64";
+}
+
 // Windows' own texts for the codes a simulated client can meet without an
 // explanation of the engine's.
 std::string SimPlatform::GetErrorText(std::uint32_t code) {

@@ -93,6 +93,11 @@ class SimPlatform : public SystemInfo,
   std::string GetSystemFolder() override;
   std::string GetProgramFolder() override;
   std::string GetErrorText(std::uint32_t code) override;
+  // The client file's `elevated` (absent: true); false has no effect on
+  // Windows 95/98/ME, where everyone may do everything.
+  bool IsElevated() override;
+  // On NT the client file's `os.environment`, absent "Windows x64".
+  std::string GetNativeDriverEnvironment() override;
   // Registry
   std::optional<std::string> GetValue(const std::string& keyPath,
                                       const std::string& valueName) override;
@@ -131,8 +136,16 @@ class SimPlatform : public SystemInfo,
   SpoolerResult DeletePrinterConnection(const std::string& name) override;
   HandleResult AddPrinter(const PrinterInfo2& info) override;
   SpoolerResult DeletePrinter(PrinterHandle printer) override;
+  // On NT a standard user is refused with 5 and "Windows 4.0" with 1805.
   SpoolerResult AddPrinterDriver(const DriverInfo2& info) override;
+  // Recorded as "AddPrinterDriverEx"; every file the record names must exist
+  // (2). Windows 95/98/ME have no such call (120).
+  SpoolerResult AddPrinterDriverFromFolder(const DriverInfo2& info) override;
+  // On NT a standard user is refused with 5.
   SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
+  // Recorded as "XcvData" with the port name; refused as AddPort is, and with
+  // 120 on Windows 95/98/ME.
+  SpoolerResult AddLocalPort(const std::string& portName) override;
   SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
   SpoolerResult SetDefaultPrinter(const std::string& name) override;
 
@@ -158,6 +171,10 @@ class SimPlatform : public SystemInfo,
     bool queueView = false;
   };
 
+  bool IsNt() const;
+  // The checks and the state change shared by the driver and port calls.
+  SpoolerResult InstallDriver(const char* call, const DriverInfo2& info, bool fromFolder);
+  SpoolerResult CreatePort(const char* call, const std::string& name);
   std::string ClientFolder(const std::optional<std::string>& configured,
                            const char* defaultName);
   // A listed server's queue. `server` null: the server is not listed; `queue`

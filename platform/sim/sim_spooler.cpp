@@ -451,16 +451,32 @@ SpoolerResult SimPlatform::DeletePrinter(PrinterHandle printer) {
   return result;
 }
 
-SpoolerResult SimPlatform::AddPrinterDriver(const DriverInfo2& info) {
+SpoolerResult SimPlatform::InstallDriver(const char* call, const DriverInfo2& info,
+                                         bool fromFolder) {
+  constexpr std::uint32_t kErrorCallNotImplemented = 120;
   SpoolerResult result{true, 0};
-  if (auto error = InjectedFailure("AddPrinterDriver", info.name)) {
+  if (auto error = InjectedFailure(call, info.name)) {
     result = Failed(*error);
+  } else if (fromFolder && !IsNt()) {
+    result = Failed(kErrorCallNotImplemented);
   } else if (info.name.empty()) {
     result = Failed(kErrorInvalidParameter);
+  } else if (IsNt() && !IsElevated()) {
+    result = Failed(kErrorAccessDenied);
+  } else if (IsNt() && EqualsIgnoringCase(info.environment, "Windows 4.0")) {
+    result = Failed(kErrorInvalidEnvironment);
   } else {
     for (const SimDriver& driver : state_.drivers) {
       if (EqualsIgnoringCase(driver.name, info.name)) {
         result = Failed(kErrorPrinterDriverAlreadyInstalled);
+        break;
+      }
+    }
+  }
+  if (result.ok && fromFolder) {
+    for (const std::string* file : {&info.driverPath, &info.dataFile, &info.configFile}) {
+      if (!file->empty() && !files_.FileExists(*file)) {
+        result = Failed(kErrorFileNotFound);
         break;
       }
     }
@@ -475,27 +491,50 @@ SpoolerResult SimPlatform::AddPrinterDriver(const DriverInfo2& info) {
     driver.version = info.version;
     state_.drivers.push_back(std::move(driver));
   }
-  Record("AddPrinterDriver", info.name, result.ok, result.error);
+  Record(call, info.name, result.ok, result.error);
   return result;
 }
 
-SpoolerResult SimPlatform::AddPort(const std::string& monitorName, ProgressWindow* /*owner*/) {
+SpoolerResult SimPlatform::AddPrinterDriver(const DriverInfo2& info) {
+  return InstallDriver("AddPrinterDriver", info, false);
+}
+
+SpoolerResult SimPlatform::AddPrinterDriverFromFolder(const DriverInfo2& info) {
+  return InstallDriver("AddPrinterDriverEx", info, true);
+}
+
+SpoolerResult SimPlatform::CreatePort(const char* call, const std::string& name) {
   SpoolerResult result{true, 0};
-  if (auto error = InjectedFailure("AddPort", monitorName)) {
+  if (auto error = InjectedFailure(call, name)) {
     result = Failed(*error);
-  } else if (monitorName.empty()) {
+  } else if (name.empty()) {
     result = Failed(kErrorInvalidParameter);
+  } else if (IsNt() && !IsElevated()) {
+    result = Failed(kErrorAccessDenied);
   } else {
     for (const std::string& port : state_.ports) {
-      if (EqualsIgnoringCase(port, monitorName)) {
+      if (EqualsIgnoringCase(port, name)) {
         result = Failed(kErrorAlreadyExists);
         break;
       }
     }
   }
-  if (result.ok) state_.ports.push_back(monitorName);
-  Record("AddPort", monitorName, result.ok, result.error);
+  if (result.ok) state_.ports.push_back(name);
+  Record(call, name, result.ok, result.error);
   return result;
+}
+
+SpoolerResult SimPlatform::AddPort(const std::string& monitorName, ProgressWindow* /*owner*/) {
+  return CreatePort("AddPort", monitorName);
+}
+
+SpoolerResult SimPlatform::AddLocalPort(const std::string& portName) {
+  if (!IsNt()) {
+    constexpr std::uint32_t kErrorCallNotImplemented = 120;
+    Record("XcvData", portName, false, kErrorCallNotImplemented);
+    return Failed(kErrorCallNotImplemented);
+  }
+  return CreatePort("XcvData", portName);
 }
 
 SizedResult<std::string> SimPlatform::GetDefaultPrinter(std::size_t bufferChars) {

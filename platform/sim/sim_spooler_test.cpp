@@ -404,7 +404,7 @@ TEST_F(SimSpoolerTest, DeletePrinterRemovesThroughItsHandle) {
 }
 
 TEST_F(SimSpoolerTest, DriversAndPortsAreAddedOnce) {
-  DriverInfo2 driver{1024, "HP LaserJet 5", "Windows 4.0", "C:\\sys\\hp5.dll", "C:\\sys\\hp5.dat",
+  DriverInfo2 driver{3, "HP LaserJet 5", "Windows x64", "C:\\sys\\hp5.dll", "C:\\sys\\hp5.dat",
                      "C:\\sys\\hp5ui.dll"};
   SpoolerResult added = spooler().AddPrinterDriver(driver);
   EXPECT_TRUE(added.ok);
@@ -412,11 +412,11 @@ TEST_F(SimSpoolerTest, DriversAndPortsAreAddedOnce) {
   ASSERT_EQ(state_.drivers.size(), 3u);
   const SimDriver& stored = state_.drivers.back();
   EXPECT_EQ(stored.name, "HP LaserJet 5");
-  EXPECT_EQ(stored.environment, "Windows 4.0");
+  EXPECT_EQ(stored.environment, "Windows x64");
   EXPECT_EQ(stored.driverPath, "C:\\sys\\hp5.dll");
   EXPECT_EQ(stored.dataFile, "C:\\sys\\hp5.dat");
   EXPECT_EQ(stored.configFile, "C:\\sys\\hp5ui.dll");
-  EXPECT_EQ(stored.version, 1024u);
+  EXPECT_EQ(stored.version, 3u);
   EXPECT_FALSE(stored.bareName);
 
   EXPECT_TRUE(spooler().AddPort("IP_10.0.0.9", nullptr).ok);
@@ -448,6 +448,74 @@ TEST_F(SimSpoolerTest, DriversAndPortsAreAddedOnce) {
     EXPECT_EQ(result.error, c.error) << c.what;
   }
   EXPECT_EQ(WorldOf(state_), before);
+}
+
+// Who may install a driver or add a port, and which driver NT takes: the
+// Windows 95/98/ME client lets anyone do anything the old way; NT refuses a
+// standard user (5) and a "Windows 4.0" driver (1805), and copies the driver
+// files from where the record names them.
+TEST_F(SimSpoolerTest, DriversAndPortsByOsAndElevation) {
+  const std::string share = (folder_ / "share").string();
+  ASSERT_TRUE(files_.CreateFolders(share).ok);
+  const std::string file = JoinPath(share, "qd.dll");
+  ASSERT_TRUE(files_.WriteFileAtomic(file, "driver").ok);
+  const DriverInfo2 old{0x400, "Q Old", "Windows 4.0", file, file, file};
+  const DriverInfo2 nt{3, "Q NT", "Windows x64", file, file, file};
+  DriverInfo2 missing = nt;
+  missing.name = "Q Missing";
+  missing.configFile = JoinPath(share, "absent.dll");
+  struct Case {
+    const char* what;
+    int platformId;
+    std::optional<bool> elevated;
+    std::uint32_t oldDriver, driverFromFolder, missingFile, port, localPort;
+  };
+  const Case cases[] = {
+      {"95", 1, std::nullopt, 0, 120, 120, 0, 120},
+      {"95, elevated false means nothing", 1, false, 0, 120, 120, 0, 120},
+      {"NT, key absent", 2, std::nullopt, 1805, 0, 2, 0, 0},
+      {"NT administrator", 2, true, 1805, 0, 2, 0, 0},
+      {"NT standard user", 2, false, 5, 5, 5, 5, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    state_.os = SimOs{c.platformId, c.platformId == 1 ? 4 : 10, 0, Json::object()};
+    state_.elevated = c.elevated;
+    state_.drivers.resize(2);
+    state_.ports = {"LPT1:", "IP_10.0.0.4"};
+    state_.spoolerCalls.clear();
+    SimPlatform client(state_, host_, files_, clock_);
+    EXPECT_EQ(client.IsElevated(), c.elevated.value_or(true) || c.platformId == 1);
+    EXPECT_EQ(client.GetNativeDriverEnvironment(), c.platformId == 1 ? "" : "Windows x64");
+    EXPECT_EQ(client.AddPrinterDriver(old).error, c.oldDriver);
+    EXPECT_EQ(client.AddPrinterDriverFromFolder(nt).error, c.driverFromFolder);
+    EXPECT_EQ(client.AddPrinterDriverFromFolder(missing).error, c.missingFile);
+    EXPECT_EQ(client.AddPort("Q1:", nullptr).error, c.port);
+    EXPECT_EQ(client.AddLocalPort("\\\\SRV\\Q").error, c.localPort);
+    const std::size_t drivers = 2 + (c.oldDriver == 0) + (c.driverFromFolder == 0);
+    EXPECT_EQ(state_.drivers.size(), drivers) << "a refused install adds nothing";
+    const std::size_t ports = 2 + (c.port == 0) + (c.localPort == 0);
+    EXPECT_EQ(state_.ports.size(), ports);
+    ASSERT_EQ(state_.spoolerCalls.size(), 5u);
+    EXPECT_EQ(state_.spoolerCalls[1].call, "AddPrinterDriverEx");
+    EXPECT_EQ(state_.spoolerCalls[4].call, "XcvData");
+    EXPECT_EQ(state_.spoolerCalls[4].name, "\\\\SRV\\Q");
+    if (c.localPort == 0) {
+      EXPECT_EQ(client.AddLocalPort("\\\\srv\\q").error, 183u) << "the port is there";
+    }
+  }
+  // The environment follows the client file's, and both keys survive a save.
+  state_.os->environment = "Windows NT x86";
+  state_.elevated = false;
+  LoadResult again = ParseClient(SerializeClient(state_), "client.json");
+  ASSERT_TRUE(again.ok) << again.error;
+  EXPECT_EQ(again.state.elevated, std::optional<bool>(false));
+  SimPlatform x86(again.state, host_, files_, clock_);
+  EXPECT_EQ(x86.GetNativeDriverEnvironment(), "Windows NT x86");
+  EXPECT_FALSE(x86.IsElevated());
+  LoadResult wrong = ParseClient(R"({"elevated": "yes"})", "client.json");
+  EXPECT_FALSE(wrong.ok);
+  EXPECT_NE(wrong.error.find("elevated"), std::string::npos) << wrong.error;
 }
 
 TEST_F(SimSpoolerTest, DefaultPrinterQueriesAndChanges) {

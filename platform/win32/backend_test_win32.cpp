@@ -575,6 +575,103 @@ TEST(Win32EventLog, TheProgramIsAMessageFileThatGivesEachEventItsText) {
   FreeLibrary(data);
 }
 
+// XcvData on the Local Port monitor, as the backend reaches it: the test's
+// own removal of the port it added.
+DWORD DeleteLocalPort(const std::wstring& port) {
+  wchar_t monitor[] = L",XcvMonitor Local Port";
+  PRINTER_DEFAULTSW administer{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+  HANDLE xcv = nullptr;
+  if (!OpenPrinterW(monitor, &xcv, &administer)) return GetLastError();
+  DWORD needed = 0, status = 0;
+  std::vector<wchar_t> name(port.begin(), port.end());
+  name.push_back(L'\0');
+  XcvDataW(xcv, L"DeletePort", reinterpret_cast<BYTE*>(name.data()),
+           static_cast<DWORD>(name.size() * sizeof(wchar_t)), nullptr, 0, &needed, &status);
+  ::ClosePrinter(xcv);
+  return status;
+}
+
+bool PortListed(const std::string& port) {
+  DWORD needed = 0, returned = 0;
+  EnumPortsA(nullptr, 1, nullptr, 0, &needed, &returned);
+  std::vector<unsigned char> buffer(needed + 1);
+  if (!EnumPortsA(nullptr, 1, buffer.data(), needed, &needed, &returned)) return false;
+  const auto* ports = reinterpret_cast<const PORT_INFO_1A*>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i) {
+    if (ports[i].pName && lstrcmpiA(ports[i].pName, port.c_str()) == 0) return true;
+  }
+  return false;
+}
+
+// The NT way of the engine's driver and port steps: the spooler copies the
+// driver's files itself from the folder that names them (its own
+// environment's, whatever this program's), and the Local Port monitor adds a
+// port with no dialog and says when it has one already.
+TEST(Win32SpoolerNt, DriverFromItsFolderAndASilentPort) {
+  Win32SystemInfo system;
+  EXPECT_TRUE(system.IsElevated()) << "Wine's user is an administrator";
+  const std::string environment = system.GetNativeDriverEnvironment();
+  ASSERT_FALSE(environment.empty());
+
+  const std::string folder = JoinPath(Environment("TEMP"), "quillon-driver-folder");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string file = JoinPath(folder, "qfolder.drv");
+  Win32Spooler spooler;
+  {
+    HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(out, "driver bytes", 12, &written, nullptr);
+    CloseHandle(out);
+  }
+  const char* kDriver = "Quillon Folder Test Driver";
+  DriverInfo2 driver{3, kDriver, environment, file, file, file};
+  SpoolerResult added = spooler.AddPrinterDriverFromFolder(driver);
+  EXPECT_TRUE(added.ok) << added.error;
+  EXPECT_EQ(added.error, 0u);
+  // Installed for the native environment, its file now in the spooler's folder.
+  DWORD needed = 0;
+  std::string installed;
+  std::vector<unsigned char> buffer(1);
+  EnumPrinterDriversA(nullptr, const_cast<char*>(environment.c_str()), 2, nullptr, 0, &needed,
+                      &needed);
+  buffer.assign(needed + 1, 0);
+  DWORD returned = 0;
+  if (EnumPrinterDriversA(nullptr, const_cast<char*>(environment.c_str()), 2, buffer.data(),
+                          static_cast<DWORD>(buffer.size()), &needed, &returned)) {
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < returned; ++i) {
+      if (drivers[i].pName && std::string(drivers[i].pName) == kDriver) {
+        installed = drivers[i].pDriverPath ? drivers[i].pDriverPath : "";
+      }
+    }
+  }
+  EXPECT_NE(installed, "") << "not listed for " << environment;
+  EXPECT_EQ(Lower(installed).find(Lower(folder)), std::string::npos) << installed;
+  EXPECT_NE(Lower(installed).find("qfolder.drv"), std::string::npos) << installed;
+  EXPECT_NE(GetFileAttributesA(installed.c_str()), INVALID_FILE_ATTRIBUTES) << installed;
+
+  // (A file missing from the folder: Windows refuses with 2, Wine installs
+  // all the same; the simulated client shows the refusal.)
+  DeletePrinterDriverA(nullptr, const_cast<char*>(environment.c_str()),
+                       const_cast<char*>(kDriver));
+  DeleteFileA(installed.c_str());
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(folder.c_str());
+
+  const std::string port = "C:\\quillon-test\\silent-port.prn";
+  DeleteLocalPort(L"C:\\quillon-test\\silent-port.prn");
+  SpoolerResult port1 = spooler.AddLocalPort(port);
+  EXPECT_TRUE(port1.ok) << port1.error;
+  EXPECT_TRUE(PortListed(port));
+  SpoolerResult again = spooler.AddLocalPort(port);
+  EXPECT_FALSE(again.ok);
+  EXPECT_EQ(again.error, static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(DeleteLocalPort(L"C:\\quillon-test\\silent-port.prn"), 0u);
+  EXPECT_FALSE(PortListed(port));
+}
+
 TEST(Win32EventLog, SourceIsRegisteredReportedToAndDeregistered) {
   Win32EventLog log;
   EventSourceResult source = log.RegisterEventSource("Quillon");

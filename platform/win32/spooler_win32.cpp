@@ -259,6 +259,46 @@ SpoolerResult Win32Spooler::AddPrinterDriver(const DriverInfo2& info) {
   return Outcome(ok, GetLastError());
 }
 
+SpoolerResult Win32Spooler::AddPrinterDriverFromFolder(const DriverInfo2& info) {
+  DRIVER_INFO_2A record{};
+  record.cVersion = info.version;
+  record.pName = Chars(info.name);
+  record.pEnvironment = Chars(info.environment);
+  record.pDriverPath = Chars(info.driverPath);
+  record.pDataFile = Chars(info.dataFile);
+  record.pConfigFile = Chars(info.configFile);
+  SetLastError(0);
+  const BOOL ok = AddPrinterDriverExA(nullptr, 2, reinterpret_cast<BYTE*>(&record),
+                                      APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY);
+  return Outcome(ok, GetLastError());
+}
+
+// The monitor's own answer is the status; the call's result only says whether
+// the monitor was reached.
+SpoolerResult Win32Spooler::AddLocalPort(const std::string& portName) {
+  wchar_t monitor[] = L",XcvMonitor Local Port";
+  PRINTER_DEFAULTSW administer{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+  HANDLE xcv = nullptr;
+  SetLastError(0);
+  if (!OpenPrinterW(monitor, &xcv, &administer) || !xcv) {
+    const DWORD error = GetLastError();
+    return {false, error ? error : static_cast<DWORD>(ERROR_ACCESS_DENIED)};
+  }
+  const std::u16string wide = NarrowToUtf16(portName);
+  std::vector<wchar_t> port(wide.begin(), wide.end());
+  port.push_back(L'\0');
+  DWORD needed = 0;
+  DWORD status = ERROR_SUCCESS;
+  SetLastError(0);
+  const BOOL reached =
+      XcvDataW(xcv, L"AddPort", reinterpret_cast<BYTE*>(port.data()),
+               static_cast<DWORD>(port.size() * sizeof(wchar_t)), nullptr, 0, &needed, &status);
+  const DWORD error = GetLastError();
+  ::ClosePrinter(xcv);
+  if (!reached) return {false, error ? error : static_cast<DWORD>(ERROR_INVALID_FUNCTION)};
+  return {status == ERROR_SUCCESS, status};
+}
+
 SpoolerResult Win32Spooler::AddPort(const std::string& monitorName, ProgressWindow* owner) {
   HWND window = static_cast<HWND>(NativeWindowOf(owner));
   SetLastError(0);

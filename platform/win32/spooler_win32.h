@@ -65,6 +65,8 @@ class Win32Spooler : public Spooler {
   HandleResult AddPrinter(const PrinterInfo2& info) override;
   SpoolerResult DeletePrinter(PrinterHandle printer) override;
   SpoolerResult AddPrinterDriver(const DriverInfo2& info) override;
+  SpoolerResult AddPrinterDriverFromFolder(const DriverInfo2& info) override;
+  SpoolerResult AddLocalPort(const std::string& portName) override;
   // The owner is the progress window's handle, or none.
   SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
   SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;

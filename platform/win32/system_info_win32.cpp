@@ -111,6 +111,28 @@ std::string Win32SystemInfo::GetErrorText(std::uint32_t code) {
   return text == "Error " + std::to_string(code) ? std::string() : text;  // no message of its own
 }
 
+// Membership of Administrators as the token grants it: under UAC an
+// administrator's filtered token holds the group for denying only, so only an
+// elevated process counts, which is what the spooler asks of a driver install.
+bool Win32SystemInfo::IsElevated() {
+  if (GetVersion().platformId == VER_PLATFORM_WIN32_WINDOWS) return true;
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    return false;
+  }
+  BOOL member = FALSE;
+  if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+  FreeSid(administrators);
+  return member != FALSE;
+}
+
+std::string Win32SystemInfo::GetNativeDriverEnvironment() {
+  const char* environment = NativeDriverEnvironment();
+  return environment ? environment : "";
+}
+
 const char* NativeDriverEnvironment() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   if (!kernel) return nullptr;

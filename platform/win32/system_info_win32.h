@@ -16,6 +16,8 @@ class Win32SystemInfo : public SystemInfo {
   std::string GetSystemFolder() override;
   std::string GetProgramFolder() override;
   std::string GetErrorText(std::uint32_t code) override;
+  bool IsElevated() override;
+  std::string GetNativeDriverEnvironment() override;
 };
 
 // The spooler's name for the system's own driver environment ("Windows x64",

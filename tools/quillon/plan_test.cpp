@@ -173,7 +173,9 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   }
   EXPECT_TRUE(outputFile) << plan["files"].dump();
   EXPECT_TRUE(statusKeyed);
-  EXPECT_TRUE(driverCopied) << plan["files"].dump();
+  // NT's spooler takes the driver from the share itself: nothing is copied
+  // into the system folder.
+  EXPECT_FALSE(driverCopied) << plan["files"].dump();
   ASSERT_EQ(plan["popups"].size(), 1u);
   EXPECT_EQ(plan["popups"][0]["text"], "Moved\nThanks");
   ASSERT_EQ(plan["events"].size(), 1u);
