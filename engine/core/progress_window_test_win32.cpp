@@ -65,6 +65,12 @@ class SlowSpooler : public platform::Spooler {
                                   platform::ProgressWindow* owner) override {
     return inner_.AddPort(monitorName, owner);
   }
+  platform::SpoolerResult AddPrinterDriverFromFolder(const platform::DriverInfo2& info) override {
+    return inner_.AddPrinterDriverFromFolder(info);
+  }
+  platform::SpoolerResult AddLocalPort(const std::string& portName) override {
+    return inner_.AddLocalPort(portName);
+  }
   platform::SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override {
     return inner_.GetDefaultPrinter(bufferChars);
   }
