@@ -100,11 +100,6 @@ std::uint32_t ReadCode(const Json& value, const std::string& where) {
       ReadInteger(value, where, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
-bool ReadBool(const Json& value, const std::string& where) {
-  if (!value.is_boolean()) Fail(where, "must be true or false");
-  return value.get<bool>();
-}
-
 int ReadInt(const Json& value, const std::string& where) {
   return static_cast<int>(ReadInteger(value, where, std::numeric_limits<int>::min(),
                                       std::numeric_limits<int>::max()));
