@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace quillon::toolkit {
 namespace {
 
@@ -59,6 +61,35 @@ std::string CharacterName(char c) {
     default:
       return "the control character " + HexByte(c);
   }
+}
+
+// On a host whose 8-bit text is UTF-8 (Linux, Samba names): the length of
+// the sequence at the start of `text`, 0 when it is not UTF-8, with its
+// code point.
+std::size_t Utf8Length(std::string_view text, char32_t* point) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+  if (length == 0 || text.size() < length) return 0;
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (next & 0x3F);
+  }
+  if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
+      (value >= 0xD800 && value <= 0xDFFF)) {
+    return 0;
+  }
+  *point = value;
+  return length;
+}
+
+// C1 controls, line and paragraph separators and the direction controls: a
+// line holding them does not read as it runs.
+bool IsInvisibleControl(char32_t point) {
+  return (point >= 0x80 && point <= 0x9F) || point == 0x2028 || point == 0x2029 ||
+         (point >= 0x202A && point <= 0x202E) || (point >= 0x2066 && point <= 0x2069) ||
+         point == 0x200E || point == 0x200F || point == 0xFEFF;
 }
 
 std::string TwoDigits(int value) {
@@ -146,8 +177,31 @@ bool IsDrivePath(std::string_view path) {
 
 std::optional<std::string> EscapeForBatch(std::string_view text, BatchPlace place,
                                           std::string* refused) {
+  static const bool utf8 = platform::NarrowCharsetName() == "UTF-8";
   std::string escaped;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (utf8 && static_cast<unsigned char>(c) >= 0x80) {
+      char32_t point = 0;
+      const std::size_t length = Utf8Length(text.substr(i), &point);
+      if (length == 0 || IsInvisibleControl(point)) {
+        if (refused) {
+          char name[48];
+          if (length == 0) {
+            std::snprintf(name, sizeof name, "the byte 0x%02X, which is not UTF-8",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
+          } else {
+            std::snprintf(name, sizeof name, "the control character U+%04X",
+                          static_cast<unsigned>(point));
+          }
+          *refused = name;
+        }
+        return std::nullopt;
+      }
+      escaped.append(text.substr(i, length));
+      i += length - 1;
+      continue;
+    }
     if (c == '"' || IsControl(c) || (c == '!' && place == BatchPlace::QuotedPath)) {
       if (refused) *refused = CharacterName(c);
       return std::nullopt;

@@ -5,6 +5,7 @@
 // as a share that a mount table maps to the temporary folder, as an
 // administrator deploying from Linux types it.
 #include "toolkit/deployment.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -472,6 +473,21 @@ TEST(BatchEscapeTest, OnlyTextCmdReadsBackUnchangedPasses) {
   EXPECT_EQ(refused, "an exclamation mark (!)");
   // Text beyond ASCII is left as it is.
   EXPECT_EQ(EscapeForBatch("B\xc3\xbcro", P::QuotedPath, &refused), "B\xc3\xbcro");
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    // Where names are UTF-8 (Samba's), what is no text, or a control that
+    // makes a line read otherwise than it runs, is refused like the others.
+    const std::pair<std::string, std::string> beyond[] = {
+        {"a\xc2\x85" "b", "the control character U+0085"},
+        {"a\xe2\x80\xae" "exe.ini", "the control character U+202E"},
+        {"a\xe2\x80\xa8" "b", "the control character U+2028"},
+        {"a\xff" "b", "the byte 0xFF, which is not UTF-8"},
+        {"a\xc3", "the byte 0xC3, which is not UTF-8"}};
+    for (const auto& [text, why] : beyond) {
+      refused.clear();
+      EXPECT_EQ(EscapeForBatch(text, P::QuotedPath, &refused), std::nullopt) << VisibleText(text);
+      EXPECT_EQ(refused, why);
+    }
+  }
 
   EXPECT_EQ(EscapeForHtml("<a href=\"x\">'&amp;'</a>"),
             "&lt;a href=&quot;x&quot;&gt;&#39;&amp;amp;&#39;&lt;/a&gt;");

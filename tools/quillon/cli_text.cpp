@@ -91,6 +91,20 @@ std::string JsonString(std::string_view text) {
   return result + "\"";
 }
 
+namespace {
+// U+200E, U+200F, U+2028 to U+202E, U+2066 to U+2069 and U+FEFF, in UTF-8.
+bool IsDirectionOrSeparator(std::string_view sequence) {
+  const auto b0 = static_cast<unsigned char>(sequence[0]);
+  const auto b1 = static_cast<unsigned char>(sequence[1]);
+  const auto b2 = static_cast<unsigned char>(sequence[2]);
+  if (b0 == 0xEF) return b1 == 0xBB && b2 == 0xBF;
+  if (b0 != 0xE2) return false;
+  if (b1 == 0x80) return b2 == 0x8E || b2 == 0x8F || (b2 >= 0xA8 && b2 <= 0xAE);
+  if (b1 == 0x81) return b2 >= 0xA6 && b2 <= 0xA9;
+  return false;
+}
+}  // namespace
+
 std::string VisibleText(std::string_view text, bool keepLayout) {
   static const bool utf8 = platform::NarrowCharsetName() == "UTF-8";
   std::string out;
@@ -126,6 +140,16 @@ std::string VisibleText(std::string_view text, bool keepLayout) {
     } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
       hex(static_cast<unsigned char>(text[i + 1]));  // U+0080 to U+009F: C1 controls
       i += 2;
+    } else if (length == 3 && IsDirectionOrSeparator(text.substr(i, 3))) {
+      // A text that runs backwards on the screen, or breaks the line, shows
+      // other names than it holds.
+      char shown[12];
+      std::snprintf(shown, sizeof shown, "<U+%04X>",
+                    static_cast<unsigned>(((c & 0x0F) << 12) |
+                                          ((static_cast<unsigned char>(text[i + 1]) & 0x3F) << 6) |
+                                          (static_cast<unsigned char>(text[i + 2]) & 0x3F)));
+      out += shown;
+      i += 3;
     } else {
       out.append(text.substr(i, length));
       i += length;

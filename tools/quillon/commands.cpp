@@ -245,20 +245,23 @@ int Check(const std::vector<std::string>& args, platform::FileSystem& files,
     }
     out << "]}\n";
   } else {
+    // The document's name and values come from wherever it lay: shown, never
+    // obeyed by the terminal.
+    const std::string shown = VisibleText(path);
     for (const Finding& f : findings) {
-      out << path;
+      out << shown;
       if (f.line) out << ":" << f.line;
-      out << ": " << (f.refusal ? "refused" : "warning") << ": " << f.message << "\n";
+      out << ": " << (f.refusal ? "refused" : "warning") << ": " << VisibleText(f.message) << "\n";
     }
     if (refusals > 0) {
-      out << path << ": the engine would refuse this document (" << refusals
+      out << shown << ": the engine would refuse this document (" << refusals
           << (refusals == 1 ? " reason" : " reasons") << ", " << warnings
           << (warnings == 1 ? " warning)" : " warnings)") << "\n";
     } else if (warnings > 0) {
-      out << path << ": readable, " << warnings << (warnings == 1 ? " warning" : " warnings")
+      out << shown << ": readable, " << warnings << (warnings == 1 ? " warning" : " warnings")
           << "\n";
     } else {
-      out << path << ": no problems found\n";
+      out << shown << ": no problems found\n";
     }
   }
   out.flush();

@@ -3,6 +3,7 @@
 #include "tools/quillon/plan.h"
 
 #include <algorithm>
+#include <sstream>
 #include <deque>
 #include <unordered_set>
 
@@ -579,7 +580,14 @@ int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& file
   if (json) {
     WriteJson(out, plan, alias.value_or(document), clientName, debug);
   } else {
-    WriteText(out, plan, alias.value_or(document), clientName, debug);
+    // Names and texts from the document and the client reach the terminal
+    // shown, never obeyed; the report's CR LF ends read as line ends.
+    std::ostringstream text;
+    WriteText(text, plan, alias.value_or(document), clientName, debug);
+    std::string lines = text.str();
+    std::string::size_type at = 0;
+    while ((at = lines.find("\r\n", at)) != std::string::npos) lines.erase(at, 1);
+    out << VisibleText(lines, /*keepLayout=*/true);
   }
   out.flush();
   return plan.documentRead && plan.succeeded ? kSucceeds : kFails;

@@ -186,6 +186,24 @@ TEST(QuillonDecodeTest, HostileFilesAreRefusedOrBoundedAndTheirControlsShownNotO
 #endif
 }
 
+// A document planted in the share, named and filled to command the terminal
+// that checks it: every name and value is shown, none obeyed; the same for the
+// direction controls that make a name read backwards.
+TEST(QuillonCheckTest, NamesAndValuesFromTheShareAreShownNotObeyed) {
+  platform::MemoryFileSystem files;
+  const std::string name = "e\x1b]0;PWN\x07.ini";
+  files.files[name] = With(CompleteDocument(), "NOTIFICATION", "ServerPort", "\x1b[2J25");
+  const Output checked = Quillon(files, {"check", name});
+  EXPECT_EQ(checked.out.find('\x1b'), std::string::npos) << checked.out;
+  EXPECT_EQ(checked.out.find('\x07'), std::string::npos) << checked.out;
+  EXPECT_NE(checked.out.find("e^[]0;PWN^G.ini"), std::string::npos) << checked.out;
+  if (platform::NarrowCharsetName() == "UTF-8") {
+    EXPECT_EQ(VisibleText("OLD\xe2\x80\xaegnp.exe"), "OLD<U+202E>gnp.exe");
+    EXPECT_EQ(VisibleText("a\xe2\x81\xa6" "b\xef\xbb\xbf"), "a<U+2066>b<U+FEFF>");
+    EXPECT_EQ(VisibleText("B\xc3\xbcro \xe2\x80\x94 ok"), "B\xc3\xbcro \xe2\x80\x94 ok");
+  }
+}
+
 TEST(QuillonCheckTest, RefusalsCarryTheirLinesAndTheEnginesWords) {
   std::string text = CompleteDocument({{"ShowProgress=", ""},
                                        {"AlwaysRun=", "AlwaysRun=Maybe"},

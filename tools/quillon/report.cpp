@@ -171,6 +171,9 @@ class LineSource {
   struct Line {
     std::string_view text;
     bool junk = false;
+    // Junk that is text with control characters in it, not the zeros or the
+    // endless bytes a crash leaves: a report line someone or something changed.
+    bool damagedText = false;
   };
 
   // Reads at most `limit` bytes of the file.
@@ -241,7 +244,10 @@ class LineSource {
  private:
   static Line Checked(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (IsJunk(line)) return Line{{}, true};
+    if (IsJunk(line)) {
+      const bool zeros = line.find_first_not_of('\0') == std::string_view::npos;
+      return Line{{}, true, !zeros};
+    }
     return Line{line, false};
   }
 
@@ -265,6 +271,10 @@ struct Move {
   std::string oldName, newName;
   bool failed = false;
 };
+
+// Said of a run whose report holds a line of text with control characters.
+constexpr std::string_view kUnreadableRest =
+    "(the rest of this report cannot be read: a failure may be hidden in it)";
 
 struct Run {
   Source source = Source::OutputFile;
@@ -539,6 +549,17 @@ bool FindOutcomeMarker(std::string_view name, std::size_t* at, bool* failed) {
   return false;
 }
 
+// Years outside 1980 to 2100 (a Buddhist-era year, a broken line) and
+// impossible dates are no date of a run.
+bool PossibleDate(const DateTime& date) {
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+  return !(date.year < 1980 || date.year > 2100 || date.month < 1 || date.month > 12 ||
+           date.day < 1 || date.day > kDays[date.month - 1] ||
+           (date.month == 2 && date.day == 29 && !leap) || date.hour < 0 || date.hour > 23 ||
+           date.minute < 0 || date.minute > 59 || date.second < 0 || date.second > 59);
+}
+
 // "<computer>_MM.DD.YYYY_HH.NN.SS_EmailFailure.txt"
 bool ParseBackupName(std::string_view name, std::string* computer, DateTime* when) {
   constexpr std::string_view kSuffix = "_EmailFailure.txt";
@@ -602,7 +623,10 @@ class ShareReader {
       const std::string path = relative.empty() ? folder_ : platform::JoinPath(folder_, relative);
       std::optional<std::vector<platform::FolderEntry>> entries = files_.ListFolder(path);
       if (!entries) {
-        if (first && !relative.empty()) Issue(relative, FileIssue::FolderUnreadable);
+        if (first && !relative.empty()) {
+          Issue(relative, FileIssue::FolderUnreadable);
+          ++summary_.foldersUnread;
+        }
         continue;
       }
       std::sort(entries->begin(), entries->end(),
@@ -747,9 +771,11 @@ class ShareReader {
     };
     for (; line; line = lines.Next()) {
       if (line->junk) {
-        // The run the junk broke into counts as far as it went; reading goes
-        // on at the next report.
+        // The run the junk broke into counts as far as it went; a damaged
+        // line of text may have been a failure, so that run counts as failed.
+        // Reading goes on at the next report.
         junk = true;
+        if (run && line->damagedText) run->AddProblem(true, kUnreadableRest);
         commit();
         continue;
       }
@@ -807,6 +833,7 @@ class ShareReader {
     while (std::optional<LineSource::Line> line = lines.Next()) {
       if (line->junk) {
         junk = true;
+        if (run && line->damagedText) run->AddProblem(true, kUnreadableRest);
         continue;
       }
       const std::string_view text = Text(line->text, &repaired);
@@ -822,7 +849,8 @@ class ShareReader {
         run.emplace();
         run->source = Source::MailBackup;
         run->computer = computer;
-        run->when = stamp;
+        // A name anyone can give a file: an impossible time is no time.
+        if (PossibleDate(stamp)) run->when = stamp;
         run->whenText = stamp.Iso();
         run->file = relative;
         run->fileName = name;
@@ -1168,13 +1196,7 @@ std::optional<DateTime> ParseGeneralDate(std::string_view text,
     if (pm && date.hour < 12) date.hour += 12;
     if (am && date.hour == 12) date.hour = 0;
   }
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
-  if (date.year < 1980 || date.year > 2100 || date.month < 1 || date.month > 12 || date.day < 1 ||
-      date.day > kDays[date.month - 1] || (date.month == 2 && date.day == 29 && !leap) ||
-      date.hour > 23 || date.minute > 59 || date.second > 59) {
-    return std::nullopt;
-  }
+  if (!PossibleDate(date)) return std::nullopt;
   return date;
 }
 

@@ -146,6 +146,9 @@ struct Summary {
   // Files named as a failed run (FAILED_) that could not be read: a failure
   // may be hidden there.
   long failedFilesUnread = 0;
+  // Folders below that could not be listed: what they hold, a FAILED_ file
+  // among it, is unknown.
+  long foldersUnread = 0;
   long UsersFailing() const;  // users whose last run failed
 };
 

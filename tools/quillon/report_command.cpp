@@ -159,6 +159,26 @@ int Report(const std::vector<std::string>& args, platform::FileSystem& files,
     return kBad;
   }
 
+  if (html) {
+    // The page replaces its name whole: a device, pipe or link there would be
+    // replaced by a file, so such a name is refused before anything is read.
+    const std::string parent = platform::ParentFolder(*html);
+#ifdef _WIN32
+    const std::string name = html->substr(html->find_last_of("\\/") + 1);
+#else
+    const std::string name = html->substr(html->find_last_of('/') + 1);
+#endif
+    if (const auto entries = files.ListFolder(parent)) {
+      for (const platform::FolderEntry& entry : *entries) {
+        if (entry.name == name && (entry.kind == platform::FolderEntry::Kind::Other || entry.link)) {
+          err << "quillon report: " << VisibleText(*html)
+              << ": is not a regular file; the page is written only as a file of its own\n";
+          return kBad;
+        }
+      }
+    }
+  }
+
   ProgressLine progress(host, err);
   report::ReadOptions readOptions;
   readOptions.progress = [&progress](long done, long total) { progress.Update(done, total); };

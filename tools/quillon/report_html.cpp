@@ -330,7 +330,7 @@ std::string HtmlPage(const Summary& summary) {
   if (summary.issues.Repaired() > 0) {
     page += "<p>" + Escaped(IssuesSentence(summary.issues, IssueGroup::Repaired)) + ".</p>\n";
   }
-  if (summary.failedFilesUnread > 0) {
+  if (summary.failedFilesUnread > 0 || summary.foldersUnread > 0) {
     page += "<p id=\"failed-unread\">" + Escaped(FailedUnreadSentence(summary)) + ".</p>\n";
   }
   if (!summary.issues.files.empty()) {

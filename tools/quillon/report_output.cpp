@@ -112,15 +112,21 @@ std::string MovesNotShownSentence(const Summary& summary) {
 }
 
 std::string FailedUnreadSentence(const Summary& summary) {
-  if (summary.failedFilesUnread == 0) return {};
-  return Plural(summary.failedFilesUnread, "file", "files") + " named FAILED_ could not be read: " +
-         "a failure may be hidden";
+  std::string sentence;
+  if (summary.failedFilesUnread > 0) {
+    sentence = Plural(summary.failedFilesUnread, "file", "files") + " named FAILED_ could not be read";
+  }
+  if (summary.foldersUnread > 0) {
+    if (!sentence.empty()) sentence += " and ";
+    sentence += Plural(summary.foldersUnread, "folder", "folders") + " could not be listed";
+  }
+  return sentence.empty() ? sentence : sentence + ": a failure may be hidden";
 }
 
 std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
 
 int ExitCode(const Summary& summary) {
-  return summary.UsersFailing() > 0 || summary.failedFilesUnread > 0 ||
+  return summary.UsersFailing() > 0 || summary.failedFilesUnread > 0 || summary.foldersUnread > 0 ||
                  summary.failedRunsOfUsersNotShown > 0
              ? 1
              : 0;
@@ -146,7 +152,9 @@ void WriteText(const Summary& summary, std::ostream& out) {
       << " already done\n";
   const long failing = summary.UsersFailing();
   out << "Last run failed: " << Plural(failing, "user", "users") << "\n";
-  if (summary.failedFilesUnread > 0) out << FailedUnreadSentence(summary) << "\n";
+  if (summary.failedFilesUnread > 0 || summary.foldersUnread > 0) {
+    out << FailedUnreadSentence(summary) << "\n";
+  }
 
   if (failing > 0) {
     out << "\nFailed at their last run:\n";
@@ -235,7 +243,9 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
     sentence += "; " + IssuesSentence(summary.issues, IssueGroup::ReadInPart);
   }
   if (summary.issues.Repaired() > 0) sentence += "; " + IssuesSentence(summary.issues, IssueGroup::Repaired);
-  if (summary.failedFilesUnread > 0) sentence += "; " + FailedUnreadSentence(summary);
+  if (summary.failedFilesUnread > 0 || summary.foldersUnread > 0) {
+    sentence += "; " + FailedUnreadSentence(summary);
+  }
   row({"summary", "", "", "", "", summary.folder, "", "", n(summary.runs), n(summary.succeeded),
        n(summary.failed), n(summary.alreadyDone), "", "", sentence});
   for (const auto& [key, user] : summary.users) {
@@ -282,6 +292,7 @@ void WriteJson(const Summary& summary, std::ostream& out) {
       << ", \"repaired\": " << summary.issues.Repaired()
       << ", \"skippedSummary\": " << JsonString(IssuesSentence(summary.issues, IssueGroup::Skipped))
       << ", \"failedUnread\": " << summary.failedFilesUnread
+      << ", \"foldersUnread\": " << summary.foldersUnread
       << "},\n \"notShown\": {\"runsOfUsers\": " << summary.runsOfUsersNotShown
       << ", \"failedRunsOfUsers\": " << summary.failedRunsOfUsersNotShown
       << ", \"moves\": " << summary.movesNotShown << "},\n \"fileIssues\": [";

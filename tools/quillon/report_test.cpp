@@ -498,7 +498,7 @@ TEST(QuillonReportTest, CommandArgumentsFormsAndProgress) {
   for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size()) << row[0];
   EXPECT_EQ(rows[0][0], "record");
   EXPECT_EQ(rows[1], (std::vector<std::string>{"summary", "", "", "", "", "share", "", "", "4", "3", "1",
-                                               "0", "", "", "2 files skipped: 1 cannot be read, 1 folder cannot be listed"}));
+                                               "0", "", "", "2 files skipped: 1 cannot be read, 1 folder cannot be listed; 1 folder could not be listed: a failure may be hidden"}));
   EXPECT_EQ(rows[2], (std::vector<std::string>{"user", "PC1", "ann", "", "", "PC1_ann_SUCCESS_moves.txt",
                                                "succeeded", "2026-12-03 09:00:00", "2", "2", "0", "0", "",
                                                "", ""}));
@@ -772,6 +772,22 @@ TEST(QuillonReportTest, LinksPipesAndHugeFilesInTheShare) {
     EXPECT_NE(all.find("not a regular file"), std::string::npos);
     fs::remove(platform::JoinPath(share, "page.html"));
   }
+  // The page is never written over a pipe or a link of that name: it would
+  // replace them (a device node, or /dev/stdout's link) by a file.
+  const std::string pipePage = platform::JoinPath(scratch.ProgramFolder(), "page-pipe.html");
+  const std::string linkPage = platform::JoinPath(scratch.ProgramFolder(), "page-link.html");
+  ASSERT_EQ(::mkfifo(pipePage.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), linkPage.c_str()), 0);
+  for (const std::string& page : {pipePage, linkPage}) {
+    Output refused = RunReport(files, {"--html", page, share});
+    EXPECT_EQ(refused.code, 2) << refused.err;
+    EXPECT_NE(refused.err.find("is not a regular file"), std::string::npos) << refused.err;
+  }
+  struct stat kept {};
+  ASSERT_EQ(::lstat(pipePage.c_str(), &kept), 0);
+  EXPECT_TRUE(S_ISFIFO(kept.st_mode));
+  ASSERT_EQ(::lstat(linkPage.c_str(), &kept), 0);
+  EXPECT_TRUE(S_ISLNK(kept.st_mode));
 
   // A pipe swapped in for a file after the folder was listed is not waited
   // on; files beyond the bounds are read up to them or skipped, and said so.
@@ -813,6 +829,45 @@ TEST(QuillonReportTest, LinksPipesAndHugeFilesInTheShare) {
   EXPECT_EQ(summary.runs, 1 + 3) << "ann's run and bea's first three, up to the bound";
 }
 #endif
+
+
+// What a user who can write the share can do to hide a failure or mislead the
+// administrator, each of which the report once took at its word.
+TEST(QuillonReportTest, DamagedLinesFoldersAndNamesHideNoFailure) {
+  platform::MemoryFileSystem files;
+  const std::string share = "share";
+  const auto at = [&](const std::string& name) { return platform::JoinPath(share, name); };
+  files.folders.insert(share);
+  // A report line turned into terminal commands, where the failure stood.
+  files.files[at("PC1_ann_SUCCESS_moves.txt")] =
+      "\r\n\r\nReport At: " + Dated(1, 9) +
+      "\r\n\r\n* ----- Computer: PC1 Username: ann Printers ----- *\r\n"
+      "Error (5) \x1b[2K\x1b[1Apopulating network printer: \\\\NEW\\HP4\r\n";
+  Output damaged = RunReport(files, {"--json", share});
+  EXPECT_EQ(damaged.code, 1) << damaged.out;
+  const json report = json::parse(damaged.out);
+  EXPECT_EQ(report["runs"]["failed"], 1);
+  EXPECT_EQ(report["runs"]["succeeded"], 0);
+
+  // A back-up named with a time no clock shows is a run of no known day, not
+  // the newest run of all.
+  files.files.clear();
+  files.files[at("PC2_99.99.9999_99.99.99_EmailFailure.txt")] =
+      "\r\n\r\n* ----- Computer: PC2 Username: bo Printers ----- *\r\n";
+  const json dated = json::parse(RunReport(files, {"--json", share}).out);
+  ASSERT_EQ(dated["days"].size(), 1u) << dated["days"];
+  EXPECT_EQ(dated["days"][0]["day"], nullptr) << "under the unknown day";
+
+  // A folder that cannot be listed may hold a FAILED_ file.
+  files.files.clear();
+  files.files[at("PC3_cy_SUCCESS_moves.txt")] = SuccessReport(Dated(2, 9), "PC3", "cy");
+  files.folders.insert(at("locked"));
+  files.unreadableFolders.insert(at("locked"));
+  Output hidden = RunReport(files, {share});
+  EXPECT_EQ(hidden.code, 1);
+  EXPECT_NE(hidden.out.find("1 folder could not be listed: a failure may be hidden"), std::string::npos)
+      << hidden.out;
+}
 
 }  // namespace
 }  // namespace quillon::tools
