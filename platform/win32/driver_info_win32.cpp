@@ -106,30 +106,35 @@ SizedResult<DriverInfo2> Win32DriverInfoSource::GetPrinterDriver(PrinterHandle p
   const PrinterInfo2 record =
       DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
 
-  DWORD returned = 0;
-  const char* environment = NativeDriverEnvironment();
-  result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
-    return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2, bytes, size, needed,
-                               &returned);
-  });
-  if (result.error != 0) return result;
-  const char* begin = reinterpret_cast<const char*>(buffer.data());
-  const std::size_t size = buffer.size() * sizeof(std::uint64_t);
-  for (DWORD i = 0; i < returned; ++i) {
-    const std::size_t offset = i * sizeof(DRIVER_INFO_2A);
-    DriverInfo2 driver = DecodeDriverInfo2(begin + offset, size - offset);
-    // Driver names are told apart without regard to case, as printer names are.
-    if (driver.name.empty() || lstrcmpiA(driver.name.c_str(), record.driverName.c_str()) != 0) {
-      continue;
-    }
-    result.needed = DriverInfo2Size(driver);
-    if (bufferSize < result.needed) {
-      result.error = ERROR_INSUFFICIENT_BUFFER;
+  // The system's own environment first; then the program's, where a printer
+  // stands on a driver of that one alone (Wine lets a 32-bit program make one).
+  const char* native = NativeDriverEnvironment();
+  for (const char* environment : {native, static_cast<const char*>(nullptr)}) {
+    DWORD returned = 0;
+    result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
+      return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2, bytes, size, needed,
+                                 &returned);
+    });
+    if (result.error != 0) return result;
+    const char* begin = reinterpret_cast<const char*>(buffer.data());
+    const std::size_t size = buffer.size() * sizeof(std::uint64_t);
+    for (DWORD i = 0; i < returned; ++i) {
+      const std::size_t offset = i * sizeof(DRIVER_INFO_2A);
+      DriverInfo2 driver = DecodeDriverInfo2(begin + offset, size - offset);
+      // Driver names are told apart without regard to case, as printer names are.
+      if (driver.name.empty() || lstrcmpiA(driver.name.c_str(), record.driverName.c_str()) != 0) {
+        continue;
+      }
+      result.needed = DriverInfo2Size(driver);
+      if (bufferSize < result.needed) {
+        result.error = ERROR_INSUFFICIENT_BUFFER;
+        return result;
+      }
+      result.ok = true;
+      result.value = std::move(driver);
       return result;
     }
-    result.ok = true;
-    result.value = std::move(driver);
-    return result;
+    if (environment == nullptr) break;
   }
   result.error = ERROR_UNKNOWN_PRINTER_DRIVER;  // not installed here: not fetched either
   return result;
