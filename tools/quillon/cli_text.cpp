@@ -9,9 +9,6 @@
 
 namespace quillon::tools {
 
-namespace {
-
-// The length of the UTF-8 sequence at the start of `text`, 0 when none is.
 std::size_t Utf8Sequence(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char c = p[0];
@@ -35,8 +32,6 @@ std::size_t Utf8Sequence(std::string_view text) {
   if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
   return extra + 1;
 }
-
-}  // namespace
 
 std::string Utf8Text(std::string_view text) {
   const std::u16string units = platform::NarrowToUtf16(text);

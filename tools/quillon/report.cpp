@@ -86,32 +86,10 @@ std::string Kept(std::string_view line) {
 }
 
 bool IsUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n;) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t extra;
-    char32_t code, minimum;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1, code = c & 0x1F, minimum = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, code = c & 0x0F, minimum = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, code = c & 0x07, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + extra >= n) return false;
-    for (std::size_t j = 1; j <= extra; ++j) {
-      if ((p[i + j] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (p[i + j] & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += extra + 1;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = Utf8Sequence(text.substr(i));
+    if (length == 0) return false;
+    i += length;
   }
   return true;
 }
