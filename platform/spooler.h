@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::platform {
@@ -84,6 +86,54 @@ struct PrinterNameList {
   std::vector<std::string> names;
 };
 
+// A driver's file version as the spooler keeps it (DRIVERVERSION's DWORDLONG):
+// four 16-bit parts, the first in the highest bits, so that versions compare
+// as numbers.
+using DriverVersion = std::uint64_t;
+// "a.b.c.d", each part 0 to 65535; nullopt for anything else.
+std::optional<DriverVersion> ParseDriverVersion(std::string_view text);
+std::string DriverVersionText(DriverVersion version);
+
+// A shared printer of a print server and the driver a client gets from it.
+struct ServerQueue {
+  std::string shareName, driverName;
+  // Absent where the server does not tell it (the simulated client's queues
+  // without one): no driver rule applies to such a queue.
+  std::optional<DriverVersion> driverVersion;
+  // The environments the server holds this driver for; empty: not known.
+  std::vector<std::string> environments;
+  bool packageAware = false;
+};
+
+struct ServerQueueList {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::vector<ServerQueue> queues;
+};
+
+struct InstalledDriver {
+  std::string name, environment;
+  DriverVersion version = 0;
+};
+
+struct InstalledDriverList {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::vector<InstalledDriver> drivers;
+};
+
+// The printer connections saved in one user profile of this computer.
+struct ProfileConnections {
+  std::string userName;
+  std::vector<std::string> connections;  // "\\SERVER\share"
+};
+
+struct ProfileConnectionList {
+  bool ok = false;
+  std::uint32_t error = 0;
+  std::vector<ProfileConnections> profiles;
+};
+
 class Spooler {
  public:
   virtual ~Spooler() = default;
@@ -119,6 +169,20 @@ class Spooler {
   virtual SpoolerResult AddLocalPort(const std::string& portName) = 0;
   virtual SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) = 0;
   virtual SpoolerResult SetDefaultPrinter(const std::string& name) = 0;
+
+  // For installing drivers ahead of the users' logons. A spooler that cannot
+  // do these answers 120 (not implemented).
+  // One listing of a print server's shared printers with their drivers for
+  // this computer's environment (`server` without backslashes).
+  virtual ServerQueueList ListServerQueues(const std::string& server);
+  // The drivers installed on this computer for `environment`.
+  virtual InstalledDriverList ListInstalledDrivers(const std::string& environment);
+  // Installs or updates, on this computer, the driver of the shared printer
+  // `queueName` ("\\SERVER\share") from its server; leaves no connection.
+  // Takes an administrator's rights.
+  virtual SpoolerResult InstallDriverFromServer(const std::string& queueName);
+  // The connections saved in every user profile of this computer, read only.
+  virtual ProfileConnectionList ListProfileConnections();
 };
 
 }  // namespace quillon::platform

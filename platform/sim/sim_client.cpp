@@ -14,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/host/host_file_system.h"
+#include "platform/spooler.h"
 
 namespace quillon::platform::sim {
 namespace fs = std::filesystem;
@@ -150,6 +151,13 @@ OrderedMap<std::string> ReadStringMap(const Json& value, const std::string& wher
   return ReadMap<std::string>(value, where, ReadString);
 }
 
+// Kept as written, once it is known to be one.
+std::string ReadDriverVersion(const Json& value, const std::string& where) {
+  std::string text = ReadString(value, where);
+  if (!ParseDriverVersion(text)) Fail(where, "must be a version \"a.b.c.d\" (each 0 to 65535)");
+  return text;
+}
+
 SimOs ReadOs(const Json& value, const std::string& where) {
   SimOs os;
   os.extra = ReadRecord(value, where, [&](const std::string& key, const Json& v,
@@ -196,7 +204,10 @@ SimQueue ReadQueue(const Json& value, const std::string& where) {
     else if (key == "needsPrompt") {
       if (!v.is_boolean()) Fail(at, "must be true or false");
       q.needsPrompt = v.get<bool>();
-    } else return false;
+    } else if (key == "driverVersion") q.driverVersion = ReadDriverVersion(v, at);
+    else if (key == "environments") q.environments = ReadStrings(v, at);
+    else if (key == "packageAware") q.packageAware = ReadBool(v, at);
+    else return false;
     return true;
   });
   return q;
@@ -218,10 +229,34 @@ SimDriver ReadDriver(const Json& value, const std::string& where) {
     else if (key == "configFile") d.configFile = ReadString(v, at);
     else if (key == "environment") d.environment = ReadString(v, at);
     else if (key == "version") d.version = ReadCode(v, at);
+    else if (key == "driverVersion") d.driverVersion = ReadDriverVersion(v, at);
     else return false;
     return true;
   });
   return d;
+}
+
+SimPointAndPrint ReadPointAndPrint(const Json& value, const std::string& where) {
+  SimPointAndPrint policy;
+  policy.extra = ReadRecord(value, where, [&](const std::string& key, const Json& v,
+                                              const std::string& at) {
+    if (key != "restrictDriverInstallationToAdministrators") return false;
+    policy.restrictDriverInstallationToAdministrators = ReadBool(v, at);
+    return true;
+  });
+  return policy;
+}
+
+SimProfile ReadProfile(const Json& value, const std::string& where) {
+  SimProfile profile;
+  profile.extra = ReadRecord(value, where, [&](const std::string& key, const Json& v,
+                                               const std::string& at) {
+    if (key == "userName") profile.userName = ReadString(v, at);
+    else if (key == "connections") profile.connections = ReadStrings(v, at);
+    else return false;
+    return true;
+  });
+  return profile;
 }
 
 SimDirectoryQueue ReadDirectoryQueue(const Json& value, const std::string& where) {
@@ -357,6 +392,10 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
     s.eventLog = ReadArray<SimEvent>(v, at, ReadEvent);
   } else if (key == "spoolerCalls") {
     s.spoolerCalls = ReadArray<SimSpoolerCall>(v, at, ReadSpoolerCall);
+  } else if (key == "pointAndPrint") {
+    s.pointAndPrint = ReadPointAndPrint(v, at);
+  } else if (key == "profiles") {
+    s.profiles = ReadArray<SimProfile>(v, at, ReadProfile);
   } else {
     return false;
   }
@@ -417,6 +456,9 @@ Json ToJson(const SimQueue& q) {
   o["comment"] = q.comment;
   o["location"] = q.location;
   if (q.needsPrompt) o["needsPrompt"] = true;  // absent in files written before it existed
+  if (q.driverVersion) o["driverVersion"] = *q.driverVersion;
+  if (q.environments) o["environments"] = *q.environments;
+  if (q.packageAware) o["packageAware"] = *q.packageAware;
   AppendExtra(o, q.extra);
   return o;
 }
@@ -430,7 +472,26 @@ Json ToJson(const SimDriver& d) {
   o["configFile"] = d.configFile;
   o["environment"] = d.environment;
   o["version"] = d.version;
+  if (d.driverVersion) o["driverVersion"] = *d.driverVersion;
   AppendExtra(o, d.extra);
+  return o;
+}
+
+Json ToJson(const SimPointAndPrint& policy) {
+  Json o = Json::object();
+  if (policy.restrictDriverInstallationToAdministrators) {
+    o["restrictDriverInstallationToAdministrators"] =
+        *policy.restrictDriverInstallationToAdministrators;
+  }
+  AppendExtra(o, policy.extra);
+  return o;
+}
+
+Json ToJson(const SimProfile& profile) {
+  Json o = Json::object();
+  o["userName"] = profile.userName;
+  o["connections"] = profile.connections;
+  AppendExtra(o, profile.extra);
   return o;
 }
 
@@ -543,6 +604,8 @@ const KnownKey kKnownKeys[] = {
     QUILLON_LIST_KEY(messageBoxes),
     QUILLON_LIST_KEY(eventLog),
     QUILLON_LIST_KEY(spoolerCalls),
+    QUILLON_OPTIONAL_KEY(pointAndPrint, ToJson(*s.pointAndPrint)),
+    QUILLON_OPTIONAL_KEY(profiles, ToJson(*s.profiles)),
 };
 
 #undef QUILLON_OPTIONAL_KEY

@@ -32,12 +32,34 @@ struct SimQueue {
   // must be fetched and the user may not install it). After `extra`, so that
   // brace-initialised queues keep their meaning.
   bool needsPrompt = false;
+  // The driver's file version on the server, "a.b.c.d". Absent: no driver
+  // rule applies, the queue connects as it always did.
+  std::optional<std::string> driverVersion = std::nullopt;
+  // The environments the server has the driver for. Absent: every one.
+  std::optional<std::vector<std::string>> environments = std::nullopt;
+  std::optional<bool> packageAware = std::nullopt;  // absent: false
 };
 
 struct SimDriver {
   std::string name, driverPath, dataFile, configFile, environment;
   std::uint32_t version = 0;
   bool bareName = false;  // given as a plain string in the file, saved the same way
+  Json extra = Json::object();
+  std::optional<std::string> driverVersion = std::nullopt;  // "a.b.c.d"; absent: 0.0.0.0
+};
+
+// The Point and Print policy values; the others a snapshot found are kept in `extra`.
+struct SimPointAndPrint {
+  // Absent: false here, so that client files from before it keep their
+  // behaviour (an updated Windows without the value restricts).
+  std::optional<bool> restrictDriverInstallationToAdministrators = std::nullopt;
+  Json extra = Json::object();
+};
+
+// One user profile of the computer and the printer connections saved in it.
+struct SimProfile {
+  std::string userName;
+  std::vector<std::string> connections;
   Json extra = Json::object();
 };
 
@@ -118,6 +140,9 @@ struct SimClientState {
   std::vector<SimMessageBox> messageBoxes;
   std::vector<SimEvent> eventLog;
   std::vector<SimSpoolerCall> spoolerCalls;
+  std::optional<SimPointAndPrint> pointAndPrint;
+  // Absent: one profile, the client's own user with its connections among `printers`.
+  std::optional<std::vector<SimProfile>> profiles;
   Json extra = Json::object();  // top-level keys this program does not know
   std::vector<std::string> keysPresent;  // top-level keys the file had, in its order
 };

@@ -148,6 +148,18 @@ class SimPlatform : public SystemInfo,
   SpoolerResult AddLocalPort(const std::string& portName) override;
   SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
   SpoolerResult SetDefaultPrinter(const std::string& name) override;
+  // The driver rule, for a queue with a `driverVersion`: a driver missing here
+  // or older than the server's is installed with the connection, unless the
+  // Point and Print restriction is on and the run is not elevated (3019); a
+  // driver the server lacks for this environment fails (1797) either way.
+  // Recorded as "EnumPrinters" with "\\\\SERVER".
+  ServerQueueList ListServerQueues(const std::string& server) override;
+  InstalledDriverList ListInstalledDrivers(const std::string& environment) override;
+  // The driver rule as an elevated connection would apply it, without the
+  // connection; a standard user is refused with 5.
+  SpoolerResult InstallDriverFromServer(const std::string& queueName) override;
+  // `profiles`, or the client's own user with its connections.
+  ProfileConnectionList ListProfileConnections() override;
 
   // Directory: the client file's "directory" key when present, else the real one.
   DirectoryBinding Bind(const std::string& path) override;
@@ -172,6 +184,14 @@ class SimPlatform : public SystemInfo,
   };
 
   bool IsNt() const;
+  struct DriverNeed {
+    std::uint32_t error = 0;  // the connection fails with it
+    bool install = false;     // the driver is installed or updated first
+  };
+  DriverNeed DriverNeedFor(const SimQueue& queue);
+  void InstallQueueDriver(const SimQueue& queue);
+  SimDriver* InstalledDriverFor(const std::string& name);
+  std::string DriverEnvironment();
   // The checks and the state change shared by the driver and port calls.
   SpoolerResult InstallDriver(const char* call, const DriverInfo2& info, bool fromFolder);
   SpoolerResult CreatePort(const char* call, const std::string& name);

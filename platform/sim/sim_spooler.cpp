@@ -366,7 +366,12 @@ SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name,
     // Nobody at a logon run can answer an administrator's prompt.
     result = Failed(prompts == ConnectionPrompts::Never ? kErrorPrinterDriverDownloadNeeded
                                                         : kErrorCancelled);
-  } else if (!FindPrinter(name)) {
+  } else if (FindPrinter(name)) {
+    // Already connected: nothing to fetch.
+  } else if (DriverNeed need = DriverNeedFor(*listed.queue); need.error) {
+    result = Failed(need.error);
+  } else {
+    if (need.install) InstallQueueDriver(*listed.queue);
     SimPrinter printer;
     printer.serverName = "\\\\" + *listed.server;
     printer.name = printer.serverName + "\\" + listed.queue->shareName;
@@ -569,6 +574,163 @@ SpoolerResult SimPlatform::SetDefaultPrinter(const std::string& name) {
   }
   Record("SetDefaultPrinter", name, result.ok, result.error);
   return result;
+}
+
+}  // namespace quillon::platform::sim
+
+namespace quillon::platform::sim {
+
+namespace {
+
+DriverVersion VersionOf(const std::optional<std::string>& text) {
+  return text ? ParseDriverVersion(*text).value_or(0) : 0;
+}
+
+bool ForEnvironment(const SimDriver& driver, std::string_view environment) {
+  return driver.environment.empty() || EqualsIgnoringCase(driver.environment, environment);
+}
+
+}  // namespace
+
+std::string SimPlatform::DriverEnvironment() {
+  const std::string native = GetNativeDriverEnvironment();
+  return native.empty() ? "Windows x64" : native;
+}
+
+SimDriver* SimPlatform::InstalledDriverFor(const std::string& name) {
+  const std::string environment = DriverEnvironment();
+  for (SimDriver& driver : state_.drivers) {
+    if (EqualsIgnoringCase(driver.name, name) && ForEnvironment(driver, environment)) {
+      return &driver;
+    }
+  }
+  return nullptr;
+}
+
+SimPlatform::DriverNeed SimPlatform::DriverNeedFor(const SimQueue& queue) {
+  if (!queue.driverVersion) return {};
+  const std::string environment = DriverEnvironment();
+  if (queue.environments) {
+    bool offered = false;
+    for (const std::string& offeredFor : *queue.environments) {
+      offered = offered || EqualsIgnoringCase(offeredFor, environment);
+    }
+    if (!offered) return {kErrorUnknownPrinterDriver, false};
+  }
+  const SimDriver* installed = InstalledDriverFor(queue.driverName);
+  if (installed && VersionOf(installed->driverVersion) >= VersionOf(queue.driverVersion)) {
+    return {};
+  }
+  const bool restricted = state_.pointAndPrint &&
+                          state_.pointAndPrint->restrictDriverInstallationToAdministrators
+                              .value_or(false);
+  if (restricted && !IsElevated()) return {kErrorPrinterDriverDownloadNeeded, false};
+  return {0, true};
+}
+
+void SimPlatform::InstallQueueDriver(const SimQueue& queue) {
+  if (SimDriver* installed = InstalledDriverFor(queue.driverName)) {
+    installed->driverVersion = queue.driverVersion;
+    if (installed->bareName) {  // a plain name cannot hold a version
+      installed->bareName = false;
+      installed->environment = DriverEnvironment();
+      installed->version = 3;
+    }
+    return;
+  }
+  SimDriver driver;
+  driver.name = queue.driverName;
+  driver.environment = DriverEnvironment();
+  driver.version = 3;
+  driver.driverVersion = queue.driverVersion;
+  state_.drivers.push_back(std::move(driver));
+}
+
+ServerQueueList SimPlatform::ListServerQueues(const std::string& server) {
+  ServerQueueList list;
+  const std::string name = "\\\\" + server;
+  const std::vector<SimQueue>* queues = nullptr;
+  for (const auto& [listed, itsQueues] : state_.printServers) {
+    if (EqualsIgnoringCase(listed, server)) {
+      queues = &itsQueues;
+      break;
+    }
+  }
+  if (auto error = InjectedFailure("EnumPrinters", name)) {
+    list.error = *error;
+  } else if (!queues) {
+    list.error = kErrorRpcServerUnavailable;
+  } else {
+    list.ok = true;
+    list.queues.reserve(queues->size());
+    for (const SimQueue& queue : *queues) {
+      ServerQueue listed;
+      listed.shareName = queue.shareName;
+      listed.driverName = queue.driverName;
+      if (queue.driverVersion) listed.driverVersion = ParseDriverVersion(*queue.driverVersion);
+      if (queue.environments) listed.environments = *queue.environments;
+      listed.packageAware = queue.packageAware.value_or(false);
+      list.queues.push_back(std::move(listed));
+    }
+  }
+  Record("EnumPrinters", name, list.ok, list.error);
+  return list;
+}
+
+InstalledDriverList SimPlatform::ListInstalledDrivers(const std::string& environment) {
+  InstalledDriverList list;
+  if (auto error = InjectedFailure("EnumPrinterDrivers", environment)) {
+    list.error = *error;
+  } else {
+    list.ok = true;
+    for (const SimDriver& driver : state_.drivers) {
+      if (!ForEnvironment(driver, environment)) continue;
+      list.drivers.push_back({driver.name, environment, VersionOf(driver.driverVersion)});
+    }
+  }
+  Record("EnumPrinterDrivers", environment, list.ok, list.error);
+  return list;
+}
+
+SpoolerResult SimPlatform::InstallDriverFromServer(const std::string& queueName) {
+  SpoolerResult result{true, 0};
+  auto connection = ParseConnectionName(queueName);
+  ListedQueue listed =
+      connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
+  if (auto error = InjectedFailure("InstallDriverFromServer", queueName)) {
+    result = Failed(*error);
+  } else if (!connection) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else if (!listed.server) {
+    result = Failed(kErrorRpcServerUnavailable);
+  } else if (!listed.queue) {
+    result = Failed(kErrorInvalidPrinterName);
+  } else if (!IsElevated()) {
+    result = Failed(kErrorAccessDenied);
+  } else if (DriverNeed need = DriverNeedFor(*listed.queue); need.error) {
+    result = Failed(need.error);
+  } else if (need.install) {
+    InstallQueueDriver(*listed.queue);
+  }
+  Record("InstallDriverFromServer", queueName, result.ok, result.error);
+  return result;
+}
+
+ProfileConnectionList SimPlatform::ListProfileConnections() {
+  ProfileConnectionList list;
+  list.ok = true;
+  if (state_.profiles) {
+    for (const SimProfile& profile : *state_.profiles) {
+      list.profiles.push_back({profile.userName, profile.connections});
+    }
+    return list;
+  }
+  ProfileConnections own{GetUserName(), {}};
+  for (const SimPrinter& printer : state_.printers) {
+    if (!printer.serverName.empty()) own.connections.push_back(printer.name);
+  }
+  list.profiles.push_back(std::move(own));
+  return list;
 }
 
 }  // namespace quillon::platform::sim

@@ -304,6 +304,135 @@ TEST_F(SimSpoolerTest, AQueueThatNeedsAPromptIsRefusedWithoutOne) {
   EXPECT_EQ(state_.printers.back().name, R"(\\NEWSRV\HP4)");
 }
 
+// The 2021 rule: a standard user may not fetch a missing or older driver.
+TEST_F(SimSpoolerTest, ADriverMissingOrOlderIsFetchedOnlyWhereTheRuleAllows) {
+  const SimClientState fresh = state_;
+  const std::string color = R"(\\NEWSRV\Color)";
+  enum class Installed { None, Same, Older, Newer, OtherEnvironmentOnly };
+  struct Case {
+    Installed installed;
+    bool restricted, elevated, offeredHere;
+    std::uint32_t error;  // 0: connected
+    bool updated;         // the driver is at the server's version afterwards, installed by the call
+  };
+  const Case cases[] = {
+      {Installed::None, true, false, true, 3019, false},
+      {Installed::Older, true, false, true, 3019, false},
+      {Installed::OtherEnvironmentOnly, true, false, true, 3019, false},
+      {Installed::Same, true, false, true, 0, false},
+      {Installed::Newer, true, false, true, 0, false},
+      {Installed::None, false, false, true, 0, true},
+      {Installed::Older, false, false, true, 0, true},
+      {Installed::None, true, true, true, 0, true},
+      {Installed::Older, true, true, true, 0, true},
+      {Installed::OtherEnvironmentOnly, true, true, true, 0, true},
+      {Installed::None, false, true, false, 1797, false},
+      {Installed::Same, false, true, false, 1797, false},
+  };
+  for (const Case& c : cases) {
+    const std::string label = "case " + std::to_string(&c - cases);
+    state_ = fresh;
+    SimQueue& queue = state_.printServers[0].second[1];
+    queue.driverVersion = "7.1.0.0";
+    if (!c.offeredHere) queue.environments = std::vector<std::string>{"Windows NT x86"};
+    state_.pointAndPrint = SimPointAndPrint{c.restricted};
+    state_.elevated = c.elevated;
+    SimDriver driver{"Color Drv", "", "", "", "Windows x64", 3};
+    switch (c.installed) {
+      case Installed::None: break;
+      case Installed::Same: driver.driverVersion = "7.1.0.0"; break;
+      case Installed::Older: driver.driverVersion = "6.0.0.0"; break;
+      case Installed::Newer: driver.driverVersion = "7.10.0.0"; break;
+      case Installed::OtherEnvironmentOnly:
+        driver.environment = "Windows NT x86";
+        driver.driverVersion = "7.1.0.0";
+        break;
+    }
+    if (c.installed != Installed::None) state_.drivers.push_back(driver);
+    client_.emplace(state_, host_, files_, clock_);
+    const std::string before = WorldOf(state_);
+
+    const SpoolerResult added = spooler().AddPrinterConnection(color, ConnectionPrompts::Never);
+    EXPECT_EQ(added.error, c.error) << label;
+    if (c.error != 0) {
+      EXPECT_EQ(WorldOf(state_), before) << label << ": a refused connection changes nothing";
+      continue;
+    }
+    EXPECT_EQ(state_.printers.back().name, color) << label;
+    std::vector<std::string> here;
+    for (const SimDriver& d : state_.drivers) {
+      if (d.name == "Color Drv" && d.environment == "Windows x64") {
+        here.push_back(d.driverVersion.value_or("0.0.0.0"));
+      }
+    }
+    if (c.updated) {
+      EXPECT_EQ(here, std::vector<std::string>{"7.1.0.0"}) << label;
+    } else {
+      EXPECT_EQ(state_.drivers.size(), fresh.drivers.size() + 1) << label << ": left alone";
+    }
+  }
+
+  // A queue without a version connects as it always did, without any driver.
+  state_ = fresh;
+  state_.pointAndPrint = SimPointAndPrint{true};
+  state_.elevated = false;
+  client_.emplace(state_, host_, files_, clock_);
+  EXPECT_TRUE(spooler().AddPrinterConnection(color, ConnectionPrompts::Never).ok);
+  EXPECT_EQ(state_.drivers.size(), fresh.drivers.size());
+}
+
+// What a staging run asks: the server's queues, the drivers here, an install
+// without a connection, and every profile's connections.
+TEST_F(SimSpoolerTest, StagingCallsListInstallAndLeaveNoConnection) {
+  SimQueue& color = state_.printServers[0].second[1];
+  color.driverVersion = "7.1.0.0";
+  color.packageAware = true;
+  state_.drivers[0] = SimDriver{"Generic", "", "", "", "", 3, false, {}, "2.0.0.0"};
+
+  ServerQueueList listed = spooler().ListServerQueues("newsrv");
+  ASSERT_TRUE(listed.ok);
+  ASSERT_EQ(listed.queues.size(), 2u);
+  EXPECT_EQ(listed.queues[1].driverName, "Color Drv");
+  EXPECT_EQ(listed.queues[1].driverVersion, ParseDriverVersion("7.1.0.0"));
+  EXPECT_TRUE(listed.queues[1].packageAware);
+  EXPECT_FALSE(listed.queues[0].driverVersion.has_value());
+  EXPECT_EQ(spooler().ListServerQueues("NOSUCH").error, 1722u);
+
+  // "Windows 4.0" is not this client's environment; a bare name is any.
+  InstalledDriverList drivers = spooler().ListInstalledDrivers("Windows x64");
+  ASSERT_TRUE(drivers.ok);
+  ASSERT_EQ(drivers.drivers.size(), 1u);
+  EXPECT_EQ(drivers.drivers[0].version, ParseDriverVersion("2.0.0.0"));
+
+  const std::vector<std::string> namesBefore = Names(state_);
+  state_.elevated = false;
+  EXPECT_EQ(spooler().InstallDriverFromServer(R"(\\NEWSRV\Color)").error, 5u);
+  state_.elevated = true;
+  EXPECT_TRUE(spooler().InstallDriverFromServer(R"(\\NEWSRV\Color)").ok);
+  EXPECT_EQ(Names(state_), namesBefore) << "no connection is left behind";
+  EXPECT_EQ(state_.drivers.back().name, "Color Drv");
+  EXPECT_EQ(state_.drivers.back().driverVersion, std::optional<std::string>("7.1.0.0"));
+  EXPECT_EQ(spooler().InstallDriverFromServer(R"(\\NEWSRV\Nope)").error, 1801u);
+
+  // Without `profiles`: the user's own connections.
+  ProfileConnectionList own = spooler().ListProfileConnections();
+  ASSERT_EQ(own.profiles.size(), 1u);
+  EXPECT_EQ(own.profiles[0].connections, (std::vector<std::string>{kStale, kLaser, kCached}));
+  state_.profiles = std::vector<SimProfile>{{"ann", {kLaser}, {}}, {"bob", {}, {}}};
+  ProfileConnectionList all = spooler().ListProfileConnections();
+  ASSERT_EQ(all.profiles.size(), 2u);
+  EXPECT_EQ(all.profiles[1].userName, "bob");
+
+  // The new keys survive a save and load; a malformed version is named.
+  state_.pointAndPrint = SimPointAndPrint{true, {{"NoWarningNoElevationOnInstall", 0}}};
+  LoadResult again = ParseClient(SerializeClient(state_), "client.json");
+  ASSERT_TRUE(again.ok) << again.error;
+  EXPECT_EQ(SerializeClient(again.state), SerializeClient(state_));
+  LoadResult bad = ParseClient(R"({"drivers": [{"name": "X", "driverVersion": "7.1"}]})", "c.json");
+  EXPECT_FALSE(bad.ok);
+  EXPECT_NE(bad.error.find("driverVersion"), std::string::npos) << bad.error;
+}
+
 TEST_F(SimSpoolerTest, DeletingTheDefaultLeavesNoDefault) {
   PrinterHandle laser = Open(kLaser);
   struct Case {
