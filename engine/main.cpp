@@ -3,6 +3,7 @@
 
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/host/host_clock.h"
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
@@ -39,12 +40,18 @@ int main(int argc, char** argv) {
   platform::Platform services = client.AsPlatform();
 
   quillon::engine::RunContext context(services);
-  quillon::engine::RunEngine(context, platform::CommandLineText(argc, argv));
+  const std::string commandLine = platform::CommandLineText(argc, argv);
+  int status = 0;
+  if (auto staging = quillon::engine::StagingCommandLine(commandLine)) {
+    status = quillon::engine::RunStagingEngine(context, *staging);
+  } else {
+    quillon::engine::RunEngine(context, commandLine);
+  }
 
   std::string error;
   if (!sim::SaveClient(clientPath, loaded.state, &error)) {
     std::cerr << "QuillonEngine: " << error << "\n";
     return 1;
   }
-  return 0;
+  return status;
 }

@@ -4,6 +4,7 @@
 // the message boxes.
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/host/process.h"
 #include "platform/win32/platform_win32.h"
 
@@ -11,6 +12,10 @@ int main(int argc, char** argv) {
   quillon::platform::win32::Win32Platform client;
   quillon::platform::Platform services = client.AsPlatform();
   quillon::engine::RunContext context(services);
-  quillon::engine::RunEngine(context, quillon::platform::CommandLineText(argc, argv));
+  const std::string commandLine = quillon::platform::CommandLineText(argc, argv);
+  if (auto staging = quillon::engine::StagingCommandLine(commandLine)) {
+    return quillon::engine::RunStagingEngine(context, *staging);
+  }
+  quillon::engine::RunEngine(context, commandLine);
   return 0;
 }

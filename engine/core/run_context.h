@@ -42,6 +42,8 @@ struct RunContext {
   // What the report has said once already.
   std::vector<std::string> PerMachineConnectionsNoted;
   bool ManagedDefaultNoted = false;
+  // A staging run: no message box, reports under the user name "SYSTEM".
+  bool StagingRun = false;
 
   DebugLog debugLog;
   Progress progress;

@@ -158,6 +158,10 @@ void RunEngine(RunContext& context, const std::string& commandLine) {
     FinishProgress(context);
   }
 
+  FinishDebugLog(context);
+}
+
+void FinishDebugLog(RunContext& context) {
   WriteBanner(context, 31, "     END DEBUG     ", 30);
   context.debugFlushStatus = FlushDebugLog(context);
   if (!context.debugFlushStatus) {

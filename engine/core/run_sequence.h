@@ -19,6 +19,8 @@ void RunEngine(RunContext& context, const std::string& commandLine);
 
 void LocateDocument(RunContext& context, const std::string& commandLine);
 void RunMigration(RunContext& context);
+// The closing banner, the debug file written, and an event when it could not be.
+void FinishDebugLog(RunContext& context);
 
 // Sets the abort status and reports the failure, with its error, in the report.
 void RecordFailure(RunContext& context, std::string_view contextText, std::int64_t errorNumber,

@@ -111,6 +111,8 @@ void SaveToStatusFile(RunContext& context, bool succeeded) {
 }  // namespace
 
 std::string GetLoggedOnUserName(RunContext& context) {
+  // The system account's run is the computer's, whoever it is logged on as.
+  if (context.StagingRun) return "SYSTEM";
   return context.platform.system.GetUserName();
 }
 

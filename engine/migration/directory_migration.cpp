@@ -15,6 +15,10 @@ DirectoryPrinter MakeDirectoryPrinter(const std::string& name, const std::string
 }
 
 
+std::string DirectoryTargetName(const DirectoryPrinter& published, const ClientPrinter& printer) {
+  return "\\\\" + published.ServerName + "\\" + printer.ShortName;
+}
+
 void QueryDirectoryPrinters(RunContext& context) {
   platform::Directory& directory = context.platform.directory;
   context.DirectoryPrinters.clear();
@@ -84,7 +88,7 @@ void MigrateByDirectory(RunContext& context) {
           WriteDebugLine(context, ">> Found a server difference <<");
           WriteDebugLine(context, ">> Server names (Client/AD): " + printer.ServerName + " / " +
                                       published.ServerName);
-          MovePrinter(context, oldName, "\\\\" + published.ServerName + "\\" + printer.ShortName);
+          MovePrinter(context, oldName, DirectoryTargetName(published, printer));
         } else {
           const std::string listing = printer.PrinterName + " (" + printer.ServerName + ")";
           context.AppendRunMessage("Printer already migrated: " + listing);
@@ -102,6 +106,17 @@ void MigrateByDirectory(RunContext& context) {
     }
     UpdateProgress(context, "");
   }
+}
+
+std::vector<std::string> DirectoryMoveTargets(RunContext& context, const ClientPrinter& printer) {
+  std::vector<std::string> targets;
+  for (const DirectoryPrinter& published : context.DirectoryPrinters) {
+    if (published.Exact && MatchesPublished(context, printer, published, " / ") &&
+        !EqualsIgnoringCase(published.ServerName, ClientServer(printer))) {
+      targets.push_back(DirectoryTargetName(published, printer));
+    }
+  }
+  return targets;
 }
 
 void RunDirectoryMigration(RunContext& context) {

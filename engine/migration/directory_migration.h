@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace quillon::engine {
 
@@ -24,5 +25,13 @@ DirectoryPrinter MakeDirectoryPrinter(const std::string& name, const std::string
 void RunDirectoryMigration(RunContext& context);
 void QueryDirectoryPrinters(RunContext& context);
 void MigrateByDirectory(RunContext& context);
+
+struct ClientPrinter;
+// The connection's new name when the directory publishes its printer on
+// another server.
+std::string DirectoryTargetName(const DirectoryPrinter& published, const ClientPrinter& printer);
+// The names the directory's printers (already queried) would move the
+// connection to, by the rules MigrateByDirectory moves it by.
+std::vector<std::string> DirectoryMoveTargets(RunContext& context, const ClientPrinter& printer);
 
 }  // namespace quillon::engine

@@ -49,6 +49,20 @@ bool PruneRuleMatches(const PruneRule& rule, const ClientPrinter& printer) {
 
 }  // namespace
 
+std::string NetworkedPopulateName(const PopulateRule& rule) {
+  return "\\\\" + rule.ServerName + "\\" + rule.PrinterName;
+}
+
+std::vector<std::string> NetworkedPopulateTargets(const document::MigrationDocument& doc) {
+  std::vector<std::string> targets;
+  if (IsEmptyRuleList(doc.PopulateRules)) return targets;
+  for (const PopulateRule& rule : doc.PopulateRules) {
+    if (rule.ServerName == "." || rule.ServerName.empty() || rule.PrinterName.empty()) continue;
+    targets.push_back(NetworkedPopulateName(rule));
+  }
+  return targets;
+}
+
 void PopulatePrinters(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   if (IsEmptyRuleList(doc.PopulateRules)) return;
@@ -67,7 +81,7 @@ void PopulatePrinters(RunContext& context) {
     } else if (rule.ServerName.empty() || rule.PrinterName.empty()) {
       continue;
     } else {
-      const std::string name = "\\\\" + rule.ServerName + "\\" + rule.PrinterName;
+      const std::string name = NetworkedPopulateName(rule);
       const platform::OsVersion version = context.platform.system.GetVersion();
       if (version.error != 0 || version.platformId != 1) {
         AddNetworkedPrinter(context, name);

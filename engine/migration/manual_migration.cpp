@@ -63,14 +63,8 @@ void Migrate(RunContext& context, const std::vector<Record>& pairs, const Rules&
   }
 }
 
-}  // namespace
-
-void MigratePrinterPairs(RunContext& context) {
-  const auto& pairs = context.document.PrinterPairs;
-  if (pairs.empty() || pairs.front().FromPrinter.empty()) return;
-  Migrate(
-      context, pairs,
-      Strategy{"* ----- Migrating Networked Printers Between Printers ----- *",
+auto PrinterPairRules() {
+  return Strategy{"* ----- Migrating Networked Printers Between Printers ----- *",
        [](const PrinterPair& p, const ClientPrinter& c) {
          return EqualsIgnoringCase(p.FromPrinter, c.ShortName);
        },
@@ -80,15 +74,11 @@ void MigratePrinterPairs(RunContext& context) {
          WriteDebugLine(ctx, ">> Client printer: " + c.ShortName);
          WriteDebugLine(ctx, ">> INI Printer: " + p.FromPrinter);
        },
-       false});
+       false};
 }
 
-void MigrateServerPairs(RunContext& context) {
-  const auto& pairs = context.document.ServerPairs;
-  if (pairs.empty() || pairs.front().FromServer.empty()) return;
-  Migrate(
-      context, pairs,
-      Strategy{"* ----- Migrating Networked Printers Between Servers ----- *",
+auto ServerPairRules() {
+  return Strategy{"* ----- Migrating Networked Printers Between Servers ----- *",
        [](const ServerPair& p, const ClientPrinter& c) {
          return EqualsIgnoringCase(p.FromServer, ClientServer(c));
        },
@@ -100,15 +90,11 @@ void MigrateServerPairs(RunContext& context) {
          WriteDebugLine(ctx, ">> Client server: " + c.ServerName);
          WriteDebugLine(ctx, ">> INI server: " + p.FromServer);
        },
-       true});
+       true};
 }
 
-void MigrateMixedPairs(RunContext& context) {
-  const auto& pairs = context.document.MixedPairs;
-  if (pairs.empty() || pairs.front().FromPrinter.empty()) return;
-  Migrate(
-      context, pairs,
-      Strategy{"* ----- Migrating Networked Servers and Printers Between Servers and Printers----- *",
+auto MixedPairRules() {
+  return Strategy{"* ----- Migrating Networked Servers and Printers Between Servers and Printers----- *",
        [](const MixedPair& p, const ClientPrinter& c) {
          return EqualsIgnoringCase(p.FromPrinter, c.ShortName) &&
                 EqualsIgnoringCase(p.FromServer, ClientServer(c));
@@ -123,7 +109,64 @@ void MigrateMixedPairs(RunContext& context) {
          WriteDebugLine(ctx, ">> INI printer: " + p.FromPrinter);
          WriteDebugLine(ctx, ">> INI Server: " + p.FromServer);
        },
-       true});
+       true};
+}
+
+// The names `strategy` would move `printer` to, as Migrate decides them.
+template <typename Record, typename Rules>
+void CollectTargets(const std::vector<Record>& pairs, const Rules& strategy,
+                    const ClientPrinter& printer, std::vector<std::string>& targets) {
+  const std::string oldName = OldName(printer);
+  for (const Record& pair : pairs) {
+    if (!strategy.matches(pair, printer)) continue;
+    const std::string newName = strategy.newName(pair, printer);
+    if (!EqualsIgnoringCase(newName, oldName)) targets.push_back(newName);
+  }
+}
+
+bool PrinterPairsUsed(const document::MigrationDocument& doc) {
+  return !doc.PrinterPairs.empty() && !doc.PrinterPairs.front().FromPrinter.empty();
+}
+bool ServerPairsUsed(const document::MigrationDocument& doc) {
+  return !doc.ServerPairs.empty() && !doc.ServerPairs.front().FromServer.empty();
+}
+bool MixedPairsUsed(const document::MigrationDocument& doc) {
+  return !doc.MixedPairs.empty() && !doc.MixedPairs.front().FromPrinter.empty();
+}
+
+}  // namespace
+
+void MigratePrinterPairs(RunContext& context) {
+  if (PrinterPairsUsed(context.document)) {
+    Migrate(context, context.document.PrinterPairs, PrinterPairRules());
+  }
+}
+
+void MigrateServerPairs(RunContext& context) {
+  if (ServerPairsUsed(context.document)) {
+    Migrate(context, context.document.ServerPairs, ServerPairRules());
+  }
+}
+
+void MigrateMixedPairs(RunContext& context) {
+  if (MixedPairsUsed(context.document)) {
+    Migrate(context, context.document.MixedPairs, MixedPairRules());
+  }
+}
+
+std::vector<std::string> ManualMoveTargets(const document::MigrationDocument& doc,
+                                           const ClientPrinter& printer) {
+  std::vector<std::string> targets;
+  if (!IsEmptyList(doc.PrinterPairs) && PrinterPairsUsed(doc)) {
+    CollectTargets(doc.PrinterPairs, PrinterPairRules(), printer, targets);
+  }
+  if (!IsEmptyList(doc.ServerPairs) && ServerPairsUsed(doc)) {
+    CollectTargets(doc.ServerPairs, ServerPairRules(), printer, targets);
+  }
+  if (!IsEmptyList(doc.MixedPairs) && MixedPairsUsed(doc)) {
+    CollectTargets(doc.MixedPairs, MixedPairRules(), printer, targets);
+  }
+  return targets;
 }
 
 void RunManualMigration(RunContext& context) {

@@ -13,6 +13,7 @@ struct RunContext;
 inline constexpr const char* kEventSource = "Quillon";
 inline constexpr std::uint32_t kOutcomeEventId = 20001;
 inline constexpr std::uint32_t kDebugFileEventId = 20002;
+inline constexpr std::uint32_t kDriverStagingEventId = 20003;  // a staging run's outcome
 // Windows refuses an event whose insertion string is longer.
 inline constexpr std::size_t kMaxEventMessageChars = 31839;
 inline constexpr const char* kEventLogApplicationKey =

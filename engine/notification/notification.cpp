@@ -53,7 +53,8 @@ platform::MessageAnswer ShowMessageToUser(RunContext& context, const std::string
                                           const std::string& text, platform::MessageIcon icon,
                                           platform::MessageButtons buttons) {
   std::string why;
-  if (!context.platform.ui.DesktopIsSeen(why)) {
+  if (context.StagingRun) why = "a staging run shows none";
+  if (!why.empty() || !context.platform.ui.DesktopIsSeen(why)) {
     WriteDebugLine(context, ">> Message box \"" + title + "\" not shown: " + why);
     return platform::DeclinedAnswer(buttons);
   }
@@ -79,7 +80,7 @@ void LogNotificationEvent(RunContext& context) {
   WriteApplicationEvent(
       context, kEventSource, context.RunMessage,
       context.AbortStatus ? platform::kEventTypeWarning : platform::kEventTypeInformation,
-      kOutcomeEventId);
+      context.StagingRun ? kDriverStagingEventId : kOutcomeEventId);
 }
 
 void SendNotifications(RunContext& context) {
@@ -94,7 +95,7 @@ void SendNotifications(RunContext& context) {
     UpdateProgress(context, "Saving migration file ...");
     WriteOutputFile(context);
   }
-  if (doc.UseClientPopup) {
+  if (doc.UseClientPopup && !context.StagingRun) {
     WriteBanner(context, 21, "     NOTIFICATION VIA CLIENT POP-UP    ", 20);
     ShowClientPopup(context);
   }
