@@ -25,12 +25,14 @@ EXPLAIN = {
     1722: "the print server did not answer; check that it is running and reachable from the "
           "client, and that its Print Spooler service runs and is not blocked by a firewall.",
     3019: "the client does not have this printer's driver and the user may not download it "
-          "(print spooler hardening since 2021). An administrator must install the driver on "
-          "the client first (or deploy it by policy), or the print server must offer a "
-          "package-aware driver; a connection being moved stays on its old server.",
+          "(print spooler hardening since 2021). Install the driver before the user logs on: "
+          "run QuillonEngine /StageDrivers as a computer start-up script (or deploy the driver "
+          "by policy), or have the print server offer a package-aware driver; a connection "
+          "being moved stays on its old server.",
     5: "the user is not allowed to do this. Since the 2021 print spooler hardening a standard "
-       "user may not install printer drivers: install the driver on the client as an "
-       "administrator (or by policy) first, or use a package-aware driver on the print server.",
+       "user may not install printer drivers: install the driver on the client first "
+       "(QuillonEngine /StageDrivers as a computer start-up script does, or a policy), or use "
+       "a package-aware driver on the print server.",
 }
 OLD_SERVERS = ["PRT-OLD01", "PRT-OLD02", "PRT-OLD03", "LEGACYPRN"]
 NEW_SERVERS = ["PRT-NEW01", "PRT-NEW02"]

@@ -16,8 +16,9 @@ constexpr Explanation kExplanations[] = {
     {2, "a file or printer that the document names does not exist on the client or on the "
         "server; check the name, and that the driver file lies in the driver share."},
     {5, "the user is not allowed to do this. Since the 2021 print spooler hardening a standard "
-        "user may not install printer drivers: install the driver on the client as an "
-        "administrator (or by policy) first, or use a package-aware driver on the print server."},
+        "user may not install printer drivers: install the driver on the client first (QuillonEngine "
+        "/StageDrivers as a computer start-up script does, or a policy), or use a package-aware "
+        "driver on the print server."},
     {53, "the print server's name was not found on the network; check the server name in the "
          "document and the client's name resolution."},
     {283, "the print server refused the client's connection because they disagree on RPC "
@@ -43,9 +44,10 @@ constexpr Explanation kExplanations[] = {
     {1905, "the printer was deleted on the print server while the client still knew it; remove "
            "the connection and connect to the printer again."},
     {3019, "the client does not have this printer's driver and the user may not download it "
-           "(print spooler hardening since 2021). An administrator must install the driver on "
-           "the client first (or deploy it by policy), or the print server must offer a "
-           "package-aware driver; a connection being moved stays on its old server."},
+           "(print spooler hardening since 2021). Install the driver before the user logs on: "
+           "run QuillonEngine /StageDrivers as a computer start-up script (or deploy the driver "
+           "by policy), or have the print server offer a package-aware driver; a connection "
+           "being moved stays on its old server."},
     {3012, "no printer of that name was found; check the printer name in the document."},
 };
 

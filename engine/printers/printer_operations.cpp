@@ -162,6 +162,29 @@ void DeleteLocalPrinter(RunContext& context, const std::string& name) {
   spooler.ClosePrinter(opened.handle);
 }
 
+// A connection refused for want of its driver names the driver, asked of the
+// queue itself, so that a report can count the users each driver holds back.
+void NameDriverNeeded(RunContext& context, const std::string& name, std::uint32_t code) {
+  constexpr std::uint32_t kNotAllowed = 5;
+  if (code != platform::kErrorPrinterDriverDownloadNeeded && code != kNotAllowed &&
+      code != platform::kErrorCancelled) {
+    return;
+  }
+  platform::Spooler& spooler = context.platform.spooler;
+  const platform::HandleResult opened = spooler.OpenPrinter(name, platform::PrinterAccess::Default);
+  if (opened.handle == 0) return;
+  auto read = spooler.GetPrinter(opened.handle, 0);
+  if (!read.ok && read.error == platform::kErrorInsufficientBuffer) {
+    read = spooler.GetPrinter(opened.handle, read.needed);
+  }
+  spooler.ClosePrinter(opened.handle);
+  if (!read.ok || read.value.driverName.empty()) return;
+  const std::string server = name.substr(0, name.find('\\', 2));
+  const std::string line = "Driver needed: " + read.value.driverName + " from " + server;
+  WriteDebugLine(context, ">> " + line);
+  context.AppendRunMessage(line);
+}
+
 bool AddNetworkedPrinter(RunContext& context, const std::string& name) {
   const platform::SpoolerResult added =
       context.platform.spooler.AddPrinterConnection(name, platform::ConnectionPrompts::Never);
@@ -171,6 +194,7 @@ bool AddNetworkedPrinter(RunContext& context, const std::string& name) {
   }
   Fail(context, "ERROR: Adding client networked printer: " + name, added.error,
        "Error (" + Code(added.error) + ") populating network printer: " + name);
+  NameDriverNeeded(context, name, added.error);
   return false;
 }
 

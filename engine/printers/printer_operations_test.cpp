@@ -59,9 +59,11 @@ TEST(PrinterOperationsTest, AConnectionThatWouldPromptFailsAtOnceWithPlainWords)
   EXPECT_EQ(context->RunMessage,
             "\r\nError (3019) populating network printer: \\\\NEWSRV\\HP4\r\nWhat error 3019 means: "
             "the client does not have this printer's driver and the user may not download it "
-            "(print spooler hardening since 2021). An administrator must install the driver on "
-            "the client first (or deploy it by policy), or the print server must offer a "
-            "package-aware driver; a connection being moved stays on its old server.");
+            "(print spooler hardening since 2021). Install the driver before the user logs on: "
+            "run QuillonEngine /StageDrivers as a computer start-up script (or deploy the driver "
+            "by policy), or have the print server offer a package-aware driver; a connection "
+            "being moved stays on its old server."
+            "\r\nDriver needed: HP Universal from \\\\NEWSRV");
 
   // The codes a hardened spooler gives otherwise are explained too, in both forms.
   struct Case {
@@ -98,9 +100,12 @@ TEST(PrinterOperationsTest, FailuresAreExplainedAfterTheirOwnLines) {
 
   const std::string driverNeeded =
       "What error 3019 means: the client does not have this printer's driver and the user may "
-      "not download it (print spooler hardening since 2021). An administrator must install the "
-      "driver on the client first (or deploy it by policy), or the print server must offer a "
-      "package-aware driver; a connection being moved stays on its old server.";
+      "not download it (print spooler hardening since 2021). Install the driver before the user "
+      "logs on: run QuillonEngine /StageDrivers as a computer start-up script (or deploy the "
+      "driver by policy), or have the print server offer a package-aware driver; a connection "
+      "being moved stays on its old server.\r\nDriver needed: HP Universal from \\\\NEWSRV";
+  const std::string driverNeededDebug =
+      driverNeeded.substr(0, driverNeeded.find("\r\n")) + "\r\n>> Driver needed: HP Universal from \\\\NEWSRV";
   const std::string noShare =
       "What error 2147944201 means: the print server has no shared printer of that name; check "
       "the share name in the document against the server's shares, or the printer was already "
@@ -114,7 +119,7 @@ TEST(PrinterOperationsTest, FailuresAreExplainedAfterTheirOwnLines) {
                 "\r\nWhat error 4242 means: Windows has no description of this code.");
   EXPECT_EQ(context->debugLog.text(),
             "ERROR: Adding client networked printer: \\\\NEWSRV\\HP4\r\nSYSTEM ERROR: 3019\r\n>> " +
-                driverNeeded +
+                driverNeededDebug +
                 "\r\nERROR: Removing client networked printer: \\\\OLDSRV\\HP4\r\n"
                 "SYSTEM ERROR: 2147944201\r\n>> " + noShare +
                 "\r\nERROR: Adding client networked printer: \\\\NEWSRV\\A\r\nSYSTEM ERROR: 87\r\n"
