@@ -66,6 +66,29 @@ void AddTarget(std::vector<ServerTargets>& targets, const std::string& name) {
   server->shares.push_back(queue->share);
 }
 
+// The print servers the administrator named: in the document, or published in
+// the directory it names. Connection names come from the users' own profiles,
+// which they can write, and a printer pair keeps the connection's server: the
+// system account must never fetch a driver, which runs as the system, from a
+// server a user made up.
+bool NamedByAdministrator(RunContext& context, std::string_view server) {
+  const document::MigrationDocument& doc = context.document;
+  auto is = [&](const std::string& name) { return EqualsIgnoringCase(name, server); };
+  for (const auto& pair : doc.ServerPairs) {
+    if (is(pair.FromServer) || is(pair.ToServer)) return true;
+  }
+  for (const auto& pair : doc.MixedPairs) {
+    if (is(pair.FromServer) || is(pair.ToServer)) return true;
+  }
+  for (const auto& rule : doc.PopulateRules) {
+    if (is(rule.ServerName)) return true;
+  }
+  for (const DirectoryPrinter& published : context.DirectoryPrinters) {
+    if (published.Exact && is(published.ServerName)) return true;
+  }
+  return false;
+}
+
 std::vector<ServerTargets> CollectTargets(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   std::vector<ServerTargets> targets;
@@ -99,6 +122,14 @@ std::vector<ServerTargets> CollectTargets(RunContext& context) {
       }
       for (const std::string& name : moves) {
         WriteDebugLine(context, ">> " + profile.userName + ": " + connection + " moves to " + name);
+        const std::optional<QueueName> target = SplitQueueName(name);
+        if (target && !NamedByAdministrator(context, target->server)) {
+          const std::string line = "Not installing drivers from \\\\" + target->server +
+                                   " for " + name + ": the document names no such server.";
+          WriteDebugLine(context, ">> " + line);
+          context.AppendRunMessage(line);
+          continue;
+        }
         AddTarget(targets, name);
       }
     }

@@ -173,6 +173,23 @@ TEST(DriverStagingTest, EveryProfileAndPopulateRuleIsStagedAndFailuresAreSaidOnc
   EXPECT_EQ(count("\\\\NEWSRV shares no printer Missing"), 1u) << report;
   EXPECT_EQ(world.state.eventLog.back().type, platform::kEventTypeWarning);
 
+  // A printer pair keeps the connection's server, which a user can make up in
+  // the profile: the system account fetches nothing from a server the
+  // document does not name.
+  AddVersionedQueue(world, "ROGUE", "To", "Rogue Drv", "1.0.0.0");
+  world.state.profiles = std::vector<platform::sim::SimProfile>{{"eve", {"\\\\ROGUE\\From"}, {}}};
+  const std::string pairs = world.WriteFile(
+      world.Path("pairs.ini"),
+      ReportDocument(world, {{"FromPrinters= ", "FromPrinters=From"},
+                             {"ToPrinters= ", "ToPrinters=To"}}));
+  world.state.spoolerCalls.clear();
+  Stage(world, "/StageDrivers " + pairs);
+  EXPECT_EQ(DriverVersionHere(world, "Rogue Drv"), "none");
+  EXPECT_TRUE(world.Calls({"InstallDriverFromServer"}).empty());
+  EXPECT_NE(world.files.ReadFile(world.Path("reports/PC042_SYSTEM_SUCCESS_drivers.txt"))
+                ->find("Not installing drivers from \\\\ROGUE for \\\\ROGUE\\To"),
+            std::string::npos);
+
   // A directory document: the queue the directory publishes under that name.
   world.state.profiles = std::vector<platform::sim::SimProfile>{{"cy", {"\\\\OLDSRV\\Dir"}, {}}};
   AddVersionedQueue(world, "NEWSRV", "Dir", "Drv D", "5.0.0.0");
