@@ -126,6 +126,7 @@ struct InstalledDriverList {
 struct ProfileConnections {
   std::string userName;
   std::vector<std::string> connections;  // "\\SERVER\share"
+  std::uint32_t error = 0;  // non-zero: the profile's connections could not be read
 };
 
 struct ProfileConnectionList {

@@ -109,6 +109,14 @@ std::vector<ServerTargets> CollectTargets(RunContext& context) {
     context.AbortStatus = true;
   }
   for (const platform::ProfileConnections& profile : profiles.profiles) {
+    if (profile.error != 0) {
+      // Said, not failed: a stale profile must not fail every start-up.
+      ReportPrinterFailure(context, ">> Reading the connections of " + profile.userName + " failed",
+                           profile.error,
+                           "Could not read the printer connections of user " + profile.userName +
+                               "; drivers for that user's moves are not staged.");
+      continue;
+    }
     WriteDebugLine(context, ">> Profile " + profile.userName + ": " +
                                 std::to_string(profile.connections.size()) + " connection(s)");
     for (const std::string& connection : profile.connections) {

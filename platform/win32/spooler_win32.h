@@ -71,6 +71,11 @@ class Win32Spooler : public Spooler {
   SpoolerResult AddPort(const std::string& monitorName, ProgressWindow* owner) override;
   SizedResult<std::string> GetDefaultPrinter(std::size_t bufferChars) override;
   SpoolerResult SetDefaultPrinter(const std::string& name) override;
+  // driver_staging_win32.cpp
+  ServerQueueList ListServerQueues(const std::string& server) override;
+  InstalledDriverList ListInstalledDrivers(const std::string& environment) override;
+  SpoolerResult InstallDriverFromServer(const std::string& queueName) override;
+  ProfileConnectionList ListProfileConnections() override;
 
  private:
   // The bytes of the last level-2 record read through each open handle.
