@@ -37,8 +37,8 @@ MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::
                                            MessageIcon icon, MessageButtons buttons) {
   // Owned by the window, which waits (application-modal, not task-modal).
   const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
-  return platform::win32::MessageBoxAnswer(MessageBoxW(Owner(), Wide(text).c_str(), Wide(title).c_str(), style),
-                                           buttons);
+  const int answer = MessageBoxW(Owner(), Wide(text).c_str(), Wide(title).c_str(), style);
+  return platform::win32::MessageBoxAnswer(answer, buttons);
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {

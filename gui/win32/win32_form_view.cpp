@@ -105,7 +105,9 @@ Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfG
       // Automatic, so that the dialog keyboard's arrows check the member they
       // reach; the group the button checks within (up to the next WS_GROUP) is
       // the control array, which the form checks alike.
-      return {L"BUTTON", child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON | BS_MULTILINE, 0};
+      return {L"BUTTON",
+              child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON | BS_MULTILINE,
+              0};
     case ControlKind::ComboBox:
       return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ComboList:
@@ -252,9 +254,9 @@ void Win32FormView::Create() {
   const FormDescription& described = form.description();
   const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
-  window_ =
-      CreateWindowExW(exStyle, kFormWindowClass, Wide(form.caption()).c_str(), style | WS_CLIPCHILDREN,
-                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
+  window_ = CreateWindowExW(exStyle, kFormWindowClass, Wide(form.caption()).c_str(),
+                            style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                            owner_, nullptr, instance, this);
   if (!window_) throw std::runtime_error("cannot create the window " + described.name);
   CreateControls();
 
@@ -395,9 +397,10 @@ void Win32FormView::CreateControls() {
     const Created kind = ClassOf(control, model->key() == described.defaultControl,
                                  groupEdge || (IsOption(*model) && !sameGroup), !sameGroup);
     previous = model.get();
-    HWND created = CreateWindowExW(
-        kind.exStyle, kind.windowClass, Wide(control.caption).c_str(), kind.style, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+    HWND created = CreateWindowExW(kind.exStyle, kind.windowClass, Wide(control.caption).c_str(),
+                                   kind.style, 0, 0, 0, 0, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
+                                   nullptr);
     if (!created) throw std::runtime_error("cannot create the control " + model->key());
     SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SetKey(created, model->key());
@@ -432,9 +435,9 @@ void Win32FormView::CreateControls() {
                 image == StockImage::Folder ? L"folder" : L"file.txt",
                 image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
                 &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
-            ImageList_AddIcon(
-                images, info.hIcon ? info.hIcon
-                                   : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
+            ImageList_AddIcon(images, info.hIcon ? info.hIcon
+                                                 : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(
+                                                                          IDI_APPLICATION)));
             if (info.hIcon) DestroyIcon(info.hIcon);
           }
           SendMessageW(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
