@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <random>
 
 #include "gui/scripted_dialogs.h"
@@ -28,14 +29,15 @@ using gui::testing::ClassOf;
 using gui::testing::PumpUntil;
 using gui::testing::WindowText;
 
+// As UTF-8, read in UTF-16 as the window holds it.
 std::string ItemText(HWND list, int row, int column) {
-  char text[260] = {};
-  LVITEMA item{};
+  wchar_t text[260] = {};
+  LVITEMW item{};
   item.iSubItem = column;
   item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
+  item.cchTextMax = static_cast<int>(std::size(text));  // in characters
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return platform::win32::Utf8(text);
 }
 
 // A local printer on FILE: with a driver of the test's own, so that the list

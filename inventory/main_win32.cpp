@@ -1,5 +1,6 @@
 // QuillonInventory.exe: the driver inventory window over the Windows spooler,
-// or over the simulated client that QUILLON_CLIENT names.
+// or over the simulated client that QUILLON_CLIENT names (read in UTF-16, passed
+// on in UTF-8).
 #include <cstdlib>
 
 #include "gui/win32/win32_dialogs.h"
@@ -8,11 +9,12 @@
 #include "inventory/inventory_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
-  const char* client = std::getenv("QUILLON_CLIENT");
+  using quillon::platform::win32::Utf8;
+  using quillon::platform::win32::Wide;
   std::string error;
-  auto host = quillon::inventory::InventoryHost::Open(client ? client : "", &error);
+  auto host = quillon::inventory::InventoryHost::Open(Utf8(_wgetenv(L"QUILLON_CLIENT")), &error);
   if (!host) {
-    MessageBoxA(nullptr, error.c_str(), "Quillon Inventory", MB_OK | MB_ICONHAND);
+    MessageBoxW(nullptr, Wide(error).c_str(), L"Quillon Inventory", MB_OK | MB_ICONHAND);
     return 2;
   }
   quillon::gui::Win32Dialogs dialogs;

@@ -17,9 +17,9 @@ namespace {
 void Pump(int milliseconds) {
   for (int waited = 0; waited < milliseconds; waited += 10) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
     Sleep(10);
   }
@@ -27,8 +27,10 @@ void Pump(int milliseconds) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 3) {
+int main() {
+  // The arguments in UTF-8, not in the code page as main's.
+  const std::vector<std::string> argv = quillon::gui::testing::Utf8Arguments();
+  if (argv.size() < 3) {
     std::fprintf(stderr, "usage: inventory_screenshot_win32 <client.json> <out.bmp> [row ...]\n");
     return 2;
   }
@@ -50,10 +52,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "inventory_screenshot_win32: the list was not filled\n");
     return 1;
   }
-  for (int i = 3; i < argc; ++i) window.list().SetChecked(std::atoi(argv[i]), true);
+  for (std::size_t i = 3; i < argv.size(); ++i)
+    window.list().SetChecked(std::atoi(argv[i].c_str()), true);
   Pump(500);
   if (!quillon::gui::testing::SaveWindowBitmap(view.window(), argv[2])) {
-    std::fprintf(stderr, "inventory_screenshot_win32: cannot write %s\n", argv[2]);
+    std::fprintf(stderr, "inventory_screenshot_win32: cannot write %s\n", argv[2].c_str());
     return 1;
   }
   return dialogs.asked.empty() ? 0 : 1;

@@ -9,12 +9,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_clock.h"
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
+#include "platform/host/windows_api.h"
 #include "toolkit/deployment.h"
+
+#include <shellapi.h>
 
 namespace {
 
@@ -26,6 +30,18 @@ class NoProgress : public quillon::toolkit::DeploymentProgress {
   void Advance() override {}
   void ProcessEvents() override {}
 };
+
+// The arguments in UTF-8, as the deployment takes its paths; main's own are in
+// the ANSI code page.
+std::vector<std::string> Utf8Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) arguments.push_back(quillon::platform::win32::Utf8(wide[i]));
+    LocalFree(wide);
+  }
+  return arguments;
+}
 
 }  // namespace
 
@@ -48,10 +64,15 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 2;
   }
+  const std::vector<std::string> arguments = Utf8Arguments();
+  if (arguments.size() < 4) {
+    std::fprintf(stderr, "%s: cannot read the command line\n", argv[0]);
+    return 2;
+  }
   toolkit::DeploymentInputs inputs;
-  inputs.toolkitFolder = argv[1];
-  inputs.deploymentFolder = argv[2];
-  inputs.DocumentPath = argv[3];
+  inputs.toolkitFolder = arguments[1];
+  inputs.deploymentFolder = arguments[2];
+  inputs.DocumentPath = arguments[3];
   const std::size_t slash = inputs.DocumentPath.find_last_of("\\/");
   inputs.DocumentFileName =
       slash == std::string::npos ? inputs.DocumentPath : inputs.DocumentPath.substr(slash + 1);

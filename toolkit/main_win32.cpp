@@ -1,6 +1,7 @@
 // QuillonToolkit.exe: the wizard over the Win32 front end. A document named on
 // the command line (Explorer's "Open with") opens at once; otherwise the start
-// dialog asks, and cancelling it ends the program.
+// dialog asks, and cancelling it ends the program. The wide entry point: the
+// document's name arrives in UTF-16 and goes on in UTF-8, whatever the code page.
 #include <filesystem>
 #include <memory>
 
@@ -15,19 +16,22 @@
 #include "toolkit/wizard.h"
 #include "toolkit/wizard_window.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int showCommand) {
   using namespace quillon;
+  using platform::win32::Utf8;
+  using platform::win32::Wide;
   std::string error;
   const auto host = toolkit::ToolkitHost::FromEnvironment(&error);
   if (!host) {
-    MessageBoxA(nullptr, error.c_str(), toolkit::kProgramTitle, MB_OK | MB_ICONHAND);
+    MessageBoxW(nullptr, Wide(error).c_str(), Wide(toolkit::kProgramTitle).c_str(),
+                MB_OK | MB_ICONHAND);
     return 2;
   }
   platform::HostFileSystem files;
   gui::Win32Dialogs dialogs;
   std::unique_ptr<toolkit::DirectoryPicker> picker;
   std::error_code noFolder;
-  const std::string startFolder = std::filesystem::current_path(noFolder).string();
+  const std::string startFolder = Utf8(std::filesystem::current_path(noFolder).wstring());
   std::unique_ptr<gui::Win32FormView> view;
   toolkit::Wizard wizard({dialogs, files, platform::RunningProgramFolder(), startFolder,
                           [] { return platform::ListNetworkDomains(); },
@@ -52,10 +56,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int showCommand) {
        },
        [&view](bool busy) {
          EnableWindow(view->window(), !busy);
-         SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(busy ? IDC_WAIT : IDC_ARROW)));
        }});
   wizard.Load();
   view->Show(showCommand);
-  if (!wizard.Start(toolkit::CommandLineDocument(commandLine ? commandLine : ""))) return 0;
+  if (!wizard.Start(toolkit::CommandLineDocument(Utf8(commandLine)))) return 0;
   return view->Run();
 }

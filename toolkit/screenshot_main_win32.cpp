@@ -3,6 +3,8 @@
 // Usage: toolkit_screenshot_win32 <document.ini> <page number> <out.bmp>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "gui/scripted_dialogs.h"
 #include "gui/win32/win32_form_view.h"
@@ -10,9 +12,11 @@
 #include "platform/host/host_file_system.h"
 #include "toolkit/wizard.h"
 
-int main(int argc, char** argv) {
+int main() {
   using namespace quillon;
-  if (argc != 4) {
+  // The arguments in UTF-8, not in the code page as main's.
+  const std::vector<std::string> argv = gui::testing::Utf8Arguments();
+  if (argv.size() != 4) {
     std::fprintf(stderr, "usage: toolkit_screenshot_win32 <document.ini> <page number> <out.bmp>\n");
     return 2;
   }
@@ -26,13 +30,13 @@ int main(int argc, char** argv) {
   view.Show();
   SetForegroundWindow(view.window());
   if (!wizard.Start(argv[1])) {
-    std::fprintf(stderr, "toolkit_screenshot_win32: cannot open %s\n", argv[1]);
+    std::fprintf(stderr, "toolkit_screenshot_win32: cannot open %s\n", argv[1].c_str());
     return 1;
   }
-  wizard.navigation().ShowPage(static_cast<toolkit::Page>(std::atoi(argv[2])));
+  wizard.navigation().ShowPage(static_cast<toolkit::Page>(std::atoi(argv[2].c_str())));
   gui::testing::PumpUntil([] { return false; }, 800);
   if (!gui::testing::SaveWindowBitmap(view.window(), argv[3])) {
-    std::fprintf(stderr, "toolkit_screenshot_win32: cannot write %s\n", argv[3]);
+    std::fprintf(stderr, "toolkit_screenshot_win32: cannot write %s\n", argv[3].c_str());
     return 1;
   }
   return dialogs.asked.empty() ? 0 : 1;

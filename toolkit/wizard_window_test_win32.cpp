@@ -373,7 +373,7 @@ TEST(QuillonToolkitExeTest, OpensTheDocumentItIsGiven) {
                              &startup, &process));
   HWND window = nullptr;
   PumpUntil([&] {
-    window = FindWindowA(gui::kFormWindowClass, "Quillon - Deployment Toolkit [floor 3.ini]");
+    window = FindWindowW(gui::kFormWindowClass, L"Quillon - Deployment Toolkit [floor 3.ini]");
     return window != nullptr;
   }, 15000);
   ASSERT_TRUE(window) << "no window for the document";

@@ -6,11 +6,15 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <string_view>
 
 #include "platform/win32/user_interface_win32.h"
 
 namespace quillon::gui {
+
+using platform::win32::Utf8;
+using platform::win32::Wide;
 
 std::string CommonDialogFilter(const std::string& filter) {
   std::string converted = filter;
@@ -33,8 +37,8 @@ MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::
                                            MessageIcon icon, MessageButtons buttons) {
   // Owned by the window, which waits (application-modal, not task-modal).
   const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
-  return platform::win32::MessageBoxAnswer(MessageBoxA(Owner(), text.c_str(), title.c_str(), style),
-                                           buttons);
+  const int answer = MessageBoxW(Owner(), Wide(text).c_str(), Wide(title).c_str(), style);
+  return platform::win32::MessageBoxAnswer(answer, buttons);
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
@@ -46,19 +50,21 @@ std::string Win32Dialogs::ShowOpenDialog(const SaveFileOptions& options) {
 }
 
 std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool save) {
-  const std::string filter = CommonDialogFilter(options.filter);
-  char file[MAX_PATH] = {};
-  options.fileName.copy(file, sizeof file - 1);
-  OPENFILENAMEA dialog{};
+  // The filter's NULs convert as they are.
+  const std::wstring filter = Wide(CommonDialogFilter(options.filter));
+  const std::wstring title = Wide(options.title);
+  const std::wstring extension = Wide(options.defaultExtension);
+  wchar_t file[MAX_PATH] = {};
+  Wide(options.fileName).copy(file, std::size(file) - 1);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = Owner();
   dialog.lpstrFilter = options.filter.empty() ? nullptr : filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file;
-  dialog.nMaxFile = sizeof file;
-  dialog.lpstrTitle = options.title.empty() ? nullptr : options.title.c_str();
-  dialog.lpstrDefExt =
-      options.defaultExtension.empty() ? nullptr : options.defaultExtension.c_str();
+  dialog.nMaxFile = static_cast<DWORD>(std::size(file));  // in characters
+  dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_LONGNAMES | OFN_HIDEREADONLY;
   if (save) {
     dialog.Flags |= options.promptOverwrite ? OFN_OVERWRITEPROMPT : 0;
@@ -66,24 +72,25 @@ std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool sav
     dialog.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOREADONLYRETURN;
   }
   // Cancelled, or failed: nothing chosen either way.
-  if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return {};
-  return file;
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return {};
+  return Utf8(file);
 }
 
 std::string Win32Dialogs::BrowseForFolder() {
   // The new dialog style needs COM on this thread; a thread that has it keeps it.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  char path[MAX_PATH] = {};
-  BROWSEINFOA browse{};
+  wchar_t path[MAX_PATH] = {};
+  const std::wstring title = Wide(kBrowseForFolderTitle);
+  BROWSEINFOW browse{};
   browse.hwndOwner = Owner();
   browse.pidlRoot = nullptr;  // the desktop
   browse.pszDisplayName = path;
-  browse.lpszTitle = kBrowseForFolderTitle;
+  browse.lpszTitle = title.c_str();
   browse.ulFlags = kBrowseForFolderFlags;
   std::string chosen;
-  if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse)) {
-    char folder[MAX_PATH] = {};
-    if (SHGetPathFromIDListA(item, folder)) chosen = folder;  // cut at the first NUL
+  if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse)) {
+    wchar_t folder[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(item, folder)) chosen = Utf8(folder);  // cut at the first NUL
     CoTaskMemFree(item);
   }
   if (SUCCEEDED(com)) CoUninitialize();
@@ -91,11 +98,12 @@ std::string Win32Dialogs::BrowseForFolder() {
 }
 
 std::string NetworkChoice(const _ITEMIDLIST* item, const std::string& displayName) {
-  char path[MAX_PATH] = {};  // cut at the first NUL
+  wchar_t path[MAX_PATH] = {};  // cut at the first NUL
   // Wine answers a virtual folder with its "::{CLSID}" parsing name, which is
   // no path; Windows fails the call for one.
-  if (SHGetPathFromIDListA(item, path) && path[0] && std::string_view(path).substr(0, 2) != "::") {
-    return path;
+  if (SHGetPathFromIDListW(item, path) && path[0] &&
+      std::wstring_view(path).substr(0, 2) != L"::") {
+    return Utf8(path);
   }
   return displayName.empty() ? std::string() : "\\\\" + displayName;
 }
@@ -105,15 +113,16 @@ std::string Win32Dialogs::BrowseForNetworkFolder() {
   std::string chosen;
   PIDLIST_ABSOLUTE network = nullptr;
   if (SUCCEEDED(SHGetSpecialFolderLocation(Owner(), kNetworkNeighbourhood, &network)) && network) {
-    char name[MAX_PATH] = {};  // the chosen item's display name
-    BROWSEINFOA browse{};
+    wchar_t name[MAX_PATH] = {};  // the chosen item's display name
+    const std::wstring title = Wide(kBrowseForNetworkFolderTitle);
+    BROWSEINFOW browse{};
     browse.hwndOwner = Owner();
     browse.pidlRoot = network;
     browse.pszDisplayName = name;
-    browse.lpszTitle = kBrowseForNetworkFolderTitle;
+    browse.lpszTitle = title.c_str();
     browse.ulFlags = kBrowseForFolderFlags;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse)) {
-      chosen = NetworkChoice(item, name);
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse)) {
+      chosen = NetworkChoice(item, Utf8(name));
       CoTaskMemFree(item);
     }
     CoTaskMemFree(network);
@@ -123,14 +132,15 @@ std::string Win32Dialogs::BrowseForNetworkFolder() {
 }
 
 bool Win32Dialogs::ShowHelp(const std::string& helpFile, int context) {
-  if (context == kHelpContents) return WinHelpA(Owner(), helpFile.c_str(), HELP_CONTENTS, 0) != FALSE;
-  return WinHelpA(Owner(), helpFile.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(context)) != FALSE;
+  const std::wstring file = Wide(helpFile);
+  if (context == kHelpContents) return WinHelpW(Owner(), file.c_str(), HELP_CONTENTS, 0) != FALSE;
+  return WinHelpW(Owner(), file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(context)) != FALSE;
 }
 
 bool Win32Dialogs::OpenWebPage(const std::string& url) {
   // ShellExecute's result is above 32 when something was started.
   const auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(Owner(), "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+      ShellExecuteW(Owner(), L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return started > 32;
 }
 

@@ -1,5 +1,6 @@
-// The real dialogs on Windows: MessageBoxA owned by the window, the common
-// file dialogs (GetSaveFileNameA, GetOpenFileNameA) and the shell's folder browser.
+// The real dialogs on Windows: MessageBoxW owned by the window, the common
+// file dialogs (GetSaveFileNameW, GetOpenFileNameW) and the shell's folder
+// browser. Texts and paths are UTF-8 on this side.
 #pragma once
 
 #include <string>

@@ -1,4 +1,6 @@
 // One window class for every form; the controls are the system's own classes.
+// Everything is Unicode (the class, the procedure, the message loop), so that
+// text outside the ANSI code page survives; the models hold UTF-8.
 // The view keeps `updating_` set while it writes to a control itself, so the
 // notifications that the write causes do not come back into the models.
 #include "gui/win32/win32_form_view.h"
@@ -7,7 +9,9 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 namespace quillon::gui {
 
@@ -19,11 +23,21 @@ constexpr int kFirstToolId = kFirstCommandId + 500;
 constexpr UINT kActivated = WM_APP + 1;  // the activation, reported after it is drawn
 constexpr UINT kDestroy = WM_APP + 2;    // the form agreed to close
 
-std::string WindowString(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+using platform::win32::Utf8;
+using platform::win32::Wide;
+
+// Lengths count UTF-16 units, the terminating NUL not included.
+std::wstring WindowWideText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(
-      static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
+}
+
+std::string WindowString(HWND window) { return Utf8(WindowWideText(window)); }
+
+void SetWindowString(HWND window, const std::string& text) {
+  SetWindowTextW(window, Wide(text).c_str());
 }
 
 bool IsOption(const ControlModel& model) {
@@ -51,18 +65,18 @@ POINT MessagePoint(HWND window) {
 }
 
 void SetKey(HWND window, const std::string& key) {
-  const ATOM atom = GlobalAddAtomA(key.c_str());
-  SetPropA(window, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+  const ATOM atom = GlobalAddAtomW(Wide(key).c_str());
+  SetPropW(window, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
 }
 
 void ClearKey(HWND window) {
   const auto atom =
-      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropA(window, kControlNameProperty)));
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropW(window, kControlNameProperty)));
   if (atom) GlobalDeleteAtom(atom);
 }
 
 struct Created {
-  const char* windowClass;
+  const wchar_t* windowClass;
   DWORD style;
   DWORD exStyle;
 };
@@ -75,54 +89,56 @@ Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfG
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | group;
   switch (control.kind) {
     case ControlKind::Label:
-      return {"STATIC", child | SS_LEFT, 0};
+      return {L"STATIC", child | SS_LEFT, 0};
     case ControlKind::TextBox:
-      return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::MultiLineText:
-      return {"EDIT",
+      return {L"EDIT",
               child | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL,
               WS_EX_CLIENTEDGE};
     case ControlKind::Button:
-      return {"BUTTON",
+      return {L"BUTTON",
               child | WS_TABSTOP | BS_NOTIFY | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
     case ControlKind::CheckBox:
-      return {"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX | BS_MULTILINE, 0};
+      return {L"BUTTON", child | WS_TABSTOP | BS_NOTIFY | BS_AUTOCHECKBOX | BS_MULTILINE, 0};
     case ControlKind::OptionButton:
       // Automatic, so that the dialog keyboard's arrows check the member they
       // reach; the group the button checks within (up to the next WS_GROUP) is
       // the control array, which the form checks alike.
-      return {"BUTTON", child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON | BS_MULTILINE, 0};
+      return {L"BUTTON",
+              child | (tabStop ? WS_TABSTOP : 0) | BS_NOTIFY | BS_AUTORADIOBUTTON | BS_MULTILINE,
+              0};
     case ControlKind::ComboBox:
-      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
+      return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0};
     case ControlKind::ComboList:
     case ControlKind::DriveList:
-      return {"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
+      return {L"COMBOBOX", child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
     case ControlKind::ListBox:
     case ControlKind::FolderList:
     case ControlKind::FileList:
-      return {"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+      return {L"LISTBOX", child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
               WS_EX_CLIENTEDGE};
     case ControlKind::ListView:
-      return {WC_LISTVIEWA, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+      return {WC_LISTVIEWW, child | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
     case ControlKind::TreeView:
       return {
-          WC_TREEVIEWA,
+          WC_TREEVIEWW,
           child | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
           WS_EX_CLIENTEDGE};
     case ControlKind::TabControl:
       // Pages switched by code only: just the frame their controls lie in,
       // drawn by the window (a frame static leaves its inside unpainted).
-      if (control.tabsHidden) return {"STATIC", child | SS_OWNERDRAW, 0};
+      if (control.tabsHidden) return {L"STATIC", child | SS_OWNERDRAW, 0};
       // Its captions drawn by the window: an unavailable page's is grey.
-      return {WC_TABCONTROLA, child | WS_TABSTOP | TCS_OWNERDRAWFIXED, 0};
+      return {WC_TABCONTROLW, child | WS_TABSTOP | TCS_OWNERDRAWFIXED, 0};
     case ControlKind::ProgressBar:
-      return {PROGRESS_CLASSA, child, 0};
+      return {PROGRESS_CLASSW, child, 0};
     case ControlKind::Link:
       // Drawn by the window as a link; a button, so that it is a tab stop,
       // shows the focus, acts on Space and reports a click when released.
-      return {"BUTTON", child | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY, 0};
+      return {L"BUTTON", child | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY, 0};
   }
-  return {"STATIC", child, 0};
+  return {L"STATIC", child, 0};
 }
 
 // The common controls and the one window class of every form, once per process.
@@ -131,33 +147,35 @@ bool RegisterFormClass(WNDPROC procedure) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
                                                        ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kFormWindowClass;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExW(&windowClass) != 0;
   }();
   return registered;
 }
 
 void InsertRow(HWND list, int index, const ListRow& row) {
-  LVITEMA item{};
+  std::wstring first = row.cells.empty() ? std::wstring() : Wide(row.cells[0]);
+  LVITEMW item{};
   item.mask = LVIF_TEXT;
   item.iItem = index;
-  item.pszText = const_cast<char*>(row.cells.empty() ? "" : row.cells[0].c_str());
+  item.pszText = first.data();
   const int at =
-      static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   // A row that could not be inserted is -1, which would tick every row below.
   if (at < 0) return;
   for (std::size_t column = 1; column < row.cells.size(); ++column) {
-    LVITEMA cell{};
+    std::wstring text = Wide(row.cells[column]);
+    LVITEMW cell{};
     cell.iSubItem = static_cast<int>(column);
-    cell.pszText = const_cast<char*>(row.cells[column].c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
+    cell.pszText = text.data();
+    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
   }
   ListView_SetCheckState(list, at, row.checked);
 }
@@ -166,11 +184,11 @@ void InsertRow(HWND list, int index, const ListRow& row) {
 
 std::string ControlKeyOf(HWND window) {
   const auto atom =
-      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropA(window, kControlNameProperty)));
+      static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(window, kControlNameProperty)));
   if (!atom) return {};
-  char name[256] = {};
-  const UINT length = GlobalGetAtomNameA(atom, name, sizeof name);
-  return std::string(name, length);
+  wchar_t name[256] = {};
+  const UINT length = GlobalGetAtomNameW(atom, name, static_cast<int>(std::size(name)));
+  return Utf8(std::wstring_view(name, length));
 }
 
 namespace {
@@ -198,23 +216,24 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
 
   // The dialog font of this system, and its base units as MapDialogRect counts them.
-  NONCLIENTMETRICSA metrics{};
+  NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
     // Before Vista the record ends before its last field.
     metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
   }
-  font_ = CreateFontIndirectA(&metrics.lfMessageFont);
-  LOGFONTA underlined = metrics.lfMessageFont;
+  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  LOGFONTW underlined = metrics.lfMessageFont;
   underlined.lfUnderline = TRUE;
-  linkFont_ = CreateFontIndirectA(&underlined);
+  linkFont_ = CreateFontIndirectW(&underlined);
   HDC screen = GetDC(nullptr);
   HGDIOBJ previous = SelectObject(screen, font_);
-  TEXTMETRICA text{};
-  GetTextMetricsA(screen, &text);
+  TEXTMETRICW text{};
+  GetTextMetricsW(screen, &text);
   SIZE letters{};
-  GetTextExtentPoint32A(screen, kBaseUnitLetters, 52, &letters);
+  const std::wstring alphabet = Wide(kBaseUnitLetters);
+  GetTextExtentPoint32W(screen, alphabet.c_str(), static_cast<int>(alphabet.size()), &letters);
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
   const BaseUnits base = DialogBaseUnits(letters.cx, text.tmHeight);
@@ -230,14 +249,14 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
 
 void Win32FormView::Create() {
   Form& form = form_;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
 
   const FormDescription& described = form.description();
   const DWORD style = described.modal ? (WS_POPUP | WS_CAPTION | WS_SYSMENU) : WS_OVERLAPPEDWINDOW;
   const DWORD exStyle = WS_EX_CONTROLPARENT | (described.modal ? WS_EX_DLGMODALFRAME : 0);
-  window_ =
-      CreateWindowExA(exStyle, kFormWindowClass, form.caption().c_str(), style | WS_CLIPCHILDREN,
-                      CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
+  window_ = CreateWindowExW(exStyle, kFormWindowClass, Wide(form.caption()).c_str(),
+                            style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                            owner_, nullptr, instance, this);
   if (!window_) throw std::runtime_error("cannot create the window " + described.name);
   CreateControls();
 
@@ -264,15 +283,15 @@ void Win32FormView::Create() {
         if (window_) ShowCommandState(name);
       },
       this);
-  form.OnCaption([this] { SetWindowTextA(window_, form_.caption().c_str()); }, this);
+  form.OnCaption([this] { SetWindowString(window_, form_.caption()); }, this);
   form.OnClose(
       [this] {
-        if (window_) PostMessageA(window_, kDestroy, 0, 0);
+        if (window_) PostMessageW(window_, kDestroy, 0, 0);
       },
       this);
   form.SetEventProcessor([this] {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         // Not ours to act on: left for the loop that runs the thread.
         PostQuitMessage(static_cast<int>(message.wParam));
@@ -307,7 +326,7 @@ HWND Win32FormView::Control(const std::string& key) const {
 
 void Win32FormView::CreateControls() {
   const FormDescription& described = form_.description();
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
 
   if (!described.menus.empty()) {
     HMENU bar = CreateMenu();
@@ -316,52 +335,54 @@ void Win32FormView::CreateControls() {
     auto fill = [&](auto& self, HMENU into, const std::vector<MenuDescription>& items) -> void {
       for (const MenuDescription& item : items) {
         if (item.caption == "-") {
-          AppendMenuA(into, MF_SEPARATOR, 0, nullptr);
+          AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
         } else if (!item.items.empty()) {
           HMENU popup = CreatePopupMenu();
           self(self, popup, item.items);
-          AppendMenuA(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
-                      item.caption.c_str());
+          AppendMenuW(into, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                      Wide(item.caption).c_str());
         } else {
           commands_[next] = item.name;
-          AppendMenuA(into, MF_STRING, static_cast<UINT_PTR>(next++), item.caption.c_str());
+          AppendMenuW(into, MF_STRING, static_cast<UINT_PTR>(next++), Wide(item.caption).c_str());
         }
       }
     };
     for (const MenuDescription& menu : described.menus) {
       HMENU popup = CreatePopupMenu();
       fill(fill, popup, menu.items);
-      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
-                  menu.caption.c_str());
+      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                  Wide(menu.caption).c_str());
     }
     SetMenu(window_, bar);
   }
   if (!described.tools.empty()) {
-    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP, 0, 0,
                                0, 0, window_, nullptr, instance, nullptr);
-    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(0, 0));
     int next = kFirstToolId;
     for (const ToolDescription& tool : described.tools) {
       if (tool.caption == "-") {
         TBBUTTON separator{};
         separator.fsStyle = BTNS_SEP;  // of the default width
-        SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&separator));
+        SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&separator));
         continue;
       }
       commands_[next] = tool.name;
-      const INT_PTR text = SendMessageA(toolbar_, TB_ADDSTRINGA, 0,
-                                        reinterpret_cast<LPARAM>((tool.caption + '\0').c_str()));
+      // A list of strings: the second NUL ends it.
+      const std::wstring caption = Wide(tool.caption) + L'\0';
+      const INT_PTR text =
+          SendMessageW(toolbar_, TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(caption.c_str()));
       TBBUTTON button{};
       button.iBitmap = I_IMAGENONE;
       button.idCommand = next++;
       button.fsState = TBSTATE_ENABLED;
       button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
       button.iString = text;
-      SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+      SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
     }
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     SetKey(toolbar_, described.name + ".toolbar");
   }
 
@@ -376,24 +397,26 @@ void Win32FormView::CreateControls() {
     const Created kind = ClassOf(control, model->key() == described.defaultControl,
                                  groupEdge || (IsOption(*model) && !sameGroup), !sameGroup);
     previous = model.get();
-    HWND created = CreateWindowExA(
-        kind.exStyle, kind.windowClass, control.caption.c_str(), kind.style, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+    HWND created = CreateWindowExW(kind.exStyle, kind.windowClass, Wide(control.caption).c_str(),
+                                   kind.style, 0, 0, 0, 0, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance,
+                                   nullptr);
     if (!created) throw std::runtime_error("cannot create the control " + model->key());
-    SendMessageA(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SetKey(created, model->key());
     switch (control.kind) {
       case ControlKind::ListView: {
-        SendMessageA(created, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+        SendMessageW(created, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         int index = 0;
         for (const std::string& header : control.columns) {
-          LVCOLUMNA column{};
+          std::wstring text = Wide(header);
+          LVCOLUMNW column{};
           column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-          column.pszText = const_cast<char*>(header.c_str());
+          column.pszText = text.data();
           column.cx = 25 * baseX_;
           column.iSubItem = index;
-          SendMessageA(created, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index++),
+          SendMessageW(created, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&column));
         }
         break;
@@ -407,17 +430,17 @@ void Win32FormView::CreateControls() {
           images_.push_back(images);
           for (StockImage image : control.images) {
             // The shell's own small icons of a folder and a document.
-            SHFILEINFOA info{};
-            SHGetFileInfoA(
-                image == StockImage::Folder ? "folder" : "file.txt",
+            SHFILEINFOW info{};
+            SHGetFileInfoW(
+                image == StockImage::Folder ? L"folder" : L"file.txt",
                 image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
                 &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
-            ImageList_AddIcon(
-                images, info.hIcon ? info.hIcon
-                                   : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+            ImageList_AddIcon(images, info.hIcon ? info.hIcon
+                                                 : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(
+                                                                          IDI_APPLICATION)));
             if (info.hIcon) DestroyIcon(info.hIcon);
           }
-          SendMessageA(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+          SendMessageW(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
         }
         break;
       }
@@ -426,16 +449,17 @@ void Win32FormView::CreateControls() {
         if (control.tabsHidden) break;
         int index = 0;
         for (const std::string& page : control.columns) {
-          TCITEMA item{};
+          std::wstring text = Wide(page);
+          TCITEMW item{};
           item.mask = TCIF_TEXT;
-          item.pszText = const_cast<char*>(page.c_str());
-          SendMessageA(created, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
+          item.pszText = text.data();
+          SendMessageW(created, TCM_INSERTITEMW, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&item));
         }
         break;
       }
       case ControlKind::ProgressBar:
-        SendMessageA(created, PBM_SETRANGE32, static_cast<WPARAM>(model->minimum()),
+        SendMessageW(created, PBM_SETRANGE32, static_cast<WPARAM>(model->minimum()),
                      model->maximum());
         break;
       default:
@@ -487,7 +511,7 @@ void Win32FormView::ShowPage(const ControlModel& tabs) {
     for (ControlModel* model : found->second[static_cast<std::size_t>(page)]) {
       HWND control = Control(model->key());
       const bool show = Shown(*model);
-      if (((GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0) == show) continue;
+      if (((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) == show) continue;
       SetWindowPos(control, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW |
                        (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
@@ -507,24 +531,16 @@ void Win32FormView::SelectNode(const ControlModel& tree) {
   for (std::size_t i = 0; i < tree.nodes().size() && i < items.size(); ++i) {
     if (tree.nodes()[i].key == tree.text()) chosen = items[i];
   }
-  SendMessageA(control, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
+  SendMessageW(control, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chosen));
 }
-
-namespace {
-std::string WindowTextOf(HWND control) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-}  // namespace
 
 void Win32FormView::Bind(ControlModel& model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
   if (model.description().kind == ControlKind::TabControl && !model.description().tabsHidden)
-    SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(model.value()), 0);
+    SendMessageW(control, TCM_SETCURSEL, static_cast<WPARAM>(model.value()), 0);
   if (IsOption(model)) {
-    SendMessageA(control, BM_SETCHECK, model.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(control, BM_SETCHECK, model.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     MoveGroupTabStop(model);
   }
   const ControlModel::Listener show = [this, control](ControlModel& changed, Change change,
@@ -556,10 +572,10 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
           case Change::Text:
             if (kind == ControlKind::TreeView) {
               SelectNode(changed);
-            } else if (WindowTextOf(control) != changed.text()) {
+            } else if (WindowString(control) != changed.text()) {
               // The user's own typing comes back here: writing it again would
               // put the caret back at the start.
-              SetWindowTextA(control, changed.text().c_str());
+              SetWindowString(control, changed.text());
             }
             break;
           case Change::Checked:
@@ -568,7 +584,7 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
                 ListView_SetCheckState(control, row,
                                        changed.rows()[static_cast<std::size_t>(row)].checked);
             } else {
-              SendMessageA(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED,
+              SendMessageW(control, BM_SETCHECK, changed.checked() ? BST_CHECKED : BST_UNCHECKED,
                            0);
               if (kind == ControlKind::OptionButton) MoveGroupTabStop(changed);
             }
@@ -576,24 +592,24 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
           case Change::Value:
             switch (kind) {
               case ControlKind::ProgressBar:
-                SendMessageA(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
+                SendMessageW(control, PBM_SETPOS, static_cast<WPARAM>(changed.value()), 0);
                 break;
               case ControlKind::ComboBox:
               case ControlKind::ComboList:
               case ControlKind::DriveList:
-                SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
                 // Choosing no line empties an editable combo's box; the model's
                 // text stays.
-                if (kind == ControlKind::ComboBox) SetWindowTextA(control, changed.text().c_str());
+                if (kind == ControlKind::ComboBox) SetWindowString(control, changed.text());
                 break;
               case ControlKind::ListBox:
               case ControlKind::FolderList:
               case ControlKind::FileList:
-                SendMessageA(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
                 break;
               case ControlKind::TabControl:
                 if (!changed.description().tabsHidden)
-                  SendMessageA(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
+                  SendMessageW(control, TCM_SETCURSEL, static_cast<WPARAM>(changed.value()), 0);
                 ShowPage(changed);
                 break;
               default:
@@ -601,25 +617,25 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
             }
             break;
           case Change::Range:
-            SendMessageA(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
+            SendMessageW(control, PBM_SETRANGE32, static_cast<WPARAM>(changed.minimum()),
                          changed.maximum());
             break;
           case Change::Lines: {
             const bool combo = IsCombo(kind);
-            SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+            SendMessageW(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
             for (const std::string& line : changed.lines()) {
-              SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                           reinterpret_cast<LPARAM>(line.c_str()));
+              SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                           reinterpret_cast<LPARAM>(Wide(line).c_str()));
             }
-            SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
+            SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL,
                          static_cast<WPARAM>(changed.value()), 0);
             // Emptying the list emptied an editable combo's box too.
-            if (kind == ControlKind::ComboBox) SetWindowTextA(control, changed.text().c_str());
+            if (kind == ControlKind::ComboBox) SetWindowString(control, changed.text());
             break;
           }
           case Change::Rows:
             if (row < 0) {
-              SendMessageA(control, LVM_DELETEALLITEMS, 0, 0);
+              SendMessageW(control, LVM_DELETEALLITEMS, 0, 0);
               for (std::size_t i = 0; i < changed.rows().size(); ++i) {
                 InsertRow(control, static_cast<int>(i), changed.rows()[i]);
               }
@@ -628,27 +644,28 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
             }
             break;
           case Change::Nodes: {
-            SendMessageA(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+            SendMessageW(control, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
             std::vector<HTREEITEM>& items = treeItems_[control];
             items.clear();
             std::map<std::string, HTREEITEM> byKey;
             const std::vector<TreeNode>& nodes = changed.nodes();
             for (std::size_t i = 0; i < nodes.size(); ++i) {
               const auto parent = byKey.find(nodes[i].parentKey);
-              TVINSERTSTRUCTA insert{};
+              std::wstring text = Wide(nodes[i].text);
+              TVINSERTSTRUCTW insert{};
               insert.hParent = parent == byKey.end() ? TVI_ROOT : parent->second;
               insert.hInsertAfter = TVI_LAST;
               insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-              insert.item.pszText = const_cast<char*>(nodes[i].text.c_str());
+              insert.item.pszText = text.data();
               insert.item.lParam = static_cast<LPARAM>(i);
               insert.item.iImage = insert.item.iSelectedImage = nodes[i].image;
               items.push_back(reinterpret_cast<HTREEITEM>(
-                  SendMessageA(control, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert))));
+                  SendMessageW(control, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))));
               byKey[nodes[i].key] = items.back();
             }
             for (const TreeNode& node : nodes) {
               if (node.expanded)
-                SendMessageA(control, TVM_EXPAND, TVE_EXPAND,
+                SendMessageW(control, TVM_EXPAND, TVE_EXPAND,
                              reinterpret_cast<LPARAM>(byKey[node.key]));
             }
             SelectNode(changed);
@@ -657,7 +674,7 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
           case Change::ColumnWidths: {
             const int columns = static_cast<int>(changed.description().columns.size());
             for (int column = 0; column < columns; ++column) {
-              SendMessageA(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+              SendMessageW(control, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
                            LVSCW_AUTOSIZE_USEHEADER);
             }
             break;
@@ -697,8 +714,8 @@ void Win32FormView::MoveGroupTabStop(const ControlModel& changed) {
   for (const auto& model : form_.controls()) {
     if (!IsOption(*model) || model->description().name != group) continue;
     HWND button = Control(model->key());
-    const LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
-    SetWindowLongPtrA(button, GWL_STYLE,
+    const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
+    SetWindowLongPtrW(button, GWL_STYLE,
                       model.get() == stop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
   }
 }
@@ -710,7 +727,7 @@ void Win32FormView::Place() {
   GetClientRect(window_, &client);
   int top = 0;
   if (toolbar_) {
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     RECT bar{};
     GetWindowRect(toolbar_, &bar);
     top = bar.bottom - bar.top;
@@ -744,16 +761,16 @@ bool Win32FormView::PumpMessage(const MSG& message) {
       SwitchPage((GetKeyState(VK_SHIFT) & 0x8000) ? -1 : 1))
     return true;
   // Tab, mnemonics, Enter and Escape as in a dialog.
-  if (window_ && IsDialogMessageA(window_, const_cast<MSG*>(&message))) return true;
+  if (window_ && IsDialogMessageW(window_, const_cast<MSG*>(&message))) return true;
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
   return true;
 }
 
 int Win32FormView::Loop() {
   MSG message{};
   while (window_) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == -1) return -1;  // the queue failed: nothing more will come
     if (got == 0) {
       // Someone else's quit: left for the loop that runs the thread.
@@ -765,7 +782,7 @@ int Win32FormView::Loop() {
   if (owner_ == nullptr) {
     // The main window's end posted the quit; take it so a later loop does not
     // see it.
-    if (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+    if (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
       return static_cast<int>(message.wParam);
   }
   return 0;
@@ -807,7 +824,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
       if (code == BN_SETFOCUS) model.SetFocus(true);
       if (code != BN_CLICKED) break;
       if (model.description().kind == ControlKind::CheckBox) {
-        model.SetChecked(SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        model.SetChecked(SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
       }
       form_.Click(model.key());
       break;
@@ -821,7 +838,7 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
     case ControlKind::DriveList:
       if (code == CBN_SETFOCUS) model.SetFocus(true);
       if (code == CBN_SELCHANGE) {
-        const int selected = static_cast<int>(SendMessageA(control, CB_GETCURSEL, 0, 0));
+        const int selected = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
         model.SetValue(selected);
         if (selected >= 0 && selected < static_cast<int>(model.lines().size())) {
           model.SetText(model.lines()[static_cast<std::size_t>(selected)]);
@@ -835,13 +852,13 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
       if (code == LBN_SETFOCUS) model.SetFocus(true);
       // The user's choice of a line, by mouse or by key: one Click.
       if (code == LBN_SELCHANGE) {
-        model.SetValue(static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
+        model.SetValue(static_cast<int>(SendMessageW(control, LB_GETCURSEL, 0, 0)));
         if (model.value() >= 0) form_.Click(model.key());
       }
       // A double click on a line, or Enter on the chosen line (the "default
       // button's" click, see DM_GETDEFID).
       if ((code == LBN_DBLCLK || code == BN_CLICKED) &&
-          SendMessageA(control, LB_GETCURSEL, 0, 0) >= 0)
+          SendMessageW(control, LB_GETCURSEL, 0, 0) >= 0)
         form_.DoubleClick(model.key());
       break;
     case ControlKind::Link:
@@ -876,11 +893,11 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
         TCHITTESTINFO hit{};
         hit.pt = MessagePoint(header.hwndFrom);
         const int page = static_cast<int>(
-            SendMessageA(header.hwndFrom, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            SendMessageW(header.hwndFrom, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
         return page >= 0 && !model.pageEnabled(page) ? TRUE : FALSE;
       }
       if (header.code == TCN_SELCHANGE) {
-        int page = static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0));
+        int page = static_cast<int>(SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0));
         if (!model.pageEnabled(page)) {
           // A key moved onto an unavailable page, which the tab control does
           // not tell beforehand: on to the next available one that way, else
@@ -890,17 +907,18 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
           int next = page;
           while (next >= 0 && next < count && !model.pageEnabled(next)) next += step;
           page = next >= 0 && next < count ? next : model.value();
-          SendMessageA(header.hwndFrom, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+          SendMessageW(header.hwndFrom, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
         }
         model.SetValue(page);
       }
       break;
     case ControlKind::TreeView:
-      if (header.code == TVN_SELCHANGEDA) {
+      // Unicode notifications: the window is a Unicode one (WM_NOTIFYFORMAT).
+      if (header.code == TVN_SELCHANGEDW) {
         // A move by key is a choice. A click's choice is reported by its
         // NM_CLICK, which comes before the selection moves (or after it, in
         // some versions). A selection by code is none.
-        const auto& change = reinterpret_cast<const NMTREEVIEWA&>(header);
+        const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
         const auto node = static_cast<std::size_t>(change.itemNew.lParam);
         if (change.itemNew.hItem && node < model.nodes().size()) {
           model.SetText(model.nodes()[node].key);
@@ -912,7 +930,7 @@ LRESULT Win32FormView::OnNotify(const NMHDR& header) {
         TVHITTESTINFO hit{};
         hit.pt = MessagePoint(header.hwndFrom);
         auto* item = reinterpret_cast<HTREEITEM>(
-            SendMessageA(header.hwndFrom, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            SendMessageW(header.hwndFrom, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
         if (!item || !(hit.flags & TVHT_ONITEM)) break;
         const std::vector<HTREEITEM>& items = treeItems_[header.hwndFrom];
         for (std::size_t i = 0; i < items.size() && i < model.nodes().size(); ++i) {
@@ -956,21 +974,21 @@ void Win32FormView::DrawItem(const ControlModel& model, const DRAWITEMSTRUCT& it
     const bool available = model.enabled() && model.pageEnabled(static_cast<int>(page));
     HGDIOBJ previous = SelectObject(dc, font_);
     SetTextColor(dc, GetSysColor(available ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    DrawTextA(dc, model.description().columns[page].c_str(), -1, &box,
+    DrawTextW(dc, Wide(model.description().columns[page]).c_str(), -1, &box,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, previous);
     return;
   }
   // A link: underlined in the link colour, grey when disabled.
   FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
-  const std::string text = WindowString(item.hwndItem);
+  const std::wstring text = WindowWideText(item.hwndItem);
   HGDIOBJ previous = SelectObject(dc, linkFont_);
   SetTextColor(dc, (item.itemState & ODS_DISABLED) ? GetSysColor(COLOR_GRAYTEXT) : LinkColor());
   const UINT format =
       DT_LEFT | DT_TOP | DT_WORDBREAK | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
   RECT drawn = box;
-  DrawTextA(dc, text.c_str(), -1, &drawn, format | DT_CALCRECT);
-  DrawTextA(dc, text.c_str(), -1, &box, format);
+  DrawTextW(dc, text.c_str(), -1, &drawn, format | DT_CALCRECT);
+  DrawTextW(dc, text.c_str(), -1, &box, format);
   if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
     IntersectRect(&drawn, &drawn, &item.rcItem);
     DrawFocusRect(dc, &drawn);
@@ -1009,7 +1027,7 @@ void Win32FormView::ShowCommandState(const std::string& name) {
   for (const auto& [id, command] : commands_) {
     if (command != name) continue;
     if (id >= kFirstToolId) {
-      SendMessageA(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELONG(enabled, 0));
+      SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELONG(enabled, 0));
     } else {
       EnableMenuItem(GetMenu(window_), static_cast<UINT>(id),
                      MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -1020,11 +1038,11 @@ void Win32FormView::ShowCommandState(const std::string& name) {
 LRESULT CALLBACK Win32FormView::WindowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!view || !view->window_) return DefWindowProcA(window, message, wParam, lParam);
+  auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!view || !view->window_) return DefWindowProcW(window, message, wParam, lParam);
   return view->Handle(message, wParam, lParam);
 }
 
@@ -1050,7 +1068,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         lastFocus_ = GetNextDlgTabItem(window_, nullptr, FALSE);
       }
       if (lastFocus_ && !HIWORD(wParam)) ::SetFocus(lastFocus_);
-      PostMessageA(window_, kActivated, 0, 0);
+      PostMessageW(window_, kActivated, 0, 0);
       return 0;
     case kActivated:
       form_.Activate();
@@ -1062,8 +1080,8 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                                  : GetNextDlgTabItem(window_, GetFocus(), wParam != 0);
       if (next) {
         ::SetFocus(next);
-        if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-          SendMessageA(next, EM_SETSEL, 0, -1);
+        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+          SendMessageW(next, EM_SETSEL, 0, -1);
         }
       }
       return 0;
@@ -1094,7 +1112,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Over a link, the arrow with the question mark.
       if (ControlModel* model = ModelOf(reinterpret_cast<HWND>(wParam));
           model && model->description().kind == ControlKind::Link && LOWORD(lParam) == HTCLIENT) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HELP)));
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HELP)));
         return TRUE;
       }
       break;
@@ -1125,7 +1143,7 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   HWND self = window_;
-  return DefWindowProcA(self, message, wParam, lParam);
+  return DefWindowProcW(self, message, wParam, lParam);
 }
 
 }  // namespace quillon::gui

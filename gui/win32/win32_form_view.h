@@ -1,5 +1,5 @@
 // The Win32 front end: builds a window's controls from its description with
-// CreateWindowEx over the common controls (version 6, by the manifest every
+// CreateWindowExW over the common controls (version 6, by the manifest every
 // windowed program embeds: gui/win32/visual_styles.rc) and keeps them and the
 // form's models in step. Every window and control carries its key (the name,
 // or "name(index)") as the global atom in its window property "QuillonName",
@@ -17,8 +17,8 @@
 
 namespace quillon::gui {
 
-inline constexpr const char* kControlNameProperty = "QuillonName";
-inline constexpr const char* kFormWindowClass = "QuillonForm";
+inline constexpr const wchar_t* kControlNameProperty = L"QuillonName";
+inline constexpr const wchar_t* kFormWindowClass = L"QuillonForm";
 
 // The key a window of any process carries, or empty.
 std::string ControlKeyOf(HWND window);

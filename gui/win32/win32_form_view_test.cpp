@@ -16,7 +16,9 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "gui/form_test_support.h"
@@ -290,6 +292,76 @@ TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   GetWindowRect(Control("cmdOK"), &after);
   EXPECT_EQ(after.left - before.left, 100);
   EXPECT_EQ(after.top - before.top, 40);
+}
+
+// Text outside any ANSI code page: "Łódź" and "Büro" in UTF-8 for the models,
+// in UTF-16 for the controls.
+constexpr const char* kLodz = "\xC5\x81\xC3\xB3" "d\xC5\xBA";
+constexpr const wchar_t* kWideLodz = L"\u0141\u00F3d\u017A";
+constexpr const char* kBuro = "B\xC3\xBCro";
+constexpr const wchar_t* kWideBuro = L"B\u00FCro";
+
+std::wstring WideText(HWND window) { return testing::WindowWideText(window); }
+
+TEST_F(Win32FormViewTest, TextOutsideTheCodePageIsUtf8InTheModelsAndUtf16InTheControls) {
+  view_.Show();
+  SetForegroundWindow(window_);
+  Pump();
+  HWND port = Control("txtSMTPServerPort");
+  form_["txtSMTPServerPort"].SetText(kLodz);
+  EXPECT_EQ(WideText(port), kWideLodz);
+  EXPECT_EQ(form_["txtSMTPServerPort"].text(), kLodz) << "no echo changes it";
+
+  // Typed: each character through the view's own message loop, as the
+  // keyboard delivers it.
+  form_["txtSMTPServerPort"].SetText("");
+  form_["txtSMTPServerPort"].SetFocus();
+  ASSERT_EQ(GetFocus(), port);
+  for (const wchar_t* typed = L"B\u00FCro \u0141\u00F3d\u017A"; *typed; ++typed)
+    PostMessageW(port, WM_CHAR, static_cast<WPARAM>(*typed), 1);
+  form_.ProcessEvents();
+  EXPECT_EQ(form_["txtSMTPServerPort"].text(), std::string(kBuro) + " " + kLodz);
+  SetWindowTextW(port, kWideBuro);  // sends EN_CHANGE as typing does
+  EXPECT_EQ(form_["txtSMTPServerPort"].text(), kBuro);
+
+  form_.SetCaption(kLodz);
+  EXPECT_EQ(WideText(window_), kWideLodz);
+
+  HWND server = Control("cboServer");
+  form_["cboServer"].SetLines({kBuro, kLodz});
+  form_["cboServer"].SetValue(1);
+  EXPECT_EQ(WideText(server), kWideLodz);
+  wchar_t line[32] = {};
+  ASSERT_EQ(SendMessageW(server, CB_GETLBTEXTLEN, 0, 0), 4) << "in characters";
+  SendMessageW(server, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(line));
+  EXPECT_EQ(std::wstring(line), kWideBuro);
+  SetWindowTextW(server, kWideBuro);
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(server), CBN_EDITCHANGE),
+               reinterpret_cast<LPARAM>(server));
+  EXPECT_EQ(form_["cboServer"].text(), kBuro);
+
+  HWND list = Control("lvwPrinters");
+  form_["lvwPrinters"].AddRow({{kBuro, kLodz}, "", false});
+  for (const auto& [column, expected] : {std::pair{0, kWideBuro}, std::pair{1, kWideLodz}}) {
+    wchar_t cell[32] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = cell;
+    item.cchTextMax = static_cast<int>(std::size(cell));
+    SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(cell), expected) << "column " << column;
+  }
+
+  HWND tree = Control("tvwPages");
+  form_["tvwPages"].AddNode({"KeyL", "", kLodz, 0, false});
+  wchar_t node[32] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT;
+  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  item.pszText = node;
+  item.cchTextMax = static_cast<int>(std::size(node));
+  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_EQ(std::wstring(node), kWideLodz);
 }
 
 TEST_F(Win32FormViewTest, AnEditableCombosBoxAndAMultiLineTextAgreeWithTheirModels) {
@@ -814,27 +886,28 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
                            [&](HWND box) {
                              owned =
                                  GetWindow(box, GW_OWNER) == window_ && !IsWindowEnabled(window_);
-                             char shown[256] = {};
-                             GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);
-                             text = shown;
+                             text = Text(GetDlgItem(box, 0xFFFF));
                              PostMessageA(box, WM_COMMAND, IDNO, 0);
                            },
                            found);
-  EXPECT_EQ(dialogs.ShowMessageBox("Copy Error", "Error copying driver files.",
-                                   MessageIcon::Critical, MessageButtons::YesNo),
+  const std::string message = std::string("Error copying driver files to ") + kLodz + ".";
+  EXPECT_EQ(dialogs.ShowMessageBox("Copy Error", message, MessageIcon::Critical,
+                                   MessageButtons::YesNo),
             MessageAnswer::No);
   user.join();
   EXPECT_TRUE(found);
   EXPECT_TRUE(owned) << "owned by the window, which waits";
-  EXPECT_EQ(text, "Error copying driver files.");
+  EXPECT_EQ(text, message);
 
   // A name typed without its extension gets the default one; the file is
   // there already, so the user is asked before it is overwritten; the file
-  // types offered are the filter's.
-  char temp[MAX_PATH] = {};
-  GetTempPathA(sizeof temp, temp);
-  const std::string typed = std::string(temp) + "quillon-drivers";
-  if (FILE* existing = std::fopen((typed + ".csv").c_str(), "w")) std::fclose(existing);
+  // types offered are the filter's. The name, outside the code page, comes
+  // back in UTF-8.
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string typed = platform::win32::Utf8(temp) + "quillon-drivers " + kLodz;
+  const std::wstring typedFile = platform::win32::Wide(typed + ".csv");
+  if (FILE* existing = _wfopen(typedFile.c_str(), L"w")) std::fclose(existing);
   found = false;
   std::atomic<bool> prompted{false};
   std::string types;
@@ -848,7 +921,7 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
                  // The name box: a combo box in the explorer style, an edit otherwise.
                  HWND name = GetDlgItem(dialog, 0x47c);
                  if (!name) name = GetDlgItem(dialog, 0x480);
-                 SetWindowTextA(name, typed.c_str());
+                 SetWindowTextW(name, platform::win32::Wide(typed).c_str());
                  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
                },
                found);
@@ -863,7 +936,7 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
             typed + ".csv");
   user.join();
   prompt.join();
-  DeleteFileA((typed + ".csv").c_str());
+  EXPECT_EQ(DeleteFileW(typedFile.c_str()), TRUE) << "the file chosen is the one there";
   EXPECT_TRUE(found);
   EXPECT_TRUE(prompted) << "no question before overwriting the file";
   EXPECT_EQ(types, "Comma Seperated Values(*.csv)");

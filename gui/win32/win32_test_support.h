@@ -1,28 +1,34 @@
 // Helpers for tests of real Win32 windows: run the thread's messages with the
-// keyboard handling of dialogs until a condition holds, read a window's text,
-// class and pixels, and move and click the mouse as the user's hand does.
+// keyboard handling of dialogs until a condition holds, read a window's text
+// (as UTF-8), class and pixels, and move and click the mouse as the user's
+// hand does.
 #pragma once
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/host/windows_api.h"
 
 namespace quillon::gui::testing {
 
 // Runs the thread's messages until `done` says so or `milliseconds` pass; a
-// quit message (a main window's end) is dropped.
+// quit message (a main window's end) is dropped. Unicode throughout, as the
+// windows' own loop: an ANSI loop would turn typed characters outside the code
+// page into "?".
 template <typename Done>
 bool PumpUntil(Done done, int milliseconds = 5000) {
   for (int waited = 0; waited < milliseconds; waited += 10) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) continue;
       HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-      if (!top || !IsDialogMessageA(top, &message)) {
+      if (!top || !IsDialogMessageW(top, &message)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
       }
     }
     if (done()) return true;
@@ -31,16 +37,33 @@ bool PumpUntil(Done done, int milliseconds = 5000) {
   return done();
 }
 
-inline std::string WindowText(HWND window) {
-  char text[260] = {};
-  GetWindowTextA(window, text, sizeof text);
+inline std::wstring WindowWideText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
+inline std::string WindowText(HWND window) {
+  return platform::win32::Utf8(WindowWideText(window));
+}
+
 inline std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return platform::win32::Utf8(name);
+}
+
+// The program's arguments as UTF-8, the program's name first: main's own are
+// in the ANSI code page.
+inline std::vector<std::string> Utf8Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) arguments.push_back(platform::win32::Utf8(wide[i]));
+    LocalFree(wide);
+  }
+  return arguments;
 }
 
 // Mouse input at `point` of `window`'s client area: every event carries its
@@ -146,8 +169,8 @@ inline POINT Center(const RECT& rect) {
 }
 
 // The window as the screen shows it, frame included, as a 24-bit BMP file
-// (scripts/bmp-to-png makes a PNG of it).
-inline bool SaveWindowBitmap(HWND window, const char* path) {
+// (scripts/bmp-to-png makes a PNG of it). The path is UTF-8.
+inline bool SaveWindowBitmap(HWND window, const std::string& path) {
   RECT place{};
   GetWindowRect(window, &place);
   const int width = place.right - place.left;
@@ -173,7 +196,7 @@ inline bool SaveWindowBitmap(HWND window, const char* path) {
   header.bfOffBits = sizeof header + sizeof info.bmiHeader;
   header.bfSize = header.bfOffBits + size;
   bool written = false;
-  if (FILE* file = std::fopen(path, "wb")) {
+  if (FILE* file = _wfopen(platform::win32::Wide(path).c_str(), L"wb")) {
     written = std::fwrite(&header, sizeof header, 1, file) == 1 &&
               std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
               std::fwrite(bits, size, 1, file) == 1;
