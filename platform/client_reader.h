@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/spooler.h"
@@ -76,6 +77,21 @@ class ClientReader {
   virtual PortListing ListPorts() = 0;
   // `server` as a migration document names it, without backslashes.
   virtual QueueListing ListServerQueues(const std::string& server) = 0;
+
+  // What the 2021 driver rule decides on; a source that cannot tell answers
+  // nullopt or a listing that is not ok (120).
+  // The spooler's name for the system's own driver environment.
+  virtual std::optional<std::string> DriverEnvironment() { return std::nullopt; }
+  // The installed drivers of that environment with their file versions.
+  virtual InstalledDriverList ListDriverVersions() { return {false, 120, {}}; }
+  // The server's queues with their drivers' versions, environments and
+  // package awareness.
+  virtual ServerQueueList ListQueueDrivers(const std::string&) { return {false, 120, {}}; }
+  // The values of the Point and Print policy key, each as text (a number in
+  // decimal); nullopt where the client has no such policy (not Windows).
+  virtual std::optional<std::vector<std::pair<std::string, std::string>>> ReadPointAndPrint() {
+    return std::nullopt;
+  }
 };
 
 // The computer's own: the Windows spooler on Windows, the CUPS scheduler

@@ -21,6 +21,12 @@ class Win32ClientReader : public ClientReader {
   PortListing ListPorts() override;
   // EnumPrinters by the server's name at level 2; the shared printers only.
   QueueListing ListServerQueues(const std::string& server) override;
+  // driver_staging_win32.cpp: through the staging run's own calls.
+  std::optional<std::string> DriverEnvironment() override;
+  InstalledDriverList ListDriverVersions() override;
+  ServerQueueList ListQueueDrivers(const std::string& server) override;
+  // HKLM\Software\Policies\Microsoft\Windows NT\Printers\PointAndPrint.
+  std::optional<std::vector<std::pair<std::string, std::string>>> ReadPointAndPrint() override;
 };
 
 }  // namespace quillon::platform::win32

@@ -4,12 +4,14 @@
 // points throughout: names come from servers and profiles in any script.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/host/windows_api.h"
 
 #include <sddl.h>
 
+#include "platform/win32/client_reader_win32.h"
 #include "platform/win32/spooler_win32.h"
 #include "platform/win32/system_info_win32.h"
 
@@ -300,6 +302,53 @@ ProfileConnectionList Win32Spooler::ListProfileConnections() {
   }
   RegCloseKey(profiles);
   return list;
+}
+
+std::optional<std::string> Win32ClientReader::DriverEnvironment() { return Environment(); }
+
+InstalledDriverList Win32ClientReader::ListDriverVersions() {
+  return Win32Spooler().ListInstalledDrivers(Environment());
+}
+
+ServerQueueList Win32ClientReader::ListQueueDrivers(const std::string& server) {
+  return Win32Spooler().ListServerQueues(server);
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>>
+Win32ClientReader::ReadPointAndPrint() {
+  std::vector<std::pair<std::string, std::string>> values;
+  HKEY policy = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                    L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\PointAndPrint", 0,
+                    KEY_READ | KEY_WOW64_64KEY, &policy) != ERROR_SUCCESS) {
+    return values;  // no policy set: every value absent
+  }
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    BYTE data[1024];
+    DWORD size = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    const LSTATUS status =
+        RegEnumValueW(policy, index, name, &nameLength, nullptr, &type, data, &size);
+    if (status == ERROR_MORE_DATA) continue;  // no policy value is that long
+    if (status != ERROR_SUCCESS) break;
+    std::string text;
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+      DWORD number = 0;
+      std::memcpy(&number, data, sizeof number);
+      text = std::to_string(number);
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      data[size] = 0;
+      data[size + 1] = 0;
+      text = Utf8(reinterpret_cast<const wchar_t*>(data));
+    } else {
+      continue;
+    }
+    values.emplace_back(Utf8(std::wstring_view(name, nameLength)), std::move(text));
+  }
+  RegCloseKey(policy);
+  return values;
 }
 
 }  // namespace quillon::platform::win32

@@ -16,6 +16,7 @@
 
 #include "document/document_file.h"
 #include "engine/core/names.h"
+#include "platform/sim/sim_platform.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
@@ -281,7 +282,26 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
     os.majorVersion = facts.version->majorVersion;
     os.error = facts.version->error;
     if (facts.version->buildNumber != 0) os.buildNumber = facts.version->buildNumber;
+    if (std::optional<std::string> environment = reader.DriverEnvironment()) {
+      os.environment = Utf8(*environment);
+    }
     state.os = os;
+    // A run on the snapshot is the logon run, which a standard user's token
+    // makes, whoever takes the snapshot.
+    state.elevated = false;
+    if (auto policy = reader.ReadPointAndPrint()) {
+      platform::sim::SimPointAndPrint pointAndPrint;
+      // Absent, an updated Windows restricts (the August 2021 updates).
+      pointAndPrint.restrictDriverInstallationToAdministrators = true;
+      for (const auto& [name, value] : *policy) {
+        if (platform::sim::EqualsIgnoringCase(name, "RestrictDriverInstallationToAdministrators")) {
+          pointAndPrint.restrictDriverInstallationToAdministrators = value != "0";
+        } else {
+          pointAndPrint.extra[Utf8(name)] = Utf8(value);
+        }
+      }
+      state.pointAndPrint = std::move(pointAndPrint);
+    }
   }
   // Absent where the user has no value: a run on the snapshot then decides by
   // the build, as Windows does.
@@ -337,6 +357,22 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
     for (const platform::PrinterInfo2& queue : queues.queues) {
       simQueues.push_back(AsSimQueue(queue));
     }
+    const platform::ServerQueueList drivers = reader.ListQueueDrivers(servers[i]);
+    for (const platform::ServerQueue& listed : drivers.queues) {
+      for (platform::sim::SimQueue& queue : simQueues) {
+        if (!platform::sim::EqualsIgnoringCase(queue.shareName, Utf8(listed.shareName))) continue;
+        if (listed.driverVersion) {
+          queue.driverVersion = platform::DriverVersionText(*listed.driverVersion);
+        }
+        if (!listed.environments.empty()) {
+          queue.environments.emplace();
+          for (const std::string& environment : listed.environments) {
+            queue.environments->push_back(Utf8(environment));
+          }
+        }
+        if (listed.packageAware) queue.packageAware = true;
+      }
+    }
     state.printServers.emplace_back(Utf8(name), std::move(simQueues));
   }
 
@@ -345,6 +381,17 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
   const platform::DriverListing drivers = reader.ListDrivers();
   for (const platform::DriverInfo2& driver : drivers.drivers) {
     state.drivers.push_back(AsSimDriver(driver));
+  }
+  // Versions are of this computer's own environment, which the rule asks about.
+  const platform::InstalledDriverList versions = reader.ListDriverVersions();
+  const std::optional<std::string> environment = reader.DriverEnvironment();
+  for (const platform::InstalledDriver& installed : versions.drivers) {
+    for (platform::sim::SimDriver& driver : state.drivers) {
+      if (platform::sim::EqualsIgnoringCase(driver.name, Utf8(installed.name)) &&
+          (!environment || platform::sim::EqualsIgnoringCase(driver.environment, *environment))) {
+        driver.driverVersion = platform::DriverVersionText(installed.version);
+      }
+    }
   }
   if (!drivers.status.ok) {
     result.warnings.push_back("the installed drivers cannot be listed: " + Reason(drivers.status));
