@@ -420,10 +420,10 @@ class WineRun(unittest.TestCase):
         _, lines = deploy.debug_lines()
         self.assertIn(">> Logged event in application event log.", lines)
         self.assertFalse([line for line in lines if line.startswith("ERROR: Writing event")])
-        reports = [line for line in result.stderr.splitlines() if "ReportEventA (" in line]
+        reports = [line for line in result.stderr.splitlines() if "ReportEventW (" in line]
         self.assertEqual(len(reports), 1, result.stderr[-3000:])
         # Information (4), category 0, event 20001, one insertion string.
-        self.assertRegex(reports[0], r"ReportEventA \([0-9A-F]+,0x0004,0x0000,0x00004e21,"
+        self.assertRegex(reports[0], r"ReportEventW \([0-9A-F]+,0x0004,0x0000,0x00004e21,"
                                      r"0+,0x0001,0x[0-9a-f]{8},")
         self.assertIn('ReportEventW L"\\r\\n* ----- Computer: ' + self.computer, result.stderr)
         # The engine names itself: it carries the message table of its events.
