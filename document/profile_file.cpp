@@ -134,7 +134,25 @@ ProfileFile ProfileFile::Parse(std::string_view bytes) {
     }
     return file;
   }
-  file.text_ = std::string(bytes);
+  file.text_ = platform::CodePageToNarrow(bytes);
+  if (file.text_ != bytes) {
+    // The ANSI code page of Windows, not plain ASCII: converted line by line
+    // (no code page has CR or LF inside a character), each line keeping its
+    // bytes for writing back.
+    file.text_.clear();
+    file.raw_ = std::string(bytes);
+    const std::string_view raw = file.raw_;
+    for (std::size_t pos = 0; pos < raw.size();) {
+      const auto [end, next] = LineEnd(raw, pos);
+      const std::string narrow = platform::CodePageToNarrow(raw.substr(pos, end - pos));
+      Line line{file.text_.size(), narrow.size(), false, pos, end - pos};
+      file.text_ += narrow;
+      file.text_ += '\n';
+      file.AddLine(line);
+      pos = next;
+    }
+    return file;
+  }
   const std::string_view text = file.text_;
   // The next CR and LF are each searched for once, so a file with one kind
   // of line end only is still read in one pass.
@@ -277,30 +295,42 @@ void ProfileFile::SetValue(std::string_view section, std::string_view key,
   target->keys.push_back(KeyEntry{FoldedHash(name), at});
 }
 
+std::string ProfileFile::SerializeUtf16(const std::vector<const Line*>& lines) const {
+  std::string bytes(kUtf16Mark);
+  for (const Line* line : lines) {
+    if (utf16_ && !line->edited) {
+      AppendUtf16Le(bytes, std::u16string_view(wide_).substr(line->sourceBegin, line->sourceSize));
+    } else {
+      AppendUtf16Le(bytes, platform::NarrowToUtf16(View(*line)));
+    }
+    AppendUtf16Le(bytes, u"\r\n");
+  }
+  return bytes;
+}
+
 std::string ProfileFile::Serialize() const {
   std::vector<const Line*> lines;
   for (const Line& line : preamble_) lines.push_back(&line);
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) lines.push_back(&line);
   }
-  std::string bytes;
-  if (utf16_) {
-    bytes = kUtf16Mark;
-    for (const Line* line : lines) {
-      if (line->edited) {
-        AppendUtf16Le(bytes, platform::NarrowToUtf16(View(*line)));
-      } else {
-        AppendUtf16Le(bytes, std::u16string_view(wide_).substr(line->wideBegin, line->wideSize));
-      }
-      AppendUtf16Le(bytes, u"\r\n");
-    }
-    return bytes;
-  }
+  if (utf16_) return SerializeUtf16(lines);
   std::size_t size = 0;
   for (const Line* line : lines) size += line->size + 2;
+  std::string bytes;
   bytes.reserve(size);
   for (const Line* line : lines) {
-    bytes += View(*line);
+    if (line->edited) {
+      // Text the code page lacks would be saved as "?": the file becomes
+      // UTF-16, which this reader and the system's profile functions read.
+      const platform::NarrowText encoded = platform::NarrowToCodePage(View(*line));
+      if (!encoded.exact) return SerializeUtf16(lines);
+      bytes += encoded.text;
+    } else if (!raw_.empty()) {
+      bytes += std::string_view(raw_).substr(line->sourceBegin, line->sourceSize);
+    } else {
+      bytes += View(*line);
+    }
     bytes += "\r\n";
   }
   return bytes;

@@ -18,9 +18,11 @@ namespace quillon::document {
 
 class ProfileFile {
  public:
-  // Parses the file's bytes. A UTF-16LE file (byte order mark FF FE) is
-  // converted to the host's 8-bit text; any other is taken as that text
-  // already, a UTF-8 mark included (Windows does not know it).
+  // Parses the file's bytes into UTF-8 text. A UTF-16LE file (byte order mark
+  // FF FE) is converted; any other is the host's 8-bit text as the system's
+  // profile functions take it (the ANSI code page on Windows, converted; on
+  // POSIX the bytes as they are), a UTF-8 mark included (Windows does not
+  // know it).
   static ProfileFile Parse(std::string_view bytes);
 
   // The value of the first matching key of the first matching section, blanks
@@ -41,7 +43,9 @@ class ProfileFile {
   // as set, surrounding blanks aside.
   void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
-  // Every line followed by CR LF; UTF-16LE with its mark when parsed so.
+  // Every line followed by CR LF; UTF-16LE with its mark when parsed so, or
+  // when a value set is text the 8-bit file's code page (ANSI on Windows)
+  // cannot hold.
   std::string Serialize() const;
 
  private:
@@ -51,10 +55,11 @@ class ProfileFile {
     std::size_t begin = 0;
     std::size_t size = 0;
     bool edited = false;
-    // In a UTF-16 file, the line's own units in `wide_`: written back as they
-    // were unless edited, since the 8-bit text may lack some of its characters.
-    std::size_t wideBegin = 0;
-    std::size_t wideSize = 0;
+    // The line as the file held it, in `wide_` (UTF-16) or `raw_` (the ANSI
+    // code page, when not plain ASCII): written back as it was unless edited,
+    // so reading and writing never change a line nobody touched.
+    std::size_t sourceBegin = 0;
+    std::size_t sourceSize = 0;
   };
   struct KeyEntry {
     std::uint32_t hash;  // of the key folded to lower case
@@ -69,12 +74,14 @@ class ProfileFile {
   std::string edits_;
   bool utf16_ = false;
   std::u16string wide_;  // a UTF-16 file's text, without its mark
+  std::string raw_;      // an 8-bit file's bytes, when the code page's text is not UTF-8's
   std::vector<Line> preamble_;  // lines before the first section
   std::vector<Section> sections_;
   // Section name folded to lower case -> index of its first section.
   std::unordered_map<std::string, std::size_t> sectionIndex_;
 
   std::string_view View(const Line& line) const;
+  std::string SerializeUtf16(const std::vector<const Line*>& lines) const;
   Line AddEdit(std::string_view text);
   void AddLine(Line line);
   const Section* FindSection(std::string_view name) const;

@@ -1,5 +1,6 @@
-// Our profile reader against the system's (GetPrivateProfileStringA) on the
-// same hand-edited documents, with the buffer sizes the document reader uses.
+// Our profile reader against the system's (GetPrivateProfileStringW) on the
+// same hand-edited documents, with the buffer sizes the document reader uses,
+// and on a document our writer saved with a name the code page lacks.
 // The system here is Wine; where Wine is known to answer otherwise than
 // Windows, the case pins Wine's answer (so a change in Wine shows up) and is
 // not compared:
@@ -202,6 +203,14 @@ const std::vector<Query> kUnicodeQueries = {
     {"SET_DEFAULT", "DefaultType"},
 };
 
+// A code page document in which our writer set "\u0141\u00f3d\u017a": saved as
+// UTF-16, which the system must read as well.
+std::string WrittenWithLodz() {
+  ProfileFile file = ProfileFile::Parse("; c\r\n[S]\r\nK=1\r\nOwner=caf\xE9\r\n");
+  file.SetValue("S", "Printer", "\\\\srv\\\xC5\x81\xC3\xB3" "d\xC5\xBA");
+  return file.Serialize();
+}
+
 const char kNulInside[] = "[S]\r\nK=\"a\0b\"\r\nL= x\0 \r\n";
 
 std::vector<Document> Corpus() {
@@ -233,13 +242,15 @@ std::vector<Document> Corpus() {
        {{"SUPPORT", "DebugOn"}, {"SUPPORT", "Owner"}}},
       {"NUL inside quotes", std::string(kNulInside, sizeof kNulInside - 1),
        {{"S", "K"}, {"S", "L"}}},
+      {"written with a name the code page lacks", WrittenWithLodz(),
+       {{"S", "K"}, {"S", "Printer"}, {"S", "Owner"}}},
   };
 }
 
 const WineQuirk kWineQuirks[] = {
     {"UTF-16BE", "DebugOn", 0, "True"},
     {"UTF-8 mark before a header", "DebugOn", 0, "True"},
-    {"UTF-8 mark before a comment", "Owner", 0, "caf\xE9"},
+    {"UTF-8 mark before a comment", "Owner", 0, "caf\xC3\xA9"},
     {"structure, LF", "Twice", 0, std::nullopt},
     {"structure, CR", "Twice", 0, std::nullopt},
     {"structure, mixed", "Twice", 0, std::nullopt},
@@ -271,12 +282,15 @@ std::optional<std::string> OurAnswer(const ProfileFile& file, const Query& query
 }
 
 std::optional<std::string> SystemAnswer(const std::string& path, const Query& query, DWORD size) {
-  std::string buffer(size, '\0');
-  const DWORD length = GetPrivateProfileStringA(query.section, query.key, kMissing, buffer.data(),
-                                                size, path.c_str());
+  using platform::win32::Wide;
+  std::wstring buffer(size, L'\0');
+  const DWORD length =
+      GetPrivateProfileStringW(Wide(query.section).c_str(), Wide(query.key).c_str(),
+                               Wide(kMissing).c_str(), buffer.data(), size, Wide(path).c_str());
   buffer.resize(length);
-  if (buffer == kMissing) return std::nullopt;
-  return buffer;
+  const std::string value = platform::win32::Utf8(buffer);
+  if (value == kMissing) return std::nullopt;
+  return value;
 }
 
 std::string Shown(const std::optional<std::string>& value) {

@@ -180,9 +180,10 @@ class Deployment:
         self.engine = self.folder / "QuillonEngine.exe"
         shutil.copyfile(ARGS.engine, self.engine)
 
-    def write(self, name, changes=None):
+    def write(self, name, changes=None, encoding="ascii"):
+        """The document in `encoding`: "utf-16" is Notepad's Unicode, with its mark."""
         path = self.folder / name
-        path.write_bytes(document_text(changes).encode("ascii"))
+        path.write_bytes(document_text(changes).encode(encoding))
         return path
 
     def run(self, command_line=None, cwd=None, env=None):
@@ -298,9 +299,16 @@ class WineRun(unittest.TestCase):
         self.assertEqual(self.status_lines(), [document + ",True"])
 
     def test_local_printer_is_added_made_default_read_and_removed(self):
+        self.check_local_printer("Quillon End To End " + str(os.getpid()), "ascii")
+
+    def test_local_printer_outside_the_code_page_is_added_and_removed(self):
+        # The prefix's code page is 1252, which has no "Ł" or "ź": the
+        # document names it in UTF-16, the engine passes it on whole.
+        self.check_local_printer("Quillon Łódź " + str(os.getpid()), "utf-16")
+
+    def check_local_printer(self, printer, encoding):
         tag = str(os.getpid())
         driver = "Quillon End To End Driver " + tag
-        printer = "Quillon End To End " + tag
         installed = fixture("install-driver", driver)
         self.assertEqual(installed.returncode, 0, installed.stdout)
         try:
@@ -314,7 +322,8 @@ class WineRun(unittest.TestCase):
                                            ("POPULATE", "ServerNames"): ".",
                                            ("POPULATE", "PrinterNames"): printer,
                                            ("SET_DEFAULT", "DefaultType"): "2",
-                                           ("SET_DEFAULT", "DefaultPrinterName"): printer})
+                                           ("SET_DEFAULT", "DefaultPrinterName"): printer},
+                               encoding)
             self.assert_ran(deploy.run(windows_path(add)))
             _, lines = deploy.debug_lines()
             self.assertIn(">> Populated local printer: " + printer, lines)
@@ -324,7 +333,7 @@ class WineRun(unittest.TestCase):
 
             remove = deploy.write("remove.ini", {**manual,
                                                  ("PRUNE", "ServerNames"): ".",
-                                                 ("PRUNE", "PrinterNames"): printer})
+                                                 ("PRUNE", "PrinterNames"): printer}, encoding)
             self.assert_ran(deploy.run(windows_path(remove)))
             _, lines = deploy.debug_lines()
             self.assertIn(">> Found local printer: " + printer, lines)
@@ -376,9 +385,9 @@ class WineRun(unittest.TestCase):
         self.assertIn(">> Finished getting list of AD printers, abort status: False", lines)
         self.assertEqual(self.status_lines(), [windows_path(document) + ",True"])
 
-    def test_directory_names_beyond_ascii_are_read_in_the_code_page(self):
+    def test_directory_names_beyond_the_code_page_are_read_whole(self):
         # The prefix's code page is 1252: "Büro" has a form there, "Łódź" has
-        # not, and reads "?ód?" without look-alikes standing in.
+        # not; both come through whole, as the directory's UTF-8 is kept.
         printers = "ou=Printers,dc=corp,dc=example"
         with Slapd(self.case / "slapd", [
                 (printers, ["objectClass: organizationalUnit", "ou: Printers"]),
@@ -393,7 +402,7 @@ class WineRun(unittest.TestCase):
         _, lines = deploy.debug_lines()
         published = [line for line in lines if line.startswith(">> AD Printer: ")]
         self.assertEqual(published, [">> AD Printer: Büro (\\\\PRTSRV2\\Büro)",
-                                     ">> AD Printer: ?ód? (\\\\PRTSRV2\\?ód?)"])
+                                     ">> AD Printer: Łódź (\\\\PRTSRV2\\Łódź)"])
         self.assertIn(">> Finished getting list of AD printers, abort status: False", lines)
 
     def test_event_log_calls_are_made(self):
@@ -411,10 +420,10 @@ class WineRun(unittest.TestCase):
         _, lines = deploy.debug_lines()
         self.assertIn(">> Logged event in application event log.", lines)
         self.assertFalse([line for line in lines if line.startswith("ERROR: Writing event")])
-        reports = [line for line in result.stderr.splitlines() if "ReportEventA (" in line]
+        reports = [line for line in result.stderr.splitlines() if "ReportEventW (" in line]
         self.assertEqual(len(reports), 1, result.stderr[-3000:])
         # Information (4), category 0, event 20001, one insertion string.
-        self.assertRegex(reports[0], r"ReportEventA \([0-9A-F]+,0x0004,0x0000,0x00004e21,"
+        self.assertRegex(reports[0], r"ReportEventW \([0-9A-F]+,0x0004,0x0000,0x00004e21,"
                                      r"0+,0x0001,0x[0-9a-f]{8},")
         self.assertIn('ReportEventW L"\\r\\n* ----- Computer: ' + self.computer, result.stderr)
         # The engine names itself: it carries the message table of its events.

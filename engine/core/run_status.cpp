@@ -1,9 +1,12 @@
 #include "engine/core/run_status.h"
 
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/core/run_context.h"
+#include "platform/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -18,6 +21,14 @@ std::string StatusFilePath(RunContext& context) {
 
 std::string RegistrySection(RunContext& context) {
   return context.DocumentPath + "\\" + GetLoggedOnUserName(context);
+}
+
+// A document's path as the status file holds it: in the ANSI code page on
+// Windows, as earlier versions wrote it, so their lines are found again; a
+// path the code page cannot hold in UTF-8, which no "?" can make another's.
+std::string StoredPath(const std::string& path) {
+  platform::NarrowText stored = platform::NarrowToCodePage(path);
+  return stored.exact ? std::move(stored.text) : path;
 }
 
 // Lines of the status file without their line ends; empty lines dropped.
@@ -54,7 +65,8 @@ void ReportStoreFailure(RunContext& context, const std::string& where,
 void SaveToStatusFile(RunContext& context, bool succeeded) {
   platform::FileSystem& files = context.platform.files;
   const std::string path = StatusFilePath(context);
-  const std::string ownLine = context.DocumentPath + "," + OutcomeText(succeeded) + "\r\n";
+  const std::string key = StoredPath(context.DocumentPath);
+  const std::string ownLine = key + "," + OutcomeText(succeeded) + "\r\n";
   // Runs of other documents for the same user (two logon scripts, two
   // sessions) read, add and replace the same file; without the lock the last
   // replace wins and the others' outcomes are lost. A holder that never lets
@@ -87,7 +99,7 @@ void SaveToStatusFile(RunContext& context, bool succeeded) {
     bool matched = false;
     for (std::string_view line : StatusLines(existing)) {
       auto [first, second] = FirstTwoFields(line);
-      if (first == context.DocumentPath) {
+      if (first == key) {
         rebuilt += ownLine;
         matched = true;
       } else {
@@ -123,10 +135,11 @@ bool HasAlreadySucceeded(RunContext& context) {
     std::optional<std::string> content =
         context.platform.files.ReadFile(StatusFilePath(context));
     if (!content) return false;
+    const std::string key = StoredPath(context.DocumentPath);
     bool answer = false;
     for (std::string_view line : StatusLines(*content)) {
       auto [first, second] = FirstTwoFields(line);
-      if (first == context.DocumentPath) answer = second == "True";
+      if (first == key) answer = second == "True";
     }
     return answer;
   }

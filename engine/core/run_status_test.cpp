@@ -6,6 +6,7 @@
 
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_sequence.h"
+#include "platform/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -55,6 +56,33 @@ TEST_F(RunStatusTest, StatusFileRecordsOutcomesPerDocument) {
   EXPECT_EQ(StatusContent(), std::optional<std::string>(
                                  "\\\\srv\\share\\a.ini,False\r\nC:\\deploy\\b.ini,False\r\n\r\n"));
   EXPECT_FALSE(HasAlreadySucceeded(*a));
+}
+
+// Earlier versions wrote the path in the host's code page (ANSI on Windows):
+// their line is found and replaced, not doubled; a path the code page cannot
+// hold is kept whole (UTF-8), never as "?" that another path could match.
+TEST_F(RunStatusTest, StatusFileKeepsTheCodePageOfEarlierVersions) {
+  const std::string buero = "C:\\deploy\\B\xC3\xBCro.ini";
+  const platform::NarrowText stored = platform::NarrowToCodePage(buero);
+  if (!stored.exact) GTEST_SKIP() << "the host's code page has no \"\u00fc\"";
+  world_.WriteFile(StatusFile(), stored.text + ",True\r\n");
+  auto context = ContextFor(buero);
+  EXPECT_TRUE(HasAlreadySucceeded(*context));
+  context->AbortStatus = true;
+  SaveRunStatus(*context);
+  EXPECT_EQ(StatusContent(), std::optional<std::string>(stored.text + ",False\r\n\r\n"));
+
+  const std::string lodz = "C:\\deploy\\\xC5\x81\xC3\xB3" "d\xC5\xBA.ini";
+  const std::string lossy = platform::NarrowToCodePage(lodz).text;
+  auto other = ContextFor(lodz);
+  SaveRunStatus(*other);
+  EXPECT_TRUE(HasAlreadySucceeded(*other));
+  EXPECT_EQ(StatusContent(),
+            std::optional<std::string>(stored.text + ",False\r\n\r\n" + lodz + ",True\r\n"));
+  if (lossy != lodz) {
+    EXPECT_FALSE(platform::NarrowToCodePage(lodz).exact);
+    EXPECT_FALSE(HasAlreadySucceeded(*ContextFor(lossy))) << "\"?\" is no other path";
+  }
 }
 
 TEST_F(RunStatusTest, StatusFileReadingRules) {

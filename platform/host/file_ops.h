@@ -35,6 +35,9 @@ std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::
 // goes to `created`.
 std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status);
 Status CopyReplacing(const std::string& from, const std::string& to);
+// fopen and remove for a UTF-8 path (on Windows through the wide entry points).
+std::FILE* OpenFile(const std::string& path, const char* mode);
+void RemoveFile(const std::string& path);
 // Whether the regular file may be run (an execute permission on POSIX; never
 // on Windows, which marks no file so).
 bool MayBeRun(const std::string& path);

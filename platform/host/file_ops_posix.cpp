@@ -197,6 +197,12 @@ Status CopyReplacing(const std::string& from, const std::string& to) {
   return Status::Ok();
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+
 bool MayBeRun(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&

@@ -1,5 +1,6 @@
-// File operations on Windows through the ANSI entry points, so that every path
-// is read in the same code page as fopen reads it.
+// File operations on Windows through the wide entry points: paths are UTF-8
+// inside and UTF-16 for the system, which the C runtime's fopen would read in
+// the ANSI code page instead.
 #include "platform/host/windows_api.h"
 
 #include <fcntl.h>
@@ -15,21 +16,28 @@
 namespace quillon::platform {
 namespace {
 
+using win32::Wide;
+
 Status LastErrorStatus(const std::string& what) {
   const DWORD number = GetLastError();
-  char text[512] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, number, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ')) {
-    text[--length] = '\0';
+  wchar_t text[512] = {};  // characters
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, number, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ')) {
+    text[--length] = L'\0';
   }
-  std::string description = length > 0 ? std::string(text, length)
+  std::string description = length > 0 ? win32::Utf8(std::wstring_view(text, length))
                                         : "error " + std::to_string(number);
   return Status::Error(number, what + ": " + description);
 }
 
-DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+
+// Every file in `folder` ("." when empty), "." and ".." included.
+HANDLE FindFirst(const std::string& folder, WIN32_FIND_DATAW& found) {
+  return FindFirstFileW(Wide(JoinPath(folder.empty() ? "." : folder, "*")).c_str(), &found);
+}
 
 }  // namespace
 
@@ -41,7 +49,8 @@ Status ReplaceFile(const std::string& from, const std::string& to) {
   constexpr int kPauseMilliseconds = 50;
   constexpr int kPauses = 20;
   for (int pause = 0;; ++pause) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return Status::Ok();
     }
     const DWORD error = GetLastError();
@@ -66,34 +75,36 @@ bool IsDirectory(const std::string& path) {
 
 std::vector<std::string> ListRegularFiles(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirst(folder, found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      names.push_back(win32::Utf8(found.cFileName));
+    }
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
 }
 
 std::vector<std::string> ListSubfolders(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirst(folder, found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string name = found.cFileName;
+    const std::string name = win32::Utf8(found.cFileName);
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") {
       names.push_back(name);
     }
-  } while (FindNextFileA(search, &found));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(JoinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirst(folder, found);
   if (search == INVALID_HANDLE_VALUE) {
     // A drive's empty root has not even "." and "..".
     if (GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(folder)) {
@@ -103,7 +114,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   }
   std::vector<FolderEntry> entries;
   do {
-    const std::string name = found.cFileName;
+    const std::string name = win32::Utf8(found.cFileName);
     if (name == "." || name == "..") continue;
     FolderEntry entry;
     entry.name = name;
@@ -126,7 +137,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
                                  local.wHour, local.wMinute, local.wSecond};
     }
     entries.push_back(std::move(entry));
-  } while (FindNextFileA(search, &found));
+  } while (FindNextFileW(search, &found));
   const bool broken = GetLastError() != ERROR_NO_MORE_FILES;
   FindClose(search);
   if (broken) return std::nullopt;
@@ -149,7 +160,7 @@ Status CreateFolders(const std::string& path) {
     Status status = CreateFolders(parent);
     if (!status.ok) return status;
   }
-  if (!CreateDirectoryA(path.c_str(), nullptr) && !IsDirectory(path)) {
+  if (!CreateDirectoryW(Wide(path).c_str(), nullptr) && !IsDirectory(path)) {
     return LastErrorStatus("Creating folder " + path);
   }
   return Status::Ok();
@@ -158,7 +169,7 @@ Status CreateFolders(const std::string& path) {
 std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::uint64_t& size,
                                  Status& status) {
   // Without FILE_FLAG_OPEN_REPARSE_POINT a link is opened at its target.
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
@@ -199,7 +210,7 @@ std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Sta
     char part[24];
     std::snprintf(part, sizeof part, ".%016llx.tmp", static_cast<unsigned long long>(random()));
     const std::string name = stem + part;
-    HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS) continue;
@@ -210,7 +221,7 @@ std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Sta
     std::FILE* file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
     if (!file) {
       if (descriptor < 0) CloseHandle(handle); else _close(descriptor);
-      DeleteFileA(name.c_str());
+      DeleteFileW(Wide(name).c_str());
       status = Status::Error(ERROR_TOO_MANY_OPEN_FILES, "Opening " + name);
       return nullptr;
     }
@@ -224,11 +235,17 @@ std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Sta
 }
 
 Status CopyReplacing(const std::string& from, const std::string& to) {
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+  if (!CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE)) {
     return LastErrorStatus("Copying " + from + " to " + to);
   }
   return Status::Ok();
 }
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+
+void RemoveFile(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
 
 bool MayBeRun(const std::string&) { return false; }
 
@@ -247,7 +264,7 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 Status TryLockExclusive(const std::string& path, LockHandle& handle, bool& busy) {
   handle = -1;
   busy = false;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastErrorStatus("Opening " + path);

@@ -15,24 +15,25 @@ namespace quillon::platform {
 namespace {
 
 std::string SidText(PSID sid) {
-  LPSTR text = nullptr;
-  if (!sid || !ConvertSidToStringSidA(sid, &text)) return {};
-  std::string result = text;
+  LPWSTR text = nullptr;
+  if (!sid || !ConvertSidToStringSidW(sid, &text)) return {};
+  std::string result = win32::Utf8(text);
   LocalFree(text);
   return result;
 }
 
 // "DOMAIN\name", or the bare name of a well-known account without a domain.
 std::string AccountName(PSID sid) {
-  char name[256];
-  char domain[256];
-  DWORD nameSize = sizeof name;
-  DWORD domainSize = sizeof domain;
+  wchar_t name[256];
+  wchar_t domain[256];
+  DWORD nameSize = 256;  // characters
+  DWORD domainSize = 256;
   SID_NAME_USE use;
-  if (!sid || !LookupAccountSidA(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+  if (!sid || !LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
     return {};
   }
-  return domainSize > 0 && domain[0] ? std::string(domain) + "\\" + name : std::string(name);
+  return domainSize > 0 && domain[0] ? win32::Utf8(domain) + "\\" + win32::Utf8(name)
+                                     : win32::Utf8(name);
 }
 
 Status LastErrorStatus(const std::string& what) {
@@ -87,7 +88,8 @@ FileSecurity SecurityFromDescriptor(void* descriptor) {
 
 std::optional<FileSecurity> ReadFileSecurity(const std::string& path, bool followLink,
                                              Status& status) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring widePath = win32::Wide(path);
+  const DWORD attributes = GetFileAttributesW(widePath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     status = LastErrorStatus("Reading the security of " + path);
     return std::nullopt;
@@ -101,8 +103,8 @@ std::optional<FileSecurity> ReadFileSecurity(const std::string& path, bool follo
     return security;
   }
   // READ_CONTROL alone: neither reading the data nor waiting on a pipe.
-  HANDLE handle = CreateFileA(
-      path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE handle = CreateFileW(
+      widePath.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -128,9 +130,9 @@ std::optional<FileSecurity> ReadFileSecurity(const std::string& path, bool follo
 
 RunningAccount CurrentAccount() {
   RunningAccount account;
-  char name[256];
-  DWORD size = sizeof name;
-  if (GetUserNameA(name, &size)) account.name = name;
+  wchar_t name[256];
+  DWORD size = 256;  // characters
+  if (GetUserNameW(name, &size)) account.name = win32::Utf8(name);
   HANDLE token = nullptr;
   if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
     alignas(TOKEN_USER) unsigned char buffer[512];
@@ -144,10 +146,11 @@ RunningAccount CurrentAccount() {
 }
 
 std::string ResolvedFolderPath(const std::string& folder) {
-  char full[MAX_PATH * 4];
-  const DWORD length = GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
-  if (length == 0 || length >= sizeof full) return folder;
-  return std::string(full, length);
+  wchar_t full[MAX_PATH * 4];
+  constexpr DWORD kCharacters = MAX_PATH * 4;
+  const DWORD length = GetFullPathNameW(win32::Wide(folder).c_str(), kCharacters, full, nullptr);
+  if (length == 0 || length >= kCharacters) return folder;
+  return win32::Utf8(std::wstring_view(full, length));
 }
 
 }  // namespace quillon::platform

@@ -173,12 +173,12 @@ Status HostFileSystem::WriteAnew(const std::string& path, std::string_view conte
   Status finished = file.Finish(/*sync=*/true);
   if (status.ok) status = finished;
   if (status.ok) status = ReplaceFile(temporary, path);
-  if (!status.ok) std::remove(temporary.c_str());
+  if (!status.ok) file_ops::RemoveFile(temporary);
   return status;
 }
 
 Status HostFileSystem::AppendToFile(const std::string& path, std::string_view content) {
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = file_ops::OpenFile(path, "ab");
   if (!file) return ErrnoStatus("Opening " + path);
   StdioWritableFile writer(file, path);
   Status status = writer.Append(content);
@@ -188,7 +188,7 @@ Status HostFileSystem::AppendToFile(const std::string& path, std::string_view co
 
 std::unique_ptr<WritableFile> HostFileSystem::OpenForWriting(const std::string& path,
                                                              Status* status) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = file_ops::OpenFile(path, "wb");
   if (!file) {
     if (status) *status = ErrnoStatus("Opening " + path);
     return nullptr;

@@ -116,18 +116,21 @@ TEST_F(HostFileSystemTest, CopyReplacesTheTargetAndReportsAMissingSource) {
   EXPECT_FALSE(files_.FileExists(Path("x.dll")));
 }
 
-TEST_F(HostFileSystemTest, EightBitNamesRoundTripThroughEveryCall) {
-  // u-umlaut and an en dash in the Windows ANSI code page; plain bytes on POSIX.
-  const std::string name = "Dr\xFC" "cker \x96 Etage.ini";
+TEST_F(HostFileSystemTest, Utf8NamesRoundTripThroughEveryCall) {
+  // "Drücker – Łódź": UTF-8 everywhere, on Windows beyond its ANSI code page.
+  const std::string name = "Dr\xC3\xBC" "cker \xE2\x80\x93 \xC5\x81\xC3\xB3""d\xC5\xBA.ini";
   const std::string path = Path(name);
   ASSERT_TRUE(files_.WriteFileAtomic(path, "[GENERAL]\r\n").ok);
   EXPECT_TRUE(files_.FileExists(path));
   EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>("[GENERAL]\r\n"));
   EXPECT_EQ(files_.ListFiles(folder_.string(), ".ini"), std::vector<std::string>{name});
-  ASSERT_TRUE(files_.CopyFile(path, Path("copy \xFC.ini")).ok);
-  EXPECT_TRUE(files_.FileExists(Path("copy \xFC.ini")));
-  ASSERT_TRUE(files_.CreateFolders(Path("Ordner \xFC/unten")).ok);
-  EXPECT_TRUE(files_.AppendToFile(JoinPath(Path("Ordner \xFC/unten"), "a.log"), "x").ok);
+  ASSERT_TRUE(files_.CopyFile(path, Path("copy \xC5\x81.ini")).ok);
+  EXPECT_TRUE(files_.FileExists(Path("copy \xC5\x81.ini")));
+  ASSERT_TRUE(files_.CreateFolders(Path("Ordner \xC5\x81/unten")).ok);
+  const std::string log = JoinPath(Path("Ordner \xC5\x81/unten"), "\xC5\x81.log");
+  EXPECT_TRUE(files_.AppendToFile(log, "x").ok);
+  EXPECT_TRUE(files_.AppendToFile(log, "y").ok);
+  EXPECT_EQ(files_.ReadFile(log), std::optional<std::string>("xy"));
 }
 
 TEST_F(HostFileSystemTest, FolderExistsOnlyForFolders) {

@@ -4,12 +4,21 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::platform {
 
 // The command line after the program name: on Windows as the system hands it
 // over, on POSIX the arguments joined by single blanks.
 std::string CommandLineText(int argc, char** argv);
+// The program's arguments after its name, in UTF-8 (on Windows taken from the
+// wide command line, since argv holds them in the ANSI code page).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Lets std::cout and std::cerr take UTF-8 text. On Windows a console shows
+// every character; output redirected to a file or pipe is converted to the
+// ANSI code page, as the system's own programs write, unless `outputIsUtf8`
+// (JSON, CSV), which concerns std::cout only. Nothing changes on POSIX.
+void UseUtf8StandardStreams(bool outputIsUtf8);
 // The folder that holds the running program file.
 std::string RunningProgramFolder();
 // Host computer and login names, the simulated client's defaults.

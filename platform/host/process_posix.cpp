@@ -53,6 +53,12 @@ std::optional<std::string> ReadMountTable() {
   return std::string();
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void UseUtf8StandardStreams(bool) {}
+
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void SleepMilliseconds(int milliseconds) {

@@ -5,15 +5,15 @@
 namespace quillon::platform::win32 {
 
 std::string SystemErrorText(std::uint32_t code) {
-  char text[512] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ')) {
+  wchar_t text[512] = {};  // characters
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ')) {
     --length;
   }
   if (length == 0) return "Error " + std::to_string(code);
-  return std::string(text, length);
+  return Utf8(std::wstring_view(text, length));
 }
 
 }  // namespace quillon::platform::win32

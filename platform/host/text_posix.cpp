@@ -62,6 +62,10 @@ NarrowText Utf8ToNarrow(std::string_view utf8) {
   return result;
 }
 
+std::string CodePageToNarrow(std::string_view bytes) { return std::string(bytes); }
+
+NarrowText NarrowToCodePage(std::string_view text) { return NarrowText{std::string(text), true}; }
+
 std::string Utf16ToNarrow(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());

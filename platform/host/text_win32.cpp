@@ -1,4 +1,5 @@
-// ANSI code page to UTF-16 and back through the system's own tables.
+// UTF-8 to UTF-16 and back, and the ANSI code page for files other programs
+// of the system write and read, through the system's own tables.
 #include "platform/host/windows_api.h"
 
 #include <string>
@@ -34,52 +35,45 @@ std::string CodePageCharsetName(unsigned codePage) {
   return "windows-" + std::to_string(codePage);
 }
 
-std::string NarrowCharsetName() { return CodePageCharsetName(GetACP()); }
+std::string NarrowCharsetName() { return "UTF-8"; }
 
 std::u16string NarrowToUtf16(std::string_view text) {
-  if (text.empty()) return {};
-  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0);
-  std::u16string wide(static_cast<std::size_t>(length), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      reinterpret_cast<wchar_t*>(wide.data()), length);
-  return wide;
+  const std::wstring wide = win32::Wide(text);
+  return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
 }
 
 std::string Utf16ToNarrow(std::u16string_view text) {
-  if (text.empty()) return {};
-  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int units = static_cast<int>(text.size());
-  int length = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, units, narrow.data(), length, nullptr, nullptr);
-  return narrow;
+  return win32::Utf8(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 NarrowText Utf8ToNarrow(std::string_view utf8) {
   NarrowText result;
   if (utf8.empty()) return result;
-  const int bytes = static_cast<int>(utf8.size());
-  int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), bytes, nullptr, 0);
-  DWORD strict = MB_ERR_INVALID_CHARS;
-  if (units == 0) {
-    // Not UTF-8 throughout: converted with U+FFFD for what is not, and marked.
-    result.exact = false;
-    strict = 0;
-    units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0);
-  }
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, strict, utf8.data(), bytes, wide.data(), units);
+  result.text = Utf16ToNarrow(NarrowToUtf16(utf8));
+  result.exact = result.text == utf8;
+  return result;
+}
 
+std::string CodePageToNarrow(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), units);
+  return win32::Utf8(wide);
+}
+
+NarrowText NarrowToCodePage(std::string_view text) {
+  NarrowText result;
+  if (text.empty()) return result;
+  const std::wstring wide = win32::Wide(text);
+  const int units = static_cast<int>(wide.size());
+  // Text that is not UTF-8 became U+FFFD, which no 8-bit code page holds.
+  result.exact = win32::Utf8(wide) == text;
   const UINT codePage = GetACP();
   if (codePage == CP_UTF8) {
-    // A system whose ANSI code page is UTF-8 loses nothing (and refuses the
-    // flags below for it).
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr,
-                                           nullptr);
-    result.text.assign(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, result.text.data(), length, nullptr,
-                        nullptr);
+    // A system whose ANSI code page is UTF-8 refuses the flags below for it.
+    result.text = win32::Utf8(wide);
     return result;
   }
   // No best fit: "\u0141" must not quietly become "L" and name another printer.

@@ -9,7 +9,6 @@
 
 #include "platform/ldap/ldap_directory.h"
 #include "platform/ldap/ldap_session.h"
-#include "platform/text.h"
 
 namespace quillon::platform {
 namespace {
@@ -19,11 +18,11 @@ LDAP* Handle(void* handle) { return static_cast<LDAP*>(handle); }
 constexpr ULONG kFailedRequest = static_cast<ULONG>(-1);
 
 std::string ServerMessage(LDAP* ld) {
-  char* message = nullptr;
+  wchar_t* message = nullptr;
   std::string text;
-  if (ldap_get_option(ld, LDAP_OPT_SERVER_ERROR, &message) == LDAP_SUCCESS && message) {
-    text = message;
-    ldap_memfreeA(message);
+  if (ldap_get_optionW(ld, LDAP_OPT_SERVER_ERROR, &message) == LDAP_SUCCESS && message) {
+    text = win32::Utf8(message);
+    ldap_memfreeW(message);
   }
   return text;
 }
@@ -47,9 +46,9 @@ struct MessageGuard {
 };
 
 struct ControlsGuard {
-  PLDAPControlA* controls = nullptr;
+  PLDAPControlW* controls = nullptr;
   ~ControlsGuard() {
-    if (controls) ldap_controls_freeA(controls);
+    if (controls) ldap_controls_freeW(controls);
   }
 };
 
@@ -70,9 +69,9 @@ LdapStatus Await(LDAP* ld, ULONG id, int timeoutSeconds, MessageGuard& result) {
 // Whether the DNS has the domain controller locator's records for `host`,
 // that is whether it is a domain; nullopt when the DNS cannot say.
 std::optional<bool> HasLocatorRecords(const std::string& host) {
-  const std::u16string name = NarrowToUtf16("_ldap._tcp.dc._msdcs." + host);
+  const std::wstring name = win32::Wide("_ldap._tcp.dc._msdcs." + host);
   PDNS_RECORD records = nullptr;
-  const DNS_STATUS status = DnsQuery_W(reinterpret_cast<PCWSTR>(name.c_str()), DNS_TYPE_SRV,
+  const DNS_STATUS status = DnsQuery_W(name.c_str(), DNS_TYPE_SRV,
                                        DNS_QUERY_STANDARD, nullptr, &records, nullptr);
   if (records) DnsRecordListFree(records, DnsFreeRecordList);
   if (status == ERROR_SUCCESS) return true;
@@ -82,7 +81,7 @@ std::optional<bool> HasLocatorRecords(const std::string& host) {
 
 bool RunningOnWine() {
   static const bool wine = [] {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
   }();
   return wine;
@@ -98,8 +97,8 @@ LdapStatus LdapSession::Open(const std::string& host, int port, int timeoutSecon
   Close();
   timeoutSeconds_ = timeoutSeconds;
   const bool ipv6 = host.find(':') != std::string::npos;
-  std::string name = ipv6 ? "[" + host + "]" : host;
-  LDAP* ld = ldap_initA(name.data(), static_cast<ULONG>(port));
+  std::wstring name = win32::Wide(ipv6 ? "[" + host + "]" : host);
+  LDAP* ld = ldap_initW(name.data(), static_cast<ULONG>(port));
   if (!ld) return Failure(LdapGetLastError(), {});
   handle_ = ld;
   const ULONG version = LDAP_VERSION3;
@@ -130,7 +129,7 @@ LdapStatus LdapSession::BindAnonymous() {
   if (!handle_) return Failure(LDAP_SERVER_DOWN, {});
   LDAP* ld = Handle(handle_);
   MessageGuard result;
-  LdapStatus status = Await(ld, ldap_simple_bindA(ld, nullptr, nullptr), timeoutSeconds_, result);
+  LdapStatus status = Await(ld, ldap_simple_bindW(ld, nullptr, nullptr), timeoutSeconds_, result);
   if (!status.ok()) return status;
   return Outcome(ld, ldap_result2error(ld, result.message, FALSE));
 }
@@ -141,11 +140,12 @@ LdapStatus LdapSession::BindAnonymous() {
 LdapStatus LdapSession::BindKerberos() {
   if (!handle_) return Failure(LDAP_SERVER_DOWN, {});
   LDAP* ld = Handle(handle_);
-  char filter[] = "(objectClass=*)";
-  char noAttributes[] = "1.1";
-  char* attributes[] = {noAttributes, nullptr};
+  wchar_t filter[] = L"(objectClass=*)";
+  wchar_t noAttributes[] = L"1.1";
+  wchar_t* attributes[] = {noAttributes, nullptr};
+  wchar_t root[] = L"";
   ULONG id = kFailedRequest;
-  const ULONG sent = ldap_search_extA(ld, const_cast<char*>(""), LDAP_SCOPE_BASE, filter,
+  const ULONG sent = ldap_search_extW(ld, root, LDAP_SCOPE_BASE, filter,
                                       attributes, 0, nullptr, nullptr,
                                       static_cast<ULONG>(timeoutSeconds_), 0, &id);
   if (sent != LDAP_SUCCESS) return Outcome(ld, sent);
@@ -155,10 +155,10 @@ LdapStatus LdapSession::BindKerberos() {
   // Windows takes no credential as the logged-on user's. Wine 8 reads through
   // that null pointer and crashes; an identity that names no one is the same
   // request there.
-  SEC_WINNT_AUTH_IDENTITY_A nobody{};
-  nobody.Flags = SEC_WINNT_AUTH_IDENTITY_ANSI;
-  char* credential = RunningOnWine() ? reinterpret_cast<char*>(&nobody) : nullptr;
-  return Outcome(ld, ldap_bind_sA(ld, nullptr, credential, LDAP_AUTH_NEGOTIATE));
+  SEC_WINNT_AUTH_IDENTITY_W nobody{};
+  nobody.Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
+  wchar_t* credential = RunningOnWine() ? reinterpret_cast<wchar_t*>(&nobody) : nullptr;
+  return Outcome(ld, ldap_bind_sW(ld, nullptr, credential, LDAP_AUTH_NEGOTIATE));
 }
 
 LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
@@ -168,37 +168,38 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
   if (!handle_) return Failure(LDAP_SERVER_DOWN, {});
   LDAP* ld = Handle(handle_);
 
-  std::vector<char*> names;
-  for (const std::string& attribute : attributes) {
-    names.push_back(const_cast<char*>(attribute.c_str()));
-  }
+  std::vector<std::wstring> wideNames;
+  for (const std::string& attribute : attributes) wideNames.push_back(win32::Wide(attribute));
+  std::vector<wchar_t*> names;
+  for (std::wstring& name : wideNames) names.push_back(name.data());
   names.push_back(nullptr);
+  std::wstring wideBase = win32::Wide(base), wideFilter = win32::Wide(filter);
 
-  PLDAPControlA page = nullptr;
+  PLDAPControlW page = nullptr;
   if (pageSize > 0) {
     berval previous{static_cast<ULONG>(cookie.size()), cookie.empty() ? nullptr : cookie.data()};
     // Not critical: a server without paging answers the whole search at once.
-    const ULONG rc = ldap_create_page_controlA(ld, static_cast<ULONG>(pageSize),
+    const ULONG rc = ldap_create_page_controlW(ld, static_cast<ULONG>(pageSize),
                                                cookie.empty() ? nullptr : &previous, FALSE, &page);
     if (rc != LDAP_SUCCESS) return Outcome(ld, rc);
   }
-  PLDAPControlA serverControls[] = {page, nullptr};
+  PLDAPControlW serverControls[] = {page, nullptr};
 
   l_timeval timeout{timeoutSeconds_, 0};
   MessageGuard result;
-  const ULONG rc = ldap_search_ext_sA(
-      ld, const_cast<char*>(base.c_str()),
-      scope == LdapScope::kBase ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE,
-      const_cast<char*>(filter.c_str()), names.data(), 0, page ? serverControls : nullptr, nullptr,
-      &timeout, 0, &result.message);
-  if (page) ldap_control_freeA(page);
+  const ULONG rc = ldap_search_ext_sW(
+      ld, wideBase.data(), scope == LdapScope::kBase ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE,
+      wideFilter.data(), names.data(), 0, page ? serverControls : nullptr, nullptr, &timeout, 0,
+      &result.message);
+  if (page) ldap_control_freeW(page);
   if (!result.message) return Outcome(ld, rc);
 
   for (LDAPMessage* entry = ldap_first_entry(ld, result.message); entry;
        entry = ldap_next_entry(ld, entry)) {
     LdapEntryValues values(attributes.size());
     for (std::size_t i = 0; i < attributes.size(); ++i) {
-      berval** found = ldap_get_values_lenA(ld, entry, const_cast<char*>(attributes[i].c_str()));
+      // The values' bytes as the server sent them: UTF-8 for strings.
+      berval** found = ldap_get_values_lenW(ld, entry, wideNames[i].data());
       if (!found) continue;
       for (berval** value = found; *value; ++value) {
         values[i].emplace_back((*value)->bv_val, (*value)->bv_len);
@@ -209,12 +210,12 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
   }
 
   ULONG code = LDAP_SUCCESS;
-  char* diagnostic = nullptr;
+  wchar_t* diagnostic = nullptr;
   ControlsGuard returned;
-  const ULONG parsed = ldap_parse_resultA(ld, result.message, &code, nullptr, &diagnostic,
+  const ULONG parsed = ldap_parse_resultW(ld, result.message, &code, nullptr, &diagnostic,
                                           nullptr, &returned.controls, FALSE);
-  const std::string message = diagnostic ? diagnostic : "";
-  if (diagnostic) ldap_memfreeA(diagnostic);
+  const std::string message = win32::Utf8(diagnostic);
+  if (diagnostic) ldap_memfreeW(diagnostic);
   if (parsed != LDAP_SUCCESS) return Outcome(ld, parsed);
   if (code != LDAP_SUCCESS) return Failure(code, message);
 
@@ -224,7 +225,7 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
     berval* next = nullptr;
     // No paging answer at all means the server sent everything at once.
     if (returned.controls &&
-        ldap_parse_page_controlA(ld, returned.controls, &estimate, &next) == LDAP_SUCCESS &&
+        ldap_parse_page_controlW(ld, returned.controls, &estimate, &next) == LDAP_SUCCESS &&
         next) {
       if (next->bv_val) cookie.assign(next->bv_val, next->bv_len);
       ber_bvfree(next);
@@ -239,8 +240,8 @@ void LdapSession::Close() {
 }
 
 std::string LdapSession::ErrorText(int code) {
-  const char* text = ldap_err2stringA(static_cast<ULONG>(code));
-  return text ? text : "LDAP error " + std::to_string(code);
+  const wchar_t* text = ldap_err2stringW(static_cast<ULONG>(code));
+  return text ? win32::Utf8(text) : "LDAP error " + std::to_string(code);
 }
 
 }  // namespace quillon::platform

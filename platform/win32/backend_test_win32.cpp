@@ -126,12 +126,25 @@ TEST_F(Win32RegistryTest, ValuesRoundTripUnderTheCurrentUser) {
       << "the shorter second value leaves nothing of the first";
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
-  // Abbreviated roots, an empty value, and text of the ANSI code page.
+  // Abbreviated roots, an empty value, and text beyond any code page.
   ASSERT_TRUE(registry_.SetValue("HKCU\\" + subkey_, "Empty", "").ok);
   EXPECT_EQ(registry_.GetValue(root_, "Empty"), std::optional<std::string>(""));
-  ASSERT_TRUE(registry_.SetValue(root_, "Name", "Dr\xFC" "cker").ok);
-  EXPECT_EQ(registry_.GetValue("hkey_current_user\\" + subkey_, "Name"),
-            std::optional<std::string>("Dr\xFC" "cker"));
+  const std::string lodz = "\xC5\x81\xC3\xB3""d\xC5\xBA";
+  ASSERT_TRUE(registry_.SetValue(root_ + "\\" + lodz, "Name", "Dr\xC3\xBC" "cker " + lodz).ok);
+  EXPECT_EQ(registry_.GetValue("hkey_current_user\\" + subkey_ + "\\" + lodz, "Name"),
+            std::optional<std::string>("Dr\xC3\xBC" "cker " + lodz));
+  // A run status an earlier version kept under a document path in the ANSI
+  // code page is found by the same path in UTF-8.
+  if (GetACP() == 1252) {
+    HKEY old = nullptr;
+    const std::string oldKey = subkey_ + "\\deploy\\B\xFCro.ini\\jdoe";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, oldKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &old, nullptr), 0);
+    RegSetValueExA(old, "SUCCESS", 0, REG_SZ, reinterpret_cast<const BYTE*>("True"), 4);
+    RegCloseKey(old);
+    EXPECT_EQ(registry_.GetValue(root_ + "\\deploy\\B\xC3\xBCro.ini\\jdoe", "SUCCESS"),
+              std::optional<std::string>("True"));
+  }
 
   // Not there, or not a string: no value.
   HKEY key = nullptr;
@@ -254,30 +267,36 @@ TEST(Win32Clock, TheUtcOffsetIsTheZonesBiasAtThatMoment) {
   EXPECT_EQ(zoned.local.day, local.wDay);
 }
 
-TEST(Win32Text, TheCharsetIsTheAnsiCodePagesMimeName) {
+TEST(Win32Text, TheCharsetIsUtf8AndCodePagesHaveTheirMimeNames) {
   EXPECT_EQ(CodePageCharsetName(1252), "windows-1252");
   EXPECT_EQ(CodePageCharsetName(1250), "windows-1250");
   EXPECT_EQ(CodePageCharsetName(932), "Shift_JIS");
   EXPECT_EQ(CodePageCharsetName(850), "IBM850");
   EXPECT_EQ(CodePageCharsetName(65001), "UTF-8");
-  EXPECT_EQ(NarrowCharsetName(), CodePageCharsetName(GetACP()));
+  EXPECT_EQ(NarrowCharsetName(), "UTF-8");
 }
 
-// The directory's UTF-8 as the names EnumPrintersA gives: "Büro" in the
-// code page's own byte; what the code page lacks is "?", never a look-alike
-// (best fit would make "Ł" an "L" and the name another printer's).
-TEST(Win32Text, DirectoryTextIsTheCodePagesWithoutLookAlikes) {
-  if (GetACP() != 1252) GTEST_SKIP() << "the expected bytes are code page 1252's";
-  NarrowText buero = Utf8ToNarrow("B\xC3\xBCro");
-  EXPECT_EQ(buero.text, "B\xFCro");
-  EXPECT_TRUE(buero.exact);
-  NarrowText lodz = Utf8ToNarrow("\xC5\x81\xC3\xB3""d\xC5\xBA");
-  EXPECT_EQ(lodz.text, "?\xF3""d?");
-  EXPECT_FALSE(lodz.exact);
+// Text is UTF-8 inside: the directory's UTF-8 is only checked, and UTF-16
+// comes and goes whole. The ANSI code page is for files other programs
+// read: "Büro" has its own byte there; what the code page lacks is "?" and
+// inexact, never a look-alike (best fit would make "Ł" an "L" and the name
+// another printer's).
+TEST(Win32Text, Utf8InsideAndTheCodePageWithoutLookAlikes) {
+  const std::string buero = "B\xC3\xBCro";
+  const std::string lodz = "\xC5\x81\xC3\xB3""d\xC5\xBA";
+  EXPECT_EQ(Utf8ToNarrow(lodz), (NarrowText{lodz, true}));
   NarrowText latin1 = Utf8ToNarrow("B\xFCro");  // not UTF-8 at all
   EXPECT_FALSE(latin1.exact);
-  EXPECT_EQ(latin1.text.substr(0, 1), "B");
-  EXPECT_EQ(Utf8ToNarrow("HP4"), (NarrowText{"HP4", true}));
+  EXPECT_EQ(latin1.text, "B\xEF\xBF\xBDro");
+  EXPECT_EQ(Utf16ToNarrow(u"\u0141\u00F3d\u017A"), lodz);
+  EXPECT_EQ(NarrowToUtf16(lodz), u"\u0141\u00F3d\u017A");
+
+  if (GetACP() != 1252) GTEST_SKIP() << "the expected bytes are code page 1252's";
+  EXPECT_EQ(NarrowToCodePage(buero), (NarrowText{"B\xFCro", true}));
+  EXPECT_EQ(NarrowToCodePage(lodz), (NarrowText{"?\xF3""d?", false}));
+  EXPECT_FALSE(NarrowToCodePage("B\xFCro").exact);
+  EXPECT_EQ(CodePageToNarrow("B\xFCro"), buero);
+  EXPECT_EQ(NarrowToCodePage("HP4"), (NarrowText{"HP4", true}));
 }
 
 TEST(Win32Platform, FilesAreTheHostsRealFiles) {
@@ -316,14 +335,17 @@ class Win32SpoolerTest : public ::testing::Test {
     ASSERT_TRUE(spooler_.AddPrinterDriver(driver).ok);
   }
   void TearDown() override {
-    PRINTER_DEFAULTSA all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE printer = nullptr;
-    if (OpenPrinterA(const_cast<char*>(printerName_.c_str()), &printer, &all)) {
-      ::DeletePrinter(printer);
-      ::ClosePrinter(printer);
+    for (const std::string& name : {printerName_, lodzPrinterName_}) {
+      PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+      HANDLE printer = nullptr;
+      std::wstring wide = Wide(name);
+      if (OpenPrinterW(wide.data(), &printer, &all)) {
+        ::DeletePrinter(printer);
+        ::ClosePrinter(printer);
+      }
     }
     DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>(driverName_.c_str()));
-    if (!previousDefault_.empty()) SetDefaultPrinterA(previousDefault_.c_str());
+    if (!previousDefault_.empty()) SetDefaultPrinterW(Wide(previousDefault_).c_str());
   }
 
   PrinterInfo2 Record() const {
@@ -341,6 +363,8 @@ class Win32SpoolerTest : public ::testing::Test {
   Win32Spooler spooler_;
   const std::string driverName_ = Unique("Quillon Test Driver");
   const std::string printerName_ = Unique("Quillon Test Printer");
+  // "Łódź", which no Western code page holds.
+  const std::string lodzPrinterName_ = Unique("Quillon \xC5\x81\xC3\xB3""d\xC5\xBA");
   std::string previousDefault_;
 };
 
@@ -356,7 +380,7 @@ TEST_F(Win32SpoolerTest, LocalPrinterIsAddedListedReadChangedAndDeleted) {
   SizedResult<PrinterInfo2> sizing = spooler_.GetPrinter(opened.handle, 0);
   EXPECT_FALSE(sizing.ok);
   EXPECT_EQ(sizing.error, kErrorInsufficientBuffer);
-  EXPECT_GT(sizing.needed, sizeof(PRINTER_INFO_2A));
+  EXPECT_GT(sizing.needed, sizeof(PRINTER_INFO_2W));
   SizedResult<PrinterInfo2> tooSmall = spooler_.GetPrinter(opened.handle, sizing.needed - 1);
   EXPECT_EQ(tooSmall.error, kErrorInsufficientBuffer);
   EXPECT_EQ(tooSmall.needed, sizing.needed);
@@ -456,6 +480,33 @@ int __stdcall RecordWideConnection(void* window, const wchar_t* name, unsigned l
   return FALSE;
 }
 
+// A name outside the ANSI code page is added, listed, opened, read, renamed
+// and deleted whole through the wide entry points.
+TEST_F(Win32SpoolerTest, NameOutsideTheCodePageIsListedOpenedAndMoved) {
+  PrinterInfo2 record = Record();
+  record.printerName = lodzPrinterName_;
+  record.comment = "Pi\xC4\x99tro \xC5\x82\xC3\xB3""d\xC5\xBA";  // "Piętro łódź"
+  HandleResult added = spooler_.AddPrinter(record);
+  ASSERT_NE(added.handle, 0u) << "error " << added.error;
+  spooler_.ClosePrinter(added.handle);
+  EXPECT_TRUE(Contains(spooler_.EnumPrinterNames().names, lodzPrinterName_));
+
+  HandleResult opened = spooler_.OpenPrinter(lodzPrinterName_, PrinterAccess::AllAccess);
+  ASSERT_NE(opened.handle, 0u) << opened.error;
+  SizedResult<PrinterInfo2> sizing = spooler_.GetPrinter(opened.handle, 0);
+  SizedResult<PrinterInfo2> read = spooler_.GetPrinter(opened.handle, sizing.needed);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_EQ(read.value.printerName, lodzPrinterName_);
+  EXPECT_EQ(read.value.comment, record.comment);
+  PrinterInfo2 renamed = read.value;
+  renamed.printerName = printerName_;
+  EXPECT_TRUE(spooler_.SetPrinter(opened.handle, renamed).ok);
+  spooler_.ClosePrinter(opened.handle);
+  const std::vector<std::string> names = spooler_.EnumPrinterNames().names;
+  EXPECT_TRUE(Contains(names, printerName_));
+  EXPECT_FALSE(Contains(names, lodzPrinterName_));
+}
+
 TEST(Win32Connection, WithoutPromptsTheWideCallIsAskedForNoUi) {
   // Looked up in winspool.drv by name: Windows since Vista has it, Wine 8 not.
   const bool exported =
@@ -463,8 +514,7 @@ TEST(Win32Connection, WithoutPromptsTheWideCallIsAskedForNoUi) {
   EXPECT_EQ(FindAddConnectionWithoutPrompts() != nullptr, exported);
 
   wideConnection = {};
-  // "B\xFCro" is "Büro" in the Western code pages.
-  const std::string name = "\\\\SRV\\B\xFCro";
+  const std::string name = "\\\\SRV\\B\xC3\xBCro";  // "Büro"
   const SpoolerResult refused =
       AddConnection(name, ConnectionPrompts::Never, &RecordWideConnection);
   EXPECT_FALSE(refused.ok);
@@ -474,13 +524,9 @@ TEST(Win32Connection, WithoutPromptsTheWideCallIsAskedForNoUi) {
   EXPECT_EQ(wideConnection.level, 1u);
   EXPECT_EQ(wideConnection.flags, static_cast<DWORD>(PRINTER_CONNECTION_NO_UI));
   EXPECT_EQ(wideConnection.driverName, nullptr);
-  if (GetACP() == 1252) {
-    EXPECT_EQ(wideConnection.name, L"\\\\SRV\\B\u00FCro");
-  } else {
-    EXPECT_EQ(wideConnection.name.substr(0, 7), L"\\\\SRV\\B");
-  }
+  EXPECT_EQ(wideConnection.name, L"\\\\SRV\\B\u00FCro");
 
-  // Prompts allowed, or no wide call: the ANSI call, as before (Wine refuses it).
+  // Prompts allowed, or no wide call: AddPrinterConnectionW (Wine refuses it).
   const SpoolerResult allowed =
       AddConnection("\\\\NOSRV\\Queue", ConnectionPrompts::Allowed, &RecordWideConnection);
   const SpoolerResult missing =

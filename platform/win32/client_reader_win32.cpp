@@ -16,8 +16,6 @@
 namespace quillon::platform::win32 {
 namespace {
 
-std::string Text(const char* text) { return text ? text : ""; }
-
 Status Failure(const std::string& call, DWORD error) {
   return Status::Error(error, call + ": " + SystemErrorText(error));
 }
@@ -55,26 +53,26 @@ Status Enumerate(const char* name, Buffer& buffer, DWORD& returned, Call call) {
 // (which must end in 122), the sized read, close.
 void ReadPrinter(ListedPrinter& printer) {
   HANDLE handle = nullptr;
+  std::wstring name = Wide(printer.info.printerName);
   SetLastError(0);
-  if (!OpenPrinterA(const_cast<char*>(printer.info.printerName.c_str()), &handle, nullptr) ||
-      !handle) {
+  if (!OpenPrinterW(name.data(), &handle, nullptr) || !handle) {
     printer.failedCall = "OpenPrinter";
     printer.failure = Failure("OpenPrinter", GetLastError());
     return;
   }
   DWORD needed = 0;
   SetLastError(0);
-  BOOL ok = GetPrinterA(handle, 2, nullptr, 0, &needed);
+  BOOL ok = GetPrinterW(handle, 2, nullptr, 0, &needed);
   DWORD error = GetLastError();
   if (!ok && error == ERROR_INSUFFICIENT_BUFFER && needed > 0) {
     Buffer buffer;
     buffer.Resize(needed);
     SetLastError(0);
-    ok = GetPrinterA(handle, 2, buffer.Bytes(), needed, &needed);
+    ok = GetPrinterW(handle, 2, buffer.Bytes(), needed, &needed);
     error = GetLastError();
     if (ok) {
       printer.info =
-          DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes()));
+          DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2W*>(buffer.Bytes()));
     }
   } else if (ok) {
     error = ERROR_INVALID_DATA;  // a level-2 record never fits in no bytes
@@ -90,7 +88,7 @@ void ReadPrinter(ListedPrinter& printer) {
 using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
 
 std::optional<OsVersion> RealVersion() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (!ntdll) return std::nullopt;
   // Through void(*)(), the one function type GCC lets any other be cast to.
   const auto call = reinterpret_cast<RtlGetVersionCall>(
@@ -135,15 +133,15 @@ PrinterListing Win32ClientReader::ListPrinters() {
   DWORD returned = 0;
   listing.status = Enumerate("EnumPrinters", buffer, returned,
                              [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
-                               return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
+                               return EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
                                                     nullptr, 4, bytes, size, needed, count);
                              });
-  const auto* records = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.Bytes());
+  const auto* records = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
     if (!records[i].pPrinterName) continue;
     ListedPrinter printer;
-    printer.info.printerName = records[i].pPrinterName;
-    printer.info.serverName = Text(records[i].pServerName);
+    printer.info.printerName = Utf8(records[i].pPrinterName);
+    printer.info.serverName = Utf8(records[i].pServerName);
     printer.info.attributes = records[i].Attributes;
     listing.printers.push_back(std::move(printer));
   }
@@ -155,7 +153,7 @@ PrinterListing Win32ClientReader::ListPrinters() {
     const std::optional<std::string> name = ConnectionNameOfSubkey(subkey);
     if (!name) continue;
     for (ListedPrinter& printer : listing.printers) {
-      if (lstrcmpiA(name->c_str(), printer.info.printerName.c_str()) == 0) {
+      if (lstrcmpiW(Wide(*name).c_str(), Wide(printer.info.printerName).c_str()) == 0) {
         printer.perMachine = true;
       }
     }
@@ -167,14 +165,13 @@ DefaultPrinterName Win32ClientReader::GetDefaultPrinter() {
   DefaultPrinterName result;
   DWORD size = 0;
   SetLastError(0);
-  if (GetDefaultPrinterA(nullptr, &size)) return result;  // no name fits in no characters
+  if (GetDefaultPrinterW(nullptr, &size)) return result;  // no name fits in no characters
   DWORD error = GetLastError();
   if (error == ERROR_INSUFFICIENT_BUFFER && size > 0) {
-    std::string name(size, '\0');
+    std::wstring name(size, L'\0');  // characters, the NUL included
     SetLastError(0);
-    if (GetDefaultPrinterA(name.data(), &size)) {
-      name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
-      result.name = name;
+    if (GetDefaultPrinterW(name.data(), &size)) {
+      result.name = Utf8(name.c_str());
       return result;
     }
     error = GetLastError();
@@ -190,26 +187,26 @@ DriverListing Win32ClientReader::ListDrivers() {
   // Every environment's, each record naming its own: a 32-bit program asking
   // for its own would not see the 64-bit drivers that printers print through.
   // Systems that know no "all" (before Windows 2000) have only their own.
-  auto inEnvironment = [&](const char* environment) {
+  auto inEnvironment = [&](const wchar_t* environment) {
     return Enumerate("EnumPrinterDrivers", buffer, returned,
                      [environment](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
-                       return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2,
+                       return EnumPrinterDriversW(nullptr, const_cast<wchar_t*>(environment), 2,
                                                   bytes, size, needed, count);
                      });
   };
-  listing.status = inEnvironment("all");
+  listing.status = inEnvironment(L"all");
   if (!listing.status.ok && listing.status.errorNumber == ERROR_INVALID_ENVIRONMENT) {
     listing.status = inEnvironment(nullptr);
   }
-  const auto* records = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.Bytes());
+  const auto* records = reinterpret_cast<const DRIVER_INFO_2W*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
     DriverInfo2 driver;
     driver.version = records[i].cVersion;
-    driver.name = Text(records[i].pName);
-    driver.environment = Text(records[i].pEnvironment);
-    driver.driverPath = Text(records[i].pDriverPath);
-    driver.dataFile = Text(records[i].pDataFile);
-    driver.configFile = Text(records[i].pConfigFile);
+    driver.name = Utf8(records[i].pName);
+    driver.environment = Utf8(records[i].pEnvironment);
+    driver.driverPath = Utf8(records[i].pDriverPath);
+    driver.dataFile = Utf8(records[i].pDataFile);
+    driver.configFile = Utf8(records[i].pConfigFile);
     listing.drivers.push_back(std::move(driver));
   }
   return listing;
@@ -221,26 +218,26 @@ PortListing Win32ClientReader::ListPorts() {
   DWORD returned = 0;
   listing.status = Enumerate("EnumPorts", buffer, returned,
                              [](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
-                               return EnumPortsA(nullptr, 1, bytes, size, needed, count);
+                               return EnumPortsW(nullptr, 1, bytes, size, needed, count);
                              });
-  const auto* records = reinterpret_cast<const PORT_INFO_1A*>(buffer.Bytes());
+  const auto* records = reinterpret_cast<const PORT_INFO_1W*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
-    if (records[i].pName) listing.ports.emplace_back(records[i].pName);
+    if (records[i].pName) listing.ports.push_back(Utf8(records[i].pName));
   }
   return listing;
 }
 
 QueueListing Win32ClientReader::ListServerQueues(const std::string& server) {
   QueueListing listing;
-  std::string name = "\\\\" + server;
+  std::wstring name = Wide("\\\\" + server);
   Buffer buffer;
   DWORD returned = 0;
   listing.status = Enumerate("EnumPrinters", buffer, returned,
                              [&name](BYTE* bytes, DWORD size, DWORD* needed, DWORD* count) {
-                               return EnumPrintersA(PRINTER_ENUM_NAME, name.data(), 2, bytes,
+                               return EnumPrintersW(PRINTER_ENUM_NAME, name.data(), 2, bytes,
                                                     size, needed, count);
                              });
-  const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.Bytes());
+  const auto* records = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.Bytes());
   for (DWORD i = 0; i < returned; ++i) {
     PrinterInfo2 queue = DecodePrinterInfo2(records[i]);
     // Clients connect to a queue by its share name; an unshared one cannot be reached.

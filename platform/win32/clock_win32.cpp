@@ -35,15 +35,15 @@ std::string Win32Clock::FormatGeneralDate(const LocalTime& time) {
   at.wHour = static_cast<WORD>(time.hour);
   at.wMinute = static_cast<WORD>(time.minute);
   at.wSecond = static_cast<WORD>(time.second);
-  char date[128] = {};
-  char clock[128] = {};
+  wchar_t date[128] = {};
+  wchar_t clock[128] = {};
   // A time the locale cannot format (a month 0, say) falls back to the
-  // locale-free form rather than reporting nothing.
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &at, nullptr, date, sizeof date) == 0 ||
-      GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &at, nullptr, clock, sizeof clock) == 0) {
+  // locale-free form rather than reporting nothing. Sizes in characters.
+  if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &at, nullptr, date, 128) == 0 ||
+      GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &at, nullptr, clock, 128) == 0) {
     return Clock::FormatGeneralDate(time);
   }
-  return std::string(date) + " " + clock;
+  return Utf8(date) + " " + Utf8(clock);
 }
 
 }  // namespace quillon::platform::win32

@@ -3,6 +3,7 @@
 // call returns its own last-error code, as the seam's spooler does.
 #include "platform/win32/driver_info_win32.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -17,7 +18,7 @@ namespace quillon::platform::win32 {
 
 namespace {
 
-static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2A) == 48,
+static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2W) == 48,
               "DriverInfo2Size assumes the 64-bit layout");
 
 // Buffers of 8-byte words, so that the structures the spooler writes are aligned.
@@ -43,19 +44,27 @@ DWORD ReadSized(std::vector<std::uint64_t>& buffer, Call call) {
   return ERROR_INSUFFICIENT_BUFFER;
 }
 
-std::string ReadString(const char* text, const char* begin, const char* end) {
-  if (!text || text < begin || text >= end) return {};
-  const void* nul = std::memchr(text, '\0', static_cast<std::size_t>(end - text));
-  if (!nul) return {};
-  return std::string(text, static_cast<const char*>(nul));
+// A string that lies whole in the buffer, its NUL included; read unit by unit,
+// as the spooler's pointer need not be aligned.
+std::string ReadString(const wchar_t* text, const char* begin, const char* end) {
+  const char* at = reinterpret_cast<const char*>(text);
+  if (!text || at < begin || at >= end) return {};
+  std::wstring units;
+  for (; end - at >= static_cast<std::ptrdiff_t>(sizeof(wchar_t)); at += sizeof(wchar_t)) {
+    wchar_t unit;
+    std::memcpy(&unit, at, sizeof unit);
+    if (unit == L'\0') return Utf8(units);
+    units += unit;
+  }
+  return {};
 }
 
 }  // namespace
 
 DriverInfo2 DecodeDriverInfo2(const void* buffer, std::size_t size) {
   DriverInfo2 info;
-  if (!buffer || size < sizeof(DRIVER_INFO_2A)) return info;
-  DRIVER_INFO_2A raw;
+  if (!buffer || size < sizeof(DRIVER_INFO_2W)) return info;
+  DRIVER_INFO_2W raw;
   std::memcpy(&raw, buffer, sizeof raw);
   const char* begin = static_cast<const char*>(buffer);
   const char* end = begin + size;
@@ -82,8 +91,9 @@ PrinterNames Win32DriverInfoSource::EnumPrinterNames() {
 HandleResult Win32DriverInfoSource::OpenPrinter(const std::string& name) {
   HandleResult result;
   HANDLE printer = nullptr;
+  std::wstring wide = Wide(name);
   SetLastError(0);
-  if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) {
+  if (!OpenPrinterW(wide.data(), &printer, nullptr)) {
     result.error = GetLastError();
     return result;
   }
@@ -100,29 +110,31 @@ SizedResult<DriverInfo2> Win32DriverInfoSource::GetPrinterDriver(PrinterHandle p
   SizedResult<DriverInfo2> result;
   std::vector<std::uint64_t> buffer;
   result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
-    return GetPrinterA(ToHandle(printer), 2, bytes, size, needed);
+    return GetPrinterW(ToHandle(printer), 2, bytes, size, needed);
   });
   if (result.error != 0) return result;
   const PrinterInfo2 record =
-      DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+      DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data()));
 
   // The system's own environment first; then the program's, where a printer
   // stands on a driver of that one alone (Wine lets a 32-bit program make one).
   const char* native = NativeDriverEnvironment();
   for (const char* environment : {native, static_cast<const char*>(nullptr)}) {
     DWORD returned = 0;
+    std::wstring wideEnvironment = environment ? Wide(environment) : std::wstring();
+    wchar_t* asked = environment ? wideEnvironment.data() : nullptr;
     result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
-      return EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 2, bytes, size, needed,
-                                 &returned);
+      return EnumPrinterDriversW(nullptr, asked, 2, bytes, size, needed, &returned);
     });
     if (result.error != 0) return result;
     const char* begin = reinterpret_cast<const char*>(buffer.data());
     const std::size_t size = buffer.size() * sizeof(std::uint64_t);
     for (DWORD i = 0; i < returned; ++i) {
-      const std::size_t offset = i * sizeof(DRIVER_INFO_2A);
+      const std::size_t offset = i * sizeof(DRIVER_INFO_2W);
       DriverInfo2 driver = DecodeDriverInfo2(begin + offset, size - offset);
       // Driver names are told apart without regard to case, as printer names are.
-      if (driver.name.empty() || lstrcmpiA(driver.name.c_str(), record.driverName.c_str()) != 0) {
+      if (driver.name.empty() ||
+          lstrcmpiW(Wide(driver.name).c_str(), Wide(record.driverName).c_str()) != 0) {
         continue;
       }
       result.needed = DriverInfo2Size(driver);

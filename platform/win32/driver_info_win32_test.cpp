@@ -1,5 +1,5 @@
 // Win32DriverInfoSource on Windows (or Wine): the spooler's list and its codes,
-// and the decoding of DRIVER_INFO_2A from the spooler's buffer.
+// and the decoding of DRIVER_INFO_2W from the spooler's buffer.
 #include "platform/win32/driver_info_win32.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,10 +19,10 @@
 namespace quillon::platform::win32 {
 namespace {
 
-// DRIVER_INFO_2A's layout, without <windows.h>: a DWORD, then five pointers.
+// DRIVER_INFO_2W's layout, without its declaration: a DWORD, then five pointers.
 struct RawDriverInfo2 {
   std::uint32_t version;
-  const char* strings[5];  // name, environment, driver path, data file, config file
+  const wchar_t* strings[5];  // name, environment, driver path, data file, config file
 };
 
 // A buffer as the spooler fills it: the record, then its strings.
@@ -31,28 +32,29 @@ struct SpoolerBuffer {
   std::size_t size() const { return words.size() * sizeof(std::uint64_t); }
   RawDriverInfo2& record() { return *reinterpret_cast<RawDriverInfo2*>(words.data()); }
   // Puts the strings after the record and points the record at them.
-  void Fill(std::uint32_t version, const std::vector<const char*>& texts) {
+  void Fill(std::uint32_t version, const std::vector<const wchar_t*>& texts) {
     record().version = version;
-    char* next = bytes() + sizeof(RawDriverInfo2);
+    auto* next = reinterpret_cast<wchar_t*>(bytes() + sizeof(RawDriverInfo2));
     for (std::size_t i = 0; i < 5; ++i) {
-      std::strcpy(next, texts[i]);
+      const std::size_t units = std::wcslen(texts[i]) + 1;
+      std::memcpy(next, texts[i], units * sizeof(wchar_t));
       record().strings[i] = next;
-      next += std::strlen(texts[i]) + 1;
+      next += units;
     }
   }
 };
 
 TEST(DecodeDriverInfo2Test, ReadsOnlyStringsThatLieWholeInTheBuffer) {
-  const std::vector<const char*> texts{"HP Universal", "Windows x64", "C:\\d\\UNIDRV.DLL",
-                                       "hp.gpd", "UNIDRVUI.DLL"};
+  const std::vector<const wchar_t*> texts{L"HP \u0141\u00f3d\u017a", L"Windows x64",
+                                          L"C:\\d\\UNIDRV.DLL", L"hp.gpd", L"UNIDRVUI.DLL"};
   SpoolerBuffer buffer;
   buffer.Fill(3, texts);
   EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), buffer.size()),
-            (DriverInfo2{3, "HP Universal", "Windows x64", "C:\\d\\UNIDRV.DLL", "hp.gpd",
-                         "UNIDRVUI.DLL"}));
+            (DriverInfo2{3, "HP \xC5\x81\xC3\xB3" "d\xC5\xBA", "Windows x64",
+                         "C:\\d\\UNIDRV.DLL", "hp.gpd", "UNIDRVUI.DLL"}));
 
   buffer.record().strings[0] = nullptr;
-  static const char outside[] = "elsewhere";
+  static const wchar_t outside[] = L"elsewhere";
   buffer.record().strings[2] = outside;
   DriverInfo2 odd = DecodeDriverInfo2(buffer.bytes(), buffer.size());
   EXPECT_EQ(odd.name, "");
@@ -62,7 +64,8 @@ TEST(DecodeDriverInfo2Test, ReadsOnlyStringsThatLieWholeInTheBuffer) {
 
   // A string that runs into the buffer's end has no NUL inside it.
   std::memset(buffer.bytes() + buffer.size() - 4, 'x', 4);
-  buffer.record().strings[4] = buffer.bytes() + buffer.size() - 4;
+  buffer.record().strings[4] =
+      reinterpret_cast<const wchar_t*>(buffer.bytes() + buffer.size() - 4);
   EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), buffer.size()).configFile, "");
 
   EXPECT_EQ(DecodeDriverInfo2(buffer.bytes(), sizeof(RawDriverInfo2) - 1), DriverInfo2{});
@@ -119,8 +122,8 @@ class Win32DriverInfoPrinterTest : public ::testing::Test {
       spooler_.ClosePrinter(opened.handle);
     }
     for (const auto& [environment, file] : environments_) {
-      DeletePrinterDriverA(nullptr, const_cast<char*>(environment.c_str()),
-                           const_cast<char*>(kDriver));
+      std::wstring wideEnvironment = Wide(environment), driver = Wide(kDriver);
+      DeletePrinterDriverW(nullptr, wideEnvironment.data(), driver.data());
     }
   }
 

@@ -16,8 +16,9 @@ EventLogResult Outcome(BOOL ok, DWORD error) {
 }  // namespace
 
 EventSourceResult Win32EventLog::RegisterEventSource(const std::string& sourceName) {
+  const std::wstring name = Wide(sourceName);
   SetLastError(0);
-  HANDLE handle = RegisterEventSourceA(nullptr, sourceName.c_str());
+  HANDLE handle = RegisterEventSourceW(nullptr, name.c_str());
   const DWORD error = GetLastError();
   if (!handle) return {0, error, SystemErrorText(error)};
   return {static_cast<EventSourceHandle>(reinterpret_cast<std::uintptr_t>(handle)), 0, {}};
@@ -26,9 +27,10 @@ EventSourceResult Win32EventLog::RegisterEventSource(const std::string& sourceNa
 EventLogResult Win32EventLog::ReportEvent(EventSourceHandle source, std::uint16_t type,
                                           std::uint16_t category, std::uint32_t eventId,
                                           const std::string& message, std::string_view rawData) {
-  const char* strings[] = {message.c_str()};
+  const std::wstring text = Wide(message);
+  const wchar_t* strings[] = {text.c_str()};
   SetLastError(0);
-  const BOOL ok = ReportEventA(ToHandle(source), type, category, eventId, nullptr, 1,
+  const BOOL ok = ReportEventW(ToHandle(source), type, category, eventId, nullptr, 1,
                                static_cast<DWORD>(rawData.size()), strings,
                                const_cast<char*>(rawData.data()));
   return Outcome(ok, GetLastError());
@@ -41,16 +43,13 @@ EventLogResult Win32EventLog::DeregisterEventSource(EventSourceHandle source) {
 }
 
 std::string Win32EventLog::MessageFile() {
-  if (!FindResourceA(nullptr, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MESSAGETABLE))) {
+  if (!FindResourceW(nullptr, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MESSAGETABLE))) {
     return {};
   }
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);  // characters
   if (length == 0 || length >= MAX_PATH) return {};
-  const std::string file(path, length);
-  // A character the code page lacks comes out as '?', which no real path holds.
-  if (file.find('?') != std::string::npos) return {};
-  return file;
+  return Utf8(std::wstring_view(path, length));
 }
 
 }  // namespace quillon::platform::win32

@@ -11,9 +11,10 @@ ProfileStringResult Win32ProfileStrings::GetProfileString(const std::string& sec
                                                           const std::string& key,
                                                           std::size_t bufferChars) {
   ProfileStringResult result;
-  std::vector<char> buffer(bufferChars + 1, '\0');
+  std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
+  const std::wstring wideSection = Wide(section), wideKey = Wide(key);
   SetLastError(0);
-  const DWORD copied = GetProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
+  const DWORD copied = GetProfileStringW(wideSection.c_str(), wideKey.c_str(), L"", buffer.data(),
                                          static_cast<DWORD>(bufferChars));
   const DWORD error = GetLastError();
   if (copied == 0) {
@@ -21,14 +22,17 @@ ProfileStringResult Win32ProfileStrings::GetProfileString(const std::string& sec
     return result;
   }
   result.ok = true;
-  result.value.assign(buffer.data(), copied);
+  result.value = Utf8(std::wstring_view(buffer.data(), copied));
   return result;
 }
 
 Status Win32ProfileStrings::WriteProfileString(const std::string& section, const std::string& key,
                                                const std::string& value) {
+  const std::wstring wideSection = Wide(section), wideKey = Wide(key), wideValue = Wide(value);
   SetLastError(0);
-  if (WriteProfileStringA(section.c_str(), key.c_str(), value.c_str())) return Status::Ok();
+  if (WriteProfileStringW(wideSection.c_str(), wideKey.c_str(), wideValue.c_str())) {
+    return Status::Ok();
+  }
   const DWORD error = GetLastError();
   return Status::Error(error, SystemErrorText(error));
 }

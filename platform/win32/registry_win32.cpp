@@ -80,30 +80,31 @@ std::optional<std::string> Win32Registry::GetValue(const std::string& keyPath,
   const KeyPath parsed = ParseKeyPath(keyPath);
   if (!parsed.root) return std::nullopt;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_QUERY_VALUE, &key) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
+  const std::wstring name = Wide(valueName);
   // First the type and size, then the data only if it is a string. The value
   // may grow between the two calls; then the size is asked again.
   std::optional<std::string> text;
   for (int attempt = 0; attempt < 3 && !text; ++attempt) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         type != REG_SZ) {
       break;
     }
-    std::vector<char> data(static_cast<std::size_t>(size) + 1, '\0');
+    // Sizes in bytes; an odd last byte is no character.
+    std::vector<wchar_t> data(static_cast<std::size_t>(size) / sizeof(wchar_t) + 1, L'\0');
     DWORD got = size;
-    const LONG read = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+    const LONG read = RegQueryValueExW(key, name.c_str(), nullptr, &type,
                                        reinterpret_cast<BYTE*>(data.data()), &got);
     if (read == ERROR_MORE_DATA) continue;
     if (read != ERROR_SUCCESS || type != REG_SZ) break;
     std::size_t length = 0;
-    while (length < got && data[length] != '\0') ++length;
-    text = std::string(data.data(), length);
+    while (length < got / sizeof(wchar_t) && data[length] != L'\0') ++length;
+    text = Utf8(std::wstring_view(data.data(), length));
   }
   RegCloseKey(key);
   return text;
@@ -114,14 +115,14 @@ std::optional<std::uint32_t> Win32Registry::GetNumber(const std::string& keyPath
   const KeyPath parsed = ParseKeyPath(keyPath);
   if (!parsed.root) return std::nullopt;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_QUERY_VALUE, &key) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
   DWORD type = 0;
   DWORD number = 0;
   DWORD size = sizeof number;
-  const LONG read = RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
+  const LONG read = RegQueryValueExW(key, Wide(valueName).c_str(), nullptr, &type,
                                      reinterpret_cast<BYTE*>(&number), &size);
   RegCloseKey(key);
   if (read != ERROR_SUCCESS || type != REG_DWORD || size != sizeof number) return std::nullopt;
@@ -133,18 +134,18 @@ std::vector<std::string> Win32Registry::ListSubkeys(const std::string& keyPath) 
   const KeyPath parsed = ParseKeyPath(keyPath);
   if (!parsed.root) return names;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parsed.root, parsed.subkey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) !=
+  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) !=
       ERROR_SUCCESS) {
     return names;
   }
   // Key names are at most 255 characters.
-  char name[256];
+  wchar_t name[256];
   for (DWORD index = 0;; ++index) {
-    DWORD length = sizeof name;
+    DWORD length = 256;  // characters
     const LONG result =
-        RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
+    names.push_back(Utf8(std::wstring_view(name, length)));
   }
   RegCloseKey(key);
   return names;
@@ -157,13 +158,14 @@ Status Win32Registry::SetValue(const std::string& keyPath, const std::string& va
     return Failure(ERROR_INVALID_PARAMETER);
   }
   HKEY key = nullptr;
-  LONG result = RegCreateKeyExA(parsed.root, parsed.subkey.c_str(), 0, nullptr,
+  LONG result = RegCreateKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, nullptr,
                                 REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
   if (result != ERROR_SUCCESS) return Failure(result);
-  // The length is the text's, without a terminating NUL.
-  result = RegSetValueExA(key, valueName.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.data()),
-                          static_cast<DWORD>(value.size()));
+  // The length is the text's in bytes, without a terminating NUL.
+  const std::wstring text = Wide(value);
+  result = RegSetValueExW(key, Wide(valueName).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>(text.size() * sizeof(wchar_t)));
   RegCloseKey(key);
   return result == ERROR_SUCCESS ? Status::Ok() : Failure(result);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "platform/host/windows_api.h"
-#include "platform/text.h"
 #include "platform/win32/user_interface_win32.h"
 
 namespace quillon::platform::win32 {
@@ -14,28 +13,42 @@ namespace {
 
 constexpr DWORD kEnumUserPrinters = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 
-std::string Text(const char* text) { return text ? text : ""; }
-
 // Empty fields go to the spooler as none, as the records leave them.
-char* Chars(const std::string& text) {
-  return text.empty() ? nullptr : const_cast<char*>(text.c_str());
-}
+wchar_t* Chars(std::wstring& text) { return text.empty() ? nullptr : text.data(); }
 
 SpoolerResult Outcome(BOOL ok, DWORD error) { return {ok != FALSE, ok ? 0 : error}; }
 
-// The strings point into `info`, which must outlive the record.
-void Encode(const PrinterInfo2& info, PRINTER_INFO_2A& record) {
-  record.pServerName = Chars(info.serverName);
-  record.pPrinterName = Chars(info.printerName);
-  record.pShareName = Chars(info.shareName);
-  record.pPortName = Chars(info.portName);
-  record.pDriverName = Chars(info.driverName);
-  record.pComment = Chars(info.comment);
-  record.pLocation = Chars(info.location);
-  record.pSepFile = Chars(info.separatorFile);
-  record.pPrintProcessor = Chars(info.printProcessor);
-  record.pDatatype = Chars(info.datatype);
-  record.pParameters = Chars(info.parameters);
+// A record's strings in UTF-16; the record points into it, so it must
+// outlive the call.
+struct WidePrinterStrings {
+  std::wstring serverName, printerName, shareName, portName, driverName, comment, location,
+      separatorFile, printProcessor, datatype, parameters;
+  explicit WidePrinterStrings(const PrinterInfo2& info)
+      : serverName(Wide(info.serverName)),
+        printerName(Wide(info.printerName)),
+        shareName(Wide(info.shareName)),
+        portName(Wide(info.portName)),
+        driverName(Wide(info.driverName)),
+        comment(Wide(info.comment)),
+        location(Wide(info.location)),
+        separatorFile(Wide(info.separatorFile)),
+        printProcessor(Wide(info.printProcessor)),
+        datatype(Wide(info.datatype)),
+        parameters(Wide(info.parameters)) {}
+};
+
+void Encode(const PrinterInfo2& info, WidePrinterStrings& text, PRINTER_INFO_2W& record) {
+  record.pServerName = Chars(text.serverName);
+  record.pPrinterName = Chars(text.printerName);
+  record.pShareName = Chars(text.shareName);
+  record.pPortName = Chars(text.portName);
+  record.pDriverName = Chars(text.driverName);
+  record.pComment = Chars(text.comment);
+  record.pLocation = Chars(text.location);
+  record.pSepFile = Chars(text.separatorFile);
+  record.pPrintProcessor = Chars(text.printProcessor);
+  record.pDatatype = Chars(text.datatype);
+  record.pParameters = Chars(text.parameters);
   record.Attributes = info.attributes;
   record.Priority = info.priority;
   record.DefaultPriority = info.defaultPriority;
@@ -45,6 +58,27 @@ void Encode(const PrinterInfo2& info, PRINTER_INFO_2A& record) {
   record.cJobs = info.jobs;
   record.AveragePPM = info.averagePpm;
 }
+
+// A driver record and the UTF-16 strings it points into.
+struct WideDriverRecord {
+  std::wstring name, environment, driverPath, dataFile, configFile;
+  DRIVER_INFO_2W record{};
+  explicit WideDriverRecord(const DriverInfo2& info)
+      : name(Wide(info.name)),
+        environment(Wide(info.environment)),
+        driverPath(Wide(info.driverPath)),
+        dataFile(Wide(info.dataFile)),
+        configFile(Wide(info.configFile)) {
+    record.cVersion = info.version;
+    record.pName = Chars(name);
+    record.pEnvironment = Chars(environment);
+    record.pDriverPath = Chars(driverPath);
+    record.pDataFile = Chars(dataFile);
+    record.pConfigFile = Chars(configFile);
+  }
+  WideDriverRecord(const WideDriverRecord&) = delete;
+  WideDriverRecord& operator=(const WideDriverRecord&) = delete;
+};
 
 struct Enumeration {
   BOOL ok = FALSE;
@@ -56,7 +90,7 @@ struct Enumeration {
 Enumeration Enumerate(DWORD flags, DWORD level, std::vector<unsigned char>& buffer) {
   Enumeration result;
   SetLastError(0);
-  result.ok = EnumPrintersA(flags, nullptr, level, buffer.empty() ? nullptr : buffer.data(),
+  result.ok = EnumPrintersW(flags, nullptr, level, buffer.empty() ? nullptr : buffer.data(),
                             static_cast<DWORD>(buffer.size()), &result.needed, &result.returned);
   result.error = GetLastError();
   return result;
@@ -76,19 +110,19 @@ Enumeration EnumerateAll(DWORD flags, DWORD level, std::vector<unsigned char>& b
 
 }  // namespace
 
-PrinterInfo2 DecodePrinterInfo2(const PRINTER_INFO_2A& record) {
+PrinterInfo2 DecodePrinterInfo2(const PRINTER_INFO_2W& record) {
   PrinterInfo2 info;
-  info.serverName = Text(record.pServerName);
-  info.printerName = Text(record.pPrinterName);
-  info.shareName = Text(record.pShareName);
-  info.portName = Text(record.pPortName);
-  info.driverName = Text(record.pDriverName);
-  info.comment = Text(record.pComment);
-  info.location = Text(record.pLocation);
-  info.separatorFile = Text(record.pSepFile);
-  info.printProcessor = Text(record.pPrintProcessor);
-  info.datatype = Text(record.pDatatype);
-  info.parameters = Text(record.pParameters);
+  info.serverName = Utf8(record.pServerName);
+  info.printerName = Utf8(record.pPrinterName);
+  info.shareName = Utf8(record.pShareName);
+  info.portName = Utf8(record.pPortName);
+  info.driverName = Utf8(record.pDriverName);
+  info.comment = Utf8(record.pComment);
+  info.location = Utf8(record.pLocation);
+  info.separatorFile = Utf8(record.pSepFile);
+  info.printProcessor = Utf8(record.pPrintProcessor);
+  info.datatype = Utf8(record.pDatatype);
+  info.parameters = Utf8(record.pParameters);
   info.attributes = record.Attributes;
   info.priority = record.Priority;
   info.defaultPriority = record.DefaultPriority;
@@ -105,9 +139,9 @@ UserPrinterList ListUserPrinters() {
   std::vector<unsigned char> buffer;
   Enumeration listed = EnumerateAll(kEnumUserPrinters, 4, buffer);
   if (listed.ok) {
-    const auto* records = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+    const auto* records = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
     for (DWORD i = 0; i < listed.returned; ++i) {
-      if (records[i].pPrinterName) list.names.emplace_back(records[i].pPrinterName);
+      if (records[i].pPrinterName) list.names.push_back(Utf8(records[i].pPrinterName));
     }
     list.ok = true;
     return list;
@@ -115,9 +149,9 @@ UserPrinterList ListUserPrinters() {
   // Windows 95/98/ME know no level 4; level 1 lists the same printers.
   const Enumeration levelOne = EnumerateAll(kEnumUserPrinters, 1, buffer);
   if (levelOne.ok) {
-    const auto* records = reinterpret_cast<const PRINTER_INFO_1A*>(buffer.data());
+    const auto* records = reinterpret_cast<const PRINTER_INFO_1W*>(buffer.data());
     for (DWORD i = 0; i < levelOne.returned; ++i) {
-      if (records[i].pName) list.names.emplace_back(records[i].pName);
+      if (records[i].pName) list.names.push_back(Utf8(records[i].pName));
     }
     list.ok = true;
     return list;
@@ -139,7 +173,7 @@ SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::siz
   result.error = listed.ok ? 0 : listed.error;
   result.needed = listed.needed;
   if (listed.ok) {
-    const auto* records = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    const auto* records = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
     for (DWORD i = 0; i < listed.returned; ++i) {
       result.value.push_back(DecodePrinterInfo2(records[i]));
     }
@@ -148,10 +182,11 @@ SizedResult<std::vector<PrinterInfo2>> Win32Spooler::EnumDefaultPrinter(std::siz
 }
 
 HandleResult Win32Spooler::OpenPrinter(const std::string& name, PrinterAccess access) {
-  PRINTER_DEFAULTSA allAccess{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  PRINTER_DEFAULTSW allAccess{nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE handle = nullptr;
+  std::wstring wide = Wide(name);
   SetLastError(0);
-  const BOOL ok = OpenPrinterA(const_cast<char*>(name.c_str()), &handle,
+  const BOOL ok = OpenPrinterW(wide.data(), &handle,
                                access == PrinterAccess::AllAccess ? &allAccess : nullptr);
   const DWORD error = GetLastError();
   if (!ok || !handle) return {0, error};
@@ -162,7 +197,7 @@ SizedResult<PrinterInfo2> Win32Spooler::GetPrinter(PrinterHandle printer, std::s
   std::vector<unsigned char> buffer(bufferSize, 0);
   DWORD needed = 0;
   SetLastError(0);
-  const BOOL ok = GetPrinterA(ToHandle(printer), 2, buffer.empty() ? nullptr : buffer.data(),
+  const BOOL ok = GetPrinterW(ToHandle(printer), 2, buffer.empty() ? nullptr : buffer.data(),
                               static_cast<DWORD>(buffer.size()), &needed);
   const DWORD error = GetLastError();
   SizedResult<PrinterInfo2> result;
@@ -170,21 +205,22 @@ SizedResult<PrinterInfo2> Win32Spooler::GetPrinter(PrinterHandle printer, std::s
   result.error = ok ? 0 : error;
   result.needed = needed;
   if (ok) {
-    result.value = DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+    result.value = DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data()));
     lastRead_[printer] = std::move(buffer);
   }
   return result;
 }
 
 SpoolerResult Win32Spooler::SetPrinter(PrinterHandle printer, const PrinterInfo2& info) {
-  PRINTER_INFO_2A record{};
+  PRINTER_INFO_2W record{};
   if (auto read = lastRead_.find(printer); read != lastRead_.end()) {
-    record = *reinterpret_cast<const PRINTER_INFO_2A*>(read->second.data());
+    record = *reinterpret_cast<const PRINTER_INFO_2W*>(read->second.data());
   }
-  Encode(info, record);
+  WidePrinterStrings text(info);
+  Encode(info, text, record);
   record.pSecurityDescriptor = nullptr;
   SetLastError(0);
-  const BOOL ok = SetPrinterA(ToHandle(printer), 2, reinterpret_cast<BYTE*>(&record), 0);
+  const BOOL ok = SetPrinterW(ToHandle(printer), 2, reinterpret_cast<BYTE*>(&record), 0);
   return Outcome(ok, GetLastError());
 }
 
@@ -194,7 +230,7 @@ void Win32Spooler::ClosePrinter(PrinterHandle printer) {
 }
 
 AddConnectionWithoutPromptsCall FindAddConnectionWithoutPrompts() {
-  HMODULE spooler = GetModuleHandleA("winspool.drv");
+  HMODULE spooler = GetModuleHandleW(L"winspool.drv");
   if (!spooler) return nullptr;
   // Through void(*)(), which GCC lets any function become.
   return reinterpret_cast<AddConnectionWithoutPromptsCall>(
@@ -203,18 +239,17 @@ AddConnectionWithoutPromptsCall FindAddConnectionWithoutPrompts() {
 
 SpoolerResult AddConnection(const std::string& name, ConnectionPrompts prompts,
                             AddConnectionWithoutPromptsCall withoutPrompts) {
+  std::wstring wide = Wide(name);
   if (prompts == ConnectionPrompts::Never && withoutPrompts) {
-    const std::u16string wide = NarrowToUtf16(name);
     PRINTER_CONNECTION_INFO_1 info{};
     info.dwFlags = PRINTER_CONNECTION_NO_UI;
     info.pszDriverName = nullptr;
     SetLastError(0);
-    const BOOL ok =
-        withoutPrompts(nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), 1, &info);
+    const BOOL ok = withoutPrompts(nullptr, wide.c_str(), 1, &info);
     return Outcome(ok, GetLastError());
   }
   SetLastError(0);
-  const BOOL ok = AddPrinterConnectionA(const_cast<char*>(name.c_str()));
+  const BOOL ok = AddPrinterConnectionW(wide.data());
   return Outcome(ok, GetLastError());
 }
 
@@ -225,16 +260,18 @@ SpoolerResult Win32Spooler::AddPrinterConnection(const std::string& name,
 }
 
 SpoolerResult Win32Spooler::DeletePrinterConnection(const std::string& name) {
+  std::wstring wide = Wide(name);
   SetLastError(0);
-  const BOOL ok = DeletePrinterConnectionA(const_cast<char*>(name.c_str()));
+  const BOOL ok = DeletePrinterConnectionW(wide.data());
   return Outcome(ok, GetLastError());
 }
 
 HandleResult Win32Spooler::AddPrinter(const PrinterInfo2& info) {
-  PRINTER_INFO_2A record{};
-  Encode(info, record);
+  PRINTER_INFO_2W record{};
+  WidePrinterStrings text(info);
+  Encode(info, text, record);
   SetLastError(0);
-  HANDLE handle = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+  HANDLE handle = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&record));
   const DWORD error = GetLastError();
   if (!handle) return {0, error};
   return {FromHandle(handle), 0};
@@ -247,28 +284,16 @@ SpoolerResult Win32Spooler::DeletePrinter(PrinterHandle printer) {
 }
 
 SpoolerResult Win32Spooler::AddPrinterDriver(const DriverInfo2& info) {
-  DRIVER_INFO_2A record{};
-  record.cVersion = info.version;
-  record.pName = Chars(info.name);
-  record.pEnvironment = Chars(info.environment);
-  record.pDriverPath = Chars(info.driverPath);
-  record.pDataFile = Chars(info.dataFile);
-  record.pConfigFile = Chars(info.configFile);
+  WideDriverRecord wide(info);
   SetLastError(0);
-  const BOOL ok = AddPrinterDriverA(nullptr, 2, reinterpret_cast<BYTE*>(&record));
+  const BOOL ok = AddPrinterDriverW(nullptr, 2, reinterpret_cast<BYTE*>(&wide.record));
   return Outcome(ok, GetLastError());
 }
 
 SpoolerResult Win32Spooler::AddPrinterDriverFromFolder(const DriverInfo2& info) {
-  DRIVER_INFO_2A record{};
-  record.cVersion = info.version;
-  record.pName = Chars(info.name);
-  record.pEnvironment = Chars(info.environment);
-  record.pDriverPath = Chars(info.driverPath);
-  record.pDataFile = Chars(info.dataFile);
-  record.pConfigFile = Chars(info.configFile);
+  WideDriverRecord wide(info);
   SetLastError(0);
-  const BOOL ok = AddPrinterDriverExA(nullptr, 2, reinterpret_cast<BYTE*>(&record),
+  const BOOL ok = AddPrinterDriverExW(nullptr, 2, reinterpret_cast<BYTE*>(&wide.record),
                                       APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY);
   return Outcome(ok, GetLastError());
 }
@@ -284,7 +309,7 @@ SpoolerResult Win32Spooler::AddLocalPort(const std::string& portName) {
     const DWORD error = GetLastError();
     return {false, error ? error : static_cast<DWORD>(ERROR_ACCESS_DENIED)};
   }
-  const std::u16string wide = NarrowToUtf16(portName);
+  const std::wstring wide = Wide(portName);
   std::vector<wchar_t> port(wide.begin(), wide.end());
   port.push_back(L'\0');
   DWORD needed = 0;
@@ -301,29 +326,31 @@ SpoolerResult Win32Spooler::AddLocalPort(const std::string& portName) {
 
 SpoolerResult Win32Spooler::AddPort(const std::string& monitorName, ProgressWindow* owner) {
   HWND window = static_cast<HWND>(NativeWindowOf(owner));
+  std::wstring monitor = Wide(monitorName);
   SetLastError(0);
-  const BOOL ok = AddPortA(nullptr, window, const_cast<char*>(monitorName.c_str()));
+  const BOOL ok = AddPortW(nullptr, window, monitor.data());
   return Outcome(ok, GetLastError());
 }
 
 SizedResult<std::string> Win32Spooler::GetDefaultPrinter(std::size_t bufferChars) {
-  std::vector<char> buffer(bufferChars + 1, '\0');
+  std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
   DWORD size = static_cast<DWORD>(bufferChars);
   SetLastError(0);
-  const BOOL ok = GetDefaultPrinterA(bufferChars ? buffer.data() : nullptr, &size);
+  const BOOL ok = GetDefaultPrinterW(bufferChars ? buffer.data() : nullptr, &size);
   const DWORD error = GetLastError();
   SizedResult<std::string> result;
   result.ok = ok != FALSE;
   result.error = ok ? 0 : error;
   // In characters with the NUL: what was copied, or what a buffer must hold.
   result.needed = size;
-  if (ok) result.value = buffer.data();
+  if (ok) result.value = Utf8(buffer.data());
   return result;
 }
 
 SpoolerResult Win32Spooler::SetDefaultPrinter(const std::string& name) {
+  const std::wstring wide = Wide(name);
   SetLastError(0);
-  const BOOL ok = SetDefaultPrinterA(name.c_str());
+  const BOOL ok = SetDefaultPrinterW(wide.c_str());
   return Outcome(ok, GetLastError());
 }
 

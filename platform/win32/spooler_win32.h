@@ -10,12 +10,12 @@
 
 #include "platform/spooler.h"
 
-struct _PRINTER_INFO_2A;
+struct _PRINTER_INFO_2W;
 
 namespace quillon::platform::win32 {
 
 // A level-2 record as the seam's PrinterInfo2 (missing strings empty).
-PrinterInfo2 DecodePrinterInfo2(const _PRINTER_INFO_2A& record);
+PrinterInfo2 DecodePrinterInfo2(const _PRINTER_INFO_2W& record);
 
 // The user's printers, local ones and connections, in the spooler's order:
 // EnumPrinters at level 4 (names only, read without asking the print servers),

@@ -15,21 +15,21 @@ constexpr DWORD kUserNameBuffer = 100;
 constexpr DWORD kProfileFolderBuffer = 255;
 constexpr UINT kSystemFolderBuffer = 255;
 
-std::string UpToNul(const char* text, std::size_t size) {
+std::string UpToNul(const wchar_t* text, std::size_t size) {
   std::size_t length = 0;
-  while (length < size && text[length] != '\0') ++length;
-  return std::string(text, length);
+  while (length < size && text[length] != L'\0') ++length;
+  return Utf8(std::wstring_view(text, length));
 }
 
 }  // namespace
 
 OsVersion Win32SystemInfo::GetVersion() {
-  // The 148-byte record: its size field says which record the caller passes.
-  OSVERSIONINFOA record{};
-  static_assert(sizeof record == 148);
+  // The plain record (not the EX one): its size field says which the caller passes.
+  OSVERSIONINFOW record{};
+  static_assert(sizeof record == 276);
   record.dwOSVersionInfoSize = sizeof record;
   SetLastError(0);
-  const BOOL ok = GetVersionExA(&record);
+  const BOOL ok = GetVersionExW(&record);
   const DWORD error = GetLastError();
   OsVersion version;
   version.error = ok ? 0 : error;
@@ -40,7 +40,7 @@ OsVersion Win32SystemInfo::GetVersion() {
   // 9200; ntdll's RtlGetVersion tells the real build (found at run time, so
   // nothing is imported that older systems lack).
   using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
-  if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
     // Through void(*)(), the one function type GCC lets any other be cast to.
     const auto call = reinterpret_cast<RtlGetVersionCall>(
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
@@ -53,55 +53,55 @@ OsVersion Win32SystemInfo::GetVersion() {
 
 // The NetBIOS name, which is what the script network object's ComputerName gives.
 std::optional<std::string> Win32SystemInfo::GetComputerName() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size) || size == 0) return std::nullopt;
-  return std::string(name, size);
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;  // characters
+  if (!GetComputerNameW(name, &size) || size == 0) return std::nullopt;
+  return Utf8(std::wstring_view(name, size));
 }
 
 // The host name and the primary DNS suffix ("pc042.corp.example"); without a
 // suffix just the host name, which the caller tells by its lack of a dot.
 std::optional<std::string> Win32SystemInfo::GetDnsFullName() {
   DWORD size = 0;
-  GetComputerNameExA(ComputerNameDnsFullyQualified, nullptr, &size);
+  GetComputerNameExW(ComputerNameDnsFullyQualified, nullptr, &size);
   if (size == 0) return std::nullopt;
-  std::string name(size, '\0');
-  if (!GetComputerNameExA(ComputerNameDnsFullyQualified, name.data(), &size) || size == 0) {
+  std::wstring name(size, L'\0');  // characters, the NUL included
+  if (!GetComputerNameExW(ComputerNameDnsFullyQualified, name.data(), &size) || size == 0) {
     return std::nullopt;
   }
   name.resize(size);
-  return name;
+  return Utf8(name);
 }
 
 std::string Win32SystemInfo::GetUserName() {
-  char name[kUserNameBuffer] = {};
-  DWORD size = kUserNameBuffer;
-  if (!GetUserNameA(name, &size)) return {};
-  return UpToNul(name, sizeof name);
+  wchar_t name[kUserNameBuffer] = {};
+  DWORD size = kUserNameBuffer;  // characters
+  if (!GetUserNameW(name, &size)) return {};
+  return UpToNul(name, kUserNameBuffer);
 }
 
 std::string Win32SystemInfo::GetProfileFolder() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-  char folder[kProfileFolderBuffer] = {};
-  DWORD size = kProfileFolderBuffer;
-  const BOOL ok = GetUserProfileDirectoryA(token, folder, &size);
+  wchar_t folder[kProfileFolderBuffer] = {};
+  DWORD size = kProfileFolderBuffer;  // characters
+  const BOOL ok = GetUserProfileDirectoryW(token, folder, &size);
   CloseHandle(token);
   if (!ok) return {};
-  return UpToNul(folder, sizeof folder);
+  return UpToNul(folder, kProfileFolderBuffer);
 }
 
 std::string Win32SystemInfo::GetSystemFolder() {
-  char folder[kSystemFolderBuffer] = {};
-  const UINT length = GetSystemDirectoryA(folder, kSystemFolderBuffer);
+  wchar_t folder[kSystemFolderBuffer] = {};
+  const UINT length = GetSystemDirectoryW(folder, kSystemFolderBuffer);  // characters
   if (length == 0) return {};
-  if (length < kSystemFolderBuffer) return std::string(folder, length);
+  if (length < kSystemFolderBuffer) return Utf8(std::wstring_view(folder, length));
   // A longer folder: the call gave the size it needs, NUL included.
-  std::string longer(length, '\0');
-  const UINT again = GetSystemDirectoryA(longer.data(), length);
+  std::wstring longer(length, L'\0');
+  const UINT again = GetSystemDirectoryW(longer.data(), length);
   if (again == 0 || again >= length) return {};
   longer.resize(again);
-  return longer;
+  return Utf8(longer);
 }
 
 std::string Win32SystemInfo::GetProgramFolder() { return RunningProgramFolder(); }
@@ -134,7 +134,7 @@ std::string Win32SystemInfo::GetNativeDriverEnvironment() {
 }
 
 const char* NativeDriverEnvironment() {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (!kernel) return nullptr;
   // Both looked up at run time: neither is there before Windows 10 1511 and
   // XP respectively. Through void(*)(), which GCC lets any function become.

@@ -7,7 +7,6 @@
 #include "platform/win32/user_interface_win32.h"
 
 #include "platform/host/windows_api.h"
-#include "platform/text.h"
 
 #include <commctrl.h>
 
@@ -41,7 +40,7 @@ struct Refusals {
 // earlier systems refusing the query is all there is.
 template <typename Function>
 Function User32Function(const char* name) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
   return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
                 : nullptr;
 }
@@ -50,10 +49,10 @@ Function User32Function(const char* name) {
 // engine is done with it, and the session waits for that too.
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* refusals = reinterpret_cast<Refusals*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* refusals = reinterpret_cast<Refusals*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_CLOSE:
       if (refusals) ++refusals->close;
@@ -75,21 +74,22 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
       return 0;
     default: break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool RegisterProgressClass() {
   static const bool registered = [] {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXA windowClass{};
+    static const std::wstring className = Wide(kProgressWindowClass);
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = ProgressWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kProgressWindowClass;
-    return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    windowClass.lpszClassName = className.c_str();
+    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   }();
   return registered;
 }
@@ -102,7 +102,7 @@ bool RunOnWindowThread(HWND window, const std::function<void()>& work) {
     work();
     ran = true;
   };
-  if (window) SendMessageA(window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
+  if (window) SendMessageW(window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&call));
   return ran;
 }
 
@@ -111,7 +111,7 @@ class Win32ProgressWindow : public ProgressWindow {
   Win32ProgressWindow(const std::string& caption, const std::string& label)
       : caption_(caption), initialLabel_(label) {
     if (!RegisterProgressClass()) return;
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!ready_) return;
     thread_ = CreateThread(nullptr, 0, &Win32ProgressWindow::WindowThread, this, 0, nullptr);
     if (!thread_) return;
@@ -132,14 +132,14 @@ class Win32ProgressWindow : public ProgressWindow {
   Win32ProgressWindow& operator=(const Win32ProgressWindow&) = delete;
 
   void SetLabel(const std::string& text) override {
-    RunOnWindowThread(window_, [&] { SetWindowTextA(label_, text.c_str()); });
+    RunOnWindowThread(window_, [&] { SetWindowTextW(label_, Wide(text).c_str()); });
   }
   void SetBarMaximum(int maximum) override {
-    RunOnWindowThread(window_, [&] { SendMessageA(bar_, PBM_SETRANGE32, 0, maximum); });
+    RunOnWindowThread(window_, [&] { SendMessageW(bar_, PBM_SETRANGE32, 0, maximum); });
   }
   void SetBarValue(int value) override {
     RunOnWindowThread(window_,
-                      [&] { SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0); });
+                      [&] { SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(value), 0); });
   }
   void Show() override {
     RunOnWindowThread(window_, [&] {
@@ -157,14 +157,14 @@ class Win32ProgressWindow : public ProgressWindow {
   // calling thread's own queue.
   void ProcessMessages() override {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         // Not ours to act on: left for whoever runs the thread's loop.
         PostQuitMessage(static_cast<int>(message.wParam));
         break;
       }
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
   void Close() override {
@@ -194,9 +194,9 @@ class Win32ProgressWindow : public ProgressWindow {
     SetEvent(progress.ready_);
     if (!created) return 0;
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
     return 0;
   }
@@ -209,24 +209,26 @@ class Win32ProgressWindow : public ProgressWindow {
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{0, 0, 800, 600};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + ((work.right - work.left) - width) / 2;
     const int y = work.top + ((work.bottom - work.top) - height) / 2;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    HWND window = CreateWindowExA(0, kProgressWindowClass, caption_.c_str(), style, x, y, width,
-                                  height, nullptr, nullptr, instance, &refusals_);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND window = CreateWindowExW(0, Wide(kProgressWindowClass).c_str(), Wide(caption_).c_str(),
+                                  style, x, y, width, height, nullptr, nullptr, instance,
+                                  &refusals_);
     if (!window) return false;
     const int inner = kClientWidth - 2 * kMargin;
-    label_ = CreateWindowExA(0, "STATIC", initialLabel_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT,
+    label_ = CreateWindowExW(0, L"STATIC", Wide(initialLabel_).c_str(),
+                             WS_CHILD | WS_VISIBLE | SS_LEFT,
                              kMargin, kMargin, inner, kLabelHeight, window,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLabelId)),
                              instance, nullptr);
-    bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, kMargin,
+    bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, kMargin,
                            kMargin + kLabelHeight + 6, inner, kBarHeight, window,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
                            instance, nullptr);
     HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
-    if (label_) SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (label_) SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     using CreateReason = BOOL(WINAPI*)(HWND, LPCWSTR);
     if (auto createReason = User32Function<CreateReason>("ShutdownBlockReasonCreate")) {
       createReason(window, kShutdownBlockReason);
@@ -249,13 +251,14 @@ class Win32ProgressWindow : public ProgressWindow {
 // its thread: modal for it, and the window keeps being drawn meanwhile.
 int OwnedMessageBox(const std::string& text, const std::string& title, UINT style) {
   HWND owner = openProgressWindow.load();
+  const std::wstring wideText = Wide(text), wideTitle = Wide(title);
   int result = 0;
   if (RunOnWindowThread(owner, [&] {
-        result = MessageBoxA(owner, text.c_str(), title.c_str(), style);
+        result = MessageBoxW(owner, wideText.c_str(), wideTitle.c_str(), style);
       })) {
     return result;
   }
-  return MessageBoxA(nullptr, text.c_str(), title.c_str(), style);
+  return MessageBoxW(nullptr, wideText.c_str(), wideTitle.c_str(), style);
 }
 
 }  // namespace
@@ -306,7 +309,7 @@ bool Win32UserInterface::DesktopIsSeen(std::string& why) {
       GetUserObjectInformationW(station, UOI_NAME, name, sizeof name - sizeof name[0], &needed)) {
     if (lstrcmpiW(name, L"WinSta0") == 0 && (flags.dwFlags & WSF_VISIBLE)) return true;
     why = "the program runs on the window station " +
-          Utf16ToNarrow(reinterpret_cast<const char16_t*>(name)) +
+          Utf8(name) +
           ", which is not the interactive one a user sees";
     return false;
   }

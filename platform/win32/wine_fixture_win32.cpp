@@ -16,6 +16,9 @@
 #include <cstdio>
 #include <string>
 
+#include <vector>
+
+#include "platform/host/process.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/spooler_win32.h"
 
@@ -45,16 +48,16 @@ bool RemovePrinter(Win32Spooler& spooler, const std::string& name) {
 
 bool AnswerBox(const std::string& title) {
   for (int i = 0; i < 800; ++i) {
-    HWND box = FindWindowA("#32770", title.c_str());
+    HWND box = FindWindowW(L"#32770", quillon::platform::win32::Wide(title).c_str());
     if (box && IsWindowVisible(box)) {
-      char text[1024] = {};
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      std::printf("%s\n", text);
+      wchar_t text[1024] = {};
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);
+      std::printf("%s\n", quillon::platform::win32::Utf8(text).c_str());
       std::fflush(stdout);
       // The test says when it has seen that the engine waits meanwhile.
       char go[16];
       if (!std::fgets(go, sizeof go, stdin)) return false;
-      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       return true;
     }
     Sleep(25);
@@ -65,11 +68,13 @@ bool AnswerBox(const std::string& title) {
 
 }  // namespace
 
+// Names in and out are UTF-8.
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = quillon::platform::CommandLineArguments(argc, argv);
   Win32Spooler spooler;
   int failed = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string command = argv[i];
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& command = args[i];
     if (command == "printers") {
       for (const std::string& printer : spooler.EnumPrinterNames().names) {
         std::printf("printer: %s\n", printer.c_str());
@@ -81,16 +86,17 @@ int main(int argc, char** argv) {
       std::printf("default: %s\n", found.ok ? found.value.c_str() : "");
       continue;
     }
-    if (i + 1 >= argc) {
+    if (i + 1 >= args.size()) {
       std::printf("%s: a name must follow\n", command.c_str());
       return failed + 1;
     }
-    const std::string name = argv[++i];
+    const std::string name = args[++i];
     bool ok = false;
     if (command == "install-driver") {
       ok = InstallDriver(spooler, name);
     } else if (command == "remove-driver") {
-      ok = DeletePrinterDriverA(nullptr, nullptr, const_cast<char*>(name.c_str())) != FALSE;
+      std::wstring driver = quillon::platform::win32::Wide(name);
+      ok = DeletePrinterDriverW(nullptr, nullptr, driver.data()) != FALSE;
     } else if (command == "remove-printer") {
       ok = RemovePrinter(spooler, name);
     } else if (command == "registry") {

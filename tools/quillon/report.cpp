@@ -94,10 +94,14 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-// A Windows client writes its reports in its ANSI code page; on a host whose
-// text is UTF-8 a line that is not UTF-8 is read as Windows-1252, the code page
-// of Western European and American clients.
-std::string FromWindows1252(std::string_view text) {
+// An earlier Windows client wrote its reports in its ANSI code page. On
+// Windows a line that is not UTF-8 is read in this host's ANSI code page (a
+// client of the same site); elsewhere as Windows-1252, the code page of
+// Western European and American clients.
+std::string FromClientCodePage(std::string_view text) {
+#ifdef _WIN32
+  return platform::CodePageToNarrow(text);
+#else
   static constexpr std::array<char16_t, 32> kHigh = {
       0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
       0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -110,6 +114,7 @@ std::string FromWindows1252(std::string_view text) {
   }
   // Only called on a host whose 8-bit text is UTF-8.
   return platform::Utf16ToNarrow(units);
+#endif
 }
 
 bool HostTextIsUtf8() {
@@ -675,11 +680,11 @@ class ShareReader {
   }
 
   // A line as the summary keeps it: on a UTF-8 host, a line that is no UTF-8
-  // is read as Windows-1252 and the file noted once.
+  // is read in a client's code page and the file noted once.
   std::string_view Text(std::string_view line, bool* repaired) {
     if (!HostTextIsUtf8() || IsUtf8(line)) return line;
     *repaired = true;
-    repairedLine_ = FromWindows1252(line);
+    repairedLine_ = FromClientCodePage(line);
     return repairedLine_;
   }
 
