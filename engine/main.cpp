@@ -1,5 +1,8 @@
 // QuillonEngine: one migration run on this client, then exit.
+#include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
@@ -36,6 +39,13 @@ int main(int argc, char** argv) {
   platform::LdapDirectory directory;
   host.realDirectory = &directory;
 #endif
+  // The client file's "elevated" is the logon user's; a start-up script runs as
+  // the system account. QUILLON_ELEVATED=1 (or 0) says which account this run
+  // has, without changing the file.
+  const std::optional<bool> fileElevated = loaded.state.elevated;
+  if (const char* elevated = std::getenv("QUILLON_ELEVATED"); elevated && *elevated) {
+    loaded.state.elevated = std::string(elevated) != "0";
+  }
   sim::SimPlatform client(loaded.state, host, files, clock);
   platform::Platform services = client.AsPlatform();
 
@@ -48,6 +58,7 @@ int main(int argc, char** argv) {
     quillon::engine::RunEngine(context, commandLine);
   }
 
+  loaded.state.elevated = fileElevated;
   std::string error;
   if (!sim::SaveClient(clientPath, loaded.state, &error)) {
     std::cerr << "QuillonEngine: " << error << "\n";
