@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -77,6 +78,10 @@ class FrmWizardTest : public ::testing::Test {
       timer->stop();
       timer->deleteLater();
       act(*modal);
+      // A failed step inside would leave the dialog waiting for ever: closed,
+      // the failure shows instead of a hang.
+      auto* dialog = qobject_cast<QDialog*>(modal);
+      if (::testing::Test::HasFailure() && dialog && dialog->isVisible()) dialog->reject();
     });
     timer->start();
   }
