@@ -268,7 +268,8 @@ TEST(DeploymentAuditTest, OwnersAndModesOfRealFiles) {
   // The start-up batch file runs as the system account on every client.
   fs::permissions(staging, static_cast<fs::perms>(0666));
   found = About(audit().findings, staging);
-  ASSERT_EQ(found.size(), 1u) << Described(audit().findings);
+  ASSERT_EQ(found.size(), 2u) << Described(audit().findings);
+  EXPECT_EQ(found[0].account, "others");
   EXPECT_EQ(found[0].fix, "chmod go-w '" + staging + "'");
   fs::permissions(staging, static_cast<fs::perms>(0644));
 

@@ -646,8 +646,9 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
   RecordingProgress generatorProgress;
   ASSERT_TRUE(generate(generatorDialogs, generatorProgress));
   const std::map<std::string, std::string> expected = FolderContents(deploy);
-  ASSERT_EQ(expected.size(), 5u);
+  ASSERT_EQ(expected.size(), 6u);
   EXPECT_EQ(expected.count("office move.ini.bat"), 1u);
+  EXPECT_EQ(expected.count("office move.ini-StageDrivers.bat"), 1u);
   EXPECT_EQ(expected.count("MDAC_TYP2.7SP1.EXE"), 1u);
   Empty(deploy);
 
