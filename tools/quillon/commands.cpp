@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "  check --deployment FOLDER\n"
     "                         say whether users can change what clients run from FOLDER\n"
     "  plan DOC               what the engine would do on a client, without doing it\n"
+    "  plan --stage-drivers DOC\n"
+    "                         what the start-up staging run would install on a client\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
     "  report FOLDER          summarise the engine's reports under a deployment share\n"
