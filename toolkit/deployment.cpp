@@ -286,8 +286,12 @@ std::string InstallerFileName(const DeploymentInputs& inputs) {
   return kMdacInstallers[option];
 }
 
+std::string StagingBatchFileName(std::string_view documentFileName) {
+  return std::string(documentFileName) + "-StageDrivers.bat";
+}
+
 int DeploymentStepCount(const DeploymentInputs& inputs, bool launchPage, bool batchFile) {
-  return (inputs.includeInstaller ? 1 : 0) + 2 + (launchPage ? 1 : 0) + (batchFile ? 1 : 0);
+  return (inputs.includeInstaller ? 1 : 0) + 2 + (launchPage ? 1 : 0) + (batchFile ? 2 : 0);
 }
 
 std::string GeneratedOnText(const platform::LocalTime& time) {
@@ -417,8 +421,12 @@ bool Deployment::Deploy(bool launchPage, bool batchFile) {
     }
   }
   if (!DeployFiles()) return false;
+  stagingScript_ = batchFile;
   if (launchPage) WriteLaunchPage();
-  if (batchFile) WriteBatchFile();
+  if (batchFile) {
+    WriteBatchFile();
+    WriteStagingBatchFile();
+  }
   return DeploymentSucceeded;
 }
 
@@ -485,7 +493,8 @@ bool Deployment::DeployFiles() {
 
 // Every text of the batch file passes EscapeForBatch; the first that cannot
 // stand in it refuses the whole file, named as the administrator knows it.
-Deployment::BatchFile Deployment::BatchFileText(const platform::LocalTime& now) const {
+Deployment::BatchFile Deployment::BatchFileText(const platform::LocalTime& now,
+                                                bool staging) const {
   BatchFile file;
   const auto put = [&file](const char* what, std::string_view text, BatchPlace place) {
     std::string refused;
@@ -518,6 +527,22 @@ Deployment::BatchFile Deployment::BatchFileText(const platform::LocalTime& now) 
         "REM -- Note: no mounted network share holds the deployment folder, so it is named "
         "here as typed.");
   }
+  if (staging) {
+    // Said where an administrator who finds the file will read it.
+    lines.insert(lines.end(),
+                 {"REM -- ",
+                  "REM -- Run this file at computer start-up, as the local system account: a Group",
+                  "REM -- Policy computer start-up script, or a scheduled task at start-up that runs",
+                  "REM -- as SYSTEM. It installs the printer drivers that the moves of this",
+                  "REM -- computer's users need; since the 2021 print spooler hardening a standard",
+                  "REM -- user may not install them at logon, and those moves fail (error 3019).",
+                  "", "", "REM -- Stage the printer drivers the INI's moves need",
+                  client(kEngineFileName, "the engine's name") + " /StageDrivers " +
+                      client(inputs_.DocumentFileName, "the document name")});
+    if (!file.refusal.empty()) return file;
+    for (const std::string& line : lines) file.text += line + std::string(kCrLf);
+    return file;
+  }
   lines.insert(lines.end(), {"", ""});
   if (const std::string installer = InstallerFileName(inputs_); !installer.empty()) {
     lines.insert(lines.end(), {"REM -- Run the MDAC udpate first",
@@ -532,7 +557,8 @@ Deployment::BatchFile Deployment::BatchFileText(const platform::LocalTime& now) 
 }
 
 std::string Deployment::BatchFileRefusal() const {
-  return BatchFileText(environment_.clock.Now()).refusal;
+  // Both batch files hold the same names.
+  return BatchFileText(environment_.clock.Now(), /*staging=*/false).refusal;
 }
 
 std::string Deployment::LaunchPageText(const platform::LocalTime& now) const {
@@ -558,6 +584,18 @@ std::string Deployment::LaunchPageText(const platform::LocalTime& now) const {
                     "Please install this version of MDAC before running the Quillon "
                     "application.</a></p>");
     lines.push_back("<br>");
+  }
+  if (stagingScript_) {
+    const std::string script = StagingBatchFileName(inputs_.DocumentFileName);
+    lines.push_back(
+        "<p>For administrators: " + EscapeForHtml(script) +
+        " in this folder installs the printer drivers that the moves need. Since the 2021 "
+        "print spooler hardening a standard user may not install printer drivers, so a move "
+        "to a printer whose driver the computer lacks fails at logon. Run " +
+        EscapeForHtml(script) +
+        " at computer start-up as the local system account: add it as a Group Policy computer "
+        "start-up script, or as a scheduled task at start-up that runs as SYSTEM. The computer "
+        "accounts must be able to read this folder.</p><br>");
   }
   lines.push_back("<p>To run the Quillon application please click on the following link: ");
   lines.push_back(link(kEngineFileName) + "Quillon now! </p></a>");
@@ -594,7 +632,7 @@ void Deployment::WriteLaunchPage() {
 
 void Deployment::WriteBatchFile() {
   Step("Creating batch file ...");
-  const BatchFile file = BatchFileText(environment_.clock.Now());
+  const BatchFile file = BatchFileText(environment_.clock.Now(), /*staging=*/false);
   if (!file.refusal.empty()) {
     environment_.dialogs.ShowMessageBox("Error", file.refusal, gui::MessageIcon::Critical,
                                         gui::MessageButtons::Ok);
@@ -603,6 +641,19 @@ void Deployment::WriteBatchFile() {
   }
   WriteDeployed(inputs_.DocumentFileName + ".bat", file.text, "Error Deploying Batch File",
                 "batch");
+}
+
+void Deployment::WriteStagingBatchFile() {
+  Step("Creating start-up batch file ...");
+  const BatchFile file = BatchFileText(environment_.clock.Now(), /*staging=*/true);
+  if (!file.refusal.empty()) {
+    environment_.dialogs.ShowMessageBox("Error", file.refusal, gui::MessageIcon::Critical,
+                                        gui::MessageButtons::Ok);
+    DeploymentSucceeded = false;
+    return;
+  }
+  WriteDeployed(StagingBatchFileName(inputs_.DocumentFileName), file.text,
+                "Error Deploying Batch File", "start-up batch");
 }
 
 }  // namespace quillon::toolkit

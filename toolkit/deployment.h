@@ -60,6 +60,9 @@ class DeploymentProgress {
   virtual void ProcessEvents() = 0;
 };
 
+// The start-up batch file of a document: DocumentFileName + "-StageDrivers.bat".
+std::string StagingBatchFileName(std::string_view documentFileName);
+
 // How many steps DeployFiles and the chosen writers report: the bar's maximum.
 int DeploymentStepCount(const DeploymentInputs& inputs, bool launchPage, bool batchFile);
 
@@ -120,8 +123,9 @@ struct DeploymentFolder {
 DeploymentFolder ResolveDeploymentFolder(std::string_view typed,
                                          const std::optional<std::string>& mountTable);
 
-// The three operations of Deploy Now, in this order: DeployFiles, then
-// WriteLaunchPage and WriteBatchFile as chosen (Deploy runs them so).
+// The operations of Deploy Now, in this order: DeployFiles, then
+// WriteLaunchPage and WriteBatchFile as chosen, the start-up batch file
+// (WriteStagingBatchFile) with the batch file (Deploy runs them so).
 // Failures are shown in message boxes and clear DeploymentSucceeded; nothing
 // is thrown. Every file is written anew and renamed over its name, so a file
 // or link that a user planted in the folder is replaced, never written
@@ -142,7 +146,7 @@ class Deployment {
 
   Deployment(Environment environment, DeploymentInputs inputs);
 
-  // The whole of Deploy Now: nothing at all when the batch file is chosen
+  // The whole of Deploy Now: nothing at all when the batch files are chosen
   // but a text cannot stand in it (BatchFileRefusal); then the copies, and
   // the page and the batch file only when every copy succeeded, since both
   // start what the copies put there. Returns DeploymentSucceeded.
@@ -160,6 +164,11 @@ class Deployment {
   // DocumentFileName + ".bat": runs the installer, then the engine with the
   // document. Refused, with nothing written, as BatchFileRefusal says.
   void WriteBatchFile();
+  // StagingBatchFileName: runs the engine's staging run on the document, as
+  // a computer start-up script (the system account) runs it, so that the
+  // logon runs of standard users find the new queues' drivers installed.
+  // Refused as WriteBatchFile is.
+  void WriteStagingBatchFile();
 
   // Set by the caller before the operations; cleared by any failure.
   bool DeploymentSucceeded = true;
@@ -173,7 +182,7 @@ class Deployment {
     std::string text;
     std::string refusal;
   };
-  BatchFile BatchFileText(const platform::LocalTime& now) const;
+  BatchFile BatchFileText(const platform::LocalTime& now, bool staging) const;
   void Step(const std::string& caption);
   std::string HostPath(std::string_view name) const;
   platform::Status Copy(const std::string& from, std::string_view name);
@@ -183,6 +192,8 @@ class Deployment {
   Environment environment_;
   DeploymentInputs inputs_;
   DeploymentFolder folder_;
+  // Deploy writes the start-up batch file too: the page tells where it goes.
+  bool stagingScript_ = false;
 };
 
 }  // namespace quillon::toolkit

@@ -66,9 +66,10 @@ class BatchFileRun(unittest.TestCase):
         self.assertEqual(made.stdout.replace("\r\n", "\n"),
                          "step Copying MDAC file ...\nstep Copying Quillon Engine ...\n"
                          "step Copying INI file ...\nstep Creating HTML file ...\n"
-                         "step Creating batch file ...\n")
+                         "step Creating batch file ...\nstep Creating start-up batch file ...\n")
         self.assertEqual(sorted(p.name for p in deploy.iterdir()),
-                         ["MDAC_TYP2.7SP1.EXE", "Office Move 50%.ini", "Office Move 50%.ini.bat",
+                         ["MDAC_TYP2.7SP1.EXE", "Office Move 50%.ini",
+                          "Office Move 50%.ini-StageDrivers.bat", "Office Move 50%.ini.bat",
                           "Office Move 50%.ini.html", "QuillonEngine.exe"])
         batch = (deploy / "Office Move 50%.ini.bat").read_bytes().decode("latin-1")
         folder = engine_run.windows_path(deploy)

@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "  check --deployment FOLDER\n"
     "                         say whether users can change what clients run from FOLDER\n"
     "  plan DOC               what the engine would do on a client, without doing it\n"
+    "  plan --stage-drivers DOC\n"
+    "                         what the start-up staging run would install on a client\n"
     "  deploy DOC FOLDER      fill a deployment folder as the toolkit's Deploy Now does\n"
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
     "  report FOLDER          summarise the engine's reports under a deployment share\n"
@@ -61,7 +63,10 @@ constexpr const char* kCheckUsage =
     "different item counts, empty items that read as placeholders, mail or file\n"
     "output switched on without their settings, a forced default printer without a\n"
     "name, a local populate rule without a driver record, a list longer than the\n"
-    "engine reads, and deployment or output folders that do not exist.\n"
+    "engine reads, deployment or output folders that do not exist, and a\n"
+    "deployment folder without DOC's start-up batch file (DOC's name +\n"
+    "\"-StageDrivers.bat\") when the moves need the new printers' drivers, which\n"
+    "standard users may not install since the 2021 print spooler hardening.\n"
     "Each line reads DOC:LINE: refused|warning: message.\n"
     "\n"
     "  --json   one JSON object instead: document, status (\"clean\", \"warnings\"\n"
@@ -227,7 +232,9 @@ int Check(const std::vector<std::string>& args, platform::FileSystem& files,
     err << "quillon check: " << path << ": cannot be read\n";
     return kFailed;
   }
-  std::vector<Finding> findings = CheckDocumentText(*bytes, files);
+  const std::size_t slash = path.find_last_of("\\/");
+  std::vector<Finding> findings =
+      CheckDocumentText(*bytes, files, slash == std::string::npos ? path : path.substr(slash + 1));
   const auto refusals = std::count_if(findings.begin(), findings.end(),
                                       [](const Finding& f) { return f.refusal; });
   const auto warnings = static_cast<std::ptrdiff_t>(findings.size()) - refusals;

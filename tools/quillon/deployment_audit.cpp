@@ -29,10 +29,12 @@ bool EndsWith(const std::string& lower, std::string_view tail) {
                                                       tail) == 0;
 }
 
-// What the clients run or read at logon.
+// What the clients run or read at logon, and the start-up batch file that
+// they run as the system account.
 bool IsDeploymentFile(const std::string& name) {
   const std::string lower = Lower(name);
   return lower == Lower(kEngine) || EndsWith(lower, ".ini") || EndsWith(lower, ".ini.bat") ||
+         EndsWith(lower, ".ini-stagedrivers.bat") ||
          EndsWith(lower, ".ini.html") || (lower.starts_with("mdac_typ") && EndsWith(lower, ".exe"));
 }
 

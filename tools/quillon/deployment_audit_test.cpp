@@ -235,6 +235,8 @@ TEST(DeploymentAuditTest, OwnersAndModesOfRealFiles) {
   Write(document, "[DEPLOYMENT]\n", static_cast<fs::perms>(0644));
   Write(folder / "office.ini.bat", "@echo off\n", static_cast<fs::perms>(0644));
   Write(folder / "office.ini.html", "<html>", static_cast<fs::perms>(0644));
+  const std::string staging = (folder / "office.ini-StageDrivers.bat").string();
+  Write(staging, "@echo off\n", static_cast<fs::perms>(0644));
   // Users' own files are theirs to change.
   Write(folder / "PC042.debug", "x", static_cast<fs::perms>(0666));
   ASSERT_EQ(::chown((folder / "PC042.debug").c_str(), 65534, 65534), 0);
@@ -262,6 +264,14 @@ TEST(DeploymentAuditTest, OwnersAndModesOfRealFiles) {
   EXPECT_EQ(found[0].fix, "chmod +t '" + folder.string() + "'");
   EXPECT_TRUE(result.Unsafe());
   fs::permissions(folder, static_cast<fs::perms>(0755));
+
+  // The start-up batch file runs as the system account on every client.
+  fs::permissions(staging, static_cast<fs::perms>(0666));
+  found = About(audit().findings, staging);
+  ASSERT_EQ(found.size(), 2u) << Described(audit().findings);
+  EXPECT_EQ(found[0].account, "others");
+  EXPECT_EQ(found[0].fix, "chmod go-w '" + staging + "'");
+  fs::permissions(staging, static_cast<fs::perms>(0644));
 
   // A user-writable engine and a document owned by another user.
   fs::permissions(engine, static_cast<fs::perms>(0666));

@@ -11,6 +11,8 @@
 #include "document/document_vocabulary.h"
 #include "document/migration_document.h"
 #include "document/profile_file.h"
+#include "platform/file_system.h"
+#include "toolkit/deployment.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
@@ -224,6 +226,40 @@ class ErrorLocator {
   std::vector<Finding>& found_;
 };
 
+// Names as Windows compares them: without regard to letter case.
+bool Same(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Whether a run of the document may connect a user to a queue of another
+// server or name: the connection needs that queue's driver on the client.
+bool MovesNeedDrivers(const document::MigrationDocument& d) {
+  if (d.UseActiveDirectory) return true;
+  if (d.UseManualDefinitions) {
+    for (const document::ServerPair& pair : d.ServerPairs) {
+      if (!pair.ToServer.empty() && !Same(pair.FromServer, pair.ToServer)) return true;
+    }
+    for (const document::PrinterPair& pair : d.PrinterPairs) {
+      if (!pair.ToPrinter.empty() && !Same(pair.FromPrinter, pair.ToPrinter)) return true;
+    }
+    for (const document::MixedPair& pair : d.MixedPairs) {
+      if (!pair.ToPrinter.empty() &&
+          (!Same(pair.FromServer, pair.ToServer) || !Same(pair.FromPrinter, pair.ToPrinter))) {
+        return true;
+      }
+    }
+  }
+  for (const document::PopulateRule& rule : d.PopulateRules) {
+    if (!rule.ServerName.empty() && rule.ServerName != ".") return true;
+  }
+  return false;
+}
+
 bool FindingBefore(const Finding& a, const Finding& b) {
   // Findings without a line (whole missing sections) first, then by line.
   return a.line < b.line;
@@ -231,7 +267,8 @@ bool FindingBefore(const Finding& a, const Finding& b) {
 
 }  // namespace
 
-std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSystem& files) {
+std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSystem& files,
+                                       std::string_view documentFileName) {
   const std::string content(bytes);
   document::MigrationDocument document;
   std::vector<std::string> errors;
@@ -310,6 +347,20 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
   if (!d.DeploymentPath.empty() && !files.FolderExists(d.DeploymentPath)) {
     warn("DEPLOYMENT", "DeploymentPath",
          "The deployment folder \"" + d.DeploymentPath + "\" does not exist here.");
+  } else if (!d.DeploymentPath.empty() && !documentFileName.empty() && MovesNeedDrivers(d)) {
+    // Since the 2021 print spooler hardening a standard user may not install
+    // the new queues' drivers: without the staging run those moves fail.
+    const std::string script = toolkit::StagingBatchFileName(documentFileName);
+    if (!files.FileExists(platform::JoinPath(d.DeploymentPath, script))) {
+      warn("DEPLOYMENT", "DeploymentPath",
+           "The moves of this document need the new printers' drivers on the clients, and the "
+           "deployment folder \"" + d.DeploymentPath + "\" has no start-up batch file " + script +
+               " to install them: standard users may not install printer drivers since the 2021 "
+               "print spooler hardening, so their moves would fail (error 3019). Deploy with the "
+               "batch file ('quillon deploy --batch' or Deploy Now) and run " + script +
+               " as a Group Policy computer start-up script, or as a scheduled task at start-up "
+               "running as SYSTEM.");
+    }
   }
   if (!d.FileOutputPath.empty() && !files.FolderExists(d.FileOutputPath)) {
     warn("NOTIFICATION FILE OUTPUT", "FileOutputPath",

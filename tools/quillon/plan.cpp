@@ -13,8 +13,10 @@
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
 #include "engine/core/run_status.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/event_log.h"
 #include "platform/sim/sim_platform.h"
+#include "toolkit/deployment.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
@@ -28,12 +30,14 @@ constexpr int kFails = 1;
 constexpr int kBadInput = 2;
 
 constexpr const char* kPlanUsage =
-    "Usage: quillon plan [--client FILE] [--as PATH] [--json] [--debug] DOC\n"
+    "Usage: quillon plan [--client FILE] [--as PATH] [--stage-drivers] [--json] [--debug] DOC\n"
     "\n"
     "Runs the engine on a copy of a client with the migration document DOC and\n"
     "tells what the run would do: the connections added and removed, the default\n"
     "printer before and after, local printers, drivers and ports installed, the\n"
     "outcome the run-once store would keep, the notifications and the report.\n"
+    "Connections that fail for want of a driver are named with the driver and the\n"
+    "version they need, and whether a staging run would install it.\n"
     "Nothing changes: not the client file, not the status store, no file is\n"
     "written, no mail is sent (the mail is shown as a server accepting it would\n"
     "receive it) and no event is written.\n"
@@ -44,6 +48,12 @@ constexpr const char* kPlanUsage =
     "  --as PATH      the name the clients run the document by (as the logon\n"
     "                 script gives it); the run-once status is kept under it.\n"
     "                 Default: DOC as given\n"
+    "  --stage-drivers\n"
+    "                 plan the staging run instead (QuillonEngine /StageDrivers, run\n"
+    "                 as the local system account at computer start-up): the\n"
+    "                 drivers it would install or update for the moves of the\n"
+    "                 client's users. Exit status 0 when every needed driver would\n"
+    "                 be installed afterwards\n"
     "  --json         one JSON object instead of text\n"
     "  --debug        the run's debug text after the report\n"
     "\n"
@@ -171,6 +181,69 @@ class RecordingRegistry : public platform::Registry {
   platform::Registry& client_;
 };
 
+// The client's driver environment, as its spooler names it.
+std::string ClientEnvironment(const sim::SimClientState& client) {
+  if (client.os && client.os->platformId == 1) return "";
+  return client.os ? client.os->environment.value_or("Windows x64") : "Windows x64";
+}
+
+const sim::SimDriver* InstalledDriver(const sim::SimClientState& client, const std::string& name) {
+  const std::string environment = ClientEnvironment(client);
+  for (const sim::SimDriver& driver : client.drivers) {
+    if (sim::EqualsIgnoringCase(driver.name, name) &&
+        (driver.environment.empty() || sim::EqualsIgnoringCase(driver.environment, environment))) {
+      return &driver;
+    }
+  }
+  return nullptr;
+}
+
+// The connections the run's spooler refused for want of a driver, with what
+// the client's print servers say of it.
+std::vector<DriverNeeded> DriversNeeded(const sim::SimClientState& before,
+                                        const sim::SimClientState& after) {
+  std::vector<DriverNeeded> needs;
+  for (std::size_t i = before.spoolerCalls.size(); i < after.spoolerCalls.size(); ++i) {
+    const sim::SimSpoolerCall& call = after.spoolerCalls[i];
+    if (call.call != "AddPrinterConnection") continue;
+    if (call.error != platform::kErrorPrinterDriverDownloadNeeded &&
+        call.error != platform::kErrorAccessDenied && call.error != platform::kErrorCancelled &&
+        call.error != platform::kErrorUnknownPrinterDriver) {
+      continue;
+    }
+    const std::string& name = call.name;
+    if (name.size() < 3 || name.compare(0, 2, "\\\\") != 0) continue;
+    const std::size_t cut = name.find('\\', 2);
+    if (cut == std::string::npos) continue;
+    const std::string server = name.substr(2, cut - 2), share = name.substr(cut + 1);
+    const sim::SimQueue* queue = nullptr;
+    for (const auto& [listed, queues] : before.printServers) {
+      if (!sim::EqualsIgnoringCase(listed, server)) continue;
+      for (const sim::SimQueue& q : queues) {
+        if (sim::EqualsIgnoringCase(q.shareName, share)) queue = &q;
+      }
+    }
+    if (!queue || queue->driverName.empty()) continue;
+    const bool known = std::any_of(needs.begin(), needs.end(), [&](const DriverNeeded& n) {
+      return sim::EqualsIgnoringCase(n.connection, name);
+    });
+    if (known) continue;
+    DriverNeeded need;
+    need.connection = name;
+    need.driver = queue->driverName;
+    need.server = "\\\\" + server;
+    need.version = queue->driverVersion.value_or("");
+    if (const sim::SimDriver* here = InstalledDriver(before, queue->driverName)) {
+      need.installed = here->driverVersion.value_or("0.0.0.0");
+    }
+    need.error = call.error;
+    need.stagingInstalls =
+        queue->driverVersion.has_value() && call.error != platform::kErrorUnknownPrinterDriver;
+    needs.push_back(std::move(need));
+  }
+  return needs;
+}
+
 }  // namespace
 
 Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
@@ -186,6 +259,8 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
   RecordingMailNetwork mail;
 
   sim::SimClientState after = client;
+  // A start-up script runs as the local system account, which may install drivers.
+  if (settings.staging) after.elevated = true;
   sim::SimHost host;
   host.clientPath = settings.clientPath;
   // The engine runs from the deployment folder, beside the document.
@@ -206,11 +281,18 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
                               own.network};
 
   engine::RunContext context(services);
-  engine::RunEngine(context, documentPath);
+  int stagingExit = 0;
+  if (settings.staging) {
+    stagingExit = engine::RunStagingEngine(context, documentPath);
+  } else {
+    engine::RunEngine(context, documentPath);
+  }
 
   Plan plan;
+  plan.staging = settings.staging;
   plan.documentRead = !context.ReadError && !context.DocumentPath.empty();
-  plan.succeeded = !context.AbortStatus && context.OperationsSucceeded;
+  plan.succeeded = settings.staging ? stagingExit == 0
+                                    : !context.AbortStatus && context.OperationsSucceeded;
   plan.aborted = context.AbortStatus;
   Missing(after.printers, client.printers, &plan.connectionsAdded, &plan.localAdded);
   Missing(client.printers, after.printers, &plan.connectionsRemoved, &plan.localRemoved);
@@ -223,6 +305,18 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
                                  });
     if (!had) plan.driversInstalled.push_back(driver);
   }
+  for (const sim::SimDriver& driver : after.drivers) {
+    for (const sim::SimDriver& was : client.drivers) {
+      if (!sim::EqualsIgnoringCase(was.name, driver.name)) continue;
+      const std::string before = was.driverVersion.value_or("0.0.0.0");
+      const std::string now = driver.driverVersion.value_or("0.0.0.0");
+      if (sim::EqualsIgnoringCase(was.environment, driver.environment)) {
+        if (before != now) plan.driversUpdated.push_back({driver.name, driver.environment, before, now});
+        break;
+      }
+    }
+  }
+  plan.driversNeeded = DriversNeeded(client, after);
   for (const std::string& port : after.ports) {
     const bool had = std::any_of(client.ports.begin(), client.ports.end(),
                                  [&port](const std::string& p) {
@@ -314,8 +408,72 @@ std::string Indented(std::string_view text, const char* prefix) {
   return result;
 }
 
+std::vector<std::string> DriverLines(const Plan& plan, bool installed) {
+  std::vector<std::string> lines;
+  if (installed) {
+    for (const sim::SimDriver& d : plan.driversInstalled) {
+      lines.push_back(d.name + (d.environment.empty() ? "" : " (" + d.environment + ")") +
+                      (d.driverVersion ? " " + *d.driverVersion : ""));
+    }
+  } else {
+    for (const UpdatedDriver& d : plan.driversUpdated) {
+      lines.push_back(d.name + (d.environment.empty() ? "" : " (" + d.environment + ")") + " " +
+                      d.before + " -> " + d.after);
+    }
+  }
+  return lines;
+}
+
+// The document's name as the deployment's batch files carry it.
+std::string DocumentFileName(const std::string& document) {
+  const std::size_t slash = document.find_last_of("\\/");
+  return slash == std::string::npos ? document : document.substr(slash + 1);
+}
+
+void WriteDriversNeeded(std::ostream& out, const Plan& plan, const std::string& document) {
+  if (plan.driversNeeded.empty()) return;
+  std::vector<std::string> lines;
+  bool staged = false;
+  for (const DriverNeeded& need : plan.driversNeeded) {
+    std::string line = need.connection + ": driver " + need.driver +
+                       (need.version.empty() ? "" : " " + need.version) + " from " + need.server +
+                       " (here: " + (need.installed.empty() ? "none" : need.installed) +
+                       "), error " + std::to_string(need.error);
+    if (need.stagingInstalls) {
+      staged = true;
+    } else if (need.error == platform::kErrorUnknownPrinterDriver) {
+      line += "; " + need.server +
+              " has no version of this driver for the client's system: add it on the print "
+              "server, no staging run can install it";
+    } else {
+      line += "; " + need.server +
+              " does not tell the driver's version, so no staging run installs it: deploy the "
+              "driver by policy, or offer a package-aware driver on the server";
+    }
+    lines.push_back(line);
+  }
+  List(out, "Moves that fail for want of a driver", lines);
+  if (staged) {
+    out << "  A staging run installs these drivers before the users log on: run QuillonEngine\n"
+           "  /StageDrivers with this document at computer start-up as the local system\n"
+           "  account (deploy with the batch file and add "
+        << toolkit::StagingBatchFileName(DocumentFileName(document))
+        << "\n"
+           "  as a Group Policy computer start-up script, or as a scheduled task at start-up\n"
+           "  running as SYSTEM). 'quillon plan --stage-drivers' shows what it would install.\n";
+  }
+}
+
+void WriteStagingText(std::ostream& out, const Plan& plan, const std::string& document,
+                      const std::string& clientName, bool withDebug);
+void WriteChannels(std::ostream& out, const Plan& plan, bool withDebug);
+
 void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
                const std::string& clientName, bool withDebug) {
+  if (plan.staging) {
+    WriteStagingText(out, plan, document, clientName, withDebug);
+    return;
+  }
   out << "Plan of " << document << " on " << clientName << "\n";
   if (!plan.documentRead) {
     out << "The engine could not read the document: the run would stop there.\n";
@@ -348,7 +506,9 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
     drivers.push_back(d.name + (d.environment.empty() ? "" : " (" + d.environment + ")"));
   }
   List(out, "Drivers installed", drivers);
+  if (!plan.driversUpdated.empty()) List(out, "Drivers updated", DriverLines(plan, false));
   List(out, "Ports added", plan.portsAdded);
+  WriteDriversNeeded(out, plan, document);
   out << "Outcome stored: ";
   if (plan.storedOutcome.empty()) {
     out << "nothing\n";
@@ -357,6 +517,10 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
         << plan.storedOutcome << " in " << plan.storedWhere << ")\n";
   }
 
+  WriteChannels(out, plan, withDebug);
+}
+
+void WriteChannels(std::ostream& out, const Plan& plan, bool withDebug) {
   std::vector<std::string> notices;
   for (const RecordedMail& mail : plan.mails) {
     std::string to;
@@ -403,6 +567,24 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
   }
 }
 
+void WriteStagingText(std::ostream& out, const Plan& plan, const std::string& document,
+                      const std::string& clientName, bool withDebug) {
+  out << "Staging plan of " << document << " on " << clientName
+      << ",\nas the local system account at computer start-up (QuillonEngine /StageDrivers)\n";
+  if (!plan.documentRead) {
+    out << "The engine could not read the document: the run would stop there.\n";
+  } else if (plan.succeeded) {
+    out << "Every driver the moves need would be installed afterwards.\n";
+  } else {
+    out << "Some driver the moves need would still be MISSING afterwards: the report says\n"
+           "which and why.\n";
+  }
+  out << "\n";
+  List(out, "Drivers installed", DriverLines(plan, true));
+  List(out, "Drivers updated", DriverLines(plan, false));
+  WriteChannels(out, plan, withDebug);
+}
+
 void WriteJson(std::ostream& out, const Plan& plan, const std::string& document,
                const std::string& clientName, bool withDebug) {
   using Json = nlohmann::ordered_json;
@@ -427,6 +609,7 @@ void WriteJson(std::ostream& out, const Plan& plan, const std::string& document,
   Json json;
   json["document"] = text(document);
   json["client"] = text(clientName);
+  json["run"] = plan.staging ? "staging" : "logon";
   json["outcome"] = !plan.documentRead         ? "unreadable"
                     : plan.alreadySucceeded    ? "already succeeded"
                     : plan.succeeded           ? "success"
@@ -442,6 +625,25 @@ void WriteJson(std::ostream& out, const Plan& plan, const std::string& document,
     drivers.push_back({{"name", text(d.name)}, {"environment", text(d.environment)}});
   }
   json["driversInstalled"] = drivers;
+  Json updated = Json::array();
+  for (const UpdatedDriver& d : plan.driversUpdated) {
+    updated.push_back({{"name", text(d.name)},
+                       {"environment", text(d.environment)},
+                       {"before", text(d.before)},
+                       {"after", text(d.after)}});
+  }
+  json["driversUpdated"] = updated;
+  Json needed = Json::array();
+  for (const DriverNeeded& need : plan.driversNeeded) {
+    needed.push_back({{"connection", text(need.connection)},
+                      {"driver", text(need.driver)},
+                      {"server", text(need.server)},
+                      {"version", need.version.empty() ? Json(nullptr) : text(need.version)},
+                      {"installed", need.installed.empty() ? Json(nullptr) : text(need.installed)},
+                      {"error", need.error},
+                      {"stagingInstalls", need.stagingInstalls}});
+  }
+  json["driversNeeded"] = needed;
   json["portsAdded"] = texts(plan.portsAdded);
   json["storedOutcome"] =
       plan.storedOutcome.empty() ? Json(nullptr) : Json(plan.storedOutcome == "True");
@@ -504,7 +706,7 @@ int BadPlanArguments(std::ostream& err, const std::string& problem) {
 int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& files,
                 const PlanHost& host, std::ostream& out, std::ostream& err) {
   std::optional<std::string> clientFile, alias;
-  bool json = false, debug = false;
+  bool json = false, debug = false, staging = false;
   std::vector<std::string> documents;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -519,6 +721,8 @@ int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& file
       json = true;
     } else if (arg == "--debug") {
       debug = true;
+    } else if (arg == "--stage-drivers") {
+      staging = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return BadPlanArguments(err, "unknown option '" + arg + "'");
     } else {
@@ -571,6 +775,7 @@ int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& file
   settings.hostComputerName = host.computerName;
   settings.hostLoginName = host.loginName;
   settings.realDirectory = host.realDirectory;
+  settings.staging = staging;
   settings.progress = [&progress](const std::string& label) { progress.Say(label); };
   const Plan plan = PlanRun(client, settings, files, host.clock);
 

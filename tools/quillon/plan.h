@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -27,6 +28,25 @@ struct PlanSettings {
   platform::Directory* realDirectory = nullptr;
   // Receives the run's progress labels; null: none.
   std::function<void(const std::string&)> progress;
+  // The staging run (QuillonEngine /StageDrivers) as the system account at
+  // start-up runs it, instead of a user's logon run.
+  bool staging = false;
+};
+
+// A connection the run could not make for want of its driver on the client.
+struct DriverNeeded {
+  std::string connection;  // the queue, "\\SERVER\share"
+  std::string driver, server;
+  std::string version;    // the server's, "a.b.c.d"; empty when it tells none
+  std::string installed;  // the client's version; empty when it has none
+  std::uint32_t error = 0;
+  // A staging run would install it: the server tells the version and offers
+  // the driver for the client's environment.
+  bool stagingInstalls = false;
+};
+
+struct UpdatedDriver {
+  std::string name, environment, before, after;
 };
 
 struct PlannedPrinter {
@@ -43,6 +63,9 @@ struct Plan {
   std::vector<std::string> connectionsAdded, connectionsRemoved;
   std::vector<PlannedPrinter> localAdded, localRemoved;
   std::vector<platform::sim::SimDriver> driversInstalled;
+  std::vector<UpdatedDriver> driversUpdated;  // there before, at a lower version
+  std::vector<DriverNeeded> driversNeeded;
+  bool staging = false;  // a staging run: succeeded says every needed driver is present
   std::vector<std::string> portsAdded;
   std::optional<std::string> defaultBefore, defaultAfter;
   // "True" or "False" as the run-once store would keep it; empty: nothing stored.

@@ -14,6 +14,8 @@
 
 #include "document/profile_file.h"
 #include "engine/core/engine_test_support.h"
+#include "engine/core/run_context.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/memory_file_system.h"
 #include "platform/sim/sim_platform.h"
 #include "tools/quillon/quillon_cli.h"
@@ -287,6 +289,113 @@ TEST(QuillonPlanTest, DryRunFilesFailWhereTheFolderIsMissing) {
   ASSERT_EQ(files.WrittenFiles().size(), 3u);
   EXPECT_EQ(files.WrittenFiles()[1].path, missing);
   EXPECT_EQ(host.writes, 0);
+}
+
+// A restricted client whose moves need drivers it lacks: the plan names them
+// and the staging run; the staging plan installs them and changes nothing;
+// after the real staging run the next plan moves every connection.
+TEST(QuillonPlanTest, DriversAMoveNeedsAreNamedAndAStagingRunInstallsThem) {
+  const std::string doc = platform::JoinPath("share", "moves.ini");
+  const std::string clientFile = platform::JoinPath("clients", "pc7.json");
+  platform::MemoryFileSystem files;
+  files.folders = {"share"};
+  files.files[doc] = CompleteDocument();
+  sim::SimClientState client = Client(false);
+  for (auto& [server, queues] : client.printServers) {
+    if (server != "NEWSRV") continue;
+    queues[0].driverName = "Color Drv";  // older here
+    queues[0].driverVersion = "7.1.0.0";
+    queues[1].driverName = "Mono Drv";  // not here at all
+    queues[1].driverVersion = "2.0.0.0";
+  }
+  sim::SimDriver color;
+  color.name = "Color Drv";
+  color.environment = "Windows x64";
+  color.version = 3;
+  color.driverVersion = "6.0.0.0";
+  client.drivers.push_back(color);
+  client.pointAndPrint = sim::SimPointAndPrint{true};
+  client.elevated = false;
+  files.files[clientFile] = sim::SerializeClient(client);
+  const auto before = files.files;
+  RecordingClock clock;
+
+  Output planned = Plan(files, clock, {"--client", clientFile, "--json", doc});
+  EXPECT_EQ(planned.code, 1) << planned.err;
+  Json json = Json::parse(planned.out);
+  EXPECT_EQ(json["run"], "logon");
+  EXPECT_TRUE(Strings(json["connectionsAdded"]).empty()) << "the moves stay on the old server";
+  ASSERT_EQ(json["driversNeeded"].size(), 2u) << json["driversNeeded"].dump();
+  EXPECT_EQ(json["driversNeeded"][0],
+            Json::parse(R"({"connection": "\\\\NEWSRV\\A", "driver": "Color Drv",
+                            "server": "\\\\NEWSRV", "version": "7.1.0.0", "installed": "6.0.0.0",
+                            "error": 3019, "stagingInstalls": true})"));
+  EXPECT_EQ(json["driversNeeded"][1]["driver"], "Mono Drv");
+  EXPECT_EQ(json["driversNeeded"][1]["installed"], nullptr);
+  EXPECT_EQ(json["driversNeeded"][1]["stagingInstalls"], true);
+  planned = Plan(files, clock, {"--client", clientFile, doc});
+  EXPECT_NE(planned.out.find("Moves that fail for want of a driver (2):\n"
+                             "  \\\\NEWSRV\\A: driver Color Drv 7.1.0.0 from \\\\NEWSRV (here: "
+                             "6.0.0.0), error 3019\n"
+                             "  \\\\NEWSRV\\B: driver Mono Drv 2.0.0.0 from \\\\NEWSRV (here: "
+                             "none), error 3019\n"
+                             "  A staging run installs these drivers before the users log on"),
+            std::string::npos)
+      << planned.out;
+  EXPECT_NE(planned.out.find("moves.ini-StageDrivers.bat"), std::string::npos) << planned.out;
+
+  // The staging run's plan: as the system account, nothing written.
+  Output staging = Plan(files, clock, {"--stage-drivers", "--client", clientFile, doc});
+  EXPECT_EQ(staging.code, 0) << staging.out << staging.err;
+  EXPECT_NE(staging.out.find("Every driver the moves need would be installed afterwards.\n\n"
+                             "Drivers installed (1):\n  Mono Drv (Windows x64) 2.0.0.0\n"
+                             "Drivers updated (1):\n  Color Drv (Windows x64) 6.0.0.0 -> 7.1.0.0\n"),
+            std::string::npos)
+      << staging.out;
+  EXPECT_NE(staging.out.find("| Installed driver Color Drv 7.1.0.0 from \\\\NEWSRV (was 6.0.0.0)"),
+            std::string::npos)
+      << staging.out;
+  EXPECT_EQ(staging.out.find("Outcome stored"), std::string::npos) << "a staging run keeps none";
+  json = Json::parse(Plan(files, clock, {"--stage-drivers", "--json", "--client", clientFile, doc}).out);
+  EXPECT_EQ(json["run"], "staging");
+  EXPECT_EQ(json["outcome"], "success");
+  EXPECT_EQ(files.files, before) << "the plan changes no file";
+
+  // A staging plan that cannot install everything says so and fails.
+  sim::SimClientState stuck = client;
+  stuck.failures.push_back({"InstallDriverFromServer", std::nullopt, 1722, {}});
+  files.files[clientFile] = sim::SerializeClient(stuck);
+  staging = Plan(files, clock, {"--stage-drivers", "--client", clientFile, doc});
+  EXPECT_EQ(staging.code, 1);
+  EXPECT_NE(staging.out.find("Some driver the moves need would still be MISSING afterwards"),
+            std::string::npos)
+      << staging.out;
+  files.files[clientFile] = before.at(clientFile);
+
+  // The real staging run at start-up, then the users' logon runs as before.
+  sim::LoadResult loaded = sim::ParseClient(files.files[clientFile], clientFile);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  sim::SimClientState state = std::move(loaded.state);
+  state.elevated = true;
+  {
+    sim::SimHost host;
+    host.clientPath = clientFile;
+    host.programFolder = "share";
+    host.echoMessageBoxes = false;
+    sim::SimPlatform simulated(state, host, files, clock);
+    platform::Platform services = simulated.AsPlatform();
+    engine::RunContext context(services);
+    EXPECT_EQ(engine::RunStagingEngine(context, doc), 0) << context.RunMessage;
+  }
+  state.elevated = false;
+  files.files[clientFile] = sim::SerializeClient(state);
+
+  json = Json::parse(Plan(files, clock, {"--client", clientFile, "--json", doc}).out);
+  EXPECT_EQ(json["outcome"], "success");
+  EXPECT_TRUE(json["driversNeeded"].empty()) << json["driversNeeded"].dump();
+  EXPECT_EQ(Strings(json["connectionsAdded"]),
+            (std::vector<std::string>{"\\\\NEWSRV\\A", "\\\\NEWSRV\\B"}));
+  EXPECT_TRUE(json["driversInstalled"].empty()) << "nothing left to fetch at logon";
 }
 
 TEST(QuillonPlanTest, ShowsTheFailuresTheEngineWouldMeet) {

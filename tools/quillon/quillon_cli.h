@@ -66,8 +66,11 @@ struct Finding {
 };
 
 // Every reason the engine would refuse the document's bytes, in document
-// order, then every warning. `files` answers whether folders exist.
-std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSystem& files);
+// order, then every warning. `files` answers whether folders exist. With the
+// document's file name, a deployment folder without the start-up batch file
+// that stages the drivers its moves need is warned of.
+std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSystem& files,
+                                       std::string_view documentFileName = {});
 
 // Runs `quillon` with its arguments (without the program name); returns the
 // exit code: 0 fine, 1 warnings (check), 2 refused document, bad arguments or

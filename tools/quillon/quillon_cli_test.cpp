@@ -464,6 +464,57 @@ TEST(QuillonCheckTest, EachWarningClassPointsAtItsKey) {
                   .empty());
 }
 
+// A document whose moves need drivers, deployed to a folder without its
+// start-up batch file: check says what to do; moves that need none, or a
+// deployment that has it, are not warned of.
+TEST(QuillonCheckTest, MovesThatNeedDriversWantTheStartUpBatchFile) {
+  platform::MemoryFileSystem files;
+  files.folders = {"share", "docs"};
+  const std::string doc = platform::JoinPath("docs", "moves.ini");
+  const std::string script = platform::JoinPath("share", "moves.ini-StageDrivers.bat");
+  const std::string base =
+      With(engine::testing::CompleteDocument(), "DEPLOYMENT", "DeploymentPath", "share");
+  const auto check = [&](const std::string& text) {
+    files.files[doc] = text;
+    std::ostringstream out, err;
+    const int code = RunQuillon({"check", doc}, files, out, err);
+    return std::make_pair(code, out.str());
+  };
+  const auto warned = [](const std::string& out) {
+    return out.find("has no start-up batch file moves.ini-StageDrivers.bat") != std::string::npos;
+  };
+
+  // The server pair OLDSRV to NEWSRV.
+  auto [code, out] = check(base);
+  EXPECT_EQ(code, 1) << out;
+  EXPECT_TRUE(warned(out)) << out;
+  EXPECT_NE(out.find(": warning: The moves of this document need the new printers' drivers"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("as a Group Policy computer start-up script"), std::string::npos) << out;
+
+  // Deployed with it: nothing to say.
+  files.files[script] = "REM\r\n";
+  std::tie(code, out) = check(base);
+  EXPECT_EQ(code, 0) << out;
+  files.files.erase(script);
+
+  // A pair that stays on its server moves nothing; the directory method,
+  // a printer pair and a networked populate rule each do.
+  const std::string same = With(base, "MANUAL DEFINITIONS SERVERS", "ToServers", "oldsrv");
+  EXPECT_FALSE(warned(check(same).second));
+  EXPECT_TRUE(warned(check(With(same, "GENERAL", "UseActiveDirectory", "True")).second));
+  EXPECT_TRUE(warned(check(With(With(same, "MANUAL DEFINITIONS PRINTERS", "FromPrinters",
+                                     "\\\\OLDSRV\\A"),
+                                "MANUAL DEFINITIONS PRINTERS", "ToPrinters", "\\\\NEWSRV\\A"))
+                         .second));
+  const std::string populate = With(With(same, "POPULATE", "ServerNames", "NEWSRV"), "POPULATE",
+                                    "PrinterNames", "Lobby");
+  EXPECT_TRUE(warned(check(populate).second));
+  // A local printer populated is no connection.
+  EXPECT_FALSE(warned(check(With(populate, "POPULATE", "ServerNames", ".")).second));
+}
+
 TEST(QuillonCheckTest, CommandExitCodesTextAndJson) {
   platform::MemoryFileSystem files;
   files.files["clean.ini"] = CompleteDocument();
@@ -646,8 +697,9 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
   RecordingProgress generatorProgress;
   ASSERT_TRUE(generate(generatorDialogs, generatorProgress));
   const std::map<std::string, std::string> expected = FolderContents(deploy);
-  ASSERT_EQ(expected.size(), 5u);
+  ASSERT_EQ(expected.size(), 6u);
   EXPECT_EQ(expected.count("office move.ini.bat"), 1u);
+  EXPECT_EQ(expected.count("office move.ini-StageDrivers.bat"), 1u);
   EXPECT_EQ(expected.count("MDAC_TYP2.7SP1.EXE"), 1u);
   Empty(deploy);
 

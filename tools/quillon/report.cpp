@@ -275,6 +275,12 @@ struct Run {
   std::size_t problemsLeftOut = 0;
   std::vector<Move> moves;
   long movesLeftOut = 0;  // beyond kMovesPerRun, or a name no printer has
+  // A start-up staging run (QuillonEngine /StageDrivers), not a user's.
+  bool staging = false;
+  long installed = 0, alreadyInstalled = 0;
+  std::vector<std::string> installedLines;  // at most kProblemsPerRun
+  std::vector<std::pair<std::string, std::string>> driversNeeded;  // driver, server
+  long driverNeedsLeftOut = 0;
   std::uint64_t hash = kHashStart;
   // Debug runs: the files the run's report went to (last parts, lower case).
   std::string wroteOutput, wroteBackup;
@@ -312,6 +318,27 @@ struct Run {
     moves.push_back({std::string(oldName), std::string(newName), failed});
   }
 
+  // "X from \\\\SERVER", once per driver and server.
+  void AddDriverNeed(std::string_view text) {
+    const std::size_t from = text.rfind(" from \\\\");
+    if (from == std::string_view::npos || from == 0) return;
+    const std::string_view driver = text.substr(0, from), server = text.substr(from + 6);
+    for (const auto& [d, sv] : driversNeeded) {
+      if (EqualsIgnoringCase(d, driver) && EqualsIgnoringCase(sv, server)) return;
+    }
+    if (driversNeeded.size() >= kDriversPerRun || driver.size() > kLongestKeptLine ||
+        server.size() > kLongestKeptLine) {
+      ++driverNeedsLeftOut;
+      return;
+    }
+    driversNeeded.emplace_back(std::string(driver), std::string(server));
+  }
+
+  void AddInstalled(std::string_view line) {
+    ++installed;
+    if (installedLines.size() < kProblemsPerRun) installedLines.push_back(Kept(line));
+  }
+
   Move* MoveNamed(std::string_view name, bool byNewName) {
     for (auto it = moves.rbegin(); it != moves.rend(); ++it) {
       if (EqualsIgnoringCase(byNewName ? it->newName : it->oldName, name)) return &*it;
@@ -325,6 +352,19 @@ constexpr std::string_view kIdentityStart = "* ----- Computer: ";
 constexpr std::string_view kIdentityUser = " Username: ";
 constexpr std::string_view kIdentityEnd = " Printers ----- *";
 constexpr std::string_view kAlreadySucceeded = "This INI file has already succeeded on this machine.";
+// The staging run's first line, and its other lines that are no trouble.
+constexpr std::string_view kStagingTitle = "* ----- Staging Printer Drivers ----- *";
+constexpr std::string_view kNoDriverNeeded = "No printer driver is needed by this computer's moves.";
+constexpr std::string_view kDriverNeeded = "Driver needed: ";
+// The debug lines of a staging run that say a driver is not there.
+constexpr std::string_view kStagingDebugFailures[] = {
+    ">> Reading the user profiles' printer connections failed",
+    ">> Listing the printers of ",
+    ">> No queue ",
+    ">> Driver not offered for ",
+    ">> Listing the installed printer drivers failed",
+    ">> Installing the driver failed: ",
+};
 
 bool ParseIdentity(std::string_view line, std::string* computer, std::string* user) {
   if (!StartsWith(line, kIdentityStart) || line.size() < kIdentityStart.size() + kIdentityEnd.size() ||
@@ -352,6 +392,28 @@ void AddReportLine(Run& run, std::string_view line) {
   }
   if (line == kAlreadySucceeded) {
     run.already = true;
+    return;
+  }
+  if (line == kStagingTitle) {
+    run.staging = true;
+    run.user = "SYSTEM";
+    return;
+  }
+  if (run.staging && StartsWith(line, "Computer: ")) {
+    run.computer = std::string(line.substr(10));
+    run.identified = true;
+    return;
+  }
+  if (StartsWith(line, kDriverNeeded)) {
+    run.AddDriverNeed(line.substr(kDriverNeeded.size()));
+    return;
+  }
+  if (run.staging && StartsWith(line, "Installed driver ")) {
+    run.AddInstalled(line);
+    return;
+  }
+  if (run.staging && StartsWith(line, "Driver ") && line.ends_with(" is already installed")) {
+    ++run.alreadyInstalled;
     return;
   }
   if (StartsWith(line, "Migrating: ")) {
@@ -407,7 +469,11 @@ void AddReportLine(Run& run, std::string_view line) {
       StartsWith(line, "Printer NOT FOUND IN AD: ") || StartsWith(line, "E-mail recipient refused: ") ||
       StartsWith(line, "Active Directory published no printers")) {
     run.AddProblem(false, line);
+    return;
   }
+  // A staging run says nothing else but why a driver is not there (its
+  // failures, the rights it lacks), whatever the words.
+  if (run.staging && line != kNoDriverNeeded) run.AddProblem(true, line);
 }
 
 // The debug lines of failed operations, the ones that fail the stored outcome.
@@ -485,7 +551,22 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
     moves.state = DebugMoves::State::Idle;
   }
 
-  if (line == ">> This INI file has already successed on this machine.") {
+  if (line == ">> Staging printer drivers") {
+    run.staging = true;
+    run.user = "SYSTEM";
+  } else if (StartsWith(line, ">> Driver needed: ")) {
+    run.AddDriverNeed(line.substr(3 + kDriverNeeded.size()));
+  } else if (run.staging && StartsWith(line, ">> Installed driver ")) {
+    run.AddInstalled(line.substr(3));
+  } else if (run.staging && StartsWith(line, ">> Driver ") &&
+             line.find(" is already installed") != std::string_view::npos) {
+    ++run.alreadyInstalled;
+  } else if (run.staging && (line == ">> Finished staging, every driver present: False" ||
+                             std::any_of(std::begin(kStagingDebugFailures),
+                                         std::end(kStagingDebugFailures),
+                                         [&](std::string_view p) { return StartsWith(line, p); }))) {
+    run.AddProblem(true, line.substr(3));
+  } else if (line == ">> This INI file has already successed on this machine.") {
     run.already = true;
   } else if (StartsWith(line, ">> ") && line.size() > 20 &&
              line.substr(line.size() - 20) == ", abort status: True") {
@@ -820,7 +901,8 @@ class ShareReader {
         continue;
       }
       const std::string_view text = Text(line->text, &repaired);
-      const bool starts = StartsWith(text, kIdentityStart) || text == kAlreadySucceeded;
+      const bool starts =
+          StartsWith(text, kIdentityStart) || text == kAlreadySucceeded || text == kStagingTitle;
       if (!run || (starts && run->hasBody)) {
         commit();
         // Back-ups are held until the output files are read: a file of
@@ -933,6 +1015,11 @@ class ShareReader {
   // ------------------------------------------------------------ folding
 
   void Fold(const Run& run) {
+    if (run.staging) {
+      FoldStaging(run);
+      if (run.source == Source::OutputFile) CoverDebugRun(run);
+      return;
+    }
     const Outcome outcome = run.GetOutcome();
     ++summary_.runs;
     DayCounts& day = summary_.days[run.when ? run.when->Day() : kUnknownDay];
@@ -942,6 +1029,7 @@ class ShareReader {
       case Outcome::AlreadyDone: ++summary_.alreadyDone, ++day.alreadyDone; break;
     }
     FoldMoves(run);
+    FoldDriverNeeds(run);
     if (run.source == Source::OutputFile) CoverDebugRun(run);
 
     const std::string key = Lower(run.computer) + '\t' + Lower(run.user);
@@ -986,7 +1074,65 @@ class ShareReader {
       user.lastProblemsLeftOut = run.problemsLeftOut + (run.problems.size() - keep);
       keptProblems_ += keep;
       user.lastOrder = order;
+      user.lastDriversNeeded = run.driversNeeded;
     }
+  }
+
+  void FoldDriverNeeds(const Run& run) {
+    summary_.driverNeedsNotShown += run.driverNeedsLeftOut;
+    for (const auto& [driver, server] : run.driversNeeded) {
+      const std::string key = Upper(driver) + '\t' + Upper(server);
+      auto found = summary_.driversNeeded.find(key);
+      if (found == summary_.driversNeeded.end()) {
+        if (summary_.driversNeeded.size() >= kKeptDrivers) {
+          ++summary_.driverNeedsNotShown;
+          continue;
+        }
+        found = summary_.driversNeeded.emplace(key, DriverNeedCounts{driver, server, 0, 0}).first;
+      }
+      ++found->second.runs;
+    }
+  }
+
+  // A staging run: one row per computer, its last run's lines kept within
+  // the bound every kept line shares.
+  void FoldStaging(const Run& run) {
+    ++summary_.stagingRuns;
+    const bool failed = run.GetOutcome() == Outcome::Failed;
+    auto found = summary_.staging.find(Lower(run.computer));
+    if (found == summary_.staging.end()) {
+      if (summary_.staging.size() >= kKeptUsers) {
+        ++summary_.stagingRunsNotShown;
+        return;
+      }
+      found = summary_.staging.emplace(Lower(run.computer), StagingSummary{}).first;
+      found->second.computer = run.computer;
+    }
+    StagingSummary& computer = found->second;
+    const bool first = computer.runs == 0;
+    ++computer.runs;
+    if (failed) ++computer.failed;
+    bool later = first;
+    if (!first) {
+      later = run.when && computer.lastTime ? run.when->Seconds() >= computer.lastTime->Seconds()
+                                            : run.when.has_value() || !computer.lastTime.has_value();
+    }
+    if (!later) return;
+    computer.lastFailed = failed;
+    computer.lastTime = run.when;
+    computer.lastFile = run.file;
+    computer.lastInstalled = run.installed;
+    computer.lastAlreadyInstalled = run.alreadyInstalled;
+    keptProblems_ -= computer.lastProblems.size() + computer.lastInstalledLines.size();
+    std::size_t room = kKeptProblems - keptProblems_;
+    const std::size_t problems = std::min(room, run.problems.size());
+    computer.lastProblems.assign(run.problems.begin(),
+                                 run.problems.begin() + static_cast<std::ptrdiff_t>(problems));
+    room -= problems;
+    const std::size_t lines = std::min(room, run.installedLines.size());
+    computer.lastInstalledLines.assign(
+        run.installedLines.begin(), run.installedLines.begin() + static_cast<std::ptrdiff_t>(lines));
+    keptProblems_ += problems + lines;
   }
 
   void FoldMoves(const Run& run) {
@@ -1036,6 +1182,12 @@ class ShareReader {
         }
       }
       if (!debug.covered) Fold(debug.run);
+    }
+    for (const auto& [key, user] : summary_.users) {
+      for (const auto& [driver, server] : user.lastDriversNeeded) {
+        auto found = summary_.driversNeeded.find(Upper(driver) + '\t' + Upper(server));
+        if (found != summary_.driversNeeded.end()) ++found->second.users;
+      }
     }
     std::set<std::string> computers;
     for (const auto& [key, user] : summary_.users) computers.insert(key.substr(0, key.find('\t')));
@@ -1230,6 +1382,15 @@ long Summary::UsersFailing() const {
   long count = 0;
   for (const auto& [key, user] : users) count += user.lastOutcome == Outcome::Failed ? 1 : 0;
   return count;
+}
+
+std::vector<const DriverNeedCounts*> Summary::DriverNeedsByUsers() const {
+  std::vector<const DriverNeedCounts*> needs;
+  for (const auto& [key, need] : driversNeeded) needs.push_back(&need);
+  std::stable_sort(needs.begin(), needs.end(), [](const DriverNeedCounts* a, const DriverNeedCounts* b) {
+    return a->users != b->users ? a->users > b->users : a->runs > b->runs;
+  });
+  return needs;
 }
 
 Summary ReadShare(platform::FileSystem& files, const std::string& folder,

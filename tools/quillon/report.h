@@ -69,6 +69,31 @@ struct UserSummary {
   std::vector<Problem> lastProblems;  // at most kProblemsPerRun, fewer when kKeptProblems ran out
   std::size_t lastProblemsLeftOut = 0;
   std::uint64_t lastOrder = 0;
+  // The drivers the last run's connections were refused for ("Driver needed:
+  // X from \\SERVER"), as driver and server.
+  std::vector<std::pair<std::string, std::string>> lastDriversNeeded;
+};
+
+// A driver the users' connections were refused for (error 3019, 5 or 1223),
+// from the engine's "Driver needed: X from \\SERVER" lines.
+struct DriverNeedCounts {
+  std::string driver, server;  // as first seen; server with its "\\"
+  long users = 0;  // users whose last run was refused it
+  long runs = 0;   // runs refused it
+};
+
+// A computer's start-up staging runs (QuillonEngine /StageDrivers, user
+// SYSTEM): kept apart from the users' runs, whose counts they are not in.
+struct StagingSummary {
+  std::string computer;  // as first seen
+  long runs = 0, failed = 0;
+  bool lastFailed = false;  // some needed driver was missing after the last run
+  std::optional<DateTime> lastTime;
+  std::string lastFile;
+  long lastInstalled = 0;         // "Installed driver ..." lines of the last run
+  long lastAlreadyInstalled = 0;  // "Driver ... is already installed"
+  std::vector<std::string> lastInstalledLines;  // at most kProblemsPerRun
+  std::vector<Problem> lastProblems;            // at most kProblemsPerRun
 };
 
 inline constexpr long long kUnknownDay = -1'000'000'000;
@@ -96,6 +121,8 @@ inline constexpr std::size_t kKeptProblems = 100'000;  // lines kept of all user
 inline constexpr std::size_t kMovesPerRun = 1'000;     // moves of one run counted by server
 inline constexpr std::size_t kKeptServers = 1'000;     // old servers counted by name
 inline constexpr std::size_t kKeptUsers = 100'000;     // computers and users listed
+inline constexpr std::size_t kDriversPerRun = 100;     // drivers needed of one run counted
+inline constexpr std::size_t kKeptDrivers = 1'000;     // drivers and servers counted by name
 // Runs of one e-mail back-up (held until the output files are read); the
 // engine appends a second only when two runs end in the same second.
 inline constexpr std::size_t kRunsPerBackup = 16;
@@ -138,11 +165,17 @@ struct Summary {
   std::map<std::string, UserSummary> users;
   std::map<long long, DayCounts> days;  // kUnknownDay for runs without a readable date
   std::map<std::string, ServerCounts> oldServers;  // keyed in upper case
+  // Keyed by driver and server in upper case; most users first in the outputs.
+  std::map<std::string, DriverNeedCounts> driversNeeded;
+  std::map<std::string, StagingSummary> staging;  // keyed by computer in lower case
+  long stagingRuns = 0;
   long runs = 0, succeeded = 0, failed = 0, alreadyDone = 0;
   long computers = 0;
   // What the bounds above left out of the lists; the totals count everything.
   long runsOfUsersNotShown = 0, failedRunsOfUsersNotShown = 0;  // beyond kKeptUsers
   long movesNotShown = 0;  // beyond kKeptServers or kMovesPerRun, or an overlong name
+  long driverNeedsNotShown = 0;  // beyond kKeptDrivers or kDriversPerRun, or an overlong name
+  long stagingRunsNotShown = 0;  // of computers beyond kKeptUsers
   // Files named as a failed run (FAILED_) that could not be read: a failure
   // may be hidden there.
   long failedFilesUnread = 0;
@@ -150,6 +183,8 @@ struct Summary {
   // among it, is unknown.
   long foldersUnread = 0;
   long UsersFailing() const;  // users whose last run failed
+  // The driver needs, most users first, then by driver and server.
+  std::vector<const DriverNeedCounts*> DriverNeedsByUsers() const;
 };
 
 struct ReadOptions {

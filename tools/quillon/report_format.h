@@ -22,6 +22,17 @@ std::string UsersNotShownSentence(const Summary& summary);
 std::string MovesNotShownSentence(const Summary& summary);
 std::string FailedUnreadSentence(const Summary& summary);
 
+// "12 users could not get driver X from \\NEWSRV at their last run (15 runs in
+// all): stage drivers" (QuillonEngine /StageDrivers at computer start-up).
+std::string DriverNeedSentence(const DriverNeedCounts& need);
+std::string DriverNeedsNotShownSentence(const Summary& summary);
+// A staging run's outcome: "all drivers present" or "drivers missing".
+const char* StagingOutcomeName(bool failed);
+// What the staging section says of itself: kept apart from the users' runs.
+inline constexpr const char* kStagingExplained =
+    "Start-up staging runs (QuillonEngine /StageDrivers as the local system account, user "
+    "SYSTEM), one row per computer; they are not counted among the users' runs.";
+
 // A computer or user name, "(unknown)" when no file said it.
 std::string UserName(const std::string& name);
 

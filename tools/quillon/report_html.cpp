@@ -397,6 +397,68 @@ std::string HtmlPage(const Summary& summary) {
   }
   page += "</section>\n";
 
+  if (!summary.driversNeeded.empty() || summary.driverNeedsNotShown > 0) {
+    page += "<section><h2>Drivers users could not get</h2><p class=\"muted\">Connections refused "
+            "for want of their driver (error 3019, 5 or 1223). A staging run at computer start-up "
+            "(QuillonEngine /StageDrivers as the local system account) installs them.</p>\n"
+            "<ul id=\"drivers-needed\">";
+    for (const DriverNeedCounts* need : summary.DriverNeedsByUsers()) {
+      page += "<li>" + Escaped(DriverNeedSentence(*need)) + "</li>";
+    }
+    page += "</ul>\n";
+    if (summary.driverNeedsNotShown > 0) {
+      page += "<p class=\"muted\">" + Escaped(DriverNeedsNotShownSentence(summary)) + ".</p>\n";
+    }
+    page += "</section>\n";
+  }
+
+  if (!summary.staging.empty() || summary.stagingRunsNotShown > 0) {
+    page += "<section><h2>Driver staging</h2><p class=\"muted\">" + Escaped(kStagingExplained) + " " +
+            Grouped(summary.stagingRuns) + " staging runs.</p>\n"
+            "<table id=\"staging\" class=\"sortable\"><thead><tr>" +
+            Header("Computer", false) + Header("Last outcome", false) + Header("Last run", false) +
+            Header("Runs", true) + Header("Failed", true) + Header("Installed", true) +
+            Header("Already installed", true) + Header("Lines of the last run", false) +
+            "</tr></thead>\n<tbody>\n";
+    std::vector<const StagingSummary*> computers;
+    for (const auto& [key, computer] : summary.staging) computers.push_back(&computer);
+    std::stable_partition(computers.begin(), computers.end(),
+                          [](const StagingSummary* computer) { return computer->lastFailed; });
+    const std::size_t left = computers.size() > kPageUsers ? computers.size() - kPageUsers : 0;
+    computers.resize(computers.size() - left);
+    for (const StagingSummary* computer : computers) {
+      std::string lines;
+      for (const std::string& line : computer->lastInstalledLines) {
+        lines += "<div>" + Escaped(line) + "</div>";
+      }
+      for (const Problem& problem : computer->lastProblems) {
+        lines += "<div class=\"failure\"" +
+                 (problem.explanation.empty() ? std::string() : " title=\"" + Escaped(problem.explanation) + "\"") +
+                 ">" + Escaped(problem.line) + "</div>";
+      }
+      const std::string when = computer->lastTime ? computer->lastTime->Iso() : "unknown";
+      page += std::string("<tr") + (computer->lastFailed ? " class=\"failed\"" : "") + ">" +
+              Cell(Escaped(UserName(computer->computer))) +
+              Cell(StagingOutcomeName(computer->lastFailed), {},
+                   computer->lastFailed ? "outcome failed" : "outcome succeeded") +
+              Cell(when, computer->lastTime ? when : std::string(" "), "time") +
+              NumberCell(computer->runs) + NumberCell(computer->failed) +
+              NumberCell(computer->lastInstalled) + NumberCell(computer->lastAlreadyInstalled) +
+              Cell(lines, {}, "lines") + "</tr>\n";
+    }
+    page += "</tbody></table>\n";
+    if (left > 0) {
+      page += "<p class=\"muted\">and " + Grouped(static_cast<long long>(left)) +
+              " more computers not shown on this page; the text, CSV and JSON forms list them.</p>\n";
+    }
+    if (summary.stagingRunsNotShown > 0) {
+      page += "<p class=\"muted\">and " + Grouped(summary.stagingRunsNotShown) +
+              " more staging runs of computers not shown: more than " +
+              Grouped(static_cast<long long>(kKeptUsers)) + " computers.</p>\n";
+    }
+    page += "</section>\n";
+  }
+
   if (!summary.oldServers.empty() || summary.movesNotShown > 0) {
     page += "<section><h2>Old servers</h2><p class=\"muted\">Connections the runs moved away from each server.</p>\n"
             "<table id=\"servers\" class=\"sortable\"><thead><tr>" +

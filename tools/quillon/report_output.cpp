@@ -123,6 +123,22 @@ std::string FailedUnreadSentence(const Summary& summary) {
   return sentence.empty() ? sentence : sentence + ": a failure may be hidden";
 }
 
+std::string DriverNeedSentence(const DriverNeedCounts& need) {
+  return Plural(need.users, "user", "users") + " could not get driver " + need.driver + " from " +
+         need.server + " at their last run (" + Plural(need.runs, "run", "runs") +
+         " in all): stage drivers";
+}
+
+std::string DriverNeedsNotShownSentence(const Summary& summary) {
+  if (summary.driverNeedsNotShown == 0) return {};
+  return "and " + Plural(summary.driverNeedsNotShown, "more driver need", "more driver needs") +
+         " not shown: more than " + Grouped(static_cast<long long>(kKeptDrivers)) +
+         " drivers, more than " + Grouped(static_cast<long long>(kDriversPerRun)) +
+         " in one run, or overlong names";
+}
+
+const char* StagingOutcomeName(bool failed) { return failed ? "drivers missing" : "all drivers present"; }
+
 std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
 
 int ExitCode(const Summary& summary) {
@@ -156,6 +172,15 @@ void WriteText(const Summary& summary, std::ostream& out) {
     out << FailedUnreadSentence(summary) << "\n";
   }
 
+  if (!summary.driversNeeded.empty() || summary.driverNeedsNotShown > 0) {
+    out << "\nDrivers users could not get (error 3019, 5 or 1223; a staging run at computer\n"
+           "start-up, QuillonEngine /StageDrivers, installs them):\n";
+    for (const DriverNeedCounts* need : summary.DriverNeedsByUsers()) {
+      out << "  " << Printable(DriverNeedSentence(*need)) << "\n";
+    }
+    if (summary.driverNeedsNotShown > 0) out << "  " << DriverNeedsNotShownSentence(summary) << "\n";
+  }
+
   if (failing > 0) {
     out << "\nFailed at their last run:\n";
     for (const auto& [key, user] : summary.users) {
@@ -187,6 +212,33 @@ void WriteText(const Summary& summary, std::ostream& out) {
     WriteColumns(out, rows, {false, false, false, false, true, true, true, true});
   }
   if (summary.runsOfUsersNotShown > 0) out << "  " << UsersNotShownSentence(summary) << "\n";
+
+  if (!summary.staging.empty() || summary.stagingRunsNotShown > 0) {
+    out << "\nDriver staging: " << Plural(summary.stagingRuns, "run", "runs") << ". "
+        << kStagingExplained << "\n";
+    std::vector<std::vector<std::string>> rows = {
+        {"COMPUTER", "LAST OUTCOME", "LAST RUN", "RUNS", "FAILED", "INSTALLED", "ALREADY INSTALLED"}};
+    for (const auto& [key, computer] : summary.staging) {
+      rows.push_back({UserName(computer.computer), StagingOutcomeName(computer.lastFailed),
+                      computer.lastTime ? computer.lastTime->Iso() : "unknown",
+                      Grouped(computer.runs), Grouped(computer.failed),
+                      Grouped(computer.lastInstalled), Grouped(computer.lastAlreadyInstalled)});
+    }
+    WriteColumns(out, rows, {false, false, false, true, true, true, true});
+    for (const auto& [key, computer] : summary.staging) {
+      if (computer.lastProblems.empty() && computer.lastInstalledLines.empty()) continue;
+      out << "  " << UserName(computer.computer) << ": " << Printable(computer.lastFile) << "\n";
+      for (const std::string& line : computer.lastInstalledLines) out << "    " << Printable(line) << "\n";
+      for (const Problem& problem : computer.lastProblems) {
+        out << "    " << Printable(problem.line) << "\n";
+        if (!problem.explanation.empty()) out << "      " << Printable(problem.explanation) << "\n";
+      }
+    }
+    if (summary.stagingRunsNotShown > 0) {
+      out << "  and " << Plural(summary.stagingRunsNotShown, "more staging run", "more staging runs")
+          << " of computers not shown\n";
+    }
+  }
 
   if (!summary.days.empty()) {
     out << "\nRuns per day:\n";
@@ -253,6 +305,28 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
          user.lastTime ? user.lastTime->Iso() : "", n(user.runs), n(user.succeeded), n(user.failed),
          n(user.alreadyDone), "", "", ProblemsJoined(user)});
   }
+  // Staging runs: one row per computer, user SYSTEM; the failed column counts
+  // runs after which a needed driver was missing.
+  for (const auto& [key, computer] : summary.staging) {
+    std::string detail = "installed " + Grouped(computer.lastInstalled) + ", already installed " +
+                         Grouped(computer.lastAlreadyInstalled);
+    for (const std::string& line : computer.lastInstalledLines) detail += " | " + line;
+    for (const Problem& problem : computer.lastProblems) detail += " | " + problem.line;
+    row({"staging", computer.computer, "SYSTEM", "", "", computer.lastFile,
+         StagingOutcomeName(computer.lastFailed), computer.lastTime ? computer.lastTime->Iso() : "",
+         n(computer.runs), n(computer.runs - computer.failed), n(computer.failed), "", "", "",
+         detail});
+  }
+  // Drivers users could not get: runs that were refused it, and in the failed
+  // column the users whose last run was.
+  for (const DriverNeedCounts* need : summary.DriverNeedsByUsers()) {
+    row({"driver_needed", "", "", "", need->server, "", "", "", n(need->runs), "", n(need->users),
+         "", "", "", DriverNeedSentence(*need)});
+  }
+  if (summary.driverNeedsNotShown > 0) {
+    row({"not_shown", "", "", "", "", "", "", "", "", "", "", "", "", "",
+         DriverNeedsNotShownSentence(summary)});
+  }
   if (summary.runsOfUsersNotShown > 0) {
     row({"not_shown", "", "", "", "", "", "", "", n(summary.runsOfUsersNotShown), "",
          n(summary.failedRunsOfUsersNotShown), "", "", "", UsersNotShownSentence(summary)});
@@ -295,7 +369,9 @@ void WriteJson(const Summary& summary, std::ostream& out) {
       << ", \"foldersUnread\": " << summary.foldersUnread
       << "},\n \"notShown\": {\"runsOfUsers\": " << summary.runsOfUsersNotShown
       << ", \"failedRunsOfUsers\": " << summary.failedRunsOfUsersNotShown
-      << ", \"moves\": " << summary.movesNotShown << "},\n \"fileIssues\": [";
+      << ", \"moves\": " << summary.movesNotShown
+      << ", \"driverNeeds\": " << summary.driverNeedsNotShown
+      << ", \"stagingRuns\": " << summary.stagingRunsNotShown << "},\n \"fileIssues\": [";
   long all = 0;
   for (const auto& [issue, count] : summary.issues.counts) all += count;
   for (std::size_t i = 0; i < summary.issues.files.size(); ++i) {
@@ -354,6 +430,43 @@ void WriteJson(const Summary& summary, std::ostream& out) {
   for (const auto& [key, server] : summary.oldServers) {
     out << (first ? "\n  " : ",\n  ") << "{\"server\": " << JsonString(server.name)
         << ", \"moves\": " << server.moves << ", \"failedMoves\": " << server.failedMoves << "}";
+    first = false;
+  }
+  out << "],\n \"driversNeeded\": [";
+  first = true;
+  for (const DriverNeedCounts* need : summary.DriverNeedsByUsers()) {
+    out << (first ? "\n  " : ",\n  ") << "{\"driver\": " << JsonString(need->driver)
+        << ", \"server\": " << JsonString(need->server) << ", \"users\": " << need->users
+        << ", \"runs\": " << need->runs << ", \"summary\": " << JsonString(DriverNeedSentence(*need))
+        << "}";
+    first = false;
+  }
+  out << "],\n \"stagingRuns\": " << summary.stagingRuns << ",\n \"staging\": [";
+  first = true;
+  for (const auto& [key, computer] : summary.staging) {
+    out << (first ? "\n  " : ",\n  ") << "{\"computer\": " << orNull(computer.computer)
+        << ", \"user\": \"SYSTEM\", \"lastOutcome\": \"" << StagingOutcomeName(computer.lastFailed)
+        << "\", \"lastRun\": ";
+    if (computer.lastTime) {
+      std::string iso = computer.lastTime->Iso();
+      iso[10] = 'T';
+      out << "\"" << iso << "\"";
+    } else {
+      out << "null";
+    }
+    out << ", \"lastFile\": " << JsonString(computer.lastFile) << ", \"runs\": " << computer.runs
+        << ", \"failed\": " << computer.failed << ", \"installed\": " << computer.lastInstalled
+        << ", \"alreadyInstalled\": " << computer.lastAlreadyInstalled << ", \"installedLines\": [";
+    for (std::size_t i = 0; i < computer.lastInstalledLines.size(); ++i) {
+      out << (i ? ", " : "") << JsonString(computer.lastInstalledLines[i]);
+    }
+    out << "], \"problems\": [";
+    for (std::size_t i = 0; i < computer.lastProblems.size(); ++i) {
+      const Problem& problem = computer.lastProblems[i];
+      out << (i ? ", " : "") << "{\"line\": " << JsonString(problem.line)
+          << ", \"explanation\": " << orNull(problem.explanation) << "}";
+    }
+    out << "]}";
     first = false;
   }
   out << "]}\n";

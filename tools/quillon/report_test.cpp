@@ -16,6 +16,7 @@
 
 #include "engine/core/debug_log.h"
 #include "engine/core/engine_test_support.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/host/host_file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/text.h"
@@ -342,6 +343,108 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
                           "\n    Error (1801) populating network printer: \\\\NEWSRV\\HP6\n      What error 1801 means: "),
             std::string::npos)
       << text.out;
+}
+
+// Logon runs refused a driver, then the start-up staging runs of the same
+// computers: the users' rows and totals hold only the users' runs, each
+// driver is counted by the users it still holds back, and each computer's
+// staging is one row of its own, in every form.
+TEST(QuillonReportTest, DriversUsersCouldNotGetAndStagingRunsPerComputer) {
+  EngineWorld scratch;  // only for its temporary folder
+  const std::string share = platform::JoinPath(scratch.ProgramFolder(), "share");
+  const std::string reports = platform::JoinPath(share, "reports");
+  fs::create_directories(reports);
+  const std::string perUser = OutputDocument(reports, "moves.txt", true);
+  const std::string driver = "Color <b>&Drv";  // the page must escape it
+  const auto restricted = [&](Client& client) {
+    client.world.AddQueue("NEWSRV", "Color");
+    for (auto& [server, queues] : client.world.state.printServers) {
+      if (server != "NEWSRV") continue;
+      queues.back().driverName = driver;
+      queues.back().driverVersion = "7.1.0.0";
+    }
+    client.world.AddQueue("OLDSRV", "Color");
+    client.Connect("OLDSRV", "Color");
+    client.world.state.pointAndPrint = platform::sim::SimPointAndPrint{true};
+    client.world.state.elevated = false;
+  };
+  const auto stage = [&](Client& client, platform::LocalTime at) {
+    client.world.clock.now = at;
+    client.world.state.elevated = true;
+    auto context = client.world.NewContext();
+    const int status = engine::RunStagingEngine(*context, client.world.Path("doc.ini"));
+    client.world.state.elevated = false;
+    return status;
+  };
+  Client ann(share, "PC1", "ann");
+  restricted(ann);
+  ann.Run(perUser, {2026, 12, 1, 8, 0, 0});
+  EXPECT_EQ(stage(ann, {2026, 12, 2, 7, 0, 0}), 0);
+  ann.Run(perUser, {2026, 12, 2, 8, 0, 0});  // moved now
+  Client bob(share, "PC2", "bob");
+  restricted(bob);
+  bob.Run(perUser, {2026, 12, 1, 8, 5, 0});
+  bob.world.state.failures.push_back({"InstallDriverFromServer", std::nullopt, 1722, {}});
+  EXPECT_EQ(stage(bob, {2026, 12, 2, 7, 0, 0}), 1);
+  bob.Run(perUser, {2026, 12, 2, 8, 5, 0});  // still refused
+
+  platform::HostFileSystem files;
+  const report::Summary summary = report::ReadShare(files, share);
+  EXPECT_EQ(summary.runs, 4) << "the staging runs are not users' runs";
+  EXPECT_EQ(summary.users.size(), 2u);
+  EXPECT_EQ(summary.UsersFailing(), 1);
+  EXPECT_EQ(summary.stagingRuns, 2) << "a staging run's debug file is its output file's run";
+  ASSERT_EQ(summary.driversNeeded.size(), 1u);
+  const report::DriverNeedCounts& need = summary.driversNeeded.begin()->second;
+  EXPECT_EQ(need.driver, driver);
+  EXPECT_EQ(need.server, "\\\\NEWSRV");
+  EXPECT_EQ(need.users, 1) << "ann's last run moved";
+  EXPECT_EQ(need.runs, 3);
+
+  const Output text = RunReport(files, {share});
+  EXPECT_EQ(text.code, 1);
+  EXPECT_NE(text.out.find("  1 user could not get driver " + driver +
+                          " from \\\\NEWSRV at their last run (3 runs in all): stage drivers\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("\nDriver staging: 2 runs. "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  PC1       all drivers present  2026-12-02 07:00:00     1       0          1"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("    Installed driver " + driver + " 7.1.0.0 from \\\\NEWSRV\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("    Could not install driver " + driver +
+                          " 7.1.0.0 from \\\\NEWSRV.\n      What error 1722 means: "),
+            std::string::npos)
+      << text.out;
+  EXPECT_EQ(text.out.find("SYSTEM  "), std::string::npos) << "no user row for SYSTEM";
+
+  const json parsed = json::parse(RunReport(files, {"--json", share}).out);
+  EXPECT_EQ(parsed["runs"]["total"], 4);
+  ASSERT_EQ(parsed["driversNeeded"].size(), 1u);
+  EXPECT_EQ(parsed["driversNeeded"][0]["users"], 1);
+  EXPECT_EQ(parsed["driversNeeded"][0]["runs"], 3);
+  EXPECT_EQ(parsed["driversNeeded"][0]["driver"], driver);
+  ASSERT_EQ(parsed["staging"].size(), 2u);
+  EXPECT_EQ(parsed["staging"][0]["computer"], "PC1");
+  EXPECT_EQ(parsed["staging"][0]["lastOutcome"], "all drivers present");
+  EXPECT_EQ(parsed["staging"][0]["installed"], 1);
+  EXPECT_EQ(parsed["staging"][1]["lastOutcome"], "drivers missing");
+  EXPECT_EQ(parsed["staging"][1]["failed"], 1);
+  ASSERT_EQ(parsed["staging"][1]["problems"].size(), 1u);
+
+  const Output csv = RunReport(files, {"--csv", share});
+  EXPECT_NE(csv.out.find("\r\nstaging,PC2,SYSTEM,,,"), std::string::npos) << csv.out;
+  EXPECT_NE(csv.out.find("\r\ndriver_needed,,,,\\\\NEWSRV,,,,3,,1,,,,1 user could not get driver "),
+            std::string::npos)
+      << csv.out;
+
+  const std::string page = report::HtmlPage(summary);
+  EXPECT_EQ(page.find(driver), std::string::npos) << "escaped everywhere on the page";
+  EXPECT_NE(page.find("1 user could not get driver Color &lt;b&gt;&amp;Drv from \\\\NEWSRV"),
+            std::string::npos);
+  EXPECT_NE(page.find("<table id=\"staging\""), std::string::npos);
 }
 
 TEST(QuillonReportTest, DatesInTheClientsOwnForm) {
@@ -723,7 +826,11 @@ TEST(QuillonReportTest, HostileShareIsNeitherFollowedNorObeyedAndItsSummaryIsBou
   EXPECT_NE(csv.out.find("\r\nserver,,,,'+EVIL,"), std::string::npos);
 
   const json jsonReport = json::parse(RunReport(files, {"--json", share}).out);
-  EXPECT_EQ(jsonReport["notShown"], (json{{"runsOfUsers", 0}, {"failedRunsOfUsers", 0}, {"moves", 5301}}));
+  EXPECT_EQ(jsonReport["notShown"], (json{{"runsOfUsers", 0},
+                                               {"failedRunsOfUsers", 0},
+                                               {"moves", 5301},
+                                               {"driverNeeds", 0},
+                                               {"stagingRuns", 0}}));
   EXPECT_EQ(jsonReport["files"]["failedUnread"], 1);
   EXPECT_EQ(jsonReport["exit"], 1);
 
