@@ -9,6 +9,13 @@
 
 namespace quillon::engine {
 
+// What the run stored: a run that stopped early, or whose printer operations
+// failed, is a failure on every channel, so that the file listing, the user and
+// the event log say what the run-once status says.
+bool RunFailed(const RunContext& context) {
+  return context.AbortStatus || !context.OperationsSucceeded;
+}
+
 std::string OutputFileName(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   std::string name = doc.FileOutputPath;
@@ -16,7 +23,7 @@ std::string OutputFileName(RunContext& context) {
   if (doc.IncludeComputerName) {
     name += GetComputerName(context) + "_" + GetLoggedOnUserName(context) + "_";
   }
-  if (doc.IncludeOutcome) name += context.AbortStatus ? "FAILED_" : "SUCCESS_";
+  if (doc.IncludeOutcome) name += RunFailed(context) ? "FAILED_" : "SUCCESS_";
   name += doc.FileOutputName;
   return name;
 }
@@ -64,10 +71,10 @@ platform::MessageAnswer ShowMessageToUser(RunContext& context, const std::string
 void ShowClientPopup(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   const std::string* message = nullptr;
-  if (!context.AbortStatus && doc.UseSuccessClientPopup) {
+  if (!RunFailed(context) && doc.UseSuccessClientPopup) {
     WriteDebugLine(context, ">> Showing client pop-up success message. <<");
     message = &doc.SuccessMessage;
-  } else if (context.AbortStatus && doc.UseFailureClientPopup) {
+  } else if (RunFailed(context) && doc.UseFailureClientPopup) {
     WriteDebugLine(context, ">> Showing client pop-up failure message. <<");
     message = &doc.FailureMessage;
   }
@@ -79,7 +86,7 @@ void ShowClientPopup(RunContext& context) {
 void LogNotificationEvent(RunContext& context) {
   WriteApplicationEvent(
       context, kEventSource, context.RunMessage,
-      context.AbortStatus ? platform::kEventTypeWarning : platform::kEventTypeInformation,
+      RunFailed(context) ? platform::kEventTypeWarning : platform::kEventTypeInformation,
       context.StagingRun ? kDriverStagingEventId : kOutcomeEventId);
 }
 

@@ -11,6 +11,8 @@ namespace quillon::engine {
 struct RunContext;
 
 void SendNotifications(RunContext& context);
+// The outcome every channel reports: the one the run stores.
+bool RunFailed(const RunContext& context);
 // Appends the report, behind its "Report At: " header, to the output file.
 void WriteOutputFile(RunContext& context);
 // Shows the success or failure message the outcome calls for, if it is on.

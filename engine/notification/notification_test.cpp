@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/core/engine_test_support.h"
 #include "engine/notification/event_log_writer.h"
 
@@ -141,6 +143,45 @@ TEST_F(NotificationTest, OutputFileNameFollowsTheSwitches) {
     context->document.IncludeOutcome = c.outcome;
     EXPECT_EQ(OutputFileName(*context), std::string("C:\\Logs") + platform::PathSeparator() + c.expected)
         << c.computer << c.outcome << c.failed;
+  }
+}
+
+// A run whose printer operations failed stores "False" and runs again: every
+// channel says it failed, as one that stopped early does.
+TEST_F(NotificationTest, EveryChannelReportsTheOutcomeThatIsStored) {
+  struct Case {
+    bool stoppedEarly, operationsSucceeded, failed;
+  };
+  const Case cases[] = {{false, true, false}, {true, true, true}, {false, false, true},
+                        {true, false, true}};
+  const std::string folder = OutputFolder();
+  for (const Case& c : cases) {
+    world_.state.messageBoxes.clear();
+    world_.state.eventLog.clear();
+    auto context = Context(c.stoppedEarly);
+    context->OperationsSucceeded = c.operationsSucceeded;
+    document::MigrationDocument& doc = context->document;
+    doc.UseFileOutput = doc.IncludeOutcome = doc.WriteToEventLog = true;
+    doc.UseClientPopup = doc.UseSuccessClientPopup = doc.UseFailureClientPopup = true;
+    doc.SuccessMessage = "moved";
+    doc.FailureMessage = "not moved";
+    doc.FileOutputPath = folder;
+    doc.FileOutputName = "moves.txt";
+    const std::string label = std::to_string(&c - cases);
+    EXPECT_EQ(RunFailed(*context), c.failed) << label;
+    SendNotifications(*context);
+    EXPECT_NE(ReadFile(platform::JoinPath(folder, c.failed ? "FAILED_moves.txt"
+                                                            : "SUCCESS_moves.txt")),
+              "<missing>")
+        << label;
+    ASSERT_EQ(world_.state.messageBoxes.size(), 1u) << label;
+    EXPECT_EQ(world_.state.messageBoxes[0].text, c.failed ? "not moved" : "moved") << label;
+    ASSERT_EQ(world_.state.eventLog.size(), 1u) << label;
+    EXPECT_EQ(world_.state.eventLog[0].type,
+              c.failed ? platform::kEventTypeWarning : platform::kEventTypeInformation)
+        << label;
+    std::filesystem::remove(platform::JoinPath(folder, "FAILED_moves.txt"));
+    std::filesystem::remove(platform::JoinPath(folder, "SUCCESS_moves.txt"));
   }
 }
 
