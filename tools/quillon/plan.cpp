@@ -485,8 +485,7 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
     out << "The run would FAIL: it stops before its end and reports the failure.\n";
   } else {
     out << "The run would FAIL: printer operations fail. The outcome stored is a failure, so\n"
-           "the document runs again at the next logon; its notifications still report a\n"
-           "success (only a run that stops early reports a failure).\n";
+           "the document runs again at the next logon.\n";
   }
   out << "\n";
   List(out, "Connections added", plan.connectionsAdded);

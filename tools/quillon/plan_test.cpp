@@ -168,9 +168,8 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
     const std::string path = file["path"];
     driverCopied |= path == platform::JoinPath(platform::JoinPath("clients", "system32"),
                                                "lobby.dll");
-    // Only a run that stops early is named and told as a failure: failed
-    // printer operations are stored as one, but reported as a success.
-    outputFile |= path == platform::JoinPath(reports, "PC7_carol_SUCCESS_moves.txt");
+    // Failed printer operations are stored as a failure, and every channel says so.
+    outputFile |= path == platform::JoinPath(reports, "PC7_carol_FAILED_moves.txt");
     statusKeyed |= path.find("Quillon_status.log") != std::string::npos;
   }
   EXPECT_TRUE(outputFile) << plan["files"].dump();
@@ -179,9 +178,9 @@ TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   // into the system folder.
   EXPECT_FALSE(driverCopied) << plan["files"].dump();
   ASSERT_EQ(plan["popups"].size(), 1u);
-  EXPECT_EQ(plan["popups"][0]["text"], "Moved\nThanks");
+  EXPECT_EQ(plan["popups"][0]["text"], "Call the desk");
   ASSERT_EQ(plan["events"].size(), 1u);
-  EXPECT_EQ(plan["events"][0]["type"], "Information");
+  EXPECT_EQ(plan["events"][0]["type"], "Warning");
   const std::string report = plan["report"];
   EXPECT_NE(report.find("Migrating: \\\\OLDSRV\\A to \\\\NEWSRV\\A"), std::string::npos) << report;
   EXPECT_NE(report.find("\\\\NEWSRV\\B"), std::string::npos);

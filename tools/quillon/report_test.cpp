@@ -123,8 +123,8 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
   alice.Connect("OLDSRV", "HP5");
   alice.Run(perUser, {2026, 12, 1, 8, 55, 0});
   alice.Run(perUser, {2026, 12, 2, 9, 5, 0});
-  // The new server lacks the queue: a failed move in a file named SUCCESS_,
-  // stored as a failure, so it runs again the next day.
+  // The new server lacks the queue: a failed move, stored and named as a
+  // failure, so it runs again the next day.
   Client bob(share, "PC002", "bob");
   bob.Connect("OLDSRV", "HP6");
   bob.Run(perUser, {2026, 12, 1, 9, 10, 0});
@@ -276,7 +276,7 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
   }
 
   const json& bobsRun = *UserNamed(report, "bob");
-  EXPECT_EQ(bobsRun["lastFile"], inReports("PC002_bob_SUCCESS_moves.txt"));
+  EXPECT_EQ(bobsRun["lastFile"], inReports("PC002_bob_FAILED_moves.txt"));
   ASSERT_EQ(bobsRun["problems"].size(), 2u);
   EXPECT_EQ(bobsRun["problems"][0]["severity"], "failure");
   EXPECT_EQ(bobsRun["problems"][0]["line"], "Error (1801) populating network printer: \\\\NEWSRV\\HP6");
@@ -339,7 +339,7 @@ TEST(QuillonReportTest, EngineRunsAndDamagedFilesFoldIntoTotalsAndEachUsersLastR
             std::string::npos)
       << text.out;
   EXPECT_NE(text.out.find("  PC002 bob, 2026-12-02 09:12:00, 2 failed runs of 2: " +
-                          inReports("PC002_bob_SUCCESS_moves.txt") +
+                          inReports("PC002_bob_FAILED_moves.txt") +
                           "\n    Error (1801) populating network printer: \\\\NEWSRV\\HP6\n      What error 1801 means: "),
             std::string::npos)
       << text.out;
