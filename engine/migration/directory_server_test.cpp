@@ -7,6 +7,7 @@
 
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_status.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/ldap/ldap_directory.h"
 #include "platform/ldap/ldap_responder.h"
 #include "platform/ldap/slapd_fixture.h"
@@ -56,6 +57,44 @@ class DirectoryServerTest : public ::testing::Test {
   platform::LdapDirectory directory_{platform::LdapDirectory::Options{2, 500}};
   testing::EngineWorld world_;
 };
+
+// A staging run asks the real directory once and installs the drivers of the
+// queues it publishes the users' connections on; the logon then needs none.
+TEST_F(DirectoryServerTest, AStagingRunInstallsTheDriversOfThePublishedQueues) {
+  SlapdFixture server(Published());
+  REQUIRE_SERVER(server);
+  for (auto& [name, queues] : world_.state.printServers) {
+    for (auto& queue : queues) {
+      queue.driverName = name + " " + queue.shareName;
+      queue.driverVersion = "2.0.0.0";
+    }
+  }
+  world_.state.pointAndPrint = platform::sim::SimPointAndPrint{true, {}};
+  world_.state.elevated = true;
+  const std::string path = world_.WriteFile(
+      world_.Path("ad.ini"),
+      CompleteDocument({{"UseActiveDirectory=", "UseActiveDirectory=True"},
+                        {"DomainName=", "DomainName=" + server.HostPort() + "/" + kCorp}}));
+  auto staging = world_.NewContext();
+  EXPECT_EQ(RunStagingEngine(*staging, path), 0) << staging->RunMessage;
+  std::vector<std::string> installed;
+  for (const auto& driver : world_.state.drivers) installed.push_back(driver.name);
+  std::sort(installed.begin(), installed.end());
+  EXPECT_EQ(installed, (std::vector<std::string>{"PRTSRV2 HP4", "PRTSRV2 HP5", "PRTSRV3 HP4"}));
+
+  world_.state.elevated = false;
+  world_.state.spoolerCalls.clear();
+  auto logon = world_.Run(path);
+  EXPECT_FALSE(logon->AbortStatus) << logon->RunMessage;
+  for (const auto& call : world_.state.spoolerCalls) {
+    if (call.call == "AddPrinterConnection") {
+      EXPECT_EQ(call.error, 0u) << call.name;
+    }
+  }
+  EXPECT_EQ(world_.PrinterNames(),
+            (std::vector<std::string>{"\\\\PRTSRV1\\Same", "\\\\PRTSRV2\\HP4",
+                                      "\\\\PRTSRV3\\HP4", "\\\\PRTSRV2\\HP5"}));
+}
 
 TEST_F(DirectoryServerTest, MovesByShareAndByQueueNameToEveryPublishingServer) {
   SlapdFixture server(Published());
