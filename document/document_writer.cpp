@@ -171,16 +171,10 @@ bool WriteDocument(platform::FileSystem& files, const std::string& documentPath,
     // as the administrator or an earlier save left it: a reader's rule (a
     // single item, a placeholder for an empty one, letter case) would
     // otherwise change the file on a save that changes nothing.
-    ProfileFile scratch = file;
-    Writer plain(scratch);
-    MigrationDocument written = document;
-    vocabulary::VisitDocument(written, plain);
-    const std::string serialized = scratch.Serialize();
-    MigrationDocument stored, rereadWritten;
+    MigrationDocument stored;
     ReadDocumentText(&*content, stored, {}, ListReading::Whole);
-    ReadDocumentText(&serialized, rereadWritten, {}, ListReading::Whole);
     const std::vector<ReadValues::Entry> before = ValuesOf(stored);
-    const std::vector<ReadValues::Entry> after = ValuesOf(rereadWritten);
+    const std::vector<ReadValues::Entry> after = ValuesOf(document);
     bool everyKeyKept = true;
     for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
       bool present = true;
