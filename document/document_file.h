@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/migration_document.h"
 #include "platform/file_system.h"
@@ -34,17 +35,37 @@ inline constexpr const char* kWriteErrorText =
 bool ReadDocument(platform::FileSystem& files, const std::string& documentPath,
                   MigrationDocument& document, const DebugSink& debug = {});
 
+// How much of a list key is read: as the engine reads it (the first 9,999
+// characters), or whole, so that an editor can keep what the engine would cut.
+enum class ListReading { AsEngine, Whole };
+
 // The same over the file's bytes; nullptr content means the file could not be
 // opened.
 bool ReadDocumentText(const std::string* content, MigrationDocument& document,
-                      const DebugSink& debug = {});
+                      const DebugSink& debug = {},
+                      ListReading lists = ListReading::AsEngine);
+
+// The most characters of a list key the engine reads.
+inline constexpr std::size_t kEngineListCharacters = 9999;
+
+// A list key whose written value the engine would cut.
+struct ListBeyondEngine {
+  std::string section, key;
+  std::size_t items = 0;       // in the list, the writer's empty first one aside
+  std::size_t characters = 0;  // of the value written
+};
+// Every list key of `document` that WriteDocument would write longer than the
+// engine reads, in document order.
+std::vector<ListBeyondEngine> ListsBeyondEngine(const MigrationDocument& document);
 
 // One debug line per setting, labels and order fixed.
 void LogDocumentSettings(const MigrationDocument& document, const DebugSink& debug);
 
 // Writes every field into the file at `documentPath`, keeping comment lines,
 // foreign sections and keys. Empty strings are written, and set in `document`,
-// as a single blank. Returns WriteError.
+// as a single blank. A key whose stored text already reads as the field's
+// value (a list: as the whole list) keeps its text, and a file in which every
+// key does is written back byte for byte. Returns WriteError.
 bool WriteDocument(platform::FileSystem& files, const std::string& documentPath,
                    MigrationDocument& document);
 

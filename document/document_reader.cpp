@@ -126,7 +126,8 @@ std::vector<std::string_view> SplitItems(std::string_view value) {
 
 class Reader {
  public:
-  Reader(const ProfileFile* file, const DebugSink& debug) : file_(file), debug_(debug) {}
+  Reader(const ProfileFile* file, const DebugSink& debug, ListReading lists)
+      : file_(file), debug_(debug), lists_(lists) {}
 
   bool failed() const { return failed_; }
 
@@ -168,7 +169,10 @@ class Reader {
             std::span<const vocabulary::ListKey<Record>> keys, vocabulary::EmptyItems) {
     bool sized = false;
     for (const vocabulary::ListKey<Record>& key : keys) {
-      std::string value = Raw(section, key.name, kListBuffer).value_or("");
+      std::string value =
+          Raw(section, key.name,
+              lists_ == ListReading::Whole ? std::string::npos : kListBuffer)
+              .value_or("");
       std::vector<std::string_view> items = SplitItems(value);
       if (!sized) {
         list.assign(items.empty() ? 1 : items.size() == 1 ? 2 : items.size(), Record{});
@@ -217,14 +221,16 @@ class Reader {
 
   const ProfileFile* file_;
   const DebugSink& debug_;
+  ListReading lists_;
   bool failed_ = false;
 };
 
-bool Read(const std::string* content, MigrationDocument& document, const DebugSink& debug) {
+bool Read(const std::string* content, MigrationDocument& document, const DebugSink& debug,
+          ListReading lists) {
   document = MigrationDocument{};
   std::optional<ProfileFile> file;
   if (content != nullptr) file = ProfileFile::Parse(*content);
-  Reader reader(file ? &*file : nullptr, debug);
+  Reader reader(file ? &*file : nullptr, debug, lists);
   vocabulary::VisitDocument(document, reader);
   if (debug) LogDocumentSettings(document, debug);
   return reader.failed();
@@ -233,14 +239,14 @@ bool Read(const std::string* content, MigrationDocument& document, const DebugSi
 }  // namespace
 
 bool ReadDocumentText(const std::string* content, MigrationDocument& document,
-                      const DebugSink& debug) {
-  return Read(content, document, debug);
+                      const DebugSink& debug, ListReading lists) {
+  return Read(content, document, debug, lists);
 }
 
 bool ReadDocument(platform::FileSystem& files, const std::string& documentPath,
                   MigrationDocument& document, const DebugSink& debug) {
   std::optional<std::string> content = files.ReadFile(documentPath);
-  return Read(content ? &*content : nullptr, document, debug);
+  return Read(content ? &*content : nullptr, document, debug, ListReading::AsEngine);
 }
 
 }  // namespace quillon::document

@@ -122,7 +122,9 @@ constexpr const char* kChangedByText[] = {
     "txtToPrinter",        "txtMixedFromPrinter",   "txtMixedFromServer",
     "txtMixedToPrinter",   "txtMixedToServer",      "txtNetworkSharePath",
     "txtPopulatePrinterName", "txtPopulateServerName", "txtSMTPEmailAddress",
-    "txtSMTPServerName",   "txtSMTPServerPort",     "txtSucessMessage"};
+    "txtSMTPServerName",   "txtSMTPServerPort",     "txtSucessMessage",
+    // typed or browsed, it is saved like any other field
+    "txtDriverSharePath"};
 constexpr const char* kChangedByClick[] = {
     "cboDomainName",   "cboForceDefault",        "chkADPruneAll",          "chkAlwaysRun",
     "chkBatchFile",    "chkCreateHTML",          "chkDebugOn",             "chkDeleteNonNetworked",
@@ -134,6 +136,64 @@ constexpr const char* kOptionGroups[] = {"optMDACVersion", "optDefault"};
 constexpr const char* kLists[] = {"lstServerPairs", "lstPrinterPairs", "lstMixedPrintersAndServers",
                                   "lstToEmailAddresses", "lstPopulate", "lstManualPrune",
                                   "lstPrinterDrivers"};
+
+constexpr const char* kNoDriverName = "Error in Driver Name";
+
+// The lines each list shows for the record's list.
+std::vector<std::string> ServerLines(const MigrationDocument& record) {
+  return ShortListLines<document::ServerPair>(
+      record.ServerPairs, [](const auto& p) { return p.FromServer; },
+      [](const auto& p) { return ListLine(p); });
+}
+std::vector<std::string> PrinterLines(const MigrationDocument& record) {
+  return ShortListLines<document::PrinterPair>(
+      record.PrinterPairs, [](const auto& p) { return p.FromPrinter; },
+      [](const auto& p) { return ListLine(p); });
+}
+std::vector<std::string> MixedLines(const MigrationDocument& record) {
+  return ShortListLines<document::MixedPair>(
+      record.MixedPairs, [](const auto& p) { return p.FromServer; },
+      [](const auto& p) { return ListLine(p); });
+}
+std::vector<std::string> EmailLines(const MigrationDocument& record) {
+  return ShortListLines<std::string>(
+      record.EmailTo, [](const std::string& a) { return a; },
+      [](const std::string& a) { return a; });
+}
+std::vector<std::string> PopulateLines(const MigrationDocument& record) {
+  return ShortListLines<document::PopulateRule>(
+      record.PopulateRules, [](const auto& r) { return r.ServerName; },
+      [](const auto& r) { return ListLine(r); });
+}
+std::vector<std::string> PruneLines(const MigrationDocument& record) {
+  std::vector<std::string> prune;
+  for (const document::PruneRule& rule : record.PruneRules) {
+    if (!rule.ServerName.empty() && !rule.PrinterName.empty()) prune.push_back(ListLine(rule));
+  }
+  return prune;
+}
+// The reader names an empty driver name by a placeholder; shown and saved
+// as the text, it would become the printer's driver. A printer with a driver
+// file alone is shown too, as the drivers page saves one.
+std::vector<std::string> DriverLines(const MigrationDocument& record) {
+  std::vector<std::string> drivers;
+  for (document::PrinterDriverRule rule : record.PrinterDrivers) {
+    if (rule.DriverName == kNoDriverName) rule.DriverName.clear();
+    if (!rule.PrinterName.empty() && (!rule.DriverName.empty() || !rule.DriverFileName.empty())) {
+      drivers.push_back(ListLine(rule));
+    }
+  }
+  return drivers;
+}
+
+// A list the controls show as the record's own keeps its records as they
+// are, so that a save changes no list the administrator did not change.
+template <typename Item>
+void GatherList(Form& form, const char* list, std::vector<Item>& items,
+                const std::vector<std::string>& shown, Item (*ofLine)(std::string_view)) {
+  if (form[list].lines() == shown) return;
+  items = FromLines(form[list].lines(), ofLine);
+}
 
 }  // namespace
 
@@ -225,21 +285,13 @@ void FillFormFromDocument(Form& form, const MigrationDocument& record) {
   for (const CheckField& check : kChecksBeforeLists) form[check.control].SetChecked(record.*check.field);
   form["cboDomainName"].SetText(record.DomainName);
 
-  form["lstServerPairs"].SetLines(ShortListLines<document::ServerPair>(
-      record.ServerPairs, [](const auto& p) { return p.FromServer; },
-      [](const auto& p) { return ListLine(p); }));
-  form["lstPrinterPairs"].SetLines(ShortListLines<document::PrinterPair>(
-      record.PrinterPairs, [](const auto& p) { return p.FromPrinter; },
-      [](const auto& p) { return ListLine(p); }));
-  form["lstMixedPrintersAndServers"].SetLines(ShortListLines<document::MixedPair>(
-      record.MixedPairs, [](const auto& p) { return p.FromServer; },
-      [](const auto& p) { return ListLine(p); }));
+  form["lstServerPairs"].SetLines(ServerLines(record));
+  form["lstPrinterPairs"].SetLines(PrinterLines(record));
+  form["lstMixedPrintersAndServers"].SetLines(MixedLines(record));
 
   for (const CheckField& check : kNotificationChecks) form[check.control].SetChecked(record.*check.field);
   for (const TextField& text : kSmtpTexts) form[text.control].SetText(record.*text.field);
-  form["lstToEmailAddresses"].SetLines(ShortListLines<std::string>(
-      record.EmailTo, [](const std::string& a) { return a; },
-      [](const std::string& a) { return a; }));
+  form["lstToEmailAddresses"].SetLines(EmailLines(record));
   form["txtSMTPEmailAddress"].SetText(record.EmailFrom);
 
   for (const CheckField& check : kFileOutputChecks) form[check.control].SetChecked(record.*check.field);
@@ -261,31 +313,24 @@ void FillFormFromDocument(Form& form, const MigrationDocument& record) {
   form["chkIncludeMDAC"].SetChecked(record.IncludeMDAC);
   SetOption(form, "optMDACVersion", record.MDACOption, 3);
 
-  form["lstPopulate"].SetLines(ShortListLines<document::PopulateRule>(
-      record.PopulateRules, [](const auto& r) { return r.ServerName; },
-      [](const auto& r) { return ListLine(r); }));
-  std::vector<std::string> prune;
-  for (const document::PruneRule& rule : record.PruneRules) {
-    if (!rule.ServerName.empty() && !rule.PrinterName.empty()) prune.push_back(ListLine(rule));
-  }
-  form["lstManualPrune"].SetLines(std::move(prune));
+  form["lstPopulate"].SetLines(PopulateLines(record));
+  form["lstManualPrune"].SetLines(PruneLines(record));
   form["chkADPruneAll"].SetChecked(record.DeleteADOrphans);
   form["chkDeleteNonNetworked"].SetChecked(record.DeleteAllNonNetworked);
 
-  std::vector<std::string> drivers;
-  for (const document::PrinterDriverRule& rule : record.PrinterDrivers) {
-    if (!rule.PrinterName.empty() && !rule.DriverName.empty()) drivers.push_back(ListLine(rule));
-  }
-  form["lstPrinterDrivers"].SetLines(std::move(drivers));
+  form["lstPrinterDrivers"].SetLines(DriverLines(record));
   form["txtDriverSharePath"].SetText(record.DriverSharePath);
 
   SetOption(form, "optDefault", record.DefaultType, 3);
+  // The box starts from this document alone: a printer chosen for another
+  // one would be saved here the moment "force" is chosen.
+  gui::ControlModel& force = form["cboForceDefault"];
   if (record.DefaultType == 2) {
-    gui::ControlModel& force = form["cboForceDefault"];
-    std::vector<std::string> lines = force.lines();
-    lines.push_back(record.DefaultPrinterName);
-    force.SetLines(std::move(lines));
-    force.SetValue(static_cast<int>(force.lines().size()) - 1);
+    force.SetLines({record.DefaultPrinterName});
+    force.SetValue(0);
+  } else {
+    force.SetLines({});
+    force.SetText("");
   }
   form["chkDebugOn"].SetChecked(record.DebugOn);
 }
@@ -293,14 +338,18 @@ void FillFormFromDocument(Form& form, const MigrationDocument& record) {
 void GatherFormIntoDocument(Form& form, MigrationDocument& record) {
   for (const CheckField& check : kChecksBeforeLists) record.*check.field = form[check.control].checked();
   record.DomainName = form["cboDomainName"].text();
-  record.ServerPairs = FromLines(form["lstServerPairs"].lines(), &ServerPairOfLine);
-  record.PrinterPairs = FromLines(form["lstPrinterPairs"].lines(), &PrinterPairOfLine);
-  record.MixedPairs = FromLines(form["lstMixedPrintersAndServers"].lines(), &MixedPairOfLine);
+  GatherList(form, "lstServerPairs", record.ServerPairs, ServerLines(record), &ServerPairOfLine);
+  GatherList(form, "lstPrinterPairs", record.PrinterPairs, PrinterLines(record),
+             &PrinterPairOfLine);
+  GatherList(form, "lstMixedPrintersAndServers", record.MixedPairs, MixedLines(record),
+             &MixedPairOfLine);
 
   for (const CheckField& check : kNotificationChecks) record.*check.field = form[check.control].checked();
   for (const TextField& text : kSmtpTexts) record.*text.field = form[text.control].text();
-  record.EmailTo = {std::string()};
-  for (const std::string& line : form["lstToEmailAddresses"].lines()) record.EmailTo.push_back(line);
+  if (form["lstToEmailAddresses"].lines() != EmailLines(record)) {
+    record.EmailTo = {std::string()};
+    for (const std::string& line : form["lstToEmailAddresses"].lines()) record.EmailTo.push_back(line);
+  }
   record.EmailFrom = form["txtSMTPEmailAddress"].text();
 
   for (const CheckField& check : kFileOutputChecks) record.*check.field = form[check.control].checked();
@@ -320,16 +369,29 @@ void GatherFormIntoDocument(Form& form, MigrationDocument& record) {
   record.IncludeMDAC = form["chkIncludeMDAC"].checked();
   record.MDACOption = static_cast<std::int16_t>(ChosenOption(form, "optMDACVersion", 3));
 
-  record.PopulateRules = FromLines(form["lstPopulate"].lines(), &PopulateRuleOfLine);
-  record.PruneRules = FromLines(form["lstManualPrune"].lines(), &PruneRuleOfLine);
+  GatherList(form, "lstPopulate", record.PopulateRules, PopulateLines(record), &PopulateRuleOfLine);
+  GatherList(form, "lstManualPrune", record.PruneRules, PruneLines(record), &PruneRuleOfLine);
   record.DeleteADOrphans = form["chkADPruneAll"].checked();
   record.DeleteAllNonNetworked = form["chkDeleteNonNetworked"].checked();
   // The writer keeps an empty first driver record as empty items, which the
   // reader turns into "Error in Printer Name" and "Error in Driver Name": a
   // line that would appear after every save and grow by one each time. So
   // drivers are gathered without the empty first record unless it is all.
-  record.PrinterDrivers = FromLines(form["lstPrinterDrivers"].lines(), &PrinterDriverOfLine);
-  if (record.PrinterDrivers.size() > 1) record.PrinterDrivers.erase(record.PrinterDrivers.begin());
+  // A line that names a printer alone (the drivers page lists every target
+  // printer) holds no driver to save.
+  if (form["lstPrinterDrivers"].lines() != DriverLines(record)) {
+    std::vector<std::string> detailed;
+    for (const std::string& line : form["lstPrinterDrivers"].lines()) {
+      const document::PrinterDriverRule rule = PrinterDriverOfLine(line);
+      if (!rule.DriverName.empty() || !rule.DriverFileName.empty()) detailed.push_back(line);
+    }
+    if (detailed != DriverLines(record)) {
+      record.PrinterDrivers = FromLines(detailed, &PrinterDriverOfLine);
+      if (record.PrinterDrivers.size() > 1) {
+        record.PrinterDrivers.erase(record.PrinterDrivers.begin());
+      }
+    }
+  }
   record.DriverSharePath = form["txtDriverSharePath"].text();
 
   record.DefaultType = static_cast<std::int16_t>(ChosenOption(form, "optDefault", 3));

@@ -130,7 +130,9 @@ TEST(DocumentBindingTest, WhatTheListsShowAndHowTheyAreGathered) {
   EXPECT_TRUE(form["lstToEmailAddresses"].lines().empty());
   EXPECT_EQ(form["lstPopulate"].lines(), std::vector<std::string>{"NEWSRV >> Color"});
   EXPECT_EQ(form["lstManualPrune"].lines(), std::vector<std::string>{"OLDSRV >> HP4"});
-  EXPECT_TRUE(form["lstPrinterDrivers"].lines().empty());
+  // A driver file alone is a driver the drivers page saves: shown, not lost.
+  EXPECT_EQ(form["lstPrinterDrivers"].lines(),
+            std::vector<std::string>{"Label >>  >> x.dll >> LPT1:"});
   EXPECT_FALSE(form["chkUseNotifyUser"].checked());
 
   // Gathered, an empty list is one empty element; the check box sets both.
@@ -189,9 +191,9 @@ TEST(DocumentBindingTest, ResetAfterEditingAndTheChangesThatMarkTheDocument) {
       {"a list editor's change", [&] { form["lstPopulate"].SetLines({"A >> B"}); }, true},
       {"choosing the forced printer", [&] { form["cboForceDefault"].SetLines({"P"}); form["cboForceDefault"].SetValue(0); }, true},
       {"typing a domain", [&] { form["cboDomainName"].SetText("corp"); }, true},
+      {"typing the driver share", [&] { form["txtDriverSharePath"].SetText("x"); }, true},
       // Not among the edits that mark the document.
       {"typing a server pair's from server", [&] { form["txtFromServer"].SetText("x"); }, false},
-      {"typing the driver share", [&] { form["txtDriverSharePath"].SetText("x"); }, false},
   };
   for (const Edit& edit : edits) {
     wizard.DocumentDirty = false;

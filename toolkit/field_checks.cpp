@@ -1,9 +1,10 @@
 #include "toolkit/field_checks.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "document/document_file.h"
 #include "toolkit/rule_editors.h"
 
 namespace quillon::toolkit {
@@ -13,6 +14,31 @@ using gui::MessageButtons;
 using gui::MessageIcon;
 
 constexpr const char* kFolderNotFound = "Folder not found.";
+constexpr const char* kInvalidPortTitle = "Invalid Port Number";
+constexpr const char* kInvalidPortText =
+    "Incorrect port number. Please enter a valid port number (i.e. 1025)";
+
+// The page that edits a list section, and what the administrator calls it.
+struct ListPage {
+  const char* section;
+  const char* name;
+  Page page;
+};
+constexpr ListPage kListPages[] = {
+    {"MANUAL DEFINITIONS SERVERS", "server pairs", Page::Servers},
+    {"MANUAL DEFINITIONS PRINTERS", "printer pairs", Page::Printers},
+    {"MANUAL DEFINITIONS MIXED", "server and printer pairs", Page::Mixed},
+    {"NOTIFICATION SMTP", "e-mail recipients", Page::SmtpMail},
+    {"POPULATE", "populate rules", Page::Populate},
+    {"PRUNE", "prune rules", Page::Prune},
+    {"PRINTER_DRIVER", "printer drivers", Page::Drivers},
+};
+
+std::string Thousands(std::size_t number) {
+  std::string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
 
 // The controls each check box or option turns on and off.
 struct Dependency {
@@ -36,14 +62,13 @@ const std::vector<Dependency> kDependencies{
 }  // namespace
 
 bool IsNumericText(const std::string& text) {
-  std::size_t start = text.find_first_not_of(" \t");
-  if (start == std::string::npos) return false;
-  const char* begin = text.c_str() + start;
-  char* end = nullptr;
-  std::strtod(begin, &end);
-  if (end == begin) return false;
-  while (*end == ' ' || *end == '\t') ++end;
-  return *end == '\0';
+  // Blanks around it are trimmed by every reader of the document.
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return false;
+  const std::size_t last = text.find_last_not_of(" \t");
+  return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(first),
+                     text.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                     [](char c) { return c >= '0' && c <= '9'; });
 }
 
 FieldChecks::FieldChecks(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocument& document,
@@ -92,9 +117,8 @@ void FieldChecks::FieldLeft(const std::string& key) {
   gui::ControlModel& field = wizard_[key];
   const std::string text = field.text();
   if (key == "txtSMTPServerPort" && !text.empty() && !IsNumericText(text)) {
-    dialogs_.ShowMessageBox("Invalid Port Number",
-                            "Incorrect port number. Please enter a valid port number (i.e. 1025)",
-                            MessageIcon::Information, MessageButtons::Ok);
+    dialogs_.ShowMessageBox(kInvalidPortTitle, kInvalidPortText, MessageIcon::Information,
+                            MessageButtons::Ok);
     field.SetFocus(true);
   } else if (key == "txtSMTPEmailAddress" && !text.empty() &&
              text.find('@') == std::string::npos) {
@@ -171,6 +195,41 @@ bool FieldChecks::ValidateBeforeSave() {
       navigation_.ShowPage(Page::Drivers);
       return false;
     }
+  }
+  return true;
+}
+
+bool FieldChecks::CheckBeforeWrite(const document::MigrationDocument& gathered) {
+  // The same rules as when the field is left, whichever way the save came.
+  const auto refuse = [this](const std::string& title, const std::string& text, Page page,
+                             const std::string& field) {
+    checking_ = true;  // the focus put back starts no check of its own
+    dialogs_.ShowMessageBox(title, text, MessageIcon::Information, MessageButtons::Ok);
+    navigation_.ShowPage(page);
+    if (!field.empty()) wizard_[field].SetFocus(true);
+    checking_ = false;
+    return false;
+  };
+  if (!gathered.ServerPort.empty() && !IsNumericText(gathered.ServerPort)) {
+    return refuse(kInvalidPortTitle, kInvalidPortText, Page::SmtpMail, "txtSMTPServerPort");
+  }
+  if (!gathered.EmailFrom.empty() && gathered.EmailFrom.find('@') == std::string::npos) {
+    return refuse("Invalid Email", InvalidEmailMessage(), Page::SmtpMail, "txtSMTPEmailAddress");
+  }
+  for (const document::ListBeyondEngine& list : document::ListsBeyondEngine(gathered)) {
+    const ListPage* where = nullptr;
+    for (const ListPage& each : kListPages) {
+      if (list.section == each.section) where = &each;
+    }
+    if (!where) continue;
+    return refuse("Error Saving",
+                  std::string("The list of ") + where->name + " is too long for the Quillon " +
+                      "Engine: its key " + list.key + " in [" + list.section + "] would be " +
+                      Thousands(list.characters) + " characters (" + Thousands(list.items) +
+                      " items), and the engine reads only the first " +
+                      Thousands(document::kEngineListCharacters) +
+                      ". Please shorten the list before saving.",
+                  where->page, "");
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "document/migration_document.h"
 #include "gui/dialogs.h"
 #include "gui/form.h"
 #include "toolkit/document_binding.h"
@@ -13,7 +14,9 @@
 
 namespace quillon::toolkit {
 
-// Text that reads as a number ("25", " 1025 ", "2.5e1"): no range is checked.
+// A port number as the engine takes one: decimal digits only, blanks around
+// them aside ("25", " 1025 "; not "2.5e1", "0x19", "inf" or "nan"). No range
+// is checked.
 bool IsNumericText(const std::string& text);
 
 class FieldChecks {
@@ -30,6 +33,10 @@ class FieldChecks {
   void ApplyOptionDependencies();
   // The pre-save check; a refusal has said why and shows the page to mend.
   bool ValidateBeforeSave();
+  // The checks before every write, on the record about to be written: the
+  // fields checked when left, and the lists the engine would cut. The first
+  // that fails is said and its field shown.
+  bool CheckBeforeWrite(const document::MigrationDocument& gathered);
 
  private:
   void FieldLeft(const std::string& key);

@@ -2,6 +2,10 @@
 
 #include "document/document_file.h"
 
+#include <algorithm>
+#include <type_traits>
+#include <utility>
+
 namespace quillon::toolkit {
 namespace {
 
@@ -31,6 +35,9 @@ FileCommands::FileCommands(gui::Form& wizard, gui::Dialogs& dialogs, platform::F
   if (!hooks_.askNewType) hooks_.askNewType = [] { return std::optional<DocumentType>(); };
   if (!hooks_.rebuildTree) hooks_.rebuildTree = [] {};
   if (!hooks_.checkBeforeSave) hooks_.checkBeforeSave = [] { return true; };
+  if (!hooks_.checkBeforeWrite) {
+    hooks_.checkBeforeWrite = [](const document::MigrationDocument&) { return true; };
+  }
 }
 
 void FileCommands::NewDocument() {
@@ -64,24 +71,110 @@ void FileCommands::OpenDocument() {
   OpenPath(path);
 }
 
-bool FileCommands::OpenPath(const std::string& path) {
-  document_.DocumentPath = path;
-  document_.DocumentFileName = FileTitle(path);
-  document_.DocumentDirty = false;
-  const bool readError = document::ReadDocument(files_, path, document_.record);
-  ShowAfterRead(readError);
-  return !readError;
+namespace {
+
+// How many items of a list the engine reads as the file holds them.
+template <class Item>
+std::size_t ItemsReadWhole(const std::vector<Item>& whole, const std::vector<Item>& asEngine) {
+  std::size_t read = 0;
+  while (read < whole.size() && read < asEngine.size() && whole[read] == asEngine[read]) ++read;
+  return read;
 }
 
-void FileCommands::ShowAfterRead(bool readError) {
-  if (readError) {
-    dialogs_.ShowMessageBox(document::kReadErrorTitle, document::kReadErrorText,
-                            gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+std::string Thousands(std::size_t number) {
+  std::string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+}  // namespace
+
+bool FileCommands::OfferToCutLongLists(const std::string& path,
+                                       document::MigrationDocument& whole,
+                                       const document::MigrationDocument& asEngine, bool& cut) {
+  std::string lists;
+  std::vector<std::function<void()>> cuts;
+  const auto measure = [&](const char* name, auto& list, const auto& engineList) {
+    const std::size_t read = ItemsReadWhole(list, engineList);
+    if (read == list.size()) return;
+    // The reader's empty first record is no item of the administrator's.
+    const bool blankFirst = !list.empty() && list.front() == typename std::decay_t<decltype(list)>::value_type{};
+    const std::size_t items = list.size() - (blankFirst ? 1 : 0);
+    lists += std::string("\r\n") + name + ": " + Thousands(list.size() - read) + " of its " +
+             Thousands(items) + " items";
+    cuts.push_back([&list, read] { list.resize(std::max<std::size_t>(read, 1)); });
+  };
+  measure("Servers", whole.ServerPairs, asEngine.ServerPairs);
+  measure("Printers", whole.PrinterPairs, asEngine.PrinterPairs);
+  measure("Mixed", whole.MixedPairs, asEngine.MixedPairs);
+  measure("Email To", whole.EmailTo, asEngine.EmailTo);
+  measure("Populate", whole.PopulateRules, asEngine.PopulateRules);
+  measure("Prune", whole.PruneRules, asEngine.PruneRules);
+  measure("Drivers", whole.PrinterDrivers, asEngine.PrinterDrivers);
+  cut = false;
+  if (cuts.empty()) return true;
+  const gui::MessageAnswer answer = dialogs_.ShowMessageBox(
+      kListsTooLongTitle,
+      "The INI file " + path + " holds lists longer than the Quillon Engine reads (" +
+          Thousands(document::kEngineListCharacters) +
+          " characters of each list). Items the engine does not read:" + lists +
+          "\r\n\r\nLeave these items out of the document? Yes opens it without them, to be saved "
+          "so. No keeps every item; the document cannot be saved until each list is short "
+          "enough. Cancel opens nothing.",
+      gui::MessageIcon::Exclamation, gui::MessageButtons::YesNoCancel);
+  if (answer == gui::MessageAnswer::Cancel) return false;
+  if (answer == gui::MessageAnswer::Yes) {
+    for (const auto& cutList : cuts) cutList();
+    cut = true;
   }
+  return true;
+}
+
+bool FileCommands::OpenPath(const std::string& path) {
+  const std::optional<std::string> content = files_.ReadFile(path);
+  if (!content) {
+    dialogs_.ShowMessageBox(
+        kOpenErrorTitle,
+        "The INI file " + path +
+            (files_.FileExists(path)
+                 ? " could not be read. Please check that you may read the file."
+                 : " could not be found.") +
+            " Nothing was opened.",
+        gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+    return false;
+  }
+  document::MigrationDocument whole;
+  std::string problem;
+  const bool readError = document::ReadDocumentText(
+      &*content, whole,
+      [&problem](const std::string& line) {
+        constexpr std::string_view kError = "ERROR: ";
+        if (problem.empty() && line.starts_with(kError)) problem = line.substr(kError.size());
+      },
+      document::ListReading::Whole);
+  if (readError) {
+    dialogs_.ShowMessageBox(
+        kOpenErrorTitle,
+        "The file " + path + " is not a Quillon INI file, or it is damaged: " +
+            (problem.empty() ? std::string("a setting it must hold is missing or unreadable.")
+                             : problem) +
+            " Nothing was opened.",
+        gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+    return false;
+  }
+  document::MigrationDocument asEngine;
+  document::ReadDocumentText(&*content, asEngine);
+  bool cut = false;
+  if (!OfferToCutLongLists(path, whole, asEngine, cut)) return false;
+  document_.record = std::move(whole);
+  document_.DocumentPath = path;
+  document_.DocumentFileName = FileTitle(path);
   FillFormFromDocument(wizard_, document_.record);
   hooks_.rebuildTree();
-  document_.DocumentDirty = false;
+  // Items left out are a change the file does not hold yet.
+  document_.DocumentDirty = cut;
   RefreshCaption();
+  return true;
 }
 
 void FileCommands::SaveFromToolbar() {
@@ -94,15 +187,16 @@ void FileCommands::SaveAsFromToolbar() {
   RefreshCaption();
 }
 
-void FileCommands::SaveDocument() {
-  if (!document_.DocumentDirty) return;
-  if (document_.DocumentPath.empty() && !ChooseSaveFile()) return;
-  Write();
+bool FileCommands::SaveDocument() {
+  if (!document_.DocumentDirty) return true;
+  const std::string path =
+      document_.DocumentPath.empty() ? ChooseSaveFile() : document_.DocumentPath;
+  return !path.empty() && Write(path);
 }
 
-void FileCommands::SaveDocumentAs() {
-  if (!ChooseSaveFile()) return;
-  Write();
+bool FileCommands::SaveDocumentAs() {
+  const std::string path = ChooseSaveFile();
+  return !path.empty() && Write(path);
 }
 
 bool FileCommands::MayClose() {
@@ -111,9 +205,9 @@ bool FileCommands::MayClose() {
                                   "You have unsaved work, do you want to save before exiting?",
                                   gui::MessageIcon::Question, gui::MessageButtons::YesNoCancel)) {
     case gui::MessageAnswer::Yes:
-      // A never-saved document asks for a file; cancelling it closes unsaved.
-      SaveDocument();
-      return true;
+      // Closing goes on only once the work is saved: a cancelled file
+      // dialog, a refused or a failed save returns to the window.
+      return SaveDocument();
     case gui::MessageAnswer::No:
       return true;
     default:
@@ -127,27 +221,29 @@ bool FileCommands::SaveBeforeReplacing(const std::string& question) {
                               gui::MessageButtons::YesNo) != gui::MessageAnswer::Yes) {
     return true;
   }
-  if (document_.DocumentPath.empty() && !ChooseSaveFile()) return false;
-  Write();
-  return true;
+  // Work that was to be saved and was not stops the command.
+  return SaveDocument();
 }
 
-bool FileCommands::ChooseSaveFile() {
+std::string FileCommands::ChooseSaveFile() {
   const std::string path = dialogs_.ShowSaveDialog(SaveAsOptions());
-  if (FileTitle(path).empty()) return false;
+  return FileTitle(path).empty() ? std::string() : path;
+}
+
+bool FileCommands::Write(const std::string& path) {
+  document::MigrationDocument gathered = document_.record;
+  GatherFormIntoDocument(wizard_, gathered);
+  if (!hooks_.checkBeforeWrite(gathered)) return false;
+  if (document::WriteDocument(files_, path, gathered)) {
+    dialogs_.ShowMessageBox(document::kWriteErrorTitle, document::kWriteErrorText,
+                            gui::MessageIcon::Critical, gui::MessageButtons::Ok);
+    return false;
+  }
+  document_.record = std::move(gathered);
   document_.DocumentPath = path;
   document_.DocumentFileName = FileTitle(path);
   document_.DocumentDirty = false;
   return true;
-}
-
-void FileCommands::Write() {
-  GatherFormIntoDocument(wizard_, document_.record);
-  if (document::WriteDocument(files_, document_.DocumentPath, document_.record)) {
-    dialogs_.ShowMessageBox(document::kWriteErrorTitle, document::kWriteErrorText,
-                            gui::MessageIcon::Critical, gui::MessageButtons::Ok);
-  }
-  document_.DocumentDirty = false;
 }
 
 void FileCommands::RefreshCaption() { wizard_.SetCaption(WizardCaption(document_.DocumentFileName)); }

@@ -18,6 +18,8 @@ namespace quillon::toolkit {
 enum class DocumentType { ActiveDirectory, Manual };
 
 inline constexpr const char* kIniFilter = "Quillon (*.ini)|*.ini";
+inline constexpr const char* kOpenErrorTitle = "Open Error";
+inline constexpr const char* kListsTooLongTitle = "Lists Too Long";
 gui::SaveFileOptions SaveAsOptions();
 gui::SaveFileOptions OpenOptions();
 // "Quillon - Deployment Toolkit [" + file name + "]".
@@ -33,6 +35,9 @@ class FileCommands {
     std::function<void()> rebuildTree;
     // The check before the toolbar's saves; a refusal has said why.
     std::function<bool()> checkBeforeSave;
+    // The checks before every write, whichever command makes it, on the
+    // record about to be written; a refusal has said why and shown where.
+    std::function<bool(const document::MigrationDocument& gathered)> checkBeforeWrite;
   };
 
   FileCommands(gui::Form& wizard, gui::Dialogs& dialogs, platform::FileSystem& files,
@@ -44,12 +49,13 @@ class FileCommands {
   void SaveFromToolbar();
   void SaveAsFromToolbar();
   // Nothing unless there are changes; Save As for a document never saved.
-  void SaveDocument();
-  // Always asks for a file.
-  void SaveDocumentAs();
+  // False when the changes are still unsaved (cancelled, refused or failed).
+  bool SaveDocument();
+  // Always asks for a file. False when nothing was written.
+  bool SaveDocumentAs();
   // A document named by path (the start dialog's "Existing" page, the command
-  // line): read, shown, its name in the caption. False after a read error,
-  // which has been shown; what could be read is shown all the same.
+  // line): read, shown, its name in the caption. False when it could not be
+  // opened, which has been said; then nothing has changed.
   bool OpenPath(const std::string& path);
   // The close prompt: false keeps the window open.
   bool MayClose();
@@ -58,10 +64,15 @@ class FileCommands {
   // The "Save?" question before New and Open; false when a cancelled Save As
   // stops the command.
   bool SaveBeforeReplacing(const std::string& question);
-  // Asks for a file; false when cancelled. Takes its path and name.
-  bool ChooseSaveFile();
-  void Write();
-  void ShowAfterRead(bool readError);
+  // Asks for a file; empty when cancelled.
+  std::string ChooseSaveFile();
+  // Gathers, checks and writes into `path`; only a written document takes
+  // the path and loses its changes. False when nothing was written.
+  bool Write(const std::string& path);
+  // Lists the engine would cut: kept whole, or cut when the administrator
+  // agrees. False when the document is not to be opened.
+  bool OfferToCutLongLists(const std::string& path, document::MigrationDocument& whole,
+                           const document::MigrationDocument& asEngine, bool& cut);
   void RefreshCaption();
 
   gui::Form& wizard_;

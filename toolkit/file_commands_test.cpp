@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "document/document_file.h"
 #include "gui/scripted_dialogs.h"
@@ -32,6 +33,7 @@ class FileCommandsTest : public ::testing::Test {
     hooks.askNewType = [this] { ++typeDialogs_; return nextType_; };
     hooks.rebuildTree = [this] { ++treeBuilds_; };
     hooks.checkBeforeSave = [this] { return checkPasses_; };
+    hooks.checkBeforeWrite = [this](const document::MigrationDocument&) { return checkWrite_; };
     commands_ = std::make_unique<FileCommands>(*wizard_, dialogs_, files_, document_, hooks);
     ResetDocument(*wizard_, document_);
   }
@@ -54,6 +56,7 @@ class FileCommandsTest : public ::testing::Test {
   std::unique_ptr<FileCommands> commands_;
   std::optional<DocumentType> nextType_ = DocumentType::Manual;
   bool checkPasses_ = true;
+  bool checkWrite_ = true;
   int typeDialogs_ = 0, treeBuilds_ = 0;
 };
 
@@ -97,15 +100,25 @@ TEST_F(FileCommandsTest, SaveAndSaveAsAskWhatTheyMustAndWriteTheControls) {
   EXPECT_EQ(document_.DocumentPath, Path("Copy.ini"));
   EXPECT_EQ(Read(Path("Copy.ini")).EmailSubject, "Second");
 
-  // A file that cannot be written says so and leaves no changes pending.
+  // A file that cannot be written says so; the work stays unsaved, and the
+  // document keeps the file it was last saved to.
   Edit("Third");
   dialogs_.SetNextFileName(Path("missing folder/x.ini"));
   dialogs_.SetNextAnswer(MessageAnswer::Ok);
-  commands_->SaveDocumentAs();
+  EXPECT_FALSE(commands_->SaveDocumentAs());
   ASSERT_FALSE(dialogs_.asked.empty());
   EXPECT_EQ(dialogs_.asked.back().title, "Write Error");
   EXPECT_EQ(dialogs_.asked.back().icon, gui::MessageIcon::Critical);
-  EXPECT_FALSE(document_.DocumentDirty);
+  EXPECT_TRUE(document_.DocumentDirty);
+  EXPECT_EQ(document_.DocumentPath, Path("Copy.ini"));
+  EXPECT_EQ(document_.DocumentFileName, "Copy.ini");
+  // So is a save over a file that refuses writing.
+  std::filesystem::create_directories(Path("locked"));
+  document_.DocumentPath = Path("locked");
+  dialogs_.SetNextAnswer(MessageAnswer::Ok);
+  EXPECT_FALSE(commands_->SaveDocument());
+  EXPECT_EQ(dialogs_.asked.back().title, "Write Error");
+  EXPECT_TRUE(document_.DocumentDirty);
   EXPECT_EQ(dialogs_.UnusedAnswers(), 0u);
   EXPECT_EQ(dialogs_.unscripted, 0);
 }
@@ -170,12 +183,37 @@ TEST_F(FileCommandsTest, NewAndOpenOfferToSaveFirstAndACancelStopsThem) {
   EXPECT_EQ(treeBuilds_, builds + 1);
   EXPECT_EQ(wizard_->caption(), "Quillon - Deployment Toolkit [other.ini]");
 
-  // A file that cannot be read shows the reader's message.
+  // A file that cannot be opened says what went wrong and changes nothing:
+  // not the controls, not the name Save would write to.
+  const auto unchanged = [this](const char* what) {
+    EXPECT_EQ((*wizard_)["txtEmailSubject"].text(), "From the other file") << what;
+    EXPECT_EQ(document_.DocumentPath, Path("other.ini")) << what;
+    EXPECT_EQ(wizard_->caption(), "Quillon - Deployment Toolkit [other.ini]") << what;
+    EXPECT_EQ(dialogs_.asked.back().title, kOpenErrorTitle) << what;
+  };
   dialogs_.SetNextAnswer(MessageAnswer::Ok);
   EXPECT_FALSE(commands_->OpenPath(Path("absent.ini")));
   EXPECT_EQ(dialogs_.asked.back().text,
-            "Unable to read INI file. Please check your permissions to the folder and file you "
-            "are attempting to read.");
+            "The INI file " + Path("absent.ini") + " could not be found. Nothing was opened.");
+  unchanged("a missing file");
+  std::ofstream(Path("notes.ini")) << "[NOTES]\nnothing=here\n";
+  dialogs_.SetNextAnswer(MessageAnswer::Ok);
+  dialogs_.SetNextFileName(Path("notes.ini"));
+  commands_->OpenDocument();
+  EXPECT_EQ(dialogs_.asked.back().text,
+            "The file " + Path("notes.ini") +
+                " is not a Quillon INI file, or it is damaged: a setting it must hold is missing "
+                "or unreadable. Nothing was opened.");
+  unchanged("not a document");
+  std::ofstream(Path("uneven.ini")) << "[MANUAL DEFINITIONS SERVERS]\nFromServers=A\n"
+                                       "ToServers=B,C,D\n";
+  dialogs_.SetNextAnswer(MessageAnswer::Ok);
+  EXPECT_FALSE(commands_->OpenPath(Path("uneven.ini")));
+  EXPECT_NE(dialogs_.asked.back().text.find("[MANUAL DEFINITIONS SERVERS] key ToServers holds 3 "
+                                            "items but the list has 2 records."),
+            std::string::npos)
+      << dialogs_.asked.back().text;
+  unchanged("a damaged document");
   EXPECT_EQ(dialogs_.UnusedAnswers(), 0u);
   EXPECT_EQ(dialogs_.unscripted, 0);
 }
@@ -195,10 +233,24 @@ TEST_F(FileCommandsTest, TheClosePromptSavesClosesOrKeepsTheWindow) {
   dialogs_.SetNextAnswer(MessageAnswer::No);
   EXPECT_TRUE(commands_->MayClose());
 
-  // Yes for a never-saved document asks for a file; a cancel still closes.
+  // Yes for a never-saved document asks for a file; cancelling it, or a save
+  // that fails or is refused, returns to the window with the work intact.
   dialogs_.SetNextAnswer(MessageAnswer::Yes);
   dialogs_.SetNextFileName("");
-  EXPECT_TRUE(commands_->MayClose());
+  EXPECT_FALSE(commands_->MayClose());
+  EXPECT_TRUE(document_.DocumentDirty);
+  dialogs_.SetNextAnswer(MessageAnswer::Yes);
+  dialogs_.SetNextFileName(Path("no folder/closing.ini"));
+  dialogs_.SetNextAnswer(MessageAnswer::Ok);
+  EXPECT_FALSE(commands_->MayClose());
+  EXPECT_EQ(dialogs_.asked.back().title, "Write Error");
+  checkWrite_ = false;
+  dialogs_.SetNextAnswer(MessageAnswer::Yes);
+  dialogs_.SetNextFileName(Path("closing.ini"));
+  EXPECT_FALSE(commands_->MayClose());
+  EXPECT_FALSE(std::filesystem::exists(Path("closing.ini")));
+  checkWrite_ = true;
+  EXPECT_EQ((*wizard_)["txtEmailSubject"].text(), "Work");
 
   dialogs_.SetNextAnswer(MessageAnswer::Yes);
   dialogs_.SetNextFileName(Path("closing.ini"));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -39,7 +40,42 @@ const std::string* Selected(const gui::ControlModel& list) {
   return &list.lines()[static_cast<std::size_t>(line)];
 }
 
+// What the administrator calls each editing box in a message.
+const std::map<std::string, std::string> kBoxNames{
+    {"txtFromServer", "From Server"},        {"txtToServer", "To Server"},
+    {"txtFromPrinter", "From Printer"},      {"txtToPrinter", "To Printer"},
+    {"txtMixedFromServer", "From Server"},   {"txtMixedFromPrinter", "From Printer"},
+    {"txtMixedToServer", "To Server"},       {"txtMixedToPrinter", "To Printer"},
+    {"txtPopulateServerName", "Server Name"}, {"txtPopulatePrinterName", "Printer Name"},
+    {"txtPruneServerName", "Server Name"},   {"txtPrunePrinterName", "Printer Name"},
+    {"txtSendEmailTo", "Email To"},          {"txtDriverName", "Driver Name"},
+    {"txtDriverFileName", "Driver File Name"}, {"txtPortName", "Port Name"}};
+
+bool IsServerBox(const std::string& box) { return box.find("Server") != std::string::npos; }
+
 }  // namespace
+
+std::string UnusableValueMessage(const std::string& field, const std::string& value) {
+  const std::string named = "The " + field + " name \"" + value + "\" ";
+  if (value.find(',') != std::string::npos) {
+    return named + "holds a comma, which would part it into two names in the document. "
+                   "Please enter it without the comma.";
+  }
+  if (!value.empty() && value.back() == '\\') {
+    return named + "ends with a backslash. Please enter it without the backslash.";
+  }
+  return named + "holds a backslash. Please enter the server's name alone, without \"\\\\\" "
+                 "(for example OLDSRV).";
+}
+
+std::string UnusableValue(const std::string& box, const std::string& value) {
+  const auto name = kBoxNames.find(box);
+  const std::string field = name == kBoxNames.end() ? box : name->second;
+  const bool usable = value.find(',') == std::string::npos &&
+                      (value.empty() || value.back() != '\\') &&
+                      !(IsServerBox(box) && value.find('\\') != std::string::npos);
+  return usable ? std::string() : UnusableValueMessage(field, value);
+}
 
 std::string InvalidEmailMessage() {
   return std::string("Incorrect email address. Please enter a valid email address (i.e. ") +
@@ -223,10 +259,41 @@ void RuleEditors::Save(const PairEditor& editor) {
       return;
     }
   }
+  for (const std::string& box : editor.boxes) {
+    const std::string problem = UnusableValue(box, wizard_[box].text());
+    if (!problem.empty()) {
+      dialogs_.ShowMessageBox(editor.saveErrorTitle, problem, editor.saveErrorIcon,
+                              MessageButtons::Ok);
+      wizard_[box].SetFocus(true);
+      return;
+    }
+  }
   const gui::ControlModel& list = wizard_[editor.list];
   std::vector<std::string> lines = list.lines();
   const int selected = list.value();
   const bool replace = !(isNewEntry_.*editor.isNewEntry) && Selected(list);
+  // The engine takes the first rule for a name: a second one for the same
+  // name (in any letter case) would never be used.
+  if (!editor.rule) {
+    const std::size_t fromBoxes = editor.fourBoxes ? 2 : 1;
+    const std::vector<std::string> typed = Split(editor, Join(editor));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (replace && static_cast<int>(i) == selected) continue;
+      const std::vector<std::string> other = Split(editor, lines[i]);
+      bool same = true;
+      for (std::size_t part = 0; part < fromBoxes; ++part) {
+        same = same && SameLetters(other[part], typed[part]);
+      }
+      if (same) {
+        dialogs_.ShowMessageBox(editor.saveErrorTitle,
+                                "The list already moves \"" + LineParts(lines[i], kTo)[0] +
+                                    "\" (the line \"" + lines[i] +
+                                    "\"). Please change that line instead of adding another.",
+                                editor.saveErrorIcon, MessageButtons::Ok);
+        return;
+      }
+    }
+  }
   if (replace) {
     lines[static_cast<std::size_t>(selected)] = Join(editor);
     SetLines(editor.list, std::move(lines), selected);
@@ -358,7 +425,19 @@ void RuleEditors::AddRecipient() {
                             MessageButtons::Ok);
     return;
   }
+  if (const std::string problem = UnusableValue("txtSendEmailTo", address); !problem.empty()) {
+    dialogs_.ShowMessageBox("Invalid Email", problem, MessageIcon::Information, MessageButtons::Ok);
+    return;
+  }
   std::vector<std::string> lines = wizard_["lstToEmailAddresses"].lines();
+  for (const std::string& line : lines) {
+    if (SameLetters(line, address)) {
+      dialogs_.ShowMessageBox("Invalid Email",
+                              "The address \"" + address + "\" is already in the Email To list.",
+                              MessageIcon::Information, MessageButtons::Ok);
+      return;
+    }
+  }
   lines.push_back(address);
   SetLines("lstToEmailAddresses", std::move(lines), -1);
 }
@@ -389,7 +468,7 @@ bool RuleEditors::IsInPrinterDriversListAlready(const std::string& text) const {
 void RuleEditors::RefreshDriversPage() {
   gui::ControlModel& drivers = wizard_["lstPrinterDrivers"];
   const std::vector<std::string> remembered = drivers.lines();
-  drivers.SetLines({});
+  const bool wasDirty = document_.DocumentDirty;
   std::vector<std::string> targets;
   const auto add = [&](const std::string& printer) {
     if (std::find(targets.begin(), targets.end(), printer) == targets.end()) {
@@ -409,7 +488,21 @@ void RuleEditors::RefreshDriversPage() {
       if (SameLetters(Part(LineParts(line, kAnd), 0), target)) target = line;
     }
   }
+  if (targets == remembered) return;
+  // The lines that name a printer alone are derived, never saved: the
+  // document changes only when a printer's driver details come or go.
+  const auto detailed = [](const std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+      if (!Part(LineParts(line, kAnd), 1).empty() || !Part(LineParts(line, kAnd), 2).empty()) {
+        kept.push_back(line);
+      }
+    }
+    return kept;
+  };
+  const bool changed = detailed(targets) != detailed(remembered);
   drivers.SetLines(std::move(targets));
+  if (!changed) document_.DocumentDirty = wasDirty;
 }
 
 void RuleEditors::DriverLineClicked() {
@@ -437,6 +530,14 @@ void RuleEditors::SaveDriver() {
                             "Please enter a driver name and a driver file name. Both are required.",
                             MessageIcon::Exclamation, MessageButtons::Ok);
     return;
+  }
+  for (const char* box : {"txtDriverName", "txtDriverFileName", "txtPortName"}) {
+    const std::string problem = UnusableValue(box, wizard_[box].text());
+    if (!problem.empty()) {
+      dialogs_.ShowMessageBox("Error, Input Required", problem, MessageIcon::Exclamation,
+                              MessageButtons::Ok);
+      return;
+    }
   }
   std::vector<std::string> lines = list.lines();
   const int selected = list.value();
@@ -466,6 +567,8 @@ void RuleEditors::RefreshSetDefaultPage() {
   // A new list keeps the box's text: a forced printer that is no migration's
   // target (one the users already have) stays chosen rather than vanishing
   // from the document at its next save.
+  if (entries == force.lines()) return;
+  const bool wasDirty = document_.DocumentDirty;
   force.SetLines(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (SameLetters(entries[i], remembered)) {
@@ -473,6 +576,8 @@ void RuleEditors::RefreshSetDefaultPage() {
       break;
     }
   }
+  // New choices are no change of the document; another chosen printer is.
+  if (force.text() == remembered) document_.DocumentDirty = wasDirty;
 }
 
 }  // namespace quillon::toolkit

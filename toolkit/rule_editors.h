@@ -20,6 +20,10 @@ namespace quillon::toolkit {
 // The example inside the invalid e-mail address messages.
 inline constexpr const char* kExampleAddress = "helpdesk@example.com";
 std::string InvalidEmailMessage();
+// Why a typed value cannot stand in the document, named by its box's label;
+// empty when it can. A comma would split it into two list items, a trailing
+// backslash is cut by the engine's reader, and a server is named alone.
+std::string UnusableValue(const std::string& box, const std::string& value);
 
 class RuleEditors {
  public:

@@ -279,9 +279,24 @@ TEST_F(RuleEditorsTest, RecipientsDriversAndTheForcedDefaultFollowWhatTheyDepend
             "valid email address (i.e. helpdesk@example.com)\n");
   M("txtSendEmailTo").SetText("ops@");
   W().Click("cmdAddSendEmail");
-  W().Click("cmdAddSendEmail");  // no check for doubles
-  EXPECT_EQ(Lines("lstToEmailAddresses"), (std::vector<std::string>{"ops@", "ops@"}));
-  EXPECT_EQ(M("txtSendEmailTo").text(), "ops@");
+  // A recipient already there (in any letter case) would be mailed twice; a
+  // comma would make two items of one in the document.
+  M("txtSendEmailTo").SetText("OPS@");
+  W().Click("cmdAddSendEmail");
+  M("txtSendEmailTo").SetText("a@example.com,b@example.com");
+  W().Click("cmdAddSendEmail");
+  EXPECT_EQ(Said(),
+            "message [Invalid Email] Information OK: The address \"OPS@\" is already in the "
+            "Email To list.\n"
+            "message [Invalid Email] Information OK: The Email To name "
+            "\"a@example.com,b@example.com\" holds a comma, which would part it into two names "
+            "in the document. Please enter it without the comma.\n");
+  M("txtSendEmailTo").SetText("ops@");
+  EXPECT_EQ(Lines("lstToEmailAddresses"), (std::vector<std::string>{"ops@"}));
+  M("txtSendEmailTo").SetText("two@");
+  W().Click("cmdAddSendEmail");
+  EXPECT_EQ(Lines("lstToEmailAddresses"), (std::vector<std::string>{"ops@", "two@"}));
+  EXPECT_EQ(M("txtSendEmailTo").text(), "two@");
   ClickLine("lstToEmailAddresses", 1);
   dialogs_.SetNextAnswer(MessageAnswer::Yes);
   W().Click("cmdRemoveSendEmail");

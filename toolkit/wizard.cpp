@@ -34,6 +34,9 @@ Wizard::Wizard(Environment environment)
   fileHooks.askNewType = [this] { return AskNewType(); };
   fileHooks.rebuildTree = [this] { navigation_->InitializeTreeView(); };
   fileHooks.checkBeforeSave = [this] { return checks_->ValidateBeforeSave(); };
+  fileHooks.checkBeforeWrite = [this](const document::MigrationDocument& gathered) {
+    return checks_->CheckBeforeWrite(gathered);
+  };
   commands_ = std::make_unique<FileCommands>(form_, environment_.dialogs, environment_.files,
                                              document_, std::move(fileHooks));
   RuleEditors::Hooks ruleHooks;
@@ -101,31 +104,35 @@ void Wizard::Load() {
 
 bool Wizard::Start(const std::string& commandLineDocument) {
   // A document that cannot be read has said so; the start dialog follows.
-  if (!commandLineDocument.empty() && commands_->OpenPath(commandLineDocument)) {
-    navigation_->ClearADRefreshFlags();
-    return true;
-  }
+  if (!commandLineDocument.empty() && commands_->OpenPath(commandLineDocument)) return Started();
   return RunStartDialog();
 }
 
 bool Wizard::RunStartDialog() {
-  StartDialog dialog(environment_.files, environment_.dialogs, true, environment_.startFolder,
-                     [this](int context) { ShowHelp(context); });
-  environment_.showModal(dialog.form());
-  if (dialog.Cancelled()) {
-    form_.Close();
-    return false;
-  }
-  ResetDocument(form_, document_);
-  if (dialog.CurrentTab() == StartDialog::kExistingTab) {
-    commands_->OpenPath(dialog.ChosenPath());
-  } else {
+  while (true) {
+    StartDialog dialog(environment_.files, environment_.dialogs, true, environment_.startFolder,
+                       [this](int context) { ShowHelp(context); });
+    environment_.showModal(dialog.form());
+    if (dialog.Cancelled()) {
+      form_.Close();
+      return false;
+    }
+    // A document that cannot be opened has said why; the dialog comes again.
+    if (dialog.CurrentTab() == StartDialog::kExistingTab) {
+      if (!commands_->OpenPath(dialog.ChosenPath())) continue;
+      return Started();
+    }
+    ResetDocument(form_, document_);
     document_.record.UseActiveDirectory = dialog.ChosenType() == DocumentType::ActiveDirectory;
     document_.record.UseManualDefinitions = !document_.record.UseActiveDirectory;
+    FillFormFromDocument(form_, document_.record);
+    navigation_->InitializeTreeView();
+    document_.DocumentDirty = false;
+    return Started();
   }
-  FillFormFromDocument(form_, document_.record);
-  navigation_->InitializeTreeView();
-  document_.DocumentDirty = false;
+}
+
+bool Wizard::Started() {
   navigation_->ClearADRefreshFlags();
   form_.SetCaption(WizardCaption(document_.DocumentFileName));
   return true;

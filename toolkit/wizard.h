@@ -84,6 +84,8 @@ class Wizard {
 
  private:
   bool RunStartDialog();
+  // A document in place at start-up: no refresh pending, its name shown.
+  bool Started();
   std::optional<DocumentType> AskNewType();
   void OpenWebPage(const std::string& url);
   void ShowAbout();

@@ -280,7 +280,7 @@ TEST_F(WizardTest, TheStartDialogsEveryWayOut) {
   answer_ = [](gui::Form& dialog) { dialog.Click("cmdSelect"); };
   ASSERT_TRUE(wizard_->Start(Doc("missing.ini")));
   ASSERT_EQ(dialogs_.asked.size(), 1U);
-  EXPECT_EQ(dialogs_.asked[0].title, document::kReadErrorTitle);
+  EXPECT_EQ(dialogs_.asked[0].title, kOpenErrorTitle);
   EXPECT_EQ(shown_, (std::vector<std::string>{"frmNewINI"}));
   EXPECT_EQ(wizard_->document().DocumentPath, "") << "the new document does not take its name";
   EXPECT_EQ(W().caption(), "Quillon - Deployment Toolkit [UNTITLED]");
