@@ -143,6 +143,22 @@ class LaunchPageBrowserTest : public ::testing::Test {
     return result.lines.value_or(std::vector<std::string>{});
   }
 
+  // A strict HTML5 parser (html5lib, as browsers parse) finds no error.
+  void ExpectValidHtml(const fs::path& page) {
+    const fs::path log = root_ / "html5lib.txt";
+    const int status = WaitFor(
+        Spawn({"/usr/bin/python3", "-c",
+               "import sys, html5lib\n"
+               "try:\n"
+               "    html5lib.HTMLParser(strict=True).parse(open(sys.argv[1], 'rb'))\n"
+               "except html5lib.html5parser.ParseError as error:\n"
+               "    print(error); sys.exit(1)\n",
+               page.string()},
+              log.string()),
+        std::chrono::seconds(60));
+    EXPECT_EQ(status, 0) << page << ": " << ReadAll(log);
+  }
+
   void Screenshot(const fs::path& page, const std::string& name) {
     const fs::path folder = fs::path(QUILLON_SCREENSHOT_DIR) / "deployment";
     fs::create_directories(folder);
@@ -179,6 +195,7 @@ TEST_F(LaunchPageBrowserTest, RendersAndItsLinksLeadToTheDeployedFiles) {
   const std::string maker = "link \"https://quillon.example\" https://quillon.example/ -";
 
   const fs::path withInstaller = Deploy("with installer", true);
+  ExpectValidHtml(withInstaller);
   std::vector<std::string> lines = Probe(withInstaller);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0],
@@ -197,6 +214,7 @@ TEST_F(LaunchPageBrowserTest, RendersAndItsLinksLeadToTheDeployedFiles) {
   Screenshot(withInstaller, "launch-page-with-mdac.png");
 
   const fs::path without = Deploy("without", false);
+  ExpectValidHtml(without);
   lines = Probe(without);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], start + end);
