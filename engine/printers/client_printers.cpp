@@ -22,7 +22,7 @@ void ExpectDocumentServers(RunContext& context) {
 // nothing else of it can be read without the server.
 void KnownByName(RunContext& context, const std::string& device, bool report) {
   ClientPrinter printer;
-  printer.ServerName = "\\" + std::string(ServerOfName(device));
+  printer.ServerName = "\\\\" + std::string(ServerOfName(device));
   printer.PrinterName = device;
   printer.ShortName = std::string(NameAfterServer(device));
   printer.ShareName = printer.ShortName;
