@@ -1,9 +1,16 @@
 // The locale-free general date form, used where no locale can be asked.
 #include "platform/clock.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace quillon::platform {
+
+std::uint64_t Clock::ElapsedMilliseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
 
 long long DaysSinceEpoch(int year, int month, int day) {
   // Howard Hinnant's days_from_civil.

@@ -1,6 +1,7 @@
 // Local time and pauses. Engine pauses go through here so that tests need not wait.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace quillon::platform {
@@ -30,6 +31,9 @@ class Clock {
   // The local time and the zone's offset at one instant.
   virtual ZonedTime NowWithOffset() = 0;
   virtual void Sleep(int milliseconds) = 0;
+  // Milliseconds on a clock that only moves forward, for telling how long
+  // something took; the host's steady clock unless a test keeps its own time.
+  virtual std::uint64_t ElapsedMilliseconds();
   // The user's general date format: short date, then long time. The default is
   // the United States form ("3/15/2005 2:05:09 PM"); Windows asks the locale.
   virtual std::string FormatGeneralDate(const LocalTime& time);

@@ -56,4 +56,11 @@ ProfileConnectionList Spooler::ListProfileConnections() {
   return {false, kErrorCallNotImplemented, {}};
 }
 
+std::vector<ServerProbe> Spooler::ProbeServers(const std::vector<std::string>& servers) {
+  std::vector<ServerProbe> answers;
+  answers.reserve(servers.size());
+  for (const std::string& server : servers) answers.push_back({server, true, 0});
+  return answers;
+}
+
 }  // namespace quillon::platform

@@ -135,6 +135,16 @@ struct ProfileConnectionList {
   std::vector<ProfileConnections> profiles;
 };
 
+// Whether one print server answered a probe, and how long it took to tell.
+struct ServerProbe {
+  std::string server;  // as asked, without backslashes
+  bool answers = false;
+  std::uint32_t milliseconds = 0;
+};
+
+// How long a probe waits for a server that neither answers nor refuses.
+inline constexpr int kServerProbeTimeoutMs = 2000;
+
 class Spooler {
  public:
   virtual ~Spooler() = default;
@@ -184,6 +194,12 @@ class Spooler {
   virtual SpoolerResult InstallDriverFromServer(const std::string& queueName);
   // The connections saved in every user profile of this computer, read only.
   virtual ProfileConnectionList ListProfileConnections();
+
+  // Asks every server (names without backslashes) at once whether it answers,
+  // so that a switched-off server costs the run one short wait rather than
+  // the spooler's RPC time-outs on every call. One answer per server, in the
+  // order asked. A spooler that cannot tell says every server answers.
+  virtual std::vector<ServerProbe> ProbeServers(const std::vector<std::string>& servers);
 };
 
 }  // namespace quillon::platform

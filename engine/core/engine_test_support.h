@@ -18,8 +18,14 @@ class RecordingClock : public platform::Clock {
   platform::LocalTime Now() override { return now; }
   // Central European Time.
   platform::ZonedTime NowWithOffset() override { return {Now(), 60}; }
-  void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
+  void Sleep(int milliseconds) override {
+    sleeps.push_back(milliseconds);
+    slept += static_cast<std::uint64_t>(milliseconds);
+  }
+  // Time passes only by the pauses, so that a measured wait is exact.
+  std::uint64_t ElapsedMilliseconds() override { return slept; }
   std::vector<int> sleeps;
+  std::uint64_t slept = 0;
   platform::LocalTime now{2026, 12, 8, 9, 30, 15};  // a test may move it
 };
 

@@ -52,7 +52,8 @@ class RecordingUi : public platform::UserInterface {
 class ProgressTest : public ::testing::Test {
  protected:
   ProgressTest() {
-    auto base = world_.Run("");
+    base_ = world_.Run("");
+    auto& base = base_;
     services_ = std::make_unique<platform::Platform>(platform::Platform{
         base->platform.system, base->platform.registry, base->platform.profileStrings,
         base->platform.files, ui_, world_.clock, base->platform.spooler,
@@ -62,6 +63,8 @@ class ProgressTest : public ::testing::Test {
   }
   testing::EngineWorld world_;
   RecordingUi ui_;
+  // Its spooler is the one the services below lend.
+  std::unique_ptr<RunContext> base_;
   std::unique_ptr<platform::Platform> services_;
   std::unique_ptr<RunContext> context_;
 };

@@ -10,6 +10,7 @@
 #include "engine/core/progress.h"
 #include "engine/migration/directory_migration.h"
 #include "engine/printers/client_printers.h"
+#include "engine/printers/print_servers.h"
 #include "platform/platform.h"
 
 namespace quillon::engine {
@@ -17,8 +18,19 @@ namespace quillon::engine {
 inline constexpr std::string_view kLineBreak = "\r\n";
 
 struct RunContext {
-  explicit RunContext(platform::Platform& services) : platform(services) {}
+  explicit RunContext(platform::Platform& services)
+      : servers(*this, services.spooler, services.clock),
+        guarded{services.system, services.registry, services.profileStrings, services.files,
+                services.ui,     services.clock,    servers,                 services.directory,
+                services.eventLog, services.network},
+        platform(guarded) {}
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
 
+  // The spooler as the run asks it: print servers probed, slow calls timed.
+  PrintServerGuard servers;
+  platform::Platform guarded;
+  // The system's services, the spooler through `servers`.
   platform::Platform& platform;
   document::MigrationDocument document;
   std::string DocumentPath;  // empty when no document was found

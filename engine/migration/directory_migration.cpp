@@ -56,6 +56,8 @@ void QueryDirectoryPrinters(RunContext& context) {
     DirectoryPrinter printer = MakeDirectoryPrinter(row.name, row.printShareName);
     printer.Exact = row.exact;
     const std::string listing = Listing(printer);
+    // Probed together before the first connection to any of them.
+    if (printer.Exact) context.servers.Expect(printer.ServerName);
     context.DirectoryPrinters.push_back(std::move(printer));
     context.AppendRunMessage(listing);
     WriteDebugLine(context, ">> AD Printer: " + listing);

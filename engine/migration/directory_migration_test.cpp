@@ -67,6 +67,7 @@ TEST_F(DirectoryMigrationTest, ConnectionsMoveToTheServerThatPublishesThem) {
             ">> Printer names (Client/AD): HP4 / HP4\r\n"
             ">> Found a server difference <<\r\n"
             ">> Server names (Client/AD): \\\\PRTSRV1 / PRTSRV2\r\n"
+            ">> Print server \\\\PRTSRV2 answers (probe took 0 ms)\r\n"
             ">> Added networked printer: \\\\PRTSRV2\\HP4\r\n"
             ">> Removed networked printer: \\\\PRTSRV1\\HP4\r\n"
             "Set default printer: \\\\PRTSRV2\\HP4\r\n");

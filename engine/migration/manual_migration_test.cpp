@@ -42,6 +42,8 @@ TEST(ManualMigrationTest, TheTypicalLogonMovesTheDefaultPrinterToTheNewServer) {
       testing::Banner(28, "     NETWORK PRINTERS    ", 27) +
       ">> Getting client's list of printers <<\r\n"
       ">> * ----- My Printers ----- * <<\r\n"
+      ">> Print server \\\\OLDSRV answers (probe took 0 ms)\r\n"
+      ">> Print server \\\\NEWSRV answers (probe took 0 ms)\r\n"
       ">> Found networked printer: \\\\OLDSRV\\HP4 (\\\\OLDSRV)\r\n"
       ">> Finished getting network printers, abort status: False\r\n"
       "Default printer:\\\\OLDSRV\\HP4\r\n" +

@@ -8,6 +8,35 @@
 #include "engine/printers/printer_policies.h"
 
 namespace quillon::engine {
+namespace {
+
+// The servers the document moves connections to, probed with the
+// connections' own.
+void ExpectDocumentServers(RunContext& context) {
+  const document::MigrationDocument& doc = context.document;
+  for (const auto& pair : doc.ServerPairs) context.servers.Expect(pair.ToServer);
+  for (const auto& pair : doc.MixedPairs) context.servers.Expect(pair.ToServer);
+}
+
+// A connection whose server does not answer, as far as its name tells:
+// nothing else of it can be read without the server.
+void KnownByName(RunContext& context, const std::string& device, bool report) {
+  ClientPrinter printer;
+  printer.ServerName = "\\\\" + std::string(ServerOfName(device));
+  printer.PrinterName = device;
+  printer.ShortName = std::string(NameAfterServer(device));
+  printer.ShareName = printer.ShortName;
+  if (report) {
+    const std::string listing = printer.PrinterName + " (" + printer.ServerName + ")";
+    context.AppendRunMessage(listing);
+    WriteDebugLine(context, ">> Found networked printer: " + listing +
+                                ", known by its name only: the print server does not answer");
+  }
+  context.NetworkedPrinters.push_back(std::move(printer));
+  UpdateProgress(context, "");
+}
+
+}  // namespace
 
 void GetClientPrinters(RunContext& context, bool report) {
   platform::Spooler& spooler = context.platform.spooler;
@@ -30,7 +59,13 @@ void GetClientPrinters(RunContext& context, bool report) {
                                  ") getting the list of printers from the Print Spooler.");
     return;
   }
+  ExpectDocumentServers(context);
   for (const std::string& device : listed.names) {
+    if (const std::string_view server = ServerOfName(device);
+        !server.empty() && !context.servers.Answers(server)) {
+      KnownByName(context, device, report);
+      continue;
+    }
     const platform::HandleResult opened =
         spooler.OpenPrinter(device, platform::PrinterAccess::Default);
     if (opened.handle == 0) {

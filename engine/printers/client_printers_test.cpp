@@ -33,6 +33,8 @@ TEST(ClientPrintersTest, ListsConnectionsAndLocalPrintersInOrderWithTheirReport)
   EXPECT_EQ(context->debugLog.text(),
             ">> Getting client's list of printers <<\r\n"
             ">> * ----- My Printers ----- * <<\r\n"
+            ">> Print server \\\\PRTSRV1 answers (probe took 0 ms)\r\n"
+            ">> Print server \\\\SRV answers (probe took 0 ms)\r\n"
             ">> Found networked printer: \\\\PRTSRV1\\HP4050 (\\\\PRTSRV1)\r\n"
             ">> Found local printer: Label Writer\r\n"
             ">> Found networked printer: \\\\SRV\\A\\B (\\\\SRV)\r\n");
@@ -73,11 +75,14 @@ TEST(ClientPrintersTest, UnreadablePrintersAreReportedAndLeftOut) {
   EXPECT_TRUE(context->OperationsSucceeded) << "the inventory never counts as a failure";
   EXPECT_FALSE(context->AbortStatus);
 
-  // Without the report only the first line is written, failures included.
+  // Without the report only the first line is written, failures included,
+  // and the run's one probe of its servers.
   auto silent = world.NewContext();
   GetClientPrinters(*silent, false);
   EXPECT_EQ(silent->RunMessage, "");
-  EXPECT_EQ(silent->debugLog.text(), ">> Getting client's list of printers <<\r\n");
+  EXPECT_EQ(silent->debugLog.text(),
+            ">> Getting client's list of printers <<\r\n"
+            ">> Print server \\\\PRTSRV1 answers (probe took 0 ms)\r\n");
   EXPECT_EQ(silent->LocalPrinters.size(), 2u);
 
   // Each inventory opens every listed printer once.

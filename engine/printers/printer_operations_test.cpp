@@ -35,9 +35,11 @@ TEST(PrinterOperationsTest, ConnectionsAreAddedAndRemovedWithTheirReports) {
             "\r\nError (1722) populating network printer: \\\\DOWN\\HP4"
             "\r\nError (1801) deleting network printer: \\\\OLDSRV\\HP4");
   EXPECT_EQ(testing::WithoutExplanations(context->debugLog.text()),
+            ">> Print server \\\\newsrv answers (probe took 0 ms)\r\n"
             ">> Added networked printer: \\\\newsrv\\hp4\r\n"
             ">> Removed networked printer: \\\\OLDSRV\\HP4\r\n"
             "ERROR: Adding client networked printer: \\\\NEWSRV\\NOPE\r\nSYSTEM ERROR: 1801\r\n"
+            ">> Print server \\\\DOWN answers (probe took 0 ms)\r\n"
             "ERROR: Adding client networked printer: \\\\DOWN\\HP4\r\nSYSTEM ERROR: 1722\r\n"
             "ERROR: Removing client networked printer: \\\\OLDSRV\\HP4\r\nSYSTEM ERROR: 1801\r\n");
 }
@@ -118,6 +120,7 @@ TEST(PrinterOperationsTest, FailuresAreExplainedAfterTheirOwnLines) {
                 "\r\nError (4242) populating network printer: \\\\NEWSRV\\B"
                 "\r\nWhat error 4242 means: Windows has no description of this code.");
   EXPECT_EQ(context->debugLog.text(),
+            ">> Print server \\\\NEWSRV answers (probe took 0 ms)\r\n"
             "ERROR: Adding client networked printer: \\\\NEWSRV\\HP4\r\nSYSTEM ERROR: 3019\r\n>> " +
                 driverNeededDebug +
                 "\r\nERROR: Removing client networked printer: \\\\OLDSRV\\HP4\r\n"

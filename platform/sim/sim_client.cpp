@@ -338,6 +338,18 @@ SimSpoolerCall ReadSpoolerCall(const Json& value, const std::string& where) {
   return c;
 }
 
+SimServerCondition ReadServerCondition(const Json& value, const std::string& where) {
+  SimServerCondition c;
+  c.extra = ReadRecord(value, where, [&](const std::string& key, const Json& v,
+                                         const std::string& at) {
+    if (key == "reachable") c.reachable = ReadBool(v, at);
+    else if (key == "latencyMs") c.latencyMs = ReadCode(v, at);
+    else return false;
+    return true;
+  });
+  return c;
+}
+
 // Reads one top-level key; false when the key is not one of ours.
 bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
                   const std::string& at) {
@@ -396,6 +408,8 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
     s.pointAndPrint = ReadPointAndPrint(v, at);
   } else if (key == "profiles") {
     s.profiles = ReadArray<SimProfile>(v, at, ReadProfile);
+  } else if (key == "serverConditions") {
+    s.serverConditions = ReadMap<SimServerCondition>(v, at, ReadServerCondition);
   } else {
     return false;
   }
@@ -542,6 +556,14 @@ Json ToJson(const SimSpoolerCall& c) {
   return o;
 }
 
+Json ToJson(const SimServerCondition& c) {
+  Json o = Json::object();
+  if (c.reachable) o["reachable"] = *c.reachable;
+  if (c.latencyMs) o["latencyMs"] = *c.latencyMs;
+  AppendExtra(o, c.extra);
+  return o;
+}
+
 Json ToJson(const std::string& text) { return text; }
 
 template <typename Item>
@@ -606,6 +628,7 @@ const KnownKey kKnownKeys[] = {
     QUILLON_LIST_KEY(spoolerCalls),
     QUILLON_OPTIONAL_KEY(pointAndPrint, ToJson(*s.pointAndPrint)),
     QUILLON_OPTIONAL_KEY(profiles, ToJson(*s.profiles)),
+    QUILLON_OPTIONAL_KEY(serverConditions, ToJson(*s.serverConditions)),
 };
 
 #undef QUILLON_OPTIONAL_KEY

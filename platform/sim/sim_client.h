@@ -106,6 +106,14 @@ struct SimOs {
   std::optional<std::string> environment = std::nullopt;
 };
 
+// How a print server behaves towards this client. Absent members keep their
+// defaults and stay absent on saving.
+struct SimServerCondition {
+  std::optional<bool> reachable;           // absent: true
+  std::optional<std::uint32_t> latencyMs;  // waited before each call on the server; absent: 0
+  Json extra = Json::object();
+};
+
 // Ordered maps keep the file's order of servers, sections and keys.
 template <typename Value>
 using OrderedMap = std::vector<std::pair<std::string, Value>>;
@@ -143,6 +151,8 @@ struct SimClientState {
   std::optional<SimPointAndPrint> pointAndPrint;
   // Absent: one profile, the client's own user with its connections among `printers`.
   std::optional<std::vector<SimProfile>> profiles;
+  // By server name (no backslashes). Absent: every server answers at once.
+  std::optional<OrderedMap<SimServerCondition>> serverConditions;
   Json extra = Json::object();  // top-level keys this program does not know
   std::vector<std::string> keysPresent;  // top-level keys the file had, in its order
 };

@@ -379,3 +379,51 @@ TEST(DefaultClientPathTest, FollowsTheEnvironment) {
 
 }  // namespace
 }  // namespace quillon::platform::sim
+
+namespace quillon::platform::sim {
+namespace {
+
+TEST(SimServerConditionsTest, AreReadCheckedAndKeptAcrossASave) {
+  const char* const text = R"({
+  "serverConditions": {
+    "OLDSRV": {
+      "reachable": false,
+      "note": "switched off"
+    },
+    "FARSRV": {
+      "latencyMs": 1500
+    }
+  }
+}
+)";
+  LoadResult loaded = ParseClient(text, "client.json");
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  ASSERT_TRUE(loaded.state.serverConditions.has_value());
+  const auto& conditions = *loaded.state.serverConditions;
+  ASSERT_EQ(conditions.size(), 2u);
+  EXPECT_EQ(conditions[0].first, "OLDSRV");
+  EXPECT_EQ(conditions[0].second.reachable, std::optional<bool>(false));
+  EXPECT_EQ(conditions[0].second.latencyMs, std::nullopt);
+  EXPECT_EQ(conditions[0].second.extra, Json({{"note", "switched off"}}));
+  EXPECT_EQ(conditions[1].second.reachable, std::nullopt);
+  EXPECT_EQ(conditions[1].second.latencyMs, std::optional<std::uint32_t>(1500));
+  // Absent members stay absent, unknown ones are kept.
+  EXPECT_EQ(SerializeClient(loaded.state), text);
+  EXPECT_EQ(SerializeClient(ParseClient("{}", "c").state), "{}\n");
+
+  const std::pair<const char*, const char*> invalid[] = {
+      {R"({"serverConditions": []})", R"("serverConditions" must be an object)"},
+      {R"({"serverConditions": {"A": {"reachable": 0}}})",
+       R"("serverConditions.A.reachable" must be true or false)"},
+      {R"({"serverConditions": {"A": {"latencyMs": -5}}})",
+       R"("serverConditions.A.latencyMs" must not be negative)"},
+  };
+  for (const auto& [bad, message] : invalid) {
+    LoadResult refused = ParseClient(bad, "client.json");
+    EXPECT_FALSE(refused.ok) << bad;
+    EXPECT_NE(refused.error.find(message), std::string::npos) << refused.error;
+  }
+}
+
+}  // namespace
+}  // namespace quillon::platform::sim

@@ -160,6 +160,9 @@ class SimPlatform : public SystemInfo,
   SpoolerResult InstallDriverFromServer(const std::string& queueName) override;
   // `profiles`, or the client's own user with its connections.
   ProfileConnectionList ListProfileConnections() override;
+  // From `serverConditions`: a server answers unless marked not `reachable`.
+  // Takes no time and is not recorded among `spoolerCalls`.
+  std::vector<ServerProbe> ProbeServers(const std::vector<std::string>& servers) override;
 
   // Directory: the client file's "directory" key when present, else the real one.
   DirectoryBinding Bind(const std::string& path) override;
@@ -220,6 +223,11 @@ class SimPlatform : public SystemInfo,
   PrinterHandle NewHandle(OpenedPrinter opened);
   void RemovePrinter(std::string_view name);
   void Record(const char* call, std::string name, bool result, std::uint32_t error);
+  // What `serverConditions` says of a call on the server of `name` ("\\SERVER"
+  // or "\\SERVER\share"): its `latencyMs` is waited, and a server that is not
+  // reachable fails the call with 1722. A call that Windows completes on the
+  // client alone (`needsServer` false) waits for no server that does not answer.
+  std::optional<std::uint32_t> ServerCondition(std::string_view name, bool needsServer);
 
   SimClientState& state_;
   SimHost host_;

@@ -3,6 +3,7 @@
 // last-error codes Windows gives. Printers and queues are found through
 // indexes and the state is never rebuilt, so a run of many calls does not
 // slow down with the square of the printers.
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -235,6 +236,40 @@ void SimPlatform::Record(const char* call, std::string name, bool result, std::u
   state_.spoolerCalls.push_back(std::move(record));
 }
 
+std::optional<std::uint32_t> SimPlatform::ServerCondition(std::string_view name,
+                                                          bool needsServer) {
+  if (!state_.serverConditions || name.size() < 3 || name[0] != '\\' || name[1] != '\\') {
+    return std::nullopt;
+  }
+  const std::string_view server = name.substr(2, name.find('\\', 2) - 2);
+  for (const auto& [listed, condition] : *state_.serverConditions) {
+    if (!EqualsIgnoringCase(listed, server)) continue;
+    const bool reachable = condition.reachable.value_or(true);
+    if (!reachable && !needsServer) return std::nullopt;
+    if (condition.latencyMs.value_or(0) > 0) {
+      clock_.Sleep(static_cast<int>(std::min<std::uint32_t>(*condition.latencyMs, 0x7FFFFFFF)));
+    }
+    if (!reachable) return kErrorRpcServerUnavailable;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::vector<ServerProbe> SimPlatform::ProbeServers(const std::vector<std::string>& servers) {
+  std::vector<ServerProbe> answers;
+  answers.reserve(servers.size());
+  for (const std::string& server : servers) {
+    bool reachable = true;
+    if (state_.serverConditions) {
+      for (const auto& [listed, condition] : *state_.serverConditions) {
+        if (EqualsIgnoringCase(listed, server)) reachable = condition.reachable.value_or(true);
+      }
+    }
+    answers.push_back({server, reachable, 0});
+  }
+  return answers;
+}
+
 PrinterNameList SimPlatform::EnumPrinterNames() {
   PrinterNameList list;
   if (auto error = InjectedFailure("EnumPrinters", "")) {
@@ -274,6 +309,8 @@ HandleResult SimPlatform::OpenPrinter(const std::string& name, PrinterAccess /*a
   HandleResult result;
   if (auto error = InjectedFailure("OpenPrinter", name)) {
     result.error = *error;
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    result.error = *unreachable;
   } else if (const SimPrinter* printer = FindPrinter(name)) {
     // A connection to a listed server opens only while its queue is there; one
     // to an unlisted server stands for a connection Windows has cached.
@@ -304,6 +341,8 @@ SizedResult<PrinterInfo2> SimPlatform::GetPrinter(PrinterHandle printer, std::si
   std::optional<PrinterInfo2> info;
   if (auto error = InjectedFailure("GetPrinter", name)) {
     result.error = *error;
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    result.error = *unreachable;
   } else if (!opened || !(info = Describe(*opened))) {
     result.error = kErrorInvalidHandle;
   } else {
@@ -326,6 +365,8 @@ SpoolerResult SimPlatform::SetPrinter(PrinterHandle printer, const PrinterInfo2&
   SimPrinter* record = opened && !opened->queueView ? FindPrinter(opened->name) : nullptr;
   if (auto error = InjectedFailure("SetPrinter", name)) {
     result = Failed(*error);
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    result = Failed(*unreachable);
   } else if (!opened || (!opened->queueView && !record)) {
     result = Failed(kErrorInvalidHandle);
   } else if (opened->queueView) {
@@ -356,6 +397,8 @@ SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name,
         connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
   if (auto error = InjectedFailure("AddPrinterConnection", name)) {
     result = Failed(*error);
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    result = Failed(*unreachable);
   } else if (!connection) {
     result = Failed(kErrorInvalidPrinterName);
   } else if (!listed.server) {
@@ -392,6 +435,8 @@ SpoolerResult SimPlatform::DeletePrinterConnection(const std::string& name) {
   const SimPrinter* printer = FindPrinter(name);
   if (auto error = InjectedFailure("DeletePrinterConnection", name)) {
     result = Failed(*error);
+  } else if (auto unreachable = ServerCondition(name, false)) {
+    result = Failed(*unreachable);
   } else if (!printer || printer->serverName.empty()) {
     result = Failed(kErrorInvalidPrinterName);
   } else if (printer->perMachine.value_or(false)) {
@@ -567,6 +612,8 @@ SpoolerResult SimPlatform::SetDefaultPrinter(const std::string& name) {
   const SimPrinter* printer = FindPrinter(name);
   if (auto error = InjectedFailure("SetDefaultPrinter", name)) {
     result = Failed(*error);
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    result = Failed(*unreachable);
   } else if (!printer) {
     result = Failed(kErrorInvalidPrinterName);
   } else {
@@ -658,6 +705,8 @@ ServerQueueList SimPlatform::ListServerQueues(const std::string& server) {
   }
   if (auto error = InjectedFailure("EnumPrinters", name)) {
     list.error = *error;
+  } else if (auto unreachable = ServerCondition(name, true)) {
+    list.error = *unreachable;
   } else if (!queues) {
     list.error = kErrorRpcServerUnavailable;
   } else {
@@ -699,6 +748,8 @@ SpoolerResult SimPlatform::InstallDriverFromServer(const std::string& queueName)
       connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
   if (auto error = InjectedFailure("InstallDriverFromServer", queueName)) {
     result = Failed(*error);
+  } else if (auto unreachable = ServerCondition(queueName, true)) {
+    result = Failed(*unreachable);
   } else if (!connection) {
     result = Failed(kErrorInvalidPrinterName);
   } else if (!listed.server) {

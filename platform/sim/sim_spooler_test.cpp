@@ -1100,3 +1100,70 @@ TEST(SimPrinterIndexTest, AnswersAsAScanOfTheListDoes) {
 
 }  // namespace
 }  // namespace quillon::platform::sim
+
+namespace quillon::platform::sim {
+namespace {
+
+class CountingClock : public NoClock {
+ public:
+  void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
+  std::vector<int> sleeps;
+};
+
+TEST(SimServerConditionTest, ASlowServerIsWaitedForAndADeadOneFailsWhereItIsNeeded) {
+  LoadResult loaded = ParseClient(R"({
+    "printers": [
+      { "name": "\\\\OLDSRV\\HP4", "serverName": "\\\\OLDSRV", "shareName": "HP4", "attributes": 16 },
+      { "name": "\\\\FARSRV\\HP4", "serverName": "\\\\FARSRV", "shareName": "HP4", "attributes": 16 }
+    ],
+    "printServers": { "OLDSRV": [ { "shareName": "HP4" } ], "FARSRV": [ { "shareName": "HP4" } ],
+                      "NEWSRV": [ { "shareName": "HP4" } ] },
+    "serverConditions": { "oldsrv": { "reachable": false, "latencyMs": 150000 },
+                          "FARSRV": { "latencyMs": 1500 } }
+  })", "client.json");
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  SimClientState state = std::move(loaded.state);
+  HostFileSystem files;
+  CountingClock clock;
+  SimHost host;
+  host.echoMessageBoxes = false;
+  SimPlatform client(state, host, files, clock);
+
+  const std::vector<ServerProbe> probed = client.ProbeServers({"OLDSRV", "FarSrv", "NEWSRV"});
+  ASSERT_EQ(probed.size(), 3u);
+  EXPECT_EQ(probed[0].server, "OLDSRV");
+  EXPECT_FALSE(probed[0].answers);
+  EXPECT_TRUE(probed[1].answers);
+  EXPECT_TRUE(probed[2].answers);
+  EXPECT_TRUE(clock.sleeps.empty()) << "a probe waits for nothing";
+  EXPECT_TRUE(state.spoolerCalls.empty()) << "nor is it a spooler call";
+
+  // The slow server: every call on it waits, and still works.
+  const HandleResult far = client.OpenPrinter("\\\\FARSRV\\HP4", PrinterAccess::Default);
+  EXPECT_NE(far.handle, 0u);
+  EXPECT_TRUE(client.GetPrinter(far.handle, 4096).ok);
+  client.ClosePrinter(far.handle);
+  EXPECT_EQ(clock.sleeps, (std::vector<int>{1500, 1500}));
+
+  // The dead one: what needs it waits out the time and fails with 1722;
+  // removing a connection is done on the client alone, at once.
+  clock.sleeps.clear();
+  EXPECT_EQ(client.OpenPrinter("\\\\OLDSRV\\HP4", PrinterAccess::Default).error,
+            kErrorRpcServerUnavailable);
+  EXPECT_EQ(client.AddPrinterConnection("\\\\OLDSRV\\HP4", ConnectionPrompts::Never).error,
+            kErrorRpcServerUnavailable);
+  EXPECT_EQ(client.SetDefaultPrinter("\\\\OLDSRV\\HP4").error, kErrorRpcServerUnavailable);
+  EXPECT_EQ(client.ListServerQueues("OLDSRV").error, kErrorRpcServerUnavailable);
+  EXPECT_EQ(clock.sleeps, (std::vector<int>{150000, 150000, 150000, 150000}));
+  clock.sleeps.clear();
+  EXPECT_TRUE(client.DeletePrinterConnection("\\\\OLDSRV\\HP4").ok);
+  EXPECT_TRUE(clock.sleeps.empty());
+  ASSERT_EQ(state.printers.size(), 1u);
+  EXPECT_EQ(state.printers[0].name, "\\\\FARSRV\\HP4");
+  // A server without conditions answers at once.
+  EXPECT_TRUE(client.AddPrinterConnection("\\\\NEWSRV\\HP4", ConnectionPrompts::Never).ok);
+  EXPECT_TRUE(clock.sleeps.empty());
+}
+
+}  // namespace
+}  // namespace quillon::platform::sim

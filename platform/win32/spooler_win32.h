@@ -76,6 +76,8 @@ class Win32Spooler : public Spooler {
   InstalledDriverList ListInstalledDrivers(const std::string& environment) override;
   SpoolerResult InstallDriverFromServer(const std::string& queueName) override;
   ProfileConnectionList ListProfileConnections() override;
+  // ProbePrintServers on the SMB and RPC ports with the seam's time-out.
+  std::vector<ServerProbe> ProbeServers(const std::vector<std::string>& servers) override;
 
  private:
   // The bytes of the last level-2 record read through each open handle.
