@@ -627,6 +627,15 @@ void Deployment::WriteDeployed(std::string_view name, const std::string& text, c
   DeploymentSucceeded = false;
 }
 
+std::string Deployment::ClientPathProblem() const {
+  if (!folder_.namedAsTyped || !folder_.client.starts_with("/")) return std::string();
+  return "The deployment folder " + VisibleText(folder_.client) +
+         " is on no mounted network share, so the batch files name it as this computer "
+         "does, and no Windows client can run them. If a server shares this folder (Samba), "
+         "mount that share on this computer (CIFS) and deploy again to the share's "
+         "\\\\server\\share name, so that the batch files name the folder as the clients do.";
+}
+
 void Deployment::WriteLaunchPage() {
   Step(inputs_.includeInstaller ? "Creating HTML file ..." : "Create HTML file ...");
   WriteDeployed(inputs_.DocumentFileName + ".html", LaunchPageText(environment_.clock.Now()),

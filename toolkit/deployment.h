@@ -156,6 +156,12 @@ class Deployment {
   // cannot hold safely, named with its character); empty when it can.
   std::string BatchFileRefusal() const;
 
+  // Why batch files written to this folder can run on no client: the folder
+  // is named to them as this computer names it (a local POSIX folder on no
+  // mounted share), so their lines mix "/" and "\\". Empty otherwise. Shown in
+  // place of the success message: such a deployment is not finished.
+  std::string ClientPathProblem() const;
+
   // Copies the installer (when included), the engine and the document; stops
   // at the first group that fails. True when every copy succeeded.
   bool DeployFiles();

@@ -269,6 +269,12 @@ bool Wizard::DeployNow() {
   progress.ProcessEvents();
   if (closeProgress) closeProgress();
   if (host.setBusy) host.setBusy(false);
+  const std::string unreachable = batchFile ? deployment.ClientPathProblem() : std::string();
+  if (deployed && !unreachable.empty()) {
+    dialogs.ShowMessageBox("Deployment Incomplete", unreachable, gui::MessageIcon::Exclamation,
+                           gui::MessageButtons::Ok);
+    return false;
+  }
   if (deployed) {
     dialogs.ShowMessageBox("Sucess", "Deployment successfull.", gui::MessageIcon::Information,
                            gui::MessageButtons::Ok);

@@ -170,10 +170,16 @@ int Deploy(const std::vector<std::string>& args, platform::FileSystem& files,
   }
   progress.SetCaption("Initializing deployment process ...");
   deployment.DeploymentSucceeded = true;
-  const bool deployed = deployment.Deploy(launchPage, batchFile);
+  const bool written = deployment.Deploy(launchPage, batchFile);
+  const std::string unreachable = batchFile ? deployment.ClientPathProblem() : std::string();
+  const bool deployed = written && unreachable.empty();
   if (deployed) {
     progress.SetCaption("Deployment Complete.");
     dialogs.ShowMessageBox("Sucess", "Deployment successfull.", gui::MessageIcon::Information,
+                           gui::MessageButtons::Ok);
+  } else if (written) {
+    progress.SetCaption("Deployment Complete.");
+    dialogs.ShowMessageBox("Deployment Incomplete", unreachable, gui::MessageIcon::Exclamation,
                            gui::MessageButtons::Ok);
   } else {
     progress.SetCaption("Deployment failed.");
