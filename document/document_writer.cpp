@@ -74,7 +74,7 @@ bool WriteDocument(platform::FileSystem& files, const std::string& documentPath,
   }
   Writer writer(file);
   vocabulary::VisitDocument(document, writer);
-  return !files.WriteFileAtomic(documentPath, file.Serialize()).ok;
+  return !files.SaveDocumentFile(documentPath, file.Serialize()).ok;
 }
 
 }  // namespace quillon::document
