@@ -188,11 +188,11 @@ bool WriteDocument(platform::FileSystem& files, const std::string& documentPath,
       }
     }
     vocabulary::VisitDocument(document, writer);
-    if (everyKeyKept) return !files.WriteFileAtomic(documentPath, *content).ok;
-    return !files.WriteFileAtomic(documentPath, file.Serialize()).ok;
+    if (everyKeyKept) return !files.SaveDocumentFile(documentPath, *content).ok;
+    return !files.SaveDocumentFile(documentPath, file.Serialize()).ok;
   }
   vocabulary::VisitDocument(document, writer);
-  return !files.WriteFileAtomic(documentPath, file.Serialize()).ok;
+  return !files.SaveDocumentFile(documentPath, file.Serialize()).ok;
 }
 
 }  // namespace quillon::document

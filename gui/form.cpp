@@ -224,6 +224,8 @@ Form::Form(FormDescription description)
     // Focus follows the front end's report: one control holds it at a time.
     model->Subscribe(
         [this](ControlModel& changed, Change change, int) {
+          // What the session's end agreed to is what the window held then.
+          if (change != Change::Focus) sessionEndAgreed_ = false;
           if (change != Change::Focus || !changed.focused()) return;
           for (const auto& other : controls_) {
             if (other.get() != &changed) other->SetFocus(false);
@@ -334,8 +336,18 @@ void Form::Activate() {
   for (const auto& handler : handlers) handler();
 }
 
-bool Form::Close() {
+bool Form::QuerySessionEnd() {
+  sessionEndAgreed_ = false;
   const auto queries = closeQueries_;
+  for (const auto& mayClose : queries) {
+    if (!mayClose()) return false;
+  }
+  sessionEndAgreed_ = true;
+  return true;
+}
+
+bool Form::Close() {
+  const auto queries = sessionEndAgreed_ ? decltype(closeQueries_)() : closeQueries_;
   for (const auto& mayClose : queries) {
     if (!mayClose()) return false;
   }

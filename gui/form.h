@@ -314,6 +314,12 @@ class Form {
   // still running); otherwise the close handlers run and the front end hides
   // the window (a main window's end ends the program). False when refused.
   bool Close();
+  // The session ends (log-off, shutdown): the close queries ask as at a close,
+  // but the window stays until the session really ends. An agreement stands
+  // for the close that follows, without asking again, until the window's
+  // content changes or the session end is called off.
+  bool QuerySessionEnd();
+  void SessionEndCancelled() { sessionEndAgreed_ = false; }
   void OnCloseQuery(std::function<bool()> mayClose) {
     closeQueries_.push_back(std::move(mayClose));
   }
@@ -346,6 +352,7 @@ class Form {
       commandStateHandlers_;
   std::vector<std::function<void()>> activateHandlers_;
   std::vector<std::function<bool()>> closeQueries_;
+  bool sessionEndAgreed_ = false;
   std::vector<OwnedHandler> closeHandlers_, captionHandlers_;
   std::function<void()> processEvents_;
 };

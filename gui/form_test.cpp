@@ -190,6 +190,43 @@ TEST(FormTest, ACloseQueryMayRefuseAndADetachedViewHearsNothing) {
                                              "second view text", "query", "logic closed"}));
 }
 
+// Log-off asks as a close does but leaves the window up; what was agreed
+// closes it without a second question, unless the window changed since or the
+// session end was called off.
+TEST(FormTest, TheSessionEndAsksOnceAndItsAgreementStandsUntilTheWindowChanges) {
+  Form form(testing::SampleForm());
+  int asked = 0, closed = 0;
+  bool agree = false;
+  form.OnCloseQuery([&] {
+    ++asked;
+    return agree;
+  });
+  form.OnClose([&] { ++closed; });
+  EXPECT_FALSE(form.QuerySessionEnd());
+  EXPECT_FALSE(form.Close()) << "a refusal agrees to nothing";
+  EXPECT_EQ(asked, 2);
+  agree = true;
+  EXPECT_TRUE(form.QuerySessionEnd());
+  EXPECT_EQ(closed, 0) << "the window stays until the session ends";
+  agree = false;  // "No, do not save" was answered; the document is still changed
+  EXPECT_TRUE(form.Close());
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(closed, 1);
+
+  agree = true;
+  ASSERT_TRUE(form.QuerySessionEnd());
+  form.SessionEndCancelled();
+  agree = false;
+  EXPECT_FALSE(form.Close()) << "called off: the next close asks";
+  agree = true;
+  ASSERT_TRUE(form.QuerySessionEnd());
+  form["txtSMTPServerPort"].SetText("2525");
+  agree = false;
+  EXPECT_FALSE(form.Close()) << "edited since: asked again";
+  EXPECT_EQ(asked, 7);
+  EXPECT_EQ(closed, 1);
+}
+
 TEST(FormTest, AnchoredControlsFollowTheWindowsEdgesInPixels) {
   // The base units as GetDialogBaseUnits counts them from the 52 letters'
   // width.

@@ -75,6 +75,15 @@ class FileSystem {
   // link that was there before), which is then renamed over the name: a link
   // of that name is replaced, not followed, and the file belongs to its writer.
   virtual Status WriteFileAtomic(const std::string& path, std::string_view content) = 0;
+  // Saves a document the user keeps, as atomically as WriteFileAtomic, but as
+  // an editor saves: a link is followed and its target replaced, a file the
+  // user may not write (read-only) is refused, and the new file keeps the old
+  // one's permissions (and owner and group where allowed). Never for ground
+  // others can write: there WriteFileAtomic replaces links. The default is
+  // WriteFileAtomic.
+  virtual Status SaveDocumentFile(const std::string& path, std::string_view content) {
+    return WriteFileAtomic(path, content);
+  }
   // Appends to the file, creating it if it does not exist.
   virtual Status AppendToFile(const std::string& path, std::string_view content) = 0;
   // Opens the file for writing, truncating what it held.

@@ -39,6 +39,8 @@ std::string Thousands(std::size_t number) {
   for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
 }
+constexpr const char* kPortField = "txtSMTPServerPort";
+constexpr const char* kSenderField = "txtSMTPEmailAddress";
 
 // The controls each check box or option turns on and off.
 struct Dependency {
@@ -109,6 +111,44 @@ void FieldChecks::ApplyOptionDependencies() {
   }
 }
 
+bool FieldChecks::FieldAccepted(const std::string& key) {
+  gui::ControlModel& field = wizard_[key];
+  const std::string& text = field.text();
+  if (key == kPortField && !text.empty() && !IsNumericText(text)) {
+    dialogs_.ShowMessageBox(kInvalidPortTitle, kInvalidPortText, MessageIcon::Information,
+                            MessageButtons::Ok);
+  } else if (key == kSenderField && !text.empty() && text.find('@') == std::string::npos) {
+    dialogs_.ShowMessageBox("Invalid Email", InvalidEmailMessage(), MessageIcon::Information,
+                            MessageButtons::Ok);
+  } else {
+    return true;
+  }
+  field.SetFocus(true);
+  return false;
+}
+
+bool FieldChecks::MayLeavePage(Page page) {
+  for (const char* key : {kPortField, kSenderField}) {
+    const gui::ControlModel& field = wizard_[key];
+    // A field the administrator cannot reach cannot hold anyone on its page.
+    if (field.description().page != static_cast<int>(page) || !field.enabled()) continue;
+    checking_ = true;
+    const bool accepted = FieldAccepted(key);
+    checking_ = false;
+    if (!accepted) return false;
+  }
+  return true;
+}
+
+bool FieldChecks::FocusWentToNavigation() const {
+  for (const auto& control : wizard_.controls()) {
+    if (!control->focused()) continue;
+    const std::string& name = control->description().name;
+    return name == kPageTree || name == "cmdNext" || name == "cmdBack";
+  }
+  return false;
+}
+
 void FieldChecks::FieldLeft(const std::string& key) {
   // A message box, or the focus put back, must not start the check of the
   // field the focus went to.
@@ -116,15 +156,12 @@ void FieldChecks::FieldLeft(const std::string& key) {
   checking_ = true;
   gui::ControlModel& field = wizard_[key];
   const std::string text = field.text();
-  if (key == "txtSMTPServerPort" && !text.empty() && !IsNumericText(text)) {
-    dialogs_.ShowMessageBox(kInvalidPortTitle, kInvalidPortText, MessageIcon::Information,
-                            MessageButtons::Ok);
-    field.SetFocus(true);
-  } else if (key == "txtSMTPEmailAddress" && !text.empty() &&
-             text.find('@') == std::string::npos) {
-    dialogs_.ShowMessageBox("Invalid Email", InvalidEmailMessage(), MessageIcon::Information,
-                            MessageButtons::Ok);
-    field.SetFocus(true);
+  if (key == kPortField || key == kSenderField) {
+    // Left because its page went (a move let through, or the program's own),
+    // or for the tree or Next or Back, whose move asks for itself: one
+    // message for each attempt, and never one for a field out of reach.
+    const bool pageShown = field.description().page == static_cast<int>(navigation_.CurrentPage());
+    if (pageShown && !FocusWentToNavigation()) FieldAccepted(key);
   } else if (key == "txtFileOutputPath" || key == "txtNetworkSharePath") {
     const bool output = key == "txtFileOutputPath";
     const bool tested = !text.empty() && (output ? wizard_["chkUseFileOutput"].checked()

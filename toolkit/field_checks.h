@@ -37,9 +37,16 @@ class FieldChecks {
   // fields checked when left, and the lists the engine would cut. The first
   // that fails is said and its field shown.
   bool CheckBeforeWrite(const document::MigrationDocument& gathered);
+  // Whether the page may be left: false, after one message and with the
+  // focus put on it, while a field there that the administrator can edit
+  // holds a value its check refuses.
+  bool MayLeavePage(Page page);
 
  private:
   void FieldLeft(const std::string& key);
+  // Warns and puts the focus back when the field's value is refused.
+  bool FieldAccepted(const std::string& key);
+  bool FocusWentToNavigation() const;
   void Depend(const std::string& governing, std::vector<std::string> dependents);
 
   gui::Form& wizard_;

@@ -28,6 +28,7 @@ Wizard::Wizard(Environment environment)
     rules_->RefreshDirectoryPicker(page);
   };
   navigationHooks.showHelp = [this](int context) { ShowHelp(context); };
+  navigationHooks.mayLeave = [this](Page page) { return checks_->MayLeavePage(page); };
   navigation_ = std::make_unique<WizardNavigation>(form_, environment_.dialogs, document_,
                                                    std::move(navigationHooks));
   FileCommands::Hooks fileHooks;
@@ -55,8 +56,13 @@ Wizard::Wizard(Environment environment)
                                           std::move(checkHooks));
   WatchForChanges(form_, document_);
 
-  form_.OnClick("ID_BTN_NEW", [this] { commands_->NewDocument(); });
-  form_.OnClick("ID_BTN_OPEN", [this] { commands_->OpenDocument(); });
+  // New and Open show General: a field left invalid is mended first.
+  form_.OnClick("ID_BTN_NEW", [this] {
+    if (navigation_->LeaveCurrentPage()) commands_->NewDocument();
+  });
+  form_.OnClick("ID_BTN_OPEN", [this] {
+    if (navigation_->LeaveCurrentPage()) commands_->OpenDocument();
+  });
   form_.OnClick("ID_BTN_SAVE", [this] { commands_->SaveFromToolbar(); });
   form_.OnClick("ID_BTN_SAVE_AS", [this] { commands_->SaveAsFromToolbar(); });
   form_.OnClick("ID_BTN_EXIT", [this] { form_.Close(); });

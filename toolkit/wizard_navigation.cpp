@@ -278,6 +278,7 @@ WizardNavigation::WizardNavigation(gui::Form& wizard, gui::Dialogs& dialogs,
   }
   if (!hooks_.requeryDirectoryPrinters) hooks_.requeryDirectoryPrinters = [](Page) {};
   if (!hooks_.showHelp) hooks_.showHelp = [](int) {};
+  if (!hooks_.mayLeave) hooks_.mayLeave = [](Page) { return true; };
 
   // Every click counts, also one on the node already selected: a View
   // command may have switched the page without moving the selection.
@@ -295,11 +296,13 @@ WizardNavigation::WizardNavigation(gui::Form& wizard, gui::Dialogs& dialogs,
     // A page's buttons stand on that page, so they say which page they leave.
     wizard_.OnClick(Indexed("cmdNext", page), [this, page] {
       if (!PageExists(page, variant_)) return;
-      if (const auto next = NextPage(page, variant_)) ShowPage(*next);
+      const auto next = NextPage(page, variant_);
+      if (next && LeaveCurrentPage()) ShowPage(*next);
     });
     wizard_.OnClick(Indexed("cmdBack", page), [this, page] {
       if (!PageExists(page, variant_)) return;
-      if (const auto back = BackPage(page, variant_)) ShowPage(*back);
+      const auto back = BackPage(page, variant_);
+      if (back && LeaveCurrentPage()) ShowPage(*back);
     });
     wizard_.OnClick(Indexed("cmdHelp", page), [this, page] {
       if (PageExists(page, variant_)) hooks_.showHelp(HelpContext(page, variant_));
@@ -355,6 +358,14 @@ bool WizardNavigation::ToolAvailable(const std::string& toolId) const {
   return true;
 }
 
+bool WizardNavigation::LeaveCurrentPage() {
+  const Page page = CurrentPage();
+  if (hooks_.mayLeave(page)) return true;
+  // A refused tree click has already moved the highlight.
+  wizard_[kPageTree].SetText(NodeKeyOf(page, variant_));
+  return false;
+}
+
 void WizardNavigation::NodeChosen(const std::string& key) {
   const auto& nodes = wizard_[kPageTree].nodes();
   const auto node = std::find_if(nodes.begin(), nodes.end(),
@@ -372,13 +383,14 @@ void WizardNavigation::NodeChosen(const std::string& key) {
       if (text == name && PageExists(named, variant_)) page = named;
     }
   }
-  if (page) ShowPage(*page, false);
+  if (page && (*page == CurrentPage() || LeaveCurrentPage())) ShowPage(*page, false);
 }
 
 void WizardNavigation::ViewCommand(const std::string& toolId) {
   const ViewTool* tool = FindTool(toolId);
   if (!tool || !ToolAvailable(toolId)) return;
   const Page page = IsAD(variant_) ? tool->pageAD : tool->pageManual;
+  if (page != CurrentPage() && !LeaveCurrentPage()) return;
   ShowPage(page, !HasRefresh(page));
 }
 

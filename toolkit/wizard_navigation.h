@@ -74,6 +74,9 @@ class WizardNavigation {
     // Re-reads the directory's printers into the Populate or Prune page's combo.
     std::function<void(Page)> requeryDirectoryPrinters;
     std::function<void(int context)> showHelp;
+    // Whether the administrator may leave the page shown; a refusal has said
+    // why and put the focus on the field to mend.
+    std::function<bool(Page)> mayLeave;
   };
 
   WizardNavigation(gui::Form& wizard, gui::Dialogs& dialogs, const WizardDocument& document,
@@ -90,6 +93,10 @@ class WizardNavigation {
   // page with a refresh runs it.
   void ShowPage(Page page, bool selectNode = true);
   bool ToolAvailable(const std::string& toolId) const;
+  // Asks before the administrator's move away from the page shown (the tree,
+  // View, Next, Back, New, Open): false, with the tree showing that page
+  // again, when it must stay.
+  bool LeaveCurrentPage();
 
   // Set by any change of the domain box; each cleared when its page's
   // refresh has asked.

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -356,6 +357,78 @@ TEST_F(WizardTest, ExitAsksAboutUnsavedWorkAndSavesWhereTheDocumentCameFrom) {
   ASSERT_FALSE(document::ReadDocument(files_, Doc("site.ini"), read));
   EXPECT_EQ(read.EmailSubject, "Site, edited");
   EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+// A refused field holds its page by every way out, each attempt with one
+// message, the focus back on the field and the tree on the page; a field the
+// administrator cannot reach holds nothing.
+TEST_F(WizardTest, AnInvalidFieldHoldsItsPageByEveryWayOutWithOneMessageEach) {
+  wizard_->Load();
+  W().Click("ID_BTN_EMAIL");
+  W()["chkUseSMTP"].SetChecked(true);
+  W()["txtSMTPServerPort"].SetText("25a");
+  const std::string smtpNode = W()[kPageTree].text();
+  const std::string next = "cmdNext(" + std::to_string(static_cast<int>(Page::SmtpMail)) + ")";
+  const std::string back = "cmdBack(" + std::to_string(static_cast<int>(Page::SmtpMail)) + ")";
+  // Each as the front ends report it: the focus moves to what is clicked
+  // (not to a menu or tool), then the click.
+  const std::vector<std::pair<std::string, std::function<void()>>> ways{
+      {"tree", [&] {
+         W()[kPageTree].SetFocus(true);
+         W()[kPageTree].SetText("Key1");
+         W().Click(kPageTree);
+       }},
+      {"View menu", [&] { W().Click("ID_BTN_GENERAL"); }},
+      {"Next", [&] {
+         W()[next].SetFocus(true);
+         W().Click(next);
+       }},
+      {"Back", [&] {
+         W()[back].SetFocus(true);
+         W().Click(back);
+       }},
+      {"New", [&] { W().Click("ID_BTN_NEW"); }},
+      {"Open", [&] { W().Click("ID_BTN_OPEN"); }},
+  };
+  for (const auto& [name, leave] : ways) {
+    SCOPED_TRACE(name);
+    W()["txtSMTPServerPort"].SetFocus(true);
+    dialogs_.asked.clear();
+    leave();
+    EXPECT_EQ(Showing(), Page::SmtpMail);
+    EXPECT_EQ(W()[kPageTree].text(), smtpNode);
+    EXPECT_TRUE(W()["txtSMTPServerPort"].focused());
+    ASSERT_EQ(dialogs_.asked.size(), 1U) << gui::Transcript(dialogs_.asked);
+    EXPECT_EQ(dialogs_.asked[0].title, "Invalid Port Number");
+  }
+  EXPECT_EQ(W()["txtSMTPServerPort"].text(), "25a") << "the administrator's text is kept";
+
+  W()["txtSMTPServerPort"].SetText("25");
+  W()["txtSMTPEmailAddress"].SetText("helpdesk");
+  dialogs_.asked.clear();
+  W().Click("ID_BTN_GENERAL");
+  EXPECT_EQ(Showing(), Page::SmtpMail);
+  EXPECT_TRUE(W()["txtSMTPEmailAddress"].focused());
+  ASSERT_EQ(dialogs_.asked.size(), 1U);
+  EXPECT_EQ(dialogs_.asked[0].title, "Invalid Email");
+
+  // Switched off, the fields cannot be mended there and hold nothing.
+  W()["chkUseSMTP"].SetChecked(false);
+  dialogs_.asked.clear();
+  W()[next].SetFocus(true);
+  W().Click(next);
+  EXPECT_EQ(Showing(), Page::FileOutput);
+  EXPECT_TRUE(dialogs_.asked.empty()) << gui::Transcript(dialogs_.asked);
+  // A field's page gone by a move let through asks nothing on the way.
+  W().Click("ID_BTN_EMAIL");
+  W()["chkUseSMTP"].SetChecked(true);
+  W()["txtSMTPEmailAddress"].SetText("helpdesk@example.com");
+  W()["txtSMTPServerPort"].SetFocus(true);
+  W()[kPageTree].SetFocus(true);
+  W()[kPageTree].SetText("Key1");
+  W().Click(kPageTree);
+  EXPECT_EQ(Showing(), Page::General);
+  EXPECT_TRUE(dialogs_.asked.empty()) << gui::Transcript(dialogs_.asked);
 }
 
 }  // namespace

@@ -1103,6 +1103,26 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // The close box and Alt+F4 ask the form, which may refuse.
       form_.Close();
       return 0;
+    case WM_QUERYENDSESSION:
+      // Log-off or shutdown: a main window asks as its close box does, and
+      // Windows waits for the answer, showing why.
+      if (owner_) break;
+      {
+        ShutdownBlockReasonCreate(window_, L"Asking whether to save the changed document.");
+        const bool agreed = form_.QuerySessionEnd();
+        if (window_) ShutdownBlockReasonDestroy(window_);
+        return agreed ? TRUE : FALSE;
+      }
+    case WM_ENDSESSION:
+      if (owner_) break;
+      // Ended: closed as agreed, without asking again. Called off: the next
+      // close asks again.
+      if (wParam) {
+        form_.Close();
+      } else {
+        form_.SessionEndCancelled();
+      }
+      return 0;
     case kDestroy:
       if (owner_ && owner_ != HWND_MESSAGE)
         EnableWindow(owner_, TRUE);  // before the owner would lose the activation

@@ -13,6 +13,17 @@
 #include "platform/file_system.h"
 #include "platform/status.h"
 
+namespace quillon::platform {
+
+// What a saved document keeps of the file it replaces (POSIX).
+struct KeptFileFacts {
+  bool known = false;
+  unsigned mode = 0;
+  long long owner = -1, group = -1;
+};
+
+}  // namespace quillon::platform
+
 namespace quillon::platform::file_ops {
 
 bool IsRegularFile(const std::string& path);
@@ -38,6 +49,15 @@ Status CopyReplacing(const std::string& from, const std::string& to);
 // fopen and remove for a UTF-8 path (on Windows through the wide entry points).
 std::FILE* OpenFile(const std::string& path, const char* mode);
 void RemoveFile(const std::string& path);
+// The file a document save replaces: `path`, or the file its links lead to
+// (into `target`), with what the new file keeps of it. Refused, with the
+// reason, when it is not a regular file or may not be written (a read-only
+// file, as Windows marks one: no write permission for anyone, whoever runs).
+// A name that does not exist yet is its own target.
+Status DocumentTarget(const std::string& path, std::string& target, KeptFileFacts& kept);
+// Gives the open new file the kept permissions, and owner and group as far
+// as this account may.
+void KeepFacts(std::FILE* file, const KeptFileFacts& kept);
 // Whether the regular file may be run (an execute permission on POSIX; never
 // on Windows, which marks no file so).
 bool MayBeRun(const std::string& path);

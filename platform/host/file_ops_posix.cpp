@@ -9,6 +9,7 @@
 #include <random>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -202,6 +203,57 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 }
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+
+Status DocumentTarget(const std::string& path, std::string& target, KeptFileFacts& kept) {
+  struct stat own {};
+  if (::lstat(path.c_str(), &own) != 0) {
+    const int number = errno;
+    if (number != ENOENT) {
+      return Status::Error(static_cast<std::uint32_t>(number), path + ": " + std::strerror(number));
+    }
+    target = path;  // a new document
+    return Status::Ok();
+  }
+  target = path;
+  if (S_ISLNK(own.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) {
+      const int number = errno;
+      return Status::Error(static_cast<std::uint32_t>(number),
+                           path + " is a link that leads to no file: " + std::strerror(number));
+    }
+    target = resolved;
+    std::free(resolved);
+  }
+  struct stat facts {};
+  if (::stat(target.c_str(), &facts) != 0) {
+    const int number = errno;
+    return Status::Error(static_cast<std::uint32_t>(number), target + ": " + std::strerror(number));
+  }
+  if (!S_ISREG(facts.st_mode)) return Status::Error(EISDIR, target + " is not a file");
+  // No write permission at all is the read-only mark, which Windows honours
+  // even for an administrator; root's access() would not tell it.
+  if ((facts.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
+    return Status::Error(EACCES, target + " is read-only: " + std::strerror(EACCES));
+  }
+  kept.known = true;
+  kept.mode = facts.st_mode & 07777;
+  kept.owner = facts.st_uid;
+  kept.group = facts.st_gid;
+  return Status::Ok();
+}
+
+void KeepFacts(std::FILE* file, const KeptFileFacts& kept) {
+  if (!kept.known) return;
+  const int descriptor = ::fileno(file);
+  // The owner first: changing it may clear the set-ID bits the mode restores.
+  // Another account's file keeps at least its group where this one is a member.
+  if (::fchown(descriptor, static_cast<uid_t>(kept.owner), static_cast<gid_t>(kept.group)) != 0) {
+    [[maybe_unused]] const int ignored =
+        ::fchown(descriptor, static_cast<uid_t>(-1), static_cast<gid_t>(kept.group));
+  }
+  ::fchmod(descriptor, static_cast<mode_t>(kept.mode));
+}
 
 bool MayBeRun(const std::string& path) {
   struct stat info {};

@@ -247,6 +247,15 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 
 void RemoveFile(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
 
+// Windows' rename refuses a read-only target by itself, and its documents keep
+// no mode or owner to carry over; links are left as they are.
+Status DocumentTarget(const std::string& path, std::string& target, KeptFileFacts&) {
+  target = path;
+  return Status::Ok();
+}
+
+void KeepFacts(std::FILE*, const KeptFileFacts&) {}
+
 bool MayBeRun(const std::string&) { return false; }
 
 void LetRun(std::FILE*) {}

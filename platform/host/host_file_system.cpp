@@ -148,6 +148,13 @@ Status HostFileSystem::WriteFileAtomic(const std::string& path, std::string_view
   return WriteAnew(path, content, /*runnable=*/false);
 }
 
+Status HostFileSystem::SaveDocumentFile(const std::string& path, std::string_view content) {
+  std::string target;
+  KeptFileFacts kept;
+  if (Status found = file_ops::DocumentTarget(path, target, kept); !found.ok) return found;
+  return WriteAnew(target, content, /*runnable=*/false, &kept);
+}
+
 Status HostFileSystem::CopyFileAnew(const std::string& from, const std::string& to,
                                     std::uint64_t limit) {
   Status read;
@@ -157,7 +164,7 @@ Status HostFileSystem::CopyFileAnew(const std::string& from, const std::string& 
 }
 
 Status HostFileSystem::WriteAnew(const std::string& path, std::string_view content,
-                                 bool runnable) {
+                                 bool runnable, const KeptFileFacts* kept) {
   // The temporary file lies in the target's folder so that the rename never
   // crosses file systems, and is created anew under an unforeseeable name so
   // that neither another run nor a planted file or link can take it over. Its
@@ -168,6 +175,7 @@ Status HostFileSystem::WriteAnew(const std::string& path, std::string_view conte
   std::FILE* handle = file_ops::CreateNewTemporary(path, temporary, created);
   if (!handle) return created;
   if (runnable) file_ops::LetRun(handle);
+  if (kept) file_ops::KeepFacts(handle, *kept);
   StdioWritableFile file(handle, temporary);
   Status status = file.Append(content);
   Status finished = file.Finish(/*sync=*/true);

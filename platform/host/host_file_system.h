@@ -6,6 +6,8 @@
 
 namespace quillon::platform {
 
+struct KeptFileFacts;
+
 class HostFileSystem : public FileSystem {
  public:
   std::optional<std::string> ReadFile(const std::string& path) override;
@@ -14,6 +16,7 @@ class HostFileSystem : public FileSystem {
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
   Status WriteFileAtomic(const std::string& path, std::string_view content) override;
+  Status SaveDocumentFile(const std::string& path, std::string_view content) override;
   Status AppendToFile(const std::string& path, std::string_view content) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path,
                                                Status* status) override;
@@ -31,8 +34,10 @@ class HostFileSystem : public FileSystem {
                                         bool* busy) override;
 
  private:
-  // WriteFileAtomic's way, the new file marked to be run when `runnable`.
-  Status WriteAnew(const std::string& path, std::string_view content, bool runnable);
+  // WriteFileAtomic's way, the new file marked to be run when `runnable`,
+  // given the replaced file's permissions and owner when `kept` says them.
+  Status WriteAnew(const std::string& path, std::string_view content, bool runnable,
+                   const KeptFileFacts* kept = nullptr);
 };
 
 // Moves `from` over `to`, replacing it in one step.

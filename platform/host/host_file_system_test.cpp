@@ -263,6 +263,60 @@ TEST_F(HostFileSystemTest, HostileGroundIsNeitherFollowedNorWaitedOn) {
 }
 #endif
 
+#ifndef _WIN32
+// A document the administrator keeps is saved as an editor saves it: a
+// read-only one refused and left as it was, its permissions and group kept,
+// a link written through to its target, still by a rename there.
+TEST_F(HostFileSystemTest, ADocumentSaveRefusesReadOnlyKeepsModeAndWritesThroughLinks) {
+  const std::string readOnly = Path("locked.ini");
+  ASSERT_TRUE(files_.WriteFileAtomic(readOnly, "old").ok);
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  Status refused = files_.SaveDocumentFile(readOnly, "new");
+  EXPECT_FALSE(refused.ok);
+  EXPECT_NE(refused.description.find("read-only"), std::string::npos) << refused.description;
+  EXPECT_EQ(files_.ReadFile(readOnly), std::optional<std::string>("old"));
+
+  const std::string shared = Path("shared.ini");
+  ASSERT_TRUE(files_.WriteFileAtomic(shared, "old").ok);
+  ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+  // Another group than the writer's own, where this account may give one.
+  const gid_t group = ::geteuid() == 0 ? 4242 : ::getegid();
+  ASSERT_EQ(::chown(shared.c_str(), static_cast<uid_t>(-1), group), 0);
+  ASSERT_TRUE(files_.SaveDocumentFile(shared, "new").ok);
+  struct stat facts {};
+  ASSERT_EQ(::stat(shared.c_str(), &facts), 0);
+  EXPECT_EQ(facts.st_mode & 07777, 0640u);
+  EXPECT_EQ(facts.st_gid, group);
+  EXPECT_EQ(files_.ReadFile(shared), std::optional<std::string>("new"));
+
+  fs::create_directories(folder_ / "real");
+  const std::string target = JoinPath(Path("real"), "floor2.ini");
+  ASSERT_TRUE(files_.WriteFileAtomic(target, "old").ok);
+  const std::string link = Path("floor2.ini");
+  ASSERT_EQ(::symlink("real/floor2.ini", link.c_str()), 0);
+  ASSERT_TRUE(files_.SaveDocumentFile(link, "new").ok);
+  ASSERT_EQ(::lstat(link.c_str(), &facts), 0);
+  EXPECT_TRUE(S_ISLNK(facts.st_mode)) << "the link was replaced by a file";
+  EXPECT_EQ(files_.ReadFile(target), std::optional<std::string>("new"));
+  // The rename happened beside the target: nothing left in either folder.
+  for (const fs::path& each : {folder_, folder_ / "real"}) {
+    for (const auto& entry : fs::directory_iterator(each)) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << "left behind: " << entry.path();
+    }
+  }
+  // A link to a read-only file is refused as that file is; one that leads
+  // nowhere is refused without creating its target.
+  ASSERT_EQ(::symlink("locked.ini", Path("locked-link.ini").c_str()), 0);
+  EXPECT_FALSE(files_.SaveDocumentFile(Path("locked-link.ini"), "new").ok);
+  EXPECT_EQ(files_.ReadFile(readOnly), std::optional<std::string>("old"));
+  ASSERT_EQ(::symlink("gone/missing.ini", Path("dangling.ini").c_str()), 0);
+  EXPECT_FALSE(files_.SaveDocumentFile(Path("dangling.ini"), "new").ok);
+  // A new document is simply created.
+  ASSERT_TRUE(files_.SaveDocumentFile(Path("fresh.ini"), "new").ok);
+  EXPECT_EQ(files_.ReadFile(Path("fresh.ini")), std::optional<std::string>("new"));
+}
+#endif
+
 #ifdef _WIN32
 // A virus scanner or the indexer holding the file being replaced (open without
 // sharing its deletion) for a moment delays the replacement; one that keeps

@@ -1,6 +1,7 @@
 #include "toolkit/ui/frm_wizard.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include "gui/qt_dialogs.h"
 #include "platform/host/host_clock.h"
@@ -24,6 +25,14 @@ frmWizard::frmWizard(platform::FileSystem& files, const std::string& programFold
       }});
   if (directory) picker_ = std::make_unique<DirectoryPicker>(*directory, *dialogs, wizard_->form());
   view_ = std::make_unique<gui::QtFormView>(wizard_->form(), *this);
+  // Log-out: asked as at Exit while the session manager waits; a refusal
+  // cancels the log-out. Without leave to ask, nothing can be asked.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+    if (!manager.allowsInteraction()) return;
+    const bool agreed = wizard_->form().QuerySessionEnd();
+    manager.release();
+    if (!agreed) manager.cancel();
+  });
   clock_ = std::make_unique<platform::HostClock>();
   wizard_->SetDeploymentHost(
       {*clock_, platform::HostLoginName(), platform::HostComputerName(),

@@ -345,5 +345,50 @@ TEST_F(FrmWizardTest, AnExistingDocumentIsChosenFromTheFileListAndCancelEndsTheP
   EXPECT_EQ(dialogs_.unscripted, 0);
 }
 
+// A port typed wrong holds the SMTP page against the tree, the View menu and
+// Next: one message each, the text kept, the focus back in the field.
+TEST_F(FrmWizardTest, AnInvalidPortHoldsItsPageWithOneMessagePerAttempt) {
+  Open();
+  Trigger("ID_BTN_EMAIL");
+  ASSERT_EQ(Showing(), SmtpMail);
+  Click(*window_, "chkUseSMTP");
+  auto* port = Named<QLineEdit>(*window_, "txtSMTPServerPort");
+  ASSERT_TRUE(port);
+  port->setFocus();
+  port->selectAll();
+  QTest::keyClicks(port, "25a");
+  ASSERT_EQ(window_->wizard().form()["txtSMTPServerPort"].text(), "25a");
+  const std::vector<std::pair<std::string, std::function<void()>>> ways{
+      {"tree", [&] { ClickNode("General"); }},
+      {"View menu", [&] { Trigger("ID_BTN_GENERAL"); }},
+      {"Next", [&] { Click(*window_, "cmdNext(7)"); }},
+  };
+  for (const auto& [name, leave] : ways) {
+    SCOPED_TRACE(name);
+    port->setFocus();
+    dialogs_.asked.clear();
+    leave();
+    // Whatever the window would still do of its own accord.
+    QTest::qWait(200);
+    EXPECT_EQ(Showing(), SmtpMail);
+    EXPECT_TRUE(port->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), port);
+    auto* tree = Named<QTreeWidget>(*window_, kPageTree);
+    ASSERT_TRUE(tree->currentItem());
+    EXPECT_EQ(tree->currentItem()->text(0), "SMTP Mail");
+    ASSERT_EQ(dialogs_.asked.size(), 1U) << gui::Transcript(dialogs_.asked);
+    EXPECT_EQ(dialogs_.asked[0].title, "Invalid Port Number");
+  }
+  EXPECT_EQ(port->text(), "25a");
+  // Mended, the page is left at once.
+  port->selectAll();
+  QTest::keyClicks(port, "25");
+  dialogs_.asked.clear();
+  ClickNode("General");
+  QTest::qWait(100);
+  EXPECT_EQ(Showing(), General);
+  EXPECT_TRUE(dialogs_.asked.empty()) << gui::Transcript(dialogs_.asked);
+}
+
 }  // namespace
 }  // namespace quillon::toolkit
