@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "document/document_file.h"
@@ -81,9 +82,16 @@ struct Fixture {
   std::unique_ptr<toolkit::frmWizard> window;
 };
 
-Fixture& Shared() {
-  static Fixture fixture;
+// Made at first use and destroyed in main while the application still lives:
+// a window destroyed by a static destructor, after QApplication, crashes.
+std::unique_ptr<Fixture>& SharedSlot() {
+  static std::unique_ptr<Fixture> fixture;
   return fixture;
+}
+
+Fixture& Shared() {
+  if (!SharedSlot()) SharedSlot() = std::make_unique<Fixture>();
+  return *SharedSlot();
 }
 
 void BM_OpenLargeDocument(benchmark::State& state) {
@@ -146,5 +154,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  SharedSlot().reset();
   return 0;
 }
