@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <set>
 #include <unordered_map>
 
@@ -281,6 +282,9 @@ struct Run {
   std::vector<std::string> installedLines;  // at most kProblemsPerRun
   std::vector<std::pair<std::string, std::string>> driversNeeded;  // driver, server
   long driverNeedsLeftOut = 0;
+  // Debug runs: the print servers found unreachable or slow.
+  std::vector<PrintServerTrouble> printServers;  // at most kPrintServersPerRun
+  long printServerLinesLeftOut = 0;
   std::uint64_t hash = kHashStart;
   // Debug runs: the files the run's report went to (last parts, lower case).
   std::string wroteOutput, wroteBackup;
@@ -337,6 +341,21 @@ struct Run {
   void AddInstalled(std::string_view line) {
     ++installed;
     if (installedLines.size() < kProblemsPerRun) installedLines.push_back(Kept(line));
+  }
+
+  // The entry of `server` (without its "\\\\", empty for this computer);
+  // nullptr, counted as left out, beyond the bounds.
+  PrintServerTrouble* PrintServer(std::string_view server) {
+    const std::string name = server.empty() ? std::string() : "\\\\" + std::string(server);
+    for (PrintServerTrouble& known : printServers) {
+      if (EqualsIgnoringCase(known.name, name)) return &known;
+    }
+    if (printServers.size() >= kPrintServersPerRun || server.size() > kLongestKeptLine) {
+      ++printServerLinesLeftOut;
+      return nullptr;
+    }
+    printServers.emplace_back().name = name;
+    return &printServers.back();
   }
 
   Move* MoveNamed(std::string_view name, bool byNewName) {
@@ -516,9 +535,69 @@ bool IsMatchDetail(std::string_view line) {
          StartsWith(line, ">> Server names");
 }
 
+// "N ms" at the end of a line: at most 12 digits (over 30 years), else no
+// time the engine wrote.
+std::optional<std::uint64_t> Milliseconds(std::string_view digits) {
+  if (digits.empty() || digits.size() > 12 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (char c : digits) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  return value;
+}
+
+// The print-server guard's lines: a probe that found a server not answering,
+// a call skipped for it, a spooler call that took over a second. False for
+// any other line. They may fall inside a move's lines and say nothing of it.
+bool AddPrintServerLine(Run& run, std::string_view line) {
+  constexpr std::string_view kProbe = ">> Print server \\\\";
+  constexpr std::string_view kDead = " does not answer (probe took ";
+  constexpr std::string_view kNotAsked = ">> Not asked, its print server does not answer: ";
+  constexpr std::string_view kSlow = ">> Slow spooler call: ";
+  if (StartsWith(line, kProbe)) {
+    const std::string_view rest = line.substr(kProbe.size());
+    const std::size_t dead = rest.rfind(kDead);
+    if (dead != std::string_view::npos && dead > 0 && rest.ends_with(" ms)")) {
+      if (PrintServerTrouble* server = run.PrintServer(rest.substr(0, dead))) server->unreachableRuns = 1;
+    }
+    return true;
+  }
+  if (StartsWith(line, kNotAsked)) {
+    // "CALL NAME": only a server's name is ever skipped.
+    const std::string_view rest = line.substr(kNotAsked.size());
+    const std::size_t space = rest.find(' ');
+    const std::string_view server = space == std::string_view::npos ? std::string_view() : ServerOf(rest.substr(space + 1));
+    if (!server.empty()) {
+      if (PrintServerTrouble* entry = run.PrintServer(server)) ++entry->callsNotMade;
+    }
+    return true;
+  }
+  if (StartsWith(line, kSlow)) {
+    // "CALL[ NAME] took N ms"; NAME may hold spaces, even " took ".
+    const std::string_view rest = line.substr(kSlow.size());
+    const std::size_t took = rest.rfind(" took ");
+    if (took == std::string_view::npos || !rest.ends_with(" ms")) return true;
+    const std::optional<std::uint64_t> ms = Milliseconds(rest.substr(took + 6, rest.size() - took - 9));
+    const std::string_view callAndName = rest.substr(0, took);
+    const std::size_t space = callAndName.find(' ');
+    const std::string_view name = space == std::string_view::npos ? std::string_view() : callAndName.substr(space + 1);
+    // A local printer's call, or one without a name, is this computer's.
+    const std::string_view server = ServerOf(name);
+    if (!ms || space == 0 || (StartsWith(name, "\\\\") && server.empty())) return true;
+    if (PrintServerTrouble* entry = run.PrintServer(server)) {
+      ++entry->slowCalls;
+      entry->longestMs = std::max(entry->longestMs, *ms);
+      entry->totalMs += *ms;
+    }
+    return true;
+  }
+  return false;
+}
+
 void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
   if (line.empty() || line.front() == '*') return;
   run.hasBody = true;
+  if (AddPrintServerLine(run, line)) return;
   constexpr std::string_view kAdded = ">> Added networked printer: ";
   constexpr std::string_view kAddFailed = "ERROR: Adding client networked printer: ";
   constexpr std::string_view kRemoved = ">> Removed networked printer: ";
@@ -1008,6 +1087,9 @@ class ShareReader {
       rest.remove_prefix(end + 1);
     }
     if (repaired) Issue(relative, FileIssue::NotUtf8);
+    // Only a debug file tells of print servers: folded here, whether or not
+    // an output file stands for the rest of its run.
+    FoldPrintServers(run);
     debugsByComputer_[Lower(run.computer)].push_back(debugRuns_.size());
     debugRuns_.push_back({std::move(run), false});
   }
@@ -1092,6 +1174,32 @@ class ShareReader {
       }
       ++found->second.runs;
     }
+  }
+
+  void FoldPrintServers(Run& run) {
+    summary_.printServerLinesNotShown += run.printServerLinesLeftOut;
+    for (const PrintServerTrouble& trouble : run.printServers) {
+      const std::string key = Upper(trouble.name);
+      auto found = summary_.printServers.find(key);
+      if (found == summary_.printServers.end()) {
+        if (summary_.printServers.size() >= kKeptPrintServers) {
+          ++summary_.printServerLinesNotShown;
+          continue;
+        }
+        found = summary_.printServers.emplace(key, PrintServerTrouble{}).first;
+        found->second.name = trouble.name;
+      }
+      PrintServerTrouble& server = found->second;
+      server.unreachableRuns += trouble.unreachableRuns;
+      server.callsNotMade += trouble.callsNotMade;
+      server.slowCalls += trouble.slowCalls;
+      server.longestMs = std::max(server.longestMs, trouble.longestMs);
+      // Any file can claim any time: the sum stops short of overflowing.
+      constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
+      server.totalMs = trouble.totalMs > kMost - server.totalMs ? kMost : server.totalMs + trouble.totalMs;
+      if (trouble.slowCalls > 0) ++server.slowRuns;
+    }
+    run.printServers.clear();
   }
 
   // A staging run: one row per computer, its last run's lines kept within
@@ -1391,6 +1499,17 @@ std::vector<const DriverNeedCounts*> Summary::DriverNeedsByUsers() const {
     return a->users != b->users ? a->users > b->users : a->runs > b->runs;
   });
   return needs;
+}
+
+std::vector<const PrintServerTrouble*> Summary::PrintServersByTrouble() const {
+  std::vector<const PrintServerTrouble*> servers;
+  for (const auto& [key, server] : printServers) servers.push_back(&server);
+  std::stable_sort(servers.begin(), servers.end(), [](const PrintServerTrouble* a, const PrintServerTrouble* b) {
+    if (a->unreachableRuns != b->unreachableRuns) return a->unreachableRuns > b->unreachableRuns;
+    if (a->slowRuns != b->slowRuns) return a->slowRuns > b->slowRuns;
+    return a->totalMs > b->totalMs;
+  });
+  return servers;
 }
 
 Summary ReadShare(platform::FileSystem& files, const std::string& folder,

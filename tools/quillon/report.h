@@ -96,6 +96,18 @@ struct StagingSummary {
   std::vector<Problem> lastProblems;            // at most kProblemsPerRun
 };
 
+// A print server the runs found unreachable or slow, from the debug files'
+// probe and timing lines. Each debug file holds its computer's last run only.
+struct PrintServerTrouble {
+  std::string name;  // as first seen, with its "\\"; empty for this computer's own spooler
+  long unreachableRuns = 0;     // runs whose probe found it not answering
+  long callsNotMade = 0;        // calls those runs skipped for it
+  long slowCalls = 0;           // spooler calls on it that took over a second
+  std::uint64_t longestMs = 0;  // the longest of them
+  std::uint64_t totalMs = 0;    // all of them together
+  long slowRuns = 0;            // runs with a slow call on it
+};
+
 inline constexpr long long kUnknownDay = -1'000'000'000;
 
 struct DayCounts {
@@ -123,6 +135,8 @@ inline constexpr std::size_t kKeptServers = 1'000;     // old servers counted by
 inline constexpr std::size_t kKeptUsers = 100'000;     // computers and users listed
 inline constexpr std::size_t kDriversPerRun = 100;     // drivers needed of one run counted
 inline constexpr std::size_t kKeptDrivers = 1'000;     // drivers and servers counted by name
+inline constexpr std::size_t kPrintServersPerRun = 100;  // unreachable or slow servers of one run
+inline constexpr std::size_t kKeptPrintServers = 1'000;  // unreachable or slow servers by name
 // Runs of one e-mail back-up (held until the output files are read); the
 // engine appends a second only when two runs end in the same second.
 inline constexpr std::size_t kRunsPerBackup = 16;
@@ -167,6 +181,8 @@ struct Summary {
   std::map<std::string, ServerCounts> oldServers;  // keyed in upper case
   // Keyed by driver and server in upper case; most users first in the outputs.
   std::map<std::string, DriverNeedCounts> driversNeeded;
+  // Keyed by server in upper case, "" for this computer; most trouble first in the outputs.
+  std::map<std::string, PrintServerTrouble> printServers;
   std::map<std::string, StagingSummary> staging;  // keyed by computer in lower case
   long stagingRuns = 0;
   long runs = 0, succeeded = 0, failed = 0, alreadyDone = 0;
@@ -176,6 +192,9 @@ struct Summary {
   long movesNotShown = 0;  // beyond kKeptServers or kMovesPerRun, or an overlong name
   long driverNeedsNotShown = 0;  // beyond kKeptDrivers or kDriversPerRun, or an overlong name
   long stagingRunsNotShown = 0;  // of computers beyond kKeptUsers
+  // Probe and timing lines beyond kKeptPrintServers or kPrintServersPerRun, or
+  // with an overlong name.
+  long printServerLinesNotShown = 0;
   // Files named as a failed run (FAILED_) that could not be read: a failure
   // may be hidden there.
   long failedFilesUnread = 0;
@@ -185,6 +204,9 @@ struct Summary {
   long UsersFailing() const;  // users whose last run failed
   // The driver needs, most users first, then by driver and server.
   std::vector<const DriverNeedCounts*> DriverNeedsByUsers() const;
+  // The unreachable or slow servers, most unreachable runs first, then most
+  // runs with slow calls, then most time lost in them.
+  std::vector<const PrintServerTrouble*> PrintServersByTrouble() const;
 };
 
 struct ReadOptions {

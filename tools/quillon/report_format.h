@@ -26,6 +26,15 @@ std::string FailedUnreadSentence(const Summary& summary);
 // all): stage drivers" (QuillonEngine /StageDrivers at computer start-up).
 std::string DriverNeedSentence(const DriverNeedCounts& need);
 std::string DriverNeedsNotShownSentence(const Summary& summary);
+// An unreachable or slow print server: its name, "(this computer)" for the
+// client's own spooler; "\\OLDSRV did not answer in 2 runs (3 calls not
+// made); 4 slow calls, longest 1,500 ms, 6,000 ms in all, in 2 runs".
+std::string PrintServerName(const PrintServerTrouble& server);
+std::string PrintServerSentence(const PrintServerTrouble& server);
+std::string PrintServerLinesNotShownSentence(const Summary& summary);
+inline constexpr const char* kPrintServersExplained =
+    "Servers a run's probe found not answering (asked nothing that needs them), and spooler "
+    "calls that took over a second, from the debug files (each holds its computer's last run).";
 // A staging run's outcome: "all drivers present" or "drivers missing".
 const char* StagingOutcomeName(bool failed);
 // What the staging section says of itself: kept apart from the users' runs.

@@ -3,6 +3,7 @@
 // own policy forbids it to load anything at all.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -216,6 +217,11 @@ std::string Cell(const std::string& text, const std::string& sortKey = {}, const
 }
 
 std::string NumberCell(long value) { return Cell(Grouped(value), std::to_string(value), "number"); }
+
+std::string MillisecondsCell(std::uint64_t value) {
+  const auto shown = static_cast<long long>(std::min<std::uint64_t>(value, LLONG_MAX));
+  return Cell(Grouped(shown), std::to_string(shown), "number");
+}
 
 std::string Header(const char* label, bool numeric) {
   return std::string("<th scope=\"col\"") + (numeric ? " class=\"number\" data-type=\"number\"" : "") +
@@ -471,6 +477,27 @@ std::string HtmlPage(const Summary& summary) {
     page += "</tbody></table>\n";
     if (summary.movesNotShown > 0) {
       page += "<p class=\"muted\" id=\"moves-not-shown\">" + Escaped(MovesNotShownSentence(summary)) + ".</p>\n";
+    }
+    page += "</section>\n";
+  }
+
+  if (!summary.printServers.empty() || summary.printServerLinesNotShown > 0) {
+    page += "<section><h2>Slow or unreachable print servers</h2><p class=\"muted\">" +
+            Escaped(kPrintServersExplained) + "</p>\n<table id=\"print-servers\" class=\"sortable\"><thead><tr>" +
+            Header("Server", false) + Header("Unreachable runs", true) + Header("Calls not made", true) +
+            Header("Slow calls", true) + Header("Longest (ms)", true) + Header("Total (ms)", true) +
+            Header("Runs with slow calls", true) + "</tr></thead>\n<tbody>\n";
+    for (const PrintServerTrouble* server : summary.PrintServersByTrouble()) {
+      page += std::string("<tr") + (server->unreachableRuns > 0 ? " class=\"failed\"" : "") + ">" +
+              Cell(Escaped(PrintServerName(*server))) + NumberCell(server->unreachableRuns) +
+              NumberCell(server->callsNotMade) + NumberCell(server->slowCalls) +
+              MillisecondsCell(server->longestMs) + MillisecondsCell(server->totalMs) +
+              NumberCell(server->slowRuns) + "</tr>\n";
+    }
+    page += "</tbody></table>\n";
+    if (summary.printServerLinesNotShown > 0) {
+      page += "<p class=\"muted\" id=\"print-servers-not-shown\">" +
+              Escaped(PrintServerLinesNotShownSentence(summary)) + ".</p>\n";
     }
     page += "</section>\n";
   }

@@ -1,6 +1,7 @@
 // The report's summary as readable text, as CSV and as JSON. Text keeps the
 // host's 8-bit text; CSV and JSON are UTF-8 whatever the host, for scripts.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <vector>
 
@@ -137,6 +138,35 @@ std::string DriverNeedsNotShownSentence(const Summary& summary) {
          " in one run, or overlong names";
 }
 
+std::string PrintServerName(const PrintServerTrouble& server) {
+  return server.name.empty() ? "(this computer)" : server.name;
+}
+
+std::string PrintServerSentence(const PrintServerTrouble& server) {
+  std::string sentence = PrintServerName(server);
+  if (server.unreachableRuns > 0) {
+    sentence += " did not answer in " + Plural(server.unreachableRuns, "run", "runs") + " (" +
+                Plural(server.callsNotMade, "call", "calls") + " not made)";
+  }
+  if (server.slowCalls > 0) {
+    const auto ms = [](std::uint64_t value) {
+      return Grouped(static_cast<long long>(std::min<std::uint64_t>(value, LLONG_MAX))) + " ms";
+    };
+    sentence += std::string(server.unreachableRuns > 0 ? ";" : ":") + " " +
+                Plural(server.slowCalls, "slow call", "slow calls") + ", longest " + ms(server.longestMs) +
+                ", " + ms(server.totalMs) + " in all, in " + Plural(server.slowRuns, "run", "runs");
+  }
+  return sentence;
+}
+
+std::string PrintServerLinesNotShownSentence(const Summary& summary) {
+  if (summary.printServerLinesNotShown == 0) return {};
+  return "and " + Plural(summary.printServerLinesNotShown, "more print server line", "more print server lines") +
+         " not shown: more than " + Grouped(static_cast<long long>(kKeptPrintServers)) +
+         " servers, more than " + Grouped(static_cast<long long>(kPrintServersPerRun)) +
+         " in one run, or overlong names";
+}
+
 const char* StagingOutcomeName(bool failed) { return failed ? "drivers missing" : "all drivers present"; }
 
 std::string UserName(const std::string& name) { return name.empty() ? "(unknown)" : Printable(name); }
@@ -266,6 +296,22 @@ void WriteText(const Summary& summary, std::ostream& out) {
     if (summary.movesNotShown > 0) out << "  " << MovesNotShownSentence(summary) << "\n";
   }
 
+  if (!summary.printServers.empty() || summary.printServerLinesNotShown > 0) {
+    out << "\nSlow or unreachable print servers: " << kPrintServersExplained << "\n";
+    std::vector<std::vector<std::string>> rows = {{"SERVER", "UNREACHABLE RUNS", "CALLS NOT MADE", "SLOW CALLS",
+                                                   "LONGEST MS", "TOTAL MS", "RUNS WITH SLOW CALLS"}};
+    const auto ms = [](std::uint64_t value) {
+      return Grouped(static_cast<long long>(std::min<std::uint64_t>(value, LLONG_MAX)));
+    };
+    for (const PrintServerTrouble* server : summary.PrintServersByTrouble()) {
+      rows.push_back({Printable(PrintServerName(*server)), Grouped(server->unreachableRuns),
+                      Grouped(server->callsNotMade), Grouped(server->slowCalls), ms(server->longestMs),
+                      ms(server->totalMs), Grouped(server->slowRuns)});
+    }
+    WriteColumns(out, rows, {false, true, true, true, true, true, true});
+    if (summary.printServerLinesNotShown > 0) out << "  " << PrintServerLinesNotShownSentence(summary) << "\n";
+  }
+
   if (!summary.issues.files.empty()) {
     out << "\nFiles skipped or not read whole:\n";
     for (const auto& [file, issue] : summary.issues.files) {
@@ -349,6 +395,17 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
     row({"not_shown", "", "", "", "", "", "", "", "", "", "", "", n(summary.movesNotShown), "",
          MovesNotShownSentence(summary)});
   }
+  // Unreachable or slow print servers: runs with slow calls, and in the
+  // failed column the runs that found it unreachable; this computer's own
+  // spooler without a server.
+  for (const PrintServerTrouble* server : summary.PrintServersByTrouble()) {
+    row({"print_server", "", "", "", server->name, "", "", "", n(server->slowRuns), "",
+         n(server->unreachableRuns), "", "", "", PrintServerSentence(*server)});
+  }
+  if (summary.printServerLinesNotShown > 0) {
+    row({"not_shown", "", "", "", "", "", "", "", "", "", "", "", "", "",
+         PrintServerLinesNotShownSentence(summary)});
+  }
   for (const auto& [file, issue] : summary.issues.files) {
     const char* record = IssueSkips(issue) ? "skipped" : issue == FileIssue::NotUtf8 ? "repaired"
                                                                                      : "read_in_part";
@@ -371,7 +428,8 @@ void WriteJson(const Summary& summary, std::ostream& out) {
       << ", \"failedRunsOfUsers\": " << summary.failedRunsOfUsersNotShown
       << ", \"moves\": " << summary.movesNotShown
       << ", \"driverNeeds\": " << summary.driverNeedsNotShown
-      << ", \"stagingRuns\": " << summary.stagingRunsNotShown << "},\n \"fileIssues\": [";
+      << ", \"stagingRuns\": " << summary.stagingRunsNotShown
+      << ", \"printServerLines\": " << summary.printServerLinesNotShown << "},\n \"fileIssues\": [";
   long all = 0;
   for (const auto& [issue, count] : summary.issues.counts) all += count;
   for (std::size_t i = 0; i < summary.issues.files.size(); ++i) {
@@ -439,6 +497,16 @@ void WriteJson(const Summary& summary, std::ostream& out) {
         << ", \"server\": " << JsonString(need->server) << ", \"users\": " << need->users
         << ", \"runs\": " << need->runs << ", \"summary\": " << JsonString(DriverNeedSentence(*need))
         << "}";
+    first = false;
+  }
+  out << "],\n \"printServers\": [";
+  first = true;
+  for (const PrintServerTrouble* server : summary.PrintServersByTrouble()) {
+    out << (first ? "\n  " : ",\n  ") << "{\"server\": " << orNull(server->name)
+        << ", \"unreachableRuns\": " << server->unreachableRuns << ", \"callsNotMade\": " << server->callsNotMade
+        << ", \"slowCalls\": " << server->slowCalls << ", \"longestMs\": " << server->longestMs
+        << ", \"totalMs\": " << server->totalMs << ", \"slowRuns\": " << server->slowRuns
+        << ", \"summary\": " << JsonString(PrintServerSentence(*server)) << "}";
     first = false;
   }
   out << "],\n \"stagingRuns\": " << summary.stagingRuns << ",\n \"staging\": [";

@@ -830,7 +830,8 @@ TEST(QuillonReportTest, HostileShareIsNeitherFollowedNorObeyedAndItsSummaryIsBou
                                                {"failedRunsOfUsers", 0},
                                                {"moves", 5301},
                                                {"driverNeeds", 0},
-                                               {"stagingRuns", 0}}));
+                                               {"stagingRuns", 0},
+                                               {"printServerLines", 0}}));
   EXPECT_EQ(jsonReport["files"]["failedUnread"], 1);
   EXPECT_EQ(jsonReport["exit"], 1);
 
@@ -974,6 +975,192 @@ TEST(QuillonReportTest, DamagedLinesFoldersAndNamesHideNoFailure) {
   EXPECT_EQ(hidden.code, 1);
   EXPECT_NE(hidden.out.find("1 folder could not be listed: a failure may be hidden"), std::string::npos)
       << hidden.out;
+}
+
+// Lines of a decoded debug text that start with `prefix` and hold `part`.
+long DebugLines(const std::string& text, const std::string& prefix, const std::string& part) {
+  long count = 0;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    count += line.rfind(prefix, 0) == 0 && line.find(part) != std::string::npos ? 1 : 0;
+  }
+  return count;
+}
+
+TEST(QuillonReportTest, SlowOrUnreachablePrintServersFromTheDebugFiles) {
+  EngineWorld scratch;  // only for its temporary folder
+  const std::string share = platform::JoinPath(scratch.ProgramFolder(), "share");
+  const std::string reports = platform::JoinPath(share, "reports");
+  fs::create_directories(reports);
+  const std::string perUser = OutputDocument(reports, "moves.txt", true);
+  const auto conditions = [](Client& client, std::vector<std::pair<std::string, platform::sim::SimServerCondition>> list) {
+    client.world.state.serverConditions.emplace(list.begin(), list.end());
+  };
+  // OLDSRV is switched off; FARSRV answers, slowly. Two runs, but the debug
+  // file holds only the last; each run also wrote its output file.
+  Client alice(share, "PC1", "alice");
+  alice.Connect("OLDSRV", "HP4");
+  alice.world.AddQueue("FARSRV", "HP9");
+  alice.Connect("FARSRV", "HP9");
+  conditions(alice, {{"OLDSRV", {false, std::nullopt, {}}}, {"FARSRV", {std::nullopt, 1500u, {}}}});
+  alice.world.state.failures.push_back({"AddPrinterConnection", std::nullopt, 1801, {}});
+  alice.Run(perUser, {2026, 12, 1, 8, 0, 0});  // failed: runs again
+  alice.world.state.failures.clear();
+  alice.Run(perUser, {2026, 12, 2, 8, 0, 0});
+  EXPECT_GT(alice.world.clock.slept, 0u) << "FARSRV's latency is waited on the recording clock";
+  // A server whose name a page must not obey.
+  const std::string hostile = "SL<i>&\"OW";
+  Client bob(share, "PC2", "bob");
+  bob.Connect("OLDSRV", "HP4");
+  bob.world.AddQueue(hostile, "Q");
+  bob.Connect(hostile, "Q");
+  // Its new server is off too: the move is not tried.
+  conditions(bob, {{"OLDSRV", {false, std::nullopt, {}}},
+                   {"NEWSRV", {false, std::nullopt, {}}},
+                   {hostile, {std::nullopt, 1200u, {}}}});
+  bob.Run(perUser, {2026, 12, 2, 8, 5, 0});
+  // No output file: the debug file alone tells of the run, and the slow new
+  // server's lines fall inside the move's.
+  Client carol(share, "PC3", "carol");
+  carol.Connect("OLDSRV", "HP4");
+  conditions(carol, {{"NEWSRV", {std::nullopt, 1100u, {}}}});
+  carol.Run(CompleteDocument(), {2026, 12, 2, 8, 10, 0});
+
+  const auto debugText = [&](const std::string& computer) {
+    return engine::testing::DecodeDebugBytes(ReadBytes(platform::JoinPath(share, computer + ".debug")));
+  };
+  const std::string aliceDebug = debugText("PC1"), bobDebug = debugText("PC2"), carolDebug = debugText("PC3");
+  ASSERT_EQ(DebugLines(aliceDebug, ">> Print server \\\\OLDSRV does not answer (probe took ", ""), 1) << aliceDebug;
+  const long notMade = DebugLines(bobDebug, ">> Not asked, its print server does not answer: ", " \\\\NEWSRV");
+  const long farCalls = DebugLines(aliceDebug, ">> Slow spooler call: ", " \\\\FARSRV\\HP9 took 1500 ms");
+  const long hostileCalls = DebugLines(bobDebug, ">> Slow spooler call: ", " \\\\" + hostile + "\\Q took 1200 ms");
+  const long newCalls = DebugLines(carolDebug, ">> Slow spooler call: ", " \\\\NEWSRV\\HP4 took 1100 ms");
+  ASSERT_GT(notMade, 0);
+  ASSERT_GT(farCalls, 1);
+  ASSERT_GT(hostileCalls, 0);
+  ASSERT_GT(newCalls, 0) << carolDebug;
+  ASSERT_EQ(DebugLines(aliceDebug + bobDebug + carolDebug, ">> Not asked, ", ""), notMade) << bobDebug;
+
+  // A debug file someone wrote: more servers than one run has, a call of
+  // this computer, a name holding " took ", one a terminal must not obey,
+  // and times no run takes.
+  std::string crafted = "     BEGIN DEBUG     \r\n"
+                        ">> Slow spooler call: OpenPrinter Local Fax took 2500 ms\r\n"
+                        ">> Slow spooler call: EnumPrinters took 1500 ms\r\n"
+                        ">> Slow spooler call: OpenPrinter \\\\FAR SRV\\a took b took 1100 ms\r\n"
+                        ">> Slow spooler call: GetPrinter \\\\E\x1b[2JV\\q took 1001 ms\r\n"
+                        ">> Slow spooler call: OpenPrinter \\\\FARSRV\\x took 9999999999999 ms\r\n"
+                        ">> Slow spooler call: OpenPrinter \\\\FARSRV\\x took -5 ms\r\n";
+  for (std::size_t i = 0; i < report::kPrintServersPerRun + 5; ++i) {
+    crafted += ">> Print server \\\\D" + std::to_string(i) + " does not answer (probe took 2001 ms)\r\n";
+  }
+  WriteBytes(platform::JoinPath(share, "PC9.debug"), engine::ScrambleDebugText(crafted));
+
+  platform::HostFileSystem files;
+  const report::Summary summary = report::ReadShare(files, share);
+  EXPECT_EQ(summary.runs, 5) << "alice's two, bob's, carol's from her debug file alone, PC9's";
+  // The move inside carol's debug lines still counts: 1 each for bob, carol
+  // and alice's first run, none for the run-once guard's.
+  ASSERT_EQ(summary.oldServers.count("OLDSRV"), 1u);
+  EXPECT_EQ(summary.oldServers.at("OLDSRV").moves, 4);
+  const auto server = [&](const std::string& key) -> const report::PrintServerTrouble& {
+    static const report::PrintServerTrouble none;
+    auto found = summary.printServers.find(key);
+    return found == summary.printServers.end() ? none : found->second;
+  };
+  const report::PrintServerTrouble& old = server("\\\\OLDSRV");
+  EXPECT_EQ(old.name, "\\\\OLDSRV");
+  EXPECT_EQ(old.unreachableRuns, 2) << "alice's last run and bob's, each once though an output file holds it too";
+  EXPECT_EQ(old.callsNotMade, 0) << "a connection is removed without its server";
+  EXPECT_EQ(old.slowCalls, 0);
+  const report::PrintServerTrouble& far = server("\\\\FARSRV");
+  EXPECT_EQ(far.unreachableRuns, 0);
+  EXPECT_EQ(far.slowCalls, farCalls) << "the crafted times are no times";
+  EXPECT_EQ(far.longestMs, 1500u);
+  EXPECT_EQ(far.totalMs, 1500u * static_cast<std::uint64_t>(farCalls));
+  EXPECT_EQ(far.slowRuns, 1);
+  const report::PrintServerTrouble& fresh = server("\\\\NEWSRV");
+  EXPECT_EQ(fresh.unreachableRuns, 1);
+  EXPECT_EQ(fresh.callsNotMade, notMade);
+  EXPECT_EQ(fresh.slowCalls, newCalls);
+  EXPECT_EQ(fresh.slowRuns, 1);
+  EXPECT_EQ(server("\\\\SL<I>&\"OW").name, "\\\\" + hostile);
+  EXPECT_EQ(server("\\\\SL<I>&\"OW").slowCalls, hostileCalls);
+  EXPECT_EQ(server("\\\\FAR SRV").totalMs, 1100u);
+  const report::PrintServerTrouble& local = server("");
+  EXPECT_EQ(local.slowCalls, 2);
+  EXPECT_EQ(local.longestMs, 2500u);
+  EXPECT_EQ(summary.printServerLinesNotShown, 8) << "PC9's servers beyond a run's bound";
+  EXPECT_EQ(server("\\\\E\x1b[2JV").totalMs, 1001u);
+  EXPECT_EQ(summary.printServers.size(), 4 + report::kPrintServersPerRun);
+  ASSERT_FALSE(summary.PrintServersByTrouble().empty());
+  EXPECT_EQ(summary.PrintServersByTrouble().front()->name, "\\\\OLDSRV");
+
+  const std::string oldSentence = "\\\\OLDSRV did not answer in 2 runs (0 calls not made)";
+  const std::string newSentence = "\\\\NEWSRV did not answer in 1 run (" + report::Grouped(notMade) + (notMade == 1 ? " call" : " calls") +
+                                  " not made); " + report::Grouped(newCalls) + (newCalls == 1 ? " slow call" : " slow calls") +
+                                  ", longest 1,100 ms, " + report::Grouped(1100 * newCalls) + " ms in all, in 1 run";
+  const std::string farSentence = "\\\\FARSRV: " + report::Grouped(farCalls) + " slow calls, longest 1,500 ms, " +
+                                  report::Grouped(1500 * farCalls) + " ms in all, in 1 run";
+  const Output text = RunReport(files, {share});
+  EXPECT_NE(text.out.find("\nSlow or unreachable print servers: "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("  SERVER           UNREACHABLE RUNS  CALLS NOT MADE  SLOW CALLS  LONGEST MS  TOTAL MS"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("  (this computer)                 0               0           2       2,500     4,000"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("\n  \\\\E^[[2JV "), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("\x1b"), std::string::npos);
+  EXPECT_NE(text.out.find("\n  and 8 more print server lines not shown: more than 1,000 servers, more than 100 "
+                          "in one run, or overlong names\n"),
+            std::string::npos);
+
+  const Output csv = RunReport(files, {"--csv", share});
+  const auto rows = StrictCsv(csv.out);
+  std::map<std::string, std::vector<std::string>> byServer;
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), rows[0].size()) << row[0];
+    if (row[0] == "print_server") byServer[row[4]] = row;
+    if (row[0] == "not_shown") {
+      EXPECT_NE(row[14].find("8 more print server lines"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(byServer.size(), summary.printServers.size());
+  EXPECT_EQ(byServer["\\\\OLDSRV"], (std::vector<std::string>{"print_server", "", "", "", "\\\\OLDSRV", "", "", "",
+                                                               "0", "", "2", "", "", "", oldSentence}));
+  EXPECT_EQ(byServer["\\\\FARSRV"][8], "1");
+  EXPECT_EQ(byServer["\\\\NEWSRV"][14], newSentence);
+  EXPECT_EQ(byServer["\\\\FARSRV"][14], farSentence);
+  EXPECT_EQ(byServer[""][14], "(this computer): 2 slow calls, longest 2,500 ms, 4,000 ms in all, in 1 run");
+  EXPECT_EQ(byServer.count("\\\\" + hostile), 1u);
+
+  const json parsed = json::parse(RunReport(files, {"--json", share}).out);
+  EXPECT_EQ(parsed["notShown"]["printServerLines"], 8);
+  ASSERT_EQ(parsed["printServers"].size(), summary.printServers.size());
+  EXPECT_EQ(parsed["printServers"][0], (json{{"server", "\\\\OLDSRV"},
+                                              {"unreachableRuns", 2},
+                                              {"callsNotMade", 0},
+                                              {"slowCalls", 0},
+                                              {"longestMs", 0},
+                                              {"totalMs", 0},
+                                              {"slowRuns", 0},
+                                              {"summary", oldSentence}}));
+  bool sawLocal = false, sawHostile = false;
+  for (const json& entry : parsed["printServers"]) {
+    sawLocal = sawLocal || (entry["server"].is_null() && entry["slowCalls"] == 2);
+    sawHostile = sawHostile || (entry["server"] == "\\\\" + hostile && entry["slowCalls"] == hostileCalls);
+  }
+  EXPECT_TRUE(sawLocal);
+  EXPECT_TRUE(sawHostile);
+
+  const std::string page = report::HtmlPage(summary);
+  EXPECT_NE(page.find("<h2>Slow or unreachable print servers</h2>"), std::string::npos);
+  EXPECT_NE(page.find("<tr class=\"failed\"><td>\\\\OLDSRV</td><td class=\"number\" data-sort=\"2\">2</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td>\\\\SL&lt;i&gt;&amp;&quot;OW</td>"), std::string::npos);
+  EXPECT_EQ(page.find("SL<i>"), std::string::npos) << "escaped everywhere on the page";
+  EXPECT_NE(page.find("id=\"print-servers-not-shown\">and 8 more print server lines"), std::string::npos);
 }
 
 }  // namespace
