@@ -44,6 +44,12 @@ class Dialogs {
   // The folder dialog titled kBrowseForFolderTitle, for existing folders only;
   // the chosen folder's path, or empty when cancelled.
   virtual std::string BrowseForFolder() = 0;
+  // The same, opened at `startFolder` (what the box it fills holds) where the
+  // system's dialog can be.
+  virtual std::string BrowseForFolderAt(const std::string& startFolder) {
+    (void)startFolder;
+    return BrowseForFolder();
+  }
   // The folder dialog titled kBrowseForNetworkFolderTitle, for a computer or
   // share of the network: a share's path, "\\" + the name of a computer
   // chosen, or empty when cancelled or when there is no network to browse.

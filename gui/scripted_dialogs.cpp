@@ -55,6 +55,12 @@ std::string ScriptedDialogs::BrowseForFolder() {
   return Take(folders_, std::string(), unscripted);
 }
 
+std::string ScriptedDialogs::BrowseForFolderAt(const std::string& startFolder) {
+  std::string chosen = BrowseForFolder();
+  asked.back().text = startFolder;
+  return chosen;
+}
+
 std::string ScriptedDialogs::BrowseForNetworkFolder() {
   AskedDialog dialog;
   dialog.kind = AskedDialog::Kind::NetworkFolder;

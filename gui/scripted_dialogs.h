@@ -42,6 +42,8 @@ class ScriptedDialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  // Asked as BrowseForFolder, the start folder kept as the dialog's text.
+  std::string BrowseForFolderAt(const std::string& startFolder) override;
   std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;

@@ -404,6 +404,9 @@ TEST_F(RuleEditorsTest, FieldsAreCheckedWhenLeftAndOptionsGovernTheirControls) {
   EXPECT_EQ(M("txtNetworkSharePath").text(), "\\\\FS01\\deploy$");
   EXPECT_EQ(M("txtFileOutputPath").text(), (folder_ / "missing").string());
   EXPECT_EQ(dialogs_.UnusedAnswers(), 0U);
+  // The folder picker opens at the folder the box holds.
+  ASSERT_EQ(dialogs_.asked.back().kind, gui::AskedDialog::Kind::Folder);
+  EXPECT_EQ(dialogs_.asked.back().text, (folder_ / "missing").string());
   Said();
 
   // Each governing control turns its own on and off.

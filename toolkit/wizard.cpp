@@ -81,8 +81,9 @@ Wizard::Wizard(Environment environment)
     // The deployment folder is a share the clients reach: the network's browser.
     const bool network = std::string(button) == "cmdBrowseDeployment";
     form_.OnClick(button, [this, target, network] {
-      const std::string folder = network ? environment_.dialogs.BrowseForNetworkFolder()
-                                         : environment_.dialogs.BrowseForFolder();
+      const std::string folder =
+          network ? environment_.dialogs.BrowseForNetworkFolder()
+                  : environment_.dialogs.BrowseForFolderAt(form_[target].text());
       if (folder.empty()) return;
       form_[target].SetText(folder);
       document_.DocumentDirty = true;

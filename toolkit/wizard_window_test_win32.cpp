@@ -131,6 +131,31 @@ class WizardWindowWin32Test : public ::testing::Test {
     }
   }
 
+  // The page's node is the tree's selection and is drawn highlighted, also
+  // while the focus is elsewhere (on the button that led to the page).
+  void ExpectHighlighted(Page page, Variant variant) {
+    HWND tree = Control(kPageTree);
+    const auto& nodes = wizard_->form()[kPageTree].nodes();
+    TVITEMW item{};
+    item.mask = TVIF_PARAM;
+    item.hItem = TreeView_GetSelection(tree);
+    ASSERT_TRUE(item.hItem && TreeView_GetItem(tree, &item));
+    const auto node = static_cast<std::size_t>(item.lParam);
+    ASSERT_LT(node, nodes.size());
+    EXPECT_EQ(nodes[node].key, NodeKeyOf(page, variant)) << "page " << static_cast<int>(page);
+    RECT place{};
+    TreeView_GetItemRect(tree, item.hItem, &place, TRUE);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_GT(gui::testing::PixelsOf(tree, GetSysColor(COLOR_HIGHLIGHT), &place),
+              (place.right - place.left) * (place.bottom - place.top) / 3)
+        << nodes[node].text << " is not drawn highlighted";
+  }
+
+  void ExpectNoClippedText(const std::string& where) {
+    const std::vector<std::string> clipped = gui::testing::ClippedTexts(view_->window());
+    EXPECT_TRUE(clipped.empty()) << where << ": " << ::testing::PrintToString(clipped);
+  }
+
   void Draw(const std::string& name) {
     const fs::path out = fs::path(QUILLON_SCREENSHOT_DIR) / "toolkit-windows";
     fs::create_directories(out);
@@ -243,6 +268,8 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
     for (std::size_t step = 0; step < kind.pages.size(); ++step) {
       const Page page = Showing();
       ExpectShown(page, kind.variant);
+      ExpectHighlighted(page, kind.variant);
+      ExpectNoClippedText(std::string(kind.name) + " page " + std::to_string(static_cast<int>(page)));
       Draw(std::string(kind.name) + "-" + (page < Page(10) ? "0" : "") +
            std::to_string(static_cast<int>(page)));
       if (!Press("cmdNext(" + std::to_string(static_cast<int>(page)) + ")", page)) break;
@@ -254,6 +281,7 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
       const Page page = Showing();
       if (!Press("cmdBack(" + std::to_string(static_cast<int>(page)) + ")", page)) break;
       back.push_back(Showing());
+      ExpectHighlighted(Showing(), kind.variant);
     }
     EXPECT_EQ(back, std::vector<Page>(kind.pages.rbegin(), kind.pages.rend()));
 
@@ -295,6 +323,7 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
     // Typed, saved under a name, read back by the engine's reader.
     wizard_->form().Click("ID_BTN_EMAIL");
     ASSERT_EQ(Showing(), SmtpMail);
+    ExpectHighlighted(SmtpMail, kind.variant);
     PumpUntil([] { return false; }, 100);
     ClickOn(Control("chkUseSMTP"));
     ASSERT_TRUE(PumpUntil([&] { return wizard_->form()["chkUseSMTP"].checked(); }));

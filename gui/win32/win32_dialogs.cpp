@@ -8,7 +8,9 @@
 
 #include <iterator>
 #include <string_view>
+#include <utility>
 
+#include "gui/win32/win32_form_view.h"
 #include "platform/win32/user_interface_win32.h"
 
 namespace quillon::gui {
@@ -33,12 +35,74 @@ HWND Win32Dialogs::Owner() const {
   return owner_;
 }
 
+namespace {
+// The window a message box about to open is centred over; the box is the
+// first window this thread activates while the hook is set.
+thread_local HWND centreOver = nullptr;
+thread_local HHOOK centring = nullptr;
+
+LRESULT CALLBACK CentreMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+  const HHOOK hook = centring;
+  if (code == HCBT_ACTIVATE && hook) {
+    centring = nullptr;
+    UnhookWindowsHookEx(hook);
+    CenterWindow(reinterpret_cast<HWND>(wParam), centreOver);
+    return 0;
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+struct BrowseStart {
+  HWND owner;
+  const wchar_t* folder;  // null: the dialog's own start
+};
+
+// The folder browser, once it is shown: centred over its owner and opened at
+// the start folder.
+int CALLBACK StartBrowsing(HWND dialog, UINT message, LPARAM, LPARAM data) {
+  if (message != BFFM_INITIALIZED) return 0;
+  const auto& start = *reinterpret_cast<const BrowseStart*>(data);
+  if (start.owner) CenterWindow(dialog, start.owner);
+  if (start.folder)
+    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start.folder));
+  return 0;
+}
+}  // namespace
+
 MessageAnswer Win32Dialogs::ShowMessageBox(const std::string& title, const std::string& text,
                                            MessageIcon icon, MessageButtons buttons) {
-  // Owned by the window, which waits (application-modal, not task-modal).
+  // Owned by the window, which waits (application-modal, not task-modal), and
+  // opened over it, not in the middle of the screen.
   const UINT style = platform::win32::MessageBoxStyle(icon, buttons);
-  const int answer = MessageBoxW(Owner(), Wide(text).c_str(), Wide(title).c_str(), style);
+  HWND owner = Owner();
+  if (owner) {
+    centreOver = owner;
+    centring = SetWindowsHookExW(WH_CBT, CentreMessageBox, nullptr, GetCurrentThreadId());
+  }
+  const int answer = MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), style);
+  if (centring) UnhookWindowsHookEx(centring);
+  centring = nullptr;
   return platform::win32::MessageBoxAnswer(answer, buttons);
+}
+
+std::string StartingFolder(std::string typed, bool (*exists)(const std::string&)) {
+  while (!typed.empty()) {
+    if (exists(typed)) return typed;
+    const std::size_t cut = typed.find_last_of("\\/");
+    if (cut == std::string::npos) return {};
+    // A drive's root keeps its separator ("C:" alone is the drive's current
+    // folder); the "\\" before a server's name is no folder.
+    const bool root = cut > 0 && typed[cut - 1] == ':';
+    std::string parent = typed.substr(0, root ? cut + 1 : cut);
+    if (parent == typed || parent.find_first_not_of("\\/") == std::string::npos) return {};
+    typed = std::move(parent);
+  }
+  return {};
 }
 
 std::string Win32Dialogs::ShowSaveDialog(const SaveFileOptions& options) {
@@ -76,17 +140,23 @@ std::string Win32Dialogs::RunFileDialog(const SaveFileOptions& options, bool sav
   return Utf8(file);
 }
 
-std::string Win32Dialogs::BrowseForFolder() {
+std::string Win32Dialogs::BrowseForFolder() { return BrowseForFolderAt({}); }
+
+std::string Win32Dialogs::BrowseForFolderAt(const std::string& startFolder) {
   // The new dialog style needs COM on this thread; a thread that has it keeps it.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   wchar_t path[MAX_PATH] = {};
   const std::wstring title = Wide(kBrowseForFolderTitle);
+  const std::wstring start = Wide(StartingFolder(startFolder, FolderExists));
+  BrowseStart opening{Owner(), start.empty() ? nullptr : start.c_str()};
   BROWSEINFOW browse{};
   browse.hwndOwner = Owner();
   browse.pidlRoot = nullptr;  // the desktop
   browse.pszDisplayName = path;
   browse.lpszTitle = title.c_str();
-  browse.ulFlags = kBrowseForFolderFlags;
+  browse.ulFlags = kFolderPickerFlags;
+  browse.lpfn = StartBrowsing;
+  browse.lParam = reinterpret_cast<LPARAM>(&opening);
   std::string chosen;
   if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse)) {
     wchar_t folder[MAX_PATH] = {};
@@ -121,6 +191,9 @@ std::string Win32Dialogs::BrowseForNetworkFolder() {
     browse.pszDisplayName = name;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = kBrowseForFolderFlags;
+    BrowseStart opening{Owner(), nullptr};  // at the network, its root
+    browse.lpfn = StartBrowsing;
+    browse.lParam = reinterpret_cast<LPARAM>(&opening);
     if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse)) {
       chosen = NetworkChoice(item, Utf8(name));
       CoTaskMemFree(item);

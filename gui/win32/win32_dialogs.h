@@ -14,8 +14,11 @@ struct _ITEMIDLIST;
 
 namespace quillon::gui {
 
-// The folder dialog's flags: only file-system folders, the new dialog style.
+// The network browser's flags: only file-system folders, the new dialog style.
 inline constexpr unsigned kBrowseForFolderFlags = 0x41;
+// The folder picker's: also a box to type the folder's path into
+// (BIF_EDITBOX); the new dialog style gives it its New Folder button.
+inline constexpr unsigned kFolderPickerFlags = kBrowseForFolderFlags | 0x10;
 // The special folder the network browser is rooted at: the network neighbourhood.
 inline constexpr int kNetworkNeighbourhood = 18;  // CSIDL_NETWORK
 
@@ -30,6 +33,8 @@ class Win32Dialogs : public Dialogs {
   std::string ShowSaveDialog(const SaveFileOptions& options) override;
   std::string ShowOpenDialog(const SaveFileOptions& options) override;
   std::string BrowseForFolder() override;
+  // Opens at `startFolder`, or at its nearest existing parent.
+  std::string BrowseForFolderAt(const std::string& startFolder) override;
   // Rooted at the network neighbourhood with kBrowseForFolderFlags; a chosen
   // computer, which has no file-system path, gives "\\" + its name.
   std::string BrowseForNetworkFolder() override;
@@ -44,6 +49,11 @@ class Win32Dialogs : public Dialogs {
   HWND Owner() const;
   HWND owner_;
 };
+
+// The folder a picker opens at for the text typed in a box: the typed folder,
+// or its nearest existing parent; empty when none exists. `exists` says
+// whether a folder is there.
+std::string StartingFolder(std::string typed, bool (*exists)(const std::string&));
 
 // What a choice in the network browser gives: the item's file-system path (a
 // share), or for an item without one (a computer) "\\" + its display name, its

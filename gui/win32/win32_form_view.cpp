@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <stdexcept>
@@ -54,6 +55,100 @@ COLORREF LinkColor() {
   const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
   return std::abs(lightness(link) - lightness(GetSysColor(COLOR_BTNFACE))) >= 96 ? link
                                                                                  : RGB(0, 102, 204);
+}
+
+// The DPI functions of Windows 10 1607 and later, looked up so that the
+// program still starts on older systems, which draw everything at the
+// system's DPI.
+template <typename Function>
+Function User32Function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The message font at `dpi`.
+LOGFONTW MessageFont(UINT dpi) {
+  using ForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+  static const auto forDpi = User32Function<ForDpi>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, dpi))
+    return metrics.lfMessageFont;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+    // Before Vista the record ends before its last field.
+    metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+  }
+  // Given at the system's DPI.
+  metrics.lfMessageFont.lfHeight =
+      MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+  return metrics.lfMessageFont;
+}
+
+int MetricForDpi(int index, UINT dpi) {
+  using ForDpi = int(WINAPI*)(int, UINT);
+  static const auto forDpi = User32Function<ForDpi>("GetSystemMetricsForDpi");
+  return forDpi ? forDpi(index, dpi)
+                : MulDiv(GetSystemMetrics(index), static_cast<int>(dpi),
+                         static_cast<int>(SystemDpi()));
+}
+
+void AdjustFrame(RECT& frame, DWORD style, bool menu, DWORD exStyle, UINT dpi) {
+  using ForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto forDpi = User32Function<ForDpi>("AdjustWindowRectExForDpi");
+  if (!forDpi || !forDpi(&frame, style, menu, exStyle, dpi))
+    AdjustWindowRectEx(&frame, style, menu, exStyle);
+}
+
+// A label draws its own text: wrapped an average character short of its
+// right edge, because a line is drawn a few pixels wider than it measures
+// and the static control would cut its last letters there. It stays a static
+// control otherwise (its mnemonic, its text for screen readers), and its
+// background is what its parent gives for it (a tab page's).
+LRESULT CALLBACK PaintLabel(HWND label, UINT message, WPARAM wParam, LPARAM lParam,
+                            UINT_PTR id, DWORD_PTR) {
+  switch (message) {
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      PAINTSTRUCT paint{};
+      HDC dc = message == WM_PAINT ? BeginPaint(label, &paint) : reinterpret_cast<HDC>(wParam);
+      RECT box{};
+      GetClientRect(label, &box);
+      auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+          GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+          reinterpret_cast<LPARAM>(label)));
+      FillRect(dc, &box, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+      HGDIOBJ previous =
+          SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+      TEXTMETRICW metrics{};
+      GetTextMetricsW(dc, &metrics);
+      box.right -= metrics.tmAveCharWidth;
+      SetBkMode(dc, TRANSPARENT);
+      if (!IsWindowEnabled(label)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+      const bool hideMnemonics = (SendMessageW(label, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
+      const std::wstring text = WindowWideText(label);
+      DrawTextW(dc, text.c_str(), -1, &box,
+                DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | (hideMnemonics ? DT_HIDEPREFIX : 0));
+      SelectObject(dc, previous);
+      if (message == WM_PAINT) EndPaint(label, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return TRUE;  // painted with the text
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(label, PaintLabel, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(label, message, wParam, lParam);
 }
 
 // Where the message being handled happened, in `window`'s client area.
@@ -212,19 +307,51 @@ HWND FindControl(HWND parent, const std::string& key) {
   return search.found;
 }
 
+UINT WindowDpi(HWND window) {
+  using ForWindow = UINT(WINAPI*)(HWND);
+  static const auto forWindow = User32Function<ForWindow>("GetDpiForWindow");
+  const UINT dpi = forWindow && window ? forWindow(window) : 0;
+  return dpi ? dpi : SystemDpi();
+}
+
+void CenterWindow(HWND window, HWND over) {
+  RECT place{};
+  GetWindowRect(window, &place);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(over ? over : window, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  RECT around = work;
+  if (over && IsWindowVisible(over) && !IsIconic(over)) GetWindowRect(over, &around);
+  const int width = place.right - place.left, height = place.bottom - place.top;
+  int x = (around.left + around.right - width) / 2;
+  int y = (around.top + around.bottom - height) / 2;
+  // Inside the work area, its top left corner first: the title bar stays reachable.
+  x = std::max(std::min(x, static_cast<int>(work.right) - width), static_cast<int>(work.left));
+  y = std::max(std::min(y, static_cast<int>(work.bottom) - height), static_cast<int>(work.top));
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
-
-  // The dialog font of this system, and its base units as MapDialogRect counts them.
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
-    // Before Vista the record ends before its last field.
-    metrics.cbSize = sizeof metrics - sizeof metrics.iPaddedBorderWidth;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+  // At the system's DPI until the window is made, then at its monitor's.
+  UseDpi(SystemDpi());
+  try {
+    Create();
+  } catch (...) {
+    Release();
+    throw;
   }
-  font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  LOGFONTW underlined = metrics.lfMessageFont;
+}
+
+void Win32FormView::UseDpi(UINT dpi) {
+  dpi_ = dpi;
+  // The dialog font of this system, and its base units as MapDialogRect counts them.
+  const LOGFONTW message = MessageFont(dpi);
+  if (font_) DeleteObject(font_);
+  if (linkFont_) DeleteObject(linkFont_);
+  font_ = CreateFontIndirectW(&message);
+  LOGFONTW underlined = message;
   underlined.lfUnderline = TRUE;
   linkFont_ = CreateFontIndirectW(&underlined);
   HDC screen = GetDC(nullptr);
@@ -239,12 +366,20 @@ Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner
   const BaseUnits base = DialogBaseUnits(letters.cx, text.tmHeight);
   baseX_ = base.x;
   baseY_ = base.y;
-  try {
-    Create();
-  } catch (...) {
-    Release();
-    throw;
-  }
+}
+
+POINT Win32FormView::DesignedFrameSize() {
+  // The frame around the designed client area, the menu and toolbar included.
+  const FormDescription& described = form_.description();
+  RECT toolbar{};
+  if (toolbar_) GetWindowRect(toolbar_, &toolbar);
+  const Rect client =
+      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  RECT frame{0, 0, client.width, client.height + (toolbar.bottom - toolbar.top)};
+  AdjustFrame(frame, static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)),
+              GetMenu(window_) != nullptr, static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE)),
+              dpi_);
+  return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void Win32FormView::Create() {
@@ -258,20 +393,17 @@ void Win32FormView::Create() {
                             style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                             owner_, nullptr, instance, this);
   if (!window_) throw std::runtime_error("cannot create the window " + described.name);
+  if (const UINT dpi = WindowDpi(window_); dpi != dpi_) UseDpi(dpi);
   CreateControls();
 
-  // The frame around the designed client area, the menu and toolbar included.
-  RECT toolbar{};
-  if (toolbar_) GetWindowRect(toolbar_, &toolbar);
-  const Rect client =
-      DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
-  RECT frame{0, 0, client.width, client.height + (toolbar.bottom - toolbar.top)};
-  AdjustWindowRectEx(&frame, style, GetMenu(window_) != nullptr, exStyle);
   // The designed size is also the least: smaller, the anchored controls would
   // overlap.
-  minimumSize_ = {frame.right - frame.left, frame.bottom - frame.top};
+  minimumSize_ = DesignedFrameSize();
   SetWindowPos(window_, nullptr, 0, 0, minimumSize_.x, minimumSize_.y,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A dialog opens over the window it belongs to, a main window in the middle
+  // of the screen's work area.
+  CenterWindow(window_, owner_);
   Place();
   // Named last: whoever finds the window by its name finds all of its controls.
   SetKey(window_, described.name);
@@ -317,6 +449,80 @@ void Win32FormView::Release() {
   linkFont_ = nullptr;
   for (HIMAGELIST images : images_) ImageList_Destroy(images);
   images_.clear();
+  ForgetPageBackgrounds();
+}
+
+void Win32FormView::ForgetPageBackgrounds() {
+  for (auto& [tabs, picture] : pageBackgrounds_) {
+    DeleteObject(picture.brush);
+    DeleteObject(picture.bitmap);
+  }
+  pageBackgrounds_.clear();
+}
+
+HBRUSH Win32FormView::PageBackground(HWND tabs) {
+  auto found = pageBackgrounds_.find(tabs);
+  if (found != pageBackgrounds_.end()) return found->second.brush;
+  // The tab control drawn into a bitmap: with visual styles its pages are not
+  // the dialog face but the theme's (often a gradient), which a solid brush
+  // cannot give.
+  RECT area{};
+  GetClientRect(tabs, &area);
+  HDC screen = GetDC(tabs);
+  HDC memory = CreateCompatibleDC(screen);
+  PagePicture picture;
+  picture.bitmap = CreateCompatibleBitmap(screen, std::max(1L, area.right), std::max(1L, area.bottom));
+  HGDIOBJ previous = SelectObject(memory, picture.bitmap);
+  FillRect(memory, &area, GetSysColorBrush(COLOR_BTNFACE));
+  SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+               PRF_CLIENT | PRF_ERASEBKGND);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  ReleaseDC(tabs, screen);
+  picture.brush = CreatePatternBrush(picture.bitmap);
+  pageBackgrounds_[tabs] = picture;
+  return picture.brush;
+}
+
+HWND Win32FormView::PageOf(HWND control) {
+  const ControlModel* model = ModelOf(control);
+  if (!model || model->description().container.empty()) return nullptr;
+  const ControlKind kind = model->description().kind;
+  if (kind != ControlKind::Label && kind != ControlKind::CheckBox &&
+      kind != ControlKind::OptionButton)
+    return nullptr;
+  const ControlModel* tabs = form_.Find(model->description().container);
+  if (!tabs || tabs->description().tabsHidden) return nullptr;
+  return Control(tabs->key());
+}
+
+void Win32FormView::MakeImages() {
+  for (HIMAGELIST images : images_) ImageList_Destroy(images);
+  images_.clear();
+  const int width = MetricForDpi(SM_CXSMICON, dpi_), height = MetricForDpi(SM_CYSMICON, dpi_);
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    const ControlDescription& control = form_.controls()[i]->description();
+    if (control.kind != ControlKind::TreeView || control.images.empty()) continue;
+    // Each tree its own list: the images differ from tree to tree.
+    HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR32 | ILC_MASK, 2, 2);
+    images_.push_back(images);
+    for (StockImage image : control.images) {
+      // The shell's own icons of a folder and a document, the large ones
+      // where the small size is above the system's small icons'.
+      const bool large = width > GetSystemMetrics(SM_CXSMICON);
+      SHFILEINFOW info{};
+      SHGetFileInfoW(image == StockImage::Folder ? L"folder" : L"file.txt",
+                     image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
+                     &info, sizeof info,
+                     SHGFI_USEFILEATTRIBUTES | SHGFI_ICON |
+                         (large ? SHGFI_LARGEICON : SHGFI_SMALLICON));
+      ImageList_AddIcon(images, info.hIcon ? info.hIcon
+                                           : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(
+                                                                    IDI_APPLICATION)));
+      if (info.hIcon) DestroyIcon(info.hIcon);
+    }
+    SendMessageW(controls_[i], TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+  }
 }
 
 HWND Win32FormView::Control(const std::string& key) const {
@@ -421,29 +627,9 @@ void Win32FormView::CreateControls() {
         }
         break;
       }
-      case ControlKind::TreeView: {
-        // Each tree its own list: the images differ from tree to tree.
-        if (!control.images.empty()) {
-          HIMAGELIST images =
-              ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                               ILC_COLOR32 | ILC_MASK, 2, 2);
-          images_.push_back(images);
-          for (StockImage image : control.images) {
-            // The shell's own small icons of a folder and a document.
-            SHFILEINFOW info{};
-            SHGetFileInfoW(
-                image == StockImage::Folder ? L"folder" : L"file.txt",
-                image == StockImage::Folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
-                &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
-            ImageList_AddIcon(images, info.hIcon ? info.hIcon
-                                                 : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(
-                                                                          IDI_APPLICATION)));
-            if (info.hIcon) DestroyIcon(info.hIcon);
-          }
-          SendMessageW(created, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
-        }
+      case ControlKind::Label:
+        SetWindowSubclass(created, PaintLabel, 0, 0);
         break;
-      }
       case ControlKind::TabControl: {
         tabControls.push_back(created);
         if (control.tabsHidden) break;
@@ -483,6 +669,7 @@ void Win32FormView::CreateControls() {
     if (model->description().kind == ControlKind::TabControl)
       shownPage_[model->key()] = model->value();
   }
+  MakeImages();
   for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
 }
 
@@ -734,6 +921,7 @@ void Win32FormView::Place() {
   }
   const Rect designed =
       DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
+  ForgetPageBackgrounds();
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     const ControlDescription& control = form_.controls()[i]->description();
     Rect place = PlaceInClient(DialogUnitsToPixels(control.place, baseX_, baseY_), control.anchors,
@@ -871,6 +1059,21 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
 }
 
 LRESULT Win32FormView::OnNotify(const NMHDR& header) {
+  if (header.code == NM_CUSTOMDRAW && ModelOf(header.hwndFrom) &&
+      ModelOf(header.hwndFrom)->description().kind == ControlKind::TreeView) {
+    // The chosen node stays highlighted while the focus is elsewhere (on the
+    // Next button that led to its page), not greyed to near nothing.
+    auto& draw = const_cast<NMTVCUSTOMDRAW&>(reinterpret_cast<const NMTVCUSTOMDRAW&>(header));
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && GetFocus() != header.hwndFrom &&
+        reinterpret_cast<HTREEITEM>(draw.nmcd.dwItemSpec) ==
+            reinterpret_cast<HTREEITEM>(
+                SendMessageW(header.hwndFrom, TVM_GETNEXTITEM, TVGN_CARET, 0))) {
+      draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+      draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+    }
+    return CDRF_DODEFAULT;
+  }
   const int index = static_cast<int>(header.idFrom) - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return 0;
   ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
@@ -1143,6 +1346,46 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      // Labels, check boxes and option buttons on a tab control's page show
+      // the page, not a box of the dialog face.
+      if (HWND tabs = PageOf(reinterpret_cast<HWND>(lParam))) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        POINT origin{0, 0};
+        MapWindowPoints(tabs, reinterpret_cast<HWND>(lParam), &origin, 1);
+        SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        return reinterpret_cast<LRESULT>(PageBackground(tabs));
+      }
+      break;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      ForgetPageBackgrounds();
+      break;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: the fonts, images and layout of
+      // that DPI, in the rectangle the system proposes.
+      UseDpi(LOWORD(wParam));
+      for (HWND control : controls_)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+      if (toolbar_) {
+        SendMessageW(toolbar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+      }
+      MakeImages();
+      ForgetPageBackgrounds();
+      minimumSize_ = DesignedFrameSize();
+      const RECT& proposed = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, proposed.left, proposed.top,
+                   std::max(proposed.right - proposed.left, minimumSize_.x),
+                   std::max(proposed.bottom - proposed.top, minimumSize_.y),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Place();
+      RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      return 0;
     }
     case WM_GETMINMAXINFO:
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = minimumSize_;

@@ -20,6 +20,14 @@ namespace quillon::gui {
 inline constexpr const wchar_t* kControlNameProperty = L"QuillonName";
 inline constexpr const wchar_t* kFormWindowClass = L"QuillonForm";
 
+// Moves `window` to the middle of `over` (its owner), or of the work area of
+// its monitor when `over` is null, kept inside that work area.
+void CenterWindow(HWND window, HWND over);
+
+// The DPI `window` is drawn at: its monitor's where the system tells it
+// (Windows 10 1607 and later), else the system's.
+UINT WindowDpi(HWND window);
+
 // The key a window of any process carries, or empty.
 std::string ControlKeyOf(HWND window);
 // The child of `parent` (any process) whose key is `key`, or null.
@@ -67,6 +75,17 @@ class Win32FormView {
   void Release();
   int Loop();
   void MoveGroupTabStop(const ControlModel& changed);
+  // The fonts and dialog base units at `dpi`.
+  void UseDpi(UINT dpi);
+  // Each tree's images, at the small icon size of the window's DPI.
+  void MakeImages();
+  // The window's frame around the designed client area at the window's DPI.
+  POINT DesignedFrameSize();
+  // The brush that paints what a tab control shows behind its pages' controls.
+  HBRUSH PageBackground(HWND tabs);
+  void ForgetPageBackgrounds();
+  // The tab control with page headers whose page `control` lies on, or null.
+  HWND PageOf(HWND control);
 
   Form& form_;
   HWND owner_ = nullptr;
@@ -76,6 +95,12 @@ class Win32FormView {
   HFONT font_ = nullptr;
   HFONT linkFont_ = nullptr;        // the dialog font, underlined
   std::vector<HIMAGELIST> images_;  // one per tree view
+  UINT dpi_ = 96;
+  struct PagePicture {
+    HBITMAP bitmap = nullptr;
+    HBRUSH brush = nullptr;
+  };
+  std::map<HWND, PagePicture> pageBackgrounds_;  // by tab control, made when first asked
   POINT minimumSize_{};             // the window's frame around the designed client area
   int baseX_ = 0, baseY_ = 0;
   bool updating_ = false;

@@ -110,6 +110,18 @@ std::thread Watch(std::function<bool(HWND)> match, std::function<void(HWND)> act
   });
 }
 
+struct ChildSearch {
+  const char* className;
+  HWND hit;
+};
+
+BOOL CALLBACK FindChildOfClass(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ChildSearch*>(data);
+  if (ClassOf(child) != search->className) return TRUE;
+  search->hit = child;
+  return FALSE;
+}
+
 bool Titled(HWND window, const std::string& title) {
   return ClassOf(window) == "#32770" && Text(window) == title;
 }
@@ -980,6 +992,36 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   EXPECT_EQ(kBrowseForFolderFlags, 0x41u);
   EXPECT_TRUE(folderStyle & WS_THICKFRAME) << "not the new dialog style";
 
+  // Opened at the folder typed (here below a folder that does not exist yet:
+  // at its parent), with a box to type into; OK at once chooses it.
+  wchar_t temporary[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temporary);
+  const std::string startAt = platform::win32::Utf8(temporary) + "quillon-start-folder";
+  ASSERT_TRUE(CreateDirectoryW(platform::win32::Wide(startAt).c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  found = false;
+  bool typingBox = false;
+  user = Watch(
+      [](HWND dialog) {
+        bool title = false;
+        if (ClassOf(dialog) == "#32770")
+          EnumChildWindows(dialog, NoteFolderTitle, reinterpret_cast<LPARAM>(&title));
+        return title;
+      },
+      [&](HWND dialog) {
+        ChildSearch edit{"Edit", nullptr};
+        EnumChildWindows(dialog, FindChildOfClass, reinterpret_cast<LPARAM>(&edit));
+        typingBox = edit.hit != nullptr;
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+      },
+      found);
+  const std::string chosen = dialogs.BrowseForFolderAt(startAt + "\\not-yet\\");
+  user.join();
+  RemoveDirectoryW(platform::win32::Wide(startAt).c_str());
+  EXPECT_TRUE(found);
+  EXPECT_EQ(chosen, startAt);
+  EXPECT_TRUE(typingBox) << "no box to type the folder into";
+
   // Over a modal window, the dialogs are owned by it, not by the disabled main window.
   Form dialog(testing::ModalSampleForm());
   Win32FormView modal(dialog, window_);
@@ -989,9 +1031,11 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   Pump();
   found = false;
   HWND boxOwner = nullptr;
+  RECT boxPlace{};
   user = Watch([](HWND box) { return Titled(box, "Save Error"); },
                [&](HWND box) {
                  boxOwner = GetWindow(box, GW_OWNER);
+                 GetWindowRect(box, &boxPlace);
                  PostMessageA(box, WM_COMMAND, IDOK, 0);
                },
                found);
@@ -999,24 +1043,31 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   user.join();
   EXPECT_TRUE(found);
   EXPECT_EQ(boxOwner, modal.window());
+  // Opened over that window, not in the middle of the screen.
+  RECT over{}, box = boxPlace;
+  GetWindowRect(modal.window(), &over);
+  EXPECT_LE(std::abs((box.left + box.right) - (over.left + over.right)), 4);
+  EXPECT_LE(std::abs((box.top + box.bottom) - (over.top + over.bottom)), 4);
   EnableWindow(window_, TRUE);
+}
+
+TEST(StartingFolderTest, TheTypedFolderOrItsNearestExistingParent) {
+  const auto exists = [](const std::string& path) {
+    return path == "C:\\" || path == "C:\\Deploy" || path == "\\\\server\\share";
+  };
+  EXPECT_EQ(StartingFolder("C:\\Deploy", exists), "C:\\Deploy");
+  EXPECT_EQ(StartingFolder("C:\\Deploy\\New\\Deeper\\", exists), "C:\\Deploy");
+  EXPECT_EQ(StartingFolder("C:\\Missing", exists), "C:\\");
+  EXPECT_EQ(StartingFolder("\\\\server\\share\\sub", exists), "\\\\server\\share");
+  EXPECT_EQ(StartingFolder("\\\\other\\share", exists), "");
+  EXPECT_EQ(StartingFolder("D:\\Missing", exists), "");
+  EXPECT_EQ(StartingFolder("", exists), "");
+  EXPECT_EQ(StartingFolder("relative", exists), "");
 }
 
 BOOL CALLBACK NoteNetworkTitle(HWND child, LPARAM data) {
   if (Text(child) == "Select a network computer or share.") *reinterpret_cast<bool*>(data) = true;
   return TRUE;
-}
-
-struct ChildSearch {
-  const char* className;
-  HWND hit;
-};
-
-BOOL CALLBACK FindChildOfClass(HWND child, LPARAM data) {
-  auto* search = reinterpret_cast<ChildSearch*>(data);
-  if (ClassOf(child) != search->className) return TRUE;
-  search->hit = child;
-  return FALSE;
 }
 
 std::string TreeItemText(HWND tree, HTREEITEM item) {

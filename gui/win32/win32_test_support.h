@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -166,6 +167,91 @@ inline int LightnessApart(COLORREF a, COLORREF b) {
 
 inline POINT Center(const RECT& rect) {
   return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// The texts of `window`'s shown labels, check boxes and option buttons that
+// do not fit their controls: each text measured in the control's own font,
+// wrapped as the control wraps it (a label keeps an average character free
+// at its right), against its client area; and a label's text drawn on the
+// screen leaves that edge free (a line drawn wider than measured is cut
+// there). Each entry names the text and the room it lacked.
+namespace detail {
+// The columns at the right edge of `control`'s client area, as the screen
+// shows them, hold only one colour.
+inline bool RightEdgeBlank(HWND control, int columns) {
+  RECT area{};
+  GetClientRect(control, &area);
+  HDC dc = GetDC(control);
+  const COLORREF background = GetPixel(dc, area.right - 1, area.bottom - 1);
+  bool blank = true;
+  for (int y = area.top; y < area.bottom && blank; ++y) {
+    for (int x = area.right - columns; x < area.right && blank; ++x) {
+      blank = GetPixel(dc, x, y) == background;
+    }
+  }
+  ReleaseDC(control, dc);
+  return blank;
+}
+
+// A named function: 32-bit callbacks are stdcall, which a lambda cannot be.
+inline BOOL CALLBACK CheckTextFits(HWND control, LPARAM data) {
+  auto& clipped = *reinterpret_cast<std::vector<std::string>*>(data);
+  if (!IsWindowVisible(control)) return TRUE;
+  std::string kind = ClassOf(control);
+  for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  const std::wstring text = WindowWideText(control);
+  if (text.empty()) return TRUE;
+  RECT room{};
+  GetClientRect(control, &room);
+  HDC dc = GetDC(control);
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  bool label = false;
+  if (kind == "static") {
+    const LONG type = style & SS_TYPEMASK;
+    label = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
+    room.right -= metrics.tmAveCharWidth;
+  } else if (kind == "button") {
+    const LONG type = style & BS_TYPEMASK;
+    if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON ||
+        type == BS_RADIOBUTTON) {
+      // The box and the gap before the text, as the button lays them out.
+      room.left += GetSystemMetrics(SM_CXMENUCHECK) + metrics.tmAveCharWidth / 2;
+    } else {
+      room = {};
+    }
+  }
+  bool measured = false;
+  RECT needed = room;
+  if (room.right > room.left) {
+    const bool wraps = label || (style & BS_MULTILINE);
+    DrawTextW(dc, text.c_str(), -1, &needed,
+              DT_CALCRECT | DT_EXPANDTABS | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    measured = true;
+  }
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  if (!measured) return TRUE;
+  const int width = needed.right - needed.left, height = needed.bottom - needed.top;
+  const std::string has = std::to_string(room.right - room.left) + "x" +
+                            std::to_string(room.bottom - room.top);
+  if (width > room.right - room.left || height > room.bottom - room.top) {
+    clipped.push_back(WindowText(control) + " (needs " + std::to_string(width) + "x" +
+                      std::to_string(height) + ", has " + has + ")");
+  } else if (label && !RightEdgeBlank(control, metrics.tmAveCharWidth / 2)) {
+    clipped.push_back(WindowText(control) + " (drawn up to its right edge)");
+  }
+  return TRUE;
+}
+}  // namespace detail
+
+inline std::vector<std::string> ClippedTexts(HWND window) {
+  std::vector<std::string> clipped;
+  EnumChildWindows(window, detail::CheckTextFits, reinterpret_cast<LPARAM>(&clipped));
+  return clipped;
 }
 
 // The window as the screen shows it, frame included, as a 24-bit BMP file
