@@ -76,6 +76,47 @@ Rect PlaceInClient(Rect place, unsigned anchors, int designedWidth, int designed
   return place;
 }
 
+KeyChord ParseShortcut(const std::string& keys) {
+  KeyChord chord;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t plus = keys.find('+', start);
+    const std::string part = keys.substr(start, plus == std::string::npos ? plus : plus - start);
+    if (plus == std::string::npos) {
+      chord.key = part;
+      break;
+    }
+    if (part == "Ctrl" && !chord.control) {
+      chord.control = true;
+    } else if (part == "Shift" && !chord.shift) {
+      chord.shift = true;
+    } else if (part == "Alt" && !chord.alt) {
+      chord.alt = true;
+    } else {
+      return {};
+    }
+    start = plus + 1;
+  }
+  const std::string& key = chord.key;
+  const bool letterOrDigit =
+      key.size() == 1 && ((key[0] >= 'A' && key[0] <= 'Z') || (key[0] >= '0' && key[0] <= '9'));
+  bool function = false;
+  if (key.size() >= 2 && key.size() <= 3 && key[0] == 'F' && key[1] >= '1' && key[1] <= '9' &&
+      (key.size() == 2 || (key[2] >= '0' && key[2] <= '9'))) {
+    function = std::stoi(key.substr(1)) <= 24;
+  }
+  // A bare letter would take the key from every text box.
+  if (!function && !(letterOrDigit && (chord.control || chord.alt))) return {};
+  return chord;
+}
+
+std::string ShortcutKeys(const FormDescription& form, const std::string& command) {
+  for (const ShortcutDescription& shortcut : form.shortcuts) {
+    if (shortcut.command == command) return shortcut.keys;
+  }
+  return {};
+}
+
 bool IsCombo(ControlKind kind) {
   return kind == ControlKind::ComboBox || kind == ControlKind::ComboList ||
          kind == ControlKind::DriveList;

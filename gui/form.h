@@ -106,6 +106,24 @@ struct ToolDescription {
   std::string caption;  // text on the button, also its tooltip
 };
 
+// A key that clicks a command while the window is active, as a menu entry
+// would: "Ctrl+S", "F1". The command may be a menu command (its entry then
+// shows the key) or any clickable control's key.
+struct ShortcutDescription {
+  std::string keys;
+  std::string command;
+};
+
+// A shortcut's keys taken apart: modifiers and the key itself, a letter or
+// digit ("S", "7") or a function key ("F1".."F24").
+struct KeyChord {
+  bool control = false, shift = false, alt = false;
+  std::string key;
+  bool operator==(const KeyChord&) const = default;
+};
+// Empty `key` when the text is not such a shortcut.
+KeyChord ParseShortcut(const std::string& keys);
+
 struct FormDescription {
   std::string name;
   std::string caption;
@@ -115,8 +133,12 @@ struct FormDescription {
   std::string defaultControl;  // the button that Enter presses
   std::vector<MenuDescription> menus;
   std::vector<ToolDescription> tools;
+  std::vector<ShortcutDescription> shortcuts;
   std::vector<ControlDescription> controls;  // in tab order
 };
+
+// The keys of `command`'s shortcut, or empty.
+std::string ShortcutKeys(const FormDescription& form, const std::string& command);
 
 // Kinds shown as a combo box: their value is the chosen line, their text that
 // line (or, in an editable one, what was typed).

@@ -251,5 +251,24 @@ TEST(FormTest, AnchoredControlsFollowTheWindowsEdgesInPixels) {
          "not below";
 }
 
+TEST(FormTest, ShortcutsAreTakenApartAndFoundByTheirCommand) {
+  EXPECT_EQ(ParseShortcut("Ctrl+S"), (KeyChord{true, false, false, "S"}));
+  EXPECT_EQ(ParseShortcut("Ctrl+Shift+S"), (KeyChord{true, true, false, "S"}));
+  EXPECT_EQ(ParseShortcut("Alt+7"), (KeyChord{false, false, true, "7"}));
+  EXPECT_EQ(ParseShortcut("F1"), (KeyChord{false, false, false, "F1"}));
+  EXPECT_EQ(ParseShortcut("Shift+F12"), (KeyChord{false, true, false, "F12"}));
+  EXPECT_EQ(ParseShortcut("F24").key, "F24");
+  // What a front end could not bind, or would take from every text box.
+  for (const char* wrong : {"", "S", "Shift+S", "Ctrl+", "Ctrl+s", "Ctrl+Ctrl+S", "Ctrl+SS",
+                            "Meta+S", "F0", "F25", "F1x", "Ctrl+Shift"}) {
+    EXPECT_EQ(ParseShortcut(wrong).key, "") << wrong;
+  }
+
+  FormDescription described;
+  described.shortcuts = {{"Ctrl+N", "mnuNew"}, {"F1", "cmdHelp"}};
+  EXPECT_EQ(ShortcutKeys(described, "cmdHelp"), "F1");
+  EXPECT_EQ(ShortcutKeys(described, "mnuOpen"), "");
+}
+
 }  // namespace
 }  // namespace quillon::gui

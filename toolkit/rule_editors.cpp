@@ -51,6 +51,12 @@ const std::map<std::string, std::string> kBoxNames{
     {"txtSendEmailTo", "Email To"},          {"txtDriverName", "Driver Name"},
     {"txtDriverFileName", "Driver File Name"}, {"txtPortName", "Port Name"}};
 
+// A delete question with the line it would delete under it, so that no one
+// deletes the wrong line because another was chosen than they thought.
+std::string NamingTheLine(const std::string& question, const std::string& line) {
+  return question + "\r\n\r\n" + line;
+}
+
 bool IsServerBox(const std::string& box) { return box.find("Server") != std::string::npos; }
 
 }  // namespace
@@ -312,9 +318,10 @@ void RuleEditors::Delete(const PairEditor& editor) {
   if (!isNew) {
     const gui::ControlModel& list = wizard_[editor.list];
     // Nothing chosen, nothing to ask about.
-    if (!Selected(list)) return;
-    if (dialogs_.ShowMessageBox(kDeleteTitle, editor.deleteQuestion, MessageIcon::Question,
-                                MessageButtons::YesNo) != MessageAnswer::Yes) {
+    const std::string* line = Selected(list);
+    if (!line) return;
+    if (dialogs_.ShowMessageBox(kDeleteTitle, NamingTheLine(editor.deleteQuestion, *line),
+                                MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes) {
       return;
     }
     std::vector<std::string> lines = list.lines();
@@ -440,14 +447,19 @@ void RuleEditors::AddRecipient() {
   }
   lines.push_back(address);
   SetLines("lstToEmailAddresses", std::move(lines), -1);
+  // Ready for the next recipient; a refused one stays to be mended.
+  wizard_["txtSendEmailTo"].SetText("");
 }
 
 void RuleEditors::RemoveRecipient() {
   const gui::ControlModel& list = wizard_["lstToEmailAddresses"];
-  if (!Selected(list)) return;
-  if (dialogs_.ShowMessageBox(kDeleteTitle,
-                              "Are you sure that you want to delete the selected Email To Address?",
-                              MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+  const std::string* line = Selected(list);
+  if (!line) return;
+  if (dialogs_.ShowMessageBox(
+          kDeleteTitle,
+          NamingTheLine("Are you sure that you want to delete the selected Email To Address?",
+                        *line),
+          MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
   std::vector<std::string> lines = list.lines();

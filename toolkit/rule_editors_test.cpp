@@ -153,14 +153,17 @@ TEST_F(RuleEditorsTest, EachPairEditorAppendsReplacesAndDeletesAsItSays) {
     for (std::size_t i = 0; i < editor.boxes.size(); ++i) {
       EXPECT_EQ(M(editor.boxes[i]).text(), editor.second[i]);
     }
-    // Delete asks; No keeps, Yes removes and starts a new entry.
+    // Delete asks, naming the line; No keeps, Yes removes and starts a new
+    // entry.
+    const std::string question = editor.question.substr(0, editor.question.size() - 1) +
+                                 "\r|\r|" + editor.secondLine + "\n";
     dialogs_.SetNextAnswer(MessageAnswer::No);
     W().Click(editor.remove);
-    EXPECT_EQ(Said(), editor.question);
+    EXPECT_EQ(Said(), question);
     EXPECT_EQ(Lines(editor.list).size(), 2U);
     dialogs_.SetNextAnswer(MessageAnswer::Yes);
     W().Click(editor.remove);
-    EXPECT_EQ(Said(), editor.question);
+    EXPECT_EQ(Said(), question);
     EXPECT_EQ(Lines(editor.list), std::vector<std::string>{editor.firstLine});
     EXPECT_EQ(M(editor.boxes.front()).text(), "");
     // Replace mode with no line chosen (a document opened meanwhile): the
@@ -291,19 +294,21 @@ TEST_F(RuleEditorsTest, RecipientsDriversAndTheForcedDefaultFollowWhatTheyDepend
             "message [Invalid Email] Information OK: The Email To name "
             "\"a@example.com,b@example.com\" holds a comma, which would part it into two names "
             "in the document. Please enter it without the comma.\n");
-  M("txtSendEmailTo").SetText("ops@");
+  // A refused address stays in the box to be mended; an added one leaves it
+  // empty for the next.
+  EXPECT_EQ(M("txtSendEmailTo").text(), "a@example.com,b@example.com");
   EXPECT_EQ(Lines("lstToEmailAddresses"), (std::vector<std::string>{"ops@"}));
   M("txtSendEmailTo").SetText("two@");
   W().Click("cmdAddSendEmail");
   EXPECT_EQ(Lines("lstToEmailAddresses"), (std::vector<std::string>{"ops@", "two@"}));
-  EXPECT_EQ(M("txtSendEmailTo").text(), "two@");
+  EXPECT_EQ(M("txtSendEmailTo").text(), "");
   ClickLine("lstToEmailAddresses", 1);
   dialogs_.SetNextAnswer(MessageAnswer::Yes);
   W().Click("cmdRemoveSendEmail");
   EXPECT_EQ(Lines("lstToEmailAddresses"), std::vector<std::string>{"ops@"});
   EXPECT_EQ(Said(),
             "message [Delete?] Question YesNo: Are you sure that you want to delete the selected "
-            "Email To Address?\n");
+            "Email To Address?\r|\r|two@\n");
 
   // Drivers: the targets of every list, once each, keeping the details of
   // those still targets; a longer name is another printer.

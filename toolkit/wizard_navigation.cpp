@@ -312,6 +312,7 @@ WizardNavigation::WizardNavigation(gui::Form& wizard, gui::Dialogs& dialogs,
     const std::string id = tool.id;
     wizard_.OnClick(id, [this, id] { ViewCommand(id); });
   }
+  wizard_.OnClick(kPageHelpCommand, [this] { wizard_.Click(Indexed("cmdHelp", CurrentPage())); });
 }
 
 void WizardNavigation::InitializeTreeView() {
@@ -329,6 +330,11 @@ void WizardNavigation::InitializeTreeView() {
 
   wizard_[Indexed("lblTitle", DeploymentGeneral)].SetText(PageTitle(DeploymentGeneral, variant_));
   for (const ViewTool& tool : kViewTools) wizard_.SetCommandEnabled(tool.id, ToolAvailable(tool.id));
+  // Back on the first page and Next on the last lead nowhere: shown so.
+  for (const PageFacts& facts : kPages) {
+    wizard_[Indexed("cmdBack", facts.page)].SetEnabled(BackPage(facts.page, variant_).has_value());
+    wizard_[Indexed("cmdNext", facts.page)].SetEnabled(NextPage(facts.page, variant_).has_value());
+  }
   wizard_[kDeploymentNote].SetVisible(ad);
   wizard_[kConfigurationType].SetValue(ad ? 0 : 1);
   ShowPage(General);
@@ -392,6 +398,35 @@ void WizardNavigation::ViewCommand(const std::string& toolId) {
   const Page page = IsAD(variant_) ? tool->pageAD : tool->pageManual;
   if (page != CurrentPage() && !LeaveCurrentPage()) return;
   ShowPage(page, !HasRefresh(page));
+  // The menu leaves the focus where it was, often in the tree, where typing
+  // would jump between pages.
+  FocusFirstField(page);
+}
+
+void WizardNavigation::FocusFirstField(Page page) {
+  const int index = static_cast<int>(page);
+  for (const auto& control : wizard_.controls()) {
+    const gui::ControlDescription& described = control->description();
+    if (described.container != kPageTabs || described.page != index) continue;
+    // The page's buttons are its frame, not its fields.
+    const std::string& name = described.name;
+    if (name == "cmdHelp" || name == "cmdBack" || name == "cmdNext") continue;
+    if (!control->enabled() || !control->visible()) continue;
+    const ControlKind kind = described.kind;
+    if (kind == ControlKind::Label || kind == ControlKind::ProgressBar) continue;
+    // An option group is entered at its chosen member.
+    if (kind == ControlKind::OptionButton && !control->checked()) continue;
+    control->SetFocus(true);
+    return;
+  }
+  // A page without fields: the way on.
+  for (const char* button : {"cmdNext", "cmdBack", "cmdHelp"}) {
+    gui::ControlModel& frame = wizard_[Indexed(button, page)];
+    if (frame.enabled()) {
+      frame.SetFocus(true);
+      return;
+    }
+  }
 }
 
 void WizardNavigation::Refresh(Page page) {

@@ -46,6 +46,8 @@ enum class Variant { ActiveDirectory, Manual };
 inline constexpr const char* kPageTabs = "sstWizard";
 inline constexpr const char* kPageTree = "tvwWizardOptions";
 inline constexpr const char* kViewMenu = "ID_MNU_VIEW";
+// The command of the key that opens the help of the page shown.
+inline constexpr const char* kPageHelpCommand = "ID_KEY_PAGE_HELP";
 
 // Where each page's Back and Next lead; nullopt: the button does nothing
 // (Back on General, Next on Support, a page the variant lacks).
@@ -107,6 +109,8 @@ class WizardNavigation {
  private:
   void NodeChosen(const std::string& key);
   void ViewCommand(const std::string& toolId);
+  // The first control of the page that takes the focus.
+  void FocusFirstField(Page page);
   void Refresh(Page page);
   void AskDirectoryRefresh(Page page, bool& pending);
 

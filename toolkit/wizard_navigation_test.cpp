@@ -115,6 +115,11 @@ TEST_F(WizardNavigationTest, NextAndBackWalkEveryPageOfEachVariantInOrder) {
     SCOPED_TRACE(variant == Variant::ActiveDirectory ? "AD" : "manual");
     Open(variant);
     ASSERT_EQ(Showing(), General);
+    // Back on the first page and Next on the last are shown unavailable.
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      EXPECT_EQ((*wizard_)[Key("cmdBack", order[i].page)].enabled(), i > 0) << i;
+      EXPECT_EQ((*wizard_)[Key("cmdNext", order[i].page)].enabled(), i + 1 < order.size()) << i;
+    }
     for (std::size_t i = 1; i < order.size(); ++i) {
       wizard_->Click(Key("cmdNext", order[i - 1].page));
       EXPECT_EQ(Showing(), order[i].page) << "Next from step " << i - 1;
@@ -259,9 +264,22 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
   helpShown_.clear();
   for (const Stop& stop : kManualOrder) wizard_->Click(Key("cmdHelp", stop.page));
   EXPECT_EQ(helpShown_, manualHelp);
+  // F1 opens the help of the page shown, as its Help button does.
+  helpShown_.clear();
+  for (const Stop& stop : kManualOrder) {
+    navigation_->ShowPage(stop.page);
+    wizard_->Click(kPageHelpCommand);
+  }
+  EXPECT_EQ(helpShown_, manualHelp);
   Open(Variant::ActiveDirectory);
   helpShown_.clear();
   for (const Stop& stop : kADOrder) wizard_->Click(Key("cmdHelp", stop.page));
+  EXPECT_EQ(helpShown_, adHelp);
+  helpShown_.clear();
+  for (const Stop& stop : kADOrder) {
+    navigation_->ShowPage(stop.page);
+    wizard_->Click(kPageHelpCommand);
+  }
   EXPECT_EQ(helpShown_, adHelp);
 }
 

@@ -105,6 +105,26 @@ TEST(WizardWindowTest, EveryControlIsThereOnceOnItsPageWithoutOverlapOrClashingK
     }
   }
 
+  // Every check box is reached by its own key; the editor's keys as in every
+  // editor, F1 the help of the page shown (and of the start dialog).
+  for (const ControlDescription& control : wizard.controls) {
+    if (control.kind == ControlKind::CheckBox) {
+      EXPECT_NE(Mnemonic(control.caption), 0) << gui::ControlKey(control);
+    }
+  }
+  EXPECT_EQ(byKey.at("chkUseSMTP")->caption, "Notify via &email");
+  EXPECT_EQ(byKey.at("chkBatchFile")->caption, "Create b&atch file");
+  EXPECT_EQ(gui::ShortcutKeys(wizard, "ID_BTN_NEW"), "Ctrl+N");
+  EXPECT_EQ(gui::ShortcutKeys(wizard, "ID_BTN_OPEN"), "Ctrl+O");
+  EXPECT_EQ(gui::ShortcutKeys(wizard, "ID_BTN_SAVE"), "Ctrl+S");
+  EXPECT_EQ(gui::ShortcutKeys(wizard, kPageHelpCommand), "F1");
+  EXPECT_EQ(gui::ShortcutKeys(NewIniDescription(), "cmdHelp"), "F1");
+  std::set<std::string> keysTaken;
+  for (const gui::ShortcutDescription& shortcut : wizard.shortcuts) {
+    EXPECT_NE(gui::ParseShortcut(shortcut.keys).key, "") << shortcut.keys;
+    EXPECT_TRUE(keysTaken.insert(shortcut.keys).second) << shortcut.keys << " twice";
+  }
+
   // The dialogs: their fixed captions and keys.
   const gui::Form start(NewIniDescription());
   EXPECT_EQ(start.caption(), "New INI");
@@ -337,6 +357,56 @@ TEST_F(WizardTest, HelpLinksAndTheAboutBox) {
   W().Click("ID_BTN_ABOUT");
   EXPECT_EQ(shown_, (std::vector<std::string>{"frmAbout"}));
   EXPECT_EQ(version, "Version 3.1.1");
+}
+
+TEST_F(WizardTest, AViewMenuChoiceTakesTheFocusToThePagesFirstField) {
+  // From the tree, where typing would jump between pages.
+  const auto focusAfter = [this](const std::string& command) -> std::string {
+    W()[kPageTree].SetFocus(true);
+    W().Click(command);
+    for (const auto& control : W().controls()) {
+      if (control->focused()) return control->key();
+    }
+    return "";
+  };
+  wizard_->Load();
+  answer_ = [](gui::Form& dialog) {
+    dialog.Click("optUseActiveDirectory");
+    dialog.Click("cmdSelect");
+  };
+  ASSERT_TRUE(wizard_->Start(""));
+  ASSERT_TRUE(wizard_->document().record.UseActiveDirectory);
+  const std::vector<std::pair<std::string, std::string>> ad = {
+      {"ID_BTN_GENERAL", "chkAlwaysRun"},  // the file type is shown, not edited
+      {"ID_BTN_AD", "cboDomainName"},
+      {"ID_BTN_EMAIL", "chkUseSMTP"},
+      {"ID_BTN_FILE", "chkUseFileOutput"},
+      {"ID_BTN_CLIENT", "chkUseNotifyUser"},
+      {"ID_BTN_APP_EL", "chkWriteToEventLog"},
+      {"ID_BTN_DEPLOYMENT", "cmdNext(11)"},  // a page without fields: the way on
+      {"ID_BTN_DEPLOY_GENERAL", "txtNetworkSharePath"},
+      {"ID_BTN_MDAC", "chkIncludeMDAC"},
+      {"ID_BTN_PRUNE", "cboPruneType"},
+      {"ID_BTN_POPULATE", "cboPopulateType"},
+      {"ID_BTN_SET_DEFAULT", "optDefault(2)"},  // the chosen option
+      {"ID_BTN_DRIVERS", "lstPrinterDrivers"},
+      {"ID_BTN_SUPPORT", "lnkSupport"},
+  };
+  W().Click("optDefault(2)");
+  for (const auto& [command, field] : ad) EXPECT_EQ(focusAfter(command), field) << command;
+
+  WriteManualDocument(Doc("site.ini"), "Site");
+  ASSERT_TRUE(wizard_->Start(Doc("site.ini")));
+  const std::vector<std::pair<std::string, std::string>> manual = {
+      {"ID_BTN_SERVER", "txtFromServer"},
+      {"ID_BTN_PRINTER", "txtFromPrinter"},
+      {"ID_BTN_MIXED", "txtMixedFromServer"},
+      {"ID_BTN_DEPLOYMENT", "txtNetworkSharePath"},
+      {"ID_BTN_SUPPORT", "lnkSupport"},
+  };
+  for (const auto& [command, field] : manual) EXPECT_EQ(focusAfter(command), field) << command;
+  // A command that is not offered moves nothing.
+  EXPECT_EQ(focusAfter("ID_BTN_MDAC"), kPageTree);
 }
 
 TEST_F(WizardTest, ExitAsksAboutUnsavedWorkAndSavesWhereTheDocumentCameFrom) {

@@ -142,7 +142,7 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
              {kLeft, 28, kInner, 26});
       break;
     case SmtpMail:
-      p.Add(page, Control(CheckBox, "chkUseSMTP", "Notify via email", {kLeft, 28, kInner, 10}));
+      p.Add(page, Control(CheckBox, "chkUseSMTP", "Notify via &email", {kLeft, 28, kInner, 10}));
       p.Field(page, TextBox, "lblSMTPServerName", "SMTP &server:", "txtSMTPServerName", kLeft, 42,
               240);
       p.Field(page, TextBox, "lblSMTPServerPort", "P&ort:", "txtSMTPServerPort", kLeft + 248, 42,
@@ -158,7 +158,7 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
                           gui::kAnchorAll));
       break;
     case FileOutput:
-      p.Add(page, Control(CheckBox, "chkUseFileOutput", "Notify via file output",
+      p.Add(page, Control(CheckBox, "chkUseFileOutput", "Notify via file o&utput",
                           {kLeft, 28, kInner, 10}));
       p.Field(page, TextBox, "lblFileOutputPath", "Output f&older:", "txtFileOutputPath", kLeft, 42,
               kInner - 24, kTopWide);
@@ -172,12 +172,12 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
                           {kLeft, 110, kInner, 10}));
       break;
     case ClientPopUp:
-      p.Add(page, Control(CheckBox, "chkUseNotifyUser", "Notify user on success with message:",
+      p.Add(page, Control(CheckBox, "chkUseNotifyUser", "Notify user on &success with message:",
                           {kLeft, 28, kInner, 10}));
       p.Add(page, Control(MultiLineText, "txtSucessMessage", "", {kLeft, 40, kInner, 90},
                           kTopWide));
       p.Add(page, Control(CheckBox, "chkNotifyMessageOnFailure",
-                          "Notify user on failure with message:", {kLeft, 138, kInner, 10}));
+                          "Notify user on f&ailure with message:", {kLeft, 138, kInner, 10}));
       p.Add(page, Control(MultiLineText, "txtFailureMessage", "", {kLeft, 150, kInner, 90},
                           kTopWide));
       break;
@@ -207,13 +207,13 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
               kLeft, 50, kInner - 24, kTopWide);
       p.Add(page, Control(Button, "cmdBrowseDeployment", "...", {kRight - 20, 60, 20, 12},
                           gui::kAnchorRight | gui::kAnchorTop));
-      p.Add(page, Control(CheckBox, "chkCreateHTML", "Create web launch page",
+      p.Add(page, Control(CheckBox, "chkCreateHTML", "Create &web launch page",
                           {kLeft, 82, kInner, 10}));
-      p.Add(page, Control(CheckBox, "chkBatchFile", "Create batch file", {kLeft, 96, kInner, 10}));
+      p.Add(page, Control(CheckBox, "chkBatchFile", "Create b&atch file", {kLeft, 96, kInner, 10}));
       p.Add(page, Control(Button, "cmdDeployNow", "&Deploy Now", {kLeft, 116, 60, 14}).Member(0));
       break;
     case Mdac:
-      p.Add(page, Control(CheckBox, "chkIncludeMDAC", "Include MDAC in batch file and/or web page",
+      p.Add(page, Control(CheckBox, "chkIncludeMDAC", "&Include MDAC in batch file and/or web page",
                           {kLeft, 28, kInner, 10}));
       p.Add(page,
             Control(OptionButton, "optMDACVersion",
@@ -278,7 +278,7 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
       p.Add(page, Control(CheckBox, "chkADPruneAll", "&Delete all orphaned Active Directory printers.",
                           {kLeft, 218, kInner, 10}, kBottomLeft));
       p.Add(page, Control(CheckBox, "chkDeleteNonNetworked",
-                          "Delete all local (non-networked) printers.", {kLeft, 232, kInner, 10},
+                          "Delete all l&ocal (non-networked) printers.", {kLeft, 232, kInner, 10},
                           kBottomLeft));
       break;
     case SetDefault:
@@ -353,6 +353,11 @@ gui::FormDescription WizardWindowDescription() {
        {Item("ID_BTN_CONTENTS", "&Contents ..."), Separator(),
         Item("ID_BTN_ABOUT", "&About Quillon Deployment Toolkit ...")}},
   };
+  // As in every editor; F1 opens the help of the page shown.
+  form.shortcuts = {{"Ctrl+N", "ID_BTN_NEW"},
+                    {"Ctrl+O", "ID_BTN_OPEN"},
+                    {"Ctrl+S", "ID_BTN_SAVE"},
+                    {"F1", kPageHelpCommand}};
   form.tools = {{"ID_BTN_NEW", "&New"},  {"", "-"},
                 {"ID_BTN_OPEN", "&Open ..."}, {"ID_BTN_SAVE", "&Save"},
                 {"", "-"},           {"ID_BTN_CONTENTS", "&Contents ..."}};
@@ -385,6 +390,7 @@ gui::FormDescription NewIniDescription() {
   form.modal = true;
   form.cancelControl = "cmdCancel";
   form.defaultControl = "cmdSelect";
+  form.shortcuts = {{"F1", "cmdHelp"}};
   const auto on = [](int page, ControlDescription control) {
     return control.OnPage("sstNewINI", page);
   };

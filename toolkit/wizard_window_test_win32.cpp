@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -351,6 +352,84 @@ TEST_F(WizardWindowWin32Test, ANewDocumentOfEachKindWalksEveryPageAndSavesWhatWa
       DeployAndRunBatchFile(path);
     }
   }
+  EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+// The keys every editor has, pressed through the system's input queue; the
+// focus after a View choice; Back and Next where they lead nowhere.
+TEST_F(WizardWindowWin32Test, EditorKeysViewFocusAndGreyedBackAndNext) {
+  std::ofstream(folder_ / "program" / "Quillon.hlp") << "help";
+  const std::string help = (folder_ / "program" / "Quillon.hlp").string();
+  Open();
+  gui::Form& form = wizard_->form();
+  // The window's own loop, keys included, until `done`.
+  const auto run = [&form](const std::function<bool()>& done) {
+    for (int waited = 0; waited < 5000; waited += 10) {
+      form.ProcessEvents();
+      if (done()) return true;
+      Sleep(10);
+    }
+    return done();
+  };
+  // Saved as it is: a manual document that deletes the local printers.
+  form["chkDeleteNonNetworked"].SetChecked(true);
+  form["chkUseSMTP"].SetChecked(true);
+  form.Click("ID_BTN_EMAIL");
+  PumpUntil([] { return false; }, 100);
+  ClickOn(Control("txtEmailSubject"));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == Control("txtEmailSubject"); }));
+
+  // F1 from a field: the help of the page shown.
+  gui::testing::TypeKey(VK_F1);
+  ASSERT_TRUE(run([&] { return !dialogs_.asked.empty(); }));
+  EXPECT_EQ(gui::Transcript(dialogs_.asked), "help " + help + " context=1008\n");
+  // Ctrl+S: saved under a name; the menu entry shows its key.
+  dialogs_.asked.clear();
+  const std::string path = (folder_ / "docs" / "keys.ini").string();
+  dialogs_.SetNextFileName(path);
+  gui::testing::TypeKey('S', VK_CONTROL);
+  ASSERT_TRUE(run([&] { return fs::exists(path); })) << gui::Transcript(dialogs_.asked);
+  EXPECT_EQ(WindowText(view_->window()), "Quillon - Deployment Toolkit [keys.ini]");
+  std::vector<std::wstring> entries;
+  HMENU file = GetSubMenu(GetMenu(view_->window()), 0);
+  for (int item = 0; item < GetMenuItemCount(file); ++item) {
+    wchar_t entry[64] = {};
+    GetMenuStringW(file, static_cast<UINT>(item), entry, 64, MF_BYPOSITION);
+    entries.push_back(entry);
+  }
+  EXPECT_EQ(entries, (std::vector<std::wstring>{L"&New\tCtrl+N", L"", L"&Open ...\tCtrl+O", L"",
+                                                L"&Save\tCtrl+S", L"Save &As ...", L"", L"E&xit"}));
+  // Ctrl+O: the open dialog, here cancelled.
+  dialogs_.asked.clear();
+  dialogs_.SetNextFileName("");
+  gui::testing::TypeKey('O', VK_CONTROL);
+  ASSERT_TRUE(run([&] { return !dialogs_.asked.empty(); }));
+  EXPECT_EQ(dialogs_.asked[0].kind, gui::AskedDialog::Kind::OpenFile);
+  // Ctrl+N: the kind of the new document is asked; F1 there is its help,
+  // Escape its cancel.
+  dialogs_.asked.clear();
+  bool asked = false;
+  WhenShown("frmNewINI", [&asked](HWND) {
+    asked = true;
+    gui::testing::TypeKey(VK_F1);
+    gui::testing::TypeKey(VK_ESCAPE);
+  });
+  gui::testing::TypeKey('N', VK_CONTROL);
+  ASSERT_TRUE(run([&] { return asked && !ShownWindow("frmNewINI"); }));
+  ASSERT_EQ(dialogs_.asked.size(), 1U) << gui::Transcript(dialogs_.asked);
+  EXPECT_EQ(dialogs_.asked[0].kind, gui::AskedDialog::Kind::Help);
+  SetForegroundWindow(view_->window());
+
+  // A View choice takes the focus out of the tree to the page's first field.
+  SetFocus(Control(kPageTree));
+  form.Click("ID_BTN_FILE");
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(GetFocus(), Control("chkUseFileOutput"));
+  // Back on the first page, Next on the last: greyed.
+  EXPECT_FALSE(IsWindowEnabled(Control("cmdBack(0)")));
+  EXPECT_TRUE(IsWindowEnabled(Control("cmdNext(0)")));
+  EXPECT_TRUE(IsWindowEnabled(Control("cmdBack(19)")));
+  EXPECT_FALSE(IsWindowEnabled(Control("cmdNext(19)")));
   EXPECT_EQ(dialogs_.unscripted, 0);
 }
 

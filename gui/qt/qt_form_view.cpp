@@ -727,6 +727,22 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
     layout->addWidget(tools);
     extraHeight += tools->sizeHint().height();
   }
+  // A command's key sits on its menu entry, which shows it; a key of no
+  // entry gets an action of the window's own.
+  for (const ShortcutDescription& shortcut : described.shortcuts) {
+    const QKeySequence keys =
+        QKeySequence::fromString(Text(shortcut.keys), QKeySequence::PortableText);
+    if (const auto entry = commands_.find(shortcut.command); entry != commands_.end()) {
+      entry->second.front()->setShortcut(keys);
+      continue;
+    }
+    auto* action = new QAction(&root);
+    action->setObjectName(Text(shortcut.command + ".shortcut"));
+    action->setShortcut(keys);
+    root.addAction(action);
+    const std::string key = shortcut.command;
+    QObject::connect(action, &QAction::triggered, binder_, [&form, key] { form.Click(key); });
+  }
   // A command's menu entry and tool are greyed while it is unavailable.
   for (const auto& [name, actions] : commands_) {
     for (QAction* action : actions) action->setEnabled(form.CommandEnabled(name));
@@ -843,7 +859,9 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
   client_->installEventFilter(binder_);
 
   const Rect size = DialogUnitsToPixels({0, 0, described.width, described.height}, baseX_, baseY_);
-  client_->setMinimumSize(size.width / 2, size.height / 2);
+  // The designed size is also the least: smaller, the anchored controls would
+  // overlap or leave the window.
+  client_->setMinimumSize(size.width, size.height);
   root.resize(size.width, size.height + extraHeight);
   client_->resize(size.width, size.height);
   Place();

@@ -21,6 +21,7 @@ namespace {
 constexpr int kFirstControlId = 100;
 constexpr int kFirstCommandId = 1000;
 constexpr int kFirstToolId = kFirstCommandId + 500;
+constexpr int kFirstShortcutId = kFirstCommandId + 900;  // keys of no menu entry or tool
 constexpr UINT kActivated = WM_APP + 1;  // the activation, reported after it is drawn
 constexpr UINT kDestroy = WM_APP + 2;    // the form agreed to close
 
@@ -449,6 +450,8 @@ void Win32FormView::Release() {
   linkFont_ = nullptr;
   for (HIMAGELIST images : images_) ImageList_Destroy(images);
   images_.clear();
+  if (accelerators_) DestroyAcceleratorTable(accelerators_);
+  accelerators_ = nullptr;
   ForgetPageBackgrounds();
 }
 
@@ -549,7 +552,10 @@ void Win32FormView::CreateControls() {
                       Wide(item.caption).c_str());
         } else {
           commands_[next] = item.name;
-          AppendMenuW(into, MF_STRING, static_cast<UINT_PTR>(next++), Wide(item.caption).c_str());
+          // The entry shows its key, right-aligned after the tab.
+          const std::string keys = ShortcutKeys(described, item.name);
+          const std::string caption = keys.empty() ? item.caption : item.caption + "\t" + keys;
+          AppendMenuW(into, MF_STRING, static_cast<UINT_PTR>(next++), Wide(caption).c_str());
         }
       }
     };
@@ -591,6 +597,34 @@ void Win32FormView::CreateControls() {
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     SetKey(toolbar_, described.name + ".toolbar");
   }
+  // The keys: a key of a menu entry sends that entry's command, any other
+  // one of its own.
+  std::vector<ACCEL> keys;
+  int nextShortcut = kFirstShortcutId;
+  for (const ShortcutDescription& shortcut : described.shortcuts) {
+    const KeyChord chord = ParseShortcut(shortcut.keys);
+    if (chord.key.empty()) continue;
+    int id = 0;
+    for (const auto& [each, name] : commands_) {
+      if (name == shortcut.command && each < kFirstToolId) {
+        id = each;
+        break;
+      }
+    }
+    if (!id) {
+      id = nextShortcut++;
+      commands_[id] = shortcut.command;
+    }
+    ACCEL key{};
+    key.fVirt = static_cast<BYTE>(FVIRTKEY | (chord.control ? FCONTROL : 0) |
+                                  (chord.shift ? FSHIFT : 0) | (chord.alt ? FALT : 0));
+    key.key = static_cast<WORD>(chord.key.size() == 1 ? chord.key[0]
+                                                      : VK_F1 + std::stoi(chord.key.substr(1)) - 1);
+    key.cmd = static_cast<WORD>(id);
+    keys.push_back(key);
+  }
+  if (!keys.empty())
+    accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 
   int id = kFirstControlId;
   std::vector<HWND> tabControls;
@@ -948,6 +982,10 @@ bool Win32FormView::PumpMessage(const MSG& message) {
       (message.hwnd == window_ || IsChild(window_, message.hwnd)) &&
       SwitchPage((GetKeyState(VK_SHIFT) & 0x8000) ? -1 : 1))
     return true;
+  // The window's keys, wherever in it the focus is.
+  if (window_ && accelerators_ && (message.hwnd == window_ || IsChild(window_, message.hwnd)) &&
+      TranslateAcceleratorW(window_, accelerators_, const_cast<MSG*>(&message)))
+    return true;
   // Tab, mnemonics, Enter and Escape as in a dialog.
   if (window_ && IsDialogMessageW(window_, const_cast<MSG*>(&message))) return true;
   TranslateMessage(&message);
@@ -1228,7 +1266,7 @@ bool Win32FormView::SwitchPage(int step) {
 void Win32FormView::ShowCommandState(const std::string& name) {
   const bool enabled = form_.CommandEnabled(name);
   for (const auto& [id, command] : commands_) {
-    if (command != name) continue;
+    if (command != name || id >= kFirstShortcutId) continue;
     if (id >= kFirstToolId) {
       SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(id), MAKELONG(enabled, 0));
     } else {

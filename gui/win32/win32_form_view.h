@@ -94,6 +94,7 @@ class Win32FormView {
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
   HFONT font_ = nullptr;
   HFONT linkFont_ = nullptr;        // the dialog font, underlined
+  HACCEL accelerators_ = nullptr;   // the description's shortcuts
   std::vector<HIMAGELIST> images_;  // one per tree view
   UINT dpi_ = 96;
   struct PagePicture {

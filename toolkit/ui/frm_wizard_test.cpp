@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include <nlohmann/json.hpp>
 #include <functional>
@@ -164,10 +165,12 @@ class FrmWizardTest : public ::testing::Test {
                      QString::fromStdString(share.string()));
     Click(*window_, "chkBatchFile");
     Trigger("ID_BTN_SAVE");
-    dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);  // "Deployment successfull."
+    dialogs_.SetNextAnswer(gui::MessageAnswer::Ok);
     Click(*window_, "cmdDeployNow(0)");
     ASSERT_FALSE(dialogs_.asked.empty());
-    EXPECT_EQ(dialogs_.asked.back().text, "Deployment successfull.");
+    // A folder of this host, which no Windows client reaches: all is written,
+    // and said to be of no use to the clients in place of the success.
+    EXPECT_EQ(dialogs_.asked.back().title, "Deployment Incomplete");
     const fs::path deployed = share / fs::path(document).filename();
     EXPECT_TRUE(fs::exists(fs::path(deployed.string() + ".bat")));
 
@@ -388,6 +391,106 @@ TEST_F(FrmWizardTest, AnInvalidPortHoldsItsPageWithOneMessagePerAttempt) {
   QTest::qWait(100);
   EXPECT_EQ(Showing(), General);
   EXPECT_TRUE(dialogs_.asked.empty()) << gui::Transcript(dialogs_.asked);
+}
+
+// The keys every editor has, the focus after a View choice, Back and Next
+// where they lead nowhere, and the least size of the window, on the real
+// widgets.
+TEST_F(FrmWizardTest, EditorKeysViewFocusAndTheLeastSizeAsUsersExpect) {
+  std::ofstream(folder_ / "program" / "Quillon.hlp") << "help";
+  Open();
+  WhenShown("frmNewINI", [](QWidget& dialog) {
+    Click(dialog, "optUseActiveDirectory");
+    Click(dialog, "cmdSelect");
+  });
+  ASSERT_TRUE(window_->wizard().Start(""));
+  // Keys reach the active window only.
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  Trigger("ID_BTN_AD");
+  auto* domain = Named<QComboBox>(*window_, "cboDomainName");
+  ASSERT_TRUE(domain && domain->lineEdit());
+  QTest::keyClicks(domain->lineEdit(), "CORP");
+  Trigger("ID_BTN_EMAIL");
+  Click(*window_, "chkUseSMTP");
+  auto* subject = Named<QLineEdit>(*window_, "txtEmailSubject");
+  ASSERT_TRUE(subject);
+  QTest::keyClicks(subject, "Moved");
+  ASSERT_TRUE(window_->wizard().document().DocumentDirty);
+
+  // F1 from a field: the help of the page shown. The menu entries show their
+  // keys.
+  QTest::keyClick(subject, Qt::Key_F1);
+  EXPECT_EQ(gui::Transcript(dialogs_.asked),
+            "help " + (folder_ / "program" / "Quillon.hlp").string() + " context=1008\n");
+  EXPECT_EQ(window_->findChild<QAction*>("ID_BTN_SAVE")->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_S));
+  // Ctrl+S: an untitled document is saved under a name.
+  dialogs_.asked.clear();
+  const std::string path = (folder_ / "docs" / "keys.ini").string();
+  dialogs_.SetNextFileName(path);
+  QTest::keyClick(subject, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(window_->windowTitle().toStdString(), "Quillon - Deployment Toolkit [keys.ini]");
+  EXPECT_TRUE(fs::exists(path));
+  // Ctrl+O: the open dialog, here cancelled.
+  dialogs_.asked.clear();
+  dialogs_.SetNextFileName("");
+  QTest::keyClick(subject, Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(dialogs_.asked.size(), 1U) << gui::Transcript(dialogs_.asked);
+  EXPECT_EQ(dialogs_.asked[0].kind, gui::AskedDialog::Kind::OpenFile);
+  // Ctrl+N: the start dialog asks the new document's kind; F1 there is its
+  // help, Escape its cancel.
+  dialogs_.asked.clear();
+  bool asked = false;
+  WhenShown("frmNewINI", [&asked](QWidget& dialog) {
+    asked = true;
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &dialog,
+                    Qt::Key_F1);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  QTest::keyClick(subject, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(asked);
+  ASSERT_EQ(dialogs_.asked.size(), 1U) << gui::Transcript(dialogs_.asked);
+  EXPECT_EQ(dialogs_.asked[0].kind, gui::AskedDialog::Kind::Help);
+
+  // A View choice takes the focus out of the tree to the page's first field.
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  auto* tree = Named<QTreeWidget>(*window_, kPageTree);
+  for (const auto& [command, field] : {std::pair{"ID_BTN_AD", "cboDomainName"},
+                                       std::pair{"ID_BTN_FILE", "chkUseFileOutput"},
+                                       std::pair{"ID_BTN_GENERAL", "chkAlwaysRun"}}) {
+    tree->setFocus();
+    Trigger(command);
+    QApplication::processEvents();
+    QWidget* focused = QApplication::focusWidget();
+    // A combo's typing goes to its edit box.
+    while (focused && focused->objectName().isEmpty()) focused = focused->parentWidget();
+    ASSERT_TRUE(focused) << command;
+    EXPECT_EQ(focused->objectName().toStdString(), field) << command;
+  }
+  // Back on the first page, Next on the last: greyed.
+  EXPECT_FALSE(Named<QPushButton>(*window_, "cmdBack(0)")->isEnabled());
+  EXPECT_TRUE(Named<QPushButton>(*window_, "cmdNext(0)")->isEnabled());
+  EXPECT_TRUE(Named<QPushButton>(*window_, "cmdBack(19)")->isEnabled());
+  EXPECT_FALSE(Named<QPushButton>(*window_, "cmdNext(19)")->isEnabled());
+
+  // The least size: asked smaller, the window keeps it, and there no control
+  // leaves the window or is cut, on any page.
+  window_->resize(200, 150);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->size(), window_->minimumSize());
+  EXPECT_GT(window_->minimumWidth(), 200);
+  QWidget* client = window_->findChild<QWidget*>("frmWizard.client");
+  ASSERT_TRUE(client);
+  for (const auto& model : window_->wizard().form().controls()) {
+    QWidget* widget = window_->findChild<QWidget*>(QString::fromStdString(model->key()));
+    ASSERT_TRUE(widget) << model->key();
+    EXPECT_TRUE(widget->geometry().width() > 0 && widget->geometry().height() > 0) << model->key();
+    EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << model->key();
+  }
+  EXPECT_TRUE(window_->rect().contains(client->geometry()));
+  EXPECT_EQ(dialogs_.unscripted, 0);
 }
 
 }  // namespace
