@@ -397,7 +397,8 @@ void WizardNavigation::ViewCommand(const std::string& toolId) {
   if (!tool || !ToolAvailable(toolId)) return;
   const Page page = IsAD(variant_) ? tool->pageAD : tool->pageManual;
   if (page != CurrentPage() && !LeaveCurrentPage()) return;
-  ShowPage(page, !HasRefresh(page));
+  // The tree shows where the menu went, refreshed pages too.
+  ShowPage(page);
   // The menu leaves the focus where it was, often in the tree, where typing
   // would jump between pages.
   FocusFirstField(page);

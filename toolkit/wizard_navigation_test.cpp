@@ -351,10 +351,10 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
       {"ID_BTN_DEPLOYMENT", true, true, DeploymentIntroduction, DeploymentGeneral, "Key6", "Key6"},
       {"ID_BTN_DEPLOY_GENERAL", true, false, DeploymentGeneral, General, "Key61", ""},
       {"ID_BTN_MDAC", true, false, Mdac, General, "Key62", ""},
-      {"ID_BTN_PRUNE", true, true, Prune, Prune, "", ""},
-      {"ID_BTN_POPULATE", true, true, Populate, Populate, "", ""},
-      {"ID_BTN_SET_DEFAULT", true, true, SetDefault, SetDefault, "", ""},
-      {"ID_BTN_DRIVERS", true, true, Drivers, Drivers, "", ""},
+      {"ID_BTN_PRUNE", true, true, Prune, Prune, "Key82", "Key82"},
+      {"ID_BTN_POPULATE", true, true, Populate, Populate, "Key81", "Key81"},
+      {"ID_BTN_SET_DEFAULT", true, true, SetDefault, SetDefault, "Key9", "Key9"},
+      {"ID_BTN_DRIVERS", true, true, Drivers, Drivers, "Key10", "Key10"},
       {"ID_BTN_SUPPORT", true, true, Support, Support, "Key7", "Key7"},
   };
   for (const Variant variant : {Variant::ActiveDirectory, Variant::Manual}) {
