@@ -57,12 +57,17 @@ bool DecideRunTargeting(RunContext& context) {
   const TargetingDecision decision =
       DecideTargeting(settings, context.document.DomainName, context.platform.system,
                       context.platform.directory, context.platform.clock);
+  auto line = [&context](const std::string& text) {
+    context.TargetingLines.push_back(text.substr(3));
+    WriteDebugLine(context, text);
+  };
+  context.Targeted = decision.targeted;
   if (!decision.targeted) {
-    WriteDebugLine(context, std::string(kNotTargetedPrefix) + decision.reason);
+    line(std::string(kNotTargetedPrefix) + decision.reason);
     return false;
   }
-  if (decision.met.empty()) WriteDebugLine(context, ">> Targeted: no condition is set");
-  for (const std::string& met : decision.met) WriteDebugLine(context, ">> Targeted: " + met);
+  if (decision.met.empty()) line(">> Targeted: no condition is set");
+  for (const std::string& met : decision.met) line(">> Targeted: " + met);
   return true;
 }
 
