@@ -15,6 +15,7 @@
 #include "document/document_file.h"
 #include "document/document_vocabulary.h"
 #include "document/profile_file.h"
+#include "document/targeting_values.h"
 
 namespace quillon::document {
 
@@ -164,6 +165,33 @@ class Reader {
     if (!field.empty() && field.back() == '\\') field.pop_back();
   }
 
+  // The optional [TARGETING] section: an absent key sets nothing and fails
+  // nothing, so every document written before it reads as it always did. Its
+  // values are checked only when it is in use; each refusal gets its own line.
+  void Targeting(TargetingSettings& t) {
+    if (file_ == nullptr) return;
+    const char* section = kTargetingSection;
+    if (std::optional<std::string> use = Optional(section, "UseTargeting", kNumberBuffer)) {
+      if (ContainsIgnoringCase(*use, "true")) {
+        t.UseTargeting = true;
+      } else if (!ContainsIgnoringCase(*use, "false")) {
+        Fail(section, "UseTargeting", ": \"" + *use + "\" is neither True nor False.");
+      }
+    }
+    t.ComputerNames = Optional(section, "ComputerNames", kListBuffer).value_or("");
+    t.ExcludeComputerNames = Optional(section, "ExcludeComputerNames", kListBuffer).value_or("");
+    t.UserGroups = Optional(section, "UserGroups", kListBuffer).value_or("");
+    t.ComputerGroups = Optional(section, "ComputerGroups", kListBuffer).value_or("");
+    t.Sites = Optional(section, "Sites", kListBuffer).value_or("");
+    t.Subnets = Optional(section, "Subnets", kListBuffer).value_or("");
+    t.RolloutPercent = Optional(section, "RolloutPercent", kNumberBuffer).value_or("");
+    t.NotBefore = Optional(section, "NotBefore", kNumberBuffer).value_or("");
+    if (!t.UseTargeting) return;
+    std::vector<TargetingError> errors;
+    ReadTargetingRules(t, &errors);
+    for (const TargetingError& error : errors) Fail(section, error.key.c_str(), error.detail);
+  }
+
   template <class Record>
   void List(const char* section, std::vector<Record>& list,
             std::span<const vocabulary::ListKey<Record>> keys, vocabulary::EmptyItems) {
@@ -196,12 +224,17 @@ class Reader {
   // The trimmed value as the profile API would return it into a buffer of
   // `capacity` characters; nullopt (and a failure) when it is missing.
   std::optional<std::string> Raw(const char* section, const char* key, std::size_t capacity) {
+    std::optional<std::string> value = Optional(section, key, capacity);
+    if (!value) failed_ = true;
+    return value;
+  }
+
+  // The same without failing when the key is missing.
+  std::optional<std::string> Optional(const char* section, const char* key,
+                                      std::size_t capacity) {
     std::optional<std::string> value =
         file_ == nullptr ? std::nullopt : file_->GetValue(section, key);
-    if (!value) {
-      failed_ = true;
-      return std::nullopt;
-    }
+    if (!value) return std::nullopt;
     if (value->size() > capacity - 1) value->resize(capacity - 1);
     std::size_t nul = value->find('\0');
     if (nul != std::string::npos) value->resize(nul);
@@ -232,6 +265,7 @@ bool Read(const std::string* content, MigrationDocument& document, const DebugSi
   if (content != nullptr) file = ProfileFile::Parse(*content);
   Reader reader(file ? &*file : nullptr, debug, lists);
   vocabulary::VisitDocument(document, reader);
+  reader.Targeting(document.Targeting);
   if (debug) LogDocumentSettings(document, debug);
   return reader.failed();
 }

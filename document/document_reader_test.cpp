@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/document_file.h"
+#include "document/targeting_values.h"
 #include "document/profile_file.h"
 
 namespace quillon::document {
@@ -647,6 +648,76 @@ TEST(DocumentReaderTest, ReadEndsWithTheSettingsLog) {
   ASSERT_EQ(lines.size(), logged.size() + 1);
   EXPECT_EQ(lines.front().rfind("ERROR: ", 0), 0u);
   EXPECT_TRUE(std::equal(logged.begin(), logged.end(), lines.begin() + 1));
+}
+
+TEST(DocumentReaderTest, TargetingSectionIsOptionalAndCheckedOnlyWhenUsed) {
+  // Every document written before the section reads as it did.
+  EXPECT_EQ(Read(kCompleteDocument).document.Targeting, TargetingSettings{});
+
+  const std::string section = std::string(kCompleteDocument) +
+                              "\r\n[Targeting]\r\nComputerNames= PC*, LAB-? \r\n"
+                              "Subnets=10.0.0.0/8,2001:db8::/129,10.1.2.3\r\n"
+                              "RolloutPercent=101\r\nNotBefore=2027-02-29\r\n";
+  ReadResult unused = Read(section + "UseTargeting=False\r\n");
+  EXPECT_FALSE(unused.readError);
+  EXPECT_TRUE(unused.errors.empty());
+  EXPECT_EQ(unused.document.Targeting.ComputerNames, "PC*, LAB-?");
+  EXPECT_EQ(unused.document.Targeting.RolloutPercent, "101");
+
+  ReadResult used = Read(section + "UseTargeting=True\r\n");
+  EXPECT_TRUE(used.readError);
+  EXPECT_TRUE(used.document.Targeting.UseTargeting);
+  const std::vector<std::string> expected = {
+      "ERROR: Reading INI file, section [TARGETING] key Subnets: \"2001:db8::/129\" is not a "
+      "network in CIDR form (192.0.2.0/24, 2001:db8::/32).",
+      "ERROR: Reading INI file, section [TARGETING] key Subnets: \"10.1.2.3\" is not a "
+      "network in CIDR form (192.0.2.0/24, 2001:db8::/32).",
+      "ERROR: Reading INI file, section [TARGETING] key RolloutPercent: \"101\" is not a whole "
+      "number from 0 to 100.",
+      "ERROR: Reading INI file, section [TARGETING] key NotBefore: \"2027-02-29\" is not a date "
+      "in the form yyyy-mm-dd.",
+  };
+  EXPECT_EQ(used.errors, expected);
+
+  ReadResult maybe = Read(std::string(kCompleteDocument) + "[TARGETING]\r\nUseTargeting=Maybe\r\n");
+  EXPECT_TRUE(maybe.readError);
+  ASSERT_EQ(maybe.errors.size(), 1u);
+  EXPECT_EQ(maybe.errors[0],
+            "ERROR: Reading INI file, section [TARGETING] key UseTargeting: \"Maybe\" is neither "
+            "True nor False.");
+
+  ReadResult good = Read(std::string(kCompleteDocument) +
+                         "[TARGETING]\r\nUseTargeting=True\r\nSubnets=192.0.2.0/24, ::ffff:10.0.0.0/104,"
+                         "fe80::/10\r\nRolloutPercent=0\r\nNotBefore=2028-02-29\r\n");
+  EXPECT_FALSE(good.readError);
+  EXPECT_TRUE(good.errors.empty());
+}
+
+TEST(DocumentReaderTest, TargetingNetworksAndAddresses) {
+  struct Case {
+    const char* network;
+    const char* address;
+    bool inside;
+  } cases[] = {
+      {"10.1.0.0/16", "10.1.255.7", true},   {"10.1.0.0/16", "10.2.0.1", false},
+      {"10.1.2.3/32", "10.1.2.3", true},     {"0.0.0.0/0", "203.0.113.9", true},
+      {"0.0.0.0/0", "2001:db8::1", false},   {"2001:db8::/32", "2001:DB8:ffff::1", true},
+      {"2001:db8::/32", "2001:db9::1", false}, {"::/0", "10.0.0.1", true},
+      {"10.0.0.0/8", "::ffff:10.9.9.9", true}, {"fe80::/10", "fe80::1%eth0", true},
+      {"2001:db8:0:1::/64", "2001:db8:0:1:ffff::1", true},
+      {"2001:db8:0:1::/64", "2001:db8::1:0:0:1", false},
+  };
+  for (const Case& c : cases) {
+    const auto network = ParseNetwork(c.network);
+    const auto address = ParseAddress(c.address);
+    ASSERT_TRUE(network && address) << c.network << " " << c.address;
+    EXPECT_EQ(network->Contains(*address), c.inside) << c.network << " " << c.address;
+  }
+  for (const char* bad : {"10.0.0/8", "10.0.0.256/8", "10.0.0.0/33", "10.0.0.0/", "/8",
+                          "1::2::3/64", "2001:db8:::/48", "12345::/16", "10.0.0.0/8x",
+                          "1:2:3:4:5:6:7:8:9/64", "x/1", "10.0.0.0"}) {
+    EXPECT_FALSE(ParseNetwork(bad)) << bad;
+  }
 }
 
 }  // namespace

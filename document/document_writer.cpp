@@ -12,6 +12,7 @@
 #include "document/document_file.h"
 #include "document/document_vocabulary.h"
 #include "document/profile_file.h"
+#include "document/targeting_values.h"
 
 namespace quillon::document {
 
@@ -146,6 +147,34 @@ class Writer {
   ProfileFile& file_;
 };
 
+// The [TARGETING] keys: a key is written when its value changed from what
+// the file read as, so a document that never used the section gets none, and
+// one that did keeps the text of every key it did not change.
+void WriteTargeting(ProfileFile& file, const TargetingSettings& stored,
+                    const TargetingSettings& wanted) {
+  const char* section = kTargetingSection;
+  if (stored.UseTargeting != wanted.UseTargeting) {
+    file.SetValue(section, "UseTargeting", wanted.UseTargeting ? "True" : "False");
+  }
+  const struct {
+    const char* key;
+    std::string TargetingSettings::*field;
+  } keys[] = {
+      {"ComputerNames", &TargetingSettings::ComputerNames},
+      {"ExcludeComputerNames", &TargetingSettings::ExcludeComputerNames},
+      {"UserGroups", &TargetingSettings::UserGroups},
+      {"ComputerGroups", &TargetingSettings::ComputerGroups},
+      {"Sites", &TargetingSettings::Sites},
+      {"Subnets", &TargetingSettings::Subnets},
+      {"RolloutPercent", &TargetingSettings::RolloutPercent},
+      {"NotBefore", &TargetingSettings::NotBefore},
+  };
+  for (const auto& [key, field] : keys) {
+    const std::string& value = wanted.*field;
+    if (stored.*field != value) file.SetValue(section, key, value.empty() ? " " : value);
+  }
+}
+
 }  // namespace
 
 std::vector<ListBeyondEngine> ListsBeyondEngine(const MigrationDocument& document) {
@@ -188,10 +217,13 @@ bool WriteDocument(platform::FileSystem& files, const std::string& documentPath,
       }
     }
     vocabulary::VisitDocument(document, writer);
+    WriteTargeting(file, stored.Targeting, document.Targeting);
+    everyKeyKept = everyKeyKept && stored.Targeting == document.Targeting;
     if (everyKeyKept) return !files.SaveDocumentFile(documentPath, *content).ok;
     return !files.SaveDocumentFile(documentPath, file.Serialize()).ok;
   }
   vocabulary::VisitDocument(document, writer);
+  WriteTargeting(file, TargetingSettings{}, document.Targeting);
   return !files.SaveDocumentFile(documentPath, file.Serialize()).ok;
 }
 

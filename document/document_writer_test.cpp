@@ -379,5 +379,42 @@ TEST(DocumentWriterTest, ReadingAMissingFileLogsAFreshRecord) {
   EXPECT_EQ(lines[0], ">> UseActiveDirectory: False");
 }
 
+TEST(DocumentWriterTest, TargetingIsWrittenOnlyWhereUsedAndKeepsItsText) {
+  MemoryFileSystem files;
+  MigrationDocument d = PopulatedRecord();
+  ASSERT_FALSE(WriteDocument(files, kPath, d));
+  const std::string plain = files.files[kPath];
+  EXPECT_EQ(plain.find("TARGETING"), std::string::npos);
+  // Saved again unchanged: the same bytes, still without the section.
+  ASSERT_FALSE(WriteDocument(files, kPath, d));
+  EXPECT_EQ(files.files[kPath], plain);
+
+  d.Targeting.UseTargeting = true;
+  d.Targeting.RolloutPercent = "10";
+  d.Targeting.UserGroups = "Floor2-Pilot,IT";
+  ASSERT_FALSE(WriteDocument(files, kPath, d));
+  MigrationDocument back;
+  EXPECT_FALSE(ReadDocument(files, kPath, back));
+  EXPECT_EQ(back, d);
+  EXPECT_NE(files.files[kPath].find("[TARGETING]\r\nUseTargeting=True\r\nUserGroups=Floor2-Pilot,IT\r\n"
+                                    "RolloutPercent=10\r\n"),
+            std::string::npos);
+
+  // The administrator's own spelling of a key survives raising the percentage.
+  files.files[kPath] += "[targeting]\r\n";  // a later duplicate section is ignored
+  std::string& text = files.files[kPath];
+  text.replace(text.find("UserGroups=Floor2-Pilot,IT"), 26, "UserGroups = Floor2-Pilot,IT ");
+  ReadDocument(files, kPath, d);
+  d.Targeting.RolloutPercent = "100";
+  ASSERT_FALSE(WriteDocument(files, kPath, d));
+  EXPECT_NE(files.files[kPath].find("UserGroups = Floor2-Pilot,IT \r\nRolloutPercent=100\r\n"),
+            std::string::npos);
+  // Cleared: the keys stay, blank, and read back as no condition.
+  d.Targeting = TargetingSettings{};
+  ASSERT_FALSE(WriteDocument(files, kPath, d));
+  EXPECT_FALSE(ReadDocument(files, kPath, back));
+  EXPECT_EQ(back.Targeting, TargetingSettings{});
+}
+
 }  // namespace
 }  // namespace quillon::document

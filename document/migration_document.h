@@ -50,6 +50,23 @@ struct PrinterDriverRule {
   bool operator==(const PrinterDriverRule&) const = default;
 };
 
+// The optional [TARGETING] section, kept as the document's text so that an
+// editor shows and saves exactly what the administrator wrote; the values are
+// checked by CheckTargeting (document/targeting_values.h). All empty and false:
+// the section is absent and the document applies to everyone.
+struct TargetingSettings {
+  bool UseTargeting = false;
+  std::string ComputerNames;
+  std::string ExcludeComputerNames;
+  std::string UserGroups;
+  std::string ComputerGroups;
+  std::string Sites;
+  std::string Subnets;
+  std::string RolloutPercent;
+  std::string NotBefore;
+  bool operator==(const TargetingSettings&) const = default;
+};
+
 // A fresh record is what a failed read leaves: strings empty, booleans false,
 // integers 0, every list one blank record.
 struct MigrationDocument {
@@ -104,6 +121,8 @@ struct MigrationDocument {
   std::string DefaultPrinterName;
   // SUPPORT
   bool DebugOn = false;
+  // TARGETING (optional: read and written apart from the keys above)
+  TargetingSettings Targeting;
 
   bool operator==(const MigrationDocument&) const = default;
 };

@@ -47,6 +47,18 @@ class Directory {
   // command text the engine logs; implementations need not parse it.
   virtual DirectoryQuery QueryPrintQueues(const DirectoryBinding& binding,
                                           const std::string& commandText) = 0;
+  // The security groups of the account `accountName` (a user's logon name or
+  // a computer's name; its directory object's sAMAccountName, "$" added for a
+  // computer) under the bound object, nested membership included, by name:
+  // ok with `rows` holding one row per group (`name`), or the failure.
+  virtual DirectoryQuery QueryAccountGroups(const DirectoryBinding& binding,
+                                            const std::string& accountName, bool computer) {
+    (void)binding;
+    (void)accountName;
+    (void)computer;
+    return {false, {}, kNotImplemented, "This directory cannot list an account's groups."};
+  }
+  static constexpr std::int64_t kNotImplemented = -2147467263;  // 0x80004001, E_NOTIMPL
 };
 
 }  // namespace quillon::platform

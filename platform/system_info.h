@@ -5,8 +5,26 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillon::platform {
+
+// A fact about the user or the computer that a document's targeting asks
+// for: the values, or why they could not be had. `fromDirectory` marks a fact
+// this system does not know itself and a directory named by the document may
+// give (the simulated client without its keys).
+struct TargetingFact {
+  bool known = false;
+  std::vector<std::string> values;
+  std::string reason;  // when not known
+  bool fromDirectory = false;
+
+  static TargetingFact Of(std::vector<std::string> values) {
+    return {true, std::move(values), {}, false};
+  }
+  static TargetingFact Unknown(std::string reason) { return {false, {}, std::move(reason), false}; }
+};
 
 // The part of GetVersionEx's record that the engine decides on.
 struct OsVersion {
@@ -44,6 +62,17 @@ class SystemInfo {
   // "Windows NT x86"), whatever this program's; empty where the spooler knows
   // only one and needs none named.
   virtual std::string GetNativeDriverEnvironment() = 0;
+
+  // Targeting's facts, asked only by a document that uses them. The user's
+  // security groups and the computer account's, nested membership included,
+  // by name; the computer's directory site (one value); its IP addresses as
+  // text. A system that cannot tell says so; it never answers "none".
+  virtual TargetingFact GetUserGroups() { return TargetingFact::Unknown(kNoFactsHere); }
+  virtual TargetingFact GetComputerGroups() { return TargetingFact::Unknown(kNoFactsHere); }
+  virtual TargetingFact GetSiteName() { return TargetingFact::Unknown(kNoFactsHere); }
+  virtual TargetingFact GetAddresses() { return TargetingFact::Unknown(kNoFactsHere); }
+
+  static constexpr const char* kNoFactsHere = "this system cannot tell";
 };
 
 }  // namespace quillon::platform

@@ -54,6 +54,11 @@ struct RunContext {
   // What the report has said once already.
   std::vector<std::string> PerMachineConnectionsNoted;
   bool ManagedDefaultNoted = false;
+  // The document's targeting: false when this run is not for this computer
+  // or user; the conditions met, or the one that failed, as the debug lines
+  // word them (without ">> ").
+  bool Targeted = true;
+  std::vector<std::string> TargetingLines;
   // A staging run: no message box, reports under the user name "SYSTEM".
   bool StagingRun = false;
 

@@ -3,6 +3,7 @@
 #include "document/document_file.h"
 #include "engine/core/run_context.h"
 #include "engine/core/run_status.h"
+#include "engine/core/targeting.h"
 #include "engine/migration/directory_migration.h"
 #include "engine/migration/manual_migration.h"
 #include "engine/notification/event_log_writer.h"
@@ -49,6 +50,26 @@ void ReadDocumentInto(RunContext& context) {
 }
 
 }  // namespace
+
+bool DecideRunTargeting(RunContext& context) {
+  const document::TargetingSettings& settings = context.document.Targeting;
+  if (!settings.UseTargeting) return true;
+  const TargetingDecision decision =
+      DecideTargeting(settings, context.document.DomainName, context.platform.system,
+                      context.platform.directory, context.platform.clock);
+  auto line = [&context](const std::string& text) {
+    context.TargetingLines.push_back(text.substr(3));
+    WriteDebugLine(context, text);
+  };
+  context.Targeted = decision.targeted;
+  if (!decision.targeted) {
+    line(std::string(kNotTargetedPrefix) + decision.reason);
+    return false;
+  }
+  if (decision.met.empty()) line(">> Targeted: no condition is set");
+  for (const std::string& met : decision.met) line(">> Targeted: " + met);
+  return true;
+}
 
 void LocateDocument(RunContext& context, const std::string& commandLine) {
   WriteBanner(context, 24, "     COMMAND LINE PARAMETERS    ", 23);
@@ -152,7 +173,9 @@ void RunEngine(RunContext& context, const std::string& commandLine) {
     ShowMessageToUser(context, "Quillon", text, platform::MessageIcon::Critical,
                       platform::MessageButtons::Ok);
     WriteDebugLine(context, text);
-  } else {
+  } else if (DecideRunTargeting(context)) {
+    // A run that is not targeted leaves no outcome behind, so it runs again
+    // at the next logon and acts once the roll-out reaches it.
     StartProgress(context);
     RunMigration(context);
     FinishProgress(context);

@@ -19,6 +19,9 @@ void RunEngine(RunContext& context, const std::string& commandLine);
 
 void LocateDocument(RunContext& context, const std::string& commandLine);
 void RunMigration(RunContext& context);
+// The document's targeting decided and its debug lines written; false when
+// the run is not targeted and must do nothing more.
+bool DecideRunTargeting(RunContext& context);
 // The closing banner, the debug file written, and an event when it could not be.
 void FinishDebugLog(RunContext& context);
 

@@ -410,6 +410,15 @@ bool ReadTopLevel(SimClientState& s, const std::string& key, const Json& v,
     s.profiles = ReadArray<SimProfile>(v, at, ReadProfile);
   } else if (key == "serverConditions") {
     s.serverConditions = ReadMap<SimServerCondition>(v, at, ReadServerCondition);
+  } else if (key == "userGroups" || key == "computerGroups" || key == "addresses") {
+    auto& fact = key == "userGroups" ? s.userGroups
+                 : key == "computerGroups" ? s.computerGroups : s.addresses;
+    if (v.is_null()) fact = std::optional<std::vector<std::string>>();
+    else fact = std::optional<std::vector<std::string>>(ReadStrings(v, at));
+  } else if (key == "site") {
+    if (v.is_null()) s.site = std::optional<std::string>();
+    else if (v.is_string()) s.site = std::optional<std::string>(v.get<std::string>());
+    else Fail(at, "must be a string or null");
   } else {
     return false;
   }
@@ -629,6 +638,11 @@ const KnownKey kKnownKeys[] = {
     QUILLON_OPTIONAL_KEY(pointAndPrint, ToJson(*s.pointAndPrint)),
     QUILLON_OPTIONAL_KEY(profiles, ToJson(*s.profiles)),
     QUILLON_OPTIONAL_KEY(serverConditions, ToJson(*s.serverConditions)),
+    QUILLON_OPTIONAL_KEY(userGroups, *s.userGroups ? Json(**s.userGroups) : Json(nullptr)),
+    QUILLON_OPTIONAL_KEY(computerGroups,
+                         *s.computerGroups ? Json(**s.computerGroups) : Json(nullptr)),
+    QUILLON_OPTIONAL_KEY(site, *s.site ? Json(**s.site) : Json(nullptr)),
+    QUILLON_OPTIONAL_KEY(addresses, *s.addresses ? Json(**s.addresses) : Json(nullptr)),
 };
 
 #undef QUILLON_OPTIONAL_KEY

@@ -153,6 +153,12 @@ struct SimClientState {
   std::optional<std::vector<SimProfile>> profiles;
   // By server name (no backslashes). Absent: every server answers at once.
   std::optional<OrderedMap<SimServerCondition>> serverConditions;
+  // Targeting's facts: the user's and the computer's groups (nested ones
+  // included), the directory site, the IP addresses. Absent: the groups come
+  // from the directory the document names, the site and addresses are not
+  // known; null: the fact cannot be found.
+  std::optional<std::optional<std::vector<std::string>>> userGroups, computerGroups, addresses;
+  std::optional<std::optional<std::string>> site;
   Json extra = Json::object();  // top-level keys this program does not know
   std::vector<std::string> keysPresent;  // top-level keys the file had, in its order
 };

@@ -220,6 +220,9 @@ TEST_F(SimClientTest, InvalidFilesAreRefusedWithTheKeyPathAndLeftUntouched) {
       {"\"text\"", "the top level must be an object, not a string"},
       {R"({"computerName": 5})", R"("computerName" must be a string or null)"},
       {R"({"dnsFullName": 5})", R"("dnsFullName" must be a string or null)"},
+      {R"({"site": ["HQ"]})", R"("site" must be a string or null)"},
+      {R"({"userGroups": "IT"})", R"("userGroups" must be an array)"},
+      {R"({"addresses": [1]})", R"("addresses[0]" must be a string)"},
       {R"({"userName": null})", R"("userName" must be a string)"},
       {R"({"os": "NT"})", R"("os" must be an object)"},
       {R"({"os": {"platformId": "2"}})", R"("os.platformId" must be a number)"},
@@ -284,6 +287,22 @@ TEST_F(SimClientTest, InvalidFilesAreRefusedWithTheKeyPathAndLeftUntouched) {
   LoadResult folder = LoadClient(folder_.string());
   EXPECT_FALSE(folder.ok);
   EXPECT_NE(folder.error.find(folder_.string()), std::string::npos);
+}
+
+TEST_F(SimClientTest, TargetingFactsRoundTripAndNullMeansCannotBeFound) {
+  const std::string text =
+      R"({"userGroups": ["Domain Users", "Floor2-Pilot"], "computerGroups": null,)"
+      R"( "site": "HQ", "addresses": []})";
+  LoadResult loaded = ParseClient(text, "client.json");
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  EXPECT_EQ(loaded.state.userGroups,
+            std::optional<std::optional<std::vector<std::string>>>(
+                std::vector<std::string>{"Domain Users", "Floor2-Pilot"}));
+  ASSERT_TRUE(loaded.state.computerGroups.has_value());
+  EXPECT_FALSE(loaded.state.computerGroups->has_value());
+  EXPECT_EQ(loaded.state.site, std::optional<std::optional<std::string>>("HQ"));
+  EXPECT_EQ(nlohmann::json::parse(SerializeClient(loaded.state)), nlohmann::json::parse(text));
+  EXPECT_EQ(SerializeClient(ParseClient("{}", "c.json").state).find("Groups"), std::string::npos);
 }
 
 TEST_F(SimClientTest, SaveIsAtomicAndReportsFailures) {

@@ -51,4 +51,12 @@ DirectoryQuery SimPlatform::QueryPrintQueues(const DirectoryBinding& binding,
   return {false, {}, kServerNotOperational, "The server is not operational."};
 }
 
+DirectoryQuery SimPlatform::QueryAccountGroups(const DirectoryBinding& binding,
+                                               const std::string& accountName, bool computer) {
+  if (!state_.directory && host_.realDirectory) {
+    return host_.realDirectory->QueryAccountGroups(binding, accountName, computer);
+  }
+  return Directory::QueryAccountGroups(binding, accountName, computer);
+}
+
 }  // namespace quillon::platform::sim

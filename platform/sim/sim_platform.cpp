@@ -176,6 +176,35 @@ std::optional<std::string> SimPlatform::GetDnsFullName() {
   return *state_.dnsFullName;
 }
 
+namespace {
+
+TargetingFact FactOf(const std::optional<std::optional<std::vector<std::string>>>& key,
+                     const char* name, bool fromDirectory) {
+  if (!key) {
+    TargetingFact fact = TargetingFact::Unknown(std::string("the client file has no ") + name);
+    fact.fromDirectory = fromDirectory;
+    return fact;
+  }
+  if (!*key) return TargetingFact::Unknown(std::string(name) + " cannot be found");
+  return TargetingFact::Of(**key);
+}
+
+}  // namespace
+
+TargetingFact SimPlatform::GetUserGroups() { return FactOf(state_.userGroups, "userGroups", true); }
+
+TargetingFact SimPlatform::GetComputerGroups() {
+  return FactOf(state_.computerGroups, "computerGroups", true);
+}
+
+TargetingFact SimPlatform::GetSiteName() {
+  if (!state_.site) return TargetingFact::Unknown("the client file has no site");
+  if (!*state_.site) return TargetingFact::Unknown("site cannot be found");
+  return TargetingFact::Of({**state_.site});
+}
+
+TargetingFact SimPlatform::GetAddresses() { return FactOf(state_.addresses, "addresses", false); }
+
 std::string SimPlatform::GetUserName() { return state_.userName.value_or(host_.hostLoginName); }
 
 std::string SimPlatform::ClientFolder(const std::optional<std::string>& configured,

@@ -98,6 +98,12 @@ class SimPlatform : public SystemInfo,
   bool IsElevated() override;
   // On NT the client file's `os.environment`, absent "Windows x64".
   std::string GetNativeDriverEnvironment() override;
+  // The client file's `userGroups`, `computerGroups`, `site`, `addresses`;
+  // absent groups are marked for the directory.
+  TargetingFact GetUserGroups() override;
+  TargetingFact GetComputerGroups() override;
+  TargetingFact GetSiteName() override;
+  TargetingFact GetAddresses() override;
   // Registry
   std::optional<std::string> GetValue(const std::string& keyPath,
                                       const std::string& valueName) override;
@@ -168,6 +174,9 @@ class SimPlatform : public SystemInfo,
   DirectoryBinding Bind(const std::string& path) override;
   DirectoryQuery QueryPrintQueues(const DirectoryBinding& binding,
                                   const std::string& commandText) override;
+  // Only the real directory knows groups; the "directory" key lists none.
+  DirectoryQuery QueryAccountGroups(const DirectoryBinding& binding,
+                                    const std::string& accountName, bool computer) override;
 
   // EventLog: events are appended to `eventLog`. Injected failures are matched
   // on "RegisterEventSource" and "ReportEvent" with the source name.

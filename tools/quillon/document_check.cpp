@@ -11,6 +11,8 @@
 #include "document/document_vocabulary.h"
 #include "document/migration_document.h"
 #include "document/profile_file.h"
+#include "document/targeting_values.h"
+#include "engine/core/targeting.h"
 #include "platform/file_system.h"
 #include "toolkit/deployment.h"
 #include "tools/quillon/quillon_cli.h"
@@ -260,6 +262,22 @@ bool MovesNeedDrivers(const document::MigrationDocument& d) {
   return false;
 }
 
+// Whether every name `included` matches is also matched by `exclude`: a
+// pattern of stars, a literal name it matches, or a prefix it extends.
+bool PatternCovers(const std::string& exclude, const std::string& included) {
+  if (exclude.find_first_not_of('*') == std::string::npos) return true;
+  if (included.find_first_of("*?") == std::string::npos) {
+    return engine::MatchesNamePattern(exclude, included);
+  }
+  const std::size_t star = exclude.find('*');
+  if (star == exclude.size() - 1 && exclude.find('?') == std::string::npos) {
+    const std::string prefix = exclude.substr(0, star);
+    return included.size() >= prefix.size() && Same(included.substr(0, prefix.size()), prefix) &&
+           included.substr(0, prefix.size()).find_first_of("*?") == std::string::npos;
+  }
+  return false;
+}
+
 bool FindingBefore(const Finding& a, const Finding& b) {
   // Findings without a line (whole missing sections) first, then by line.
   return a.line < b.line;
@@ -284,6 +302,19 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
   document::vocabulary::VisitDocument(scratch, walker);
   ErrorLocator locator(file, errors, refusals);
   document::vocabulary::VisitDocument(scratch, locator);
+  for (const char* key : {"UseTargeting", "ComputerNames", "ExcludeComputerNames", "UserGroups",
+                          "ComputerGroups", "Sites", "Subnets", "RolloutPercent", "NotBefore"}) {
+    for (auto it = errors.begin(); it != errors.end();) {
+      if (NamesKey(*it, document::kTargetingSection, key)) {
+        refusals.push_back(
+            {true, document::kTargetingSection, key,
+             file.LineOfKey(document::kTargetingSection, key), *it});
+        it = errors.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
   for (const std::string& left : errors) refusals.push_back({true, "", "", 0, left});
   if (refused && refusals.empty()) {
     // Never report a refused document as clean, whatever the reason.
@@ -365,6 +396,28 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
   if (!d.FileOutputPath.empty() && !files.FolderExists(d.FileOutputPath)) {
     warn("NOTIFICATION FILE OUTPUT", "FileOutputPath",
          "The output folder \"" + d.FileOutputPath + "\" does not exist here.");
+  }
+  if (d.Targeting.UseTargeting) {
+    const document::TargetingRules rules = document::ReadTargetingRules(d.Targeting, nullptr);
+    const char* section = document::kTargetingSection;
+    if (rules.rolloutPercent == 0 && !d.Targeting.RolloutPercent.empty()) {
+      warn(section, "RolloutPercent",
+           "RolloutPercent is 0: the document applies to no computer until it is raised.");
+    }
+    std::vector<std::string> included = rules.computerNames;
+    if (included.empty()) included.push_back("*");
+    for (const std::string& exclude : rules.excludeComputerNames) {
+      if (std::all_of(included.begin(), included.end(), [&](const std::string& name) {
+            return PatternCovers(exclude, name);
+          })) {
+        warn(section, "ExcludeComputerNames",
+             "ExcludeComputerNames \"" + exclude + "\" excludes every computer " +
+                 (rules.computerNames.empty() ? std::string("(no ComputerNames limit them)")
+                                              : "that ComputerNames includes") +
+                 ": the document applies to no computer.");
+        break;
+      }
+    }
   }
   std::stable_sort(warnings.begin(), warnings.end(), FindingBefore);
   refusals.insert(refusals.end(), warnings.begin(), warnings.end());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 #include <deque>
+#include <map>
 #include <unordered_set>
 
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 #include "engine/core/run_context.h"
 #include "engine/core/run_sequence.h"
 #include "engine/core/run_status.h"
+#include "engine/core/targeting.h"
 #include "engine/migration/driver_staging.h"
 #include "platform/event_log.h"
 #include "platform/sim/sim_platform.h"
@@ -28,6 +30,8 @@ namespace {
 constexpr int kSucceeds = 0;
 constexpr int kFails = 1;
 constexpr int kBadInput = 2;
+// A client file of a fleet folder larger than this is not read.
+constexpr std::size_t kFleetClientLimit = 256u * 1024 * 1024;
 
 constexpr const char* kPlanUsage =
     "Usage: quillon plan [--client FILE] [--as PATH] [--stage-drivers] [--json] [--debug] DOC\n"
@@ -56,6 +60,12 @@ constexpr const char* kPlanUsage =
     "                 be installed afterwards\n"
     "  --json         one JSON object instead of text\n"
     "  --debug        the run's debug text after the report\n"
+    "\n"
+    "       quillon plan --fleet FOLDER DOC\n"
+    "\n"
+    "Tells for each client file in FOLDER (*.json, as 'quillon snapshot' writes\n"
+    "them) whether the document's targeting takes it in, and why, then the\n"
+    "counts. Exit status 0 when every client file could be read.\n"
     "\n"
     "Exit status: 0 the run would succeed (or has already succeeded), 1 it would\n"
     "fail, 2 bad arguments, an unreadable document or client.\n";
@@ -294,6 +304,8 @@ Plan PlanRun(const sim::SimClientState& client, const PlanSettings& settings,
   plan.succeeded = settings.staging ? stagingExit == 0
                                     : !context.AbortStatus && context.OperationsSucceeded;
   plan.aborted = context.AbortStatus;
+  plan.targeted = context.Targeted;
+  plan.targeting = context.TargetingLines;
   Missing(after.printers, client.printers, &plan.connectionsAdded, &plan.localAdded);
   Missing(client.printers, after.printers, &plan.connectionsRemoved, &plan.localRemoved);
   for (const sim::SimDriver& driver : after.drivers) {
@@ -475,6 +487,14 @@ void WriteText(std::ostream& out, const Plan& plan, const std::string& document,
     return;
   }
   out << "Plan of " << document << " on " << clientName << "\n";
+  for (const std::string& line : plan.targeting) out << line << "\n";
+  if (plan.documentRead && !plan.targeted) {
+    out << "The run would do nothing: no printer is touched, no outcome stored and no\n"
+           "notification sent, so the document runs again at the next logon.\n";
+    if (withDebug && !plan.debugText.empty()) out << "\nDebug text:\n" << plan.debugText;
+    return;
+  }
+  if (!plan.targeting.empty()) out << "\n";
   if (!plan.documentRead) {
     out << "The engine could not read the document: the run would stop there.\n";
   } else if (plan.alreadySucceeded) {
@@ -700,11 +720,93 @@ int BadPlanArguments(std::ostream& err, const std::string& problem) {
   return kBadInput;
 }
 
+// The targeting decision of the document for every client file of a folder.
+int PlanFleet(const std::string& folder, const std::string& document, const std::string& alias,
+              platform::FileSystem& files, const PlanHost& host, std::ostream& out,
+              std::ostream& err) {
+  const std::optional<std::vector<platform::FolderEntry>> entries = files.ListFolder(folder);
+  if (!entries) {
+    err << "quillon plan: " << folder << ": cannot be listed\n";
+    return kBadInput;
+  }
+  std::vector<std::string> names;
+  for (const platform::FolderEntry& entry : *entries) {
+    if (entry.kind == platform::FolderEntry::Kind::File && entry.name.size() > 5 &&
+        entry.name.ends_with(".json")) {
+      names.push_back(entry.name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  std::ostringstream text;
+  int targeted = 0, unreadable = 0;
+  std::map<std::string, int> byReason;
+  text << "Targeting of " << (alias.empty() ? document : alias) << " over " << folder << "\n";
+  for (const std::string& name : names) {
+    const std::string path = platform::JoinPath(folder, name);
+    // Client files are the administrator's own, but a fleet folder may be
+    // gathered from anywhere: read bounded, never through a link.
+    platform::Status status;
+    std::optional<std::string> bytes = files.ReadRegularFile(path, kFleetClientLimit, &status);
+    sim::LoadResult loaded;
+    if (bytes) loaded = sim::ParseClient(*bytes, path);
+    if (!bytes || !loaded.ok) {
+      ++unreadable;
+      text << name << ": cannot be read"
+           << (bytes ? ": " + loaded.error : std::string(": ") + status.description) << "\n";
+      continue;
+    }
+    PlanSettings settings;
+    settings.documentFile = document;
+    settings.documentPath = alias;
+    settings.clientPath = path;
+    settings.hostComputerName = host.computerName;
+    settings.hostLoginName = host.loginName;
+    settings.realDirectory = host.realDirectory;
+    const Plan plan = PlanRun(loaded.state, settings, files, host.clock);
+    if (!plan.documentRead) {
+      err << "quillon plan: the engine refuses " << document << " ('quillon check' tells why)\n";
+      return kBadInput;
+    }
+    const std::string computer = loaded.state.computerName && *loaded.state.computerName
+                                     ? **loaded.state.computerName
+                                     : host.computerName;
+    text << name << " (computer " << computer << "): ";
+    if (plan.targeted) {
+      ++targeted;
+      text << "targeted";
+      for (const std::string& line : plan.targeting) {
+        if (line.starts_with("Targeted: ")) text << "; " << line.substr(10);
+      }
+    } else {
+      const std::string reason =
+          plan.targeting.empty() ? std::string() : plan.targeting.back().substr(14);
+      ++byReason[engine::TargetingReasonKind(reason)];
+      text << "not targeted: " << reason;
+    }
+    text << "\n";
+  }
+  const int checked = static_cast<int>(names.size()) - unreadable;
+  text << "\n" << targeted << " of " << checked << " clients targeted";
+  if (checked > targeted) {
+    text << "; not targeted:";
+    bool first = true;
+    for (const auto& [kind, count] : byReason) {
+      text << (first ? " " : ", ") << count << " " << kind;
+      first = false;
+    }
+  }
+  text << "\n";
+  if (unreadable > 0) text << unreadable << " client files could not be read\n";
+  out << VisibleText(text.str(), /*keepLayout=*/true);
+  out.flush();
+  return unreadable == 0 ? kSucceeds : kBadInput;
+}
+
 }  // namespace
 
 int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& files,
                 const PlanHost& host, std::ostream& out, std::ostream& err) {
-  std::optional<std::string> clientFile, alias;
+  std::optional<std::string> clientFile, alias, fleet;
   bool json = false, debug = false, staging = false;
   std::vector<std::string> documents;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -713,9 +815,9 @@ int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& file
       out << kPlanUsage;
       return kSucceeds;
     }
-    if (arg == "--client" || arg == "--as") {
+    if (arg == "--client" || arg == "--as" || arg == "--fleet") {
       if (i + 1 == args.size()) return BadPlanArguments(err, arg + " needs a value");
-      (arg == "--client" ? clientFile : alias) = args[++i];
+      (arg == "--client" ? clientFile : arg == "--as" ? alias : fleet) = args[++i];
     } else if (arg == "--json") {
       json = true;
     } else if (arg == "--debug") {
@@ -736,6 +838,13 @@ int PlanCommand(const std::vector<std::string>& args, platform::FileSystem& file
   if (!files.ReadFile(document)) {
     err << "quillon plan: " << document << ": cannot be read\n";
     return kBadInput;
+  }
+
+  if (fleet) {
+    if (clientFile || staging) {
+      return BadPlanArguments(err, "--fleet takes neither --client nor --stage-drivers");
+    }
+    return PlanFleet(*fleet, document, alias.value_or(""), files, host, out, err);
   }
 
   SlowProgress progress(err, "plan");

@@ -55,6 +55,10 @@ struct PlannedPrinter {
 
 struct Plan {
   bool documentRead = false;     // false: the engine could not read the document
+  // The document's targeting: whether the run is for this client, and the
+  // conditions met or the one that failed; empty without [TARGETING].
+  bool targeted = true;
+  std::vector<std::string> targeting;
   bool succeeded = false;        // the outcome the run stores
   // The run stopped early (unreadable document, failed directory query): the
   // only kind of failure its notifications report as one.

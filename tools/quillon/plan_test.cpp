@@ -15,6 +15,7 @@
 #include "document/profile_file.h"
 #include "engine/core/engine_test_support.h"
 #include "engine/core/run_context.h"
+#include "engine/core/targeting.h"
 #include "engine/migration/driver_staging.h"
 #include "platform/memory_file_system.h"
 #include "platform/sim/sim_platform.h"
@@ -596,6 +597,87 @@ TEST(QuillonPlanTest, AgreesWithTheEngineRunThatFollows) {
   EXPECT_NE(again.out.find("Outcome stored: nothing\n"), std::string::npos);
   fs::remove_all(root);
 }
+
+TEST(QuillonPlanTest, TargetingComesFirstAndTheFleetIsToldWhoIsIn) {
+  std::random_device seed;
+  const fs::path root = fs::temp_directory_path() / ("quillon-fleet-" + std::to_string(seed()));
+  fs::create_directories(root / "fleet");
+  const std::string targeting = "[TARGETING]\r\nUseTargeting=True\r\nRolloutPercent=10\r\n";
+  const fs::path doc = root / "moves.ini";
+  Spit(doc, CompleteDocument() + targeting);
+  platform::HostFileSystem files;
+  RecordingClock clock;
+
+  int pilots = 0;
+  std::string pilot, other;
+  for (int i = 1; i <= 60; ++i) {
+    std::string name = "PC" + std::to_string(100 + i);
+    sim::SimClientState client = Client(false);
+    client.computerName = std::optional<std::string>(name);
+    Spit(root / "fleet" / (name + ".json"), sim::SerializeClient(client));
+    if (engine::InsideRollout(name, 10)) {
+      ++pilots;
+      pilot = name;
+    } else {
+      other = name;
+    }
+  }
+  Spit(root / "fleet" / "notes.txt", "not a client");
+  ASSERT_FALSE(pilot.empty());
+  ASSERT_FALSE(other.empty());
+
+  Output fleet = Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()});
+  EXPECT_EQ(fleet.code, 0) << fleet.err;
+  EXPECT_NE(fleet.out.find(pilot + ".json (computer " + pilot +
+                           "): targeted; computer " + pilot + " is inside the 10% roll-out\n"),
+            std::string::npos)
+      << fleet.out;
+  EXPECT_NE(fleet.out.find(other + ".json (computer " + other + "): not targeted: computer " +
+                           other + " is outside the 10% roll-out\n"),
+            std::string::npos);
+  EXPECT_NE(fleet.out.find("\n" + std::to_string(pilots) + " of 60 clients targeted; not targeted: " +
+                           std::to_string(60 - pilots) + " outside the roll-out\n"),
+            std::string::npos)
+      << fleet.out;
+  EXPECT_EQ(fleet.out.find("notes.txt"), std::string::npos);
+
+  // One client: the decision first, and nothing more planned when it is out.
+  Spit(root / "one.json", sim::SerializeClient([&] {
+         sim::SimClientState client = Client(false);
+         client.computerName = std::optional<std::string>(other);
+         return client;
+       }()));
+  Output out = Plan(files, clock, {"--client", (root / "one.json").string(), doc.string()});
+  EXPECT_EQ(out.code, 0) << out.err;
+  EXPECT_NE(out.out.find("Not targeted: computer " + other +
+                         " is outside the 10% roll-out\nThe run would do nothing"),
+            std::string::npos)
+      << out.out;
+  EXPECT_EQ(out.out.find("Connections added"), std::string::npos);
+  Spit(root / "one.json", sim::SerializeClient([&] {
+         sim::SimClientState client = Client(false);
+         client.computerName = std::optional<std::string>(pilot);
+         return client;
+       }()));
+  Output in = Plan(files, clock, {"--client", (root / "one.json").string(), doc.string()});
+  EXPECT_NE(in.out.find("Targeted: computer " + pilot + " is inside the 10% roll-out\n\n"
+                        "The run would succeed."),
+            std::string::npos)
+      << in.out;
+  EXPECT_NE(in.out.find("Connections added (2)"), std::string::npos) << in.out;
+
+  // A refused document is no fleet's answer; a damaged client file is named.
+  Spit(doc, CompleteDocument() + "[TARGETING]\r\nUseTargeting=True\r\nRolloutPercent=ten\r\n");
+  EXPECT_EQ(Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()}).code, 2);
+  Spit(doc, CompleteDocument() + targeting);
+  Spit(root / "fleet" / "broken.json", "{");
+  Output damaged = Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()});
+  EXPECT_EQ(damaged.code, 2);
+  EXPECT_NE(damaged.out.find("broken.json: cannot be read: "), std::string::npos);
+  EXPECT_NE(damaged.out.find("1 client files could not be read"), std::string::npos);
+  fs::remove_all(root);
+}
+
 #endif
 
 }  // namespace

@@ -834,5 +834,48 @@ TEST(QuillonDeployTest, WritesWhatTheToolkitGeneratorWritesAndSaysWhatItSays) {
   fs::remove_all(root);
 }
 
+TEST(QuillonCheckTest, TargetingRefusalsAndConditionsThatCanNeverHold) {
+  const std::string base = CompleteDocument() + "[TARGETING]\r\nUseTargeting=True\r\n";
+  EXPECT_TRUE(Check(base + "ComputerNames=PC*\r\nExcludeComputerNames=PC9*\r\nRolloutPercent=10\r\n").empty());
+
+  std::vector<Finding> bad = Check(base + "Subnets=10.0.0.0/8, 10.0.0.0/40\r\nNotBefore=1.3.2027\r\n");
+  ASSERT_EQ(bad.size(), 2u);
+  EXPECT_TRUE(bad[0].refusal);
+  EXPECT_EQ(bad[0].key, "Subnets");
+  EXPECT_EQ(bad[0].line, LineNumber(base, "[TARGETING]") + 2);
+  EXPECT_EQ(bad[0].message,
+            "Reading INI file, section [TARGETING] key Subnets: \"10.0.0.0/40\" is not a network "
+            "in CIDR form (192.0.2.0/24, 2001:db8::/32).");
+  EXPECT_EQ(bad[1].key, "NotBefore");
+
+  struct Case {
+    std::string keys;
+    std::string warning;  // empty: none
+  } cases[] = {
+      {"RolloutPercent=0\r\n", "RolloutPercent is 0: the document applies to no computer until it is raised."},
+      {"ExcludeComputerNames=*\r\n",
+       "ExcludeComputerNames \"*\" excludes every computer (no ComputerNames limit them): the "
+       "document applies to no computer."},
+      {"ComputerNames=LAB-1,lab-2?\r\nExcludeComputerNames=X,LAB-*\r\n",
+       "ExcludeComputerNames \"LAB-*\" excludes every computer that ComputerNames includes: the "
+       "document applies to no computer."},
+      {"ComputerNames=LAB-1,PC*\r\nExcludeComputerNames=LAB-*\r\n", ""},
+      {"ComputerNames=L*\r\nExcludeComputerNames=LAB-*\r\n", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<Finding> found = Check(base + c.keys);
+    if (c.warning.empty()) {
+      EXPECT_TRUE(found.empty()) << c.keys << found[0].message;
+      continue;
+    }
+    ASSERT_EQ(found.size(), 1u) << c.keys;
+    EXPECT_FALSE(found[0].refusal);
+    EXPECT_EQ(found[0].message, c.warning);
+  }
+  // Not in use: neither refused nor warned about.
+  EXPECT_TRUE(Check(CompleteDocument() + "[TARGETING]\r\nUseTargeting=False\r\nRolloutPercent=0\r\n"
+                                         "Subnets=nonsense\r\n").empty());
+}
+
 }  // namespace
 }  // namespace quillon::tools

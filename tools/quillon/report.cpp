@@ -15,6 +15,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "engine/core/targeting.h"
 #include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
 
@@ -288,6 +289,8 @@ struct Run {
   std::uint64_t hash = kHashStart;
   // Debug runs: the files the run's report went to (last parts, lower case).
   std::string wroteOutput, wroteBackup;
+  // Why the document's targeting left this run out; empty when it did not.
+  std::string notTargeted;
 
   Outcome GetOutcome() const {
     if (namedFailed || aborted || failure) return Outcome::Failed;
@@ -598,6 +601,11 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
   if (line.empty() || line.front() == '*') return;
   run.hasBody = true;
   if (AddPrintServerLine(run, line)) return;
+  if (StartsWith(line, engine::kNotTargetedPrefix)) {
+    run.notTargeted = std::string(line.substr(engine::kNotTargetedPrefix.size()));
+    if (run.notTargeted.empty()) run.notTargeted = "(no reason given)";
+    return;
+  }
   constexpr std::string_view kAdded = ">> Added networked printer: ";
   constexpr std::string_view kAddFailed = "ERROR: Adding client networked printer: ";
   constexpr std::string_view kRemoved = ">> Removed networked printer: ";
@@ -1097,6 +1105,11 @@ class ShareReader {
   // ------------------------------------------------------------ folding
 
   void Fold(const Run& run) {
+    if (!run.notTargeted.empty()) {
+      ++summary_.notTargeted;
+      ++summary_.notTargetedByReason[engine::TargetingReasonKind(run.notTargeted)];
+      return;
+    }
     if (run.staging) {
       FoldStaging(run);
       if (run.source == Source::OutputFile) CoverDebugRun(run);

@@ -187,6 +187,10 @@ struct Summary {
   long stagingRuns = 0;
   long runs = 0, succeeded = 0, failed = 0, alreadyDone = 0;
   long computers = 0;
+  // Runs the document's targeting left out (their debug files' "Not
+  // targeted" line), counted by the kind of reason; not among `runs`.
+  long notTargeted = 0;
+  std::map<std::string, long> notTargetedByReason;
   // What the bounds above left out of the lists; the totals count everything.
   long runsOfUsersNotShown = 0, failedRunsOfUsersNotShown = 0;  // beyond kKeptUsers
   long movesNotShown = 0;  // beyond kKeptServers or kMovesPerRun, or an overlong name

@@ -196,6 +196,15 @@ void WriteText(const Summary& summary, std::ostream& out) {
       << Plural(summary.computers, "computer", "computers") << ": " << Grouped(summary.succeeded)
       << " succeeded, " << Grouped(summary.failed) << " failed, " << Grouped(summary.alreadyDone)
       << " already done\n";
+  if (summary.notTargeted > 0) {
+    out << "Not targeted: " << Plural(summary.notTargeted, "computer", "computers") << ":";
+    bool first = true;
+    for (const auto& [kind, count] : summary.notTargetedByReason) {
+      out << (first ? " " : ", ") << Grouped(count) << " " << kind;
+      first = false;
+    }
+    out << "\n";
+  }
   const long failing = summary.UsersFailing();
   out << "Last run failed: " << Plural(failing, "user", "users") << "\n";
   if (summary.failedFilesUnread > 0 || summary.foldersUnread > 0) {
@@ -441,7 +450,16 @@ void WriteJson(const Summary& summary, std::ostream& out) {
   out << "],\n \"fileIssuesLeftOut\": " << (all - static_cast<long>(summary.issues.files.size()))
       << ",\n \"runs\": {\"total\": " << summary.runs << ", \"succeeded\": " << summary.succeeded
       << ", \"failed\": " << summary.failed << ", \"alreadyDone\": " << summary.alreadyDone
-      << "},\n \"computers\": " << summary.computers << ", \"usersFailing\": " << summary.UsersFailing()
+      << "},\n \"notTargeted\": {\"total\": " << summary.notTargeted << ", \"byReason\": {";
+  {
+    bool firstReason = true;
+    for (const auto& [kind, count] : summary.notTargetedByReason) {
+      out << (firstReason ? "" : ", ") << JsonString(kind) << ": " << count;
+      firstReason = false;
+    }
+  }
+  out << "}}"
+      << ",\n \"computers\": " << summary.computers << ", \"usersFailing\": " << summary.UsersFailing()
       << ",\n \"users\": [";
   bool first = true;
   for (const auto& [key, user] : summary.users) {

@@ -12,10 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "engine/core/debug_log.h"
 #include "engine/core/engine_test_support.h"
+#include "engine/core/targeting.h"
 #include "engine/migration/driver_staging.h"
 #include "platform/host/host_file_system.h"
 #include "platform/memory_file_system.h"
@@ -1161,6 +1163,52 @@ TEST(QuillonReportTest, SlowOrUnreachablePrintServersFromTheDebugFiles) {
   EXPECT_NE(page.find("<td>\\\\SL&lt;i&gt;&amp;&quot;OW</td>"), std::string::npos);
   EXPECT_EQ(page.find("SL<i>"), std::string::npos) << "escaped everywhere on the page";
   EXPECT_NE(page.find("id=\"print-servers-not-shown\">and 8 more print server lines"), std::string::npos);
+
+TEST(QuillonReportTest, PilotRingThenEveryoneCountsTheComputersLeftOut) {
+  const fs::path share = fs::temp_directory_path() / ("quillon-ring-" + std::to_string(std::random_device{}()));
+  fs::create_directories(share);
+  auto document = [](int percent) {
+    return CompleteDocument({{"FromServers=", "FromServers=OLDSRV"}, {"ToServers=", "ToServers=NEWSRV"}}) +
+           "[TARGETING]\r\nUseTargeting=True\r\nRolloutPercent=" + std::to_string(percent) + "\r\n";
+  };
+  std::vector<std::unique_ptr<Client>> clients;
+  int pilots = 0;
+  for (int i = 1; i <= 40; ++i) {
+    const std::string name = "WS" + std::to_string(200 + i);
+    clients.push_back(std::make_unique<Client>(share.string(), name, "user" + std::to_string(i)));
+    clients.back()->world.AddQueue("OLDSRV", "HP4");
+    clients.back()->Connect("OLDSRV", "HP4");
+    pilots += engine::InsideRollout(name, 10) ? 1 : 0;
+  }
+  ASSERT_GT(pilots, 0);
+  platform::HostFileSystem files;
+  for (auto& client : clients) client->Run(document(10), {2027, 3, 1, 8, 0, 0});
+  report::Summary ring = report::ReadShare(files, share.string());
+  EXPECT_EQ(ring.runs, pilots);
+  EXPECT_EQ(ring.succeeded, pilots);
+  EXPECT_EQ(ring.notTargeted, 40 - pilots);
+  EXPECT_EQ(ring.notTargetedByReason, (std::map<std::string, long>{{"outside the roll-out", 40 - pilots}}));
+  Output text = RunReport(files, {share.string()});
+  EXPECT_NE(text.out.find("Not targeted: " + std::to_string(40 - pilots) + " computers: " +
+                          std::to_string(40 - pilots) + " outside the roll-out\n"),
+            std::string::npos)
+      << text.out;
+  for (auto& client : clients) {
+    const bool pilot = engine::InsideRollout(*client->world.state.computerName.value(), 10);
+    EXPECT_EQ(client->world.PrinterNames()[0], pilot ? "\\\\NEWSRV\\HP4" : "\\\\OLDSRV\\HP4");
+  }
+
+  // Raised to everyone: each other computer moves at its next logon, the
+  // pilots are already done.
+  for (auto& client : clients) client->Run(document(100), {2027, 3, 8, 8, 0, 0});
+  report::Summary all = report::ReadShare(files, share.string());
+  EXPECT_EQ(all.notTargeted, 0);
+  EXPECT_EQ(all.succeeded, 40 - pilots);
+  EXPECT_EQ(all.alreadyDone, pilots);
+  for (auto& client : clients) EXPECT_EQ(client->world.PrinterNames()[0], "\\\\NEWSRV\\HP4");
+  Output json = RunReport(files, {"--json", share.string()});
+  EXPECT_NE(json.out.find("\"notTargeted\": {\"total\": 0, \"byReason\": {}}"), std::string::npos);
+  fs::remove_all(share);
 }
 
 }  // namespace
