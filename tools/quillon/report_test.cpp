@@ -1163,6 +1163,7 @@ TEST(QuillonReportTest, SlowOrUnreachablePrintServersFromTheDebugFiles) {
   EXPECT_NE(page.find("<td>\\\\SL&lt;i&gt;&amp;&quot;OW</td>"), std::string::npos);
   EXPECT_EQ(page.find("SL<i>"), std::string::npos) << "escaped everywhere on the page";
   EXPECT_NE(page.find("id=\"print-servers-not-shown\">and 8 more print server lines"), std::string::npos);
+}
 
 TEST(QuillonReportTest, PilotRingThenEveryoneCountsTheComputersLeftOut) {
   const fs::path share = fs::temp_directory_path() / ("quillon-ring-" + std::to_string(std::random_device{}()));
