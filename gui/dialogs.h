@@ -57,6 +57,9 @@ class Dialogs {
   // A help file at a topic (kHelpContents: its contents page), through the
   // system's help handler. False when no handler could show it.
   virtual bool ShowHelp(const std::string& helpFile, int context) = 0;
+  // A page of the offline HTML guide, a local file, in the default browser;
+  // false when none could be started.
+  virtual bool OpenGuide(const std::string& page) = 0;
   // A web page in the default browser; false when none could be started.
   virtual bool OpenWebPage(const std::string& url) = 0;
 };

@@ -153,10 +153,11 @@ std::string QtDialogs::BrowseForNetworkFolder() {
   return ChosenPath(dialog);
 }
 
-// Linux has no help viewer with topics: the file goes to the desktop's handler
-// for its type, which is all a context could be shown through.
-bool QtDialogs::ShowHelp(const std::string& helpFile, int /*context*/) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(helpFile)));
+// Linux has nothing that shows a WinHelp file: the HTML guide is shown instead.
+bool QtDialogs::ShowHelp(const std::string& /*helpFile*/, int /*context*/) { return false; }
+
+bool QtDialogs::OpenGuide(const std::string& page) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page)));
 }
 
 bool QtDialogs::OpenWebPage(const std::string& url) {

@@ -26,6 +26,7 @@ class QtDialogs : public Dialogs {
   std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
+  bool OpenGuide(const std::string& page) override;
 
  private:
   QWidget* owner_;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -150,5 +151,32 @@ TEST(QtDialogsTest, FolderDialogsTakeExistingFoldersOnlyUnderTheirTitles) {
   }
 }
 
+// Records the URLs the desktop is asked to open, in place of its browser.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+TEST(QtDialogsTest, TheGuideGoesToTheDesktopAsALocalFileAndWinHelpToNothing) {
+  UrlRecorder recorder;
+  QDesktopServices::setUrlHandler("file", &recorder, "Open");
+  QtDialogs dialogs(nullptr);
+  const std::string page = "/opt/Quillon Toolkit/QuillonGuide/sections/smtp-mail.html";
+  EXPECT_TRUE(dialogs.OpenGuide(page));
+  EXPECT_FALSE(dialogs.ShowHelp("/opt/Quillon Toolkit/Quillon.hlp", 1008))
+      << "Linux has no viewer for WinHelp files";
+  QDesktopServices::unsetUrlHandler("file");
+  ASSERT_EQ(recorder.opened.size(), 1);
+  EXPECT_EQ(recorder.opened[0], QUrl::fromLocalFile(QString::fromStdString(page)));
+  EXPECT_EQ(recorder.opened[0].toLocalFile().toStdString(), page);
+}
+
 }  // namespace
 }  // namespace quillon::gui
+
+#include "qt_dialogs_test.moc"

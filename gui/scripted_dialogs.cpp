@@ -86,6 +86,14 @@ bool ScriptedDialogs::OpenWebPage(const std::string& url) {
   return handlersAvailable;
 }
 
+bool ScriptedDialogs::OpenGuide(const std::string& page) {
+  AskedDialog dialog;
+  dialog.kind = AskedDialog::Kind::Guide;
+  dialog.text = page;
+  asked.push_back(std::move(dialog));
+  return handlersAvailable;
+}
+
 std::string Transcript(const std::vector<AskedDialog>& asked) {
   std::string text;
   for (const AskedDialog& dialog : asked) {
@@ -117,6 +125,9 @@ std::string Transcript(const std::vector<AskedDialog>& asked) {
         break;
       case AskedDialog::Kind::WebPage:
         text += "web " + dialog.text + "\n";
+        break;
+      case AskedDialog::Kind::Guide:
+        text += "guide " + dialog.text + "\n";
         break;
     }
   }

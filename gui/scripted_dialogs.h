@@ -13,9 +13,10 @@
 namespace quillon::gui {
 
 struct AskedDialog {
-  enum class Kind { MessageBox, SaveFile, OpenFile, Folder, NetworkFolder, Help, WebPage };
+  enum class Kind { MessageBox, SaveFile, OpenFile, Folder, NetworkFolder, Help, WebPage, Guide };
   Kind kind = Kind::MessageBox;
-  std::string title, text;  // text: message boxes; the file or address of help and web pages
+  // text: message boxes; the file or address of help, guide and web pages
+  std::string title, text;
   int context = 0;          // help only
   MessageIcon icon = MessageIcon::None;
   MessageButtons buttons = MessageButtons::Ok;
@@ -47,8 +48,9 @@ class ScriptedDialogs : public Dialogs {
   std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
+  bool OpenGuide(const std::string& page) override;
 
-  // Whether the help and web page calls find a handler.
+  // Whether the help, guide and web page calls find a handler.
   bool handlersAvailable = true;
 
   std::vector<AskedDialog> asked;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "toolkit/deployment.h"
+#include "toolkit/help_guide.h"
 #include "toolkit/wizard_window.h"
 
 namespace quillon::toolkit {
@@ -158,16 +159,19 @@ std::string Wizard::HelpFile() const {
 }
 
 void Wizard::ShowHelp(int context) {
+  // A WinHelp file beside the program is shown where the system still can.
   const std::string file = HelpFile();
-  if (!environment_.files.FileExists(file)) {
-    environment_.dialogs.ShowMessageBox(
-        kProgramTitle, "The help file " + file + " could not be found.",
-        gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
+  if (environment_.files.FileExists(file) && environment_.dialogs.ShowHelp(file, context)) return;
+  const std::string page = GuidePage(environment_.programFolder, context);
+  if (!environment_.files.FileExists(page)) {
+    environment_.dialogs.ShowMessageBox(kProgramTitle,
+                                        "The guide's page " + page + " could not be found.",
+                                        gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
     return;
   }
-  if (!environment_.dialogs.ShowHelp(file, context)) {
+  if (!environment_.dialogs.OpenGuide(page)) {
     environment_.dialogs.ShowMessageBox(
-        kProgramTitle, "No program on this computer can show the help file " + file + ".",
+        kProgramTitle, "No web browser could be started to show the guide's page " + page + ".",
         gui::MessageIcon::Exclamation, gui::MessageButtons::Ok);
   }
 }

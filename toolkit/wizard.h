@@ -29,7 +29,7 @@ class Wizard {
   struct Environment {
     gui::Dialogs& dialogs;
     platform::FileSystem& files;
-    std::string programFolder;  // where the help file lies
+    std::string programFolder;  // where the help file and the guide lie
     std::string startFolder;    // where the start dialog's folder list begins
     // The domains for the domain box; empty on any error.
     std::function<std::vector<std::string>()> listDomains;
@@ -71,7 +71,8 @@ class Wizard {
   // dialog was cancelled: the window closes and the program ends.
   bool Start(const std::string& commandLineDocument);
 
-  // The help file at a topic (kHelpContents: its contents).
+  // Help at a topic (kHelpContents: the contents): the WinHelp file where it
+  // is there and can be shown, else the HTML guide at the topic's section.
   void ShowHelp(int context);
   std::string HelpFile() const;
 

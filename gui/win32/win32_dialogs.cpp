@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <versionhelpers.h>
 
 #include <iterator>
 #include <string_view>
@@ -205,6 +206,9 @@ std::string Win32Dialogs::BrowseForNetworkFolder() {
 }
 
 bool Win32Dialogs::ShowHelp(const std::string& helpFile, int context) {
+  // Vista and later start a viewer that only says WinHelp is gone, and still
+  // report success: the HTML guide is shown instead.
+  if (IsWindowsVistaOrGreater()) return false;
   const std::wstring file = Wide(helpFile);
   if (context == kHelpContents) return WinHelpW(Owner(), file.c_str(), HELP_CONTENTS, 0) != FALSE;
   return WinHelpW(Owner(), file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(context)) != FALSE;
@@ -216,5 +220,8 @@ bool Win32Dialogs::OpenWebPage(const std::string& url) {
       ShellExecuteW(Owner(), L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return started > 32;
 }
+
+// The file's own handler, the default browser for .html files.
+bool Win32Dialogs::OpenGuide(const std::string& page) { return OpenWebPage(page); }
 
 }  // namespace quillon::gui

@@ -40,6 +40,7 @@ class Win32Dialogs : public Dialogs {
   std::string BrowseForNetworkFolder() override;
   bool ShowHelp(const std::string& helpFile, int context) override;
   bool OpenWebPage(const std::string& url) override;
+  bool OpenGuide(const std::string& page) override;
 
  private:
   std::string RunFileDialog(const SaveFileOptions& options, bool save);

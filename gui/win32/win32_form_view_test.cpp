@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <versionhelpers.h>
 
 #include <algorithm>
 #include <atomic>
@@ -1161,6 +1162,23 @@ TEST_F(Win32FormViewTest, TheNetworkBrowserStartsAtTheNetworkAndGivesAComputerIt
   EXPECT_EQ(NetworkChoice(computer, ""), "") << "neither a path nor a name";
   CoTaskMemFree(computer);
   EXPECT_EQ(kNetworkNeighbourhood, 18);
+}
+
+// Wine, as Windows since Vista, starts a WinHelp viewer that shows nothing of
+// the file: help must not count as shown there, so the guide opens instead.
+TEST(Win32DialogsHelpTest, WinHelpIsNotTakenForShownWhereTheSystemHasNoViewer) {
+  ASSERT_TRUE(IsWindowsVistaOrGreater());
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  const std::string file = std::string(temp) + "Quillon.hlp";
+  std::FILE* help = std::fopen(file.c_str(), "wb");
+  ASSERT_TRUE(help);
+  std::fputs("?_\x03", help);
+  std::fclose(help);
+  Win32Dialogs dialogs;
+  EXPECT_FALSE(dialogs.ShowHelp(file, 1013));
+  EXPECT_FALSE(dialogs.ShowHelp(file, kHelpContents));
+  std::remove(file.c_str());
 }
 
 }  // namespace

@@ -75,6 +75,7 @@ class PrintingDialogs : public gui::Dialogs {
   std::string BrowseForNetworkFolder() override { return {}; }
   bool ShowHelp(const std::string&, int) override { return false; }
   bool OpenWebPage(const std::string&) override { return false; }
+  bool OpenGuide(const std::string&) override { return false; }
 
  private:
   std::ostream& err_;

@@ -621,6 +621,7 @@ class RecordingDialogs : public gui::Dialogs {
   std::string BrowseForNetworkFolder() override { return {}; }
   bool ShowHelp(const std::string&, int) override { return false; }
   bool OpenWebPage(const std::string&) override { return false; }
+  bool OpenGuide(const std::string&) override { return false; }
   std::vector<std::string> messages;
 };
 
