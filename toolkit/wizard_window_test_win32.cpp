@@ -520,6 +520,12 @@ HWND WaitForBox(const wchar_t* title) {
 // changed document is asked about as at Exit while Windows waits; Cancel
 // keeps the session and the window, No lets it end, and the end closes the
 // program without asking again.
+// Where the answer to a message sent with SendMessageCallbackW is kept; a
+// plain function, as 32-bit Windows calls it with its own convention.
+void CALLBACK AnswerHeard(HWND, UINT, ULONG_PTR data, LRESULT result) {
+  *reinterpret_cast<LRESULT*>(data) = result;
+}
+
 TEST(QuillonToolkitExeTest, TheSessionsEndAsksAboutUnsavedWorkAsExitDoes) {
   const char* exe = std::getenv("QUILLON_TOOLKIT_EXE");
   ASSERT_TRUE(exe);
@@ -567,9 +573,7 @@ TEST(QuillonToolkitExeTest, TheSessionsEndAsksAboutUnsavedWorkAsExitDoes) {
     // The box's own loop runs inside the message; the answer comes back here.
     EXPECT_TRUE(SendMessageCallbackW(
         window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-        [](HWND, UINT, ULONG_PTR data, LRESULT result) {
-          *reinterpret_cast<LRESULT*>(data) = result;
-        },
+        AnswerHeard,
         reinterpret_cast<ULONG_PTR>(&heard)));
     box = WaitForBox(L"Save?");
     EXPECT_TRUE(box) << "no question about the unsaved work";
