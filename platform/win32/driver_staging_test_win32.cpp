@@ -77,13 +77,20 @@ TEST(Win32Staging, ProfilesDriversAndQueuesAsWineShowsThem) {
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProfileList) + L"\\" + absent).c_str(),
                   KEY_WOW64_64KEY, 0);
 
-  // A driver installed from a folder is listed with this environment's drivers.
+  // A driver installed from a folder for this computer's environment is
+  // listed with that environment's drivers (a 32-bit program names it: its
+  // own environment would be "Windows NT x86").
+  const std::string environment = NativeDriverEnvironment();
   DriverInfo2 driver;
   driver.version = 3;
   driver.name = "Quillon Staging Test";
+  driver.environment = environment;
   driver.driverPath = driver.dataFile = driver.configFile = "C:\\quillon-test\\qtest.drv";
   ASSERT_TRUE(spooler.AddPrinterDriver(driver).ok);
-  const std::string environment = NativeDriverEnvironment();
+  // And for the program's own environment, where its AddPrinter looks.
+  DriverInfo2 programs = driver;
+  programs.environment.clear();
+  spooler.AddPrinterDriver(programs);
   const InstalledDriverList installed = spooler.ListInstalledDrivers(environment);
   ASSERT_TRUE(installed.ok) << installed.error;
   EXPECT_TRUE(std::any_of(installed.drivers.begin(), installed.drivers.end(),
@@ -121,6 +128,8 @@ TEST(Win32Staging, ProfilesDriversAndQueuesAsWineShowsThem) {
     spooler.ClosePrinter(made.handle);
   }
   DeletePrinterDriverW(nullptr, nullptr, const_cast<wchar_t*>(L"Quillon Staging Test"));
+  DeletePrinterDriverW(nullptr, const_cast<wchar_t*>(Wide(environment).c_str()),
+                       const_cast<wchar_t*>(L"Quillon Staging Test"));
 }
 
 }  // namespace
