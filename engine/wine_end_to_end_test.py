@@ -468,8 +468,9 @@ class WineRun(unittest.TestCase):
         """No document at all: the run stops at its "Error" box until it is
         answered, and writes its debug file only then."""
         deploy = Deployment(self.case)
+        # A box never found must not leave the engine waiting for the timeout.
         script = ('wine "$1" & engine=$!; wine "$2" answer-box Error; status=$?; '
-                  'wait $engine; exit $status')
+                  'if [ $status -ne 0 ]; then wineserver -k; fi; wait $engine; exit $status')
         runner = subprocess.Popen(
             [str(SOURCE / "scripts" / "wine-with-display"), ARGS.display_prefix, "bash", "-c",
              script, "run", str(deploy.engine), ARGS.fixture],

@@ -8,7 +8,7 @@
 //   printers                prints "printer: NAME" for each printer listed, in order
 //   default                 prints "default: NAME" (empty without a default printer)
 //   registry KEY\VALUE      prints a string value of the registry (full key path)
-//   answer-box TITLE        waits up to 20 s for a message box so titled, prints
+//   answer-box TITLE        waits up to 90 s for a message box so titled, prints
 //                           its text, and presses its first button once a line
 //                           arrives on standard input
 #include "platform/host/windows_api.h"
@@ -47,7 +47,8 @@ bool RemovePrinter(Win32Spooler& spooler, const std::string& name) {
 }
 
 bool AnswerBox(const std::string& title) {
-  for (int i = 0; i < 800; ++i) {
+  // A loaded machine takes long to start a program under a fresh desktop.
+  for (int i = 0; i < 3600; ++i) {
     HWND box = FindWindowW(L"#32770", quillon::platform::win32::Wide(title).c_str());
     if (box && IsWindowVisible(box)) {
       wchar_t text[1024] = {};
