@@ -12,12 +12,13 @@ target_include_directories(quillon_json SYSTEM INTERFACE ${_json_include})
 
 if(QUILLON_BUILD_TESTS AND NOT QUILLON_FUZZ)
   # The tests' own files, mostly GoogleTest's expanded macros, are built for a
-  # quick build rather than a quick run: -O1 and line tables only. The code
-  # under test keeps its configuration's optimisation and debug information.
+  # quick build rather than a quick run: -O1 and line tables only (enough for
+  # the sanitizers' and debuggers' file and line). The code under test keeps
+  # its configuration's optimisation and debug information.
   add_library(quillon_test_code INTERFACE)
   target_compile_options(quillon_test_code INTERFACE
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O1>
-    $<$<CONFIG:RelWithDebInfo>:-g1>)
+    $<$<CONFIG:Debug,RelWithDebInfo>:-g1>)
   if(CMAKE_CROSSCOMPILING)
     # Debian ships GoogleTest's sources; build them with the cross compiler.
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
