@@ -116,41 +116,38 @@ std::pair<std::size_t, std::size_t> LineEnd(const Text& text, std::size_t pos) {
 
 }  // namespace
 
+// Each line of `source` converted to UTF-8 on its own by `convert`, so that
+// it keeps where its own units are for writing back.
+template <typename Units, typename Convert>
+void ProfileFile::AddConvertedLines(std::basic_string_view<Units> source, Convert convert) {
+  for (std::size_t pos = 0; pos < source.size();) {
+    const auto [end, next] = LineEnd(source, pos);
+    const std::string narrow = convert(source.substr(pos, end - pos));
+    Line line{text_.size(), narrow.size(), false, pos, end - pos};
+    text_ += narrow;
+    text_ += '\n';
+    AddLine(line);
+    pos = next;
+  }
+}
+
 ProfileFile ProfileFile::Parse(std::string_view bytes) {
   ProfileFile file;
   file.utf16_ = bytes.substr(0, kUtf16Mark.size()) == kUtf16Mark;
   if (file.utf16_) {
-    // Line by line, so that each line knows its own units for writing back.
     file.wide_ = Utf16LeUnits(bytes.substr(kUtf16Mark.size()));
-    const std::u16string_view wide = file.wide_;
-    for (std::size_t pos = 0; pos < wide.size();) {
-      const auto [end, next] = LineEnd(wide, pos);
-      const std::string narrow = platform::Utf16ToNarrow(wide.substr(pos, end - pos));
-      Line line{file.text_.size(), narrow.size(), false, pos, end - pos};
-      file.text_ += narrow;
-      file.text_ += '\n';
-      file.AddLine(line);
-      pos = next;
-    }
+    file.AddConvertedLines(std::u16string_view(file.wide_),
+                           [](std::u16string_view line) { return platform::Utf16ToNarrow(line); });
     return file;
   }
   file.text_ = platform::CodePageToNarrow(bytes);
   if (file.text_ != bytes) {
     // The ANSI code page of Windows, not plain ASCII: converted line by line
-    // (no code page has CR or LF inside a character), each line keeping its
-    // bytes for writing back.
+    // (no code page has CR or LF inside a character).
     file.text_.clear();
     file.raw_ = std::string(bytes);
-    const std::string_view raw = file.raw_;
-    for (std::size_t pos = 0; pos < raw.size();) {
-      const auto [end, next] = LineEnd(raw, pos);
-      const std::string narrow = platform::CodePageToNarrow(raw.substr(pos, end - pos));
-      Line line{file.text_.size(), narrow.size(), false, pos, end - pos};
-      file.text_ += narrow;
-      file.text_ += '\n';
-      file.AddLine(line);
-      pos = next;
-    }
+    file.AddConvertedLines(std::string_view(file.raw_),
+                           [](std::string_view line) { return platform::CodePageToNarrow(line); });
     return file;
   }
   const std::string_view text = file.text_;

@@ -84,6 +84,8 @@ class ProfileFile {
   std::string SerializeUtf16(const std::vector<const Line*>& lines) const;
   Line AddEdit(std::string_view text);
   void AddLine(Line line);
+  template <typename Units, typename Convert>
+  void AddConvertedLines(std::basic_string_view<Units> source, Convert convert);
   const Section* FindSection(std::string_view name) const;
   Section* FindSection(std::string_view name);
   // Lines before `section`'s header in the parsed file.

@@ -227,6 +227,12 @@ class SimPlatform : public SystemInfo,
   std::optional<std::string> LookUpProfileString(const std::string& section,
                                                  const std::string& key);
   ListedQueue FindQueue(std::string_view server, std::string_view share);
+  // The queue a call that fetches from a print server (`call`, on the queue
+  // `name`) reaches, or the error it fails with before anything is fetched:
+  // an injected failure, the server's condition, a bad name, a server or
+  // queue that is not listed.
+  std::optional<std::uint32_t> ReachQueue(const char* call, const std::string& name,
+                                          ListedQueue& listed);
   const OpenedPrinter* FindHandle(PrinterHandle printer) const;
   std::optional<PrinterInfo2> Describe(const OpenedPrinter& opened);
   PrinterHandle NewHandle(OpenedPrinter opened);

@@ -389,22 +389,24 @@ SpoolerResult SimPlatform::SetPrinter(PrinterHandle printer, const PrinterInfo2&
 
 void SimPlatform::ClosePrinter(PrinterHandle printer) { handles_.erase(printer); }
 
+std::optional<std::uint32_t> SimPlatform::ReachQueue(const char* call, const std::string& name,
+                                                     ListedQueue& listed) {
+  auto connection = ParseConnectionName(name);
+  listed = connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
+  if (auto error = InjectedFailure(call, name)) return error;
+  if (auto unreachable = ServerCondition(name, true)) return unreachable;
+  if (!connection) return kErrorInvalidPrinterName;
+  if (!listed.server) return kErrorRpcServerUnavailable;
+  if (!listed.queue) return kErrorInvalidPrinterName;
+  return std::nullopt;
+}
+
 SpoolerResult SimPlatform::AddPrinterConnection(const std::string& name,
                                                 ConnectionPrompts prompts) {
   SpoolerResult result{true, 0};
-  auto connection = ParseConnectionName(name);
-  ListedQueue listed =
-        connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
-  if (auto error = InjectedFailure("AddPrinterConnection", name)) {
+  ListedQueue listed;
+  if (auto error = ReachQueue("AddPrinterConnection", name, listed)) {
     result = Failed(*error);
-  } else if (auto unreachable = ServerCondition(name, true)) {
-    result = Failed(*unreachable);
-  } else if (!connection) {
-    result = Failed(kErrorInvalidPrinterName);
-  } else if (!listed.server) {
-    result = Failed(kErrorRpcServerUnavailable);
-  } else if (!listed.queue) {
-    result = Failed(kErrorInvalidPrinterName);
   } else if (listed.queue->needsPrompt && !FindPrinter(name)) {
     // Nobody at a logon run can answer an administrator's prompt.
     result = Failed(prompts == ConnectionPrompts::Never ? kErrorPrinterDriverDownloadNeeded
@@ -743,19 +745,9 @@ InstalledDriverList SimPlatform::ListInstalledDrivers(const std::string& environ
 
 SpoolerResult SimPlatform::InstallDriverFromServer(const std::string& queueName) {
   SpoolerResult result{true, 0};
-  auto connection = ParseConnectionName(queueName);
-  ListedQueue listed =
-      connection ? FindQueue(connection->server, connection->share) : ListedQueue{};
-  if (auto error = InjectedFailure("InstallDriverFromServer", queueName)) {
+  ListedQueue listed;
+  if (auto error = ReachQueue("InstallDriverFromServer", queueName, listed)) {
     result = Failed(*error);
-  } else if (auto unreachable = ServerCondition(queueName, true)) {
-    result = Failed(*unreachable);
-  } else if (!connection) {
-    result = Failed(kErrorInvalidPrinterName);
-  } else if (!listed.server) {
-    result = Failed(kErrorRpcServerUnavailable);
-  } else if (!listed.queue) {
-    result = Failed(kErrorInvalidPrinterName);
   } else if (!IsElevated()) {
     result = Failed(kErrorAccessDenied);
   } else if (DriverNeed need = DriverNeedFor(*listed.queue); need.error) {
