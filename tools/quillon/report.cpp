@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "engine/core/targeting.h"
+#include "engine/migration/driver_staging.h"
 #include "platform/text.h"
 #include "tools/quillon/quillon_cli.h"
 
@@ -388,6 +389,32 @@ constexpr std::string_view kStagingDebugFailures[] = {
     ">> Installing the driver failed: ",
 };
 
+// A staging run's report lines that say a driver is not there, as the engine
+// counts them against the run; its other lines (a user's profile it could not
+// read, a server the document does not name, the directory's printers) are
+// told but fail nothing.
+bool StagingFailure(std::string_view line) {
+  return line == "Could not read the printer connections of this computer's users." ||
+         line == "Could not list the printer drivers of this computer." ||
+         line == engine::kStagingNeedsAdministrator ||
+         (StartsWith(line, "Could not list the printers of \\\\") &&
+          line.ends_with(": its drivers cannot be installed.")) ||
+         (line.find(" shares no printer ") != std::string_view::npos &&
+          line.ends_with(": no driver to install for it.")) ||
+         (line.find(" version of ") != std::string_view::npos &&
+          line.ends_with("; add it on the print server.")) ||
+         StartsWith(line, "Could not install ");
+}
+
+void AddStagingLine(Run& run, std::string_view line) {
+  if (StagingFailure(line)) {
+    run.AddProblem(true, line);
+  } else if (StartsWith(line, "Could not read the printer connections of user ") ||
+             StartsWith(line, "Not installing drivers from ")) {
+    run.AddProblem(false, line);
+  }
+}
+
 bool ParseIdentity(std::string_view line, std::string* computer, std::string* user) {
   if (!StartsWith(line, kIdentityStart) || line.size() < kIdentityStart.size() + kIdentityEnd.size() ||
       line.substr(line.size() - kIdentityEnd.size()) != kIdentityEnd) {
@@ -493,9 +520,7 @@ void AddReportLine(Run& run, std::string_view line) {
     run.AddProblem(false, line);
     return;
   }
-  // A staging run says nothing else but why a driver is not there (its
-  // failures, the rights it lacks), whatever the words.
-  if (run.staging && line != kNoDriverNeeded) run.AddProblem(true, line);
+  if (run.staging) AddStagingLine(run, line);
 }
 
 // The debug lines of failed operations, the ones that fail the stored outcome.

@@ -968,6 +968,29 @@ TEST(QuillonReportTest, DamagedLinesFoldersAndNamesHideNoFailure) {
   ASSERT_EQ(dated["days"].size(), 1u) << dated["days"];
   EXPECT_EQ(dated["days"][0]["day"], nullptr) << "under the unknown day";
 
+  // A staging run fails on a driver that is not there, not on what it only
+  // tells: the directory's printers, a profile it could not read, a server
+  // the document does not name.
+  files.files.clear();
+  const std::string staging =
+      "\r\n\r\nReport At: " + Dated(2, 7) +
+      "\r\n\r\n* ----- Staging Printer Drivers ----- *\r\nComputer: PC4\r\n"
+      "* ----- AD Printers ----- *\r\n\\\\NEW\\HP4\r\n"
+      "Could not read the printer connections of user old; drivers for that user's moves are "
+      "not staged.\r\n"
+      "What error 5 means: Access is denied.\r\n"
+      "Not installing drivers from \\\\ROGUE for \\\\ROGUE\\HP4: the document names no such "
+      "server.\r\n"
+      "No printer driver is needed by this computer's moves.\r\n";
+  files.files[at("PC4_SYSTEM_SUCCESS_moves.txt")] = staging;
+  json staged = json::parse(RunReport(files, {"--json", share}).out);
+  ASSERT_EQ(staged["staging"].size(), 1u) << staged;
+  EXPECT_EQ(staged["staging"][0]["lastOutcome"], "all drivers present") << staged["staging"];
+  files.files[at("PC4_SYSTEM_SUCCESS_moves.txt")] =
+      staging + "Could not install driver Mono 6.1.0.0 from \\\\NEW.\r\n";
+  staged = json::parse(RunReport(files, {"--json", share}).out);
+  EXPECT_EQ(staged["staging"][0]["lastOutcome"], "drivers missing") << staged["staging"];
+
   // A folder that cannot be listed may hold a FAILED_ file.
   files.files.clear();
   files.files[at("PC3_cy_SUCCESS_moves.txt")] = SuccessReport(Dated(2, 9), "PC3", "cy");
