@@ -240,16 +240,27 @@ TargetingDecision DecideTargeting(const document::TargetingSettings& settings,
 }
 
 std::string TargetingReasonKind(std::string_view reason) {
-  auto has = [reason](std::string_view word) { return reason.find(word) != std::string_view::npos; };
-  if (has("cannot be found")) return "facts not found";
-  if (reason.starts_with("the roll-out starts on")) return "before NotBefore";
-  if (has(" roll-out")) return "outside the roll-out";
-  if (has(" matches none of the names ")) return "computer name";
-  if (has(" is excluded by ")) return "excluded";
-  if (has(" is in site ")) return "site";
-  if (has(" has no address in ")) return "subnet";
-  if (reason.starts_with("computer ") && has(" none of the groups ")) return "computer groups";
-  if (reason.starts_with("user ") && has(" none of the groups ")) return "user groups";
+  // Read by the sentence's fixed words in their places, not anywhere: the
+  // names in it (groups, users, sites) are the document's and the system's,
+  // and may hold any of those words.
+  if (reason.starts_with("the roll-out starts on ")) return "before NotBefore";
+  if (reason.starts_with("the ") && reason.find(" cannot be found") != std::string_view::npos)
+    return "facts not found";
+  if (reason.starts_with("user ") &&
+      reason.find(" is in none of the groups ") != std::string_view::npos)
+    return "user groups";
+  if (!reason.starts_with("computer ")) return "other";
+  // A computer's name holds no space: the words after it tell.
+  const std::size_t name = std::string_view("computer ").size();
+  const std::size_t after = reason.find(' ', name);
+  if (after == std::string_view::npos) return "other";
+  const std::string_view rest = reason.substr(after + 1);
+  if (rest.starts_with("matches none of the names ")) return "computer name";
+  if (rest.starts_with("is excluded by ")) return "excluded";
+  if (rest.starts_with("is outside the ")) return "outside the roll-out";
+  if (rest.starts_with("is in site ")) return "site";
+  if (rest.starts_with("has no address in ")) return "subnet";
+  if (rest.starts_with("is in none of the groups ")) return "computer groups";
   return "other";
 }
 

@@ -239,6 +239,13 @@ TEST(TargetingTest, ReasonKindsForTheReport) {
             "facts not found");
   EXPECT_EQ(TargetingReasonKind("the roll-out starts on 2027-01-01, today is 2026-12-31"),
             "before NotBefore");
+  // Names that hold the other sentences' words do not lead the count astray.
+  EXPECT_EQ(TargetingReasonKind("user bob is in none of the groups Printer roll-out team"),
+            "user groups");
+  EXPECT_EQ(TargetingReasonKind("computer PC7 is in site Roll-out cannot be found, none of HQ"),
+            "site");
+  EXPECT_EQ(TargetingReasonKind("computer PC7 is in none of the groups is excluded by x"),
+            "computer groups");
 }
 
 }  // namespace
