@@ -247,10 +247,13 @@ bool FieldChecks::CheckBeforeWrite(const document::MigrationDocument& gathered) 
     checking_ = false;
     return false;
   };
-  if (!gathered.ServerPort.empty() && !IsNumericText(gathered.ServerPort)) {
+  // With e-mail off the engine reads neither field, and the page's fields
+  // cannot be edited: nothing there may hold the save.
+  if (gathered.UseSMTP && !gathered.ServerPort.empty() && !IsNumericText(gathered.ServerPort)) {
     return refuse(kInvalidPortTitle, kInvalidPortText, Page::SmtpMail, "txtSMTPServerPort");
   }
-  if (!gathered.EmailFrom.empty() && gathered.EmailFrom.find('@') == std::string::npos) {
+  if (gathered.UseSMTP && !gathered.EmailFrom.empty() &&
+      gathered.EmailFrom.find('@') == std::string::npos) {
     return refuse("Invalid Email", InvalidEmailMessage(), Page::SmtpMail, "txtSMTPEmailAddress");
   }
   for (const document::ListBeyondEngine& list : document::ListsBeyondEngine(gathered)) {

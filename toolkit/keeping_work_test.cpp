@@ -257,6 +257,15 @@ TEST_F(KeepingWorkTest, EverySavePathRefusesWhatTheEngineCannotUse) {
   W().Click("ID_BTN_SAVE_AS");
   EXPECT_NE(Said().find("[Invalid Email]"), std::string::npos);
   EXPECT_FALSE(fs::exists(Path("port.ini")));
+  // With e-mail switched off, the fields it greys hold no save.
+  M("chkUseSMTP").SetChecked(false);
+  dialogs_.SetNextFileName(Path("port.ini"));
+  W().Click("ID_BTN_SAVE_AS");
+  said = Said();
+  EXPECT_TRUE(fs::exists(Path("port.ini"))) << said;
+  EXPECT_EQ(said.find("[Invalid Email]"), std::string::npos) << said;
+  fs::remove(Path("port.ini"));
+  M("chkUseSMTP").SetChecked(true);
   M("txtSMTPEmailAddress").SetText("quillon@example.com");
   dialogs_.SetNextFileName(Path("port.ini"));
   W().Click("ID_BTN_SAVE_AS");
