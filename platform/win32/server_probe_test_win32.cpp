@@ -13,7 +13,7 @@ namespace {
 // A listening loopback socket on a port the system picks.
 class Listener {
  public:
-  Listener() {
+  explicit Listener(int backlog = 8) {
     WSADATA data;
     started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -22,7 +22,7 @@ class Listener {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
     if (bind(socket_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        listen(socket_, 8) == 0 &&
+        listen(socket_, backlog) == 0 &&
         getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
       port_ = ntohs(address.sin_port);
     }
@@ -66,6 +66,30 @@ TEST(ServerProbeTest, OpenClosedAndUnknownServersAreToldApartAtOnceWithinTheTime
   // not taken to answer.
   EXPECT_EQ(kPrintServerPorts, (std::vector<std::uint16_t>{445, 135}));
   EXPECT_TRUE(ProbePrintServers({}, {open.port()}, kTimeoutMs).empty());
+}
+
+// More connects than one select set holds (a directory publishing hundreds
+// of servers): each is still seen, none is judged dead for want of a place.
+TEST(ServerProbeTest, MoreServersThanASelectSetHoldsAreEachSeen) {
+  Listener first(SOMAXCONN), second(SOMAXCONN);
+  ASSERT_NE(first.port(), 0);
+  ASSERT_NE(second.port(), 0);
+  // Two ports each: more connects than the probe's sets hold (1,024, its
+  // FD_SETSIZE), from half as many names to look up.
+  const std::vector<std::string> servers(540, "127.0.0.1");
+  const std::vector<ServerProbe> probed =
+      ProbePrintServers(servers, {first.port(), second.port()}, 5000);
+  ASSERT_EQ(probed.size(), servers.size());
+  std::size_t silent = 0, silentBeyondASet = 0;
+  for (std::size_t i = 0; i < probed.size(); ++i) {
+    silent += probed[i].answers ? 0 : 1;
+    silentBeyondASet += !probed[i].answers && i >= 512 ? 1 : 0;
+  }
+  // Every server past the first set's reach (the last 28) used to be judged
+  // dead. Wine's loopback now and then loses one connect among hundreds,
+  // within one set as well: that one is not this test's matter.
+  EXPECT_EQ(silentBeyondASet, 0u);
+  EXPECT_LE(silent, 2u);
 }
 
 }  // namespace

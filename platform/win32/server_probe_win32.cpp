@@ -75,12 +75,13 @@ std::vector<ServerProbe> ProbePrintServers(const std::vector<std::string>& serve
                                            int timeoutMs) {
   const Steady::time_point start = Steady::now();
   const Steady::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
+  // Without sockets nothing can be probed: every server is left out, and so
+  // asked as before, not judged dead.
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return {};
   std::vector<ServerProbe> answers;
   for (const std::string& server : servers) answers.push_back({server, false, 0});
   std::vector<bool> decided(servers.size(), false);
-
-  WSADATA data;
-  const bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
 
   std::vector<std::shared_ptr<Lookup>> lookups;
   for (const std::string& server : servers) {
@@ -136,7 +137,8 @@ std::vector<ServerProbe> ProbePrintServers(const std::vector<std::string>& serve
     if (open[index] == 0) finish(index, false);  // nothing to connect to, or all refused at once
   };
 
-  while (started) {
+  std::size_t turn = 0;  // where in the attempts the next set starts
+  while (true) {
     // Start the connects of every name resolved meanwhile.
     bool waitingForNames = false;
     for (std::size_t i = 0; i < servers.size(); ++i) {
@@ -167,13 +169,24 @@ std::vector<ServerProbe> ProbePrintServers(const std::vector<std::string>& serve
       std::this_thread::sleep_for(left);
       continue;
     }
+    // A set holds FD_SETSIZE sockets: more connects are waited on in turns,
+    // in short slices, so that each is looked at before the deadline.
+    const std::size_t inSet = std::min<std::size_t>(attempts.size(), FD_SETSIZE);
+    if (inSet < attempts.size()) {
+      wait = {0, std::min<long>(20000, static_cast<long>(left.count()))};
+      turn %= attempts.size();
+    } else {
+      turn = 0;
+    }
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);
-    for (const Attempt& attempt : attempts) {
+    for (std::size_t i = 0; i < inSet; ++i) {
+      const Attempt& attempt = attempts[(turn + i) % attempts.size()];
       FD_SET(attempt.socket, &writable);
       FD_SET(attempt.socket, &failed);
     }
+    turn += inSet;
     if (select(0, nullptr, &writable, &failed, &wait) == SOCKET_ERROR) break;
     std::erase_if(attempts, [&](const Attempt& attempt) {
       if (FD_ISSET(attempt.socket, &writable)) {
@@ -190,7 +203,7 @@ std::vector<ServerProbe> ProbePrintServers(const std::vector<std::string>& serve
 
   for (const Attempt& attempt : attempts) closesocket(attempt.socket);
   for (std::size_t i = 0; i < servers.size(); ++i) finish(i, false);  // silent till the end
-  if (started) WSACleanup();
+  WSACleanup();
   return answers;
 }
 
