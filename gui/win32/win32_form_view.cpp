@@ -108,6 +108,26 @@ void AdjustFrame(RECT& frame, DWORD style, bool menu, DWORD exStyle, UINT dpi) {
     AdjustWindowRectEx(&frame, style, menu, exStyle);
 }
 
+// A check box or option button lays its text out a pixel in from the left of
+// the width it wrapped it to, so a line that fills that width loses its last
+// pixels at the edge (Wine's buttons do so). Such a button gets
+// two pixels more, which no word can take: its lines stay, with room.
+int WidthForButtonText(HWND button, int width, UINT dpi) {
+  const std::wstring text = WindowWideText(button);
+  if (text.empty()) return width;
+  HDC dc = GetDC(button);
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+  INT zero = 0;
+  GetCharWidth32W(dc, L'0', L'0', &zero);
+  const int room = width - (MulDiv(12, static_cast<int>(dpi), 96) + 1) - zero / 2;
+  RECT needed{0, 0, std::max(room, 1), 0};
+  DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+  SelectObject(dc, previous);
+  ReleaseDC(button, dc);
+  return needed.right > room - 2 && needed.right <= room ? width + 2 : width;
+}
+
 // A label draws its own text: wrapped an average character short of its
 // right edge, because a line is drawn a few pixels wider than it measures
 // and the static control would cut its last letters there. It stays a static
@@ -965,6 +985,8 @@ void Win32FormView::Place() {
       // the font.
       place.height = std::max(place.height, 8 * baseY_);
     }
+    if (control.kind == ControlKind::CheckBox || control.kind == ControlKind::OptionButton)
+      place.width = WidthForButtonText(controls_[i], place.width, dpi_);
     MoveWindow(controls_[i], place.x, place.y + top, place.width, place.height, TRUE);
   }
 }

@@ -218,8 +218,11 @@ inline BOOL CALLBACK CheckTextFits(HWND control, LPARAM data) {
     const LONG type = style & BS_TYPEMASK;
     if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON ||
         type == BS_RADIOBUTTON) {
-      // The box and the gap before the text, as the button lays them out.
+      // The box and the gap before the text, as the button lays them out;
+      // the text is drawn a pixel in from where it was wrapped, so its lines
+      // must end two pixels short of the edge.
       room.left += GetSystemMetrics(SM_CXMENUCHECK) + metrics.tmAveCharWidth / 2;
+      room.right -= 2;
     } else {
       room = {};
     }
