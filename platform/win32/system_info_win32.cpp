@@ -196,6 +196,12 @@ TargetingFact Win32SystemInfo::GetUserGroups() {
     return TargetingFact::Unknown("the logon token cannot be opened: " +
                                   SystemErrorText(GetLastError()));
   }
+  TargetingFact groups = TokenGroupNames(token);
+  CloseHandle(token);
+  return groups;
+}
+
+TargetingFact TokenGroupNames(void* token) {
   std::vector<std::uint64_t> buffer;  // TOKEN_GROUPS holds pointers: aligned storage
   DWORD size = 1024;                  // bytes
   DWORD error = ERROR_INSUFFICIENT_BUFFER;
@@ -206,7 +212,6 @@ TargetingFact Win32SystemInfo::GetUserGroups() {
                 ? ERROR_SUCCESS
                 : GetLastError();
   }
-  CloseHandle(token);
   if (error != ERROR_SUCCESS) {
     return TargetingFact::Unknown("the logon token's groups cannot be read: " +
                                   SystemErrorText(error));

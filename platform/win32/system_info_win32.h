@@ -35,4 +35,8 @@ class Win32SystemInfo : public SystemInfo {
 // there is only the one environment and the spooler knows it.
 const char* NativeDriverEnvironment();
 
+// The enabled groups of an access token (a HANDLE with TOKEN_QUERY) by name,
+// as GetUserGroups gives the logon token's.
+TargetingFact TokenGroupNames(void* token);
+
 }  // namespace quillon::platform::win32

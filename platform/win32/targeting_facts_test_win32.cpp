@@ -95,6 +95,41 @@ TEST(Win32TargetingFacts, UserGroupsAreTheTokensEnabledGroupsUnderBothNames) {
   }
 }
 
+// A group the token holds for denying only, as in an administrator's
+// UAC-filtered token, is no group the user is targeted by.
+TEST(Win32TargetingFacts, AGroupForDenyingOnlyDoesNotCount) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(),
+                               TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY, &token));
+  BYTE users[SECURITY_MAX_SID_SIZE] = {};
+  DWORD usersSize = sizeof users;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize));
+  SID_AND_ATTRIBUTES disable{users, 0};
+  HANDLE filtered = nullptr;
+  ASSERT_TRUE(CreateRestrictedToken(token, 0, 1, &disable, 0, nullptr, 0, nullptr, &filtered));
+  const TargetingFact full = TokenGroupNames(token);
+  const TargetingFact less = TokenGroupNames(filtered);
+  CloseHandle(filtered);
+  CloseHandle(token);
+  const AccountName name = NameOf(users);
+  ASSERT_FALSE(name.name.empty());
+  ASSERT_TRUE(full.known && less.known) << full.reason << less.reason;
+  EXPECT_TRUE(Has(full.values, name.name));
+  EXPECT_FALSE(Has(less.values, name.name));
+  EXPECT_FALSE(Has(less.values, name.domain + "\\" + name.name));
+  // Everything else stays.
+  std::vector<std::string> rest = full.values;
+  std::erase(rest, name.name);
+  std::erase(rest, name.domain + "\\" + name.name);
+  EXPECT_EQ(less.values, rest);
+
+  // A handle that is no token: the system's words, never a list.
+  const TargetingFact none = TokenGroupNames(nullptr);
+  EXPECT_FALSE(none.known);
+  EXPECT_NE(none.reason.find(SystemErrorText(ERROR_INVALID_HANDLE)), std::string::npos)
+      << none.reason;
+}
+
 std::string Dotted(DWORD networkOrder) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(&networkOrder);
   char text[16];
