@@ -180,10 +180,15 @@ class Deployment:
         self.engine = self.folder / "QuillonEngine.exe"
         shutil.copyfile(ARGS.engine, self.engine)
 
-    def write(self, name, changes=None, encoding="ascii"):
-        """The document in `encoding`: "utf-16" is Notepad's Unicode, with its mark."""
+    def write(self, name, changes=None, encoding="ascii", targeting=None):
+        """The document in `encoding`: "utf-16" is Notepad's Unicode, with its mark.
+        `targeting` adds a [TARGETING] section with those keys."""
+        text = document_text(changes)
+        if targeting:
+            text += "[TARGETING]\r\n" + "".join(f"{key}={value}\r\n"
+                                                for key, value in targeting.items())
         path = self.folder / name
-        path.write_bytes(document_text(changes).encode(encoding))
+        path.write_bytes(text.encode(encoding))
         return path
 
     def run(self, command_line=None, cwd=None, env=None):
@@ -345,6 +350,35 @@ class WineRun(unittest.TestCase):
             cleared = fixture("remove-printer", printer, "remove-driver", driver, "printers")
             self.assertEqual(cleared.returncode, 0, cleared.stdout)
             self.assertNotIn("printer: " + printer, cleared.stdout)
+
+    def test_targeting_reads_the_tokens_groups_the_site_and_the_addresses(self):
+        deploy = Deployment(self.case)
+        # Wine's token holds the builtin Users group ("BUILTIN\\Users"), which a
+        # document names plainly; every address lies in one of the two networks.
+        pilot = deploy.write("pilot.ini", targeting={
+            "UseTargeting": "True", "UserGroups": "NoSuchGroup, Users",
+            "Subnets": "0.0.0.0/0, ::/0"})
+        self.assert_ran(deploy.run(windows_path(pilot)))
+        _, lines = deploy.debug_lines()
+        met = [line for line in lines if line.startswith(">> Targeted: ")]
+        self.assertEqual(len(met), 2, lines)
+        self.assertRegex(met[0], r"^>> Targeted: computer \S+ has address [0-9a-f.:]+ in "
+                                 r"(0\.0\.0\.0/0|::/0)$")
+        self.assertRegex(met[1], r"^>> Targeted: user .+ is in group Users$")
+        self.assertIn(">> Running Quillon, abort status: False", lines)
+
+        # Not targeted: the reason ends the run, which stores no outcome.
+        for name, targeting, reason in [
+                ("group.ini", {"UserGroups": "NoSuchGroup"},
+                 r"user .+ is in none of the groups NoSuchGroup"),
+                ("site.ini", {"Sites": "Default-First-Site-Name"},
+                 r"the site of computer \S+ cannot be found \(.+\)")]:
+            document = deploy.write(name, targeting={"UseTargeting": "True", **targeting})
+            self.assert_ran(deploy.run(windows_path(document)))
+            _, lines = deploy.debug_lines()
+            self.assertRegex(lines[-4], "^>> Not targeted: " + reason + "$")
+            self.assertNotIn(">> Running Quillon, abort status: False", lines)
+        self.assertEqual(self.status_lines(), [windows_path(pilot) + ",True"])
 
     def test_directory_is_queried_from_slapd_through_wldap32(self):
         # More queues than the server hands out unpaged: only paging reads them all.
