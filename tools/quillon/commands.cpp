@@ -282,10 +282,11 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   platform::HostClock clock;
   platform::LdapDirectory directory;
   const std::unique_ptr<platform::ClientReader> client = platform::CreateHostClientReader();
+  const std::unique_ptr<platform::SystemInfo> facts = HostTargetingFacts();
   return RunQuillon(args, files,
                     {clock, platform::HostLoginName(), platform::HostComputerName(),
                      platform::ReadMountTable(), platform::RunningProgramFolder(), &directory,
-                     SnapshotForPlan(*client, files, err)},
+                     SnapshotForPlan(*client, files, err, facts.get())},
                     out, err);
 }
 

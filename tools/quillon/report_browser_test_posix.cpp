@@ -22,6 +22,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/core/debug_log.h"
 #include "platform/host/host_file_system.h"
 #include "platform/test_browser.h"
 #include "platform/test_process.h"
@@ -34,6 +35,8 @@ namespace fs = std::filesystem;
 using platform::test_process::FileUrl;
 using platform::test_process::ProbeResult;
 using platform::test_process::RunProbe;
+using platform::test_process::Spawn;
+using platform::test_process::WaitFor;
 
 // Takes every connection on a loopback port, keeps its first line (the
 // request a browser sends its proxy) and closes it at once, so a page that
@@ -167,9 +170,9 @@ class ReportPageBrowserTest : public ::testing::Test {
   }
 
   // The probe's result lines for a page, every request through the proxy.
-  std::vector<std::string> Probe(const fs::path& page) {
+  std::vector<std::string> Probe(const fs::path& page, const char* script = kProbe) {
     const fs::path probe = root_ / "probe.html";
-    std::string html = kProbe;
+    std::string html = script;
     html.replace(html.find("PAGE"), 4, FileUrl(page));
     std::ofstream(probe, std::ios::binary) << html;
     const std::string proxy = "--proxy-server=http://127.0.0.1:" + std::to_string(proxy_.port());
@@ -262,6 +265,61 @@ TEST_F(ReportPageBrowserTest, ChartsEachDaySortsByAnyColumnAndFetchesNothing) {
   ASSERT_EQ(attacked.size(), 9u);
   EXPECT_EQ(attacked[7].rfind("title Quillon report: ", 0), 0u) << attacked[7];
   EXPECT_EQ(attacked[2], "user PC1:ann PC2:bob PC3:cy PC4:dee");
+}
+
+// The not-targeted table's rows, as shown and sorted by a click on its count.
+constexpr const char* kNotTargetedProbe = R"(<html><body><pre id="result"></pre>
+<iframe id="page" src="PAGE" width="1200" height="900"></iframe>
+<script>
+const frame = document.getElementById('page');
+frame.onload = () => {
+  const doc = frame.contentDocument;
+  const rows = () => Array.from(doc.querySelectorAll('#not-targeted tbody tr'),
+      row => row.cells[0].textContent + '=' + row.cells[1].textContent).join(' ');
+  const out = ['reasons ' + rows()];
+  doc.querySelectorAll('#not-targeted thead th button')[1].click();
+  out.push('by count ' + rows());
+  out.push('title ' + doc.title);
+  document.getElementById('result').textContent = out.join('\n');
+};
+</script></body></html>
+)";
+
+TEST_F(ReportPageBrowserTest, NotTargetedComputersByReasonParseStrictlyAndSort) {
+  Write("PC1_ann_SUCCESS_moves.txt", ReportText("12/1/2026 9:00:00 AM", "PC1", "ann", false));
+  const auto notTargeted = [this](const std::string& computer, const std::string& reason) {
+    std::ofstream(root_ / "share" / (computer + ".debug"), std::ios::binary)
+        << engine::ScrambleDebugText("*****     BEGIN DEBUG     *****\r\n>> Not targeted: " + reason + "\r\n");
+  };
+  notTargeted("PC2", "computer PC2 is outside the 10% roll-out");
+  notTargeted("PC3", "computer PC3 is outside the 10% roll-out");
+  notTargeted("PC4", "user <img src=x onerror=\"document.title='pwned'\"> is in none of the groups IT");
+  const fs::path page = root_ / "report page.html";
+  platform::HostFileSystem files;
+  std::ostringstream out, err;
+  ASSERT_EQ(tools::Report({"--html", page.string(), (root_ / "share").string()}, files, {}, out, err), 0)
+      << err.str();
+
+  // A strict HTML5 parser (html5lib, as browsers parse) finds no error.
+  const fs::path log = root_ / "html5lib.txt";
+  const int status = WaitFor(Spawn({"/usr/bin/python3", "-c",
+                                    "import sys, html5lib\n"
+                                    "try:\n"
+                                    "    html5lib.HTMLParser(strict=True).parse(open(sys.argv[1], 'rb'))\n"
+                                    "except html5lib.html5parser.ParseError as error:\n"
+                                    "    print(error); sys.exit(1)\n",
+                                    page.string()},
+                                   log.string()),
+                             std::chrono::seconds(60));
+  std::ifstream logText(log);
+  EXPECT_EQ(status, 0) << std::string(std::istreambuf_iterator<char>(logText), {});
+
+  const std::vector<std::string> lines = Probe(page, kNotTargetedProbe);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "reasons outside the roll-out=2 user groups=1");
+  EXPECT_EQ(lines[1], "by count user groups=1 outside the roll-out=2");
+  EXPECT_EQ(lines[2].rfind("title Quillon report: ", 0), 0u) << lines[2];
+  EXPECT_EQ(proxy_.Requests(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -348,6 +348,19 @@ std::string HtmlPage(const Summary& summary) {
   }
   page += "</section>\n";
 
+  if (summary.notTargeted > 0) {
+    page += "<section><h2>Not targeted</h2><p class=\"muted\" id=\"not-targeted-total\">" +
+            Grouped(summary.notTargeted) +
+            (summary.notTargeted == 1 ? " computer" : " computers") +
+            " left out by the document's targeting at their last run, by reason; not "
+            "counted among the runs.</p>\n<table id=\"not-targeted\" class=\"sortable\"><thead><tr>" +
+            Header("Reason", false) + Header("Computers", true) + "</tr></thead>\n<tbody>\n";
+    for (const auto& [kind, count] : summary.notTargetedByReason) {
+      page += "<tr>" + Cell(Escaped(kind)) + NumberCell(count) + "</tr>\n";
+    }
+    page += "</tbody></table></section>\n";
+  }
+
   std::string caption;
   const std::string chart = Chart(summary, &caption);
   page += "<section><h2>Runs per day</h2><ul class=\"legend\">"

@@ -355,6 +355,11 @@ void WriteCsv(const Summary& summary, std::ostream& out) {
   }
   row({"summary", "", "", "", "", summary.folder, "", "", n(summary.runs), n(summary.succeeded),
        n(summary.failed), n(summary.alreadyDone), "", "", sentence});
+  // Computers the document's targeting left out, one row per kind of reason;
+  // they are not among the summary's runs.
+  for (const auto& [kind, count] : summary.notTargetedByReason) {
+    row({"not_targeted", "", "", "", "", "", "", "", n(count), "", "", "", "", "", kind});
+  }
   for (const auto& [key, user] : summary.users) {
     row({"user", user.computer, user.user, "", "", user.lastFile, OutcomeName(user.lastOutcome),
          user.lastTime ? user.lastTime->Iso() : "", n(user.runs), n(user.succeeded), n(user.failed),

@@ -1235,5 +1235,59 @@ TEST(QuillonReportTest, PilotRingThenEveryoneCountsTheComputersLeftOut) {
   fs::remove_all(share);
 }
 
+TEST(QuillonReportTest, NotTargetedComputersByReasonInTheCsvAndThePage) {
+  platform::MemoryFileSystem files;
+  const std::string share = "share";
+  files.folders.insert(share);
+  const auto at = [&](const std::string& name) { return platform::JoinPath(share, name); };
+  files.files[at("PC5_ann_SUCCESS_moves.txt")] = Report(Dated(1, 9), "PC5", "ann", "\r\n");
+  const auto withoutTargeting = files.files;
+  // Reasons as anyone who can write to the share could word them: formulas,
+  // markup, quotes and separators; only their kind reaches the outputs.
+  const std::string hostile[] = {
+      "computer =HYPERLINK(\"http://evil\") is outside the 10% roll-out",
+      "user <script>alert(1)</script> is in none of the groups \"IT\", Floor2",
+      "@SUM(A1),<b>\"x\"</b>",
+  };
+  files.files[at("PC1.debug")] = engine::ScrambleDebugText(
+      "*****     BEGIN DEBUG     *****\r\n>> Not targeted: computer PC1 is outside the 10% roll-out\r\n");
+  for (int i = 0; i < 3; ++i) {
+    files.files[at("PC" + std::to_string(i + 2) + ".debug")] =
+        engine::ScrambleDebugText("*****     BEGIN DEBUG     *****\r\n>> Not targeted: " + hostile[i] + "\r\n");
+  }
+  const report::Summary summary = report::ReadShare(files, share);
+  ASSERT_EQ(summary.notTargeted, 4);
+  EXPECT_EQ(summary.runs, 1);
+
+  Output csv = RunReport(files, {"--csv", share});
+  std::vector<std::string> counted;
+  for (const auto& row : StrictCsv(csv.out)) {
+    ASSERT_EQ(row.size(), 15u) << row[0];
+    if (row[0] == "summary") {
+      EXPECT_EQ(row[8], "1") << "not targeted is no run";
+    } else if (row[0] == "not_targeted") {
+      counted.push_back(row[14] + "=" + row[8]);
+    }
+  }
+  EXPECT_EQ(counted, (std::vector<std::string>{"other=1", "outside the roll-out=2", "user groups=1"}));
+  const std::string page = report::HtmlPage(summary);
+  EXPECT_NE(page.find("<p class=\"muted\" id=\"not-targeted-total\">4 computers left out by the "
+                      "document's targeting at their last run"),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr><td>outside the roll-out</td><td class=\"number\" data-sort=\"2\">2</td></tr>\n"
+                      "<tr><td>user groups</td><td class=\"number\" data-sort=\"1\">1</td></tr>"),
+            std::string::npos)
+      << page;
+  for (const char* leak : {"HYPERLINK", "<script>alert", "SUM(A1)", "evil"}) {
+    EXPECT_EQ(csv.out.find(leak), std::string::npos) << leak;
+    EXPECT_EQ(page.find(leak), std::string::npos) << leak;
+  }
+
+  // Without runs left out, both read as before.
+  files.files = withoutTargeting;
+  EXPECT_EQ(RunReport(files, {"--csv", share}).out.find("not_targeted"), std::string::npos);
+  EXPECT_EQ(report::HtmlPage(report::ReadShare(files, share)).find("Not targeted"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillon::tools

@@ -19,6 +19,10 @@
 #include "platform/sim/sim_platform.h"
 #include "tools/quillon/quillon_cli.h"
 
+#ifdef _WIN32
+#include "platform/win32/system_info_win32.h"
+#endif
+
 namespace quillon::tools {
 
 namespace {
@@ -37,7 +41,10 @@ constexpr const char* kSnapshotUsage =
     "QuillonEngine takes as its client (QUILLON_CLIENT).\n"
     "Windows: the user's printers and connections, the default printer, the\n"
     "installed drivers and ports, the Windows version, computer, DNS and user\n"
-    "names and the profile folder (where the engine keeps its run status).\n"
+    "names, the profile folder (where the engine keeps its run status), and\n"
+    "what a document's targeting asks: the user's and the computer's groups,\n"
+    "the directory site and the IP addresses (a fact that cannot be found is\n"
+    "written as null, so that a plan on the snapshot cannot find it either).\n"
     "Linux: the CUPS scheduler's queues (a queue on another CUPS server's queue\n"
     "as a connection to that server), the default destination, the queues'\n"
     "drivers and device URIs as ports, computer and user names.\n"
@@ -133,6 +140,32 @@ platform::sim::SimFailure Failure(const std::string& call, std::optional<std::st
 std::optional<std::string> OptionalUtf8(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
   return Utf8(*text);
+}
+
+// A fact the client leaves to the document's directory stays out of the file,
+// which is how the simulated client says the same.
+void RecordFact(std::optional<std::optional<std::vector<std::string>>>& key,
+                const platform::TargetingFact& fact) {
+  if (fact.known) {
+    std::vector<std::string> values;
+    for (const std::string& value : fact.values) values.push_back(Utf8(value));
+    key.emplace(std::move(values));
+  } else if (!fact.fromDirectory) {
+    key.emplace();
+  }
+}
+
+void RecordTargetingFacts(platform::SystemInfo& system, platform::sim::SimClientState& state) {
+  RecordFact(state.userGroups, system.GetUserGroups());
+  RecordFact(state.computerGroups, system.GetComputerGroups());
+  // The engine decides on the first site, and on none as not found.
+  const platform::TargetingFact site = system.GetSiteName();
+  if (site.known && !site.values.empty()) {
+    state.site.emplace(Utf8(site.values.front()));
+  } else if (!site.fromDirectory) {
+    state.site.emplace();
+  }
+  RecordFact(state.addresses, system.GetAddresses());
 }
 
 // Progress on standard error, only once the command has run for a while: a
@@ -310,6 +343,11 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
   for (const char* key : {"userName", "os", "profileFolder", "printers", "defaultPrinter"}) {
     keys.push_back(key);
   }
+  if (request.facts) {
+    // The groups may need the directory, which can be slow to answer.
+    announce("reading the facts a document's targeting asks for");
+    RecordTargetingFacts(*request.facts, state);
+  }
 
   for (const platform::ListedPrinter& printer : listing.printers) {
     state.printers.push_back(AsSimPrinter(printer.info));
@@ -408,9 +446,11 @@ SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotReques
 }
 
 std::function<bool(const std::string&, platform::sim::SimClientState*, std::string*)>
-SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err) {
-  return [&reader, &files, &err](const std::string& documentFile,
-                                 platform::sim::SimClientState* client, std::string* error) {
+SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err,
+                platform::SystemInfo* facts) {
+  return [&reader, &files, &err, facts](const std::string& documentFile,
+                                        platform::sim::SimClientState* client,
+                                        std::string* error) {
     const std::optional<std::string> bytes = files.ReadFile(documentFile);
     if (!bytes) {
       *error = documentFile + ": cannot be read";
@@ -421,6 +461,7 @@ SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std
     document::ReadDocumentText(&*bytes, document);
     SnapshotRequest request;
     request.document = &document;
+    request.facts = facts;
     SnapshotResult result = TakeSnapshot(reader, request);
     if (!result.printersListed) {
       *error = "the user's printers cannot be listed: " + result.listingError;
@@ -436,9 +477,10 @@ SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std
 
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files,
              platform::ClientReader& reader, std::ostream& out, std::ostream& err,
-             std::chrono::milliseconds progressAfter) {
+             std::chrono::milliseconds progressAfter, platform::SystemInfo* facts) {
   std::optional<std::string> documentPath, outputPath;
   SnapshotRequest request;
+  request.facts = facts;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -519,10 +561,19 @@ int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files,
   return incomplete ? kIncomplete : kFine;
 }
 
+std::unique_ptr<platform::SystemInfo> HostTargetingFacts() {
+#ifdef _WIN32
+  return std::make_unique<platform::win32::Win32SystemInfo>();
+#else
+  return nullptr;
+#endif
+}
+
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
              std::ostream& err) {
   const std::unique_ptr<platform::ClientReader> reader = platform::CreateHostClientReader();
-  return Snapshot(args, files, *reader, out, err);
+  const std::unique_ptr<platform::SystemInfo> facts = HostTargetingFacts();
+  return Snapshot(args, files, *reader, out, err, std::chrono::seconds(1), facts.get());
 }
 
 }  // namespace quillon::tools

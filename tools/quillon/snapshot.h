@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/client_reader.h"
 #include "platform/file_system.h"
 #include "platform/sim/sim_client.h"
+#include "platform/system_info.h"
 
 namespace quillon::tools {
 
@@ -33,6 +35,8 @@ std::vector<std::string> ServersToRead(const document::MigrationDocument& docume
 struct SnapshotRequest {
   const document::MigrationDocument* document = nullptr;  // --servers-of
   std::vector<std::string> servers;                        // --server, read first
+  // Where the client's targeting facts are asked; null: none are recorded.
+  platform::SystemInfo* facts = nullptr;
 };
 
 struct SnapshotResult {
@@ -44,22 +48,34 @@ struct SnapshotResult {
 
 // Reads the client. `step` is told what is read next (for progress). Every
 // text goes into the state as UTF-8, whatever the host's 8-bit text.
+// Targeting's facts are written as a run on the snapshot must meet them: a
+// known fact with its values, one the client cannot find as null (cannot be
+// found there either), one the client leaves to the document's directory not
+// at all (so that the directory is asked there as here).
 SnapshotResult TakeSnapshot(platform::ClientReader& reader, const SnapshotRequest& request,
                             const std::function<void(const std::string&)>& step = {});
 
 // For `quillon plan` without a client file: a snapshot through `reader` with
 // the queues of the servers the document at `documentFile` names. What cannot
 // be read goes to `err` as the plan's warnings; false, with the reason, when
-// the document or the user's printers cannot be read.
+// the document or the user's printers cannot be read. `facts` as in
+// SnapshotRequest.
 std::function<bool(const std::string& documentFile, platform::sim::SimClientState* client,
                    std::string* error)>
-SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err);
+SnapshotForPlan(platform::ClientReader& reader, platform::FileSystem& files, std::ostream& err,
+                platform::SystemInfo* facts = nullptr);
 
-// `quillon snapshot` (args after the command) over `reader`. Progress lines go
-// to `err` once the command has run for `progressAfter`.
+// Where this computer's targeting facts are asked: the Windows system; null
+// on a CUPS host, which has none of its own.
+std::unique_ptr<platform::SystemInfo> HostTargetingFacts();
+
+// `quillon snapshot` (args after the command) over `reader`, with the
+// targeting facts of `facts` (none when null). Progress lines go to `err`
+// once the command has run for `progressAfter`.
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files,
              platform::ClientReader& reader, std::ostream& out, std::ostream& err,
-             std::chrono::milliseconds progressAfter = std::chrono::seconds(1));
+             std::chrono::milliseconds progressAfter = std::chrono::seconds(1),
+             platform::SystemInfo* facts = nullptr);
 // The same over this computer's own client.
 int Snapshot(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
              std::ostream& err);

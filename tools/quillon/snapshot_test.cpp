@@ -92,10 +92,11 @@ struct Output {
 };
 
 Output Snap(platform::ClientReader& reader, const std::vector<std::string>& args,
-           std::chrono::milliseconds progressAfter = std::chrono::seconds(1)) {
+           std::chrono::milliseconds progressAfter = std::chrono::seconds(1),
+           platform::SystemInfo* facts = nullptr) {
   platform::HostFileSystem files;
   std::ostringstream out, err;
-  const int code = Snapshot(args, files, reader, out, err, progressAfter);
+  const int code = Snapshot(args, files, reader, out, err, progressAfter, facts);
   return {code, out.str(), err.str()};
 }
 
@@ -439,6 +440,87 @@ TEST(QuillonSnapshotTest, PerMachineConnectionsAndTheDefaultPrinterModeGoThrough
               !legacyMode.has_value())
         << run->RunMessage;
   }
+}
+
+TEST(QuillonSnapshotTest, TargetingFactsGoThroughTheSnapshotIntoThePlan) {
+  EngineWorld world;
+  // The facts of a simulated client: the computer's groups left to the
+  // document's directory (no key), the rest known.
+  world.state.userGroups = std::vector<std::string>{"Domain Users", "Floor2-Pilot"};
+  world.state.site = std::string("HQ");
+  world.state.addresses = std::vector<std::string>{"fe80::1%3", "10.1.2.42"};
+  platform::sim::SimPlatform simulated(world.state, world.host, world.files, world.clock);
+  ScriptedClient client;
+  client.facts.version = platform::OsVersion{0, 2, 10};
+  client.facts.computerName = "PC042";
+  client.facts.userName = "alice";
+  client.facts.profileFolder = world.ProfileFolder();
+  client.printers.printers = {{Connection("OLDSRV", "HP4"), {}, {}}};
+  client.servers["OLDSRV"] = Queues({"HP4"});
+  client.servers["NEWSRV"] = Queues({"HP4"});
+  const std::string snapshot = world.Path("client.json");
+  const std::vector<std::string> args{"--server", "OLDSRV", "--server", "NEWSRV", "-o", snapshot};
+
+  auto plan = [&](const std::string& targeting) {
+    const std::string document =
+        world.WriteFile(world.Path("migration.ini"),
+                        CompleteDocument() + "[TARGETING]\r\nUseTargeting=True\r\n" + targeting);
+    platform::HostFileSystem files;
+    std::ostringstream out, err;
+    CommandHost host{world.clock, "admin", "ADMINPC", std::nullopt, "", nullptr, {}};
+    const int code = RunQuillon({"plan", "--client", snapshot, document}, files, host, out, err);
+    EXPECT_EQ(code, 0) << err.str();
+    return out.str();
+  };
+
+  const Output taken = Snap(client, args, std::chrono::seconds(1), &simulated);
+  ASSERT_EQ(taken.code, 0) << taken.err;
+  platform::sim::LoadResult loaded = platform::sim::LoadClient(snapshot);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  EXPECT_EQ(loaded.state.userGroups, world.state.userGroups);
+  EXPECT_EQ(loaded.state.site, world.state.site);
+  EXPECT_EQ(loaded.state.addresses, world.state.addresses);
+  EXPECT_FALSE(loaded.state.computerGroups.has_value()) << "left to the directory";
+  std::string planned = plan("UserGroups=IT,floor2-pilot\r\nSites=hq\r\nSubnets=10.1.0.0/16\r\n");
+  EXPECT_NE(planned.find("Targeted: computer PC042 is in site hq\n"
+                         "Targeted: computer PC042 has address 10.1.2.42 in 10.1.0.0/16\n"
+                         "Targeted: user alice is in group floor2-pilot\n\nThe run would succeed."),
+            std::string::npos)
+      << planned;
+  planned = plan("Sites=Branch\r\n");
+  EXPECT_NE(planned.find("Not targeted: computer PC042 is in site HQ, none of Branch\n"
+                         "The run would do nothing"),
+            std::string::npos)
+      << planned;
+  EXPECT_EQ(planned.find("Connections added"), std::string::npos) << planned;
+  planned = plan("ComputerGroups=Floor2-PCs\r\n");
+  EXPECT_NE(planned.find("Not targeted: the groups of computer PC042 cannot be found (the client "
+                         "file has no computerGroups and the document names no directory)"),
+            std::string::npos)
+      << planned;
+
+  // What the client cannot find is written as null, and a run on the
+  // snapshot cannot find it either.
+  world.state.addresses.emplace();
+  ASSERT_EQ(Snap(client, args, std::chrono::seconds(1), &simulated).code, 0);
+  EXPECT_NE(ReadAll(snapshot).find("\"addresses\": null"), std::string::npos) << ReadAll(snapshot);
+  planned = plan("Subnets=10.1.0.0/16\r\n");
+  EXPECT_NE(planned.find("Not targeted: the addresses of computer PC042 cannot be found"),
+            std::string::npos)
+      << planned;
+
+  // Without facts (a host that has none, a snapshot of before): no keys, and
+  // a condition that needs one is not met.
+  ASSERT_EQ(Snap(client, args).code, 0);
+  const std::string bare = ReadAll(snapshot);
+  for (const char* key : {"userGroups", "computerGroups", "\"site\"", "addresses"}) {
+    EXPECT_EQ(bare.find(key), std::string::npos) << key;
+  }
+  planned = plan("Sites=HQ\r\n");
+  EXPECT_NE(planned.find("Not targeted: the site of computer PC042 cannot be found (the client "
+                         "file has no site)"),
+            std::string::npos)
+      << planned;
 }
 
 TEST(QuillonSnapshotTest, ArgumentsFailuresAndProgress) {

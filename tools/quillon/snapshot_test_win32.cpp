@@ -16,6 +16,7 @@
 #include "platform/sim/sim_client.h"
 #include "platform/text.h"
 #include "platform/win32/spooler_win32.h"
+#include "platform/win32/system_info_win32.h"
 
 namespace quillon::tools {
 namespace {
@@ -145,6 +146,16 @@ TEST_F(QuillonSnapshotWineTest, QuillonExeWritesWhatTheSpoolerAndTheSystemSay) {
             std::make_optional(std::make_optional(ComputerName(ComputerNameDnsFullyQualified))));
   EXPECT_EQ(state.userName, std::make_optional(Environment("USERNAME")));
   EXPECT_EQ(state.profileFolder, std::make_optional(Environment("USERPROFILE")));
+  // Targeting's facts as the system gives them to this test: the values of
+  // a known one, null for one that cannot be found.
+  platform::win32::Win32SystemInfo system;
+  const auto written = [](const platform::TargetingFact& fact) {
+    using Key = std::optional<std::optional<std::vector<std::string>>>;
+    if (fact.known) return Key(std::optional<std::vector<std::string>>(fact.values));
+    return fact.fromDirectory ? Key() : Key(std::optional<std::vector<std::string>>());
+  };
+  EXPECT_EQ(state.userGroups, written(system.GetUserGroups()));
+  EXPECT_EQ(state.addresses, written(system.GetAddresses()));
 
   const auto printer = std::find_if(state.printers.begin(), state.printers.end(),
                                     [&](const auto& p) { return p.name == printerName_; });
