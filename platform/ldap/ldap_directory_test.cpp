@@ -468,7 +468,9 @@ TEST(LdapDirectory, GroupsFollowMemberOfThroughNestingAndCycles) {
                      OrganizationalUnitEntry(kCorp, "Groups"),
                      AccountEntry(kPeople, "jdoe"),
                      AccountEntry(kPeople, "PC042", /*computer=*/true),
-                     AccountEntry(kPeople, "x*(y)\\z")};
+                     AccountEntry(kPeople, "x*(y)\\z"),
+                     AccountEntry(kPeople, "twin"),
+                     AccountEntry(kGroups, "twin")};
   SlapdFixture server(options);
   REQUIRE_SERVER(server);
   const std::string jdoe = options.entries[2].dn, pc042 = options.entries[3].dn;
@@ -495,6 +497,7 @@ TEST(LdapDirectory, GroupsFollowMemberOfThroughNestingAndCycles) {
   EXPECT_EQ(GroupsOf(directory, binding, "PC042"), "failed: no account PC042 in the directory");
   EXPECT_EQ(GroupsOf(directory, binding, "jd*"), "failed: no account jd* in the directory");
   EXPECT_EQ(GroupsOf(directory, binding, "x*"), "failed: no account x* in the directory");
+  EXPECT_EQ(GroupsOf(directory, binding, "twin"), "failed: more than one account twin in the directory");
   DirectoryQuery missing = directory.QueryAccountGroups(binding, "nobody", false);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.errorNumber, kNoSuchObject);
