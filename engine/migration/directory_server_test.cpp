@@ -15,6 +15,8 @@
 namespace quillon::engine {
 namespace {
 
+using platform::ldap_test::AccountEntry;
+using platform::ldap_test::GroupEntry;
 using platform::ldap_test::OrganizationalUnitEntry;
 using platform::ldap_test::PrintQueueEntry;
 using platform::ldap_test::SlapdFixture;
@@ -207,6 +209,57 @@ TEST_F(DirectoryServerTest, ARepeatedPagingCookieNeitherLosesQueuesNorPrunesOnAC
       << cut->RunMessage;
   EXPECT_TRUE(world_.Calls({"AddPrinterConnection", "DeletePrinterConnection"}).empty())
       << "nothing moved or pruned on a list that never ended";
+}
+
+// A client file without userGroups and computerGroups leaves the groups to
+// the document's directory: nested membership of the user and of the computer
+// decides whether the run acts.
+TEST_F(DirectoryServerTest, TargetingReadsTheAccountsGroupsFromTheDirectory) {
+  constexpr const char* kPeople = "ou=People,dc=corp,dc=example";
+  constexpr const char* kGroups = "ou=Groups,dc=corp,dc=example";
+  SlapdOptions options;
+  options.memberOf = true;
+  options.entries = {OrganizationalUnitEntry(kCorp, "People"), OrganizationalUnitEntry(kCorp, "Groups"),
+                     AccountEntry(kPeople, "jdoe"), AccountEntry(kPeople, "PC042", /*computer=*/true)};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+  const platform::ldap_test::SlapdEntry pilot = GroupEntry(kGroups, "Floor2-Pilot", {options.entries[2].dn});
+  ASSERT_EQ(server.Add(pilot), "");
+  ASSERT_EQ(server.Add(GroupEntry(kGroups, "IT-All", {pilot.dn})), "");
+  ASSERT_EQ(server.Add(GroupEntry(kGroups, "Pilot-Computers", {options.entries[3].dn})), "");
+
+  world_.AddQueue("OLDSRV", "Floor2");
+  world_.AddQueue("NEWSRV", "Floor2");
+  world_.AddConnection("OLDSRV", "Floor2");
+  const std::string domain = server.HostPort() + "/" + kCorp;
+  const auto run = [&](const std::string& user, const std::string& groups) {
+    world_.state.userName = user;
+    const std::string path = world_.WriteFile(
+        world_.Path("targeted.ini"),
+        CompleteDocument({{"DomainName=", "DomainName=" + domain},
+                          {"AlwaysRun=False", "AlwaysRun=True"}}) +
+            "[TARGETING]\r\nUseTargeting=True\r\nComputerGroups=Pilot-Computers\r\nUserGroups=" +
+            groups + "\r\n");
+    auto context = world_.Run(path);
+    EXPECT_FALSE(context->AbortStatus) << context->RunMessage;
+    std::string lines;
+    for (const std::string& line : context->TargetingLines) lines += line + "\n";
+    return lines;
+  };
+
+  EXPECT_EQ(run("jdoe", "Floor3-Pilot"),
+            "Not targeted: user jdoe is in none of the groups Floor3-Pilot\n");
+  EXPECT_EQ(run("nobody", "IT-All"),
+            "Not targeted: the groups of user nobody cannot be found (the directory " + domain +
+                " did not give them: no account nobody in the directory)\n");
+  const std::vector<std::string> before = world_.PrinterNames();
+  EXPECT_NE(std::find(before.begin(), before.end(), "\\\\OLDSRV\\Floor2"), before.end())
+      << "not targeted: nothing moved";
+  EXPECT_EQ(run("jdoe", "Floor3-Pilot, IT-All"),
+            "Targeted: computer PC042 is in group Pilot-Computers\n"
+            "Targeted: user jdoe is in group IT-All\n");
+  const std::vector<std::string> after = world_.PrinterNames();
+  EXPECT_NE(std::find(after.begin(), after.end(), "\\\\NEWSRV\\Floor2"), after.end());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <set>
 #include <string_view>
 #include <utility>
 
@@ -14,6 +15,7 @@ namespace quillon::platform {
 namespace {
 
 constexpr std::string_view kScheme = "LDAP://";
+constexpr int kLdapConstraintViolation = 0x13;
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -150,6 +152,19 @@ LdapStatus CheckObject(LdapSession& session, const std::string& base) {
   return session.Search(base, LdapScope::kBase, "(objectClass=*)", {"1.1"}, 0, noCookie, found);
 }
 
+// A group's name: its sAMAccountName, else its cn (values in that order).
+void AddGroupRow(const LdapEntryValues& values, DirectoryQuery& query) {
+  const std::vector<std::string>& name = values[0].empty() ? values[1] : values[0];
+  if (name.empty()) return;
+  NarrowText narrow = Utf8ToNarrow(name.front());
+  query.rows.push_back({std::move(narrow.text), {}, narrow.exact});
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 }  // namespace
 
 std::optional<AdsPath> ParseAdsPath(const std::string& path) {
@@ -229,6 +244,22 @@ std::int64_t DirectoryErrorNumber(int ldapCode) {
   return static_cast<std::int32_t>(0x80070000u | Win32Code(ldapCode));
 }
 
+std::string LdapFilterValue(std::string_view value, bool binary) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string escaped;
+  for (char c : value) {
+    if (binary || c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
+      const auto byte = static_cast<unsigned char>(c);
+      escaped += '\\';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 15];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 LdapDirectory::LdapDirectory() : LdapDirectory(Options{}) {}
 
 LdapDirectory::LdapDirectory(Options options)
@@ -259,46 +290,142 @@ DirectoryBinding LdapDirectory::Bind(const std::string& path) {
   return {true, boundPath_, 0, {}, std::move(credentialFailure)};
 }
 
-DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
-                                               const std::string& /*commandText*/) {
-  if (!session_->open() || binding.adsPath != boundPath_) {
-    DirectoryBinding again = Bind(binding.adsPath);
-    if (!again.ok) return {false, {}, again.errorNumber, std::move(again.errorDescription)};
-  }
+bool LdapDirectory::Connect(const DirectoryBinding& binding, DirectoryQuery& failed) {
+  if (session_->open() && binding.adsPath == boundPath_) return true;
+  DirectoryBinding again = Bind(binding.adsPath);
+  if (again.ok) return true;
+  failed = {false, {}, again.errorNumber, std::move(again.errorDescription)};
+  return false;
+}
 
+DirectoryQuery LdapDirectory::SearchAllPages(const std::string& filter,
+                                             const std::vector<std::string>& attributes,
+                                             const char* what, Found& found) {
   // Paging ends only with an empty cookie (RFC 2696): some servers send the
   // same cookie on every page, so a repeated one says nothing about the end.
-  DirectoryQuery query;
   std::string cookie;
-  std::vector<LdapEntryValues> page;
   int pages = 0;
   do {
     if (pages == options_.maxPages) {
       return {false, {}, kAdminLimitExceeded,
-              "The directory was still sending print queues after " + std::to_string(pages) +
-                  " pages of " + std::to_string(options_.pageSize) +
+              "The directory was still sending " + std::string(what) + " after " +
+                  std::to_string(pages) + " pages of " + std::to_string(options_.pageSize) +
                   "; the list is incomplete and was not used."};
     }
     ++pages;
-    page.clear();
-    LdapStatus status =
-        session_->Search(baseDn_, LdapScope::kSubtree, "(objectCategory=printQueue)",
-                         {"name", "printShareName"}, options_.pageSize, cookie, page);
+    LdapStatus status = session_->Search(baseDn_, LdapScope::kSubtree, filter, attributes,
+                                         options_.pageSize, cookie, found.entries, &found.dns);
     if (!status.ok()) return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
-    for (LdapEntryValues& values : page) {
-      // The directory's strings are UTF-8; printer names are compared in the
-      // system's 8-bit text.
-      DirectoryRow row;
-      for (auto [value, text] : {std::pair{&values[0], &row.name},
-                                 std::pair{&values[1], &row.printShareName}}) {
-        if (value->empty()) continue;
-        NarrowText narrow = Utf8ToNarrow(value->front());
-        *text = std::move(narrow.text);
-        row.exact = row.exact && narrow.exact;
-      }
-      query.rows.push_back(std::move(row));
-    }
   } while (!cookie.empty());
+  return {true, {}, 0, {}};
+}
+
+DirectoryQuery LdapDirectory::QueryPrintQueues(const DirectoryBinding& binding,
+                                               const std::string& /*commandText*/) {
+  DirectoryQuery query;
+  if (!Connect(binding, query)) return query;
+  Found found;
+  query = SearchAllPages("(objectCategory=printQueue)", {"name", "printShareName"},
+                         "print queues", found);
+  if (!query.ok) return query;
+  for (LdapEntryValues& values : found.entries) {
+    // The directory's strings are UTF-8; printer names are compared in the
+    // system's 8-bit text.
+    DirectoryRow row;
+    for (auto [value, text] : {std::pair{&values[0], &row.name},
+                               std::pair{&values[1], &row.printShareName}}) {
+      if (value->empty()) continue;
+      NarrowText narrow = Utf8ToNarrow(value->front());
+      *text = std::move(narrow.text);
+      row.exact = row.exact && narrow.exact;
+    }
+    query.rows.push_back(std::move(row));
+  }
+  return query;
+}
+
+DirectoryQuery LdapDirectory::QueryAccountGroups(const DirectoryBinding& binding,
+                                                 const std::string& accountName, bool computer) {
+  DirectoryQuery query;
+  if (!Connect(binding, query)) return query;
+  const std::string account = computer ? accountName + "$" : accountName;
+  Found found;
+  query = SearchAllPages("(&(objectClass=user)(sAMAccountName=" + LdapFilterValue(account) + "))",
+                         {"memberOf"}, "accounts", found);
+  if (!query.ok) return query;
+  if (found.entries.empty()) {
+    return {false, {}, DirectoryErrorNumber(kLdapNoSuchObject),
+            "no account " + account + " in the directory"};
+  }
+  if (found.entries.size() > 1) {
+    return {false, {}, DirectoryErrorNumber(kLdapConstraintViolation),
+            "more than one account " + account + " in the directory"};
+  }
+
+  // tokenGroups is computed only for a base-scope read of the object itself.
+  std::string noCookie;
+  std::vector<LdapEntryValues> self;
+  LdapStatus status = session_->Search(found.dns.front(), LdapScope::kBase, "(objectClass=*)",
+                                       {"tokenGroups"}, 0, noCookie, self);
+  if (!status.ok()) return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
+  if (!self.empty() && !self.front()[0].empty()) return GroupsBySid(self.front()[0]);
+  return GroupsByMemberOf(account, found.entries.front()[0]);
+}
+
+DirectoryQuery LdapDirectory::GroupsBySid(const std::vector<std::string>& sids) {
+  // A SID that names nothing under the bound object (a well-known one, or a
+  // group of another domain) gives no row.
+  std::string filter = "(|";
+  for (const std::string& sid : sids) filter += "(objectSid=" + LdapFilterValue(sid, true) + ")";
+  filter += ")";
+  Found found;
+  DirectoryQuery query = SearchAllPages(filter, {"sAMAccountName", "cn"}, "groups", found);
+  if (!query.ok) return query;
+  for (const LdapEntryValues& values : found.entries) AddGroupRow(values, query);
+  return query;
+}
+
+// Breadth first, each group read once: membership cycles end, and a group
+// reached by two paths is one row.
+DirectoryQuery LdapDirectory::GroupsByMemberOf(const std::string& account,
+                                               const std::vector<std::string>& direct) {
+  DirectoryQuery query;
+  std::set<std::string> seen;
+  // False once more groups are known than the bound allows.
+  auto enqueue = [&](const std::vector<std::string>& dns, std::vector<std::string>& into) {
+    for (const std::string& dn : dns) {
+      if (seen.insert(LowerAscii(dn)).second) into.push_back(dn);
+    }
+    return seen.size() <= static_cast<std::size_t>(options_.maxGroups);
+  };
+  auto cut = [&account](std::string why) {
+    return DirectoryQuery{false, {}, kAdminLimitExceeded,
+                          "the groups of " + account + " " + why +
+                              "; the list is incomplete and was not used"};
+  };
+  const std::string tooMany = "are more than " + std::to_string(options_.maxGroups);
+  std::vector<std::string> level;
+  if (!enqueue(direct, level)) return cut(tooMany);
+  for (int depth = 1; !level.empty(); ++depth) {
+    if (depth > options_.maxGroupDepth) {
+      return cut("nest deeper than " + std::to_string(options_.maxGroupDepth) + " levels");
+    }
+    std::vector<std::string> next;
+    for (const std::string& dn : level) {
+      std::string noCookie;
+      std::vector<LdapEntryValues> group;
+      LdapStatus status = session_->Search(dn, LdapScope::kBase, "(objectClass=*)",
+                                           {"sAMAccountName", "cn", "memberOf"}, 0, noCookie,
+                                           group);
+      // A group deleted since, or one this bind may not see, names nothing.
+      if (status.code == kLdapNoSuchObject) continue;
+      if (!status.ok()) return {false, {}, DirectoryErrorNumber(status.code), std::move(status.text)};
+      if (group.empty()) continue;
+      AddGroupRow(group.front(), query);
+      if (!enqueue(group.front()[2], next)) return cut(tooMany);
+    }
+    level = std::move(next);
+  }
   query.ok = true;
   return query;
 }

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 #include <ldap.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 
@@ -18,6 +21,8 @@
 namespace quillon::platform {
 namespace {
 
+using ldap_test::AccountEntry;
+using ldap_test::GroupEntry;
 using ldap_test::OrganizationalUnitEntry;
 using ldap_test::PrintQueueEntry;
 using ldap_test::ScopedEnvironment;
@@ -433,6 +438,139 @@ TEST(LdapDirectory, PagingEndsOnlyWithAnEmptyCookie) {
             "The directory was still sending print queues after 50 pages of 2; the list is "
             "incomplete and was not used.");
   EXPECT_EQ(endless.pagesServed(), 50);
+}
+
+constexpr const char* kPeople = "ou=People,dc=corp,dc=example";
+constexpr const char* kGroups = "ou=Groups,dc=corp,dc=example";
+
+std::string Dn(const char* name, const char* parent) { return std::string("cn=") + name + "," + parent; }
+
+// The sorted group names of one account, or the failure's description.
+std::string GroupsOf(LdapDirectory& directory, const DirectoryBinding& binding,
+                     const std::string& account, bool computer = false) {
+  DirectoryQuery query = directory.QueryAccountGroups(binding, account, computer);
+  if (!query.ok) return "failed: " + query.errorDescription;
+  std::vector<std::string> names;
+  for (const DirectoryRow& row : query.rows) names.push_back(row.name);
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// OpenLDAP has no tokenGroups: the memberOf overlay's direct memberships are
+// followed upwards, each group once, within the bounds; the account's name
+// never acts as a filter.
+TEST(LdapDirectory, GroupsFollowMemberOfThroughNestingAndCycles) {
+  SlapdOptions options;
+  options.memberOf = true;
+  options.entries = {OrganizationalUnitEntry(kCorp, "People"),
+                     OrganizationalUnitEntry(kCorp, "Groups"),
+                     AccountEntry(kPeople, "jdoe"),
+                     AccountEntry(kPeople, "PC042", /*computer=*/true),
+                     AccountEntry(kPeople, "x*(y)\\z"),
+                     AccountEntry(kPeople, "twin"),
+                     AccountEntry(kGroups, "twin")};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+  const std::string jdoe = options.entries[2].dn, pc042 = options.entries[3].dn;
+  const std::string odd = options.entries[4].dn;
+  ldap_test::SlapdEntry legacy{Dn("Legacy Readers", kGroups),
+                               {{"objectClass", "group"}, {"cn", "Legacy Readers"}, {"member", jdoe}}};
+  // Groups added through the server, so that the overlay writes memberOf.
+  for (const ldap_test::SlapdEntry& group :
+       {GroupEntry(kGroups, "Floor2-Pilot", {jdoe}), legacy,
+        GroupEntry(kGroups, "IT-All", {Dn("Floor2-Pilot", kGroups)}),
+        GroupEntry(kGroups, "Pilot-Computers", {pc042}), GroupEntry(kGroups, "Loop-A", {odd}),
+        GroupEntry(kGroups, "Loop-B", {Dn("Loop-A", kGroups)})}) {
+    ASSERT_EQ(server.Add(group), "");
+  }
+  ASSERT_EQ(server.AddValues({Dn("Loop-A", kGroups), {{"member", Dn("Loop-B", kGroups)}}}), "");
+
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  EXPECT_EQ(GroupsOf(directory, binding, "jdoe"), "Floor2-Pilot, IT-All, Legacy Readers");
+  EXPECT_EQ(GroupsOf(directory, binding, "JDOE"), "Floor2-Pilot, IT-All, Legacy Readers");
+  EXPECT_EQ(GroupsOf(directory, binding, "PC042", /*computer=*/true), "Pilot-Computers");
+  EXPECT_EQ(GroupsOf(directory, binding, "x*(y)\\z"), "Loop-A, Loop-B");
+  EXPECT_EQ(GroupsOf(directory, binding, "PC042"), "failed: no account PC042 in the directory");
+  EXPECT_EQ(GroupsOf(directory, binding, "jd*"), "failed: no account jd* in the directory");
+  EXPECT_EQ(GroupsOf(directory, binding, "x*"), "failed: no account x* in the directory");
+  EXPECT_EQ(GroupsOf(directory, binding, "twin"), "failed: more than one account twin in the directory");
+  DirectoryQuery missing = directory.QueryAccountGroups(binding, "nobody", false);
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.errorNumber, kNoSuchObject);
+  // Under a base that does not hold the account, it is not found.
+  DirectoryBinding groupsOnly = directory.Bind(PathTo(server, kGroups));
+  ASSERT_TRUE(groupsOnly.ok) << groupsOnly.errorDescription;
+  EXPECT_EQ(GroupsOf(directory, groupsOnly, "jdoe"), "failed: no account jdoe in the directory");
+  // The first binding is bound again for its query.
+  EXPECT_EQ(GroupsOf(directory, binding, "PC042", true), "Pilot-Computers");
+
+  LdapDirectory fewGroups(LdapDirectory::Options{.maxGroups = 2});
+  DirectoryQuery cut = fewGroups.QueryAccountGroups(binding, "jdoe", false);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_TRUE(cut.rows.empty());
+  EXPECT_EQ(cut.errorNumber, kAdminLimitExceeded);
+  EXPECT_EQ(cut.errorDescription,
+            "the groups of jdoe are more than 2; the list is incomplete and was not used");
+  EXPECT_EQ(GroupsOf(fewGroups, binding, "x*(y)\\z"), "Loop-A, Loop-B");
+  LdapDirectory shallow(LdapDirectory::Options{.maxGroupDepth = 1});
+  EXPECT_EQ(GroupsOf(shallow, binding, "jdoe"),
+            "failed: the groups of jdoe nest deeper than 1 levels; the list is incomplete and was "
+            "not used");
+  EXPECT_EQ(GroupsOf(shallow, binding, "PC042", true), "Pilot-Computers");
+}
+
+// A SID as the directory stores it: revision 1, the NT authority, then the
+// sub-authorities little-endian.
+std::string Sid(std::initializer_list<std::uint32_t> subAuthorities) {
+  std::string sid{'\x01', static_cast<char>(subAuthorities.size()), 0, 0, 0, 0, 0, '\x05'};
+  for (std::uint32_t part : subAuthorities) {
+    for (int shift = 0; shift < 32; shift += 8) sid += static_cast<char>((part >> shift) & 0xFF);
+  }
+  return sid;
+}
+
+// Where the directory gives tokenGroups (stored here, computed by a domain
+// controller), those SIDs are the groups, whatever memberOf says; their bytes
+// include NUL and filter metacharacters.
+TEST(LdapDirectory, GroupsFromTokenGroupsAreResolvedBySid) {
+  EXPECT_EQ(LdapFilterValue(std::string("a*(b)\\c\0d\xC3\xBC", 11)),
+            "a\\2a\\28b\\29\\5cc\\00d\xC3\xBC");
+  EXPECT_EQ(LdapFilterValue("\x01\xFFz", /*binary=*/true), "\\01\\ff\\7a");
+
+  const std::string printAdmins = Sid({21, 7, 8, 0x5C2A2928u}), legacy = Sid({21, 7, 8, 1104});
+  const std::string elsewhere = Sid({21, 9, 9, 1105}), builtinUsers = Sid({32, 545});
+  ldap_test::SlapdEntry user = AccountEntry(kPeople, "tuser");
+  for (const std::string& sid : {printAdmins, builtinUsers, legacy, elsewhere}) {
+    user.attributes.emplace_back("tokenGroups", sid);
+  }
+  ldap_test::SlapdEntry admins = GroupEntry(kGroups, "Print-Admins");
+  admins.attributes.emplace_back("objectSid", printAdmins);
+  ldap_test::SlapdEntry cnOnly{Dn("Legacy Printing", kGroups),
+                               {{"objectClass", "group"}, {"cn", "Legacy Printing"},
+                                {"objectSid", legacy}}};
+  // A group with almost the same SID, and one that lists the user as a member
+  // but is not in its token.
+  ldap_test::SlapdEntry near = GroupEntry(kGroups, "Near-Miss");
+  near.attributes.emplace_back("objectSid", Sid({21, 7, 8, 0x5C2A2929u}));
+  ldap_test::SlapdEntry stale = GroupEntry(kGroups, "Stale", {Dn("tuser", kPeople)});
+  stale.attributes.emplace_back("objectSid", Sid({21, 7, 8, 1200}));
+
+  SlapdOptions options;
+  options.memberOf = true;
+  options.entries = {OrganizationalUnitEntry(kCorp, "People"), OrganizationalUnitEntry(kCorp, "Groups"),
+                     user, admins, cnOnly, near};
+  SlapdFixture server(options);
+  REQUIRE_SERVER(server);
+  ASSERT_EQ(server.Add(stale), "");
+
+  LdapDirectory directory;
+  DirectoryBinding binding = directory.Bind(PathTo(server, kCorp));
+  ASSERT_TRUE(binding.ok) << binding.errorDescription;
+  EXPECT_EQ(GroupsOf(directory, binding, "tuser"), "Legacy Printing, Print-Admins");
 }
 
 }  // namespace

@@ -44,10 +44,12 @@ class LdapSession {
   LdapStatus BindKerberos();
   // One search request. With `pageSize` > 0 it asks for one page, continuing
   // after `cookie`, and leaves the server's cookie there (empty after the last
-  // page). Found entries are appended to `entries`.
+  // page). Found entries are appended to `entries`, and their DNs to `dns`
+  // when given.
   LdapStatus Search(const std::string& base, LdapScope scope, const std::string& filter,
                     const std::vector<std::string>& attributes, int pageSize,
-                    std::string& cookie, std::vector<LdapEntryValues>& entries);
+                    std::string& cookie, std::vector<LdapEntryValues>& entries,
+                    std::vector<std::string>* dns = nullptr);
   void Close();
   bool open() const { return handle_ != nullptr; }
 

@@ -102,7 +102,8 @@ LdapStatus LdapSession::BindKerberos() {
 LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
                                const std::string& filter,
                                const std::vector<std::string>& attributes, int pageSize,
-                               std::string& cookie, std::vector<LdapEntryValues>& entries) {
+                               std::string& cookie, std::vector<LdapEntryValues>& entries,
+                               std::vector<std::string>* dns) {
   if (!handle_) return Failure(LDAP_SERVER_DOWN, {});
   LDAP* ld = Handle(handle_);
 
@@ -141,6 +142,11 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
       ldap_value_free_len(found);
     }
     entries.push_back(std::move(values));
+    if (dns) {
+      char* dn = ldap_get_dn(ld, entry);
+      dns->push_back(dn ? dn : "");
+      ldap_memfree(dn);
+    }
   }
 
   int code = LDAP_SUCCESS;

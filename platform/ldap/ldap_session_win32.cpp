@@ -164,7 +164,8 @@ LdapStatus LdapSession::BindKerberos() {
 LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
                                const std::string& filter,
                                const std::vector<std::string>& attributes, int pageSize,
-                               std::string& cookie, std::vector<LdapEntryValues>& entries) {
+                               std::string& cookie, std::vector<LdapEntryValues>& entries,
+                               std::vector<std::string>* dns) {
   if (!handle_) return Failure(LDAP_SERVER_DOWN, {});
   LDAP* ld = Handle(handle_);
 
@@ -207,6 +208,11 @@ LdapStatus LdapSession::Search(const std::string& base, LdapScope scope,
       ldap_value_free_len(found);
     }
     entries.push_back(std::move(values));
+    if (dns) {
+      wchar_t* dn = ldap_get_dnW(ld, entry);
+      dns->push_back(win32::Utf8(dn));
+      if (dn) ldap_memfreeW(dn);
+    }
   }
 
   ULONG code = LDAP_SUCCESS;

@@ -23,6 +23,12 @@ struct SlapdEntry {
 SlapdEntry PrintQueueEntry(const std::string& parentDn, const std::string& name,
                            const std::vector<std::string>& shareNames, bool withName = true);
 SlapdEntry OrganizationalUnitEntry(const std::string& parentDn, const std::string& ou);
+// An account as the directory's users and computers have one: cn `name`,
+// sAMAccountName `name` (with "$" for a computer).
+SlapdEntry AccountEntry(const std::string& parentDn, const std::string& name, bool computer = false);
+// A security group: cn and sAMAccountName `name`, these member DNs.
+SlapdEntry GroupEntry(const std::string& parentDn, const std::string& name,
+                      const std::vector<std::string>& members = {});
 
 struct SlapdOptions {
   // One database per suffix, in this order (the root DSE's namingContexts).
@@ -34,6 +40,9 @@ struct SlapdOptions {
   std::vector<SlapdEntry> entries;
   // Entries one unpaged search may return (anonymous searches).
   int sizeLimit = 1000;
+  // The memberOf overlay on every database: groups added through the running
+  // server (Add, AddValues) give their members memberOf values.
+  bool memberOf = false;
 };
 
 class SlapdFixture {
@@ -53,12 +62,21 @@ class SlapdFixture {
   std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string Url() const { return "ldap://" + HostPort(); }
 
+  // Changes through the running server as its suffix's administrator, so that
+  // overlays see them (slapadd's loading does not): "" or why it failed.
+  std::string Add(const SlapdEntry& entry);
+  // Adds these values to the existing entry `change.dn`.
+  std::string AddValues(const SlapdEntry& change);
+
  private:
   bool Prepare(const SlapdOptions& options);
   bool Load(const SlapdOptions& options);
   bool Launch();
   void Stop();
 
+  std::string Change(const SlapdEntry& entry, bool add);
+
+  std::vector<std::string> suffixes_;
   std::string folder_;
   int pid_ = 0;
   int port_ = 0;

@@ -1,6 +1,7 @@
 // SlapdFixture: writes slapd.conf, the test schema and one LDIF per database,
 // loads them offline with slapadd (fast for many thousands of entries), then
 // runs slapd in the foreground as a child that dies with the test process.
+#include <ldap.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +44,24 @@ attributetype ( 1.3.6.1.4.1.99999.1.1.3 NAME 'defaultNamingContext'
 objectclass ( 1.3.6.1.4.1.99999.1.2.1 NAME 'printQueue' SUP top STRUCTURAL
   MUST ( cn $ objectCategory )
   MAY ( name $ printShareName ) )
+# Accounts and groups as Active Directory names them; tokenGroups is stored
+# here, where a domain controller computes it.
+attributetype ( 1.3.6.1.4.1.99999.1.1.4 NAME 'sAMAccountName'
+  EQUALITY caseIgnoreMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 SINGLE-VALUE )
+attributetype ( 1.3.6.1.4.1.99999.1.1.5 NAME 'objectSid'
+  EQUALITY octetStringMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.40 SINGLE-VALUE )
+attributetype ( 1.3.6.1.4.1.99999.1.1.6 NAME 'tokenGroups'
+  EQUALITY octetStringMatch
+  SYNTAX 1.3.6.1.4.1.1466.115.121.1.40 )
+objectclass ( 1.3.6.1.4.1.99999.1.2.2 NAME 'user' SUP top STRUCTURAL
+  MUST cn
+  MAY ( sAMAccountName $ objectSid $ tokenGroups ) )
+objectclass ( 1.3.6.1.4.1.99999.1.2.3 NAME 'computer' SUP user STRUCTURAL )
+objectclass ( 1.3.6.1.4.1.99999.1.2.4 NAME 'group' SUP top STRUCTURAL
+  MUST cn
+  MAY ( member $ sAMAccountName $ objectSid ) )
 )";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -168,9 +187,24 @@ SlapdEntry OrganizationalUnitEntry(const std::string& parentDn, const std::strin
           {{"objectClass", "organizationalUnit"}, {"ou", ou}}};
 }
 
+SlapdEntry AccountEntry(const std::string& parentDn, const std::string& name, bool computer) {
+  return {"cn=" + EscapeRdnValue(name) + "," + parentDn,
+          {{"objectClass", computer ? "computer" : "user"},
+           {"cn", name},
+           {"sAMAccountName", computer ? name + "$" : name}}};
+}
+
+SlapdEntry GroupEntry(const std::string& parentDn, const std::string& name,
+                      const std::vector<std::string>& members) {
+  SlapdEntry entry{"cn=" + EscapeRdnValue(name) + "," + parentDn,
+                   {{"objectClass", "group"}, {"cn", name}, {"sAMAccountName", name}}};
+  for (const std::string& member : members) entry.attributes.emplace_back("member", member);
+  return entry;
+}
+
 bool SlapdFixture::Installed() { return access(kSlapd, X_OK) == 0 && access(kSlapadd, X_OK) == 0; }
 
-SlapdFixture::SlapdFixture(SlapdOptions options) {
+SlapdFixture::SlapdFixture(SlapdOptions options) : suffixes_(options.suffixes) {
   if (!Installed()) {
     failure_ = std::string(kSlapd) + " is not installed (scripts/setup installs slapd)";
     return;
@@ -200,9 +234,12 @@ bool SlapdFixture::Prepare(const SlapdOptions& options) {
   conf += "include " + Quoted((folder / "quillon-test.schema").string()) + "\n";
   conf += "pidfile " + Quoted((folder / "slapd.pid").string()) + "\n";
   conf += "argsfile " + Quoted((folder / "slapd.args").string()) + "\n";
-  if (fs::exists(fs::path(kModuleFolder) / "back_mdb.so", error)) {
-    conf += std::string("modulepath ") + kModuleFolder + "\nmoduleload back_mdb\n";
+  std::string modules;
+  if (fs::exists(fs::path(kModuleFolder) / "back_mdb.so", error)) modules += "moduleload back_mdb\n";
+  if (options.memberOf && fs::exists(fs::path(kModuleFolder) / "memberof.so", error)) {
+    modules += "moduleload memberof\n";
   }
+  if (!modules.empty()) conf += std::string("modulepath ") + kModuleFolder + "\n" + modules;
   if (!options.defaultNamingContext.empty()) {
     const fs::path rootDse = folder / "root-dse.ldif";
     if (!WriteFile(rootDse, "dn:\n" + LdifLine("defaultNamingContext", options.defaultNamingContext))) {
@@ -225,6 +262,7 @@ bool SlapdFixture::Prepare(const SlapdOptions& options) {
     conf += "directory " + Quoted(database.string()) + "\n";
     conf += "maxsize 268435456\n";
     conf += "index objectClass,objectCategory eq\n";
+    if (options.memberOf) conf += "overlay memberof\nmemberof-group-oc group\nmemberof-member-ad member\n";
   }
   if (!WriteFile(folder / "quillon-test.schema", kTestSchema) ||
       !WriteFile(folder / "slapd.conf", conf)) {
@@ -308,6 +346,61 @@ bool SlapdFixture::Launch() {
     failure_ = "slapd stopped at start: " + LogTail(log);
   }
   return false;
+}
+
+std::string SlapdFixture::Add(const SlapdEntry& entry) { return Change(entry, true); }
+
+std::string SlapdFixture::AddValues(const SlapdEntry& change) { return Change(change, false); }
+
+std::string SlapdFixture::Change(const SlapdEntry& entry, bool add) {
+  if (!running()) return "slapd is not running";
+  std::string suffix;
+  for (const std::string& candidate : suffixes_) {
+    if (EndsWithIgnoringCase(entry.dn, "," + candidate)) suffix = candidate;
+  }
+  if (suffix.empty()) return "entry " + entry.dn + " lies under none of the suffixes";
+
+  // One modification per attribute, its values in the order written.
+  std::vector<std::string> names;
+  std::vector<std::vector<berval>> values;
+  for (const auto& [attribute, value] : entry.attributes) {
+    std::size_t at = 0;
+    while (at < names.size() && names[at] != attribute) ++at;
+    if (at == names.size()) {
+      names.push_back(attribute);
+      values.emplace_back();
+    }
+    values[at].push_back({static_cast<ber_len_t>(value.size()), const_cast<char*>(value.data())});
+  }
+  std::vector<LDAPMod> mods(names.size());
+  std::vector<std::vector<berval*>> pointers(names.size());
+  std::vector<LDAPMod*> list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (berval& value : values[i]) pointers[i].push_back(&value);
+    pointers[i].push_back(nullptr);
+    mods[i].mod_op = LDAP_MOD_ADD | LDAP_MOD_BVALUES;
+    mods[i].mod_type = names[i].data();
+    mods[i].mod_bvalues = pointers[i].data();
+    list.push_back(&mods[i]);
+  }
+  list.push_back(nullptr);
+
+  LDAP* ld = nullptr;
+  if (ldap_initialize(&ld, Url().c_str()) != LDAP_SUCCESS) return "cannot reach slapd";
+  const int version = LDAP_VERSION3;
+  ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+  const std::string admin = "cn=admin," + suffix;
+  std::string password = "secret";
+  berval credentials = {static_cast<ber_len_t>(password.size()), password.data()};
+  int rc = ldap_sasl_bind_s(ld, admin.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr, nullptr,
+                            nullptr);
+  if (rc == LDAP_SUCCESS) {
+    rc = add ? ldap_add_ext_s(ld, entry.dn.c_str(), list.data(), nullptr, nullptr)
+             : ldap_modify_ext_s(ld, entry.dn.c_str(), list.data(), nullptr, nullptr);
+  }
+  ldap_unbind_ext_s(ld, nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) return entry.dn + ": " + ldap_err2string(rc);
+  return {};
 }
 
 void SlapdFixture::Stop() {
