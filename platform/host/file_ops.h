@@ -41,6 +41,11 @@ Status CreateFolders(const std::string& path);
 // refused too. The file's size, when the system knows it, goes to `size`.
 std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::uint64_t& size,
                                  Status& status);
+// Opens `path` for appending (`append`) or for writing from its start,
+// creating it when missing; refused when its last component is a link or it
+// is not a regular file (a pipe, a device), so that a name a user placed in a
+// shared folder never turns a write of ours onto another file.
+std::FILE* OpenRegularForWriting(const std::string& path, bool append, Status& status);
 // Creates a file that did not exist (never opening an existing file or link)
 // for writing, named `stem` followed by a random part and ".tmp"; its name
 // goes to `created`.

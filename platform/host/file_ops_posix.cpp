@@ -152,6 +152,45 @@ std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::
   return file;
 }
 
+std::FILE* OpenRegularForWriting(const std::string& path, bool append, Status& status) {
+  // O_NONBLOCK: a pipe without a reader fails at once instead of waiting.
+  // Truncated only once known to be a regular file, never a link's target.
+  const int flags = O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
+                    (append ? O_APPEND : 0);
+  const int descriptor = ::open(path.c_str(), flags, 0666);
+  if (descriptor < 0) {
+    const int number = errno;
+    status = Status::Error(static_cast<std::uint32_t>(number),
+                           number == ELOOP ? "Opening " + path + ": is a link, which is not written through"
+                                           : "Opening " + path + ": " + std::strerror(number));
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    status = Status::Error(EINVAL, "Opening " + path + ": is not a regular file");
+    return nullptr;
+  }
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  if (!append && ::ftruncate(descriptor, 0) != 0) {
+    const int number = errno;
+    ::close(descriptor);
+    status = Status::Error(static_cast<std::uint32_t>(number),
+                           "Opening " + path + ": " + std::strerror(number));
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(descriptor, append ? "ab" : "wb");
+  if (!file) {
+    const int number = errno;
+    ::close(descriptor);
+    status = Status::Error(static_cast<std::uint32_t>(number),
+                           "Opening " + path + ": " + std::strerror(number));
+    return nullptr;
+  }
+  status = Status::Ok();
+  return file;
+}
+
 std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status) {
   // A name nobody can foresee, and O_EXCL | O_NOFOLLOW: whatever a user put
   // beside the target beforehand, the file written is a new one of our own.

@@ -202,6 +202,43 @@ std::FILE* OpenRegularForReading(const std::string& path, bool followLink, std::
   return file;
 }
 
+std::FILE* OpenRegularForWriting(const std::string& path, bool append, Status& status) {
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused;
+  // OPEN_ALWAYS truncates nothing, so a file is emptied only once known to
+  // be a regular one.
+  HANDLE handle =
+      CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    status = LastErrorStatus("Opening " + path);
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    CloseHandle(handle);
+    status = Status::Error(ERROR_INVALID_PARAMETER,
+                           "Opening " + path + ": is a link or not a regular file, which is not written");
+    return nullptr;
+  }
+  if (!append && !SetEndOfFile(handle)) {
+    status = LastErrorStatus("Emptying " + path);
+    CloseHandle(handle);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
+                                         append ? _O_APPEND : 0);
+  std::FILE* file = descriptor < 0 ? nullptr : _fdopen(descriptor, append ? "ab" : "wb");
+  if (!file) {
+    if (descriptor < 0) CloseHandle(handle); else _close(descriptor);
+    status = Status::Error(ERROR_TOO_MANY_OPEN_FILES, "Opening " + path);
+    return nullptr;
+  }
+  status = Status::Ok();
+  return file;
+}
+
 std::FILE* CreateNewTemporary(const std::string& stem, std::string& created, Status& status) {
   // CREATE_NEW never opens what a user put there beforehand, a link included.
   static std::mt19937_64 random{std::random_device{}() ^

@@ -186,8 +186,9 @@ Status HostFileSystem::WriteAnew(const std::string& path, std::string_view conte
 }
 
 Status HostFileSystem::AppendToFile(const std::string& path, std::string_view content) {
-  std::FILE* file = file_ops::OpenFile(path, "ab");
-  if (!file) return ErrnoStatus("Opening " + path);
+  Status opened;
+  std::FILE* file = file_ops::OpenRegularForWriting(path, /*append=*/true, opened);
+  if (!file) return opened;
   StdioWritableFile writer(file, path);
   Status status = writer.Append(content);
   Status closed = writer.Close();
@@ -196,9 +197,10 @@ Status HostFileSystem::AppendToFile(const std::string& path, std::string_view co
 
 std::unique_ptr<WritableFile> HostFileSystem::OpenForWriting(const std::string& path,
                                                              Status* status) {
-  std::FILE* file = file_ops::OpenFile(path, "wb");
+  Status opened;
+  std::FILE* file = file_ops::OpenRegularForWriting(path, /*append=*/false, opened);
   if (!file) {
-    if (status) *status = ErrnoStatus("Opening " + path);
+    if (status) *status = opened;
     return nullptr;
   }
   if (status) *status = Status::Ok();

@@ -75,6 +75,20 @@ TEST_F(HostFileSystemTest, ReadAppendAndTruncate) {
   EXPECT_FALSE(files_.ReadFile(folder_.string()).has_value()) << "a folder is not a file";
   EXPECT_FALSE(files_.FileExists(folder_.string()));
   EXPECT_FALSE(files_.AppendToFile(JoinPath(path, "x"), "y").ok);
+#ifndef _WIN32
+  // A name a user placed in a shared folder never turns a write onto another
+  // file: a link is neither appended to nor emptied through, and a pipe
+  // without a reader is refused at once instead of waited on.
+  ASSERT_EQ(::symlink("a.txt", Path("log.debug").c_str()), 0);
+  EXPECT_FALSE(files_.AppendToFile(Path("log.debug"), "appended").ok);
+  Status linked;
+  EXPECT_FALSE(files_.OpenForWriting(Path("log.debug"), &linked));
+  EXPECT_NE(linked.description.find("is a link"), std::string::npos) << linked.description;
+  EXPECT_EQ(files_.ReadFile(path), std::optional<std::string>(std::string("\0\1\2", 3)));
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(files_.AppendToFile(Path("pipe"), "x").ok);
+  EXPECT_FALSE(files_.OpenForWriting(Path("pipe"), nullptr));
+#endif
 }
 
 TEST_F(HostFileSystemTest, ListFilesMatchesSuffixIgnoringCaseAndSkipsFolders) {
