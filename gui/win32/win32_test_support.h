@@ -218,11 +218,20 @@ inline BOOL CALLBACK CheckTextFits(HWND control, LPARAM data) {
     const LONG type = style & BS_TYPEMASK;
     if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON ||
         type == BS_RADIOBUTTON) {
-      // The box and the gap before the text, as the button lays them out;
-      // the text is drawn a pixel in from where it was wrapped, so its lines
-      // must end two pixels short of the edge.
-      room.left += GetSystemMetrics(SM_CXMENUCHECK) + metrics.tmAveCharWidth / 2;
-      room.right -= 2;
+      // The box (12 pixels at 96 DPI and one more) and half a "0" before the
+      // text, as the button lays it out; the text is drawn a pixel in from
+      // where it was wrapped, so a line that ends in the last two pixels of
+      // that width is cut.
+      INT zero = 0;
+      GetCharWidth32W(dc, L'0', L'0', &zero);
+      room.left += MulDiv(12, GetDeviceCaps(dc, LOGPIXELSX), 96) + 1 + zero / 2;
+      const int wrapped = room.right - room.left;
+      RECT lines{0, 0, wrapped, 0};
+      DrawTextW(dc, text.c_str(), -1, &lines,
+                DT_CALCRECT | DT_EXPANDTABS |
+                    ((style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE));
+      if (lines.right > wrapped - 2 && lines.right <= wrapped)
+        clipped.push_back(WindowText(control) + " (drawn up to its right edge)");
     } else {
       room = {};
     }
