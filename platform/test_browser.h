@@ -20,6 +20,10 @@ struct ProbeResult {
   std::string dom;  // the whole dump, for a failure's message
 };
 
+// What a strict HTML5 parser (html5lib, as browsers parse) finds wrong in
+// `page`: empty when nothing. Its output goes to `log`.
+std::string StrictHtmlErrors(const std::filesystem::path& page, const std::filesystem::path& log);
+
 // Opens `probe` with --dump-dom (file access between local pages allowed, five
 // seconds of virtual time); `arguments` go before it. The browser's output is
 // appended to `log`; `profile` is its throw-away user data folder.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "platform/test_process.h"
@@ -29,6 +30,22 @@ std::string Unescaped(std::string text) {
 }
 
 }  // namespace
+
+std::string StrictHtmlErrors(const std::filesystem::path& page, const std::filesystem::path& log) {
+  const int status = WaitFor(Spawn({"/usr/bin/python3", "-c",
+                                    "import sys, html5lib\n"
+                                    "try:\n"
+                                    "    html5lib.HTMLParser(strict=True).parse(open(sys.argv[1], 'rb'))\n"
+                                    "except html5lib.html5parser.ParseError as error:\n"
+                                    "    print(error); sys.exit(1)\n",
+                                    page.string()},
+                                   log.string()),
+                             std::chrono::seconds(60));
+  if (status == 0) return {};
+  std::ifstream text(log);
+  const std::string said{std::istreambuf_iterator<char>(text), {}};
+  return said.empty() ? "the parser ended with status " + std::to_string(status) : said;
+}
 
 std::string FileUrl(const std::filesystem::path& path) {
   std::string url = "file://";

@@ -25,6 +25,7 @@ using platform::test_process::WaitFor;
 using platform::test_process::FileUrl;
 using platform::test_process::ProbeResult;
 using platform::test_process::RunProbe;
+using platform::test_process::StrictHtmlErrors;
 
 class FixedClock : public platform::Clock {
  public:
@@ -145,18 +146,7 @@ class LaunchPageBrowserTest : public ::testing::Test {
 
   // A strict HTML5 parser (html5lib, as browsers parse) finds no error.
   void ExpectValidHtml(const fs::path& page) {
-    const fs::path log = root_ / "html5lib.txt";
-    const int status = WaitFor(
-        Spawn({"/usr/bin/python3", "-c",
-               "import sys, html5lib\n"
-               "try:\n"
-               "    html5lib.HTMLParser(strict=True).parse(open(sys.argv[1], 'rb'))\n"
-               "except html5lib.html5parser.ParseError as error:\n"
-               "    print(error); sys.exit(1)\n",
-               page.string()},
-              log.string()),
-        std::chrono::seconds(60));
-    EXPECT_EQ(status, 0) << page << ": " << ReadAll(log);
+    EXPECT_EQ(StrictHtmlErrors(page, root_ / "html5lib.txt"), "") << page;
   }
 
   void Screenshot(const fs::path& page, const std::string& name) {
