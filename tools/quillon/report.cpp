@@ -375,9 +375,8 @@ constexpr std::string_view kIdentityStart = "* ----- Computer: ";
 constexpr std::string_view kIdentityUser = " Username: ";
 constexpr std::string_view kIdentityEnd = " Printers ----- *";
 constexpr std::string_view kAlreadySucceeded = "This INI file has already succeeded on this machine.";
-// The staging run's first line, and its other lines that are no trouble.
+// The staging run's first line.
 constexpr std::string_view kStagingTitle = "* ----- Staging Printer Drivers ----- *";
-constexpr std::string_view kNoDriverNeeded = "No printer driver is needed by this computer's moves.";
 constexpr std::string_view kDriverNeeded = "Driver needed: ";
 // The debug lines of a staging run that say a driver is not there.
 constexpr std::string_view kStagingDebugFailures[] = {
