@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -83,6 +84,15 @@ class FrmWizardTest : public ::testing::Test {
       // the failure shows instead of a hang.
       auto* dialog = qobject_cast<QDialog*>(modal);
       if (::testing::Test::HasFailure() && dialog && dialog->isVisible()) dialog->reject();
+      // Nor may a step that did not reach the dialog (an event lost on a
+      // loaded machine) hold the test until its time-out.
+      if (dialog) {
+        QTimer::singleShot(30000, [guarded = QPointer<QDialog>(dialog), name] {
+          if (!guarded || !guarded->isVisible()) return;
+          ADD_FAILURE() << name.toStdString() << " stayed open after its step";
+          guarded->reject();
+        });
+      }
     });
     timer->start();
   }
