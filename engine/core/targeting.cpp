@@ -211,30 +211,28 @@ TargetingDecision DecideTargeting(const document::TargetingSettings& settings,
     decision.met.push_back(subject + " has address " + hit);
   }
   GroupSource groups(directoryDomain, directory);
-  if (!rules.computerGroups.empty()) {
-    const platform::TargetingFact fact =
-        groups.Groups(system.GetComputerGroups(), computer, /*computer=*/true);
-    if (!fact.known) {
-      return refuse("the groups of " + subject + " cannot be found (" + fact.reason + ")");
-    }
+  // `who` ("computer PC042", "user jdoe") in one of `wanted`, by `fact`.
+  const auto inGroups = [&](const std::vector<std::string>& wanted,
+                            const platform::TargetingFact& fact,
+                            const std::string& who) -> std::optional<std::string> {
+    if (!fact.known) return "the groups of " + who + " cannot be found (" + fact.reason + ")";
     std::string found;
-    if (!AnyEqual(fact.values, rules.computerGroups, &found)) {
-      return refuse(subject + " is in none of the groups " + Joined(rules.computerGroups));
+    if (!AnyEqual(fact.values, wanted, &found)) {
+      return who + " is in none of the groups " + Joined(wanted);
     }
-    decision.met.push_back(subject + " is in group " + found);
+    decision.met.push_back(who + " is in group " + found);
+    return std::nullopt;
+  };
+  if (!rules.computerGroups.empty()) {
+    const auto refused = inGroups(
+        rules.computerGroups, groups.Groups(system.GetComputerGroups(), computer, true), subject);
+    if (refused) return refuse(*refused);
   }
   if (!rules.userGroups.empty()) {
     const std::string user = system.GetUserName();
-    const platform::TargetingFact fact =
-        groups.Groups(system.GetUserGroups(), user, /*computer=*/false);
-    if (!fact.known) {
-      return refuse("the groups of user " + user + " cannot be found (" + fact.reason + ")");
-    }
-    std::string found;
-    if (!AnyEqual(fact.values, rules.userGroups, &found)) {
-      return refuse("user " + user + " is in none of the groups " + Joined(rules.userGroups));
-    }
-    decision.met.push_back("user " + user + " is in group " + found);
+    const auto refused =
+        inGroups(rules.userGroups, groups.Groups(system.GetUserGroups(), user, false), "user " + user);
+    if (refused) return refuse(*refused);
   }
   return decision;
 }
