@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -27,13 +26,12 @@ using Steady = std::chrono::steady_clock;
 // probe finishes into this and is dropped with it.
 struct Lookup {
   std::mutex mutex;
-  std::condition_variable done;
   bool finished = false;
   std::vector<sockaddr_storage> addresses;
   std::vector<int> lengths;
 };
 
-void Resolve(std::shared_ptr<Lookup> lookup, std::wstring name) {
+void Resolve(Lookup& lookup, const std::wstring& name) {
   ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -51,11 +49,30 @@ void Resolve(std::shared_ptr<Lookup> lookup, std::wstring name) {
     }
     FreeAddrInfoW(found);
   }
-  std::lock_guard<std::mutex> lock(lookup->mutex);
-  lookup->addresses = std::move(addresses);
-  lookup->lengths = std::move(lengths);
-  lookup->finished = true;
-  lookup->done.notify_all();
+  std::lock_guard<std::mutex> lock(lookup.mutex);
+  lookup.addresses = std::move(addresses);
+  lookup.lengths = std::move(lengths);
+  lookup.finished = true;
+}
+
+// A look-up thread's own share of its look-up.
+struct ResolveJob {
+  std::shared_ptr<Lookup> lookup;
+  std::wstring name;
+};
+
+// A native thread rather than a detached std::thread: the threads library's
+// detach can hand one thread's start to two threads, which then share one
+// look-up's moved-from arguments.
+DWORD WINAPI ResolveThread(void* context) {
+  std::unique_ptr<ResolveJob> job(static_cast<ResolveJob*>(context));
+  try {
+    Resolve(*job->lookup, job->name);
+  } catch (const std::bad_alloc&) {
+    std::lock_guard<std::mutex> lock(job->lookup->mutex);
+    job->lookup->finished = true;  // no addresses: judged like a name not found
+  }
+  return 0;
 }
 
 struct Attempt {
@@ -87,11 +104,13 @@ std::vector<ServerProbe> ProbePrintServers(const std::vector<std::string>& serve
   for (const std::string& server : servers) {
     auto lookup = std::make_shared<Lookup>();
     lookups.push_back(lookup);
-    try {
-      std::thread(Resolve, lookup, Wide(server)).detach();
-    } catch (const std::system_error&) {
+    auto job = std::make_unique<ResolveJob>(ResolveJob{lookup, Wide(server)});
+    if (HANDLE thread = CreateThread(nullptr, 0, ResolveThread, job.get(), 0, nullptr)) {
+      job.release();  // the thread's own now
+      CloseHandle(thread);
+    } else {
       // No thread: the name is looked up here, the probe's time-out aside.
-      Resolve(lookup, Wide(server));
+      Resolve(*lookup, job->name);
     }
   }
 
