@@ -58,6 +58,13 @@ class Directory {
     (void)computer;
     return {false, {}, kNotImplemented, "This directory cannot list an account's groups."};
   }
+  // Every group under the bound object, by the name the account's groups
+  // carry (sAMAccountName, else cn), each name once, in letter-case-blind
+  // order: what an administrator picks a targeted group from.
+  virtual DirectoryQuery QueryGroups(const DirectoryBinding& binding) {
+    (void)binding;
+    return {false, {}, kNotImplemented, "This directory cannot list its groups."};
+  }
   static constexpr std::int64_t kNotImplemented = -2147467263;  // 0x80004001, E_NOTIMPL
 };
 

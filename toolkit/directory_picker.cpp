@@ -48,6 +48,16 @@ void DirectoryPicker::ShowError(const char* what, std::int64_t number,
 
 void DirectoryPicker::LoadDirectoryPrinterList(gui::ControlModel& picker, gui::ControlModel& bar,
                                                const std::string& domain) {
+  Load(Listing::Printers, picker, bar, domain);
+}
+
+void DirectoryPicker::LoadDirectoryGroupList(gui::ControlModel& picker, gui::ControlModel& bar,
+                                             const std::string& domain) {
+  Load(Listing::Groups, picker, bar, domain);
+}
+
+void DirectoryPicker::Load(Listing listing, gui::ControlModel& picker, gui::ControlModel& bar,
+                           const std::string& domain) {
   if (busy_) return;
   BusyGuard guard(busy_);
 
@@ -65,22 +75,27 @@ void DirectoryPicker::LoadDirectoryPrinterList(gui::ControlModel& picker, gui::C
     Advance(bar);
   } else {
     Advance(bar);  // the connection
-    const std::string command = PrintQueueCommand(binding.adsPath);
+    const bool printers = listing == Listing::Printers;
+    const std::string command = printers ? PrintQueueCommand(binding.adsPath) : "";
     Advance(bar);  // the command
-    const platform::DirectoryQuery query = directory_.QueryPrintQueues(binding, command);
+    const platform::DirectoryQuery query = printers
+                                               ? directory_.QueryPrintQueues(binding, command)
+                                               : directory_.QueryGroups(binding);
     if (!query.ok) {
       ShowError(kDirectoryQueryError, query.errorNumber, query.errorDescription);
       Advance(bar);
     } else {
-      dialogs_.ShowMessageBox(kProgramTitle, std::to_string(query.rows.size()),
-                              gui::MessageIcon::None, gui::MessageButtons::Ok);
+      if (printers) {
+        dialogs_.ShowMessageBox(kProgramTitle, std::to_string(query.rows.size()),
+                                gui::MessageIcon::None, gui::MessageButtons::Ok);
+      }
       // The lines are handed over once: one change of a long list, not one
       // per line, while the bar still moves for every queue.
       std::vector<std::string> entries;
       entries.reserve(query.rows.size());
       for (const platform::DirectoryRow& row : query.rows) {
         Advance(bar);
-        entries.push_back(DirectoryPickerEntry(row.name));
+        entries.push_back(printers ? DirectoryPickerEntry(row.name) : row.name);
       }
       picker.SetLines(std::move(entries));
     }

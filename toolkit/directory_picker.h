@@ -42,9 +42,17 @@ class DirectoryPicker {
   void LoadDirectoryPrinterList(gui::ControlModel& picker, gui::ControlModel& bar,
                                 const std::string& domain);
 
+  // The same for the groups of the directory, by name in letter order, and
+  // without the box that counts them.
+  void LoadDirectoryGroupList(gui::ControlModel& picker, gui::ControlModel& bar,
+                              const std::string& domain);
+
   bool busy() const { return busy_; }
 
  private:
+  enum class Listing { Printers, Groups };
+  void Load(Listing listing, gui::ControlModel& picker, gui::ControlModel& bar,
+            const std::string& domain);
   void Advance(gui::ControlModel& bar);
   void ShowError(const char* what, std::int64_t number, const std::string& description);
 

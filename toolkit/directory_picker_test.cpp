@@ -93,6 +93,16 @@ class TestDirectoryServer {
       options.entries.push_back(
           ldap_test::PrintQueueEntry("ou=Printers,dc=corp,dc=example", queue.name, {queue.share}));
     }
+    // Both kinds of group the picker reads; toolkit/with_test_slapd.py has
+    // groupOfNames alone.
+    const std::string groups = "ou=Groups,dc=corp,dc=example";
+    options.entries.push_back(ldap_test::OrganizationalUnitEntry("dc=corp,dc=example", "Groups"));
+    options.entries.push_back(ldap_test::GroupEntry(groups, "Pilot Computers"));
+    options.entries.push_back({"cn=floor2-pilot," + groups,
+                               {{"objectClass", "groupOfNames"},
+                                {"cn", "floor2-pilot"},
+                                {"member", "ou=Printers,dc=corp,dc=example"}}});
+    options.entries.push_back(ldap_test::GroupEntry(groups, "IT"));
     slapd_ = std::make_unique<ldap_test::SlapdFixture>(options);
     if (slapd_->running()) {
       hostPort_ = slapd_->HostPort();
@@ -304,6 +314,28 @@ TEST_F(DirectoryPickerTest, FillsWithEveryQueueAfterTheCountWhileTheBarWrapsAt50
   picker.LoadDirectoryPrinterList(picker_, bar_, server_->Domain());
   EXPECT_EQ(picker_.lines(), ExpectedEntries());
   EXPECT_EQ(dialogs_.unscripted, 0);
+}
+
+// The targeting page's picker: the groups in letter order whatever their
+// case, without the count, the bar run and hidden as for the printers.
+TEST_F(DirectoryPickerTest, GroupsFillInLetterOrderWithoutTheCount) {
+  REQUIRE_SERVER(*server_);
+  std::string error;
+  std::unique_ptr<ToolkitHost> host = ToolkitHost::Open("", &error);
+  ASSERT_TRUE(host) << error;
+  DirectoryPicker picker(host->directory(), dialogs_, form_);
+  picker_.SetLines({"stale"});
+  picker.LoadDirectoryGroupList(picker_, bar_, server_->Domain());
+  EXPECT_EQ(picker_.lines(), (std::vector<std::string>{"floor2-pilot", "IT", "Pilot Computers"}));
+  EXPECT_EQ(gui::Transcript(dialogs_.asked), "");
+  EXPECT_FALSE(bar_.visible());
+  EXPECT_EQ(bar_.value(), 50);
+
+  picker.LoadDirectoryGroupList(picker_, bar_, "127.0.0.1:" + std::to_string(UnusedPort()));
+  EXPECT_TRUE(picker_.lines().empty());
+  EXPECT_NE(gui::Transcript(dialogs_.asked).find("[Active Directory Error] Critical OK: Error "
+                                                 "accessing Active Directory."),
+            std::string::npos);
 }
 
 TEST_F(DirectoryPickerTest, FailuresShowTheDirectoryErrorAndLeaveThePickerEmpty) {

@@ -108,6 +108,22 @@ constexpr TextField kSmtpTexts[] = {
     {"txtEmailSubject", &MigrationDocument::EmailSubject},
 };
 
+struct TargetingField {
+  const char* control;
+  std::string document::TargetingSettings::*field;
+};
+// Kept as written: the engine reads the text, and a save changes only what was edited.
+constexpr TargetingField kTargetingTexts[] = {
+    {"txtComputerNames", &document::TargetingSettings::ComputerNames},
+    {"txtExcludeComputerNames", &document::TargetingSettings::ExcludeComputerNames},
+    {"txtUserGroups", &document::TargetingSettings::UserGroups},
+    {"txtComputerGroups", &document::TargetingSettings::ComputerGroups},
+    {"txtSites", &document::TargetingSettings::Sites},
+    {"txtSubnets", &document::TargetingSettings::Subnets},
+    {"txtRolloutPercent", &document::TargetingSettings::RolloutPercent},
+    {"txtNotBefore", &document::TargetingSettings::NotBefore},
+};
+
 constexpr const char* kEditBoxes[] = {
     "txtFromServer",        "txtToServer",        "txtSendEmailTo",       "txtFromPrinter",
     "txtToPrinter",         "txtMixedFromPrinter", "txtMixedFromServer",  "txtMixedToPrinter",
@@ -124,14 +140,17 @@ constexpr const char* kChangedByText[] = {
     "txtPopulatePrinterName", "txtPopulateServerName", "txtSMTPEmailAddress",
     "txtSMTPServerName",   "txtSMTPServerPort",     "txtSucessMessage",
     // typed or browsed, it is saved like any other field
-    "txtDriverSharePath"};
+    "txtDriverSharePath",
+    "txtComputerNames",    "txtExcludeComputerNames", "txtUserGroups",
+    "txtComputerGroups",   "txtSites",              "txtSubnets",
+    "txtRolloutPercent",   "txtNotBefore"};
 constexpr const char* kChangedByClick[] = {
     "cboDomainName",   "cboForceDefault",        "chkADPruneAll",          "chkAlwaysRun",
     "chkBatchFile",    "chkCreateHTML",          "chkDebugOn",             "chkDeleteNonNetworked",
     "chkIncludeComputerName", "chkIncludeFinalStatus", "chkShowProgress", "chkWriteToEventLog",
     // the check boxes and options that other controls depend on
     "chkUseSMTP",      "chkUseFileOutput",       "chkUseNotifyUser",       "chkNotifyMessageOnFailure",
-    "chkIncludeMDAC"};
+    "chkIncludeMDAC",  "chkUseTargeting"};
 constexpr const char* kOptionGroups[] = {"optMDACVersion", "optDefault"};
 constexpr const char* kLists[] = {"lstServerPairs", "lstPrinterPairs", "lstMixedPrintersAndServers",
                                   "lstToEmailAddresses", "lstPopulate", "lstManualPrune",
@@ -274,7 +293,7 @@ MigrationDocument NewDocumentRecord() {
 
 void ClearEditBoxes(Form& form) {
   for (const char* box : kEditBoxes) form[box].SetText("");
-  for (const char* combo : {"cboADPrune", "cboAdPopulate"}) {
+  for (const char* combo : {"cboADPrune", "cboAdPopulate", "cboTargetingGroups"}) {
     form[combo].SetLines({});
     form[combo].SetText("");
   }
@@ -333,6 +352,10 @@ void FillFormFromDocument(Form& form, const MigrationDocument& record) {
     force.SetText("");
   }
   form["chkDebugOn"].SetChecked(record.DebugOn);
+  form["chkUseTargeting"].SetChecked(record.Targeting.UseTargeting);
+  for (const TargetingField& text : kTargetingTexts) {
+    form[text.control].SetText(record.Targeting.*text.field);
+  }
 }
 
 void GatherFormIntoDocument(Form& form, MigrationDocument& record) {
@@ -397,6 +420,10 @@ void GatherFormIntoDocument(Form& form, MigrationDocument& record) {
   record.DefaultType = static_cast<std::int16_t>(ChosenOption(form, "optDefault", 3));
   record.DefaultPrinterName = record.DefaultType == 2 ? form["cboForceDefault"].text() : "";
   record.DebugOn = form["chkDebugOn"].checked();
+  record.Targeting.UseTargeting = form["chkUseTargeting"].checked();
+  for (const TargetingField& text : kTargetingTexts) {
+    record.Targeting.*text.field = form[text.control].text();
+  }
 }
 
 void ResetDocument(Form& form, WizardDocument& document) {
@@ -438,7 +465,7 @@ std::vector<gui::ControlDescription> BoundControls() {
        {"chkAlwaysRun", "chkShowProgress", "chkUseSMTP", "chkUseFileOutput", "chkIncludeComputerName",
         "chkIncludeFinalStatus", "chkWriteToEventLog", "chkUseNotifyUser", "chkNotifyMessageOnFailure",
         "chkCreateHTML", "chkBatchFile", "chkIncludeMDAC", "chkADPruneAll", "chkDeleteNonNetworked",
-        "chkDebugOn"}) {
+        "chkDebugOn", "chkUseTargeting"}) {
     add(ControlKind::CheckBox, name);
   }
   for (const char* name : {"txtSMTPServerName", "txtSMTPServerPort", "txtEmailSubject",
@@ -446,11 +473,13 @@ std::vector<gui::ControlDescription> BoundControls() {
                            "txtNetworkSharePath", "txtDriverSharePath"}) {
     add(ControlKind::TextBox, name);
   }
+  for (const TargetingField& text : kTargetingTexts) add(ControlKind::TextBox, text.control);
   for (const char* name : kEditBoxes) add(ControlKind::TextBox, name);
   add(ControlKind::MultiLineText, "txtSucessMessage");
   add(ControlKind::MultiLineText, "txtFailureMessage");
   for (const char* name : kLists) add(ControlKind::ListBox, name);
-  for (const char* name : {"cboDomainName", "cboForceDefault", "cboADPrune", "cboAdPopulate"}) {
+  for (const char* name :
+       {"cboDomainName", "cboForceDefault", "cboADPrune", "cboAdPopulate", "cboTargetingGroups"}) {
     add(ControlKind::ComboBox, name);
   }
   for (const char* group : kOptionGroups) {

@@ -60,6 +60,8 @@ MigrationDocument EveryField() {
   d.DefaultType = 2;
   d.DefaultPrinterName = "\\\\NEWSRV\\Color";
   d.DebugOn = false;
+  d.Targeting = {true,          "PC2*, LAB-??", "PC2-KIOSK*", "Floor2-Pilot", "Pilot Computers",
+                 "Head-Office", "10.2.0.0/16",  "10",         "2026-12-14"};
   return d;
 }
 

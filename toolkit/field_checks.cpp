@@ -1,10 +1,13 @@
 #include "toolkit/field_checks.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "document/document_file.h"
+#include "document/targeting_values.h"
 #include "toolkit/rule_editors.h"
 
 namespace quillon::toolkit {
@@ -42,6 +45,49 @@ std::string Thousands(std::size_t number) {
 constexpr const char* kPortField = "txtSMTPServerPort";
 constexpr const char* kSenderField = "txtSMTPEmailAddress";
 
+// The targeting values the engine refuses a document for, by the page's words.
+struct TargetingCheck {
+  const char* control;
+  const char* key;  // in [TARGETING]
+  const char* words;
+  std::string document::TargetingSettings::*field;
+};
+constexpr TargetingCheck kTargetingChecks[] = {
+    {"txtSubnets", "Subnets", "Subnets", &document::TargetingSettings::Subnets},
+    {"txtRolloutPercent", "RolloutPercent", "Roll-out percent",
+     &document::TargetingSettings::RolloutPercent},
+    {"txtNotBefore", "NotBefore", "Not before", &document::TargetingSettings::NotBefore},
+};
+constexpr const char* kInvalidTargetingTitle = "Invalid Targeting Value";
+
+// Why the engine would refuse `settings`, said for the first value it
+// cannot read, with that value's field; nullopt when it reads them all.
+std::optional<std::pair<std::string, const char*>> TargetingRefusal(
+    const document::TargetingSettings& settings) {
+  std::vector<document::TargetingError> errors;
+  document::ReadTargetingRules(settings, &errors);
+  for (const document::TargetingError& error : errors) {
+    for (const TargetingCheck& check : kTargetingChecks) {
+      if (error.key == check.key) return std::pair{check.words + error.detail, check.control};
+    }
+  }
+  return std::nullopt;
+}
+
+const TargetingCheck* TargetingCheckOf(const std::string& control) {
+  for (const TargetingCheck& check : kTargetingChecks) {
+    if (control == check.control) return &check;
+  }
+  return nullptr;
+}
+
+// The fields whose value is checked when they are left and before their page is.
+std::vector<std::string> CheckedFields() {
+  std::vector<std::string> fields{kPortField, kSenderField};
+  for (const TargetingCheck& check : kTargetingChecks) fields.emplace_back(check.control);
+  return fields;
+}
+
 // The controls each check box or option turns on and off.
 struct Dependency {
   const char* governing;
@@ -59,6 +105,10 @@ const std::vector<Dependency> kDependencies{
     {"chkIncludeMDAC", {"optMDACVersion(0)", "optMDACVersion(1)", "optMDACVersion(2)"}},
     // The Force option; the other two turn the box off as they uncheck it.
     {"optDefault(2)", {"cboForceDefault"}},
+    {"chkUseTargeting",
+     {"txtComputerNames", "txtExcludeComputerNames", "txtUserGroups", "txtComputerGroups",
+      "txtSites", "txtSubnets", "txtRolloutPercent", "txtNotBefore", "cboTargetingGroups",
+      "cmdTargetingGroupsRefresh", "cmdAddUserGroup", "cmdAddComputerGroup"}},
 };
 
 }  // namespace
@@ -82,9 +132,9 @@ FieldChecks::FieldChecks(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocumen
       hooks_(std::move(hooks)) {
   if (!hooks_.folderExists) hooks_.folderExists = [](const std::string&) { return false; };
   if (!hooks_.refreshDrivers) hooks_.refreshDrivers = [] {};
-  for (const char* field :
-       {"txtSMTPServerPort", "txtSMTPEmailAddress", "txtFileOutputPath", "txtNetworkSharePath"}) {
-    const std::string key = field;
+  std::vector<std::string> leftFields = CheckedFields();
+  leftFields.insert(leftFields.end(), {"txtFileOutputPath", "txtNetworkSharePath"});
+  for (const std::string& key : leftFields) {
     wizard_[key].Subscribe([this, key](gui::ControlModel& model, gui::Change change, int) {
       if (change == gui::Change::Focus && !model.focused()) FieldLeft(key);
     });
@@ -120,6 +170,13 @@ bool FieldChecks::FieldAccepted(const std::string& key) {
   } else if (key == kSenderField && !text.empty() && text.find('@') == std::string::npos) {
     dialogs_.ShowMessageBox("Invalid Email", InvalidEmailMessage(), MessageIcon::Information,
                             MessageButtons::Ok);
+  } else if (const TargetingCheck* check = TargetingCheckOf(key)) {
+    document::TargetingSettings alone;
+    alone.*check->field = text;
+    const auto refusal = TargetingRefusal(alone);
+    if (!refusal) return true;
+    dialogs_.ShowMessageBox(kInvalidTargetingTitle, refusal->first, MessageIcon::Information,
+                            MessageButtons::Ok);
   } else {
     return true;
   }
@@ -128,7 +185,7 @@ bool FieldChecks::FieldAccepted(const std::string& key) {
 }
 
 bool FieldChecks::MayLeavePage(Page page) {
-  for (const char* key : {kPortField, kSenderField}) {
+  for (const std::string& key : CheckedFields()) {
     const gui::ControlModel& field = wizard_[key];
     // A field the administrator cannot reach cannot hold anyone on its page.
     if (field.description().page != static_cast<int>(page) || !field.enabled()) continue;
@@ -156,7 +213,7 @@ void FieldChecks::FieldLeft(const std::string& key) {
   checking_ = true;
   gui::ControlModel& field = wizard_[key];
   const std::string text = field.text();
-  if (key == kPortField || key == kSenderField) {
+  if (key == kPortField || key == kSenderField || TargetingCheckOf(key)) {
     // Left because its page went (a move let through, or the program's own),
     // or for the tree or Next or Back, whose move asks for itself: one
     // message for each attempt, and never one for a field out of reach.
@@ -255,6 +312,12 @@ bool FieldChecks::CheckBeforeWrite(const document::MigrationDocument& gathered) 
   if (gathered.UseSMTP && !gathered.EmailFrom.empty() &&
       gathered.EmailFrom.find('@') == std::string::npos) {
     return refuse("Invalid Email", InvalidEmailMessage(), Page::SmtpMail, "txtSMTPEmailAddress");
+  }
+  // The engine reads the targeting values only when targeting is used.
+  if (gathered.Targeting.UseTargeting) {
+    if (const auto refusal = TargetingRefusal(gathered.Targeting)) {
+      return refuse(kInvalidTargetingTitle, refusal->first, Page::Targeting, refusal->second);
+    }
   }
   for (const document::ListBeyondEngine& list : document::ListsBeyondEngine(gathered)) {
     const ListPage* where = nullptr;

@@ -12,10 +12,11 @@ namespace {
 // start-up, 1036 for File > New; its third context, 1042, is the Servers
 // page's too and belongs to a tab that is never available). The ids are the
 // guide's headings as make-guide names them, or anchors of its own.
-constexpr std::array<std::pair<int, const char*>, 23> kSections{{
+constexpr std::array<std::pair<int, const char*>, 24> kSections{{
     {1081, "starting"},
     {1036, "new-document"},
     {1013, "general"},
+    {1014, "targeting"},
     {1004, "active-directory"},
     {1027, "manual-configuration"},
     {1042, "servers"},

@@ -83,6 +83,7 @@ TEST(GuideBrowserTest, EveryHelpContextLandsOnItsSectionInView) {
       {1081, "Starting"},
       {1036, "General"},
       {1013, "General"},
+      {1014, "Targeting"},
       {1004, "Active Directory"},
       {1027, "Manual Configuration"},
       {1042, "Servers"},

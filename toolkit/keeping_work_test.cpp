@@ -46,6 +46,7 @@ class KeepingWorkTest : public ::testing::Test {
           dialog.Click("optUseManualConfiguration");
           dialog.Click("cmdSelect");
         },
+        {},
         {}});
     wizard_->Load();
     ASSERT_TRUE(wizard_->Start(""));

@@ -42,6 +42,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int showCommand) {
                           [&picker](gui::ControlModel& list, gui::ControlModel& bar,
                                     const std::string& domain) {
                             if (picker) picker->LoadDirectoryPrinterList(list, bar, domain);
+                          },
+                          [&picker](gui::ControlModel& list, gui::ControlModel& bar,
+                                    const std::string& domain) {
+                            if (picker) picker->LoadDirectoryGroupList(list, bar, domain);
                           }});
   picker = std::make_unique<toolkit::DirectoryPicker>(host->directory(), dialogs, wizard.form());
   view = std::make_unique<gui::Win32FormView>(wizard.form());

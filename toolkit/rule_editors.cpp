@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "document/targeting_values.h"
+
 namespace quillon::toolkit {
 namespace {
 
@@ -93,6 +95,7 @@ RuleEditors::RuleEditors(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocumen
     : wizard_(wizard), dialogs_(dialogs), document_(document), hooks_(std::move(hooks)) {
   if (!hooks_.variant) hooks_.variant = [] { return Variant::ActiveDirectory; };
   if (!hooks_.loadDirectoryPrinters) hooks_.loadDirectoryPrinters = [](auto&, auto&) {};
+  if (!hooks_.loadDirectoryGroups) hooks_.loadDirectoryGroups = [](auto&, auto&) {};
   const std::string deleteSelected = "Are you sure that you want to delete the selected ";
   editors_ = {
       {"lstServerPairs",
@@ -212,6 +215,9 @@ RuleEditors::RuleEditors(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocumen
   wizard_.OnClick("cmdAdPruneRefresh", [this] { RefreshDirectoryPicker(Page::Prune); });
   wizard_.OnClick("cmdAdPopulateSelect", [this] { SelectDirectoryPrinter(Page::Populate); });
   wizard_.OnClick("cmdPruneADSelect", [this] { SelectDirectoryPrinter(Page::Prune); });
+  wizard_.OnClick("cmdTargetingGroupsRefresh", [this] { RefreshTargetingGroups(); });
+  wizard_.OnClick("cmdAddUserGroup", [this] { AddPickedGroup("txtUserGroups"); });
+  wizard_.OnClick("cmdAddComputerGroup", [this] { AddPickedGroup("txtComputerGroups"); });
   wizard_.OnClick("cmdAddSendEmail", [this] { AddRecipient(); });
   wizard_.OnClick("cmdRemoveSendEmail", [this] { RemoveRecipient(); });
   wizard_.OnClick("lstPrinterDrivers", [this] { DriverLineClicked(); });
@@ -399,6 +405,51 @@ void RuleEditors::RefreshDirectoryPicker(Page page) {
   gui::ControlModel& picker = wizard_[populate ? "cboAdPopulate" : "cboADPrune"];
   hooks_.loadDirectoryPrinters(picker, wizard_[populate ? "prbAdPopulateProgress" : "prbADPrune"]);
   if (!picker.lines().empty()) picker.SetValue(0);
+}
+
+void RuleEditors::RefreshTargetingGroups() {
+  if (wizard_["cboDomainName"].text().empty()) {
+    dialogs_.ShowMessageBox(
+        "Error, No Domain Name",
+        hooks_.variant() == Variant::ActiveDirectory
+            ? "No domain name selected. Please select a domain name on the Active Directory step."
+            : "The groups are listed from the directory of a document that uses Active "
+              "Directory. Please type the group names.",
+        MessageIcon::Exclamation, MessageButtons::Ok);
+    return;
+  }
+  gui::ControlModel& picker = wizard_["cboTargetingGroups"];
+  hooks_.loadDirectoryGroups(picker, wizard_["prbTargetingGroups"]);
+  if (!picker.lines().empty()) picker.SetValue(0);
+}
+
+void RuleEditors::AddPickedGroup(const std::string& box) {
+  const std::vector<std::string> picked =
+      document::SplitTargetingList(wizard_["cboTargetingGroups"].text());
+  const std::string group = picked.size() == 1 ? picked.front() : std::string();
+  if (picked.size() > 1) {
+    // A comma would make two groups of one name.
+    dialogs_.ShowMessageBox("Error selecting a group",
+                            "A group name with a comma cannot be targeted: the list would read "
+                            "it as two groups.",
+                            MessageIcon::Critical, MessageButtons::Ok);
+    return;
+  }
+  if (group.empty()) {
+    dialogs_.ShowMessageBox("Error selecting a group",
+                            "No group selected. Please choose or type a group.",
+                            MessageIcon::Critical, MessageButtons::Ok);
+    return;
+  }
+  gui::ControlModel& field = wizard_[box];
+  for (const std::string& listed : document::SplitTargetingList(field.text())) {
+    if (SameLetters(listed, group)) return;
+  }
+  std::string kept = field.text();
+  while (!kept.empty() && (kept.back() == ' ' || kept.back() == '\t' || kept.back() == ',')) {
+    kept.pop_back();
+  }
+  field.SetText(kept.empty() ? group : kept + ", " + group);
 }
 
 void RuleEditors::SelectDirectoryPrinter(Page page) {

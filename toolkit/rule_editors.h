@@ -33,6 +33,8 @@ class RuleEditors {
     std::function<Variant()> variant;
     // Fills a directory picker with the domain's printers, advancing its bar.
     std::function<void(gui::ControlModel& picker, gui::ControlModel& bar)> loadDirectoryPrinters;
+    // The same with the domain's groups, for the targeting page.
+    std::function<void(gui::ControlModel& picker, gui::ControlModel& bar)> loadDirectoryGroups;
   };
 
   RuleEditors(gui::Form& wizard, gui::Dialogs& dialogs, WizardDocument& document, Hooks hooks);
@@ -45,6 +47,10 @@ class RuleEditors {
   // Re-reads the directory's printers into a page's picker (the "Refresh
   // Printers" question answered Yes, the page's Refresh button).
   void RefreshDirectoryPicker(Page page);
+  // The targeting page's group picker: Refresh, and the picked group added
+  // to the user or computer groups (once, whatever its letter case).
+  void RefreshTargetingGroups();
+  void AddPickedGroup(const std::string& box);
 
   bool IsPrinterAndServerInForceListAlready(const std::string& text) const;
   bool IsInPrinterDriversListAlready(const std::string& text) const;

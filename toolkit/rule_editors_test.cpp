@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 
+#include "document/document_file.h"
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
 #include "toolkit/field_checks.h"
@@ -42,6 +43,10 @@ class RuleEditorsTest : public ::testing::Test {
         [this](gui::ControlModel& picker, gui::ControlModel& bar, const std::string& domain) {
           loads_.push_back(picker.key() + "/" + bar.key() + "/" + domain);
           picker.SetLines({"PRINTSRV1 >> Laser4", "PRINTSRV2 >> Colour"});
+        },
+        [this](gui::ControlModel& picker, gui::ControlModel& bar, const std::string& domain) {
+          loads_.push_back(picker.key() + "/" + bar.key() + "/" + domain);
+          picker.SetLines({"Floor2-Pilot", "IT"});
         }});
     wizard_->Load();
     ASSERT_TRUE(wizard_->Start(""));
@@ -434,6 +439,119 @@ TEST_F(RuleEditorsTest, FieldsAreCheckedWhenLeftAndOptionsGovernTheirControls) {
   EXPECT_TRUE(M("cboForceDefault").enabled());
   W().Click("optDefault(1)");
   EXPECT_FALSE(M("cboForceDefault").enabled());
+}
+
+// The targeting page: its fields follow Use targeting, a value the engine
+// would refuse holds the page and the save, and the group picker reads the
+// document's directory into boxes that keep each group once.
+TEST_F(RuleEditorsTest, TargetingValuesAreCheckedAndGroupsPickedFromTheDirectory) {
+  const auto leave = [this](const std::string& field) {
+    M(field).SetFocus(true);
+    M("txtSites").SetFocus(true);
+  };
+  wizard_->navigation().ShowPage(Page::Targeting);
+  EXPECT_FALSE(M("txtSubnets").enabled());
+  EXPECT_FALSE(M("cmdAddUserGroup").enabled());
+  M("chkUseTargeting").SetChecked(true);
+  EXPECT_TRUE(M("txtSubnets").enabled());
+  EXPECT_TRUE(M("cmdAddUserGroup").enabled());
+  EXPECT_TRUE(Dirty());
+
+  struct Value {
+    std::string field, refused, said, accepted;
+  };
+  const std::vector<Value> values{
+      {"txtSubnets", "10.1.0.0/16, 10.2.0/16",
+       "Subnets: \"10.2.0/16\" is not a network in CIDR form (192.0.2.0/24, 2001:db8::/32).",
+       "10.1.0.0/16, 2001:db8::/32"},
+      {"txtRolloutPercent", "150",
+       "Roll-out percent: \"150\" is not a whole number from 0 to 100.", "10"},
+      {"txtNotBefore", "2026-02-30",
+       "Not before: \"2026-02-30\" is not a date in the form yyyy-mm-dd.", "2026-12-14"}};
+  const std::string targetingPage = "(" + std::to_string(static_cast<int>(Page::Targeting)) + ")";
+  for (const Value& value : values) {
+    SCOPED_TRACE(value.field);
+    const std::string message =
+        "message [Invalid Targeting Value] Information OK: " + value.said + "\n";
+    M(value.field).SetText(value.refused);
+    leave(value.field);
+    EXPECT_EQ(Said(), message);
+    EXPECT_TRUE(M(value.field).focused()) << "kept until corrected";
+    W().Click("cmdNext" + targetingPage);
+    EXPECT_EQ(Said(), message);
+    EXPECT_EQ(wizard_->navigation().CurrentPage(), Page::Targeting);
+    M(value.field).SetText(value.accepted);
+    leave(value.field);
+    EXPECT_EQ(Said(), "");
+  }
+  W().Click("cmdNext" + targetingPage);
+  EXPECT_EQ(wizard_->navigation().CurrentPage(), Page::ManualConfiguration);
+  wizard_->navigation().ShowPage(Page::Targeting);
+
+  // A manual document names no directory to list groups from.
+  W().Click("cmdTargetingGroupsRefresh");
+  EXPECT_EQ(Said(),
+            "message [Error, No Domain Name] Exclamation OK: The groups are listed from the "
+            "directory of a document that uses Active Directory. Please type the group names.\n");
+  EXPECT_TRUE(loads_.empty());
+  M("cboDomainName").SetText("corp.example");
+  W().Click("cmdTargetingGroupsRefresh");
+  EXPECT_EQ(loads_, std::vector<std::string>{"cboTargetingGroups/prbTargetingGroups/corp.example"});
+  EXPECT_EQ(M("cboTargetingGroups").text(), "Floor2-Pilot");
+  W().Click("cmdAddUserGroup");
+  M("cboTargetingGroups").SetValue(1);
+  W().Click("cmdAddUserGroup");
+  W().Click("cmdAddComputerGroup");
+  M("txtComputerGroups").SetText("Pilot Computers, ");
+  W().Click("cmdAddComputerGroup");
+  M("cboTargetingGroups").SetText(" it ");
+  W().Click("cmdAddUserGroup");
+  EXPECT_EQ(M("txtUserGroups").text(), "Floor2-Pilot, IT") << "once, whatever its case";
+  EXPECT_EQ(M("txtComputerGroups").text(), "Pilot Computers, IT");
+  EXPECT_EQ(Said(), "");
+  M("cboTargetingGroups").SetText("Sales, Europe");
+  W().Click("cmdAddUserGroup");
+  M("cboTargetingGroups").SetText(" ");
+  W().Click("cmdAddComputerGroup");
+  EXPECT_EQ(Said(),
+            "message [Error selecting a group] Critical OK: A group name with a comma cannot be "
+            "targeted: the list would read it as two groups.\n"
+            "message [Error selecting a group] Critical OK: No group selected. Please choose or "
+            "type a group.\n");
+  EXPECT_EQ(M("txtUserGroups").text(), "Floor2-Pilot, IT");
+
+  // A value the engine would refuse stops the save while targeting is on,
+  // whichever way it got there; off, the engine does not read it.
+  const std::string path = (folder_ / "targeted.ini").string();
+  M("chkDeleteNonNetworked").SetChecked(true);
+  M("txtRolloutPercent").SetText("ten");
+  wizard_->navigation().ShowPage(Page::Support);
+  dialogs_.SetNextFileName(path);
+  W().Click("ID_BTN_SAVE_AS");
+  const std::string saveAs = "save [Save INI file As ...] extension=ini file=UNTITLED.INI "
+                             "filter=Quillon (*.ini)|*.ini prompt-overwrite\n";
+  EXPECT_EQ(Said(), saveAs +
+                        "message [Invalid Targeting Value] Information OK: Roll-out percent: "
+                        "\"ten\" is not a whole number from 0 to 100.\n");
+  EXPECT_EQ(wizard_->navigation().CurrentPage(), Page::Targeting);
+  EXPECT_TRUE(M("txtRolloutPercent").focused());
+  EXPECT_FALSE(fs::exists(path));
+  M("txtRolloutPercent").SetText("10");
+  dialogs_.SetNextFileName(path);
+  W().Click("ID_BTN_SAVE_AS");
+  ASSERT_TRUE(fs::exists(path)) << Said();
+  document::MigrationDocument saved;
+  ASSERT_FALSE(document::ReadDocument(files_, path, saved));
+  EXPECT_EQ(saved.Targeting,
+            (document::TargetingSettings{true, "", "", "Floor2-Pilot, IT", "Pilot Computers, IT",
+                                         "", "10.1.0.0/16, 2001:db8::/32", "10", "2026-12-14"}));
+  M("chkUseTargeting").SetChecked(false);
+  M("txtNotBefore").SetText("someday");
+  W().Click("ID_BTN_SAVE");
+  ASSERT_FALSE(document::ReadDocument(files_, path, saved));
+  EXPECT_FALSE(saved.Targeting.UseTargeting);
+  EXPECT_EQ(saved.Targeting.NotBefore, "someday");
+  EXPECT_EQ(dialogs_.UnusedAnswers(), 0U);
 }
 
 TEST_F(RuleEditorsTest, TheToolbarsSaveStopsAtTheFirstRuleBrokenAndShowsWhere) {

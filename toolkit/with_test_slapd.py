@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs a toolkit test program under Wine against a throw-away slapd that
-publishes the print queues the directory picker tests expect (the list of
-PublishedQueues() in toolkit/directory_picker_test.cpp), and names the server
+publishes the print queues and groups the directory picker tests expect (the
+lists of PublishedQueues() and TestDirectoryServer in
+toolkit/directory_picker_test.cpp), and names the server
 to the program in QUILLON_TEST_SLAPD ("127.0.0.1:port"). The slapd is the one
 of the engine's end-to-end runs.
 
@@ -21,6 +22,9 @@ from wine_end_to_end_test import Slapd  # noqa: E402
 
 QUEUE_COUNT = 120
 PRINTERS = "ou=Printers,dc=corp,dc=example"
+GROUPS = "ou=Groups,dc=corp,dc=example"
+# The groups the targeting page's picker lists (TestDirectoryServer's too).
+GROUP_NAMES = ["Pilot Computers", "floor2-pilot", "IT"]
 
 
 def published_queues():
@@ -36,6 +40,10 @@ def main():
     entries = [(PRINTERS, ["objectClass: organizationalUnit", "ou: Printers"])]
     entries += [(f"cn={name},{PRINTERS}", Slapd.queue(name, share))
                 for name, share in published_queues()]
+    entries += [(GROUPS, ["objectClass: organizationalUnit", "ou: Groups"])]
+    entries += [(f"cn={name},{GROUPS}",
+                 ["objectClass: groupOfNames", Slapd.line("cn", name), f"member: {PRINTERS}"])
+                for name in GROUP_NAMES]
     with tempfile.TemporaryDirectory(prefix="quillon-toolkit-slapd-") as folder:
         try:
             with Slapd(Path(folder) / "slapd", entries) as server:

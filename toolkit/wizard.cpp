@@ -48,6 +48,11 @@ Wizard::Wizard(Environment environment)
       environment_.loadDirectoryPrinters(picker, bar, form_["cboDomainName"].text());
     }
   };
+  ruleHooks.loadDirectoryGroups = [this](gui::ControlModel& picker, gui::ControlModel& bar) {
+    if (environment_.loadDirectoryGroups) {
+      environment_.loadDirectoryGroups(picker, bar, form_["cboDomainName"].text());
+    }
+  };
   rules_ = std::make_unique<RuleEditors>(form_, environment_.dialogs, document_,
                                          std::move(ruleHooks));
   FieldChecks::Hooks checkHooks;

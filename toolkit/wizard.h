@@ -40,6 +40,10 @@ class Wizard {
     std::function<void(gui::ControlModel& picker, gui::ControlModel& bar,
                        const std::string& domain)>
         loadDirectoryPrinters;
+    // The same with the domain's groups.
+    std::function<void(gui::ControlModel& picker, gui::ControlModel& bar,
+                       const std::string& domain)>
+        loadDirectoryGroups;
   };
 
   // What Deploy Now needs of the host besides the files and the dialogs.

@@ -46,6 +46,7 @@ constexpr std::array<PageFacts, kPageCount> kPages{{
     {SetDefault, "Set Default", "Set Default", true, true, 2020, 2020, "Key9", "Key9"},
     {Drivers, "Drivers", "Drivers", true, true, 2030, 2030, "Key10", "Key10"},
     {Support, "Support", "Support", true, true, 1045, 1045, "Key7", "Key7"},
+    {Targeting, "Targeting", "General - Targeting", true, true, 1014, 1014, "Key11", "Key11"},
 }};
 
 const PageFacts& Facts(Page page) {
@@ -62,9 +63,9 @@ struct Step {
 };
 constexpr std::nullopt_t kNone = std::nullopt;
 const std::array<Step, kPageCount> kSteps{{
-    {General, ActiveDirectory, ManualConfiguration, kNone, kNone},
-    {ActiveDirectory, Notification, kNone, General, kNone},
-    {ManualConfiguration, kNone, Servers, kNone, General},
+    {General, Targeting, Targeting, kNone, kNone},
+    {ActiveDirectory, Notification, kNone, Targeting, kNone},
+    {ManualConfiguration, kNone, Servers, kNone, Targeting},
     {Servers, kNone, Printers, kNone, ManualConfiguration},
     {Printers, kNone, Mixed, kNone, Servers},
     {Mixed, kNone, Notification, kNone, Printers},
@@ -82,6 +83,7 @@ const std::array<Step, kPageCount> kSteps{{
     {SetDefault, Drivers, Drivers, Prune, Prune},
     {Drivers, Support, Support, SetDefault, SetDefault},
     {Support, kNone, kNone, Drivers, Drivers},
+    {Targeting, ActiveDirectory, ManualConfiguration, General, General},
 }};
 
 const Step& StepOf(Page page) {
@@ -99,8 +101,9 @@ struct TreeLine {
   bool folder, expanded;
   bool inAD, inManual;
 };
-constexpr std::array<TreeLine, 20> kTree{{
-    {"Key1", "", "General", false, false, true, true},
+constexpr std::array<TreeLine, 21> kTree{{
+    {"Key1", "", "General", false, true, true, true},
+    {"Key11", "Key1", "Targeting", false, false, true, true},
     {"Key2", "", "Active Directory", false, false, true, false},
     {"Key3", "", "Manual Configuration", true, true, false, true},
     {"Key31", "Key3", "Servers", false, false, false, true},
@@ -132,8 +135,9 @@ struct ViewTool {
   bool separatorAfter;
 };
 // The four pages with a refresh are shown without moving the tree's highlight.
-constexpr std::array<ViewTool, 17> kViewTools{{
-    {"ID_BTN_GENERAL", "&General", General, General, Availability::Both, true},
+constexpr std::array<ViewTool, 18> kViewTools{{
+    {"ID_BTN_GENERAL", "&General", General, General, Availability::Both, false},
+    {"ID_BTN_TARGETING", "Ta&rgeting", Targeting, Targeting, Availability::Both, true},
     {"ID_BTN_AD", "&Active Directory", ActiveDirectory, ActiveDirectory, Availability::ADOnly,
      true},
     {"ID_BTN_SERVER", "Server &To Server", Servers, Servers, Availability::ManualOnly, false},
@@ -164,7 +168,8 @@ const ViewTool* FindTool(const std::string& id) {
 }
 
 // What the other nodes' texts open.
-constexpr std::array<std::pair<const char*, Page>, 17> kNodePages{{
+constexpr std::array<std::pair<const char*, Page>, 18> kNodePages{{
+    {"Targeting", Targeting},
     {"Active Directory", ActiveDirectory},
     {"Manual Configuration", ManualConfiguration},
     {"Servers", Servers},

@@ -38,8 +38,10 @@ enum class Page {
   SetDefault,
   Drivers,
   Support,
+  // Last in number, so the pages before it keep theirs; shown under General.
+  Targeting,
 };
-inline constexpr int kPageCount = 20;
+inline constexpr int kPageCount = 21;
 
 enum class Variant { ActiveDirectory, Manual };
 

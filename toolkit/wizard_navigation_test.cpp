@@ -29,6 +29,7 @@ struct Stop {
 // Every page of a variant in Next order, with the tree node each highlights.
 const std::vector<Stop> kADOrder = {
     {General, "Key1"},
+    {Targeting, "Key11"},
     {ActiveDirectory, "Key2"},
     {Notification, "Key4"},
     {SmtpMail, "Key41"},
@@ -47,6 +48,7 @@ const std::vector<Stop> kADOrder = {
 };
 const std::vector<Stop> kManualOrder = {
     {General, "Key1"},
+    {Targeting, "Key11"},
     {ManualConfiguration, "Key3"},
     {Servers, "Key31"},
     {Printers, "Key32"},
@@ -164,7 +166,8 @@ TEST_F(WizardNavigationTest, NextAndBackWalkEveryPageOfEachVariantInOrder) {
 TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
   using gui::TreeNode;
   const std::vector<TreeNode> adTree = {
-      {"Key1", "", "General", 0, false},
+      {"Key1", "", "General", 0, true},
+      {"Key11", "Key1", "Targeting", 0, false},
       {"Key2", "", "Active Directory", 0, false},
       {"Key4", "", "Notification", 1, true},
       {"Key41", "Key4", "SMTP Mail", 0, false},
@@ -182,7 +185,8 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
       {"Key7", "", "Support", 0, false},
   };
   const std::vector<TreeNode> manualTree = {
-      {"Key1", "", "General", 0, false},
+      {"Key1", "", "General", 0, true},
+      {"Key11", "Key1", "Targeting", 0, false},
       {"Key3", "", "Manual Configuration", 1, true},
       {"Key31", "Key3", "Servers", 0, false},
       {"Key32", "Key3", "Printers", 0, false},
@@ -251,11 +255,12 @@ TEST_F(WizardNavigationTest, EachVariantBuildsItsTreeTitlesAndHelp) {
                                            "Maintenance - Prune",
                                            "Set Default",
                                            "Drivers",
-                                           "Support"};
-  const std::vector<int> adHelp = {1013, 1004, 1038, 1008, 1012, 1040, 1010, 1006,
+                                           "Support",
+                                           "General - Targeting"};
+  const std::vector<int> adHelp = {1013, 1014, 1004, 1038, 1008, 1012, 1040, 1010, 1006,
                                    1019, 1028, 2090, 2100, 2010, 2020, 2030, 1045};
-  const std::vector<int> manualHelp = {1013, 1027, 1042, 1039, 1035, 1038, 1008, 1012, 1040,
-                                       1010, 1080, 2090, 2100, 2010, 2020, 2030, 1045};
+  const std::vector<int> manualHelp = {1013, 1014, 1027, 1042, 1039, 1035, 1038, 1008, 1012,
+                                       1040, 1010, 1080, 2090, 2100, 2010, 2020, 2030, 1045};
   std::vector<std::string> shown;
   for (int page = 0; page < kPageCount; ++page) {
     shown.push_back((*wizard_)[Key("lblTitle", static_cast<Page>(page))].text());
@@ -300,6 +305,7 @@ TEST_F(WizardNavigationTest, TreeClicksShowTheNodesPages) {
       {"Key9", SetDefault},
       {"Key10", Drivers},
       {"Key7", Support},
+      {"Key11", Targeting},
       {"Key1", General},
   };
   const std::vector<std::pair<std::string, Page>> manual = {
@@ -319,6 +325,7 @@ TEST_F(WizardNavigationTest, TreeClicksShowTheNodesPages) {
       {"Key9", SetDefault},
       {"Key10", Drivers},
       {"Key7", Support},
+      {"Key11", Targeting},
       {"Key1", General},
   };
   for (const auto& [variant, clicks] :
@@ -340,6 +347,7 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
   };
   const std::vector<Command> commands = {
       {"ID_BTN_GENERAL", true, true, General, General, "Key1", "Key1"},
+      {"ID_BTN_TARGETING", true, true, Targeting, Targeting, "Key11", "Key11"},
       {"ID_BTN_AD", true, false, ActiveDirectory, General, "Key2", ""},
       {"ID_BTN_SERVER", false, true, General, Servers, "", "Key31"},
       {"ID_BTN_PRINTER", false, true, General, Printers, "", "Key32"},
@@ -392,6 +400,7 @@ TEST_F(WizardNavigationTest, ViewMenuOffersTheVariantsPagesAndHighlightsTheirNod
   EXPECT_EQ(ViewMenu().name, "ID_MNU_VIEW");
   EXPECT_EQ(ViewMenu().caption, "&View");
   EXPECT_EQ(items, (std::vector<std::string>{"&General",
+                                             "Ta&rgeting",
                                              "-",
                                              "&Active Directory",
                                              "-",
@@ -537,14 +546,14 @@ TEST_F(WizardNavigationTest, NewAndOpenRebuildTheTreeForTheDocumentsKind) {
   wizard_->Click(Key("cmdNext", General));
   commands.NewDocument();
   EXPECT_EQ(navigation_->variant(), Variant::ActiveDirectory);
-  EXPECT_EQ((*wizard_)["tvwWizardOptions"].nodes()[1].text, "Active Directory");
+  EXPECT_EQ((*wizard_)["tvwWizardOptions"].nodes()[2].text, "Active Directory");
   EXPECT_EQ(Showing(), General);
   EXPECT_EQ(Highlighted(), "Key1");
 
   type = DocumentType::Manual;
   commands.NewDocument();
   EXPECT_EQ(navigation_->variant(), Variant::Manual);
-  EXPECT_EQ((*wizard_)["tvwWizardOptions"].nodes()[1].text, "Manual Configuration");
+  EXPECT_EQ((*wizard_)["tvwWizardOptions"].nodes()[2].text, "Manual Configuration");
   EXPECT_TRUE(dialogs_.asked.empty());
 }
 

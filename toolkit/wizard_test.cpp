@@ -179,6 +179,7 @@ class WizardTest : public ::testing::Test {
                                       shown_.push_back(form.description().name);
                                       if (answer_) answer_(form);
                                     },
+                                    {},
                                     {}};
     wizard_ = std::make_unique<Wizard>(environment);
     if (loaded) wizard_->Load();
@@ -475,7 +476,8 @@ TEST_F(WizardTest, EveryHelpOpensTheBuiltGuideAtItsOwnSection) {
       {Page::Prune, "Prune"},
       {Page::SetDefault, "Set Default"},
       {Page::Drivers, "Drivers"},
-      {Page::Support, "Support"}};
+      {Page::Support, "Support"},
+      {Page::Targeting, "Targeting"}};
   ASSERT_EQ(headings.size(), static_cast<std::size_t>(kPageCount));
   auto lastOpened = [this]() -> fs::path {
     if (dialogs_.asked.empty() || dialogs_.asked.back().kind != AskedDialog::Kind::Guide) {
@@ -507,7 +509,7 @@ TEST_F(WizardTest, EveryHelpOpensTheBuiltGuideAtItsOwnSection) {
       EXPECT_EQ(shown, heading) << opened;
       EXPECT_EQ(opened.stem().string(), id);
     }
-    EXPECT_EQ(pages, variant == Variant::ActiveDirectory ? 16 : 17);
+    EXPECT_EQ(pages, variant == Variant::ActiveDirectory ? 17 : 18);
   }
 
   // The start dialog's Help, at start-up and for File > New, and the contents.

@@ -319,6 +319,41 @@ void PageControls(std::vector<ControlDescription>& controls, Page page) {
       p.Add(page, Control(Button, "cmdBrowseDriverSharePath", "...", {kRight - 20, 228, 20, 12},
                           kBottomRight));
       break;
+    case Targeting:
+      p.Text(page, "lblTargetingInfo",
+             "Aim the document at some computers and users, or roll it out in rings. Every "
+             "condition given must hold; an empty field sets none. Lists take commas.",
+             {kLeft, 28, kInner, 18});
+      p.Add(page, Control(CheckBox, "chkUseTargeting",
+                          "Use &targeting: apply this document only where the conditions hold",
+                          {kLeft, 50, kInner, 10}));
+      p.Field(page, TextBox, "lblComputerNames", "&Computer names (* and ? match any):",
+              "txtComputerNames", kLeft, 64, half);
+      p.Field(page, TextBox, "lblExcludeComputerNames", "E&xcept computer names:",
+              "txtExcludeComputerNames", kLeft + half + 8, 64, half);
+      p.Field(page, TextBox, "lblUserGroups", "&User groups:", "txtUserGroups", kLeft, 90, half);
+      p.Field(page, TextBox, "lblComputerGroups", "Computer &groups:", "txtComputerGroups",
+              kLeft + half + 8, 90, half);
+      p.Field(page, TextBox, "lblSites", "&Sites:", "txtSites", kLeft, 116, half);
+      p.Field(page, TextBox, "lblSubnets", "Subnets (&IPv4 or IPv6, as 10.1.0.0/16):",
+              "txtSubnets", kLeft + half + 8, 116, half);
+      p.Field(page, TextBox, "lblRolloutPercent", "&Roll-out percent:", "txtRolloutPercent",
+              kLeft, 142, 70);
+      p.Field(page, TextBox, "lblNotBefore", "Not before (yyyy-&mm-dd):", "txtNotBefore",
+              kLeft + half + 8, 142, 100);
+      p.Add(page, Control(Label, "lblTargetingGroups", "&Directory groups:",
+                          {kLeft, 172, 200, 9}));
+      p.Add(page, Control(ComboBox, "cboTargetingGroups", "", {kLeft, 182, kInner - 58, 12},
+                          kTopWide));
+      p.Add(page, Control(Button, "cmdTargetingGroupsRefresh", "R&efresh",
+                          {kRight - 50, 181, 50, 14}, gui::kAnchorRight | gui::kAnchorTop));
+      p.Add(page, Control(Button, "cmdAddUserGroup", "&Add to user groups",
+                          {kLeft, 200, 90, 14}));
+      p.Add(page, Control(Button, "cmdAddComputerGroup", "Add to com&puter groups",
+                          {kLeft + 94, 200, 100, 14}));
+      p.Add(page, Control(ProgressBar, "prbTargetingGroups", "", {kLeft, 220, kInner, 8},
+                          kTopWide));
+      break;
     case Support:
       p.Text(page, "lblSupportInfo",
              "Help on every step is behind its Help button. Questions, problems and "

@@ -100,6 +100,7 @@ class WizardWindowWin32Test : public ::testing::Test {
           gui::Win32FormView modal(form, view_->window());
           modal.RunModal();
         },
+        {},
         {}});
     view_ = std::make_unique<gui::Win32FormView>(wizard_->form());
     wizard_->Load();

@@ -2,6 +2,7 @@
 // which LDAP library answers.
 #include "platform/ldap/ldap_directory.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <set>
@@ -382,6 +383,26 @@ DirectoryQuery LdapDirectory::GroupsBySid(const std::vector<std::string>& sids) 
   DirectoryQuery query = SearchAllPages(filter, {"sAMAccountName", "cn"}, "groups", found);
   if (!query.ok) return query;
   for (const LdapEntryValues& values : found.entries) AddGroupRow(values, query);
+  return query;
+}
+
+DirectoryQuery LdapDirectory::QueryGroups(const DirectoryBinding& binding) {
+  DirectoryQuery query;
+  if (!Connect(binding, query)) return query;
+  Found found;
+  query = SearchAllPages(
+      "(|(objectClass=group)(objectClass=groupOfNames)(objectClass=groupOfUniqueNames))",
+      {"sAMAccountName", "cn"}, "groups", found);
+  if (!query.ok) return query;
+  for (const LdapEntryValues& values : found.entries) AddGroupRow(values, query);
+  std::ranges::sort(query.rows, [](const DirectoryRow& a, const DirectoryRow& b) {
+    return LowerAscii(a.name) < LowerAscii(b.name);
+  });
+  const auto repeated = std::ranges::unique(query.rows, [](const DirectoryRow& a,
+                                                            const DirectoryRow& b) {
+    return LowerAscii(a.name) == LowerAscii(b.name);
+  });
+  query.rows.erase(repeated.begin(), repeated.end());
   return query;
 }
 

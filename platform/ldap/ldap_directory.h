@@ -77,6 +77,9 @@ class LdapDirectory : public Directory {
   // upwards group by group. Names are sAMAccountName, else cn.
   DirectoryQuery QueryAccountGroups(const DirectoryBinding& binding,
                                     const std::string& accountName, bool computer) override;
+  // Active Directory's and Samba's groups, and OpenLDAP's groupOfNames and
+  // groupOfUniqueNames, read page by page.
+  DirectoryQuery QueryGroups(const DirectoryBinding& binding) override;
 
  private:
   struct Found {

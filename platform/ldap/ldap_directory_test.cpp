@@ -521,6 +521,17 @@ TEST(LdapDirectory, GroupsFollowMemberOfThroughNestingAndCycles) {
             "failed: the groups of jdoe nest deeper than 1 levels; the list is incomplete and was "
             "not used");
   EXPECT_EQ(GroupsOf(shallow, binding, "PC042", true), "Pilot-Computers");
+
+  // The toolkit's group picker: every group under the base, both kinds, in
+  // letter order whatever case; accounts are not groups.
+  DirectoryQuery all = directory.QueryGroups(binding);
+  ASSERT_TRUE(all.ok) << all.errorDescription;
+  std::string listed;
+  for (const DirectoryRow& row : all.rows) listed += (listed.empty() ? "" : ", ") + row.name;
+  EXPECT_EQ(listed, "Floor2-Pilot, IT-All, Legacy Readers, Loop-A, Loop-B, Pilot-Computers");
+  LdapDirectory paged(LdapDirectory::Options{.pageSize = 2});
+  EXPECT_EQ(paged.QueryGroups(binding).rows, all.rows);
+  EXPECT_EQ(directory.QueryGroups(directory.Bind(PathTo(server, kPeople))).rows.size(), 0u);
 }
 
 // A SID as the directory stores it: revision 1, the NT authority, then the

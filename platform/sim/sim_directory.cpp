@@ -59,4 +59,9 @@ DirectoryQuery SimPlatform::QueryAccountGroups(const DirectoryBinding& binding,
   return Directory::QueryAccountGroups(binding, accountName, computer);
 }
 
+DirectoryQuery SimPlatform::QueryGroups(const DirectoryBinding& binding) {
+  if (!state_.directory && host_.realDirectory) return host_.realDirectory->QueryGroups(binding);
+  return Directory::QueryGroups(binding);
+}
+
 }  // namespace quillon::platform::sim

@@ -177,6 +177,7 @@ class SimPlatform : public SystemInfo,
   // Only the real directory knows groups; the "directory" key lists none.
   DirectoryQuery QueryAccountGroups(const DirectoryBinding& binding,
                                     const std::string& accountName, bool computer) override;
+  DirectoryQuery QueryGroups(const DirectoryBinding& binding) override;
 
   // EventLog: events are appended to `eventLog`. Injected failures are matched
   // on "RegisterEventSource" and "ReportEvent" with the source name.

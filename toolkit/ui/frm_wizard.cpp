@@ -22,6 +22,9 @@ frmWizard::frmWizard(platform::FileSystem& files, const std::string& programFold
       [this](gui::Form& form) { ShowModal(form); },
       [this](gui::ControlModel& picker, gui::ControlModel& bar, const std::string& domain) {
         if (picker_) picker_->LoadDirectoryPrinterList(picker, bar, domain);
+      },
+      [this](gui::ControlModel& picker, gui::ControlModel& bar, const std::string& domain) {
+        if (picker_) picker_->LoadDirectoryGroupList(picker, bar, domain);
       }});
   if (directory) picker_ = std::make_unique<DirectoryPicker>(*directory, *dialogs, wizard_->form());
   view_ = std::make_unique<gui::QtFormView>(wizard_->form(), *this);
