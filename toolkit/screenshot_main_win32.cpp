@@ -23,7 +23,7 @@ int main() {
   // A picture never asks anything; a dialog would be answered as cancelled.
   gui::ScriptedDialogs dialogs;
   platform::HostFileSystem files;
-  toolkit::Wizard wizard({dialogs, files, ".", ".", {}, [](gui::Form&) {}, {}});
+  toolkit::Wizard wizard({dialogs, files, ".", ".", {}, [](gui::Form&) {}, {}, {}});
   gui::Win32FormView view(wizard.form());
   wizard.Load();
   SetWindowPos(view.window(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);

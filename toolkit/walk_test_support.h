@@ -19,11 +19,11 @@ inline std::vector<DocumentKind> DocumentKinds() {
   using enum Page;
   return {
       {"ad", "optUseActiveDirectory", Variant::ActiveDirectory,
-       {General, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
+       {General, Targeting, ActiveDirectory, Notification, SmtpMail, FileOutput, ClientPopUp,
         ApplicationEventLog, DeploymentIntroduction, DeploymentGeneral, Mdac, Maintenance,
         Populate, Prune, SetDefault, Drivers, Support}},
       {"manual", "optUseManualConfiguration", Variant::Manual,
-       {General, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
+       {General, Targeting, ManualConfiguration, Servers, Printers, Mixed, Notification, SmtpMail,
         FileOutput, ClientPopUp, ApplicationEventLog, DeploymentGeneral, Maintenance, Populate,
         Prune, SetDefault, Drivers, Support}},
   };

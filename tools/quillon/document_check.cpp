@@ -404,6 +404,13 @@ std::vector<Finding> CheckDocumentText(std::string_view bytes, platform::FileSys
       warn(section, "RolloutPercent",
            "RolloutPercent is 0: the document applies to no computer until it is raised.");
     }
+    if (!rules.computerGroups.empty() &&
+        d.DomainName.find_first_not_of(" \t") == std::string::npos) {
+      warn(section, "ComputerGroups",
+           "ComputerGroups needs the computer's groups, which Windows clients read from the "
+           "directory that DomainName names; this document names none, so on Windows the "
+           "condition never holds and no computer is targeted.");
+    }
     std::vector<std::string> included = rules.computerNames;
     if (included.empty()) included.push_back("*");
     for (const std::string& exclude : rules.excludeComputerNames) {

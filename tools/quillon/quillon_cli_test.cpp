@@ -862,6 +862,11 @@ TEST(QuillonCheckTest, TargetingRefusalsAndConditionsThatCanNeverHold) {
        "document applies to no computer."},
       {"ComputerNames=LAB-1,PC*\r\nExcludeComputerNames=LAB-*\r\n", ""},
       {"ComputerNames=L*\r\nExcludeComputerNames=LAB-*\r\n", ""},
+      {"ComputerGroups=Pilot-PCs\r\n",
+       "ComputerGroups needs the computer's groups, which Windows clients read from the "
+       "directory that DomainName names; this document names none, so on Windows the condition "
+       "never holds and no computer is targeted."},
+      {"UserGroups=Floor2\r\n", ""},
   };
   for (const Case& c : cases) {
     std::vector<Finding> found = Check(base + c.keys);
@@ -873,6 +878,10 @@ TEST(QuillonCheckTest, TargetingRefusalsAndConditionsThatCanNeverHold) {
     EXPECT_FALSE(found[0].refusal);
     EXPECT_EQ(found[0].message, c.warning);
   }
+  // With a directory named, the computer's groups can be read.
+  std::string named = base + "ComputerGroups=Pilot-PCs\r\n";
+  named.replace(named.find("DomainName= "), 12, "DomainName=corp.example");
+  EXPECT_TRUE(Check(named).empty());
   // Not in use: neither refused nor warned about.
   EXPECT_TRUE(Check(CompleteDocument() + "[TARGETING]\r\nUseTargeting=False\r\nRolloutPercent=0\r\n"
                                          "Subnets=nonsense\r\n").empty());
