@@ -91,16 +91,31 @@ function(quillon_program_manifest target)
     OBJECT_DEPENDS ${QUILLON_PROGRAM_MANIFEST})
 endfunction()
 
-# Checks the manifest built into a Windows program (scripts/check-manifest);
-# COMMON_CONTROLS for the programs with windows.
+# The version resource of a Windows program (platform/win32/version.rc.in):
+# `description` is its FileDescription, the file name its own.
+function(quillon_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(QUILLON_FILE_DESCRIPTION "${description}")
+  set(QUILLON_INTERNAL_NAME "${target}")
+  set(QUILLON_ORIGINAL_FILENAME "${target}.exe")
+  set(rc ${PROJECT_BINARY_DIR}/generated/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/platform/win32/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# Checks the manifest and the version resource built into a Windows program
+# (scripts/check-manifest); COMMON_CONTROLS for the programs with windows.
 function(quillon_manifest_test target)
   cmake_parse_arguments(ARG "COMMON_CONTROLS" "" "" ${ARGN})
   if(NOT QUILLON_BUILD_TESTS)
     return()
   endif()
-  set(flags)
+  # Every program checked here is one the release ships: its version too.
+  set(flags --version ${PROJECT_VERSION})
   if(ARG_COMMON_CONTROLS)
-    set(flags --common-controls)
+    list(APPEND flags --common-controls)
   endif()
   add_test(NAME ${target}_manifest
     COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/check-manifest ${flags}

@@ -11,6 +11,7 @@
 #include "platform/host/host_file_system.h"
 #include "platform/host/process.h"
 #include "platform/sim/sim_platform.h"
+#include "quillon_version.h"
 #ifndef _WIN32
 #include "platform/ldap/ldap_directory.h"
 #endif
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   namespace platform = quillon::platform;
   namespace sim = quillon::platform::sim;
 
+  if (quillon::engine::AsksForVersion(platform::CommandLineText(argc, argv))) {
+    std::cout << "QuillonEngine " << quillon::kVersion << "\n";
+    return 0;
+  }
   const std::string clientPath = sim::DefaultClientPath();
   sim::LoadResult loaded = sim::LoadClient(clientPath);
   if (!loaded.ok) {

@@ -7,8 +7,13 @@
 #include "engine/migration/driver_staging.h"
 #include "platform/host/process.h"
 #include "platform/win32/platform_win32.h"
+#include "quillon_version.h"
 
 int main(int argc, char** argv) {
+  if (quillon::engine::AsksForVersion(quillon::platform::CommandLineText(argc, argv))) {
+    quillon::platform::WriteOutputLine(std::string("QuillonEngine ") + quillon::kVersion);
+    return 0;
+  }
   quillon::platform::win32::Win32Platform client;
   quillon::platform::Platform services = client.AsPlatform();
   quillon::engine::RunContext context(services);

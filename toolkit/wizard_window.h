@@ -4,11 +4,12 @@
 #pragma once
 
 #include "gui/form.h"
+#include "quillon_version.h"
 
 namespace quillon::toolkit {
 
 inline constexpr const char* kProgramTitle = "Quillon Deployment Toolkit";
-inline constexpr const char* kProgramVersion = "3.1.1";
+inline constexpr const char* kProgramVersion = kVersion;
 inline constexpr const char* kHelpFileName = "Quillon.hlp";
 // Where the two link labels lead.
 inline constexpr const char* kMdacInformationUrl =

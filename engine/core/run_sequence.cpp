@@ -196,4 +196,11 @@ void FinishDebugLog(RunContext& context) {
   }
 }
 
+bool AsksForVersion(std::string_view commandLine) {
+  const std::size_t first = commandLine.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  const std::size_t last = commandLine.find_last_not_of(" \t");
+  return commandLine.substr(first, last - first + 1) == "--version";
+}
+
 }  // namespace quillon::engine

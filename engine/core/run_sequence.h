@@ -14,6 +14,10 @@ struct RunContext;
 inline constexpr std::string_view kAlreadySucceededText =
     "This INI file has already succeeded on this machine.";
 
+// Whether the command line asks for the release's version alone
+// ("--version", blanks around it aside) rather than names a document.
+bool AsksForVersion(std::string_view commandLine);
+
 // One whole run, from the opening banner to the debug file.
 void RunEngine(RunContext& context, const std::string& commandLine);
 

@@ -7,8 +7,13 @@
 
 #include "inventory/inventory_host.h"
 #include "inventory/ui/frm_main.h"
+#include "quillon_version.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << "QuillonInventory " << quillon::kVersion << "\n";
+    return 0;
+  }
   // Read before the window system is needed, so a bad client file is reported
   // even where no display is.
   const char* client = std::getenv("QUILLON_CLIENT");

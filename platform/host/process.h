@@ -30,5 +30,9 @@ std::string HostLoginName();
 std::optional<std::string> ReadMountTable();
 bool StandardErrorIsTerminal();
 void SleepMilliseconds(int milliseconds);
+// Writes a line of ASCII text where whoever started the program sees it: its
+// standard output, or for a Windows program without a console (the engine,
+// the windowed programs) the console of the command prompt that started it.
+void WriteOutputLine(const std::string& line);
 
 }  // namespace quillon::platform

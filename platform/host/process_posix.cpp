@@ -2,6 +2,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +61,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 void UseUtf8StandardStreams(bool) {}
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void WriteOutputLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
 
 void SleepMilliseconds(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

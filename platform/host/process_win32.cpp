@@ -141,6 +141,25 @@ std::optional<std::string> ReadMountTable() { return std::nullopt; }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+void WriteOutputLine(const std::string& line) {
+  const std::string text = line + "\r\n";
+  DWORD written = 0;
+  // Redirected to a file or a pipe, a GUI-subsystem program still has the handle.
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output && output != INVALID_HANDLE_VALUE &&
+      WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    return;
+  }
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  if (console != INVALID_HANDLE_VALUE) {
+    WriteFile(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(console);
+  }
+  FreeConsole();
+}
+
 void SleepMilliseconds(int milliseconds) {
   if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
 }

@@ -8,6 +8,7 @@
 #include "platform/ldap/ldap_directory.h"
 #include "platform/host/process.h"
 #include "platform/text.h"
+#include "quillon_version.h"
 #include "toolkit/deployment.h"
 #include "tools/quillon/deployment_audit.h"
 #include "tools/quillon/plan.h"
@@ -39,7 +40,8 @@ constexpr const char* kUsage =
     "  snapshot [-o FILE]     write this computer's printers as a simulated client file\n"
     "  report FOLDER          summarise the engine's reports under a deployment share\n"
     "\n"
-    "Run 'quillon COMMAND --help' for a command's details.\n";
+    "Run 'quillon COMMAND --help' for a command's details, 'quillon --version' for\n"
+    "the release.\n";
 
 constexpr const char* kDecodeUsage =
     "Usage: quillon decode [--] FILE.debug...\n"
@@ -300,6 +302,10 @@ int RunQuillon(const std::vector<std::string>& args, platform::FileSystem& files
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (IsHelp(command)) {
     out << kUsage;
+    return kFine;
+  }
+  if (command == "--version") {
+    out << "quillon " << kVersion << "\n";
     return kFine;
   }
   if (command == "decode") return Decode(rest, files, out, err);
