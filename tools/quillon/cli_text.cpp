@@ -9,6 +9,16 @@
 
 namespace quillon::tools {
 
+std::string WithLf(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result += text[i];
+  }
+  return result;
+}
+
 std::size_t Utf8Sequence(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char c = p[0];

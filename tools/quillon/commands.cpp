@@ -103,16 +103,6 @@ int BadArguments(std::ostream& err, const std::string& command, const std::strin
   return kFailed;
 }
 
-std::string WithLf(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    result += text[i];
-  }
-  return result;
-}
-
 int Decode(const std::vector<std::string>& args, platform::FileSystem& files, std::ostream& out,
            std::ostream& err) {
   std::vector<std::string> paths;

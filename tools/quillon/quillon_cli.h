@@ -33,6 +33,10 @@ std::string Utf8Text(std::string_view text);
 // `keepLayout` tabs and line feeds stay as they are.
 std::string VisibleText(std::string_view text, bool keepLayout = false);
 
+// The text with its CR LF line ends as LF: what a run wrote for Windows,
+// printed or stored here.
+std::string WithLf(std::string_view text);
+
 // The length of the UTF-8 sequence at the start of a non-empty `text`
 // (1 for ASCII), 0 when none is.
 std::size_t Utf8Sequence(std::string_view text);
