@@ -1,7 +1,7 @@
 // Targeting's facts on Windows against a second source: the token's
 // membership as CheckTokenMembership tells it, the IPv4 address table, the
 // site call itself. Under Wine the token is a local administrator's and there
-// is no domain; what only a domain shows is listed in the architecture notes.
+// is no domain; what only a domain shows is listed in docs/windows-backend.md.
 #include "platform/host/windows_api.h"
 
 #include <winsock2.h>
