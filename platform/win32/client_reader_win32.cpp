@@ -2,6 +2,7 @@
 // reads and closes. Each call's last-error code is read right after it and
 // carried with the system's text for it.
 #include "platform/win32/client_reader_win32.h"
+#include "platform/win32/sized_call.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,33 +21,14 @@ Status Failure(const std::string& call, DWORD error) {
   return Status::Error(error, call + ": " + SystemErrorText(error));
 }
 
-// 8-byte words, so that the records the spooler writes are aligned.
-struct Buffer {
-  std::vector<std::uint64_t> words;
-  void Resize(DWORD bytes) { words.assign(bytes / sizeof(std::uint64_t) + 1, 0); }
-  BYTE* Bytes() { return words.empty() ? nullptr : reinterpret_cast<BYTE*>(words.data()); }
-  DWORD Size() const { return words.empty() ? 0 : static_cast<DWORD>(words.size() * 8); }
-};
+using Buffer = SizedBuffer;
 
 // An enumeration sized to what the spooler asks for, asked again while the
 // list grows between the calls. `call(bytes, size, &needed, &returned)`.
 template <typename Call>
 Status Enumerate(const char* name, Buffer& buffer, DWORD& returned, Call call) {
-  buffer.words.clear();
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    DWORD needed = 0;
-    returned = 0;
-    SetLastError(0);
-    if (call(buffer.Bytes(), buffer.Size(), &needed, &returned)) return Status::Ok();
-    const DWORD error = GetLastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
-      returned = 0;
-      return Failure(name, error);
-    }
-    buffer.Resize(needed);
-  }
-  returned = 0;
-  return Failure(name, ERROR_INSUFFICIENT_BUFFER);
+  const DWORD error = CallSized(buffer, returned, call);
+  return error ? Failure(name, error) : Status::Ok();
 }
 
 // One printer read as the engine's inventory reads it: open, the size query

@@ -11,6 +11,7 @@
 #include "platform/host/system_error_win32.h"
 // With <winspool.h>, whose macros for our method names it undoes.
 #include "platform/host/windows_api.h"
+#include "platform/win32/sized_call.h"
 #include "platform/win32/spooler_win32.h"
 #include "platform/win32/system_info_win32.h"
 
@@ -21,27 +22,14 @@ namespace {
 static_assert(sizeof(void*) != 8 || sizeof(DRIVER_INFO_2W) == 48,
               "DriverInfo2Size assumes the 64-bit layout");
 
-// Buffers of 8-byte words, so that the structures the spooler writes are aligned.
-std::vector<std::uint64_t> Buffer(std::size_t bytes) {
-  return std::vector<std::uint64_t>(bytes / sizeof(std::uint64_t) + 1);
-}
-
 // A sized spooler call, asked again while what it lists grows meanwhile.
 // `call(bytes, size, &needed)`; the last-error code when it fails, else 0.
 template <typename Call>
-DWORD ReadSized(std::vector<std::uint64_t>& buffer, Call call) {
-  buffer.clear();
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    DWORD needed = 0;
-    BYTE* bytes = buffer.empty() ? nullptr : reinterpret_cast<BYTE*>(buffer.data());
-    const auto size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
-    SetLastError(0);
-    if (call(bytes, size, &needed)) return 0;
-    const DWORD error = GetLastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) return error ? error : ERROR_INVALID_DATA;
-    buffer = Buffer(needed);
-  }
-  return ERROR_INSUFFICIENT_BUFFER;
+DWORD ReadSized(SizedBuffer& buffer, Call call) {
+  DWORD unused = 0;
+  return CallSized(buffer, unused, [&call](BYTE* bytes, DWORD size, DWORD* needed, DWORD*) {
+    return call(bytes, size, needed);
+  });
 }
 
 // A string that lies whole in the buffer, its NUL included; read unit by unit,
@@ -108,13 +96,13 @@ HandleResult Win32DriverInfoSource::OpenPrinter(const std::string& name) {
 SizedResult<DriverInfo2> Win32DriverInfoSource::GetPrinterDriver(PrinterHandle printer,
                                                                  std::size_t bufferSize) {
   SizedResult<DriverInfo2> result;
-  std::vector<std::uint64_t> buffer;
+  SizedBuffer buffer;
   result.error = ReadSized(buffer, [&](BYTE* bytes, DWORD size, DWORD* needed) {
     return GetPrinterW(ToHandle(printer), 2, bytes, size, needed);
   });
   if (result.error != 0) return result;
   const PrinterInfo2 record =
-      DecodePrinterInfo2(*reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data()));
+      DecodePrinterInfo2(*buffer.Records<PRINTER_INFO_2W>());
 
   // The system's own environment first; then the program's, where a printer
   // stands on a driver of that one alone (Wine lets a 32-bit program make one).
@@ -127,8 +115,8 @@ SizedResult<DriverInfo2> Win32DriverInfoSource::GetPrinterDriver(PrinterHandle p
       return EnumPrinterDriversW(nullptr, asked, 2, bytes, size, needed, &returned);
     });
     if (result.error != 0) return result;
-    const char* begin = reinterpret_cast<const char*>(buffer.data());
-    const std::size_t size = buffer.size() * sizeof(std::uint64_t);
+    const char* begin = reinterpret_cast<const char*>(buffer.Bytes());
+    const std::size_t size = buffer.Size();
     for (DWORD i = 0; i < returned; ++i) {
       const std::size_t offset = i * sizeof(DRIVER_INFO_2W);
       DriverInfo2 driver = DecodeDriverInfo2(begin + offset, size - offset);

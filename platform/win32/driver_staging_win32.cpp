@@ -12,6 +12,7 @@
 #include <sddl.h>
 
 #include "platform/win32/client_reader_win32.h"
+#include "platform/win32/sized_call.h"
 #include "platform/win32/spooler_win32.h"
 #include "platform/win32/system_info_win32.h"
 
@@ -25,33 +26,19 @@ constexpr DWORD kPackageAware = 0x1;  // PRINTER_DRIVER_PACKAGE_AWARE, missing i
 struct Listing {
   bool ok = false;
   DWORD error = 0;
-  std::vector<std::uint64_t> buffer;
+  SizedBuffer buffer;
   DWORD count = 0;
   template <typename Record>
   const Record* Records() const {
-    return reinterpret_cast<const Record*>(buffer.data());
+    return buffer.Records<Record>();
   }
 };
 
 template <typename Call>
 Listing List(Call call) {
   Listing listing;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD needed = 0;
-    listing.count = 0;
-    SetLastError(0);
-    const DWORD size = static_cast<DWORD>(listing.buffer.size() * sizeof(std::uint64_t));
-    const BOOL ok = call(listing.buffer.empty() ? nullptr
-                                                : reinterpret_cast<BYTE*>(listing.buffer.data()),
-                         size, &needed, &listing.count);
-    if (ok) {
-      listing.ok = true;
-      return listing;
-    }
-    listing.error = GetLastError();
-    if (listing.error != ERROR_INSUFFICIENT_BUFFER || needed <= size) return listing;
-    listing.buffer.assign((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
-  }
+  listing.error = CallSized(listing.buffer, listing.count, call, 4);
+  listing.ok = listing.error == 0;
   return listing;
 }
 
