@@ -125,7 +125,7 @@ class SimPlatform : public SystemInfo,
                                MessageIcon icon, MessageButtons buttons) override;
   std::unique_ptr<ProgressWindow> CreateProgressWindow(const std::string& caption,
                                                        const std::string& label) override;
-  // Spooler (sim_spooler.cpp). Every call but ClosePrinter is appended to
+  // Spooler (sim_spooler*.cpp). Every call but ClosePrinter is appended to
   // `spoolerCalls`; injected failures are matched on the Windows function name,
   // EnumDefaultPrinter's as "EnumPrinters". GetDefaultPrinter and
   // EnumDefaultPrinter take no name, so only name-less injections reach them;
