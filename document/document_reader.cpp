@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "document/document_file.h"
+#include "platform/ascii_case.h"
 #include "document/document_vocabulary.h"
 #include "document/profile_file.h"
 #include "document/targeting_values.h"
@@ -33,17 +34,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (word.size() > text.size()) return false;
-  for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-    std::size_t i = 0;
-    while (i < word.size() && lower(text[at + i]) == word[i]) ++i;
-    if (i == word.size()) return true;
-  }
-  return false;
 }
 
 // The value of the leading numeric part of `text` (sign, digits, fraction,

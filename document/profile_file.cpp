@@ -3,6 +3,7 @@
 // read them on Windows. Parsed once into line spans with an index of sections
 // and key hashes, so lookups do not rescan the text.
 #include "document/profile_file.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,14 +25,6 @@ std::string_view Trim(std::string_view text) {
 
 // ASCII only: the document's names are ASCII, and folding bytes of other code
 // pages would make lookups depend on the locale.
-char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Fold(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = FoldChar(c);
-  return folded;
-}
-
 // The name of a section header line, or nullopt when the line is no header.
 // A '[' without a closing ']' is not taken as a header.
 std::optional<std::string_view> HeaderName(std::string_view line) {
@@ -51,20 +44,12 @@ std::size_t KeySeparator(std::string_view line) {
 
 bool IsEmptyLine(std::string_view line) { return Trim(line).empty(); }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-  }
-  return true;
-}
-
 // FNV-1a over the folded bytes: lets a lookup skip most keys without
 // comparing their text.
 std::uint32_t FoldedHash(std::string_view text) {
   std::uint32_t hash = 2166136261u;
   for (char c : text) {
-    hash ^= static_cast<unsigned char>(FoldChar(c));
+    hash ^= static_cast<unsigned char>(LowerAscii(c));
     hash *= 16777619u;
   }
   return hash;
@@ -184,7 +169,7 @@ void ProfileFile::AddLine(Line line) {
   if (std::optional<std::string_view> name = HeaderName(text)) {
     Section section;
     section.name = std::string(*name);
-    sectionIndex_.emplace(Fold(section.name), sections_.size());  // the first one wins
+    sectionIndex_.emplace(LowerAscii(section.name), sections_.size());  // the first one wins
     section.lines.push_back(line);
     sections_.push_back(std::move(section));
     return;
@@ -203,7 +188,7 @@ void ProfileFile::AddLine(Line line) {
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
-  auto found = sectionIndex_.find(Fold(Trim(name)));
+  auto found = sectionIndex_.find(LowerAscii(Trim(name)));
   return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
@@ -215,7 +200,7 @@ std::size_t ProfileFile::FindKey(const Section& section, std::string_view key) c
   key = Trim(key);
   const std::uint32_t hash = FoldedHash(key);
   for (const KeyEntry& entry : section.keys) {
-    if (entry.hash == hash && EqualIgnoringCase(KeyOf(View(section.lines[entry.line])), key)) {
+    if (entry.hash == hash && EqualsIgnoringCase(KeyOf(View(section.lines[entry.line])), key)) {
       return entry.line;
     }
   }
@@ -270,7 +255,7 @@ void ProfileFile::SetValue(std::string_view section, std::string_view key,
     Section added;
     added.name = std::string(Trim(section));
     added.lines.push_back(AddEdit("[" + added.name + "]"));
-    sectionIndex_.emplace(Fold(added.name), sections_.size());
+    sectionIndex_.emplace(LowerAscii(added.name), sections_.size());
     sections_.push_back(std::move(added));
     target = &sections_.back();
   }

@@ -1,4 +1,5 @@
 #include "platform/network_domains.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,13 +12,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool SameLetters(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 template <typename Each>
@@ -41,7 +35,7 @@ std::string_view FirstWord(std::string_view text) {
 void AddDomainOnce(std::vector<std::string>& names, std::string name) {
   if (name.empty()) return;
   const bool known = std::any_of(names.begin(), names.end(),
-                                 [&name](const std::string& each) { return SameLetters(each, name); });
+                                 [&name](const std::string& each) { return EqualsIgnoringCase(each, name); });
   if (!known) names.push_back(std::move(name));
 }
 

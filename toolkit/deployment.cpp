@@ -1,4 +1,5 @@
 #include "toolkit/deployment.h"
+#include "platform/ascii_case.h"
 
 #include <cctype>
 #include <cstdio>
@@ -115,24 +116,13 @@ std::vector<std::string> Components(std::string_view path) {
   return parts;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // How many leading components of `path` the `prefix` covers, or 0 when it is
 // not a prefix of it.
 std::size_t PrefixLength(const std::vector<std::string>& prefix,
                          const std::vector<std::string>& path, bool ignoreCase) {
   if (prefix.size() > path.size()) return 0;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ignoreCase ? !SameIgnoringCase(prefix[i], path[i]) : prefix[i] != path[i]) return 0;
+    if (ignoreCase ? !EqualsIgnoringCase(prefix[i], path[i]) : prefix[i] != path[i]) return 0;
   }
   return prefix.size();
 }

@@ -1,4 +1,5 @@
 #include "toolkit/rule_editors.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,13 +27,6 @@ enum PruneType { kLocalOnly, kNetworkedOnly, kLocalAndNetworked, kServerOnly, kP
 
 std::string Part(const std::vector<std::string>& parts, std::size_t index) {
   return index < parts.size() ? parts[index] : std::string();
-}
-
-bool SameLetters(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // The line of `lines` chosen in a list, when there is one.
@@ -294,7 +288,7 @@ void RuleEditors::Save(const PairEditor& editor) {
       const std::vector<std::string> other = Split(editor, lines[i]);
       bool same = true;
       for (std::size_t part = 0; part < fromBoxes; ++part) {
-        same = same && SameLetters(other[part], typed[part]);
+        same = same && EqualsIgnoringCase(other[part], typed[part]);
       }
       if (same) {
         dialogs_.ShowMessageBox(editor.saveErrorTitle,
@@ -443,7 +437,7 @@ void RuleEditors::AddPickedGroup(const std::string& box) {
   }
   gui::ControlModel& field = wizard_[box];
   for (const std::string& listed : document::SplitTargetingList(field.text())) {
-    if (SameLetters(listed, group)) return;
+    if (EqualsIgnoringCase(listed, group)) return;
   }
   std::string kept = field.text();
   while (!kept.empty() && (kept.back() == ' ' || kept.back() == '\t' || kept.back() == ',')) {
@@ -489,7 +483,7 @@ void RuleEditors::AddRecipient() {
   }
   std::vector<std::string> lines = wizard_["lstToEmailAddresses"].lines();
   for (const std::string& line : lines) {
-    if (SameLetters(line, address)) {
+    if (EqualsIgnoringCase(line, address)) {
       dialogs_.ShowMessageBox("Invalid Email",
                               "The address \"" + address + "\" is already in the Email To list.",
                               MessageIcon::Information, MessageButtons::Ok);
@@ -548,7 +542,7 @@ void RuleEditors::RefreshDriversPage() {
   // whole, so "Floor 1" does not take the details of "Floor 1 Colour".
   for (std::string& target : targets) {
     for (const std::string& line : remembered) {
-      if (SameLetters(Part(LineParts(line, kAnd), 0), target)) target = line;
+      if (EqualsIgnoringCase(Part(LineParts(line, kAnd), 0), target)) target = line;
     }
   }
   if (targets == remembered) return;
@@ -634,7 +628,7 @@ void RuleEditors::RefreshSetDefaultPage() {
   const bool wasDirty = document_.DocumentDirty;
   force.SetLines(entries);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (SameLetters(entries[i], remembered)) {
+    if (EqualsIgnoringCase(entries[i], remembered)) {
       force.SetValue(static_cast<int>(i));
       break;
     }

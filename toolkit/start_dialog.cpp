@@ -1,4 +1,5 @@
 #include "toolkit/start_dialog.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,16 +29,6 @@ std::string Join(const std::string& folder, const std::string& name) {
   if (IsSeparator(folder.back())) return folder + name;
   const char separator = WindowsStyle(folder) ? '\\' : platform::PathSeparator();
   return folder + separator + name;
-}
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-bool SameLetters(const std::string& a, const std::string& b) {
-  return !LessIgnoringCase(a, b) && !LessIgnoringCase(b, a);
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
@@ -177,7 +168,7 @@ void StartDialog::ChangeFolder(std::string folder) {
   const std::string root = ancestry.empty() ? std::string() : ancestry.front();
   for (std::size_t i = 0; i < drives.lines().size(); ++i) {
     const std::string& drive = drives.lines()[i];
-    if (SameLetters(drive, root) || SameLetters(drive + "\\", root)) {
+    if (EqualsIgnoringCase(drive, root) || EqualsIgnoringCase(drive + "\\", root)) {
       drives.SetValue(static_cast<int>(i));
     }
   }

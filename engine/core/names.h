@@ -4,17 +4,12 @@
 
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace quillon::engine {
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
+using ::quillon::EqualsIgnoringCase;
+using ::quillon::LowerAscii;
 
 // The part of a "\\server\name" printer name after the server: everything after
 // the first backslash from the third character on; the whole name without one.

@@ -1,6 +1,7 @@
 // Real files: contents through stdio, which reads paths as the platform's 8-bit
 // text on both hosts; everything else through file_ops.
 #include "platform/host/host_file_system.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,16 +18,6 @@ Status ErrnoStatus(const std::string& what) {
   int number = errno;
   return Status::Error(static_cast<std::uint32_t>(number),
                        what + ": " + std::strerror(number));
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  if (suffix.size() > text.size()) return false;
-  text.remove_prefix(text.size() - suffix.size());
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(text[i]) != lower(suffix[i])) return false;
-  }
-  return true;
 }
 
 class StdioWritableFile : public WritableFile {

@@ -1,6 +1,7 @@
 // Binding and the print queue query over LdapSession; nothing here depends on
 // which LDAP library answers.
 #include "platform/ldap/ldap_directory.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,17 +18,6 @@ namespace {
 
 constexpr std::string_view kScheme = "LDAP://";
 constexpr int kLdapConstraintViolation = 0x13;
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) !=
-        std::toupper(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool IsHostCharacter(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_';
@@ -159,11 +149,6 @@ void AddGroupRow(const LdapEntryValues& values, DirectoryQuery& query) {
   if (name.empty()) return;
   NarrowText narrow = Utf8ToNarrow(name.front());
   query.rows.push_back({std::move(narrow.text), {}, narrow.exact});
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace

@@ -13,25 +13,12 @@ namespace quillon::platform::sim {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
 // From the back: printer names share their "\\SERVER\" start and differ at the
 // end, so a list scan rejects most names at once.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = a.size(); i > 0; --i) {
-    if (LowerAscii(a[i - 1]) != LowerAscii(b[i - 1])) return false;
-  }
-  return true;
-}
-
-std::string CaseKey(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = LowerAscii(c);
-  return key;
-}
+std::string CaseKey(std::string_view name) { return LowerAscii(name); }
 
 namespace {
 

@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/ascii_case.h"
 #include "platform/sim/sim_client.h"
 
 namespace quillon::platform::sim {
 
 // Windows compares printer, server, driver, port and profile names without
 // regard to ASCII letter case; so does everything on the simulated client.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+using ::quillon::EqualsIgnoringCase;
 // The same for two names exactly when EqualsIgnoringCase holds for them: the
 // key under which an index finds a name.
 std::string CaseKey(std::string_view name);

@@ -3,6 +3,7 @@
 // in a row) are dropped, so a path reads back the key it wrote on every
 // Windows, which would otherwise differ on such names.
 #include "platform/win32/registry_win32.h"
+#include "platform/ascii_case.h"
 
 #include <string_view>
 #include <vector>
@@ -17,15 +18,6 @@ struct KeyPath {
   HKEY root = nullptr;
   std::string subkey;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 HKEY RootNamed(std::string_view name) {
   const struct {

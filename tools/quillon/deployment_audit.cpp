@@ -1,6 +1,7 @@
 // The deployment folder's audit: which files matter, and what each host's
 // security facts say about who may change them.
 #include "tools/quillon/deployment_audit.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,14 +17,6 @@ using platform::FileSecurity;
 
 constexpr const char* kEngine = "QuillonEngine.exe";
 
-std::string Lower(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
-
 bool EndsWith(const std::string& lower, std::string_view tail) {
   return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(),
                                                       tail) == 0;
@@ -32,8 +25,8 @@ bool EndsWith(const std::string& lower, std::string_view tail) {
 // What the clients run or read at logon, and the start-up batch file that
 // they run as the system account.
 bool IsDeploymentFile(const std::string& name) {
-  const std::string lower = Lower(name);
-  return lower == Lower(kEngine) || EndsWith(lower, ".ini") || EndsWith(lower, ".ini.bat") ||
+  const std::string lower = LowerAscii(name);
+  return lower == LowerAscii(kEngine) || EndsWith(lower, ".ini") || EndsWith(lower, ".ini.bat") ||
          EndsWith(lower, ".ini-stagedrivers.bat") ||
          EndsWith(lower, ".ini.html") || (lower.starts_with("mdac_typ") && EndsWith(lower, ".exe"));
 }
@@ -41,7 +34,7 @@ bool IsDeploymentFile(const std::string& name) {
 // What Windows would load into the engine from the engine's own folder before
 // its own copy: a DLL, a redirection file or folder, an external manifest.
 bool IsLoadedBesideEngine(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = LowerAscii(name);
   return EndsWith(lower, ".dll") || EndsWith(lower, ".local") || EndsWith(lower, ".manifest");
 }
 
@@ -508,7 +501,7 @@ DeploymentAudit AuditDeploymentFolder(const std::string& folder, platform::FileS
     const bool loaded = IsLoadedBesideEngine(entry.name);
     if (!deployed && !loaded) continue;
     const std::string path = Joined(folder, entry.name, separator);
-    if (Lower(entry.name) == Lower(kEngine)) engine = true;
+    if (LowerAscii(entry.name) == LowerAscii(kEngine)) engine = true;
     if (loaded) {
       audit.findings.push_back(
           {false, path, "", "", "loaded by the engine",

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "document/document_file.h"
+#include "platform/ascii_case.h"
 #include "document/document_vocabulary.h"
 #include "document/migration_document.h"
 #include "document/profile_file.h"
@@ -53,16 +54,6 @@ std::string Cut(std::string value, std::size_t capacity) {
   std::size_t nul = value.find('\0');
   if (nul != std::string::npos) value.resize(nul);
   return Trim(value);
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-    std::size_t i = 0;
-    while (i < word.size() && lower(text[at + i]) == word[i]) ++i;
-    if (i == word.size()) return true;
-  }
-  return false;
 }
 
 std::vector<std::string> SplitItems(const std::string& value) {

@@ -1,4 +1,5 @@
 #include "tools/quillon/dry_run.h"
+#include "platform/ascii_case.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,11 +29,6 @@ platform::Status MissingFolder(int call, const std::string& what) {
   (void)call;
 #endif
   return platform::Status::Error(ENOENT, what + ": " + std::strerror(ENOENT));
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         platform::sim::EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 class MemoryLock : public platform::FileLock {};

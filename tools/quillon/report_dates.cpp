@@ -87,7 +87,7 @@ std::optional<DateTime> ParseGeneralDate(std::string_view text,
   if (numbers.size() < 3) return std::nullopt;
 
   // Markers beyond ASCII are compared as UTF-8, whatever the host's code page.
-  const std::string lower = Lower(Utf8(text));
+  const std::string lower = LowerAscii(Utf8(text));
   auto has = [&lower](std::initializer_list<std::string_view> markers) {
     for (std::string_view marker : markers) {
       if (lower.find(marker) != std::string::npos) return true;

@@ -394,12 +394,12 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
     run.aborted = true;
     run.AddProblem(true, line);
   } else if (StartsWith(line, ">> Writing to notification output file: ")) {
-    run.wroteOutput = Lower(BaseName(line.substr(41)));
+    run.wroteOutput = LowerAscii(BaseName(line.substr(41)));
   } else if (StartsWith(line, "ERROR: Saving notification output file <<")) {
     run.wroteOutput.clear();
     run.AddProblem(false, line);
   } else if (StartsWith(line, ">> Writing to back-up file: ")) {
-    run.wroteBackup = Lower(BaseName(line.substr(28)));
+    run.wroteBackup = LowerAscii(BaseName(line.substr(28)));
   } else if (StartsWith(line, "ERROR: Saving email failure file <<")) {
     run.wroteBackup.clear();
     run.AddProblem(false, line);

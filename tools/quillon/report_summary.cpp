@@ -36,7 +36,7 @@ void Tally::Fold(const Run& run) {
   FoldMoves(run);
   FoldDriverNeeds(run);
 
-  const std::string key = Lower(run.computer) + '\t' + Lower(run.user);
+  const std::string key = LowerAscii(run.computer) + '\t' + LowerAscii(run.user);
   auto found = summary_.users.find(key);
   if (found == summary_.users.end()) {
     if (summary_.users.size() >= kKeptUsers) {
@@ -77,7 +77,7 @@ void Tally::Fold(const Run& run) {
 void Tally::FoldDriverNeeds(const Run& run) {
   summary_.driverNeedsNotShown += run.driverNeedsLeftOut;
   for (const auto& [driver, server] : run.driversNeeded) {
-    const std::string key = Upper(driver) + '\t' + Upper(server);
+    const std::string key = UpperAscii(driver) + '\t' + UpperAscii(server);
     auto found = summary_.driversNeeded.find(key);
     if (found == summary_.driversNeeded.end()) {
       if (summary_.driversNeeded.size() >= kKeptDrivers) {
@@ -93,7 +93,7 @@ void Tally::FoldDriverNeeds(const Run& run) {
 void Tally::FoldPrintServers(Run& run) {
   summary_.printServerLinesNotShown += run.printServerLinesLeftOut;
   for (const PrintServerTrouble& trouble : run.printServers) {
-    const std::string key = Upper(trouble.name);
+    const std::string key = UpperAscii(trouble.name);
     auto found = summary_.printServers.find(key);
     if (found == summary_.printServers.end()) {
       if (summary_.printServers.size() >= kKeptPrintServers) {
@@ -121,13 +121,13 @@ void Tally::FoldPrintServers(Run& run) {
 void Tally::FoldStaging(const Run& run) {
   ++summary_.stagingRuns;
   const bool failed = run.GetOutcome() == Outcome::Failed;
-  auto found = summary_.staging.find(Lower(run.computer));
+  auto found = summary_.staging.find(LowerAscii(run.computer));
   if (found == summary_.staging.end()) {
     if (summary_.staging.size() >= kKeptUsers) {
       ++summary_.stagingRunsNotShown;
       return;
     }
-    found = summary_.staging.emplace(Lower(run.computer), StagingSummary{}).first;
+    found = summary_.staging.emplace(LowerAscii(run.computer), StagingSummary{}).first;
     found->second.computer = run.computer;
   }
   StagingSummary& computer = found->second;
@@ -157,7 +157,7 @@ void Tally::FoldMoves(const Run& run) {
   for (const Move& move : run.moves) {
     const std::string_view server = ServerOf(move.oldName);
     if (server.empty()) continue;
-    const std::string key = Upper(server);
+    const std::string key = UpperAscii(server);
     auto found = summary_.oldServers.find(key);
     if (found == summary_.oldServers.end()) {
       if (summary_.oldServers.size() >= kKeptServers) {
@@ -174,7 +174,7 @@ void Tally::FoldMoves(const Run& run) {
 void Tally::Finish() {
   for (const auto& [key, user] : summary_.users) {
     for (const auto& [driver, server] : user.lastDriversNeeded) {
-      auto found = summary_.driversNeeded.find(Upper(driver) + '\t' + Upper(server));
+      auto found = summary_.driversNeeded.find(UpperAscii(driver) + '\t' + UpperAscii(server));
       if (found != summary_.driversNeeded.end()) ++found->second.users;
     }
   }

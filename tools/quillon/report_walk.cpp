@@ -278,7 +278,7 @@ class ShareReader {
       if (!run) return;
       if (run->hasBody) {
         ++runs;
-        const std::string key = Lower(run->computer);
+        const std::string key = LowerAscii(run->computer);
         backupsByComputer_[key].push_back(backups_.size());
         backups_.push_back({std::move(*run), false});
       }
@@ -336,7 +336,7 @@ class ShareReader {
   // copy is dropped and the run marked as one whose mail failed.
   void MatchBackup(Run& run) {
     if (backups_.empty() || run.computer.empty()) return;
-    auto found = backupsByComputer_.find(Lower(run.computer));
+    auto found = backupsByComputer_.find(LowerAscii(run.computer));
     if (found == backupsByComputer_.end()) return;
     for (std::size_t index : found->second) {
       PendingBackup& backup = backups_[index];
@@ -404,7 +404,7 @@ class ShareReader {
     // Only a debug file tells of print servers: folded here, whether or not
     // an output file stands for the rest of its run.
     tally_.FoldPrintServers(run);
-    debugsByComputer_[Lower(run.computer)].push_back(debugRuns_.size());
+    debugsByComputer_[LowerAscii(run.computer)].push_back(debugRuns_.size());
     debugRuns_.push_back({std::move(run), false});
   }
 
@@ -412,11 +412,11 @@ class ShareReader {
   // that file: this computer's run read from it stands for it.
   void CoverDebugRun(const Run& run) {
     if (debugRuns_.empty()) return;
-    auto found = debugsByComputer_.find(Lower(run.computer));
+    auto found = debugsByComputer_.find(LowerAscii(run.computer));
     if (found == debugsByComputer_.end()) return;
     for (std::size_t index : found->second) {
       PendingDebug& debug = debugRuns_[index];
-      if (!debug.covered && debug.run.wroteOutput == Lower(run.fileName)) debug.covered = true;
+      if (!debug.covered && debug.run.wroteOutput == LowerAscii(run.fileName)) debug.covered = true;
     }
   }
 
@@ -428,10 +428,10 @@ class ShareReader {
     // back-up read here holds its report.
     for (PendingDebug& debug : debugRuns_) {
       if (!debug.covered && !debug.run.wroteBackup.empty()) {
-        auto found = backupsByComputer_.find(Lower(debug.run.computer));
+        auto found = backupsByComputer_.find(LowerAscii(debug.run.computer));
         if (found != backupsByComputer_.end()) {
           for (std::size_t index : found->second) {
-            if (Lower(backups_[index].run.fileName) == debug.run.wroteBackup) debug.covered = true;
+            if (LowerAscii(backups_[index].run.fileName) == debug.run.wroteBackup) debug.covered = true;
           }
         }
       }
