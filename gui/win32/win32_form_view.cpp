@@ -1,5 +1,5 @@
-// The Win32 front end's window: made, filled with its controls and bound to
-// the form's models, here; each control kind's own code lies in a file of its
+// The Win32 front end's window: made, filled with its controls, bound to the
+// form's models and laid out. Each control kind's own code lies in a file of its
 // kind (win32_buttons.cpp, win32_text_controls.cpp, win32_lists.cpp,
 // win32_tree.cpp, win32_tabs.cpp, win32_menus.cpp), the messages in
 // win32_window_messages.cpp, the fonts and DPI in win32_window_metrics.cpp.
