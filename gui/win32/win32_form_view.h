@@ -53,39 +53,82 @@ class Win32FormView {
   void RunModal();
 
  private:
+  // The window, its fonts and its layout (win32_form_view.cpp,
+  // win32_window_metrics.cpp).
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void Bind(ControlModel& model, HWND control);
+  // Writes a change of `changed` into its control, by its kind; false when the
+  // kind leaves that change to the window (a text written as it is).
+  bool ShowChange(ControlModel& changed, HWND control, Change change, int row);
   bool Shown(const ControlModel& model);
   void MakeVisible(ControlModel& model);
   void Place();
-  void OnCommand(int id, int code, HWND from);
-  LRESULT OnNotify(const NMHDR& header);
   // The control that `window` is or lies in (a combo's edit box); null when
   // none.
   ControlModel* ModelOf(HWND window);
-  void DrawItem(const ControlModel& model, const DRAWITEMSTRUCT& item);
-  void ShowPage(const ControlModel& tabs);
-  bool SwitchPage(int step);
-  void ShowCommandState(const std::string& name);
-  void SelectNode(const ControlModel& tree);
-  bool PumpMessage(const MSG& message);
   void Create();
   void Release();
-  int Loop();
-  void MoveGroupTabStop(const ControlModel& changed);
   // The fonts and dialog base units at `dpi`.
   void UseDpi(UINT dpi);
-  // Each tree's images, at the small icon size of the window's DPI.
-  void MakeImages();
   // The window's frame around the designed client area at the window's DPI.
   POINT DesignedFrameSize();
+
+  // Messages and the message loop (win32_window_messages.cpp).
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommand(int id, int code, HWND from);
+  LRESULT OnNotify(const NMHDR& header);
+  void DrawItem(const ControlModel& model, const DRAWITEMSTRUCT& item);
+  bool PumpMessage(const MSG& message);
+  int Loop();
+
+  // Buttons, check boxes, option buttons and links (win32_buttons.cpp).
+  bool ShowButtonChange(ControlModel& changed, HWND control, Change change);
+  void OnButtonCommand(ControlModel& model, HWND control, int code);
+  void MoveGroupTabStop(const ControlModel& changed);
+  void DrawLink(const DRAWITEMSTRUCT& item);
+
+  // Labels, text boxes, combos and progress bars (win32_text_controls.cpp).
+  void SetUpTextControl(const ControlModel& model, HWND control);
+  bool ShowTextChange(ControlModel& changed, HWND control, Change change);
+  void OnTextCommand(ControlModel& model, HWND control, int code);
+
+  // List boxes and list views (win32_lists.cpp).
+  void SetUpListView(const ControlDescription& control, HWND created);
+  bool ShowListChange(ControlModel& changed, HWND control, Change change, int row);
+  void OnListCommand(ControlModel& model, HWND control, int code);
+  void OnListViewNotify(ControlModel& model, const NMHDR& header);
+
+  // Trees (win32_tree.cpp).
+  bool ShowTreeChange(ControlModel& changed, HWND control, Change change);
+  void SelectNode(const ControlModel& tree);
+  void ShowNodes(const ControlModel& tree, HWND control);
+  // Each tree's images, at the small icon size of the window's DPI.
+  void MakeImages();
+  LRESULT DrawTreeItem(const NMHDR& header);
+  void OnTreeNotify(ControlModel& model, const NMHDR& header);
+
+  // Tab controls and their pages (win32_tabs.cpp).
+  void SetUpTabs(const ControlDescription& control, HWND created);
+  // Which controls lie on each page of each tab control.
+  void MapPages();
+  bool ShowTabsChange(ControlModel& changed, HWND control, Change change);
+  void ShowPage(const ControlModel& tabs);
+  bool SwitchPage(int step);
+  LRESULT OnTabsNotify(ControlModel& model, const NMHDR& header);
+  void DrawPageFrame(const DRAWITEMSTRUCT& item);
+  void DrawTabCaption(const ControlModel& model, const DRAWITEMSTRUCT& item);
   // The brush that paints what a tab control shows behind its pages' controls.
   HBRUSH PageBackground(HWND tabs);
   void ForgetPageBackgrounds();
   // The tab control with page headers whose page `control` lies on, or null.
   HWND PageOf(HWND control);
+
+  // The menu bar, the toolbar and the shortcut keys (win32_menus.cpp).
+  void CreateMenus();
+  void CreateToolbar();
+  void CreateShortcuts();
+  void ShowCommandState(const std::string& name);
 
   Form& form_;
   HWND owner_ = nullptr;
