@@ -380,14 +380,15 @@ DirectoryQuery LdapDirectory::QueryGroups(const DirectoryBinding& binding) {
       {"sAMAccountName", "cn"}, "groups", found);
   if (!query.ok) return query;
   for (const LdapEntryValues& values : found.entries) AddGroupRow(values, query);
-  std::ranges::sort(query.rows, [](const DirectoryRow& a, const DirectoryRow& b) {
-    return LowerAscii(a.name) < LowerAscii(b.name);
+  // Iterator forms: the fuzz build's clang cannot take libstdc++'s ranges.
+  std::sort(query.rows.begin(), query.rows.end(), [](const DirectoryRow& a, const DirectoryRow& b) {
+    return LessIgnoringCase(a.name, b.name);
   });
-  const auto repeated = std::ranges::unique(query.rows, [](const DirectoryRow& a,
-                                                            const DirectoryRow& b) {
-    return LowerAscii(a.name) == LowerAscii(b.name);
-  });
-  query.rows.erase(repeated.begin(), repeated.end());
+  query.rows.erase(std::unique(query.rows.begin(), query.rows.end(),
+                               [](const DirectoryRow& a, const DirectoryRow& b) {
+                                 return EqualsIgnoringCase(a.name, b.name);
+                               }),
+                   query.rows.end());
   return query;
 }
 
