@@ -329,6 +329,10 @@ void AddReportLine(Run& run, std::string_view line) {
   if (run.staging) AddStagingLine(run, line);
 }
 
+// The debug lines that name the file a run wrote its report into.
+constexpr std::string_view kWritingOutput = ">> Writing to notification output file: ";
+constexpr std::string_view kWritingBackup = ">> Writing to back-up file: ";
+
 void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
   if (line.empty() || line.front() == '*') return;
   run.hasBody = true;
@@ -393,13 +397,13 @@ void AddDebugLine(Run& run, DebugMoves& moves, std::string_view line) {
   } else if (line == "Unable to get INI file contents, please check your file path and permissions.") {
     run.aborted = true;
     run.AddProblem(true, line);
-  } else if (StartsWith(line, ">> Writing to notification output file: ")) {
-    run.wroteOutput = LowerAscii(BaseName(line.substr(41)));
+  } else if (StartsWith(line, kWritingOutput)) {
+    run.wroteOutput = LowerAscii(BaseName(line.substr(kWritingOutput.size())));
   } else if (StartsWith(line, "ERROR: Saving notification output file <<")) {
     run.wroteOutput.clear();
     run.AddProblem(false, line);
-  } else if (StartsWith(line, ">> Writing to back-up file: ")) {
-    run.wroteBackup = LowerAscii(BaseName(line.substr(28)));
+  } else if (StartsWith(line, kWritingBackup)) {
+    run.wroteBackup = LowerAscii(BaseName(line.substr(kWritingBackup.size())));
   } else if (StartsWith(line, "ERROR: Saving email failure file <<")) {
     run.wroteBackup.clear();
     run.AddProblem(false, line);

@@ -2,6 +2,7 @@
 // of a run, a staging run's failures, and the print servers a debug file
 // found unreachable or slow, in every output form.
 #include "tools/quillon/report_test_support.h"
+#include "tools/quillon/report_run.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,22 @@ TEST_F(QuillonReportEngineRuns, TheLastRunsProblemsWithTheirExplanations) {
   ASSERT_FALSE(davesRun["problems"].empty());
   EXPECT_EQ(davesRun["problems"][0]["line"], "ERROR: Accessing Active Directory. <<");
   EXPECT_EQ(davesRun["problems"][0]["severity"], "failure");}
+
+// The file a debug file says its run wrote: the whole name after the line's
+// words (its first letter used to be cut off), and a line that names none
+// read without fault.
+TEST(QuillonReportRunTest, TheReportFileADebugLineNamesIsReadWhole) {
+  report::Run run;
+  report::DebugMoves moves;
+  report::AddDebugLine(run, moves, ">> Writing to notification output file: Moves.txt");
+  report::AddDebugLine(run, moves, ">> Writing to back-up file: \\\\FS\\q$\\PC1_alice.eml");
+  EXPECT_EQ(run.wroteOutput, "moves.txt");
+  EXPECT_EQ(run.wroteBackup, "pc1_alice.eml");
+  report::AddDebugLine(run, moves, ">> Writing to notification output file: ");
+  report::AddDebugLine(run, moves, ">> Writing to back-up file: ");
+  EXPECT_EQ(run.wroteOutput, "");
+  EXPECT_EQ(run.wroteBackup, "");
+}
 
 TEST(QuillonReportRunTest, AStagingRunFailsOnAMissingDriverNotOnWhatItOnlyTells) {
   platform::MemoryFileSystem files;
