@@ -82,9 +82,12 @@ const TargetingCheck* TargetingCheckOf(const std::string& control) {
 }
 
 // The fields whose value is checked when they are left and before their page is.
-std::vector<std::string> CheckedFields() {
-  std::vector<std::string> fields{kPortField, kSenderField};
-  for (const TargetingCheck& check : kTargetingChecks) fields.emplace_back(check.control);
+const std::vector<std::string>& CheckedFields() {
+  static const std::vector<std::string> fields = [] {
+    std::vector<std::string> all{kPortField, kSenderField};
+    for (const TargetingCheck& check : kTargetingChecks) all.emplace_back(check.control);
+    return all;
+  }();
   return fields;
 }
 
