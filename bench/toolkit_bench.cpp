@@ -12,7 +12,7 @@
 
 #include "document/document_file.h"
 #include "platform/host/host_file_system.h"
-#include "toolkit/ui/frm_wizard.h"
+#include "toolkit/qt/frm_wizard.h"
 
 namespace {
 

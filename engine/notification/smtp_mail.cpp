@@ -287,14 +287,14 @@ std::string EmailFailureFileName(const std::string& computerName, const platform
          TwoDigits(at.second) + "_EmailFailure.txt";
 }
 
-frmWinsockContainer::frmWinsockContainer(RunContext& context)
+SmtpConversation::SmtpConversation(RunContext& context)
     : context_(context), wnsMain_(context.platform.network.CreateSocketLoop(*this)) {}
 
-void frmWinsockContainer::Connect(const std::string& host, const std::string& port) {
+void SmtpConversation::Connect(const std::string& host, const std::string& port) {
   wnsMain_->Connect(host, port);
 }
 
-void frmWinsockContainer::WaitForReply(std::int16_t expected) {
+void SmtpConversation::WaitForReply(std::int16_t expected) {
   std::string reply;
   if (!AwaitReply(expected, &reply)) return;
   if (ReplyCode(reply) != expected) {
@@ -307,7 +307,7 @@ void frmWinsockContainer::WaitForReply(std::int16_t expected) {
   }
 }
 
-bool frmWinsockContainer::AwaitReply(std::int16_t expected, std::string* reply) {
+bool SmtpConversation::AwaitReply(std::int16_t expected, std::string* reply) {
   tickCount_ = 0;
   wnsMain_->SetTimerEnabled(true);
   while (!replyComplete_ && !ended_) {
@@ -331,7 +331,7 @@ bool frmWinsockContainer::AwaitReply(std::int16_t expected, std::string* reply) 
   return complete;
 }
 
-int frmWinsockContainer::SendRecipients(const std::vector<std::string>& recipients) {
+int SmtpConversation::SendRecipients(const std::vector<std::string>& recipients) {
   int accepted = 0;
   for (const std::string& address : recipients) {
     if (failed_) break;
@@ -361,12 +361,12 @@ int frmWinsockContainer::SendRecipients(const std::vector<std::string>& recipien
   return accepted;
 }
 
-void frmWinsockContainer::Send(std::string_view text) {
+void SmtpConversation::Send(std::string_view text) {
   wnsMain_->SendData(text);
   wnsMain_->ProcessEvents();
 }
 
-void frmWinsockContainer::Step(const std::string& debugLine, const std::string& command,
+void SmtpConversation::Step(const std::string& debugLine, const std::string& command,
                                std::int16_t expected) {
   if (failed_) return;
   WriteDebugLine(context_, debugLine);
@@ -374,7 +374,7 @@ void frmWinsockContainer::Step(const std::string& debugLine, const std::string& 
   WaitForReply(expected);
 }
 
-void frmWinsockContainer::OnConnect() {
+void SmtpConversation::OnConnect() {
   const document::MigrationDocument& doc = context_.document;
   connected_ = true;
   WriteDebugLine(context_, ">> Connected to SMTP Server << ");
@@ -412,12 +412,12 @@ void frmWinsockContainer::OnConnect() {
   End();
 }
 
-void frmWinsockContainer::OnDataArrival(const std::string& data) {
+void SmtpConversation::OnDataArrival(const std::string& data) {
   receiveBuffer_ += data;
   if (IsCompleteReply(receiveBuffer_)) replyComplete_ = true;
 }
 
-void frmWinsockContainer::OnError(std::uint32_t number, const std::string& description) {
+void SmtpConversation::OnError(std::uint32_t number, const std::string& description) {
   wnsMain_->SetTimerEnabled(false);
   wnsMain_->Close();
   failed_ = true;
@@ -426,7 +426,7 @@ void frmWinsockContainer::OnError(std::uint32_t number, const std::string& descr
   End();
 }
 
-void frmWinsockContainer::OnTick() {
+void SmtpConversation::OnTick() {
   if (++tickCount_ < kSmtpWatchdogTicks) return;
   wnsMain_->Close();
   wnsMain_->SetTimerEnabled(false);
@@ -437,13 +437,13 @@ void frmWinsockContainer::OnTick() {
   End();
 }
 
-void frmWinsockContainer::End() {
+void SmtpConversation::End() {
   if (wnsMain_->IsOpen()) wnsMain_->Close();
   wnsMain_->SetTimerEnabled(false);
   ended_ = true;
 }
 
-void frmWinsockContainer::ReportFailure() {
+void SmtpConversation::ReportFailure() {
   if (!failed_) return;
   WriteErrorLines(context_, "ERROR: Sending SMTP email <<", errorNumber_, errorDescription_);
   if (!failureDetail_.empty()) WriteDebugLine(context_, ">> " + failureDetail_);
@@ -464,7 +464,7 @@ void SendSmtpMail(RunContext& context) {
   const document::MigrationDocument& doc = context.document;
   WriteDebugLine(context, ">> Sending nofication via STMP, server (port): " +
                               doc.SMTPServerNameOrIP + "(" + doc.ServerPort + ")");
-  frmWinsockContainer form(context);
+  SmtpConversation form(context);
   form.Connect(doc.SMTPServerNameOrIP, doc.ServerPort);
   while (!form.Ended()) form.ProcessEvents();
   form.ReportFailure();

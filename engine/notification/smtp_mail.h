@@ -62,11 +62,12 @@ std::string SmtpDataText(std::string_view message);
 // <computer>_mm.dd.yyyy_hh.nn.ss_EmailFailure.txt
 std::string EmailFailureFileName(const std::string& computerName, const platform::LocalTime& at);
 
-// The hidden conversation object of one run: the socket, the watchdog and the
-// reply being assembled.
-class frmWinsockContainer : public platform::net::SocketEvents {
+// One run's conversation with the mail server: the socket, the watchdog and the
+// reply being assembled. It plays the part of the hidden form that hosted the
+// socket and timer controls, hence the socket loop's name, wnsMain_.
+class SmtpConversation : public platform::net::SocketEvents {
  public:
-  explicit frmWinsockContainer(RunContext& context);
+  explicit SmtpConversation(RunContext& context);
 
   // Asks for the connection; the conversation runs in OnConnect.
   void Connect(const std::string& host, const std::string& port);

@@ -77,32 +77,6 @@ class SimProgressWindow : public ProgressWindow {
 
 }  // namespace
 
-std::optional<std::string> SimFileSystem::ReadFile(const std::string& path) {
-  return host_.ReadFile(path);
-}
-
-bool SimFileSystem::FileExists(const std::string& path) { return host_.FileExists(path); }
-
-Status SimFileSystem::WriteFileAtomic(const std::string& path, std::string_view content) {
-  return host_.WriteFileAtomic(path, content);
-}
-
-Status SimFileSystem::AppendToFile(const std::string& path, std::string_view content) {
-  return host_.AppendToFile(path, content);
-}
-
-std::unique_ptr<WritableFile> SimFileSystem::OpenForWriting(const std::string& path,
-                                                            Status* status) {
-  return host_.OpenForWriting(path, status);
-}
-
-std::vector<std::string> SimFileSystem::ListFiles(const std::string& folder,
-                                                  std::string_view suffix) {
-  return host_.ListFiles(folder, suffix);
-}
-
-Status SimFileSystem::CreateFolders(const std::string& path) { return host_.CreateFolders(path); }
-
 Status SimFileSystem::CopyFile(const std::string& from, const std::string& to) {
   // Sources are Windows share paths or host paths: either separator ends the
   // folder part.
@@ -117,7 +91,7 @@ Status SimFileSystem::CopyFile(const std::string& from, const std::string& to) {
     }
     return Status::Error(failure.error, "Injected failure");
   }
-  return host_.CopyFile(from, to);
+  return target().CopyFile(from, to);
 }
 
 SimPlatform::SimPlatform(SimClientState& state, SimHost host, FileSystem& files, Clock& clock)

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/forwarding_file_system.h"
 #include "platform/platform.h"
 #include "platform/ascii_case.h"
 #include "platform/sim/sim_client.h"
@@ -26,30 +27,14 @@ std::string CaseKey(std::string_view name);
 
 // The host's files, except that a `failures` entry of call "CopyFile" (its name
 // matched against the source path or the source's file name) makes a copy fail.
-class SimFileSystem : public FileSystem {
+class SimFileSystem : public ForwardingFileSystem {
  public:
-  SimFileSystem(FileSystem& host, const SimClientState& state) : host_(host), state_(state) {}
+  SimFileSystem(FileSystem& host, const SimClientState& state)
+      : ForwardingFileSystem(host), state_(state) {}
 
-  std::optional<std::string> ReadFile(const std::string& path) override;
-  std::optional<std::string> ReadRegularFile(const std::string& path, std::uint64_t limit,
-                                             Status* status) override {
-    return host_.ReadRegularFile(path, limit, status);
-  }
-  bool FileExists(const std::string& path) override;
-  bool FolderExists(const std::string& path) override { return host_.FolderExists(path); }
-  Status WriteFileAtomic(const std::string& path, std::string_view content) override;
-  Status AppendToFile(const std::string& path, std::string_view content) override;
-  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, Status* status) override;
-  std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) override;
-  Status CreateFolders(const std::string& path) override;
   Status CopyFile(const std::string& from, const std::string& to) override;
-  std::unique_ptr<FileLock> TryLockFile(const std::string& path, Status* status,
-                                        bool* busy) override {
-    return host_.TryLockFile(path, status, busy);
-  }
 
  private:
-  FileSystem& host_;
   const SimClientState& state_;
 };
 

@@ -233,6 +233,36 @@ TEST_F(SimPlatformTest, ProgressWindowEchoesLabelChangesWhenAsked) {
   }
 }
 
+// Every call reaches the host's files, listings and streamed reads too; only a
+// copy can be made to fail, by the client file.
+TEST_F(SimPlatformTest, TheClientsFilesAreTheHostsSaveForInjectedCopyFailures) {
+  fs::create_directories(folder_ / "share" / "drivers");
+  const std::string source = (folder_ / "share" / "a.inf").string();
+  ASSERT_TRUE(files_.WriteFileAtomic(source, "[Version]").ok);
+  state_.failures.push_back({"CopyFile", std::string("b.inf"), 5});
+  SimFileSystem files(files_, state_);
+
+  EXPECT_EQ(files.ListFolders((folder_ / "share").string()),
+            std::vector<std::string>{"drivers"});
+  const auto listed = files.ListFolder((folder_ / "share").string());
+  ASSERT_TRUE(listed.has_value());
+  EXPECT_EQ(listed->size(), 2u);
+  auto reader = files.OpenForReading(source);
+  ASSERT_NE(reader, nullptr);
+  char buffer[32];
+  EXPECT_EQ(reader->Read(buffer, sizeof buffer), std::optional<std::size_t>(9));
+  EXPECT_TRUE(files.CopyFileAnew(source, (folder_ / "c.inf").string(), 1024).ok);
+  EXPECT_EQ(files_.ReadFile((folder_ / "c.inf").string()), std::optional<std::string>("[Version]"));
+
+  EXPECT_TRUE(files.CopyFile(source, (folder_ / "a-copy.inf").string()).ok);
+  const std::string blocked = (folder_ / "share" / "B.INF").string();
+  ASSERT_TRUE(files_.WriteFileAtomic(blocked, "x").ok);
+  const Status refused = files.CopyFile(blocked, (folder_ / "b-copy.inf").string());
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.errorNumber, 5u);
+  EXPECT_FALSE(files_.FileExists((folder_ / "b-copy.inf").string()));
+}
+
 TEST(SimProfileStringsTest, CallsReturnTheirErrorAndCutToTheBuffer) {
   SimClientState state;
   state.winIni = {{"Windows", {{"device", "Office,winspool,LPT1:"}}}};

@@ -6,7 +6,7 @@
 #include <QApplication>
 
 #include "inventory/inventory_host.h"
-#include "inventory/ui/frm_main.h"
+#include "inventory/qt/frm_main.h"
 #include "quillon_version.h"
 
 int main(int argc, char** argv) {

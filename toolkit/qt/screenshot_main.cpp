@@ -11,7 +11,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
-#include "toolkit/ui/frm_wizard.h"
+#include "toolkit/qt/frm_wizard.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

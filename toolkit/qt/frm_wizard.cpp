@@ -1,9 +1,9 @@
-#include "toolkit/ui/frm_wizard.h"
+#include "toolkit/qt/frm_wizard.h"
 
 #include <QApplication>
 #include <QSessionManager>
 
-#include "gui/qt_dialogs.h"
+#include "gui/qt/qt_dialogs.h"
 #include "platform/host/host_clock.h"
 #include "platform/host/process.h"
 #include "platform/network_domains.h"

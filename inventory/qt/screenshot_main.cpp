@@ -15,7 +15,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "inventory/inventory_host.h"
-#include "inventory/ui/frm_main.h"
+#include "inventory/qt/frm_main.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -3,7 +3,7 @@
 // each kind of document walked by Next and back by Back, tree clicks, a typed
 // field, Save As through a scripted file dialog, and the file read back with
 // the engine's reader. Every page is drawn into the build folder.
-#include "toolkit/ui/frm_wizard.h"
+#include "toolkit/qt/frm_wizard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // QtDialogs: the settings of the Windows common dialogs carried over to Qt's.
 // Paths come back in the host's own separators.
-#include "gui/qt_dialogs.h"
+#include "gui/qt/qt_dialogs.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "inventory/ui/frm_main.h"
+#include "inventory/qt/frm_main.h"
 
-#include "gui/qt_dialogs.h"
+#include "gui/qt/qt_dialogs.h"
 
 namespace quillon::inventory {
 

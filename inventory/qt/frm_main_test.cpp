@@ -1,7 +1,7 @@
 // frmMain driven through its real widgets, found by their control names, on a
 // simulated client with real driver files in a temporary folder; every dialog
 // is scripted before the click that opens it.
-#include "inventory/ui/frm_main.h"
+#include "inventory/qt/frm_main.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "platform/host/host_file_system.h"
 #include "toolkit/toolkit_host.h"
-#include "toolkit/ui/frm_wizard.h"
+#include "toolkit/qt/frm_wizard.h"
 
 int main(int argc, char** argv) {
   // Read before the window system is needed, so a bad client file is said

@@ -1,6 +1,6 @@
 // QtDialogs: the settings each real dialog gets, and a round trip through each
 // one run modally and answered the way a user would.
-#include "gui/qt_dialogs.h"
+#include "gui/qt/qt_dialogs.h"
 
 #include <gtest/gtest.h>
 
