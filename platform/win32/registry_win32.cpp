@@ -65,17 +65,24 @@ Status Failure(LONG code) {
   return Status::Error(number, SystemErrorText(number));
 }
 
+// The key of a full path opened for `access`; null when the root is unknown
+// or the key cannot be opened.
+HKEY OpenKey(const std::string& keyPath, REGSAM access) {
+  const KeyPath parsed = ParseKeyPath(keyPath);
+  if (!parsed.root) return nullptr;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, access, &key) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
 }  // namespace
 
 std::optional<std::string> Win32Registry::GetValue(const std::string& keyPath,
                                                    const std::string& valueName) {
-  const KeyPath parsed = ParseKeyPath(keyPath);
-  if (!parsed.root) return std::nullopt;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
+  HKEY key = OpenKey(keyPath, KEY_QUERY_VALUE);
+  if (!key) return std::nullopt;
   const std::wstring name = Wide(valueName);
   // First the type and size, then the data only if it is a string. The value
   // may grow between the two calls; then the size is asked again.
@@ -104,13 +111,8 @@ std::optional<std::string> Win32Registry::GetValue(const std::string& keyPath,
 
 std::optional<std::uint32_t> Win32Registry::GetNumber(const std::string& keyPath,
                                                       const std::string& valueName) {
-  const KeyPath parsed = ParseKeyPath(keyPath);
-  if (!parsed.root) return std::nullopt;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
+  HKEY key = OpenKey(keyPath, KEY_QUERY_VALUE);
+  if (!key) return std::nullopt;
   DWORD type = 0;
   DWORD number = 0;
   DWORD size = sizeof number;
@@ -123,13 +125,8 @@ std::optional<std::uint32_t> Win32Registry::GetNumber(const std::string& keyPath
 
 std::vector<std::string> Win32Registry::ListSubkeys(const std::string& keyPath) {
   std::vector<std::string> names;
-  const KeyPath parsed = ParseKeyPath(keyPath);
-  if (!parsed.root) return names;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(parsed.root, Wide(parsed.subkey).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) !=
-      ERROR_SUCCESS) {
-    return names;
-  }
+  HKEY key = OpenKey(keyPath, KEY_ENUMERATE_SUB_KEYS);
+  if (!key) return names;
   // Key names are at most 255 characters.
   wchar_t name[256];
   for (DWORD index = 0;; ++index) {

@@ -43,35 +43,10 @@ std::size_t Utf8Sequence(std::string_view text) {
   return extra + 1;
 }
 
+// The programs' 8-bit text is UTF-8 on every host, so the way through UTF-16
+// only replaces what is not well-formed.
 std::string Utf8Text(std::string_view text) {
-  const std::u16string units = platform::NarrowToUtf16(text);
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-    }
-    if (c < 0x80) {
-      result += static_cast<char>(c);
-    } else if (c < 0x800) {
-      result += static_cast<char>(0xC0 | (c >> 6));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      result += static_cast<char>(0xE0 | (c >> 12));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      result += static_cast<char>(0xF0 | (c >> 18));
-      result += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      result += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      result += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return result;
+  return platform::Utf16ToNarrow(platform::NarrowToUtf16(text));
 }
 
 std::string JsonString(std::string_view text) {
