@@ -17,8 +17,8 @@
 #include "engine/core/run_context.h"
 #include "engine/core/targeting.h"
 #include "engine/migration/driver_staging.h"
-#include "platform/memory_file_system.h"
 #include "platform/sim/sim_platform.h"
+#include "testing/memory_file_system.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {
