@@ -1,102 +1,25 @@
 // Tests of `quillon plan`: every channel of a run shown while nothing is
-// touched, and (where the engine program is built) the plan set against the
-// engine's real run on the same client afterwards.
+// touched, the failures and the drivers the run would meet.
 #include "tools/quillon/plan.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <random>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include "document/profile_file.h"
-#include "engine/core/engine_test_support.h"
 #include "engine/core/run_context.h"
-#include "engine/core/targeting.h"
 #include "engine/migration/driver_staging.h"
-#include "platform/sim/sim_platform.h"
 #include "testing/memory_file_system.h"
-#include "tools/quillon/quillon_cli.h"
+#include "tools/quillon/plan_test_support.h"
 
 namespace quillon::tools {
 namespace {
 
-namespace sim = platform::sim;
-using engine::testing::CompleteDocument;
-using engine::testing::RecordingClock;
-using Json = nlohmann::json;
-
-sim::SimQueue Queue(const std::string& share) {
-  sim::SimQueue queue;
-  queue.shareName = share;
-  queue.driverName = "HP LaserJet 4 PCL6";
-  queue.portName = "IP_" + share;
-  return queue;
-}
-
-sim::SimPrinter Connection(const std::string& server, const std::string& share) {
-  sim::SimPrinter printer;
-  printer.serverName = "\\\\" + server;
-  printer.name = printer.serverName + "\\" + share;
-  printer.shareName = share;
-  printer.driverName = "HP LaserJet 4 PCL6";
-  printer.portName = "IP_" + share;
-  printer.attributes = 16;
-  return printer;
-}
-
-// Connections to OLDSRV's A and B (the default) and to OTHER's D, and a local
-// printer. NEWSRV has A and B; with `withC`, OLDSRV's C too, which NEWSRV lacks.
-sim::SimClientState Client(bool withC) {
-  sim::SimClientState client;
-  client.computerName = std::optional<std::string>("PC7");
-  client.userName = "carol";
-  client.os = sim::SimOs{};
-  client.printServers = {{"OLDSRV", {Queue("A"), Queue("B"), Queue("C")}},
-                         {"NEWSRV", {Queue("A"), Queue("B")}},
-                         {"OTHER", {Queue("D")}}};
-  client.printers = {Connection("OLDSRV", "A"), Connection("OLDSRV", "B")};
-  if (withC) client.printers.push_back(Connection("OLDSRV", "C"));
-  client.printers.push_back(Connection("OTHER", "D"));
-  sim::SimPrinter local;
-  local.name = "Label Writer";
-  local.portName = "USB001";
-  local.driverName = "Generic / Text Only";
-  local.attributes = 64;
-  client.printers.push_back(local);
-  client.defaultPrinter = "\\\\OLDSRV\\B";
-  sim::SimDriver driver;
-  driver.name = "HP LaserJet 4 PCL6";
-  driver.environment = "Windows x64";
-  client.drivers = {driver};
-  client.ports = {"LPT1:", "USB001"};
-  client.directory.emplace();  // no directory reaches out to a real one
-  return client;
-}
-
-struct Output {
-  int code;
-  std::string out, err;
-};
-
-Output Plan(platform::FileSystem& files, RecordingClock& clock,
-            const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  CommandHost host{clock, "admin", "ADMINPC", std::nullopt, "", nullptr, {}};
-  std::vector<std::string> all{"plan"};
-  all.insert(all.end(), args.begin(), args.end());
-  const int code = RunQuillon(all, files, host, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> Strings(const Json& list) {
-  std::vector<std::string> result;
-  for (const Json& item : list) result.push_back(item.get<std::string>());
-  return result;
-}
+using namespace plan_tests;
+using plan_tests::Plan;  // the command, over the struct of plan.h
 
 TEST(QuillonPlanTest, ShowsEveryChannelOfTheRunAndTouchesNothing) {
   const std::string doc = platform::JoinPath("share", "moves.ini");
@@ -465,220 +388,6 @@ TEST(QuillonPlanTest, ShowsTheFailuresTheEngineWouldMeet) {
   }
   EXPECT_EQ(files.writes, 0);
 }
-
-#ifdef QUILLON_ENGINE_PATH
-namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void Spit(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-// Every file under `root` with its bytes.
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) tree[entry.path().string()] = Slurp(entry.path());
-  }
-  return tree;
-}
-
-// What changed between two client files: connections added and removed (in
-// the order they stand in the files) and the default printer after.
-struct Changes {
-  std::vector<std::string> added, removed;
-  std::string defaultAfter;
-};
-
-Changes Between(const sim::SimClientState& before, const sim::SimClientState& after) {
-  auto has = [](const sim::SimClientState& client, const std::string& name) {
-    for (const auto& printer : client.printers) {
-      if (sim::EqualsIgnoringCase(printer.name, name)) return true;
-    }
-    return false;
-  };
-  Changes changes;
-  for (const auto& p : after.printers) {
-    if (!p.serverName.empty() && !has(before, p.name)) changes.added.push_back(p.name);
-  }
-  for (const auto& p : before.printers) {
-    if (!p.serverName.empty() && !has(after, p.name)) changes.removed.push_back(p.name);
-  }
-  changes.defaultAfter = after.defaultPrinter.value_or("");
-  return changes;
-}
-
-// The report's lines after its "Report At" header, whose time differs.
-std::string ReportBody(const std::string& report) {
-  std::string text;
-  for (char c : report) {
-    if (c != '\r') text += c;
-  }
-  const std::size_t header = text.find("Report At: ");
-  if (header != std::string::npos) text.erase(0, text.find('\n', header) + 1);
-  while (!text.empty() && text.front() == '\n') text.erase(0, 1);
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
-TEST(QuillonPlanTest, AgreesWithTheEngineRunThatFollows) {
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("quillon-plan-" + std::to_string(seed()));
-  const fs::path deploy = root / "Deploy Share";
-  fs::create_directories(deploy);
-  fs::create_directories(root / "reports");
-  fs::copy_file(QUILLON_ENGINE_PATH, deploy / "QuillonEngine");
-  const fs::path doc = deploy / "moves.ini";
-  Spit(doc, CompleteDocument({{"UseFileOutput=", "UseFileOutput=True"},
-                              {"FileOutputPath=", "FileOutputPath=" + (root / "reports").string()},
-                              {"FileOutputName=", "FileOutputName=moves.txt"},
-                              {"IncludeOutcome=", "IncludeOutcome=True"},
-                              {"WriteToEventLog=", "WriteToEventLog=True"}}));
-  const fs::path clientFile = root / "client.json";
-  platform::HostFileSystem files;
-  RecordingClock clock;
-
-  // A partly failing run (C is missing on NEWSRV, B's connection fails), then
-  // a clean one on a client without C.
-  sim::SimClientState failing = Client(true);
-  failing.failures.push_back({"AddPrinterConnection", "\\\\NEWSRV\\B", 1722, {}});
-  int round = 0;
-  for (const sim::SimClientState& client : {failing, Client(false)}) {
-    SCOPED_TRACE(round++);
-    fs::remove_all(root / "profile");
-    fs::remove_all(root / "reports");
-    fs::create_directories(root / "reports");
-    Spit(clientFile, sim::SerializeClient(client));
-    const auto untouched = Tree(root);
-
-    Output planned = Plan(files, clock, {"--client", clientFile.string(), "--json", doc.string()});
-    ASSERT_NE(planned.code, 2) << planned.err;
-    const Json plan = Json::parse(planned.out);
-    EXPECT_EQ(Tree(root), untouched) << "the plan wrote a file";
-
-    const std::string command = "QUILLON_CLIENT='" + clientFile.string() + "' '" +
-                                (deploy / "QuillonEngine").string() + "' '" + doc.string() +
-                                "' 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const sim::LoadResult after = sim::LoadClient(clientFile.string());
-    ASSERT_TRUE(after.ok) << after.error;
-    const Changes done = Between(client, after.state);
-    EXPECT_EQ(Strings(plan["connectionsAdded"]), done.added);
-    EXPECT_EQ(Strings(plan["connectionsRemoved"]), done.removed);
-    EXPECT_EQ(plan["defaultAfter"], done.defaultAfter);
-    EXPECT_EQ(planned.code == 0, plan["outcome"] == "success");
-
-    // The run-once store and the report file say what the plan said.
-    const std::string status = Slurp(root / "profile" / "Quillon_status.log");
-    EXPECT_EQ(status, doc.string() + "," + (plan["storedOutcome"] == true ? "True" : "False") +
-                          "\r\n");
-    std::string reportFile;
-    for (const Json& file : plan["files"]) {
-      const std::string path = file["path"];
-      if (path.rfind((root / "reports").string(), 0) == 0) reportFile = path;
-    }
-    ASSERT_TRUE(fs::exists(reportFile)) << plan["files"].dump();
-    const std::string written = Slurp(reportFile);
-    EXPECT_EQ(ReportBody(written), ReportBody(plan["report"])) << written;
-  }
-  // The clean run has succeeded: the guard now stops the next one.
-  Output again = Plan(files, clock, {"--client", clientFile.string(), doc.string()});
-  EXPECT_EQ(again.code, 0);
-  EXPECT_NE(again.out.find("The document has already succeeded for this user"),
-            std::string::npos)
-      << again.out;
-  EXPECT_NE(again.out.find("Connections added (0): none\n"), std::string::npos);
-  EXPECT_NE(again.out.find("Outcome stored: nothing\n"), std::string::npos);
-  fs::remove_all(root);
-}
-
-TEST(QuillonPlanTest, TargetingComesFirstAndTheFleetIsToldWhoIsIn) {
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("quillon-fleet-" + std::to_string(seed()));
-  fs::create_directories(root / "fleet");
-  const std::string targeting = "[TARGETING]\r\nUseTargeting=True\r\nRolloutPercent=10\r\n";
-  const fs::path doc = root / "moves.ini";
-  Spit(doc, CompleteDocument() + targeting);
-  platform::HostFileSystem files;
-  RecordingClock clock;
-
-  int pilots = 0;
-  std::string pilot, other;
-  for (int i = 1; i <= 60; ++i) {
-    std::string name = "PC" + std::to_string(100 + i);
-    sim::SimClientState client = Client(false);
-    client.computerName = std::optional<std::string>(name);
-    Spit(root / "fleet" / (name + ".json"), sim::SerializeClient(client));
-    if (engine::InsideRollout(name, 10)) {
-      ++pilots;
-      pilot = name;
-    } else {
-      other = name;
-    }
-  }
-  Spit(root / "fleet" / "notes.txt", "not a client");
-  ASSERT_FALSE(pilot.empty());
-  ASSERT_FALSE(other.empty());
-
-  Output fleet = Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()});
-  EXPECT_EQ(fleet.code, 0) << fleet.err;
-  EXPECT_NE(fleet.out.find(pilot + ".json (computer " + pilot +
-                           "): targeted; computer " + pilot + " is inside the 10% roll-out\n"),
-            std::string::npos)
-      << fleet.out;
-  EXPECT_NE(fleet.out.find(other + ".json (computer " + other + "): not targeted: computer " +
-                           other + " is outside the 10% roll-out\n"),
-            std::string::npos);
-  EXPECT_NE(fleet.out.find("\n" + std::to_string(pilots) + " of 60 clients targeted; not targeted: " +
-                           std::to_string(60 - pilots) + " outside the roll-out\n"),
-            std::string::npos)
-      << fleet.out;
-  EXPECT_EQ(fleet.out.find("notes.txt"), std::string::npos);
-
-  // One client: the decision first, and nothing more planned when it is out.
-  Spit(root / "one.json", sim::SerializeClient([&] {
-         sim::SimClientState client = Client(false);
-         client.computerName = std::optional<std::string>(other);
-         return client;
-       }()));
-  Output out = Plan(files, clock, {"--client", (root / "one.json").string(), doc.string()});
-  EXPECT_EQ(out.code, 0) << out.err;
-  EXPECT_NE(out.out.find("Not targeted: computer " + other +
-                         " is outside the 10% roll-out\nThe run would do nothing"),
-            std::string::npos)
-      << out.out;
-  EXPECT_EQ(out.out.find("Connections added"), std::string::npos);
-  Spit(root / "one.json", sim::SerializeClient([&] {
-         sim::SimClientState client = Client(false);
-         client.computerName = std::optional<std::string>(pilot);
-         return client;
-       }()));
-  Output in = Plan(files, clock, {"--client", (root / "one.json").string(), doc.string()});
-  EXPECT_NE(in.out.find("Targeted: computer " + pilot + " is inside the 10% roll-out\n\n"
-                        "The run would succeed."),
-            std::string::npos)
-      << in.out;
-  EXPECT_NE(in.out.find("Connections added (2)"), std::string::npos) << in.out;
-
-  // A refused document is no fleet's answer; a damaged client file is named.
-  Spit(doc, CompleteDocument() + "[TARGETING]\r\nUseTargeting=True\r\nRolloutPercent=ten\r\n");
-  EXPECT_EQ(Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()}).code, 2);
-  Spit(doc, CompleteDocument() + targeting);
-  Spit(root / "fleet" / "broken.json", "{");
-  Output damaged = Plan(files, clock, {"--fleet", (root / "fleet").string(), doc.string()});
-  EXPECT_EQ(damaged.code, 2);
-  EXPECT_NE(damaged.out.find("broken.json: cannot be read: "), std::string::npos);
-  EXPECT_NE(damaged.out.find("1 client files could not be read"), std::string::npos);
-  fs::remove_all(root);
-}
-
-#endif
 
 }  // namespace
 }  // namespace quillon::tools
