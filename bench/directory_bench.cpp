@@ -15,7 +15,7 @@
 #include "platform/host/host_file_system.h"
 #include "platform/ldap/ldap_directory.h"
 #include "platform/sim/sim_platform.h"
-#include "platform/ldap/slapd_fixture.h"
+#include "testing/slapd_fixture.h"
 
 namespace {
 

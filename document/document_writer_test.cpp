@@ -13,7 +13,7 @@
 
 #include "document/document_file.h"
 #include "document/profile_file.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace quillon::document {
 namespace {

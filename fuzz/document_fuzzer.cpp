@@ -17,8 +17,8 @@
 #include "document/document_file.h"
 #include "document/document_vocabulary.h"
 #include "document/profile_file.h"
-#include "platform/memory_file_system.h"
 #include "platform/text.h"
+#include "testing/memory_file_system.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/memory_file_system.h"
 #include "platform/text.h"
+#include "testing/memory_file_system.h"
 #include "tools/quillon/report.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
-#include "platform/test_browser.h"
-#include "platform/test_process.h"
+#include "testing/test_browser.h"
+#include "testing/test_process.h"
 #include "toolkit/deployment.h"
 
 namespace quillon::toolkit {

@@ -25,11 +25,11 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/ldap/ldap_directory.h"
-#include "platform/require_server.h"
+#include "testing/require_server.h"
 #include "toolkit/toolkit_host.h"
 #include "toolkit/wizard_window.h"
 #ifndef _WIN32
-#include "platform/ldap/slapd_fixture.h"
+#include "testing/slapd_fixture.h"
 #endif
 
 namespace quillon::toolkit {

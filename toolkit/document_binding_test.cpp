@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document_file.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace quillon::toolkit {
 namespace {

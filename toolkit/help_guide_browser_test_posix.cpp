@@ -10,8 +10,8 @@
 #include <map>
 #include <sstream>
 
-#include "platform/test_browser.h"
-#include "platform/test_process.h"
+#include "testing/test_browser.h"
+#include "testing/test_process.h"
 #include "toolkit/help_guide.h"
 
 namespace quillon::toolkit {

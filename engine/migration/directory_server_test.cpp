@@ -9,8 +9,8 @@
 #include "engine/core/run_status.h"
 #include "engine/migration/driver_staging.h"
 #include "platform/ldap/ldap_directory.h"
-#include "platform/ldap/ldap_responder.h"
-#include "platform/ldap/slapd_fixture.h"
+#include "testing/ldap_responder.h"
+#include "testing/slapd_fixture.h"
 
 namespace quillon::engine {
 namespace {

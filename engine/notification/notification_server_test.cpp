@@ -12,7 +12,7 @@
 #include "engine/notification/notification.h"
 #include "engine/notification/smtp_mail.h"
 #include "engine/notification/smtp_test_server.h"
-#include "platform/require_server.h"
+#include "testing/require_server.h"
 
 namespace quillon::engine {
 namespace {

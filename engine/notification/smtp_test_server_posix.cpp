@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "engine/notification/smtp_test_server.h"
-#include "platform/test_process.h"
+#include "testing/test_process.h"
 
 namespace quillon::engine::smtp_test {
 namespace {

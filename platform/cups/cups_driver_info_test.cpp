@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/cups/cupsd_fixture.h"
-#include "platform/require_server.h"
-#include "platform/test_process.h"
+#include "testing/cupsd_fixture.h"
+#include "testing/require_server.h"
+#include "testing/test_process.h"
 
 namespace quillon::platform::cups {
 namespace {

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/ldap/ldap_responder.h"
 #include "platform/ldap/ldap_session.h"
-#include "platform/ldap/slapd_fixture.h"
+#include "testing/ldap_responder.h"
+#include "testing/slapd_fixture.h"
 
 namespace quillon::platform {
 namespace {

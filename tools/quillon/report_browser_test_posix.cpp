@@ -24,8 +24,8 @@
 
 #include "engine/core/debug_log.h"
 #include "platform/host/host_file_system.h"
-#include "platform/test_browser.h"
-#include "platform/test_process.h"
+#include "testing/test_browser.h"
+#include "testing/test_process.h"
 #include "tools/quillon/quillon_cli.h"
 
 namespace quillon::tools {

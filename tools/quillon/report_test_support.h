@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/core/engine_test_support.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "tools/quillon/quillon_cli.h"
 #include "tools/quillon/report.h"
 

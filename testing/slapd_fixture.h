@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/require_server.h"
-#include "platform/test_process.h"
+#include "testing/require_server.h"
+#include "testing/test_process.h"
 
 namespace quillon::platform::ldap_test {
 

@@ -1,4 +1,4 @@
-#include "platform/test_process.h"
+#include "testing/test_process.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

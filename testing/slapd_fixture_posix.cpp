@@ -14,8 +14,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/ldap/slapd_fixture.h"
-#include "platform/test_process.h"
+#include "testing/slapd_fixture.h"
+#include "testing/test_process.h"
 
 namespace quillon::platform::ldap_test {
 namespace {

@@ -2,7 +2,7 @@
 // a child that the kernel kills when the test process dies. Every folder the
 // scheduler writes lies in the fixture's own; programs and data come from the
 // installed CUPS.
-#include "platform/cups/cupsd_fixture.h"
+#include "testing/cupsd_fixture.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/test_process.h"
+#include "testing/test_process.h"
 
 namespace quillon::platform::cups_test {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/test_browser.h"
+#include "testing/test_browser.h"
 
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
-#include "platform/test_process.h"
+#include "testing/test_process.h"
 
 namespace quillon::platform::test_process {
 

@@ -1,6 +1,6 @@
 // Just enough of LDAP's BER encoding to read bind, search and unbind requests
 // and to answer them; anything it does not know ends the connection.
-#include "platform/ldap/ldap_responder.h"
+#include "testing/ldap_responder.h"
 
 #include <netinet/in.h>
 #include <poll.h>
