@@ -139,8 +139,9 @@ EnterTarget EnterTargetOf(const Form& form, const ControlModel* focused) {
     if (kind == ControlKind::Link) return {EnterTarget::Act::FollowLink, focused->key()};
     if (IsList(kind) && focused->value() >= 0)
       return {EnterTarget::Act::ChooseLine, focused->key()};
+    if (kind == ControlKind::Button) return {EnterTarget::Act::PressButton, focused->key()};
   }
-  return {EnterTarget::Act::PressDefault, form.description().defaultControl};
+  return {EnterTarget::Act::PressButton, form.description().defaultControl};
 }
 
 }  // namespace quillon::gui

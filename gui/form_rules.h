@@ -65,11 +65,11 @@ struct Replayed {
 std::vector<Replayed> ReplayChanges(const ControlModel& model);
 
 // What Enter does: on a link it follows it, on a list with a chosen line it
-// chooses that line; elsewhere the default button's (`key` that button's,
-// empty when the window has none).
+// chooses that line, on a push button it presses it, as in a dialog;
+// elsewhere it presses the default button (`key` empty when there is none).
 struct EnterTarget {
-  enum class Act { FollowLink, ChooseLine, PressDefault };
-  Act act = Act::PressDefault;
+  enum class Act { FollowLink, ChooseLine, PressButton };
+  Act act = Act::PressButton;
   std::string key;
 };
 EnterTarget EnterTargetOf(const Form& form, const ControlModel* focused);

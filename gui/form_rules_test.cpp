@@ -178,18 +178,22 @@ TEST(FormRulesTest, AFilledModelIsReplayedInOrderWithOnlyWhatItHolds) {
       << "each unavailable page by its number";
 }
 
-TEST(FormRulesTest, EnterFollowsALinkChoosesAListsLineElsePressesTheDefaultButton) {
+TEST(FormRulesTest, EnterFollowsALinkChoosesAListsLinePressesAButtonElseTheDefaultOne) {
   Form form(testing::SampleForm());
   using Act = EnterTarget::Act;
   const auto is = [](const EnterTarget& target, Act act, const std::string& key) {
     return target.act == act && target.key == key;
   };
-  EXPECT_TRUE(is(EnterTargetOf(form, nullptr), Act::PressDefault, "cmdOK"));
+  EXPECT_TRUE(is(EnterTargetOf(form, nullptr), Act::PressButton, "cmdOK"));
   EXPECT_TRUE(is(EnterTargetOf(form, &form["lnkHelp"]), Act::FollowLink, "lnkHelp"));
-  EXPECT_TRUE(is(EnterTargetOf(form, &form["txtSMTPServerPort"]), Act::PressDefault, "cmdOK"));
+  EXPECT_TRUE(is(EnterTargetOf(form, &form["cmdCancel"]), Act::PressButton, "cmdCancel"))
+      << "the focused button, not the default one";
+  EXPECT_TRUE(is(EnterTargetOf(form, &form["chkUseSMTP"]), Act::PressButton, "cmdOK"))
+      << "a check box is no push button";
+  EXPECT_TRUE(is(EnterTargetOf(form, &form["txtSMTPServerPort"]), Act::PressButton, "cmdOK"));
   ControlModel& servers = form["lstServers"];
   servers.SetLines({"one", "two"});
-  EXPECT_TRUE(is(EnterTargetOf(form, &servers), Act::PressDefault, "cmdOK")) << "no line chosen";
+  EXPECT_TRUE(is(EnterTargetOf(form, &servers), Act::PressButton, "cmdOK")) << "no line chosen";
   servers.SetValue(0);
   EXPECT_TRUE(is(EnterTargetOf(form, &servers), Act::ChooseLine, "lstServers"));
   form["filExisting"].SetLines({"a.ini"});
@@ -197,11 +201,11 @@ TEST(FormRulesTest, EnterFollowsALinkChoosesAListsLineElsePressesTheDefaultButto
   EXPECT_TRUE(is(EnterTargetOf(form, &form["filExisting"]), Act::ChooseLine, "filExisting"));
   form["cboMode"].SetLines({"a"});
   form["cboMode"].SetValue(0);
-  EXPECT_TRUE(is(EnterTargetOf(form, &form["cboMode"]), Act::PressDefault, "cmdOK"))
+  EXPECT_TRUE(is(EnterTargetOf(form, &form["cboMode"]), Act::PressButton, "cmdOK"))
       << "a combo's line is no list's";
 
   Form modal(testing::ModalSampleForm());
-  EXPECT_TRUE(is(EnterTargetOf(modal, nullptr), Act::PressDefault, "")) << "no default button";
+  EXPECT_TRUE(is(EnterTargetOf(modal, nullptr), Act::PressButton, "")) << "no default button";
 }
 
 }  // namespace

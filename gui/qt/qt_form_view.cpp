@@ -259,7 +259,7 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
   if (defaultButton) defaultButton->setDefault(true);
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
     auto* enter = new QShortcut(QKeySequence(key), &root);
-    QObject::connect(enter, &QShortcut::activated, binder_, [this, defaultButton] {
+    QObject::connect(enter, &QShortcut::activated, binder_, [this] {
       const EnterTarget target = EnterTargetOf(form_, ModelOf(QApplication::focusWidget()));
       if (target.act == EnterTarget::Act::FollowLink) {
         form_.Click(target.key);
@@ -269,9 +269,7 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
         form_.DoubleClick(target.key);
         return;
       }
-      auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
-      const bool ours = focused && focused->window() == &root_;
-      QPushButton* button = ours ? focused : defaultButton;
+      auto* button = qobject_cast<QPushButton*>(Widget(target.key));
       if (button && button->isEnabled()) button->animateClick();
     });
   }

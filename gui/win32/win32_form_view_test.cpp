@@ -190,6 +190,24 @@ TEST_F(Win32FormViewTest, TheLogicsChangesShowAndTheUsersReachTheModels) {
   EXPECT_EQ(after.top - before.top, 40);
 }
 
+TEST_F(Win32FormViewTest, EnterPressesTheFocusedButtonElseTheDefaultOne) {
+  view_.Show();
+  Pump();
+  std::vector<std::string> clicked;
+  for (const char* key : {"cmdCancel", "cmdOK"}) {
+    form_.OnClick(key, [&clicked, key] { clicked.push_back(key); });
+  }
+  form_["cmdCancel"].SetFocus();
+  ASSERT_EQ(GetFocus(), Control("cmdCancel"));
+  PressKey(Control("cmdCancel"), VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return clicked.size() == 1; }));
+  form_["txtSMTPServerPort"].SetFocus();
+  PressKey(Control("txtSMTPServerPort"), VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return clicked.size() == 2; }));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"cmdCancel", "cmdOK"}))
+      << "the focused button, as in a dialog; elsewhere the default one";
+}
+
 TEST_F(Win32FormViewTest, TheWindowClosesOnlyWhenTheFormAgreesAndKeepsItsDesignedSize) {
   view_.Show();
   Pump();
