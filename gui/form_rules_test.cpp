@@ -27,7 +27,9 @@ FormDescription NestedForm() {
   form.controls = {
       Control(ControlKind::TabControl, "sstOuter", "", {}).Columns({"A", "B"}),
       Control(ControlKind::TextBox, "txtOuter", "", {}).OnPage("sstOuter", 0),
-      Control(ControlKind::TabControl, "sstInner", "", {}).Columns({"C", "D"}).OnPage("sstOuter", 1),
+      Control(ControlKind::TabControl, "sstInner", "", {})
+          .Columns({"C", "D"})
+          .OnPage("sstOuter", 1),
       Control(ControlKind::TextBox, "txtInnerC", "", {}).OnPage("sstInner", 0),
       Control(ControlKind::TextBox, "txtInnerD", "", {}).OnPage("sstInner", 1),
       Control(ControlKind::TabControl, "sstSelf", "", {}).Columns({"E"}).OnPage("sstSelf", 0),

@@ -1,6 +1,6 @@
 // Tab controls and their pages in the Qt front end: the widget (a frame
-// where the page headers are hidden), which controls lie on which page and
-// the page shown, greyed pages, Ctrl+Tab, and the page choices that come
+// where the page headers are hidden), the page shown and Ctrl+Tab (by the
+// rules of gui/form_rules.h), greyed pages, and the page choices that come
 // back.
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 // Tab controls and their pages in the Win32 front end: the class (a frame
 // where the page headers are hidden), the headers and their grey captions,
-// which controls lie on which page and the page shown, Ctrl+Tab, the page's
+// the page shown and Ctrl+Tab (by the rules of gui/form_rules.h), the page's
 // own background behind labels and buttons, and the page choices that come
 // back.
 #include "gui/win32/win32_form_parts.h"

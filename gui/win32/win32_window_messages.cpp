@@ -194,8 +194,9 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case DM_GETDEFID:
       // Enter on a link follows it, on a list's chosen line chooses the
-      // line: the dialog keyboard handling sends the default button's click
-      // to them.
+      // line, on a push button presses it: the dialog keyboard handling
+      // sends the default button's click to them (a plain window has no
+      // dialog procedure to make the focused button the default).
       if (HWND target = Control(EnterTargetOf(form_, ModelOf(GetFocus())).key))
         return MAKELONG(GetDlgCtrlID(target), DC_HASDEFID);
       return 0;
