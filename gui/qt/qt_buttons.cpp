@@ -179,19 +179,10 @@ bool QtFormView::Binder::MoveInGroup(QObject* watched, const QKeyEvent& key) {
 }
 
 void QtFormView::Binder::MoveGroupTabStop(const std::string& group) {
-  ControlModel* stop = nullptr;
-  for (const auto& model : view_.form_.controls()) {
-    if (model->description().kind != ControlKind::OptionButton ||
-        model->description().name != group)
-      continue;
-    if (!stop || (model->checked() && !stop->checked())) stop = model.get();
-  }
-  for (const auto& model : view_.form_.controls()) {
-    if (model->description().kind != ControlKind::OptionButton ||
-        model->description().name != group)
-      continue;
-    view_.widgets_.at(model->key())
-        ->setFocusPolicy(model.get() == stop ? Qt::StrongFocus : Qt::ClickFocus);
+  const ControlModel* stop = GroupTabStop(view_.form_, group);
+  for (const ControlModel* member : GroupMembers(view_.form_, group)) {
+    view_.widgets_.at(member->key())
+        ->setFocusPolicy(member == stop ? Qt::StrongFocus : Qt::ClickFocus);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gui/form.h"
+#include "gui/form_rules.h"
 #include "gui/qt/qt_form_view.h"
 
 class QAction;
@@ -55,16 +56,13 @@ int AddCommands(Form& form, QWidget& root, QVBoxLayout& layout, QObject* context
 
 class QtFormView::Binder : public QObject {
  public:
-  explicit Binder(QtFormView& view) : QObject(&view.root_), view_(view) {}
+  explicit Binder(QtFormView& view)
+      : QObject(&view.root_), pages_(view.form_), view_(view) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  // Ctrl+Tab and Ctrl+Shift+Tab: the next or previous page the user may
-  // choose, of the tab control the focus is on or in, else of the window's
-  // only one with page headers shown.
+  // Ctrl+Tab and Ctrl+Shift+Tab (gui::SwitchPage's rule).
   void SwitchPage(int step);
-  // Which controls lie on each page of each tab control.
-  void MapPages();
 
   bool closeAgreed = false;  // the form agreed: the window's close goes through
   bool askingForm = false;   // the close box's close, being asked of the form
@@ -124,9 +122,7 @@ class QtFormView::Binder : public QObject {
   void ShowPage(const ControlModel& tabs);
 
   std::map<QObject*, std::string> links_;  // link widgets and their keys
-  // The controls on each page of each tab control, and the page shown.
-  std::map<std::string, std::vector<std::vector<ControlModel*>>> pages_;
-  std::map<std::string, int> shownPage_;
+  PageMap pages_;
 
   QtFormView& view_;
   bool updating_ = false;

@@ -84,13 +84,7 @@ bool QtFormView::Binder::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void QtFormView::Binder::MakeVisible(ControlModel& model, QWidget* widget) {
-  bool shown = model.visible();
-  const ControlDescription& described = model.description();
-  if (!described.container.empty()) {
-    ControlModel* tabs = view_.form_.Find(described.container);
-    shown = shown && tabs && tabs->value() == described.page && tabs->visible();
-  }
-  widget->setVisible(shown);
+  widget->setVisible(IsShown(view_.form_, model));
 }
 
 void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
@@ -107,12 +101,8 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
               break;
             case Change::Visible:
               MakeVisible(changed, widget);
-              if (const auto found = pages_.find(changed.key()); found != pages_.end()) {
-                for (const auto& page : found->second) {
-                  for (ControlModel* model : page)
-                    MakeVisible(*model, view_.widgets_.at(model->key()));
-                }
-              }
+              for (ControlModel* model : pages_.Within(changed))
+                MakeVisible(*model, view_.widgets_.at(model->key()));
               break;
             case Change::Focus:
               if (changed.focused()) widget->setFocus();
@@ -126,17 +116,7 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
   model.Subscribe(show, &view_);
   // A form filled before its view (a dialog prepared, then shown) shows what
   // its models already hold.
-  ControlModel& state = model;
-  if (!state.lines().empty()) show(state, Change::Lines, -1);
-  if (!state.nodes().empty()) show(state, Change::Nodes, -1);
-  if (!state.rows().empty()) show(state, Change::Rows, -1);
-  show(state, Change::Range, -1);
-  show(state, Change::Value, -1);
-  show(state, Change::Text, -1);
-  if (state.checked()) show(state, Change::Checked, -1);
-  for (int page = 0; page < static_cast<int>(state.description().columns.size()); ++page) {
-    if (!state.pageEnabled(page)) show(state, Change::Enabled, page);
-  }
+  for (const auto& [change, row] : ReplayChanges(model)) show(model, change, row);
   MakeVisible(model, widget);
 
   // The user's side.
@@ -261,7 +241,6 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
     if (!pendingLabel) previous = widget;
     widgets_[model->key()] = widget;
   }
-  binder_->MapPages();
   for (const auto& model : form.controls()) binder_->Bind(*model, widgets_[model->key()]);
   // Controls on tab pages lie above their tab control.
   for (const auto& model : form.controls()) {
@@ -280,21 +259,17 @@ QtFormView::QtFormView(Form& form, QWidget& root) : form_(form), root_(root) {
   if (defaultButton) defaultButton->setDefault(true);
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
     auto* enter = new QShortcut(QKeySequence(key), &root);
-    QObject::connect(enter, &QShortcut::activated, binder_, [this, defaultButton] {
-      if (ControlModel* focused = ModelOf(QApplication::focusWidget())) {
-        const ControlKind kind = focused->description().kind;
-        if (kind == ControlKind::Link) {
-          form_.Click(focused->key());
-          return;
-        }
-        if (IsList(kind) && focused->value() >= 0) {
-          form_.DoubleClick(focused->key());
-          return;
-        }
+    QObject::connect(enter, &QShortcut::activated, binder_, [this] {
+      const EnterTarget target = EnterTargetOf(form_, ModelOf(QApplication::focusWidget()));
+      if (target.act == EnterTarget::Act::FollowLink) {
+        form_.Click(target.key);
+        return;
       }
-      auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
-      const bool ours = focused && focused->window() == &root_;
-      QPushButton* button = ours ? focused : defaultButton;
+      if (target.act == EnterTarget::Act::ChooseLine) {
+        form_.DoubleClick(target.key);
+        return;
+      }
+      auto* button = qobject_cast<QPushButton*>(Widget(target.key));
       if (button && button->isEnabled()) button->animateClick();
     });
   }

@@ -1,6 +1,6 @@
 // Tab controls and their pages in the Qt front end: the widget (a frame
-// where the page headers are hidden), which controls lie on which page and
-// the page shown, greyed pages, Ctrl+Tab, and the page choices that come
+// where the page headers are hidden), the page shown and Ctrl+Tab (by the
+// rules of gui/form_rules.h), greyed pages, and the page choices that come
 // back.
 #include <QApplication>
 #include <QFrame>
@@ -29,17 +29,6 @@ QWidget* MakeTabs(const ControlDescription& control, QWidget* parent) {
 
 }  // namespace qt_parts
 
-void QtFormView::Binder::MapPages() {
-  for (const auto& model : view_.form_.controls()) {
-    const ControlDescription& control = model->description();
-    if (control.container.empty() || control.page < 0) continue;
-    auto& pages = pages_[control.container];
-    if (pages.size() <= static_cast<std::size_t>(control.page))
-      pages.resize(static_cast<std::size_t>(control.page) + 1);
-    pages[static_cast<std::size_t>(control.page)].push_back(model.get());
-  }
-}
-
 void QtFormView::Binder::ShowTabsChange(ControlModel& changed, QWidget* widget, Change change,
                                         int row) {
   auto* tabs = qobject_cast<QTabWidget*>(widget);
@@ -66,42 +55,15 @@ void QtFormView::Binder::ConnectTabs(ControlModel& model, QWidget* widget) {
       if (!self->updating()) target->SetValue(page);
     });
   }
-  shownPage_[model.key()] = model.value();
 }
 
 void QtFormView::Binder::ShowPage(const ControlModel& tabs) {
-  const auto found = pages_.find(tabs.key());
-  if (found == pages_.end()) return;
-  int& shown = shownPage_[tabs.key()];
-  for (const int page : {shown, tabs.value()}) {
-    if (page < 0 || page >= static_cast<int>(found->second.size())) continue;
-    for (ControlModel* model : found->second[static_cast<std::size_t>(page)])
-      MakeVisible(*model, view_.widgets_.at(model->key()));
-  }
-  shown = tabs.value();
+  for (ControlModel* model : pages_.ShowPage(tabs))
+    MakeVisible(*model, view_.widgets_.at(model->key()));
 }
 
 void QtFormView::Binder::SwitchPage(int step) {
-  ControlModel* tabs = nullptr;
-  if (ControlModel* focused = view_.ModelOf(QApplication::focusWidget())) {
-    tabs = focused->description().kind == ControlKind::TabControl
-               ? focused
-               : view_.form_.Find(focused->description().container);
-  }
-  if (tabs && tabs->description().tabsHidden) tabs = nullptr;
-  if (!tabs) {
-    int shown = 0;
-    for (const auto& model : view_.form_.controls()) {
-      if (model->description().kind == ControlKind::TabControl &&
-          !model->description().tabsHidden && view_.widgets_.at(model->key())->isVisible()) {
-        tabs = model.get();
-        ++shown;
-      }
-    }
-    if (shown != 1) return;
-  }
-  if (!tabs || !tabs->enabled()) return;
-  if (const int page = NextEnabledPage(*tabs, step); page >= 0) tabs->SetValue(page);
+  gui::SwitchPage(view_.form_, view_.ModelOf(QApplication::focusWidget()), step);
 }
 
 }  // namespace quillon::gui

@@ -89,21 +89,14 @@ void Win32FormView::OnButtonCommand(ControlModel& model, HWND control, int code)
 }
 
 void Win32FormView::MoveGroupTabStop(const ControlModel& changed) {
-  // As an automatic radio button does: Tab reaches the group at its checked
-  // member, or at the first while none is checked.
+  // As an automatic radio button does.
   const std::string& group = changed.description().name;
-  const ControlModel* stop = nullptr;
-  for (const auto& model : form_.controls()) {
-    if (!IsOption(*model) || model->description().name != group) continue;
-    if (!stop || model->checked()) stop = model.get();
-    if (model->checked()) break;
-  }
-  for (const auto& model : form_.controls()) {
-    if (!IsOption(*model) || model->description().name != group) continue;
-    HWND button = Control(model->key());
+  const ControlModel* stop = GroupTabStop(form_, group);
+  for (const ControlModel* member : GroupMembers(form_, group)) {
+    HWND button = Control(member->key());
     const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE);
     SetWindowLongPtrW(button, GWL_STYLE,
-                      model.get() == stop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+                      member == stop ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
   }
 }
 

@@ -144,7 +144,8 @@ HWND FindControl(HWND parent, const std::string& key) {
   return search.found;
 }
 
-Win32FormView::Win32FormView(Form& form, HWND owner) : form_(form), owner_(owner) {
+Win32FormView::Win32FormView(Form& form, HWND owner)
+    : form_(form), owner_(owner), pages_(form) {
   if (!RegisterFormClass(WindowProc)) throw std::runtime_error("cannot register the window class");
   // At the system's DPI until the window is made, then at its monitor's.
   UseDpi(SystemDpi());
@@ -289,23 +290,12 @@ void Win32FormView::CreateControls() {
   // A tab control lies beneath the controls of its pages.
   for (HWND tabs : tabControls)
     SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  MapPages();
   MakeImages();
   for (std::size_t i = 0; i < controls_.size(); ++i) Bind(*form_.controls()[i], controls_[i]);
 }
 
-bool Win32FormView::Shown(const ControlModel& model) {
-  bool shown = model.visible();
-  const ControlDescription& described = model.description();
-  if (!described.container.empty()) {
-    ControlModel* tabs = form_.Find(described.container);
-    shown = shown && tabs && tabs->value() == described.page && tabs->visible();
-  }
-  return shown;
-}
-
 void Win32FormView::MakeVisible(ControlModel& model) {
-  ShowWindow(Control(model.key()), Shown(model) ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(Control(model.key()), IsShown(form_, model) ? SW_SHOWNA : SW_HIDE);
 }
 
 void Win32FormView::Bind(ControlModel& model, HWND control) {
@@ -333,11 +323,7 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
             break;
           case Change::Visible:
             MakeVisible(changed);
-            if (const auto found = pages_.find(changed.key()); found != pages_.end()) {
-              for (const auto& page : found->second) {
-                for (ControlModel* model : page) MakeVisible(*model);
-              }
-            }
+            for (ControlModel* model : pages_.Within(changed)) MakeVisible(*model);
             break;
           case Change::Focus:
             if (changed.focused() && GetFocus() != control) ::SetFocus(control);
@@ -356,20 +342,18 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
   model.Subscribe(show, this);
   // A form filled before its view (a dialog prepared, then shown) shows what
   // its models already hold.
-  if (!model.lines().empty()) show(model, Change::Lines, -1);
-  if (!model.nodes().empty()) show(model, Change::Nodes, -1);
-  if (!model.rows().empty()) show(model, Change::Rows, -1);
-  if (model.description().kind == ControlKind::ProgressBar) {
-    show(model, Change::Range, -1);
-    show(model, Change::Value, -1);
-  }
-  if (model.description().kind != ControlKind::TabControl) show(model, Change::Value, -1);
-  // Buttons keep their captions: their models hold no text.
   const ControlKind kind = model.description().kind;
+  // Buttons keep their captions (their models hold no text); the rest were
+  // made with theirs. A tab control's page and an option's check are set above.
   const bool captioned = kind == ControlKind::Button || kind == ControlKind::CheckBox ||
                          kind == ControlKind::OptionButton;
-  if (!captioned && model.text() != model.description().caption) show(model, Change::Text, -1);
-  if (model.checked() && !IsOption(model)) show(model, Change::Checked, -1);
+  for (const auto& [change, row] : ReplayChanges(model)) {
+    if (change == Change::Value && kind == ControlKind::TabControl) continue;
+    if (change == Change::Text && (captioned || model.text() == model.description().caption))
+      continue;
+    if (change == Change::Checked && IsOption(model)) continue;
+    show(model, change, row);
+  }
 }
 
 bool Win32FormView::ShowChange(ControlModel& changed, HWND control, Change change, int row) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui/form.h"
+#include "gui/form_rules.h"
 #include "platform/host/windows_api.h"
 
 #include <commctrl.h>
@@ -61,7 +62,6 @@ class Win32FormView {
   // Writes a change of `changed` into its control, by its kind; false when the
   // kind leaves that change to the window (a text written as it is).
   bool ShowChange(ControlModel& changed, HWND control, Change change, int row);
-  bool Shown(const ControlModel& model);
   void MakeVisible(ControlModel& model);
   void Place();
   // The control that `window` is or lies in (a combo's edit box); null when
@@ -110,8 +110,6 @@ class Win32FormView {
 
   // Tab controls and their pages (win32_tabs.cpp).
   void SetUpTabs(const ControlDescription& control, HWND created);
-  // Which controls lie on each page of each tab control.
-  void MapPages();
   bool ShowTabsChange(ControlModel& changed, HWND control, Change change);
   void ShowPage(const ControlModel& tabs);
   bool SwitchPage(int step);
@@ -151,9 +149,7 @@ class Win32FormView {
   std::vector<HWND> controls_;  // in the form's order
   std::map<std::string, HWND> byKey_;
   std::map<int, std::string> commands_;  // menu and toolbar command ids
-  // The controls on each page of each tab control, and the page shown.
-  std::map<std::string, std::vector<std::vector<ControlModel*>>> pages_;
-  std::map<std::string, int> shownPage_;
+  PageMap pages_;  // the controls on each page of each tab control, and the page shown
   std::map<HWND, std::vector<HTREEITEM>> treeItems_;  // each tree's items, in its model's order
 };
 

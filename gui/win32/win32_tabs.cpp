@@ -1,6 +1,6 @@
 // Tab controls and their pages in the Win32 front end: the class (a frame
 // where the page headers are hidden), the headers and their grey captions,
-// which controls lie on which page and the page shown, Ctrl+Tab, the page's
+// the page shown and Ctrl+Tab (by the rules of gui/form_rules.h), the page's
 // own background behind labels and buttons, and the page choices that come
 // back.
 #include "gui/win32/win32_form_parts.h"
@@ -38,21 +38,6 @@ void Win32FormView::SetUpTabs(const ControlDescription& control, HWND created) {
   }
 }
 
-void Win32FormView::MapPages() {
-  for (const auto& model : form_.controls()) {
-    const ControlDescription& control = model->description();
-    if (control.container.empty() || control.page < 0) continue;
-    auto& pages = pages_[control.container];
-    if (pages.size() <= static_cast<std::size_t>(control.page))
-      pages.resize(static_cast<std::size_t>(control.page) + 1);
-    pages[static_cast<std::size_t>(control.page)].push_back(model.get());
-  }
-  for (const auto& model : form_.controls()) {
-    if (model->description().kind == ControlKind::TabControl)
-      shownPage_[model->key()] = model->value();
-  }
-}
-
 bool Win32FormView::ShowTabsChange(ControlModel& changed, HWND control, Change change) {
   if (change != Change::Value) return false;
   if (!changed.description().tabsHidden)
@@ -62,23 +47,16 @@ bool Win32FormView::ShowTabsChange(ControlModel& changed, HWND control, Change c
 }
 
 void Win32FormView::ShowPage(const ControlModel& tabs) {
-  const auto found = pages_.find(tabs.key());
-  if (found == pages_.end()) return;
-  // The controls of the page left and of the page come, not every control.
+  if (!pages_.Mapped(tabs)) return;
   // Shown and hidden without drawing, then the frame's area drawn once.
-  int& shown = shownPage_[tabs.key()];
-  for (const int page : {shown, tabs.value()}) {
-    if (page < 0 || page >= static_cast<int>(found->second.size())) continue;
-    for (ControlModel* model : found->second[static_cast<std::size_t>(page)]) {
-      HWND control = Control(model->key());
-      const bool show = Shown(*model);
-      if (((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) == show) continue;
-      SetWindowPos(control, nullptr, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW |
-                       (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
-    }
+  for (ControlModel* model : pages_.ShowPage(tabs)) {
+    HWND control = Control(model->key());
+    const bool show = IsShown(form_, *model);
+    if (((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) == show) continue;
+    SetWindowPos(control, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW |
+                     (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
   }
-  shown = tabs.value();
   RECT area{};
   GetWindowRect(Control(tabs.key()), &area);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
@@ -86,29 +64,7 @@ void Win32FormView::ShowPage(const ControlModel& tabs) {
 }
 
 bool Win32FormView::SwitchPage(int step) {
-  // The tab control the focus is on or in, else the window's only one with
-  // page headers shown.
-  ControlModel* tabs = nullptr;
-  if (ControlModel* focused = ModelOf(GetFocus())) {
-    tabs = focused->description().kind == ControlKind::TabControl
-               ? focused
-               : form_.Find(focused->description().container);
-  }
-  if (tabs && tabs->description().tabsHidden) tabs = nullptr;
-  if (!tabs) {
-    int shown = 0;
-    for (const auto& model : form_.controls()) {
-      if (model->description().kind == ControlKind::TabControl &&
-          !model->description().tabsHidden && IsWindowVisible(Control(model->key()))) {
-        tabs = model.get();
-        ++shown;
-      }
-    }
-    if (shown != 1) return false;
-  }
-  if (!tabs->enabled() || !IsWindowVisible(Control(tabs->key()))) return false;
-  if (const int page = NextEnabledPage(*tabs, step); page >= 0) tabs->SetValue(page);
-  return true;
+  return gui::SwitchPage(form_, ModelOf(GetFocus()), step);
 }
 
 LRESULT Win32FormView::OnTabsNotify(ControlModel& model, const NMHDR& header) {

@@ -194,16 +194,11 @@ LRESULT Win32FormView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case DM_GETDEFID:
       // Enter on a link follows it, on a list's chosen line chooses the
-      // line: the dialog keyboard handling sends the default button's click
-      // to them.
-      if (ControlModel* focused = ModelOf(GetFocus())) {
-        const ControlKind kind = focused->description().kind;
-        if (kind == ControlKind::Link || (IsList(kind) && focused->value() >= 0))
-          return MAKELONG(GetDlgCtrlID(Control(focused->key())), DC_HASDEFID);
-      }
-      if (HWND button = Control(form_.description().defaultControl)) {
-        return MAKELONG(GetDlgCtrlID(button), DC_HASDEFID);
-      }
+      // line, on a push button presses it: the dialog keyboard handling
+      // sends the default button's click to them (a plain window has no
+      // dialog procedure to make the focused button the default).
+      if (HWND target = Control(EnterTargetOf(form_, ModelOf(GetFocus())).key))
+        return MAKELONG(GetDlgCtrlID(target), DC_HASDEFID);
       return 0;
     case WM_CLOSE:
       // The close box and Alt+F4 ask the form, which may refuse.
