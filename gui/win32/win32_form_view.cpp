@@ -298,6 +298,20 @@ void Win32FormView::MakeVisible(ControlModel& model) {
   ShowWindow(Control(model.key()), IsShown(form_, model) ? SW_SHOWNA : SW_HIDE);
 }
 
+void Win32FormView::MoveFocusFrom(HWND lost) {
+  if (!lost || !IsChild(window_, lost)) return;
+  if (IsWindowVisible(lost) && IsWindowEnabled(lost)) return;
+  // Windows gives the focus of a hidden control to its parent, and takes
+  // it from a disabled one; a focus put elsewhere meanwhile is left alone.
+  const HWND focus = GetFocus();
+  if (focus && focus != lost && focus != window_ && IsWindowVisible(focus) &&
+      IsWindowEnabled(focus)) {
+    return;
+  }
+  HWND next = GetNextDlgTabItem(window_, lost, FALSE);
+  if (next && next != lost && IsWindowVisible(next) && IsWindowEnabled(next)) ::SetFocus(next);
+}
+
 void Win32FormView::Bind(ControlModel& model, HWND control) {
   EnableWindow(control, model.enabled());
   MakeVisible(model);
@@ -315,16 +329,21 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
         switch (change) {
           case Change::Enabled:
             if (row < 0) {
+              const HWND focus = GetFocus();
               EnableWindow(control, changed.enabled());
+              MoveFocusFrom(focus);
             } else {
               // A page's caption, drawn grey or not.
               InvalidateRect(control, nullptr, TRUE);
             }
             break;
-          case Change::Visible:
+          case Change::Visible: {
+            const HWND focus = GetFocus();
             MakeVisible(changed);
             for (ControlModel* model : pages_.Within(changed)) MakeVisible(*model);
+            MoveFocusFrom(focus);
             break;
+          }
           case Change::Focus:
             if (changed.focused() && GetFocus() != control) ::SetFocus(control);
             break;

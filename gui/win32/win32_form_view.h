@@ -63,6 +63,10 @@ class Win32FormView {
   // kind leaves that change to the window (a text written as it is).
   bool ShowChange(ControlModel& changed, HWND control, Change change, int row);
   void MakeVisible(ControlModel& model);
+  // A control hidden or disabled while it holds the focus keeps it (or leaves
+  // none), so the keys would reach nothing: the focus moves on to the next tab
+  // stop that can take it, as a dialog's page switch and Qt do.
+  void MoveFocusFrom(HWND lost);
   void Place();
   // The control that `window` is or lies in (a combo's edit box); null when
   // none.

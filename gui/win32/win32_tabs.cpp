@@ -48,6 +48,7 @@ bool Win32FormView::ShowTabsChange(ControlModel& changed, HWND control, Change c
 
 void Win32FormView::ShowPage(const ControlModel& tabs) {
   if (!pages_.Mapped(tabs)) return;
+  const HWND focus = GetFocus();
   // Shown and hidden without drawing, then the frame's area drawn once.
   for (ControlModel* model : pages_.ShowPage(tabs)) {
     HWND control = Control(model->key());
@@ -61,6 +62,7 @@ void Win32FormView::ShowPage(const ControlModel& tabs) {
   GetWindowRect(Control(tabs.key()), &area);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
   RedrawWindow(window_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  MoveFocusFrom(focus);
 }
 
 bool Win32FormView::SwitchPage(int step) {

@@ -84,6 +84,7 @@ TEST_F(Win32FormViewTest, AnUnavailablePageCannotBeChosenByClickKeysOrCtrlTab) {
 
 TEST_F(Win32FormViewTest, PagesSwitchedByCodeShowNoHeadersOnlyTheirFrameAndControls) {
   view_.Show();
+  SetForegroundWindow(window_);
   Pump();
   HWND steps = Control("sstSteps");
   EXPECT_EQ(GetWindowLongA(steps, GWL_STYLE) & SS_TYPEMASK, SS_OWNERDRAW);
@@ -96,9 +97,26 @@ TEST_F(Win32FormViewTest, PagesSwitchedByCodeShowNoHeadersOnlyTheirFrameAndContr
   EXPECT_LT(PixelsOf(steps, RGB(0, 0, 0)), frame.right + frame.bottom) << "not painted inside";
   EXPECT_TRUE(IsWindowVisible(Control("txtFirstStep")));
   EXPECT_FALSE(IsWindowVisible(Control("chkSecondStep")));
+  // The keys must reach a control the user sees: a page, control or frame
+  // hidden, or a control disabled, under the focus passes it on.
+  const auto focusReachable = [&] {
+    HWND focus = GetFocus();
+    return focus && IsChild(window_, focus) && IsWindowVisible(focus) && IsWindowEnabled(focus);
+  };
+  SetFocus(Control("txtFirstStep"));
   form_["sstSteps"].SetValue(1);
   EXPECT_FALSE(IsWindowVisible(Control("txtFirstStep")));
   EXPECT_TRUE(IsWindowVisible(Control("chkSecondStep")));
+  EXPECT_TRUE(focusReachable()) << "after a page switched by code";
+  SetFocus(Control("cboServer"));
+  form_["cboServer"].SetVisible(false);
+  EXPECT_TRUE(focusReachable()) << "after the focused control was hidden";
+  form_["cboServer"].SetVisible(true);
+  SetFocus(Control("chkUseSMTP"));
+  form_["chkUseSMTP"].SetEnabled(false);
+  EXPECT_TRUE(focusReachable()) << "after the focused control was disabled";
+  EXPECT_NE(GetFocus(), Control("chkUseSMTP"));
+  form_["chkUseSMTP"].SetEnabled(true);
   // Ctrl+Tab is for pages with headers: it switches the other tab control.
   SetFocus(Control("chkSecondStep"));
   HoldKeys({VK_CONTROL}, true);
@@ -107,8 +125,10 @@ TEST_F(Win32FormViewTest, PagesSwitchedByCodeShowNoHeadersOnlyTheirFrameAndContr
   HoldKeys({VK_CONTROL}, false);
   EXPECT_EQ(form_["sstSteps"].value(), 1);
   EXPECT_EQ(form_["sstPages"].value(), 1);
+  SetFocus(Control("chkSecondStep"));
   form_["sstSteps"].SetVisible(false);
   EXPECT_FALSE(IsWindowVisible(Control("chkSecondStep"))) << "hidden with its frame";
+  EXPECT_TRUE(focusReachable()) << "after the frame was hidden";
 }
 
 // Windows moved, shown or hidden on this thread while counted.
