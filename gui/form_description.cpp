@@ -102,4 +102,32 @@ bool IsList(ControlKind kind) {
          kind == ControlKind::FileList;
 }
 
+ControlFamily FamilyOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+    case ControlKind::Link:
+      return ControlFamily::Buttons;
+    case ControlKind::Label:
+    case ControlKind::TextBox:
+    case ControlKind::MultiLineText:
+    case ControlKind::ComboBox:
+    case ControlKind::ComboList:
+    case ControlKind::DriveList:
+    case ControlKind::ProgressBar:
+      return ControlFamily::TextControls;
+    case ControlKind::ListBox:
+    case ControlKind::FolderList:
+    case ControlKind::FileList:
+    case ControlKind::ListView:
+      return ControlFamily::Lists;
+    case ControlKind::TreeView:
+      return ControlFamily::Tree;
+    case ControlKind::TabControl:
+      return ControlFamily::Tabs;
+  }
+  return ControlFamily::TextControls;
+}
+
 }  // namespace quillon::gui

@@ -136,6 +136,12 @@ bool IsCombo(ControlKind kind);
 // Kinds shown as a list box: their value is the chosen line.
 bool IsList(ControlKind kind);
 
+// The families by which each front end keeps its controls' code, one file
+// each: buttons (push, check, option, link), text controls (labels, edits,
+// combos, progress bars), lists (list boxes and list views), the tree, tabs.
+enum class ControlFamily { Buttons, TextControls, Lists, Tree, Tabs };
+ControlFamily FamilyOf(ControlKind kind);
+
 // The name by which tests, tools and screen readers find a control: its name,
 // or "name(index)" for a member of a control array.
 std::string ControlKey(const ControlDescription& control);

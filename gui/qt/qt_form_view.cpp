@@ -31,28 +31,16 @@ using namespace qt_parts;
 namespace {
 
 QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
-  switch (control.kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(control.kind)) {
+    case ControlFamily::Buttons:
       return MakeButton(control, parent);
-    case ControlKind::Label:
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
-    case ControlKind::ProgressBar:
+    case ControlFamily::TextControls:
       return MakeTextControl(control, parent);
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
-    case ControlKind::ListView:
+    case ControlFamily::Lists:
       return MakeList(control, parent);
-    case ControlKind::TreeView:
+    case ControlFamily::Tree:
       return MakeTree(control, parent);
-    case ControlKind::TabControl:
+    case ControlFamily::Tabs:
       return MakeTabs(control, parent);
   }
   return new QWidget(parent);
@@ -120,66 +108,41 @@ void QtFormView::Binder::Bind(ControlModel& model, QWidget* widget) {
   MakeVisible(model, widget);
 
   // The user's side.
-  switch (model.description().kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(model.description().kind)) {
+    case ControlFamily::Buttons:
       ConnectButton(model, widget);
       break;
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
+    case ControlFamily::TextControls:
       ConnectTextControl(model, widget);
       break;
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
-    case ControlKind::ListView:
+    case ControlFamily::Lists:
       ConnectList(model, widget);
       break;
-    case ControlKind::TreeView:
+    case ControlFamily::Tree:
       ConnectTree(model, widget);
       break;
-    case ControlKind::TabControl:
+    case ControlFamily::Tabs:
       ConnectTabs(model, widget);
-      break;
-    case ControlKind::Label:
-    case ControlKind::ProgressBar:
       break;
   }
 }
 
 void QtFormView::Binder::ShowChange(ControlModel& changed, QWidget* widget, Change change,
                                     int row) {
-  switch (changed.description().kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(changed.description().kind)) {
+    case ControlFamily::Buttons:
       ShowButtonChange(changed, widget, change);
       break;
-    case ControlKind::Label:
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
-    case ControlKind::ProgressBar:
+    case ControlFamily::TextControls:
       ShowTextChange(changed, widget, change);
       break;
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
-    case ControlKind::ListView:
+    case ControlFamily::Lists:
       ShowListChange(changed, widget, change, row);
       break;
-    case ControlKind::TreeView:
+    case ControlFamily::Tree:
       ShowTreeChange(changed, widget, change);
       break;
-    case ControlKind::TabControl:
+    case ControlFamily::Tabs:
       ShowTabsChange(changed, widget, change, row);
       break;
   }

@@ -66,28 +66,16 @@ Created ClassOf(const ControlDescription& control, bool isDefault, bool firstOfG
   // Tab stops on one member, the arrow keys move within the group.
   const DWORD group = firstOfGroup ? WS_GROUP : 0;
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | group;
-  switch (control.kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(control.kind)) {
+    case ControlFamily::Buttons:
       return ButtonClass(control.kind, child, isDefault, tabStop);
-    case ControlKind::Label:
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
-    case ControlKind::ProgressBar:
+    case ControlFamily::TextControls:
       return TextClass(control.kind, child);
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
-    case ControlKind::ListView:
+    case ControlFamily::Lists:
       return ListClass(control.kind, child);
-    case ControlKind::TreeView:
+    case ControlFamily::Tree:
       return TreeClass(child);
-    case ControlKind::TabControl:
+    case ControlFamily::Tabs:
       return TabsClass(control, child);
   }
   return {L"STATIC", child, 0};
@@ -376,28 +364,16 @@ void Win32FormView::Bind(ControlModel& model, HWND control) {
 }
 
 bool Win32FormView::ShowChange(ControlModel& changed, HWND control, Change change, int row) {
-  switch (changed.description().kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(changed.description().kind)) {
+    case ControlFamily::Buttons:
       return ShowButtonChange(changed, control, change);
-    case ControlKind::Label:
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
-    case ControlKind::ProgressBar:
+    case ControlFamily::TextControls:
       return ShowTextChange(changed, control, change);
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
-    case ControlKind::ListView:
+    case ControlFamily::Lists:
       return ShowListChange(changed, control, change, row);
-    case ControlKind::TreeView:
+    case ControlFamily::Tree:
       return ShowTreeChange(changed, control, change);
-    case ControlKind::TabControl:
+    case ControlFamily::Tabs:
       return ShowTabsChange(changed, control, change);
   }
   return false;

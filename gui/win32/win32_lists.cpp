@@ -105,6 +105,8 @@ bool Win32FormView::ShowListChange(ControlModel& changed, HWND control, Change c
 }
 
 void Win32FormView::OnListCommand(ControlModel& model, HWND control, int code) {
+  // A list view speaks through WM_NOTIFY.
+  if (model.description().kind == ControlKind::ListView) return;
   if (code == LBN_SETFOCUS) model.SetFocus(true);
   // The user's choice of a line, by mouse or by key: one Click.
   if (code == LBN_SELCHANGE) {

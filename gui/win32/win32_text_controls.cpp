@@ -125,7 +125,10 @@ bool Win32FormView::ShowTextChange(ControlModel& changed, HWND control, Change c
 }
 
 void Win32FormView::OnTextCommand(ControlModel& model, HWND control, int code) {
-  if (!IsCombo(model.description().kind)) {
+  const ControlKind kind = model.description().kind;
+  // A label's and a progress bar's notifications change no model.
+  if (kind == ControlKind::Label || kind == ControlKind::ProgressBar) return;
+  if (!IsCombo(kind)) {
     if (code == EN_SETFOCUS) model.SetFocus(true);
     if (code == EN_CHANGE) model.SetText(WindowString(control));
     return;

@@ -81,26 +81,18 @@ void Win32FormView::OnCommand(int id, int code, HWND from) {
   if (index < 0 || index >= static_cast<int>(controls_.size()) || updating_) return;
   ControlModel& model = *form_.controls()[static_cast<std::size_t>(index)];
   HWND control = controls_[static_cast<std::size_t>(index)];
-  switch (model.description().kind) {
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Link:
+  switch (FamilyOf(model.description().kind)) {
+    case ControlFamily::Buttons:
       OnButtonCommand(model, control, code);
       break;
-    case ControlKind::TextBox:
-    case ControlKind::MultiLineText:
-    case ControlKind::ComboBox:
-    case ControlKind::ComboList:
-    case ControlKind::DriveList:
+    case ControlFamily::TextControls:
       OnTextCommand(model, control, code);
       break;
-    case ControlKind::ListBox:
-    case ControlKind::FolderList:
-    case ControlKind::FileList:
+    case ControlFamily::Lists:
       OnListCommand(model, control, code);
       break;
-    default:
+    case ControlFamily::Tree:  // these two speak through WM_NOTIFY
+    case ControlFamily::Tabs:
       break;
   }
 }
