@@ -15,6 +15,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "testing/test_folder.h"
 #include "toolkit/deployment.h"
 
 namespace quillon::toolkit::deployment_tests {
@@ -47,9 +48,7 @@ inline std::string Crlf(const std::vector<std::string>& lines) {
 class DeploymentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::path(::testing::TempDir()) /
-            ("deployment-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = quillon::TestFolder("deployment-");
     fs::remove_all(root_);
     toolkit_ = root_ / "toolkit";
     share_ = root_ / "share";

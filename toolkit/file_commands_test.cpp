@@ -11,6 +11,7 @@
 #include "document/document_file.h"
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "testing/test_folder.h"
 
 namespace quillon::toolkit {
 namespace {
@@ -20,9 +21,7 @@ using gui::MessageAnswer;
 class FileCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::path(::testing::TempDir()) /
-              ("toolkit-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = quillon::TestFolder("toolkit-");
     std::filesystem::create_directories(folder_);
     gui::FormDescription window;
     window.name = "frmWizard";

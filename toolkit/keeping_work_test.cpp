@@ -11,6 +11,7 @@
 #include "document/document_file.h"
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "testing/test_folder.h"
 #include "toolkit/field_checks.h"
 #include "toolkit/walk_test_support.h"
 #include "toolkit/wizard.h"
@@ -31,9 +32,7 @@ std::string Bytes(const fs::path& path) {
 class KeepingWorkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("keeping-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = quillon::TestFolder("keeping-");
     fs::create_directories(folder_);
     Make();
   }

@@ -12,6 +12,7 @@
 
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "testing/test_folder.h"
 #include "toolkit/wizard.h"
 
 namespace quillon::toolkit::rule_editors_tests {
@@ -22,9 +23,7 @@ using gui::MessageAnswer;
 class RuleEditorsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("rules-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = quillon::TestFolder("rules-");
     fs::create_directories(folder_);
     Make(DocumentType::Manual);
   }

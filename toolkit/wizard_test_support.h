@@ -16,6 +16,7 @@
 #include "document/document_file.h"
 #include "gui/scripted_dialogs.h"
 #include "platform/host/host_file_system.h"
+#include "testing/test_folder.h"
 #include "toolkit/wizard.h"
 
 namespace quillon::toolkit::wizard_tests {
@@ -25,9 +26,7 @@ namespace fs = std::filesystem;
 class WizardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::path(::testing::TempDir()) /
-              ("wizard-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = quillon::TestFolder("wizard-");
     fs::create_directories(folder_ / "program");
     fs::create_directories(folder_ / "docs" / "Floor 2");
     fs::create_directories(folder_ / "docs" / "archive");
