@@ -19,6 +19,26 @@ namespace {
 namespace fs = std::filesystem;
 using gui::testing::PumpUntil;
 
+// Starts the program on the document at `path` and waits for its window,
+// whose caption names the document; null when none came.
+HWND OpenInToolkit(const char* exe, const std::string& path, const std::wstring& caption,
+                   PROCESS_INFORMATION* process) {
+  std::string command = "\"" + std::string(exe) + "\" \"" + path + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, process)) {
+    return nullptr;
+  }
+  const std::wstring title = L"Quillon - Deployment Toolkit [" + caption + L"]";
+  HWND window = nullptr;
+  PumpUntil([&] {
+    window = FindWindowW(gui::kFormWindowClass, title.c_str());
+    return window != nullptr;
+  }, 15000);
+  return window;
+}
+
 // The program as an administrator starts it: a document on the command line
 // opens at once, in a window found by its controls' names.
 TEST(QuillonToolkitExeTest, OpensTheDocumentItIsGiven) {
@@ -34,17 +54,8 @@ TEST(QuillonToolkitExeTest, OpensTheDocumentItIsGiven) {
   const std::string path = (folder / "floor 3.ini").string();
   ASSERT_FALSE(document::WriteDocument(files, path, record));
 
-  std::string command = "\"" + std::string(exe) + "\" \"" + path + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  HWND window = nullptr;
-  PumpUntil([&] {
-    window = FindWindowW(gui::kFormWindowClass, L"Quillon - Deployment Toolkit [floor 3.ini]");
-    return window != nullptr;
-  }, 15000);
+  HWND window = OpenInToolkit(exe, path, L"floor 3.ini", &process);
   ASSERT_TRUE(window) << "no window for the document";
   EXPECT_EQ(gui::ControlKeyOf(window), "frmWizard");
   HWND list = gui::FindControl(window, "lstServerPairs");
@@ -101,17 +112,8 @@ TEST(QuillonToolkitExeTest, TheSessionsEndAsksAboutUnsavedWorkAsExitDoes) {
   const std::string path = (folder / "floor4.ini").string();
   ASSERT_FALSE(document::WriteDocument(files, path, record));
 
-  std::string command = "\"" + std::string(exe) + "\" \"" + path + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
-  HWND window = nullptr;
-  PumpUntil([&] {
-    window = FindWindowW(gui::kFormWindowClass, L"Quillon - Deployment Toolkit [floor4.ini]");
-    return window != nullptr;
-  }, 15000);
+  HWND window = OpenInToolkit(exe, path, L"floor4.ini", &process);
   ASSERT_TRUE(window) << "no window for the document";
   // Unchanged: the session may end at once, nothing asked.
   DWORD_PTR answer = 0;
